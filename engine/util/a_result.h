@@ -1,0 +1,24 @@
+#pragma once
+#include <cstdint>
+#include <exception>
+
+// Result codes of fatal start-up and display failures; the application
+// turns each into a message for the player.
+constexpr std::int32_t A2D_E_D3DINIT = std::int32_t(0x8A760001u);
+constexpr std::int32_t A2D_E_LOGFILE = std::int32_t(0x8A760002u);
+constexpr std::int32_t A2D_E_D3DDEVICE = std::int32_t(0x8A760003u);
+constexpr std::int32_t A2D_E_LOADMEDIA = std::int32_t(0x8A76000Bu);
+constexpr std::int32_t A2D_E_FILENOTFOUND = std::int32_t(0x80070002u);
+constexpr std::int32_t A2D_E_DRIVERINTERNAL = std::int32_t(0x88760827u);
+constexpr std::int32_t A2D_E_ABORT = std::int32_t(0x80004004u);
+
+// A failure raised with its result code.
+class aResultError : public std::exception {
+public:
+    explicit aResultError(std::int32_t code) : m_code(code) {}
+    std::int32_t code() const { return m_code; }
+    const char* what() const noexcept override { return "a2d result error"; }
+
+private:
+    std::int32_t m_code;
+};

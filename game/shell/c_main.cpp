@@ -1,0 +1,83 @@
+#include "game/shell/c_main.h"
+
+#include "engine/gfx/a_graph_server.h"
+#include "engine/util/a_cmdline.h"
+#include "engine/util/a_input_server.h"
+#include "engine/util/a_log.h"
+#include "platform/clock.h"
+
+cMain::cMain() : m_updateTimer(aTimer::PerformanceCounter) {}
+
+cMain::~cMain() = default;
+
+int cMain::init(const std::string& name, void* instance, const char* commandLine, const std::string& company)
+{
+    const int result = aApplication::init(name, instance, commandLine, company);
+    if (result != 0)
+        return result;
+
+    m_fileServer.setAssign("gamedata", "home:GameData/");
+    m_fileServer.setAssign("images", "gamedata:Images/");
+    m_fileServer.setAssign("sounds", "gamedata:Sounds/");
+    m_fileServer.setAssign("ambients", "gamedata:Ambients/");
+    m_fileServer.setAssign("music", "gamedata:Music/");
+    m_fileServer.setAssign("particles", "gamedata:Particles/");
+    m_fileServer.setAssign("video", "gamedata:Video/");
+    m_fileServer.setAssign("language", "gamedata:Language/English/");
+    m_fileServer.setAssign("flash", "gamedata:Flash/");
+    m_fileServer.setAssign("fonts", "gamedata:Fonts/");
+    m_fileServer.setAssign("gui", "gamedata:Gui/");
+
+    m_cmdLine = std::make_unique<aCmdLine>();
+
+    try {
+        new aGraphServer(1024, 768, false, true, nullptr, 104, true, false);
+    } catch (const aResultError& e) {
+        showError(e.code());
+        return -1;
+    }
+    new aInputServer();
+    m_updateTimer.reset();
+    return 0;
+}
+
+int cMain::shutdown()
+{
+    m_cmdLine.reset();
+    releaseInput();
+    delete m_graphServer;  // its destructor clears the pointer
+    m_graphServer = nullptr;
+    return aApplication::shutdown();
+}
+
+int cMain::update()
+{
+    float frameTime = m_updateTimer.getTime();
+    m_updateTimer.reset();
+    if (frameTime > kMaxFrameTime)
+        frameTime = kMaxFrameTime;
+    m_lastFrameTime = frameTime;
+    return 0;
+}
+
+int cMain::render()
+{
+    if (!m_graphServer)
+        return 1;
+    for (int attempt = 0; attempt < kRenderAttempts; ++attempt) {
+        if (m_graphServer->beginScene()) {
+            m_graphServer->endScene();
+            return 0;
+        }
+        if (attempt + 1 < kRenderAttempts) {
+            platform::sleepMs(100);
+            m_graphServer->setVideoMode(m_graphServer->m_fullscreen, m_graphServer->m_use32Bit,
+                                        m_graphServer->m_vsync);
+        }
+    }
+    return 1;
+}
+
+void cMain::onDeactivate() { setPause(true); }
+
+void cMain::onActivate() { setPause(false); }

@@ -1,0 +1,35 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "engine/util/a_application.h"
+#include "engine/util/a_timer.h"
+
+class aCmdLine;
+
+// The game's application.
+class cMain : public aApplication {
+public:
+    cMain();
+    ~cMain() override;
+
+    int init(const std::string& name, void* instance, const char* commandLine, const std::string& company) override;
+    int shutdown() override;
+    int update() override;
+    int render() override;
+    void onDeactivate() override;
+    void onActivate() override;
+
+    // Scene starts render() tries before it gives up for this pass.
+    static constexpr int kRenderAttempts = 10;
+    // Longest frame time update() passes on.
+    static constexpr float kMaxFrameTime = 0.04f;
+
+    // Frame time of the last update, after the limit.
+    float lastFrameTime() const { return m_lastFrameTime; }
+
+protected:
+    std::unique_ptr<aCmdLine> m_cmdLine;
+    aTimer m_updateTimer;
+    float m_lastFrameTime = 0.0f;
+};

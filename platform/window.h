@@ -1,0 +1,107 @@
+#pragma once
+// A top-level window with an OpenGL 3.3 core context. Drawing goes into an
+// off-screen back buffer of a fixed size; present() copies it into the last
+// presented frame (readable later) and shows it scaled to the window.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/events.h"
+#include "platform/win_types.h"
+
+namespace platform {
+
+struct WindowDesc {
+    std::string title;
+    int x = 0;
+    int y = 0;
+    int width = 640;       // client size
+    int height = 480;
+    int backBufferWidth = 640;
+    int backBufferHeight = 480;
+    bool fullscreen = false;  // desktop full screen
+};
+
+struct DisplayMode {
+    int width = 0;
+    int height = 0;
+    int refreshRate = 0;  // Hz, 0 when unknown
+};
+
+// Starts SDL's video subsystem (once); false with a reason when it cannot.
+bool initVideo(std::string* error = nullptr);
+// Desktop mode of display 0; false when there is no display.
+bool desktopMode(DisplayMode& out);
+// Usable area of display 0 (without panels); the whole desktop when unknown.
+RECT workArea();
+// Border sizes a window would get around its client area (0 when unknown).
+RECT frameInsets();
+// True when a real display is available for message boxes and windows
+// (not the offscreen or dummy video driver, and a display is set).
+bool hasDisplay();
+
+class Window {
+public:
+    // Creates the window and its GL context; null with a reason on failure.
+    static std::unique_ptr<Window> create(const WindowDesc& desc, std::string* error = nullptr);
+    ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    void setProc(WindowProc proc) { m_proc = std::move(proc); }
+    const WindowProc& proc() const { return m_proc; }
+
+    void setTitle(const std::string& title);
+    void setFullscreen(bool fullscreen);
+    bool isFullscreen() const { return m_fullscreen; }
+    // Windowed placement: client area at (x, y) of size w x h.
+    void setBounds(int x, int y, int w, int h);
+    void clientSize(int& w, int& h) const;
+    // Cursor position relative to the client area; false when unknown.
+    bool cursorPos(int& x, int& y) const;
+    void setCursorPos(int x, int y);
+    bool hasFocus() const;
+    void show();
+    void minimize();
+    void restore();
+    void raise();
+    // Cursor over the window: a system cursor id (IDC_*), 0 hides it.
+    void setCursor(std::uint32_t id);
+    std::uint32_t cursor() const { return m_cursorId; }
+
+    // GL back buffer.
+    void makeCurrent();
+    bool resizeBackBuffer(int width, int height);
+    int backBufferWidth() const { return m_bbWidth; }
+    int backBufferHeight() const { return m_bbHeight; }
+    // Binds the back buffer as the draw target.
+    void bindBackBuffer();
+    void clear(std::uint32_t argb);
+    void setSwapInterval(bool vsync);
+    // Copies the back buffer into the presented frame and shows it.
+    void present();
+    // Last presented frame, top row first, 4 bytes per pixel B, G, R, A.
+    bool readPresented(std::vector<std::uint8_t>& bgra, int& width, int& height);
+    // Current back buffer, same layout.
+    bool readBackBuffer(std::vector<std::uint8_t>& bgra, int& width, int& height);
+
+    std::uint32_t sdlId() const { return m_sdlId; }
+
+private:
+    Window() = default;
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+    WindowProc m_proc;
+    bool m_fullscreen = false;
+    std::uint32_t m_cursorId = IDC_ARROW;
+    std::uint32_t m_sdlId = 0;
+    int m_bbWidth = 0;
+    int m_bbHeight = 0;
+    friend struct WindowAccess;
+};
+
+// Every live window, oldest first (the first is the main window).
+const std::vector<Window*>& windows();
+
+} // namespace platform

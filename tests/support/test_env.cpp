@@ -1,0 +1,106 @@
+#include "support/test_env.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace test_env {
+
+namespace {
+std::string g_home;
+std::string g_baseTmp;
+bool g_inherited = false;
+
+void pointEnvironmentAt(const std::string& home)
+{
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
+    setenv("TMPDIR", (home + "/tmp").c_str(), 1);
+}
+} // namespace
+
+void makeFreshHome()
+{
+    // A death-test child works in its parent's folder.
+    if (const char* inherited = std::getenv(kInheritHomeVariable)) {
+        g_home = inherited;
+        g_inherited = true;
+        pointEnvironmentAt(g_home);
+        return;
+    }
+    g_inherited = false;
+    if (g_baseTmp.empty()) {
+        const char* t = std::getenv("TMPDIR");
+        g_baseTmp = (t && *t) ? t : "/tmp";
+    }
+    std::string templ = g_baseTmp + "/a2d-test-XXXXXX";
+    std::vector<char> buf(templ.begin(), templ.end());
+    buf.push_back('\0');
+    if (!mkdtemp(buf.data()))
+        throw std::runtime_error("mkdtemp failed");
+    g_home = buf.data();
+    fs::create_directories(g_home + "/.local/share");
+    fs::create_directories(g_home + "/tmp");
+    pointEnvironmentAt(g_home);
+}
+
+void removeHome()
+{
+    if (g_home.empty())
+        return;
+    if (g_inherited) {
+        g_home.clear();
+        return;
+    }
+    std::error_code ec;
+    fs::remove_all(g_home, ec);
+    g_home.clear();
+}
+
+const std::string& home() { return g_home; }
+
+std::string dataHome() { return g_home + "/.local/share/"; }
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void writeFile(const std::string& path, const std::string& text)
+{
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+bool exists(const std::string& path) { return fs::exists(path); }
+
+std::vector<std::string> readLines(const std::string& path)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(readFile(path));
+    std::string line;
+    while (std::getline(in, line))
+        lines.push_back(line);
+    return lines;
+}
+
+InheritHome::InheritHome() { setenv(kInheritHomeVariable, g_home.c_str(), 1); }
+
+InheritHome::~InheritHome() { unsetenv(kInheritHomeVariable); }
+
+std::string sourceDir()
+{
+    const char* s = std::getenv("A2D_TEST_SOURCE_DIR");
+    return s ? s : ".";
+}
+
+} // namespace test_env
