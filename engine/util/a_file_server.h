@@ -55,3 +55,36 @@ bool file_isExistOnDisk(const std::string& path);
 bool file_isDirExistOnDisk(const std::string& path);
 bool file_isDirExistOrPacked(const std::string& path);
 bool file_isDirExist(const std::string& path, bool alsoInArchives);
+// On disk, or inside a ".zip"/".pak" archive standing for one of its folders.
+bool file_isExistOrPacked(const std::string& path);
+bool file_isExist(const std::string& path, bool alsoInArchives);
+
+// Reads a whole file (disk first, then archives). The result is malloc'ed
+// and owned by the caller (free); null for a missing or empty file. *size
+// (when given) receives the size, 0 on failure.
+std::uint8_t* file_readFullAndMalloc(const std::string& path, std::uint32_t* size);
+// Replaces the file with the data; the old file stays intact on failure.
+bool file_writeFull(const std::string& path, const void* data, std::uint32_t size);
+// 0 when missing.
+std::uint32_t file_getSize(const std::string& path);
+// "a/b/c.txt" -> "a/b/", "c.txt", "txt".
+std::string file_getDirectory(const std::string& path);
+std::string file_getName(const std::string& path);
+std::string file_getExtension(const std::string& path);
+
+// A whole file read into memory.
+class aFile {
+public:
+    explicit aFile(const std::string& path);
+    ~aFile();
+    aFile(const aFile&) = delete;
+    aFile& operator=(const aFile&) = delete;
+
+    std::uint8_t* data() const { return m_data; }
+    std::uint32_t size() const { return m_size; }
+    bool isLoaded() const { return m_data != nullptr; }
+
+    std::uint8_t* m_data = nullptr;
+    bool m_owns = false;
+    std::uint32_t m_size = 0;
+};
