@@ -15,6 +15,7 @@
 #include "platform/dinput_keys.h"
 #include "platform/events.h"
 #include "platform/message_box.h"
+#include "platform/mouse.h"
 #include "platform/system_info.h"
 #include "platform/window.h"
 
@@ -300,7 +301,7 @@ LRESULT aApplication::windowProc(HWND window, std::uint32_t message, WPARAM wPar
         }
         int x = 0, y = 0;
         // Without a graphics server there is no game area: the cursor is outside.
-        const bool inside = m_graphServer && window->cursorPos(x, y) && x >= 0 &&
+        const bool inside = m_graphServer && platform::mouse().cursorPos(window, x, y) && x >= 0 &&
                             x < int(m_graphServer->m_backBufferWidth) && y >= 0 &&
                             y < int(m_graphServer->m_backBufferHeight);
         if (m_active && inside) {

@@ -2,7 +2,15 @@
 // Keyboard and mouse, polled once per frame. Every key and button keeps a
 // four-state value: 0 up, 1 released this frame, 2 pressed this frame,
 // 3 held. The state fields are read directly by the GUI and the game.
+//
+// The raw input of every frame can be recorded into a memory log and saved
+// as an ".input" file, or such a log played back in place of the devices.
+// File format (little-endian, no header), per frame: for each key whose raw
+// byte changed, u32 key and u8 byte, then u32 256; for each changed mouse
+// button, u32 button and u8 byte, then u32 3; i32 lX, lY, lZ; i32 cursor x, y.
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "engine/util/a_timer.h"
 
@@ -15,8 +23,22 @@ enum aKeyState : std::uint32_t {
     KEY_HELD = 3,
 };
 
+enum aInputLogMode : std::uint32_t {
+    INPUT_LOG_OFF = 0,
+    INPUT_LOG_RECORDING = 1,
+    INPUT_LOG_PLAYING = 2,
+};
+
 class aInputServer {
 public:
+    struct DoubleClick {
+        std::uint8_t clicked = 0;  // double-clicked this frame
+        std::uint8_t waiting = 0;  // waiting for the second press
+        std::int32_t timer = -1;   // milliseconds; -1 idle
+        std::int32_t x = 0;
+        std::int32_t y = 0;
+    };
+
     aInputServer();
     ~aInputServer();
     aInputServer(const aInputServer&) = delete;
@@ -24,8 +46,28 @@ public:
 
     // The per-frame poll, called by the application's loop.
     void update();
+    // useSystemCursor false takes the mouse exclusively (the window hides
+    // the system cursor); reset clears the mouse states.
+    void createMouse(bool useSystemCursor, bool reset);
 
+    void getMousePos(std::int32_t& x, std::int32_t& y) const;
+    void setMousePos(std::int32_t x, std::int32_t y);
     bool isAnyKeyPressed() const;
+    bool isAnyMouseButtonPressed() const;
+    void resetMouseButtons();
+
+    // The image cursor (the animation is the caller's; hot spot in pixels).
+    void setCursorAnim(aAnim* animation, std::uint16_t hotX, std::uint16_t hotY);
+    void setSystemCursor(std::uint32_t cursorId);
+
+    // Recording and playback; nothing in the program's flow starts them.
+    void startRecording();
+    // Plays a recorded log; the callback runs once when it ends.
+    bool startPlayback(const std::string& path, void (*onEnd)());
+    void startPlayback(std::vector<std::uint8_t> log, void (*onEnd)());
+    // Writes the recording to the first free "<folder><name>NNN.input".
+    void saveInputLog(const std::string& name);
+
     std::uint32_t keyState(std::uint8_t key) const { return m_keys[key]; }
     // State 2 or 3.
     bool isKeyDown(std::uint8_t key) const { return m_keys[key] >= KEY_PRESSED; }
@@ -41,18 +83,45 @@ public:
 
     std::uint32_t m_keys[256] = {};
     std::uint32_t m_mouseButtons[3] = {};
+    DoubleClick m_doubleClick[3];
     std::uint8_t m_rawKeys[256] = {};
     std::uint8_t m_prevRawKeys[256] = {};
+    std::int32_t m_lX = 0;
+    std::int32_t m_lY = 0;
+    std::int32_t m_lZ = 0;
+    std::uint8_t m_rawButtons[4] = {};
+    std::uint8_t m_prevRawButtons[3] = {};
+    bool m_hasKeyboard = false;
+    bool m_hasMouse = false;
     // The system cursor is shown and the mouse is shared; false takes the
-    // mouse exclusively (the window hides the system cursor).
+    // mouse exclusively.
     bool m_useSystemCursor = true;
     std::uint16_t m_cursorHotX = 0;
     std::uint16_t m_cursorHotY = 0;
-    std::uint32_t m_logMode = 0;
+    std::uint32_t m_logMode = INPUT_LOG_OFF;
     std::int32_t m_cursorX = 0;
     std::int32_t m_cursorY = 0;
+    void (*m_playbackEnd)() = nullptr;
     aTimer m_timer;
 
 private:
     void pollKeyboard();
+    void pollMouse();
+    void updateCursor();
+    void updateDoubleClicks();
+    void sendSetCursor();
+
+    void append(const void* data, std::size_t size);
+    void appendU32(std::uint32_t v) { append(&v, 4); }
+    void appendI32(std::int32_t v) { append(&v, 4); }
+    // Reads from the playback log; false (and playback ended) when short.
+    bool readBytes(void* out, std::size_t size);
+    bool readU32(std::uint32_t& v) { return readBytes(&v, 4); }
+    bool readI32(std::int32_t& v) { return readBytes(&v, 4); }
+    void endPlayback(const char* why);
+
+    std::vector<std::uint8_t> m_log;
+    std::size_t m_logPos = 0;
+    bool m_endCallbackPending = false;
+    aAnim* m_lastCursorAnim = nullptr;
 };
