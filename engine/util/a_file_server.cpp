@@ -2,10 +2,15 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
+#include "engine/util/a_application.h"
+#include "engine/util/a_file_lookup.h"
 #include "engine/util/a_log.h"
 #include "platform/system_info.h"
 
@@ -29,6 +34,34 @@ bool isDirectory(const std::string& path)
 {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool isWalkRoot(const std::string& name)
+{
+    if (str_equalNoCase(name, "home") || str_equalNoCase(name, "temp"))
+        return true;
+    for (const char* special : aFileServer::kSpecialFolders) {
+        if (str_equalNoCase(name, special))
+            return true;
+    }
+    return false;
+}
+
+// A name fit for a folder: no separators, nothing that is not printable.
+std::string folderSafe(const std::string& name)
+{
+    std::string out;
+    for (const char c : name)
+        out += (c == '/' || c == '\\' || c == ':' || static_cast<unsigned char>(c) < 0x20) ? '_' : c;
+    return out.empty() || out == "." || out == ".." ? std::string("a2d") : out;
+}
+
+// The file name of a path, whatever separates it from its folder or assign.
+std::string copyName(const std::string& path)
+{
+    const std::size_t cut = path.find_last_of("/\\:");
+    const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+    return name.empty() || name == "." || name == ".." ? std::string("file") : name;
 }
 
 } // namespace
@@ -81,6 +114,15 @@ aFileServer::aFileServer()
 
 aFileServer::~aFileServer()
 {
+    for (const auto& copy : m_tempCopies)
+        deleteFile(copy.second);
+    if (!m_tempFolder.empty()) {
+        const std::string folder = m_tempFolder.substr(0, m_tempFolder.size() - 1);
+        if (::rmdir(folder.c_str()) != 0)
+            a_log("aFileServer: temporary folder %s not removed: %s", folder.c_str(), std::strerror(errno));
+        file_layer::forgetFolder(folder);
+        file_layer::forgetParentOf(folder);
+    }
     if (g_fileServer == this)
         g_fileServer = nullptr;
 }
@@ -96,6 +138,23 @@ void aFileServer::setAssign(const std::string& name, const std::string& folder)
         return;
     }
     m_assigns[name] = manglePath(folder);
+    if (isWalkRoot(name))
+        updateWalkRoots();
+}
+
+void aFileServer::updateWalkRoots()
+{
+    std::vector<std::string> roots;
+    for (const auto& assign : m_assigns) {
+        if (!isWalkRoot(assign.first) || assign.second.empty())
+            continue;
+        std::string root = file_layer::normalizeSeparators(assign.second);
+        if (root.back() != '/')
+            root += '/';
+        roots.push_back(root);
+    }
+    std::lock_guard<std::recursive_mutex> guard(file_layer::lock());
+    m_walkRoots.swap(roots);
 }
 
 std::string aFileServer::getAssign(const std::string& name) const
@@ -119,25 +178,103 @@ std::string aFileServer::manglePath(const std::string& path) const
 
 bool aFileServer::makeDir(const std::string& path)
 {
-    const std::string full = manglePath(path);
+    const std::string full = file_layer::normalizeSeparators(manglePath(path));
     if (full.empty())
         return false;
-    // Create each folder along the way; the root itself is skipped.
-    for (std::size_t i = 1; i <= full.size(); ++i) {
-        if (i < full.size() && full[i] != '/' && full[i] != '\\')
-            continue;
-        if (full[i - 1] == '/' || full[i - 1] == '\\')
+    // Each folder along the way is taken as it exists on disk in any letter
+    // case, and made only when it is missing.
+    std::string real = full[0] == '/' ? "/" : "";
+    std::size_t start = real.size();
+    while (start < full.size()) {
+        std::size_t end = full.find('/', start);
+        if (end == std::string::npos)
+            end = full.size();
+        const std::string name = full.substr(start, end - start);
+        start = end + 1;
+        if (name.empty())
             continue;  // doubled separator or the end after one
-        const std::string part = full.substr(0, i);
-        if (::mkdir(part.c_str(), 0755) == 0)
+        const std::string part = real.empty() || real.back() == '/' ? real + name : real + '/' + name;
+        std::string found;
+        struct stat st;
+        if (file_layer::resolve(part, found, &st)) {
+            if (!S_ISDIR(st.st_mode)) {
+                a_log("aFileServer::makeDir(%s...) failed!", part.c_str());
+                return false;
+            }
+            real = found;
             continue;
-        const int err = errno;
-        if (err == EEXIST && isDirectory(part))
-            continue;
-        a_log("aFileServer::makeDir(%s...) failed!", part.c_str());
-        return false;
+        }
+        if (::mkdir(part.c_str(), 0755) != 0 && !(errno == EEXIST && isDirectory(part))) {
+            a_log("aFileServer::makeDir(%s...) failed!", part.c_str());
+            return false;
+        }
+        file_layer::forgetParentOf(part);
+        real = part;
     }
     return true;
+}
+
+bool aFileServer::deleteFile(const std::string& path)
+{
+    std::string real;
+    if (!file_layer::resolve(file_layer::normalizeSeparators(manglePath(path)), real) ||
+        std::remove(real.c_str()) != 0) {
+        a_log("aFileServer::deleteFile(%s) failed!", path.c_str());
+        return false;
+    }
+    file_layer::forgetFolder(real);
+    file_layer::forgetParentOf(real);
+    return true;
+}
+
+std::string aFileServer::extractToTemp(const std::string& path)
+{
+    const auto known = m_tempCopies.find(path);
+    if (known != m_tempCopies.end())
+        return known->second;
+
+    aFile file(path);
+    if (!file.isLoaded())
+        return std::string();
+
+    // A private folder for this run: nobody else can plant files in it, and
+    // nothing from an earlier run is taken for this run's data.
+    if (m_tempFolder.empty()) {
+        const std::string base = file_layer::normalizeSeparators(manglePath("temp:"));
+        if (!file_isDirExistOnDisk(base))
+            makeDir(base);
+        const std::string appName = g_application ? g_application->m_name : std::string("a2d");
+        const std::string pattern = withSlash(base) + folderSafe(appName) + "-XXXXXX";
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back('\0');
+        if (!::mkdtemp(buffer.data())) {
+            a_log("aFileServer::extractToTemp(%s) no temporary folder in %s: %s", path.c_str(), base.c_str(),
+                  std::strerror(errno));
+            return std::string();
+        }
+        m_tempFolder = std::string(buffer.data()) + "/";
+        file_layer::forgetFolder(base);
+    }
+
+    // Two sources with one file name ("video:a/x.ogv", "flash:x.ogv") get
+    // two copies: a name already taken gets a number before its extension.
+    const std::string name = copyName(path);
+    const std::size_t dot = name.rfind('.');
+    const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+    const std::string ext = dot == std::string::npos || dot == 0 ? std::string() : name.substr(dot);
+    std::string copy = m_tempFolder + name;
+    for (int n = 2;; ++n) {
+        bool taken = false;
+        for (const auto& other : m_tempCopies)
+            taken = taken || str_equalNoCase(other.second, copy);
+        if (!taken)
+            break;
+        copy = m_tempFolder + stem + "-" + std::to_string(n) + ext;
+    }
+    if (!file_writeFull(copy, file.data(), file.size()))
+        return std::string();
+    m_tempCopies[path] = copy;
+    return copy;
 }
 
 std::string file_manglePath(const std::string& path)
@@ -147,23 +284,18 @@ std::string file_manglePath(const std::string& path)
 
 bool file_isExistOnDisk(const std::string& path)
 {
-    struct stat st;
-    return ::stat(file_manglePath(path).c_str(), &st) == 0;
+    std::string real;
+    return file_layer::resolve(file_manglePath(path), real);
 }
 
 bool file_isDirExistOnDisk(const std::string& path)
 {
-    std::string full = file_manglePath(path);
-    if (full.size() > 1 && (full.back() == '/' || full.back() == '\\'))
+    std::string full = file_layer::normalizeSeparators(file_manglePath(path));
+    if (full.size() > 1 && full.back() == '/')
         full.pop_back();
-    return !full.empty() && isDirectory(full);
-}
-
-bool file_isDirExistOrPacked(const std::string& path)
-{
-    if (path.empty())
-        return false;
-    return file_isDirExistOnDisk(path);
+    std::string real;
+    struct stat st;
+    return !full.empty() && file_layer::resolve(full, real, &st) && S_ISDIR(st.st_mode);
 }
 
 bool file_isDirExist(const std::string& path, bool alsoInArchives)

@@ -2,9 +2,18 @@
 // Path assigns ("home:", "images:", "userappdata:" ...) and the file
 // service. One file server exists, a member of the application object; the
 // file_ functions mangle their paths through it when it exists.
+//
+// File names come from Windows data: '\' is a separator, and a name that
+// misses on disk is looked up again ignoring letter case, folder by folder.
+// Reads look on disk first, then inside ".zip"/".pak" archives that stand
+// for folders of the data tree. The file_ functions may be called from any
+// thread; the assigns are set at start-up, before other threads read.
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
+#include <sys/types.h>
+#include <vector>
 
 #include "engine/util/a_string.h"
 
@@ -24,17 +33,32 @@ public:
     // Creates every missing folder along the path. True only when the
     // folder exists afterwards.
     bool makeDir(const std::string& path);
+    // Removes a file (or an empty folder).
+    bool deleteFile(const std::string& path);
+    // A disk copy of a file that may lie inside an archive, for players that
+    // need a real file; "" when the file cannot be read. Each path is
+    // written once per file server into a private folder (mode 0700) under
+    // "temp:"; copies and folder are deleted with the file server.
+    std::string extractToTemp(const std::string& path);
 
     // The folder of an assign ("" when unknown).
     std::string getAssign(const std::string& name) const;
+
+    // The program folder, "temp" and the special folders, with '/'
+    // separators and a trailing '/': archive lookups stay strictly below
+    // them. Read under the file-layer lock.
+    const std::vector<std::string>& walkRoots() const { return m_walkRoots; }
 
     // The special per-user and all-users folders, in their fixed order.
     static const char* const kSpecialFolders[14];
 
 private:
+    void updateWalkRoots();
+
     std::map<std::string, std::string, aLessNoCase> m_assigns;
     std::map<std::string, std::string, aLessNoCase> m_tempCopies;
     std::string m_tempFolder;
+    std::vector<std::string> m_walkRoots;
 };
 
 // The file server in use, null when none exists.
@@ -63,8 +87,12 @@ bool file_isExist(const std::string& path, bool alsoInArchives);
 // and owned by the caller (free); null for a missing or empty file. *size
 // (when given) receives the size, 0 on failure.
 std::uint8_t* file_readFullAndMalloc(const std::string& path, std::uint32_t* size);
-// Replaces the file with the data; the old file stays intact on failure.
+// Replaces the file with the data: written to a temporary file beside it,
+// synced and renamed over it, so the old file stays intact on failure.
 bool file_writeFull(const std::string& path, const void* data, std::uint32_t size);
+// Test seam: file_writeFull writes its data through this (::write unless a
+// test replaces it).
+extern ssize_t (*g_fileWriteFunction)(int fd, const void* data, std::size_t size);
 // 0 when missing.
 std::uint32_t file_getSize(const std::string& path);
 // "a/b/c.txt" -> "a/b/", "c.txt", "txt".

@@ -1,0 +1,278 @@
+// Disk lookups ignoring case, whole-file reads and writes, temporary copies.
+#include <cerrno>
+#include <climits>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "test_files_common.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class FileDisk : public FileLayerTest {
+protected:
+    std::vector<std::string> folderNames(const std::string& rel) const
+    {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(m_temp + rel))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+// Writes half of what it is given, then reports a full disk.
+ssize_t failingWrite(int fd, const void* data, std::size_t size)
+{
+    if (size > 1) {
+        const ssize_t n = ::write(fd, data, size / 2);
+        if (n >= 0)
+            return n;
+    }
+    errno = ENOSPC;
+    return -1;
+}
+
+struct WriteHook {
+    explicit WriteHook(ssize_t (*f)(int, const void*, std::size_t)) { g_fileWriteFunction = f; }
+    ~WriteHook() { g_fileWriteFunction = ::write; }
+};
+
+} // namespace
+
+TEST_F(FileDisk, NamesInAnyCase)
+{
+    put("Data/Sub Folder/File.TXT", "mixed");
+    put("Data/Папка/Файл.txt", "cyrillic");
+    put("Data/Été/Ça.txt", "latin");
+    std::uint32_t size = 0;
+    for (const char* path : {"temp:data/sub folder/file.txt", "temp:DATA/SUB FOLDER/FILE.TXT",
+                             "temp:Data\\Sub Folder\\File.TXT", "temp:dAtA\\sub FOLDER/fILE.txt"}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(read(path, &size), "mixed");
+        EXPECT_EQ(size, 5u);
+        EXPECT_TRUE(file_isExistOnDisk(path));
+        EXPECT_TRUE(file_isExist(path, true));
+        EXPECT_EQ(file_getSize(path), 5u);
+    }
+    EXPECT_EQ(read("temp:DATA/ПАПКА/файл.TXT"), "cyrillic");
+    EXPECT_EQ(read("temp:data/éTÉ/çA.txt"), "latin");
+    for (const char* dir : {"temp:data/SUB FOLDER", "temp:DATA\\sub folder\\", "temp:data/папка/"}) {
+        SCOPED_TRACE(dir);
+        EXPECT_TRUE(file_isDirExistOnDisk(dir));
+        EXPECT_TRUE(file_isDirExistOrPacked(dir));
+    }
+    EXPECT_FALSE(file_isDirExistOnDisk("temp:data/sub folder/file.txt"));
+    EXPECT_FALSE(file_isExistOnDisk("temp:data/sub folder/file.txt/more"));
+    EXPECT_FALSE(file_isExistOnDisk("temp:data/nothing/file.txt"));
+    EXPECT_TRUE(messages().empty());
+
+    // The exact name wins over one that differs only in case.
+    put("Twin/a.txt", "lower");
+    put("Twin/A.txt", "upper");
+    EXPECT_EQ(read("temp:Twin/a.txt"), "lower");
+    EXPECT_EQ(read("temp:Twin/A.txt"), "upper");
+
+    EXPECT_EQ(read("temp:data/none.txt"), "<null>");
+    EXPECT_EQ(messages(), std::vector<std::string>{"file_readFullAndMalloc. Error open file: temp:data/none.txt"});
+}
+
+TEST_F(FileDisk, ListingsFollowChanges)
+{
+    put("Cache/old.txt", "old");
+    EXPECT_EQ(read("temp:cache/OLD.txt"), "old");
+    EXPECT_FALSE(file_isExistOnDisk("temp:CACHE/new.txt"));
+
+    // Our own writes, folders and deletes are seen at once.
+    ASSERT_TRUE(file_writeFull("temp:Cache/New.txt", "new", 3));
+    EXPECT_EQ(read("temp:CACHE/new.TXT"), "new");
+    ASSERT_TRUE(m_server->makeDir("temp:Cache/Made/"));
+    EXPECT_TRUE(file_isDirExistOnDisk("temp:cache/MADE"));
+    ASSERT_TRUE(m_server->deleteFile("temp:cache/OLD.TXT"));
+    EXPECT_FALSE(fs::exists(m_temp + "Cache/old.txt"));
+    EXPECT_FALSE(file_isExistOnDisk("temp:CACHE/old.txt"));
+
+    // So are other writers' changes, even right after the folder was listed.
+    put("Cache/Other.txt", "other");
+    EXPECT_EQ(read("temp:cache/other.TXT"), "other");
+    fs::remove(m_temp + "Cache/Other.txt");
+    EXPECT_FALSE(file_isExistOnDisk("temp:cache/other.TXT"));
+
+    // A name in another case writes over the file that is there.
+    ASSERT_TRUE(file_writeFull("temp:CACHE/NEW.TXT", "newer", 5));
+    EXPECT_EQ(folderNames("Cache"), (std::vector<std::string>{"Made", "New.txt"}));
+    EXPECT_EQ(test_env::readFile(m_temp + "Cache/New.txt"), "newer");
+
+    // makeDir goes through folders that exist in another case.
+    ASSERT_TRUE(m_server->makeDir("temp:CACHE/made/Deeper/"));
+    EXPECT_TRUE(fs::is_directory(m_temp + "Cache/Made/Deeper"));
+    EXPECT_EQ(folderNames(""), std::vector<std::string>{"Cache"});
+
+    // Folders found ignoring case are not trusted after they move.
+    put("Ren/Deep/f.txt", "first");
+    EXPECT_EQ(read("temp:ren/DEEP/F.TXT"), "first");
+    fs::rename(m_temp + "Ren/Deep", m_temp + "Ren/Moved");
+    EXPECT_FALSE(file_isExistOnDisk("temp:ren/DEEP/F.TXT"));
+    EXPECT_EQ(read("temp:REN/moved/f.TXT"), "first");
+    fs::rename(m_temp + "Ren", m_temp + "Old");
+    put("Ren/Deep/f.txt", "second");
+    EXPECT_EQ(read("temp:ren/DEEP/F.TXT"), "second");
+    fs::remove_all(m_temp + "Ren");
+    fs::remove_all(m_temp + "Old");
+
+    EXPECT_FALSE(m_server->deleteFile("temp:Cache/gone.txt"));
+    EXPECT_EQ(messages(), std::vector<std::string>{"aFileServer::deleteFile(temp:Cache/gone.txt) failed!"});
+}
+
+TEST_F(FileDisk, Reads)
+{
+    put("empty.bin", "");
+    std::uint32_t size = 99;
+    EXPECT_EQ(read("temp:empty.bin", &size), "<null>");
+    EXPECT_EQ(size, 0u);
+    EXPECT_EQ(file_getSize("temp:EMPTY.bin"), 0u);
+    EXPECT_TRUE(file_isExistOrPacked("temp:empty.bin"));
+    {
+        aFile file("temp:empty.bin");
+        EXPECT_FALSE(file.isLoaded());
+        EXPECT_FALSE(file.m_owns);
+        EXPECT_EQ(file.size(), 0u);
+    }
+    EXPECT_TRUE(messages().empty());
+
+    std::string binary(70000, '\0');
+    for (std::size_t i = 0; i < binary.size(); ++i)
+        binary[i] = char(i * 7);
+    put("bin.dat", binary);
+    EXPECT_EQ(read("temp:bin.dat", &size), binary);
+    EXPECT_EQ(size, binary.size());
+
+    // A folder is not a file; nor is a path too long for the system.
+    put("Folder/x", "");
+    EXPECT_EQ(read("temp:Folder"), "<null>");
+    EXPECT_FALSE(file_isExistOrPacked("temp:Folder"));
+    EXPECT_EQ(file_getSize("temp:Folder"), 0u);
+    const std::string longPath = "temp:" + std::string(PATH_MAX, 'a');
+    EXPECT_EQ(read(longPath), "<null>");
+    EXPECT_FALSE(file_isExistOrPacked(longPath));
+    const std::vector<std::string> lines = messages();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "file_readFullAndMalloc. Error open file: temp:Folder");
+    EXPECT_EQ(lines[1], "file_getSize. Error open file: temp:Folder");
+    EXPECT_EQ(lines[2].rfind("file_readFullAndMalloc. Error open file: temp:aaaa", 0), 0u);
+}
+
+TEST_F(FileDisk, PathSplitting)
+{
+    const struct {
+        const char* path;
+        const char* extension;
+    } cases[] = {
+        {"a/b.c/name", ""}, {"dir.d\\file", ""}, {"x.tar.gz", "gz"}, {"noext", ""},
+        {"file.", ""},      {".hidden", "hidden"}, {"a\\b\\c.PNG", "PNG"}, {"", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(file_getExtension(c.path), c.extension);
+    }
+    EXPECT_EQ(file_getName("a/b\\c.txt"), "c.txt");
+    EXPECT_EQ(file_getName("plain"), "plain");
+    EXPECT_EQ(file_getName("dir/"), "");
+    EXPECT_EQ(file_getDirectory("temp:x/y.txt"), m_temp + "x/");
+    EXPECT_EQ(file_getDirectory("a\\b.txt"), "a\\");
+    EXPECT_EQ(file_getDirectory("b.txt"), "");
+}
+
+TEST_F(FileDisk, WritesReplaceWholeFiles)
+{
+    EXPECT_FALSE(file_writeFull("temp:Saves/p.dat", "x", 1));  // no such folder
+    EXPECT_EQ(messages(), std::vector<std::string>{"file_writeFull. Error open file: temp:Saves/p.dat"});
+
+    put("Saves/keep", "");
+    ASSERT_TRUE(file_writeFull("temp:Saves/p.dat", "first", 5));
+    ::chmod((m_temp + "Saves/p.dat").c_str(), 0640);
+    ASSERT_TRUE(file_writeFull("temp:saves\\P.DAT", "second!", 7));
+    EXPECT_EQ(test_env::readFile(m_temp + "Saves/p.dat"), "second!");
+    struct stat st;
+    ASSERT_EQ(::stat((m_temp + "Saves/p.dat").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    ASSERT_TRUE(file_writeFull("temp:Saves/empty.dat", nullptr, 0));
+    EXPECT_EQ(fs::file_size(m_temp + "Saves/empty.dat"), 0u);
+    EXPECT_EQ(folderNames("Saves"), (std::vector<std::string>{"empty.dat", "keep", "p.dat"}));
+    EXPECT_EQ(messages().size(), 1u);
+}
+
+TEST_F(FileDisk, FailedWritesKeepTheOldFile)
+{
+    std::string old(5000, '\0');
+    for (std::size_t i = 0; i < old.size(); ++i)
+        old[i] = char(i * 13 + 1);
+    put("Saves/profile.dat", old);
+    const std::string next(8000, 'n');
+    {
+        WriteHook hook(failingWrite);
+        EXPECT_FALSE(file_writeFull("temp:Saves/profile.dat", next.data(), std::uint32_t(next.size())));
+    }
+    EXPECT_EQ(test_env::readFile(m_temp + "Saves/profile.dat"), old);
+    EXPECT_EQ(folderNames("Saves"), std::vector<std::string>{"profile.dat"});
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0],
+              "file_writeFull. Error writing file: temp:Saves/profile.dat (write: No space left on device)");
+
+    // A folder we may not write into (root may write anywhere).
+    if (::geteuid() != 0) {
+        ::chmod((m_temp + "Saves").c_str(), 0555);
+        EXPECT_FALSE(file_writeFull("temp:Saves/profile.dat", next.data(), std::uint32_t(next.size())));
+        ::chmod((m_temp + "Saves").c_str(), 0755);
+        EXPECT_EQ(test_env::readFile(m_temp + "Saves/profile.dat"), old);
+        EXPECT_EQ(folderNames("Saves"), std::vector<std::string>{"profile.dat"});
+        EXPECT_EQ(messages().size(), 2u);
+    }
+    ASSERT_TRUE(file_writeFull("temp:Saves/profile.dat", next.data(), std::uint32_t(next.size())));
+    EXPECT_EQ(test_env::readFile(m_temp + "Saves/profile.dat"), next);
+}
+
+TEST_F(FileDisk, TemporaryCopies)
+{
+    put("Video/a/x.ogv", "video x");
+    ASSERT_TRUE(zip_writer::writeZip(m_temp + "Flash.zip", {{"X.ogv", "flash x", true}}));
+    put("Flash/keep", "");
+    m_server->setAssign("video", "temp:Video/");
+    m_server->setAssign("flash", "temp:Flash/");
+
+    const std::string first = m_server->extractToTemp("video:a/x.ogv");
+    const std::string second = m_server->extractToTemp("flash:x.ogv");
+    ASSERT_FALSE(first.empty());
+    ASSERT_FALSE(second.empty());
+    EXPECT_NE(first, second);
+    EXPECT_EQ(test_env::readFile(first), "video x");
+    EXPECT_EQ(test_env::readFile(second), "flash x");
+    EXPECT_EQ(file_getName(first), "x.ogv");
+    EXPECT_EQ(file_getName(second), "x-2.ogv");
+
+    // One private folder under temp:, made for this run.
+    const std::string folder = file_getDirectory(first);
+    EXPECT_EQ(file_getDirectory(second), folder);
+    EXPECT_EQ(folder.compare(0, m_temp.size(), m_temp), 0);
+    EXPECT_NE(folder, m_temp);
+    struct stat st;
+    ASSERT_EQ(::lstat(folder.substr(0, folder.size() - 1).c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+    // Each path is written once per run; later requests get the same copy.
+    put("Video/a/x.ogv", "changed");
+    EXPECT_EQ(m_server->extractToTemp("video:a/x.ogv"), first);
+    EXPECT_EQ(m_server->extractToTemp("VIDEO:a/x.ogv"), first);
+    EXPECT_EQ(test_env::readFile(first), "video x");
+
+    EXPECT_EQ(m_server->extractToTemp("video:missing.ogv"), "");
+    EXPECT_EQ(messages(), std::vector<std::string>{"file_readFullAndMalloc. Error open file: video:missing.ogv"});
+
+    m_server.reset();
+    EXPECT_FALSE(fs::exists(first));
+    EXPECT_FALSE(fs::exists(second));
+    EXPECT_FALSE(fs::exists(folder));
+    EXPECT_EQ(messages().size(), 1u);
+}
