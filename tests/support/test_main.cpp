@@ -1,16 +1,23 @@
-// Test entry point: every test process gets its own HOME, XDG_DATA_HOME and
-// TMPDIR under a fresh temporary folder, removed afterwards.
+// Test entry point. Every test process runs headless (offscreen video, dummy
+// audio) and every test gets its own HOME, XDG_DATA_HOME and TMPDIR under a
+// fresh temporary folder, removed afterwards. Sanitizer options and leak
+// suppressions are built in, so a test behaves the same however it is run.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <string>
 
+#include "a2d_test_config.h"
 #include "support/test_env.h"
 
-namespace {
+extern "C" {
+// Read by the sanitizer runtimes at start-up.
+const char* __asan_default_options() { return "halt_on_error=1:abort_on_error=0:detect_leaks=1"; }
+const char* __ubsan_default_options() { return "halt_on_error=1:print_stacktrace=1"; }
+// Allocations the GL driver, the window system and font libraries keep until exit.
+const char* __lsan_default_suppressions() { return A2D_LSAN_SUPPRESSIONS; }
+}
 
-std::string g_root;
+namespace {
 
 class TempHomeListener : public ::testing::EmptyTestEventListener {
     void OnTestStart(const ::testing::TestInfo&) override { test_env::makeFreshHome(); }
@@ -21,6 +28,12 @@ class TempHomeListener : public ::testing::EmptyTestEventListener {
 
 int main(int argc, char** argv)
 {
+    // Tests may choose other drivers themselves; these are the defaults.
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    setenv("A2D_TEST_SOURCE_DIR", A2D_TEST_SOURCE_DIR, 0);
+    setenv("A2D_GAME_BINARY", A2D_GAME_BINARY, 0);
+
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::GTEST_FLAG(death_test_style) = "threadsafe";
     ::testing::UnitTest::GetInstance()->listeners().Append(new TempHomeListener);
