@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
@@ -144,13 +145,65 @@ void clearTarget(GLuint fbo, float r, float g, float b, float a)
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
+// Where the back buffer lands in a target of w x h (GL pixels, bottom-up rows).
+struct Placement {
+    int x0, y0, x1, y1;
+};
+
+Placement placeFrame(int bbw, int bbh, int w, int h, bool keepAspect)
+{
+    if (!keepAspect)
+        return Placement{0, 0, w, h};
+    const double s = std::min(double(w) / bbw, double(h) / bbh);
+    const int pw = int(std::lround(bbw * s)), ph = int(std::lround(bbh * s));
+    const int x0 = (w - pw) / 2, y0 = (h - ph) / 2;
+    return Placement{x0, y0, x0 + pw, y0 + ph};
+}
+
+GLint resetStrategyQuery()
+{
+    if (epoxy_gl_version() < 45 && !epoxy_has_gl_extension("GL_KHR_robustness") &&
+        !epoxy_has_gl_extension("GL_ARB_robustness"))
+        return 0;
+    GLint strategy = 0;
+    glGetIntegerv(GL_RESET_NOTIFICATION_STRATEGY, &strategy);
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    return strategy;
+}
+
 } // namespace
+
+// Keeps each window's minimised and focus state from its events. A watch
+// sees events as they are queued, pushed ones included.
+struct WindowAccess {
+    static int watch(void*, SDL_Event* e)
+    {
+        if (e->type != SDL_WINDOWEVENT)
+            return 0;
+        for (Window* w : windows()) {
+            if (w->m_sdlId != e->window.windowID)
+                continue;
+            switch (e->window.event) {
+            case SDL_WINDOWEVENT_MINIMIZED: w->m_minimized = true; break;
+            case SDL_WINDOWEVENT_RESTORED:
+            case SDL_WINDOWEVENT_MAXIMIZED: w->m_minimized = false; break;
+            case SDL_WINDOWEVENT_FOCUS_LOST: w->m_focusLost = true; break;
+            case SDL_WINDOWEVENT_FOCUS_GAINED: w->m_focusLost = false; break;
+            default: break;
+            }
+        }
+        return 0;
+    }
+};
 
 struct Window::Impl {
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
     Target back;       // what the device draws into
     Target presented;  // the last frame present() showed
+    bool resetNotification = false;
+    bool wasReset = false;
 
     void ensureCurrent()
     {
@@ -158,7 +211,9 @@ struct Window::Impl {
             SDL_GL_MakeCurrent(window, context);
     }
 
-    bool read(GLuint fbo, int w, int h, std::vector<std::uint8_t>& bgra)
+    // Reads the rectangle (x, y, w, h), top-left origin, of a target whose
+    // height is fullHeight.
+    bool read(GLuint fbo, int fullHeight, int x, int y, int w, int h, std::vector<std::uint8_t>& bgra)
     {
         ensureCurrent();
         StateGuard guard;
@@ -170,14 +225,14 @@ struct Window::Impl {
         glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
         while (glGetError() != GL_NO_ERROR) {
         }
-        glReadPixels(0, 0, w, h, GL_BGRA, GL_UNSIGNED_BYTE, raw.data());
+        glReadPixels(x, fullHeight - y - h, w, h, GL_BGRA, GL_UNSIGNED_BYTE, raw.data());
         if (glGetError() != GL_NO_ERROR)
             return false;
         // GL rows run bottom-up.
         const std::size_t row = static_cast<std::size_t>(w) * 4;
         bgra.resize(raw.size());
-        for (int y = 0; y < h; ++y)
-            std::memcpy(bgra.data() + row * y, raw.data() + row * (h - 1 - y), row);
+        for (int r = 0; r < h; ++r)
+            std::memcpy(bgra.data() + row * r, raw.data() + row * (h - 1 - r), row);
         return true;
     }
 };
@@ -242,6 +297,22 @@ bool hasDisplay()
 
 const std::vector<Window*>& windows() { return registry(); }
 
+bool injectWindowEvent(Window* window, WindowStateEvent event)
+{
+    if (!window || !SDL_WasInit(SDL_INIT_VIDEO))
+        return false;
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = window->sdlId();
+    switch (event) {
+    case WindowStateEvent::Minimized: e.window.event = SDL_WINDOWEVENT_MINIMIZED; break;
+    case WindowStateEvent::Restored: e.window.event = SDL_WINDOWEVENT_RESTORED; break;
+    case WindowStateEvent::FocusLost: e.window.event = SDL_WINDOWEVENT_FOCUS_LOST; break;
+    case WindowStateEvent::FocusGained: e.window.event = SDL_WINDOWEVENT_FOCUS_GAINED; break;
+    }
+    return SDL_PushEvent(&e) == 1;
+}
+
 std::unique_ptr<Window> Window::create(const WindowDesc& desc, std::string* error)
 {
     if (desc.width <= 0 || desc.height <= 0 || desc.backBufferWidth <= 0 || desc.backBufferHeight <= 0) {
@@ -262,6 +333,10 @@ std::unique_ptr<Window> Window::create(const WindowDesc& desc, std::string* erro
         glLoaded = true;
     }
 
+    // Exactly one watch, also after SDL's event loop was restarted.
+    SDL_DelEventWatch(&WindowAccess::watch, nullptr);
+    SDL_AddEventWatch(&WindowAccess::watch, nullptr);
+
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
@@ -274,6 +349,8 @@ std::unique_ptr<Window> Window::create(const WindowDesc& desc, std::string* erro
     Uint32 flags = SDL_WINDOW_OPENGL;
     if (desc.fullscreen)
         flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    if (desc.hidden)
+        flags |= SDL_WINDOW_HIDDEN;
     impl.window = SDL_CreateWindow(desc.title.c_str(), desc.x, desc.y, desc.width, desc.height, flags);
     if (!impl.window) {
         setError(error, std::string("SDL window: ") + SDL_GetError());
@@ -282,7 +359,14 @@ std::unique_ptr<Window> Window::create(const WindowDesc& desc, std::string* erro
     w->m_fullscreen = desc.fullscreen;
     w->m_sdlId = SDL_GetWindowID(impl.window);
 
+    // A context that reports driver resets, where the driver offers one.
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, SDL_GL_CONTEXT_ROBUST_ACCESS_FLAG);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_RESET_NOTIFICATION, SDL_GL_CONTEXT_RESET_LOSE_CONTEXT);
     impl.context = SDL_GL_CreateContext(impl.window);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, 0);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_RESET_NOTIFICATION, SDL_GL_CONTEXT_RESET_NO_NOTIFICATION);
+    if (!impl.context)
+        impl.context = SDL_GL_CreateContext(impl.window);
     if (!impl.context) {
         setError(error, std::string("OpenGL 3.3 context: ") + SDL_GetError());
         return nullptr;
@@ -293,6 +377,7 @@ std::unique_ptr<Window> Window::create(const WindowDesc& desc, std::string* erro
         return nullptr;
     }
     glDisable(GL_DITHER);
+    impl.resetNotification = resetStrategyQuery() == GL_LOSE_CONTEXT_ON_RESET;
     if (!w->resizeBackBuffer(desc.backBufferWidth, desc.backBufferHeight)) {
         setError(error, "window: cannot make the back buffer");
         return nullptr;
@@ -355,6 +440,10 @@ void Window::setCursorPos(int x, int y) { SDL_WarpMouseInWindow(m_impl->window, 
 
 bool Window::hasFocus() const { return SDL_GetKeyboardFocus() == m_impl->window; }
 
+void Window::position(int& x, int& y) const { SDL_GetWindowPosition(m_impl->window, &x, &y); }
+
+void Window::drawableSize(int& w, int& h) const { SDL_GL_GetDrawableSize(m_impl->window, &w, &h); }
+
 void Window::show() { SDL_ShowWindow(m_impl->window); }
 
 void Window::minimize() { SDL_MinimizeWindow(m_impl->window); }
@@ -400,6 +489,8 @@ bool Window::resizeBackBuffer(int width, int height)
     return true;
 }
 
+std::uint32_t Window::backBufferFramebuffer() const { return m_impl->back.fbo; }
+
 void Window::bindBackBuffer()
 {
     m_impl->ensureCurrent();
@@ -433,27 +524,90 @@ void Window::present()
         int dw = 0, dh = 0;
         SDL_GL_GetDrawableSize(m_impl->window, &dw, &dh);
         if (dw > 0 && dh > 0) {
+            const Placement p = placeFrame(w, h, dw, dh, m_fullscreen);
+            if (p.x0 > 0 || p.y0 > 0)
+                clearTarget(0, 0.f, 0.f, 0.f, 1.f);
+            const bool exact = p.x1 - p.x0 == w && p.y1 - p.y0 == h;
             glBindFramebuffer(GL_READ_FRAMEBUFFER, m_impl->presented.fbo);
             glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-            glBlitFramebuffer(0, 0, w, h, 0, 0, dw, dh, GL_COLOR_BUFFER_BIT,
-                              (dw == w && dh == h) ? GL_NEAREST : GL_LINEAR);
+            glBlitFramebuffer(0, 0, w, h, p.x0, p.y0, p.x1, p.y1, GL_COLOR_BUFFER_BIT, exact ? GL_NEAREST : GL_LINEAR);
         }
     }
     SDL_GL_SwapWindow(m_impl->window);
+}
+
+void Window::presentMapping(float& scaleX, float& scaleY, float& offsetX, float& offsetY) const
+{
+    int cw = 0, ch = 0;
+    clientSize(cw, ch);
+    scaleX = scaleY = 1.0f;
+    offsetX = offsetY = 0.0f;
+    if (cw <= 0 || ch <= 0 || m_bbWidth <= 0 || m_bbHeight <= 0)
+        return;
+    const Placement p = placeFrame(m_bbWidth, m_bbHeight, cw, ch, m_fullscreen);
+    scaleX = float(p.x1 - p.x0) / float(m_bbWidth);
+    scaleY = float(p.y1 - p.y0) / float(m_bbHeight);
+    offsetX = float(p.x0);
+    offsetY = float(ch - p.y1);
 }
 
 bool Window::readPresented(std::vector<std::uint8_t>& bgra, int& width, int& height)
 {
     width = m_bbWidth;
     height = m_bbHeight;
-    return m_impl->read(m_impl->presented.fbo, width, height, bgra);
+    return m_impl->read(m_impl->presented.fbo, height, 0, 0, width, height, bgra);
+}
+
+bool Window::readPresentedScaled(int width, int height, std::vector<std::uint8_t>& bgra)
+{
+    if (width == m_bbWidth && height == m_bbHeight) {
+        int w = 0, h = 0;
+        return readPresented(bgra, w, h);
+    }
+    m_impl->ensureCurrent();
+    Target scaled;
+    bool ok = false;
+    {
+        StateGuard guard;
+        if (scaled.allocate(width, height)) {
+            glBindFramebuffer(GL_READ_FRAMEBUFFER, m_impl->presented.fbo);
+            glBindFramebuffer(GL_DRAW_FRAMEBUFFER, scaled.fbo);
+            glBlitFramebuffer(0, 0, m_bbWidth, m_bbHeight, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+            ok = true;
+        }
+    }
+    ok = ok && m_impl->read(scaled.fbo, height, 0, 0, width, height, bgra);
+    scaled.release();
+    return ok;
 }
 
 bool Window::readBackBuffer(std::vector<std::uint8_t>& bgra, int& width, int& height)
 {
     width = m_bbWidth;
     height = m_bbHeight;
-    return m_impl->read(m_impl->back.fbo, width, height, bgra);
+    return m_impl->read(m_impl->back.fbo, height, 0, 0, width, height, bgra);
+}
+
+bool Window::readBackBuffer(const RECT& r, std::vector<std::uint8_t>& bgra)
+{
+    if (r.left < 0 || r.top < 0 || r.left >= r.right || r.top >= r.bottom || r.right > m_bbWidth ||
+        r.bottom > m_bbHeight)
+        return false;
+    return m_impl->read(m_impl->back.fbo, m_bbHeight, r.left, r.top, r.right - r.left, r.bottom - r.top, bgra);
+}
+
+bool Window::contextWasReset()
+{
+    if (!m_impl->resetNotification || m_impl->wasReset)
+        return m_impl->wasReset;
+    m_impl->ensureCurrent();
+    GLenum status = GL_NO_ERROR;
+    if (epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_KHR_robustness"))
+        status = glGetGraphicsResetStatus();
+    else if (epoxy_has_gl_extension("GL_ARB_robustness"))
+        status = glGetGraphicsResetStatusARB();
+    m_impl->wasReset = status != GL_NO_ERROR;
+    return m_impl->wasReset;
 }
 
 } // namespace platform

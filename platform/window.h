@@ -21,6 +21,7 @@ struct WindowDesc {
     int backBufferWidth = 640;
     int backBufferHeight = 480;
     bool fullscreen = false;  // desktop full screen
+    bool hidden = false;      // not shown until show()
 };
 
 struct DisplayMode {
@@ -62,6 +63,14 @@ public:
     bool cursorPos(int& x, int& y) const;
     void setCursorPos(int x, int y);
     bool hasFocus() const;
+    // From the window events seen (also those a test pushes): minimised
+    // until restored; focus lost until gained again (never before it was lost).
+    bool isMinimized() const { return m_minimized; }
+    bool isFocusLost() const { return m_focusLost; }
+    // Client origin in desktop coordinates.
+    void position(int& x, int& y) const;
+    // Size of the client area in GL pixels (differs from clientSize on high-DPI displays).
+    void drawableSize(int& w, int& h) const;
     void show();
     void minimize();
     void restore();
@@ -70,21 +79,34 @@ public:
     void setCursor(std::uint32_t id);
     std::uint32_t cursor() const { return m_cursorId; }
 
-    // GL back buffer.
+    // GL back buffer. Its GL rows run bottom-up: back-buffer row y is GL row
+    // height - 1 - y.
     void makeCurrent();
     bool resizeBackBuffer(int width, int height);
     int backBufferWidth() const { return m_bbWidth; }
     int backBufferHeight() const { return m_bbHeight; }
+    std::uint32_t backBufferFramebuffer() const;
     // Binds the back buffer as the draw target.
     void bindBackBuffer();
     void clear(std::uint32_t argb);
     void setSwapInterval(bool vsync);
-    // Copies the back buffer into the presented frame and shows it.
+    // Copies the back buffer into the presented frame and shows it scaled to
+    // the client area; in full screen keeping its aspect ratio, with black bars.
     void present();
+    // How present() places the frame: client = offset + back-buffer pixel * scale.
+    void presentMapping(float& scaleX, float& scaleY, float& offsetX, float& offsetY) const;
     // Last presented frame, top row first, 4 bytes per pixel B, G, R, A.
     bool readPresented(std::vector<std::uint8_t>& bgra, int& width, int& height);
+    // The last presented frame scaled to width x height as present() scales it.
+    bool readPresentedScaled(int width, int height, std::vector<std::uint8_t>& bgra);
     // Current back buffer, same layout.
     bool readBackBuffer(std::vector<std::uint8_t>& bgra, int& width, int& height);
+    // A rectangle of the back buffer (top-left origin), same layout; false
+    // when it is not inside the back buffer.
+    bool readBackBuffer(const RECT& rect, std::vector<std::uint8_t>& bgra);
+    // True once the driver reports that the GL context was reset (only
+    // where the context could be made with reset notification).
+    bool contextWasReset();
 
     std::uint32_t sdlId() const { return m_sdlId; }
 
@@ -96,6 +118,8 @@ private:
     bool m_fullscreen = false;
     std::uint32_t m_cursorId = IDC_ARROW;
     std::uint32_t m_sdlId = 0;
+    bool m_minimized = false;
+    bool m_focusLost = false;
     int m_bbWidth = 0;
     int m_bbHeight = 0;
     friend struct WindowAccess;
@@ -103,5 +127,10 @@ private:
 
 // Every live window, oldest first (the first is the main window).
 const std::vector<Window*>& windows();
+
+// Queues a window-system event for the window as if the user had caused it
+// (for tests that drive the real event path). False when SDL refuses it.
+enum class WindowStateEvent { Minimized, Restored, FocusLost, FocusGained };
+bool injectWindowEvent(Window* window, WindowStateEvent event);
 
 } // namespace platform

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "engine/gfx/a_graph_server.h"
+#include "engine/sound/a_sound_engine.h"
 #include "engine/util/a_input_server.h"
 #include "engine/util/a_log.h"
 #include "platform/clock.h"
@@ -22,8 +23,6 @@
 aApplication* g_application = nullptr;
 RECT g_desktopWorkArea;
 
-void (*aApplication::s_soundUpdate)() = nullptr;
-void (*aApplication::s_soundSetPause)(bool) = nullptr;
 void (*aApplication::s_flashSetPause)(bool) = nullptr;
 void (*aApplication::s_releaseDirectDraw)() = nullptr;
 
@@ -176,6 +175,7 @@ int aApplication::shutdown()
         m_windowObject.reset();
         m_window = nullptr;
     }
+    aSound::shutdownAudio();
     a_logString(kRuleLine);
     a_logString("a2d Engine stopped");
     a_logString("");
@@ -220,8 +220,7 @@ int aApplication::run()
 
         if (m_inputServer)
             m_inputServer->update();
-        if (s_soundUpdate)
-            s_soundUpdate();
+        aSound::globalEngine().Update();
 
         const bool altDown = m_inputServer && (m_inputServer->isKeyDown(platform::DIK_LMENU) ||
                                                m_inputServer->isKeyDown(platform::DIK_RMENU));
@@ -344,8 +343,7 @@ void aApplication::setPause(bool paused)
     m_paused = paused;
     if (s_flashSetPause)
         s_flashSetPause(paused);
-    if (s_soundSetPause)
-        s_soundSetPause(paused);
+    aSound::globalEngine().SetGlobalPause(paused);
 }
 
 bool aApplication::setPriority(int priorityClass, int threadPriority)

@@ -91,8 +91,6 @@ public:
     std::string m_screenshotFolder;
 
     // Hooks for subsystems that join the loop later; null until set.
-    static void (*s_soundUpdate)();
-    static void (*s_soundSetPause)(bool paused);
     static void (*s_flashSetPause)(bool paused);
     static void (*s_releaseDirectDraw)();
 

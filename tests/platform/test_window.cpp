@@ -125,6 +125,63 @@ TEST_F(WindowTest, RegistryKeepsCreationOrder)
     EXPECT_EQ(windows()[0], window.get());
 }
 
+TEST_F(WindowTest, StateFollowsWindowEventsAndRectReads)
+{
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_FALSE(window->isFocusLost());
+    ASSERT_TRUE(injectWindowEvent(window.get(), WindowStateEvent::Minimized));
+    ASSERT_TRUE(injectWindowEvent(window.get(), WindowStateEvent::FocusLost));
+    EXPECT_TRUE(window->isMinimized());
+    EXPECT_TRUE(window->isFocusLost());
+    ASSERT_TRUE(injectWindowEvent(window.get(), WindowStateEvent::Restored));
+    ASSERT_TRUE(injectWindowEvent(window.get(), WindowStateEvent::FocusGained));
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_FALSE(window->isFocusLost());
+
+    window->clear(0xFF000000);
+    window->bindBackBuffer();
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(3, 24 - 2 - 1, 1, 1);  // back-buffer pixel (3, 2)
+    glClearColor(0.f, 1.f, 0.f, 1.f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    std::vector<std::uint8_t> px;
+    ASSERT_TRUE(window->readBackBuffer(RECT{2, 2, 5, 3}, px));
+    ASSERT_EQ(px.size(), 12u);
+    EXPECT_EQ(px[1], 0x00);
+    EXPECT_EQ(px[5], 0xFF);  // the middle one is green
+    EXPECT_FALSE(window->readBackBuffer(RECT{30, 0, 33, 1}, px));
+
+    // The presented frame scaled (filtered) as the window shows it.
+    window->present();
+    ASSERT_TRUE(window->readPresentedScaled(64, 48, px));
+    ASSERT_EQ(px.size(), 64u * 48u * 4u);
+    EXPECT_GT(px[(2 * 2 * 64 + 2 * 3) * 4 + 1], 0x80);
+    EXPECT_EQ(px[(2 * 2 * 64 + 2 * 8) * 4 + 1], 0x00);
+}
+
+TEST_F(WindowTest, PresentMappingStretchesWindowedAndLetterboxesFullScreen)
+{
+    float sx = 0, sy = 0, ox = 0, oy = 0;
+    window->presentMapping(sx, sy, ox, oy);
+    EXPECT_FLOAT_EQ(sx, 2.0f);  // 32 x 24 into 64 x 48
+    EXPECT_FLOAT_EQ(sy, 2.0f);
+    EXPECT_FLOAT_EQ(ox, 0.0f);
+    ASSERT_TRUE(window->resizeBackBuffer(32, 32));
+    window->presentMapping(sx, sy, ox, oy);
+    EXPECT_FLOAT_EQ(sx, 2.0f);
+    EXPECT_FLOAT_EQ(sy, 1.5f);
+    window->setFullscreen(true);
+    int cw = 0, ch = 0;
+    window->clientSize(cw, ch);
+    window->presentMapping(sx, sy, ox, oy);
+    EXPECT_FLOAT_EQ(sx, sy);
+    EXPECT_NEAR(32 * sx + 2 * ox, float(cw), 1.0f);
+    EXPECT_NEAR(32 * sy + 2 * oy, float(ch), 1.0f);
+    window->present();
+    window->setFullscreen(false);
+}
+
 TEST_F(WindowTest, HeadlessHasNoDisplayOrFocus)
 {
     EXPECT_FALSE(hasDisplay());

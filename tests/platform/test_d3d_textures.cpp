@@ -1,0 +1,228 @@
+// Texture locks, batching and saved surfaces on the GL device.
+#include <cstring>
+
+#include "test_d3d_fixture.h"
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#include <stb/stb_image.h>
+#pragma GCC diagnostic pop
+
+#include "support/test_env.h"
+
+using namespace platform;
+using d3dtest::near;
+
+namespace {
+
+class LockUnlock : public d3dtest::GlDeviceTest {
+protected:
+    void SetUp() override
+    {
+        GlDeviceTest::SetUp();
+        setFilter(D3DTEXF_POINT);
+        makeSprite();
+    }
+    void drawAt(GfxTexture* t, float x, float y)
+    {
+        const D3DXVECTOR2 pos{x, y};
+        ASSERT_EQ(sprite->Draw(t, nullptr, nullptr, nullptr, 0.0f, &pos, 0xFFFFFFFF), D3D_OK);
+    }
+    // Fills rect of a texture with one colour through a lock.
+    static void fill(GfxTexture* t, const RECT& r, std::uint32_t argb)
+    {
+        D3DSURFACE_DESC d;
+        t->GetLevelDesc(0, &d);
+        D3DLOCKED_RECT l;
+        ASSERT_EQ(t->LockRect(0, &l, &r, 0), D3D_OK);
+        const int bpp = bytesPerPixel(d.Format);
+        for (int y = 0; y < r.bottom - r.top; ++y)
+            for (int x = 0; x < r.right - r.left; ++x)
+                encodePixel(d.Format, argb, static_cast<std::uint8_t*>(l.pBits) + y * l.Pitch + x * bpp);
+        ASSERT_EQ(t->UnlockRect(0), D3D_OK);
+    }
+};
+
+TEST_F(LockUnlock, SubRectangleWrittenAfterADrawChangesOnlyThatRectangle)
+{
+    for (D3DFORMAT f : {D3DFMT_A8R8G8B8, D3DFMT_R5G6B5}) {
+        dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        auto t = texture(4, 4, f, std::vector<std::uint32_t>(16, 0xFFFFFFFF));
+        drawAt(t.get(), 0, 0);
+        pixel(0, 0);  // the first draw is on the GPU before the write
+        fill(t.get(), RECT{1, 1, 3, 3}, 0xFFFF0000);
+        drawAt(t.get(), 10, 0);
+        for (int y = 0; y < 4; ++y) {
+            for (int x = 0; x < 4; ++x) {
+                const bool inside = x >= 1 && x < 3 && y >= 1 && y < 3;
+                EXPECT_TRUE(near(pixel(x, y), 0xFFFFFF, 8)) << "first copy " << x << "," << y;
+                EXPECT_TRUE(near(pixel(10 + x, y), inside ? 0xFF0000 : 0xFFFFFF, 8)) << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST_F(LockUnlock, ReadOnlyLockUploadsNothing)
+{
+    auto t = texture(2, 2, D3DFMT_A8R8G8B8, {0xFF112233, 0xFF445566, 0xFF778899, 0xFFAABBCC});
+    drawAt(t.get(), 0, 0);
+    pixel(0, 0);
+    const auto uploads = dev->stats().uploads;
+    D3DLOCKED_RECT l;
+    ASSERT_EQ(t->LockRect(0, &l, nullptr, D3DLOCK_READONLY), D3D_OK);
+    EXPECT_EQ(decodePixel(D3DFMT_A8R8G8B8, static_cast<std::uint8_t*>(l.pBits) + l.Pitch + 4), 0xFFAABBCCu);
+    ASSERT_EQ(t->UnlockRect(0), D3D_OK);
+    drawAt(t.get(), 4, 0);
+    EXPECT_TRUE(near(pixel(5, 1), 0xAABBCC, 0));
+    EXPECT_EQ(dev->stats().uploads, uploads);
+}
+
+TEST_F(LockUnlock, LockBetweenQueuedSpritesSplitsOldAndNew)
+{
+    auto t = texture(2, 2, D3DFMT_A8R8G8B8, std::vector<std::uint32_t>(4, 0xFF0000FF));
+    drawAt(t.get(), 0, 0);
+    fill(t.get(), RECT{0, 0, 2, 2}, 0xFF00FF00);
+    drawAt(t.get(), 4, 0);
+    EXPECT_TRUE(near(pixel(0, 0), 0x0000FF, 0));
+    EXPECT_TRUE(near(pixel(4, 0), 0x00FF00, 0));
+}
+
+TEST_F(LockUnlock, ContentsSurviveReset)
+{
+    auto t = texture(2, 1, D3DFMT_A4R4G4B4, {0xFFFF0000, 0xFF00FF00});
+    drawAt(t.get(), 0, 0);
+    ASSERT_EQ(dev->EndScene(), D3D_OK);
+    params.BackBufferWidth = 32;
+    params.BackBufferHeight = 16;
+    ASSERT_EQ(dev->Reset(&params), D3D_OK);
+    ASSERT_EQ(dev->BeginScene(), D3D_OK);
+    D3DVIEWPORT8 vp;
+    dev->GetViewport(&vp);
+    EXPECT_EQ(vp.Width, 32u);
+    EXPECT_EQ(vp.Height, 16u);
+    dev->SetVertexShader(kFvfTLVertex);
+    drawAt(t.get(), 3, 3);
+    const RECT r{3, 3, 5, 4};
+    const auto px = read(&r);
+    EXPECT_TRUE(near(px[0], 0xFF0000, 0));
+    EXPECT_TRUE(near(px[1], 0x00FF00, 0));
+}
+
+class Batching : public LockUnlock {};
+
+TEST_F(Batching, OneTextureAndStateMakeOneDrawCall)
+{
+    auto t = texture(2, 2, D3DFMT_A8R8G8B8, std::vector<std::uint32_t>(4, 0xFFFFFFFF));
+    dev->resetStats();
+    for (int i = 0; i < 100; ++i)
+        drawAt(t.get(), float(i % 30), float(i / 30));
+    EXPECT_EQ(dev->stats().drawCalls, 0u);
+    ASSERT_EQ(dev->EndScene(), D3D_OK);
+    EXPECT_EQ(dev->stats().drawCalls, 1u);
+    EXPECT_EQ(dev->stats().flushes, 1u);
+    EXPECT_EQ(dev->stats().uploads, 1u);
+    ASSERT_EQ(dev->BeginScene(), D3D_OK);
+}
+
+TEST_F(Batching, StateChangeFlushesSameValueDoesNot)
+{
+    auto t = texture(2, 2, D3DFMT_A8R8G8B8, std::vector<std::uint32_t>(4, 0xFFFFFFFF));
+    setBlend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
+    dev->resetStats();
+    drawAt(t.get(), 0, 0);
+    dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    dev->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_POINT);
+    dev->SetTexture(0, nullptr);  // the sprite brings its own texture
+    drawAt(t.get(), 4, 0);
+    EXPECT_EQ(dev->stats().flushes, 0u);
+    dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    EXPECT_EQ(dev->stats().flushes, 1u);
+    drawAt(t.get(), 8, 0);
+    D3DVIEWPORT8 vp;
+    dev->GetViewport(&vp);
+    dev->SetViewport(&vp);
+    EXPECT_EQ(dev->stats().flushes, 1u);
+    vp.Width -= 1;
+    dev->SetViewport(&vp);
+    EXPECT_EQ(dev->stats().flushes, 2u);
+}
+
+TEST_F(Batching, SpritesAndPrimitivesKeepTheirOrder)
+{
+    auto red = texture(1, 1, D3DFMT_A8R8G8B8, {0xFFFF0000});
+    auto blue = texture(1, 1, D3DFMT_A8R8G8B8, {0xFF0000FF});
+    const D3DXVECTOR2 big{8, 8};
+    D3DXVECTOR2 pos{0, 0};
+    sprite->Draw(red.get(), nullptr, &big, nullptr, 0.0f, &pos, 0xFFFFFFFF);
+    dev->SetTexture(0, nullptr);
+    quad(4, 0, 8, 8, 0xFF00FF00);
+    pos.x = 8;
+    sprite->Draw(blue.get(), nullptr, &big, nullptr, 0.0f, &pos, 0xFFFFFFFF);
+    sprite->Draw(red.get(), nullptr, &big, nullptr, 0.0f, &pos, 0x80FFFFFF);  // same state, later
+    EXPECT_TRUE(near(pixel(2, 2), 0xFF0000, 0));
+    EXPECT_TRUE(near(pixel(6, 2), 0x00FF00, 0));
+    EXPECT_TRUE(near(pixel(10, 2), 0xFF0000, 0));  // blending is off: the last draw wins
+}
+
+using ReadBack = d3dtest::GlDeviceTest;
+
+TEST_F(ReadBack, SavedBmpEqualsTheSurfaceOddWidthsToo)
+{
+    for (int w : {7, 8, 1}) {
+        const int h = 5;
+        GfxRef<GfxSurface> s;
+        ASSERT_EQ(dev->CreateImageSurface(std::uint32_t(w), h, D3DFMT_A8R8G8B8, s.out()), D3D_OK);
+        D3DLOCKED_RECT l;
+        ASSERT_EQ(s->LockRect(&l, nullptr, 0), D3D_OK);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                encodePixel(D3DFMT_A8R8G8B8, 0xFF000000u | std::uint32_t(x * 30) << 16 | std::uint32_t(y * 50) << 8 | 7u,
+                            static_cast<std::uint8_t*>(l.pBits) + y * l.Pitch + 4 * x);
+        s->UnlockRect();
+        const std::string path = test_env::home() + "/shot" + std::to_string(w) + ".bmp";
+        ASSERT_EQ(D3DXSaveSurfaceToFileA(path.c_str(), D3DXIFF_BMP, s.get(), nullptr, nullptr), D3D_OK);
+        const std::string bytes = test_env::readFile(path);
+        int bw = 0, bh = 0, n = 0;
+        unsigned char* rgb = stbi_load_from_memory(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                                   int(bytes.size()), &bw, &bh, &n, 3);
+        ASSERT_TRUE(rgb);
+        ASSERT_EQ(bw, w);
+        ASSERT_EQ(bh, h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const unsigned char* p = rgb + (y * w + x) * 3;
+                EXPECT_EQ(p[0], x * 30);
+                EXPECT_EQ(p[1], y * 50);
+                EXPECT_EQ(p[2], 7);
+            }
+        stbi_image_free(rgb);
+    }
+}
+
+TEST_F(ReadBack, SavedRectangleOfTheBackBuffer)
+{
+    dev->SetTexture(0, nullptr);
+    quad(3, 2, 1, 1, 0xFF336699);
+    GfxRef<GfxSurface> bb;
+    ASSERT_EQ(dev->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, bb.out()), D3D_OK);
+    const RECT r{3, 2, 6, 4};
+    const std::string path = test_env::home() + "/part.bmp";
+    ASSERT_EQ(D3DXSaveSurfaceToFileA(path.c_str(), D3DXIFF_BMP, bb.get(), nullptr, &r), D3D_OK);
+    const std::string bytes = test_env::readFile(path);
+    int bw = 0, bh = 0, n = 0;
+    unsigned char* rgb =
+        stbi_load_from_memory(reinterpret_cast<const unsigned char*>(bytes.data()), int(bytes.size()), &bw, &bh, &n, 3);
+    ASSERT_TRUE(rgb);
+    EXPECT_EQ(bw, 3);
+    EXPECT_EQ(bh, 2);
+    EXPECT_EQ(rgb[0], 0x33);
+    EXPECT_EQ(rgb[1], 0x66);
+    EXPECT_EQ(rgb[2], 0x99);
+    EXPECT_EQ(rgb[3], 0);
+    stbi_image_free(rgb);
+    // The back buffer reads only.
+    D3DLOCKED_RECT l;
+    EXPECT_EQ(bb->LockRect(&l, nullptr, 0), D3DERR_INVALIDCALL);
+}
+
+} // namespace
