@@ -224,16 +224,22 @@ int aApplication::run()
 
         const bool altDown = m_inputServer && (m_inputServer->isKeyDown(platform::DIK_LMENU) ||
                                                m_inputServer->isKeyDown(platform::DIK_RMENU));
-        if (canSwitchFullscreen() && m_inputServer && altDown &&
-            m_inputServer->keyState(platform::DIK_RETURN) == KEY_PRESSED) {
-            m_graphServer->setFullscreen(!m_graphServer->m_fullscreen);
-            onDisplayModeChanged();
-        } else if (!m_paused) {
-            result = update();
+        try {
+            if (canSwitchFullscreen() && m_inputServer && altDown &&
+                m_inputServer->keyState(platform::DIK_RETURN) == KEY_PRESSED) {
+                m_graphServer->setFullscreen(!m_graphServer->m_fullscreen);
+                onDisplayModeChanged();
+            } else if (!m_paused) {
+                result = update();
+            }
+            if (result == 0)
+                result = render();
+        } catch (const aResultError& e) {
+            // A fatal display error inside the frame: tell the player and
+            // close; shutdown runs as usual.
+            showError(e.code());
+            result = -1;
         }
-
-        if (result == 0)
-            result = render();
         if (result < 0) {
             if (m_window)
                 platform::sendMessage(m_window, WM_CLOSE, 0, 0);

@@ -4,6 +4,7 @@
 // message loop with frame pacing, the pause state, the optional loading
 // thread and the fatal-error messages. The game derives from it and
 // overrides the per-frame and activation operations.
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -74,7 +75,8 @@ public:
     std::string m_name = "Unnamed";
     const char* m_cmdLine = nullptr;
     bool m_active = true;
-    bool m_paused = false;
+    // Read by the music worker thread as well.
+    std::atomic<bool> m_paused{false};
     bool m_running = false;
     aFileServer m_fileServer;
     aTimer m_timer;

@@ -437,3 +437,12 @@ TEST_F(LoopTest, KeyStatesFollowTheFourStateRule)
     app.releaseInput();
     EXPECT_EQ(app.m_inputServer, nullptr);
 }
+
+TEST_F(LoopTest, FatalDisplayErrorInAFrameIsShownAndClosesTheWindow)
+{
+    app.onRender = [](int) -> int { throw aResultError(A2D_E_DRIVERINTERNAL); };
+    EXPECT_EQ(app.run(), 0);
+    ASSERT_EQ(app.boxes.size(), 1u);
+    EXPECT_EQ(app.boxes[0], "A serious problem occurred with the display driver.\nPlease install latest drivers.");
+    EXPECT_EQ(app.renders, 1);
+}
