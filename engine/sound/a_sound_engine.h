@@ -1,7 +1,9 @@
 #pragma once
 // The sound engine as the rest of the program sees it: the engine interface,
 // the channel-group interface, their implementations on the sound layer, the
-// one global engine and the registry of named channel groups.
+// one global engine and the registry of named channel groups; and aSound, the
+// sound on that layer, which the engine types are nested in (its sound
+// operations are in a_sound.cpp).
 //
 // Threads: the engine's operations are called from the main thread and from
 // the music manager's worker (which holds its own lock while it does); the
@@ -10,9 +12,13 @@
 // layer underneath locks its state.
 #include <atomic>
 #include <map>
+#include <memory>
 #include <string>
 
+#include "engine/sound/a_sound_base.h"
 #include "platform/sound/sound_layer.h"
+
+class aFile;
 
 // The three top-level channel groups.
 inline const std::string A_GROUP_SFX = "~SFX~";
@@ -46,10 +52,60 @@ public:
     virtual float GetPitch() = 0;
 };
 
-// A sound. This part holds the engine types nested in it and the registry
-// operations the sounds use.
-class aSound {
+// A sound: a sample decoded whole at load (its data shared between copies)
+// or a stream decoded while it plays (opened again for every copy, over the
+// file memory the copies share). Not locked: the music manager calls its
+// tracks only under its own lock.
+class aSound : public aSoundBase {
 public:
+    // Holds one layer sound and releases it with the holder.
+    class aFModSample {
+    public:
+        explicit aFModSample(const platform::snd::Sound& sound) : m_sound(sound) {}
+        ~aFModSample();
+        aFModSample(const aFModSample&) = delete;
+        aFModSample& operator=(const aFModSample&) = delete;
+
+        const platform::snd::Sound& Get() const { return m_sound; }
+
+    private:
+        platform::snd::Sound m_sound;
+    };
+
+    // Starts audio (the global engine's Init) when there is no system yet.
+    aSound();
+    // Shares the sample and the file; a stream gets a stream of its own over
+    // the same memory. The copy has no channel.
+    aSound(const aSound& other);
+    // Assignment would leave two sounds driving one channel or stream.
+    aSound& operator=(const aSound&) = delete;
+    ~aSound() override;
+
+    bool Load(const std::string& path, const std::string& mainGroupName, bool stream) override;
+    void Unload() override;
+    bool IsLoaded() override;
+    void Play(bool loop, bool multiChannel) override;
+    bool IsPlaying() override;
+    void Stop() override;
+    void SetPaused(bool paused) override;
+    bool GetPaused() override;
+    void SetMute(bool mute) override;
+    bool GetMute() override;
+    void SetPan(float pan) override;
+    void SetVolume(float volume) override;
+    void SetPriority(std::uint8_t priority) override;
+    std::uint32_t GetLength() override;
+    void SetPosition(std::uint32_t ms) override;
+    std::uint32_t GetPosition() override;
+    // Cut to 128 characters; a change moves the channel into the new
+    // sub-group, which is made even when there is no channel.
+    void SetGroup(const std::string& group) override;
+    aChannelsGroup* GetChannelsGroup() override;
+
+    bool IsStream() const { return m_stream; }
+    // The channel of the last Play (may be stale).
+    const platform::snd::Channel& GetChannel() const { return m_channel; }
+
     class aFModEngine : public aSoundEngine {
     public:
         aFModEngine() = default;
@@ -149,4 +205,14 @@ public:
 
     // "aFModEngine: <operation>(). Error code: <n>, <text>".
     static void LogError(const char* operation, int result);
+
+private:
+    // Sample before file: a stream reads the file memory until released.
+    void ReleaseData();
+    void PlaceChannel();
+
+    bool m_stream = false;
+    std::shared_ptr<aFile> m_file;
+    std::shared_ptr<aFModSample> m_sample;
+    platform::snd::Channel m_channel;
 };
