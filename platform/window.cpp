@@ -405,6 +405,18 @@ Window::~Window()
 
 void Window::setTitle(const std::string& title) { SDL_SetWindowTitle(m_impl->window, title.c_str()); }
 
+void Window::setIcon(int width, int height, const std::uint32_t* argb)
+{
+    if (width <= 0 || height <= 0 || !argb)
+        return;
+    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<std::uint32_t*>(argb), width, height, 32,
+                                                        width * 4, SDL_PIXELFORMAT_ARGB8888);
+    if (!s)
+        return;
+    SDL_SetWindowIcon(m_impl->window, s);
+    SDL_FreeSurface(s);
+}
+
 void Window::setFullscreen(bool fullscreen)
 {
     if (SDL_SetWindowFullscreen(m_impl->window, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0)

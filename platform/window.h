@@ -54,6 +54,8 @@ public:
     const WindowProc& proc() const { return m_proc; }
 
     void setTitle(const std::string& title);
+    // Window icon from width x height ARGB pixels (top row first).
+    void setIcon(int width, int height, const std::uint32_t* argb);
     void setFullscreen(bool fullscreen);
     bool isFullscreen() const { return m_fullscreen; }
     // Windowed placement: client area at (x, y) of size w x h.

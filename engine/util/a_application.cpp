@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "engine/gfx/a_graph_server.h"
+#include "engine/gfx/a_sprite.h"
 #include "engine/sound/a_sound_engine.h"
 #include "engine/util/a_input_server.h"
 #include "engine/util/a_log.h"
@@ -70,6 +71,8 @@ aApplication::aApplication() : m_timer(aTimer::PerformanceCounter)
 
 aApplication::~aApplication()
 {
+    delete m_cursorAnim;
+    m_cursorAnim = nullptr;
     m_windowObject.reset();
     if (g_application == this)
         g_application = nullptr;
@@ -304,11 +307,22 @@ LRESULT aApplication::windowProc(HWND window, std::uint32_t message, WPARAM wPar
             window->setCursor(0);
             return 1;
         }
-        int x = 0, y = 0;
-        // Without a graphics server there is no game area: the cursor is outside.
-        const bool inside = m_graphServer && platform::mouse().cursorPos(window, x, y) && x >= 0 &&
-                            x < int(m_graphServer->m_backBufferWidth) && y >= 0 &&
-                            y < int(m_graphServer->m_backBufferHeight);
+        // Without a graphics server there is no game area: the cursor is
+        // outside. Otherwise the window position maps back to the game area
+        // the way the picture is presented (scaled, or letterboxed).
+        bool inside = false;
+        int x = 0, y = 0, cw = 0, ch = 0;
+        platform::MouseSource& mouse = platform::mouse();
+        if (m_graphServer && mouse.cursorPos(window, x, y)) {
+            mouse.clientSize(window, cw, ch);
+            if (cw > 0 && ch > 0) {
+                const platform::PresentMapping pm = m_graphServer->windowMapping(cw, ch);
+                const float lx = (float(x) - pm.offsetX) / pm.scaleX;
+                const float ly = (float(y) - pm.offsetY) / pm.scaleY;
+                inside = lx >= 0.0f && lx < float(m_graphServer->m_backBufferWidth) && ly >= 0.0f &&
+                         ly < float(m_graphServer->m_backBufferHeight);
+            }
+        }
         if (m_active && inside) {
             window->setCursor(m_cursorAnim ? 0 : m_systemCursor);
             return 1;

@@ -1,11 +1,13 @@
 #include "engine/util/a_input_server.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
 #include "engine/gfx/a_graph_server.h"
+#include "engine/gfx/a_sprite.h"
 #include "engine/util/a_application.h"
 #include "engine/util/a_file_server.h"
 #include "engine/util/a_log.h"
@@ -35,7 +37,7 @@ aInputServer::aInputServer() : m_timer(aTimer::PerformanceCounter)
     g_application->m_inputServer = this;
     m_hasKeyboard = true;
     createMouse(true, true);
-    g_application->m_cursorAnim = nullptr;
+    dropImageCursor();
     sendSetCursor();
     m_cursorHotX = m_cursorHotY = 0;
 }
@@ -44,7 +46,7 @@ aInputServer::~aInputServer()
 {
     if (g_application && g_application->m_inputServer == this) {
         g_application->m_inputServer = nullptr;
-        g_application->m_cursorAnim = nullptr;
+        dropImageCursor();
     }
     if (m_logMode == INPUT_LOG_RECORDING) {
         a_log("~aInputServer. Input log not saved. A error occured???");
@@ -64,6 +66,14 @@ void aInputServer::createMouse(bool useSystemCursor, bool reset)
             d = DoubleClick{};
     }
     m_useSystemCursor = useSystemCursor;
+}
+
+void aInputServer::dropImageCursor()
+{
+    if (!g_application)
+        return;
+    delete g_application->m_cursorAnim;
+    g_application->m_cursorAnim = nullptr;
 }
 
 void aInputServer::sendSetCursor()
@@ -252,8 +262,11 @@ void aInputServer::updateCursor()
         if (gs && window && m.cursorPos(window, cx, cy)) {
             m.clientSize(window, cw, ch);
             if (cw > 0 && ch > 0 && gs->m_backBufferWidth > 0 && gs->m_backBufferHeight > 0) {
-                m_cursorX = std::int32_t(gs->m_backBufferWidth) * cx / cw;
-                m_cursorY = std::int32_t(gs->m_backBufferHeight) * cy / ch;
+                // Back through the mapping the window presents with (bars
+                // of a letterboxed full screen lie outside the game area).
+                const platform::PresentMapping pm = gs->windowMapping(cw, ch);
+                m_cursorX = std::int32_t(std::floor((float(cx) - pm.offsetX) / pm.scaleX));
+                m_cursorY = std::int32_t(std::floor((float(cy) - pm.offsetY) / pm.scaleY));
             }
         }
     } else {
@@ -286,7 +299,9 @@ void aInputServer::setMousePos(std::int32_t x, std::int32_t y)
     m.clientSize(window, cw, ch);
     if (cw <= 0 || ch <= 0)
         return;
-    m.setCursorPos(window, x * cw / gs->m_backBufferWidth, y * ch / gs->m_backBufferHeight);
+    const platform::PresentMapping pm = gs->windowMapping(cw, ch);
+    m.setCursorPos(window, int(std::floor(pm.offsetX + float(x) * pm.scaleX)),
+                   int(std::floor(pm.offsetY + float(y) * pm.scaleY)));
 }
 
 bool aInputServer::isAnyKeyPressed() const
@@ -320,11 +335,17 @@ void aInputServer::setCursorAnim(aAnim* animation, std::uint16_t hotX, std::uint
 {
     if (!g_application)
         return;
-    // The same animation again only moves the hot spot; the image cursor stays.
-    if (animation && animation != m_lastCursorAnim)
-        g_application->m_cursorAnim = animation;
-    else if (!animation)
-        g_application->m_cursorAnim = nullptr;
+    // The application's image cursor is its own running copy. The same
+    // animation again only moves the hot spot; the image cursor stays.
+    if (animation && animation != m_lastCursorAnim) {
+        if (g_application->m_cursorAnim)
+            *g_application->m_cursorAnim = *animation;
+        else
+            g_application->m_cursorAnim = new aAnim(*animation);
+        g_application->m_cursorAnim->play();
+    } else if (!animation) {
+        dropImageCursor();
+    }
     m_lastCursorAnim = animation;
     sendSetCursor();
     m_cursorHotX = hotX;
@@ -335,7 +356,7 @@ void aInputServer::setSystemCursor(std::uint32_t cursorId)
 {
     if (!g_application)
         return;
-    g_application->m_cursorAnim = nullptr;
+    dropImageCursor();
     m_lastCursorAnim = nullptr;
     g_application->m_systemCursor = cursorId;
     sendSetCursor();

@@ -110,6 +110,8 @@ private:
     void updateCursor();
     void updateDoubleClicks();
     void sendSetCursor();
+    // Deletes the application's image cursor.
+    void dropImageCursor();
 
     void append(const void* data, std::size_t size);
     void appendU32(std::uint32_t v) { append(&v, 4); }

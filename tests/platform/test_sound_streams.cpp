@@ -216,7 +216,9 @@ TEST(SoundOutputs, DummyDeviceRunsTheCallback)
     const Channel c = sys.play(sys.stream(makeVorbis(tone(2, 44100, 66150, 440, 0.5), 2, 44100)));
     EXPECT_TRUE(waitFor([&] { return sys.stats().mixCalls >= 3; }, 3000));
     EXPECT_TRUE(waitFor([&] { return playing(c) != kOk; }, 6000));
-    EXPECT_EQ(sys.stats().streamUnderruns, 0u);
+    // No underrun count here: on a loaded machine the real-time device may
+    // legitimately outrun the feeder. The manual-output tests pin that a
+    // normal run has none.
     float out[4];
     EXPECT_EQ(sys->mix(out, 2), kErrInvalidParam);
 }

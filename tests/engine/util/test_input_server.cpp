@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/gfx/a_graph_server.h"
+#include "engine/gfx/a_sprite.h"
 #include "engine/util/a_application.h"
 #include "engine/util/a_input_server.h"
 #include "engine/util/a_log.h"
@@ -215,36 +216,45 @@ TEST_F(InputTest, InactiveApplicationOrNoGraphicsServerSeesNoPresses)
 
 TEST_F(InputTest, CursorChoice)
 {
-    aAnim* a = reinterpret_cast<aAnim*>(0x1000);
-    aAnim* b = reinterpret_cast<aAnim*>(0x2000);
+    aAnim a, b;
+    a.setFrameTime(0.5f);
+    b.setFrameTime(0.25f);
     mouse.cursorX = 10;
     mouse.cursorY = 10;
 
-    input->setCursorAnim(a, 3, 4);
-    EXPECT_EQ(app.m_cursorAnim, a);
+    // The application gets its own running copy.
+    input->setCursorAnim(&a, 3, 4);
+    ASSERT_NE(app.m_cursorAnim, nullptr);
+    EXPECT_NE(app.m_cursorAnim, &a);
+    EXPECT_FLOAT_EQ(app.m_cursorAnim->getFrameTime(), 0.5f);
+    EXPECT_FALSE(app.m_cursorAnim->isStopped());
+    EXPECT_TRUE(a.isStopped());
     EXPECT_EQ(input->m_cursorHotX, 3);
     EXPECT_EQ(app.m_window->cursor(), 0u);  // the image cursor hides the system one
 
     // Only the hot spot changes: the image cursor stays.
-    input->setCursorAnim(a, 7, 8);
-    EXPECT_EQ(app.m_cursorAnim, a);
+    aAnim* copy = app.m_cursorAnim;
+    input->setCursorAnim(&a, 7, 8);
+    EXPECT_EQ(app.m_cursorAnim, copy);
     EXPECT_EQ(input->m_cursorHotX, 7);
     EXPECT_EQ(input->m_cursorHotY, 8);
 
-    input->setCursorAnim(b, 0, 0);
-    EXPECT_EQ(app.m_cursorAnim, b);
+    // Another animation is copied into the same object.
+    input->setCursorAnim(&b, 0, 0);
+    EXPECT_EQ(app.m_cursorAnim, copy);
+    EXPECT_FLOAT_EQ(app.m_cursorAnim->getFrameTime(), 0.25f);
     input->setCursorAnim(nullptr, 0, 0);
     EXPECT_EQ(app.m_cursorAnim, nullptr);
     EXPECT_EQ(app.m_window->cursor(), IDC_ARROW);
 
-    input->setCursorAnim(a, 0, 0);
+    input->setCursorAnim(&a, 0, 0);
     input->setSystemCursor(IDC_HAND);
     EXPECT_EQ(app.m_cursorAnim, nullptr);
     EXPECT_EQ(app.m_systemCursor, IDC_HAND);
     EXPECT_EQ(app.m_window->cursor(), IDC_HAND);
     // After a system cursor, the same animation counts as new again.
-    input->setCursorAnim(a, 0, 0);
-    EXPECT_EQ(app.m_cursorAnim, a);
+    input->setCursorAnim(&a, 0, 0);
+    EXPECT_NE(app.m_cursorAnim, nullptr);
 
     input->createMouse(false, false);
     EXPECT_FALSE(input->m_useSystemCursor);
