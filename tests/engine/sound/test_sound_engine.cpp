@@ -4,6 +4,7 @@
 
 #include "engine/sound/a_sound_engine.h"
 #include "engine/util/a_log.h"
+#include "sound_fixture.h"
 #include "platform/clock.h"
 #include "support/audio_fixtures.h"
 #include "support/test_env.h"
@@ -16,30 +17,15 @@ static_assert(!std::is_copy_constructible_v<aSound::aFmodMainChannelsGroup>, "gr
 
 namespace {
 
-class SoundEngine : public ::testing::Test {
+class SoundEngine : public sound_test::SoundTest {
 protected:
-    void SetUp() override
-    {
-        m_logPath = test_env::home() + "/sound.log";
-        a_closeLog();
-        g_logFile = std::fopen(m_logPath.c_str(), "w");
-        ASSERT_NE(g_logFile, nullptr);
-        snd::test_hooks::reset();
-        snd::test_hooks::setDefaultOutput(snd::kOutputManual);
-        aSound::shutdownAudio();
-    }
-
     void TearDown() override
     {
-        aSound::shutdownAudio();
-        snd::test_hooks::reset();
+        SoundTest::TearDown();
         platform::setClock(nullptr);
-        a_closeLog();
     }
 
-    std::string log() const { return test_env::readFile(m_logPath); }
     aSound::aFModEngine& engine() { return aSound::globalEngine(); }
-    snd::System* system() { return engine().GetSystem(); }
 
     snd::Sound sample(float value, std::size_t frames = 48000)
     {
