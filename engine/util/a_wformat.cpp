@@ -155,8 +155,10 @@ std::uint64_t unsignedBits(std::int64_t v, int bits)
     }
 }
 
-// Reads the flags, width, precision and length after a '%'. Returns false
-// for a '*' whose argument is missing or not an integer.
+// Reads the flags, width, precision and length after a '%', leaving p on
+// the conversion character. Returns false for a '*' whose argument is
+// missing or not an integer; the rest of the spec is still consumed, so none
+// of it leaks into the output.
 bool readSpec(const wchar_t*& p, Spec& s, const aFormatArg* args, std::size_t count, std::size_t& next,
               std::string& problem)
 {
@@ -183,10 +185,10 @@ bool readSpec(const wchar_t*& p, Spec& s, const aFormatArg* args, std::size_t co
         out = v > kMaxField ? kMaxField : v < -kMaxField ? -kMaxField : int(v);
         return true;
     };
+    bool ok = true;
     if (*p == L'*') {
         ++p;
-        if (!starArgument(s.width))
-            return false;
+        ok = starArgument(s.width);
         if (s.width < 0) {
             s.left = true;
             s.width = -s.width;
@@ -200,8 +202,7 @@ bool readSpec(const wchar_t*& p, Spec& s, const aFormatArg* args, std::size_t co
         s.precision = 0;
         if (*p == L'*') {
             ++p;
-            if (!starArgument(s.precision))
-                return false;
+            ok = ok && starArgument(s.precision);
             if (s.precision < 0)
                 s.precision = -1;
         } else {
@@ -234,7 +235,7 @@ bool readSpec(const wchar_t*& p, Spec& s, const aFormatArg* args, std::size_t co
     } else if (p[0] == L'L') {
         ++p;
     }
-    return true;
+    return ok;
 }
 
 void putString(Sink& sink, const Spec& s, const aFormatArg& arg)

@@ -305,6 +305,24 @@ TEST_F(InputTest, RecordSaveAndPlayBack)
     const std::string path = test_env::home() + "/rec000.input";
     ASSERT_TRUE(test_env::exists(path));
 
+    // The file layout, by its first two frames: changed keys then 256,
+    // changed buttons then 3, lX lY lZ, cursor x y; little-endian.
+    std::string layout;
+    auto u32 = [&](std::uint32_t v) {
+        for (int b = 0; b < 4; ++b)
+            layout += char((v >> (8 * b)) & 0xFF);
+    };
+    for (std::uint32_t v : {256u, 3u, 0u, 0u, 0u, 10u, 20u})
+        u32(v);
+    u32(platform::DIK_A);
+    layout += '\x80';
+    u32(256);
+    u32(0);
+    layout += '\x80';
+    for (std::uint32_t v : {3u, 0u, 0u, 0u, 11u, 22u})
+        u32(v);
+    EXPECT_EQ(test_env::readFile(path).substr(0, layout.size()), layout);
+
     delete input;
     input = new aInputServer();
     g_endCalls = 0;

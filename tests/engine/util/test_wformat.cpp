@@ -73,7 +73,9 @@ TEST(WFormat, BadConversionsWriteNothingAndLogOnce)
     EXPECT_EQ(a_wformat(L"<%d|%s|%f|%S|%c>", L"w", "n", 3, L"w2", 1.0), L"<||||>");
     EXPECT_EQ(a_wformat(L"<%y|%n|%d>", 1, 2), L"<||1>");
     EXPECT_EQ(a_wformat(L"<%*d>", L"x", 4), L"<>");
-    EXPECT_EQ(log.lines().size(), 5u);
+    // A failed '*' takes the rest of its conversion with it.
+    EXPECT_EQ(a_wformat(L"<%*.3d|%.*ld>", L"x", L"y"), L"<|>");
+    EXPECT_EQ(log.lines().size(), 6u);
 }
 
 TEST(WFormat, OutputIsBounded)
