@@ -118,6 +118,9 @@ public:
     int backBufferWidth() const { return int(m_params.BackBufferWidth); }
     int backBufferHeight() const { return int(m_params.BackBufferHeight); }
     const DrawState& drawState() const { return m_state; }
+    // Puts back a vertex shader GetVertexShader gave, 0 (none set yet) included,
+    // which SetVertexShader refuses.
+    void restoreVertexShader(std::uint32_t fvf) { m_fvf = fvf; }
 
     // Checks present parameters against the caps; an unknown windowed format
     // becomes the desktop's, a zero back-buffer count one.

@@ -227,8 +227,8 @@ private:
                  ok;
         }
         m_device->SetTexture(0, texture.get());
-        if (fvf != kFvfTLVertex && fvf != 0)
-            m_device->SetVertexShader(fvf);
+        if (fvf != kFvfTLVertex)
+            m_device->restoreVertexShader(fvf);
         for (SavedStage& s : ts)
             if (s.value != s.wanted)
                 m_device->SetTextureStageState(0, s.state, s.value);

@@ -328,6 +328,22 @@ TEST_F(Double, BadInputIsAnInvalidCallThatChangesNothing)
     EXPECT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3DERR_INVALIDCALL);
 }
 
+TEST_F(Double, TextLeavesAnUnsetVertexShaderUnset)
+{
+    LOGFONTA lf;
+    lf.lfHeight = -12;
+    std::strncpy(lf.lfFaceName, "Arial", sizeof lf.lfFaceName - 1);
+    GfxRef<GfxFont> font;
+    ASSERT_EQ(D3DXCreateFontIndirect(dev.get(), &lf, font.out()), D3D_OK);
+    ASSERT_EQ(dev->BeginScene(), D3D_OK);
+    RECT r{0, 0, 32, 16};
+    EXPECT_GT(font->DrawTextA("Hi", -1, &r, 0, 0xFFFFFFFF), 0);
+    EXPECT_EQ(rec->count("DrawPrimitiveUP"), 1u);
+    std::uint32_t fvf = 1;
+    dev->GetVertexShader(&fvf);
+    EXPECT_EQ(fvf, 0u);
+}
+
 TEST_F(Double, ClearFillsTheBackBufferInsideTheViewport)
 {
     D3DVIEWPORT8 vp;
