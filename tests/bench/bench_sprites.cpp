@@ -6,17 +6,20 @@
 //
 // Engine path: beginScene; per quad setBlendMode(0) (a cache hit, as real
 // drawing code does) and the server's sprite Draw; endScene with flush each
-// frame and present. Baseline: the same corners, colours, textures and
-// order through one texture x colour shader, one vertex buffer filled per
-// frame and one indexed draw per texture run, a one-pixel read, then the
-// same blit and swap.
+// frame and present. Image path: the same frame, each quad drawn with
+// aImage::draw from 4 empty images filled through lock and SetColorAt.
+// Baseline: the same corners, colours, textures and order through one
+// texture x colour shader, one vertex buffer filled per frame and one
+// indexed draw per texture run, a one-pixel read, then the same blit and
+// swap.
 //
 // Full run: 20 warm-up frames per path, then blocks of 50 frames taking
-// turns until each path has 400; prints each median frame time, the ratio
-// and each path's GL draw calls per frame. "--frames N" runs N frames per
-// path only (a smoke check). Either way the final frames of both paths must
-// agree (99.9 % of pixels within 2 per channel); exits 1 when they do not or
-// a call fails, never because of time.
+// turns until each path has 400; prints each median frame time, each
+// engine-side path's ratio to the baseline and each path's GL draw calls
+// per frame. "--frames N" runs N frames per path only (a smoke check).
+// Either way the final frames of both engine-side paths must agree with the
+// baseline's (99.9 % of pixels within 2 per channel); exits 1 when they do
+// not or a call fails, never because of time.
 #include <epoxy/gl.h>
 
 #include <algorithm>
@@ -25,10 +28,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/gfx/a_graph_server.h"
+#include "engine/gfx/a_image.h"
 #include "engine/util/a_application.h"
 #include "platform/window.h"
 
@@ -170,6 +175,47 @@ struct EnginePath {
                 fail("sprite Draw");
                 break;
             }
+        }
+        gs.endScene();
+        draws = gs.m_device->stats().drawCalls - before;
+    }
+};
+
+// --- image path --------------------------------------------------------------
+
+struct ImagePath {
+    aGraphServer& gs;
+    std::vector<std::unique_ptr<aImage>> images;
+    std::uint64_t draws = 0;
+
+    explicit ImagePath(aGraphServer& server) : gs(server)
+    {
+        for (int t = 0; t < kTextures; ++t) {
+            images.emplace_back(new aImage(kTextureSize, kTextureSize));
+            aImage::LockInfo info;
+            if (!images.back()->lock(info, nullptr, false)) {
+                fail("image lock");
+                continue;
+            }
+            const auto px = texturePixels(t);
+            for (std::uint32_t y = 0; y < kTextureSize; ++y)
+                for (std::uint32_t x = 0; x < kTextureSize; ++x)
+                    info.SetColorAt(x, y, px[y * kTextureSize + x]);
+            images.back()->unlock();
+        }
+    }
+
+    void frame(const std::vector<Quad>& quads)
+    {
+        const std::uint64_t before = gs.m_device->stats().drawCalls;
+        if (!gs.beginScene()) {
+            fail("beginScene");
+            return;
+        }
+        const D3DXVECTOR2 scale{kScale, kScale};
+        for (const Quad& q : quads) {
+            gs.setBlendMode(0);
+            images[std::size_t(q.texture)]->draw(q.x, q.y, q.color, &scale, q.angle);
         }
         gs.endScene();
         draws = gs.m_device->stats().drawCalls - before;
@@ -383,9 +429,10 @@ int main(int argc, char** argv)
 
     {
         EnginePath engine(*gs);
+        ImagePath image(*gs);
         BaselinePath baseline(*gs->m_window);
         using Clock = std::chrono::steady_clock;
-        std::vector<double> engineMs, baselineMs;
+        std::vector<double> engineMs, imageMs, baselineMs;
         auto timed = [&](auto& path, std::vector<double>& out, int frames) {
             for (int i = 0; i < frames && !g_failed; ++i) {
                 const auto t0 = Clock::now();
@@ -396,42 +443,60 @@ int main(int argc, char** argv)
 
         if (smokeFrames > 0) {
             timed(engine, engineMs, smokeFrames);
+            timed(image, imageMs, smokeFrames);
             timed(baseline, baselineMs, smokeFrames);
         } else {
             std::vector<double> ignored;
             timed(engine, ignored, kWarmUp);
+            timed(image, ignored, kWarmUp);
             timed(baseline, ignored, kWarmUp);
             while (!g_failed && int(engineMs.size()) < kFramesPerPath) {
                 timed(engine, engineMs, kBlock);
+                timed(image, imageMs, kBlock);
                 timed(baseline, baselineMs, kBlock);
             }
         }
 
         engine.frame(quads);
-        const auto a = presented(*gs->m_window);
+        const auto e = presented(*gs->m_window);
+        image.frame(quads);
+        const auto im = presented(*gs->m_window);
         baseline.frame(quads);
         const auto b = presented(*gs->m_window);
-        std::size_t close = 0;
         const std::size_t pixels = std::size_t(kWidth) * kHeight;
-        for (std::size_t i = 0; i < pixels && a.size() == b.size() && !a.empty(); ++i) {
-            bool same = true;
-            for (int c = 0; c < 3; ++c)
-                same = same && std::abs(int(a[i * 4 + c]) - int(b[i * 4 + c])) <= 2;
-            close += same;
-        }
-        const double agree = 100.0 * double(close) / double(pixels);
+        auto agreement = [&](const std::vector<std::uint8_t>& a) {
+            std::size_t close = 0;
+            for (std::size_t p = 0; p < pixels && a.size() == b.size() && !a.empty(); ++p) {
+                bool same = true;
+                for (int c = 0; c < 3; ++c)
+                    same = same && std::abs(int(a[p * 4 + c]) - int(b[p * 4 + c])) <= 2;
+                close += same;
+            }
+            return 100.0 * double(close) / double(pixels);
+        };
 
-        const double em = median(engineMs), bm = median(baselineMs);
+        const double bm = median(baselineMs);
         std::printf("frames per path: %zu\n", engineMs.size());
-        std::printf("engine   median %.3f ms, %llu GL draw calls per frame\n", em,
-                    static_cast<unsigned long long>(engine.draws));
-        std::printf("baseline median %.3f ms, %llu GL draw calls per frame\n", bm,
+        std::printf("%-8s median %.3f ms, %llu GL draw calls per frame\n", "baseline", bm,
                     static_cast<unsigned long long>(baseline.draws));
-        std::printf("ratio %.3f (target at most 1.25), draw calls %+lld (target at most +2)\n", bm > 0 ? em / bm : 0.0,
-                    static_cast<long long>(engine.draws) - static_cast<long long>(baseline.draws));
-        std::printf("final frames agree on %.3f %% of pixels (need 99.9 %%)\n", agree);
-        if (agree < 99.9)
-            fail("the final frames disagree");
+        struct Result {
+            const char* name;
+            double ms;
+            std::uint64_t draws;
+            double agree;
+        };
+        for (const Result& r : {Result{"engine", median(engineMs), engine.draws, agreement(e)},
+                                Result{"image", median(imageMs), image.draws, agreement(im)}}) {
+            std::printf("%-8s median %.3f ms, %llu GL draw calls per frame\n", r.name, r.ms,
+                        static_cast<unsigned long long>(r.draws));
+            std::printf("%-8s ratio %.3f (target at most 1.25), draw calls %+lld (target at most +2)\n", r.name,
+                        bm > 0 ? r.ms / bm : 0.0,
+                        static_cast<long long>(r.draws) - static_cast<long long>(baseline.draws));
+            std::printf("%-8s final frame agrees with the baseline's on %.3f %% of pixels (need 99.9 %%)\n", r.name,
+                        r.agree);
+            if (r.agree < 99.9)
+                fail((std::string("the final frames disagree: ") + r.name).c_str());
+        }
     }
 
     platform::setGfxLogSink(nullptr);
