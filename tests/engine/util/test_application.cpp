@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/sound/a_sound.h"
 #include "engine/util/a_application.h"
+#include "platform/sound/sound_layer.h"
 #include "engine/util/a_log.h"
 #include "support/test_env.h"
 
@@ -229,4 +231,22 @@ TEST(ApplicationDeathTest, CrashWritesReportAndLogLinesAndNumbersTheSecond)
     EXPECT_TRUE(contains(log, "Critical error! File \"" + todaysDump("") + "\" has been saved to\n"));
     EXPECT_TRUE(contains(log, "Critical error! File \"" + todaysDump("_1") + "\" has been saved to\n"));
     EXPECT_TRUE(contains(log, "Error! Critical error!"));
+}
+
+TEST(Application, PauseReachesTheSoundEngine)
+{
+    platform::snd::test_hooks::reset();
+    platform::snd::test_hooks::setDefaultOutput(platform::snd::kOutputManual);
+    {
+        aApplication app;
+        aSound sound;  // the first sound starts the engine
+        ASSERT_NE(aSound::globalEngine().GetSystem(), nullptr);
+        app.setPause(true);
+        EXPECT_TRUE(aSound::globalEngine().GetGlobalPause());
+        app.setPause(false);
+        EXPECT_FALSE(aSound::globalEngine().GetGlobalPause());
+        app.shutdown();
+        EXPECT_EQ(aSound::globalEngine().GetSystem(), nullptr);
+    }
+    platform::snd::test_hooks::reset();
 }
