@@ -157,7 +157,7 @@ std::uint64_t unsignedBits(std::int64_t v, int bits)
 
 // Reads the flags, width, precision and length after a '%', leaving p on
 // the conversion character. Returns false for a '*' whose argument is
-// missing or not an integer; the rest of the spec is still consumed, so none
+// missing or not an integer; the rest of the conversion is still consumed, so none
 // of it leaks into the output.
 bool readSpec(const wchar_t*& p, Spec& s, const aFormatArg* args, std::size_t count, std::size_t& next,
               std::string& problem)
