@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/cp1251.h"
 #include "platform/win_types.h"
 
 // DrawText format bits (the numbers callers pass).
@@ -27,11 +28,6 @@ constexpr int FW_NORMAL = 400;
 constexpr int FW_BOLD = 700;
 
 namespace platform {
-
-// Windows-1251 to Unicode. Bytes below 0x80 are ASCII; the one unassigned
-// byte (0x98) gives U+FFFD.
-char32_t cp1251ToUnicode(unsigned char c);
-std::u32string decodeCp1251(std::string_view text);
 
 // The parts of a LOGFONTA that matter here.
 struct FontRequest {
