@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "engine/util/a_rect.h"
-#include "platform/d3d8.h"
+#include "platform/gfx/d3d8.h"
 
 class aGraphServer;
 

@@ -14,9 +14,9 @@
 #include "engine/util/a_input_server.h"
 #include "engine/util/a_log.h"
 #include "engine/util/a_result.h"
-#include "platform/clock.h"
-#include "platform/image_decode.h"
-#include "platform/window.h"
+#include "platform/system/clock.h"
+#include "platform/gfx/image_decode.h"
+#include "platform/system/window.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 
 #include "engine/util/a_rect.h"
 #include "engine/util/a_timer.h"
-#include "platform/d3d8.h"
-#include "platform/d3dx8.h"
-#include "platform/win_types.h"
+#include "platform/gfx/d3d8.h"
+#include "platform/gfx/d3dx8.h"
+#include "platform/system/win_types.h"
 
 class aImage;
 

@@ -12,7 +12,7 @@
 #include "engine/util/a_application.h"
 #include "engine/util/a_file_server.h"
 #include "engine/util/a_log.h"
-#include "platform/clock.h"
+#include "platform/system/clock.h"
 
 using platform::GfxDevice;
 using platform::GfxTexture;

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "engine/util/a_rect.h"
-#include "platform/d3d8.h"
-#include "platform/d3dx8.h"
+#include "platform/gfx/d3d8.h"
+#include "platform/gfx/d3dx8.h"
 
 // Post-effect ids of an image's effect list.
 enum aImageEffect : std::int32_t {

@@ -12,14 +12,14 @@
 #include "engine/sound/a_sound_engine.h"
 #include "engine/util/a_input_server.h"
 #include "engine/util/a_log.h"
-#include "platform/clock.h"
-#include "platform/crash_handler.h"
-#include "platform/dinput_keys.h"
-#include "platform/events.h"
-#include "platform/message_box.h"
-#include "platform/mouse.h"
-#include "platform/system_info.h"
-#include "platform/window.h"
+#include "platform/system/clock.h"
+#include "platform/system/crash_handler.h"
+#include "platform/input/dinput_keys.h"
+#include "platform/system/events.h"
+#include "platform/system/message_box.h"
+#include "platform/input/mouse.h"
+#include "platform/system/system_info.h"
+#include "platform/system/window.h"
 
 aApplication* g_application = nullptr;
 RECT g_desktopWorkArea;

@@ -12,9 +12,9 @@
 #include "engine/util/a_file_server.h"
 #include "engine/util/a_result.h"
 #include "engine/util/a_timer.h"
-#include "platform/instance_lock.h"
-#include "platform/loading_thread.h"
-#include "platform/win_types.h"
+#include "platform/system/instance_lock.h"
+#include "platform/system/loading_thread.h"
+#include "platform/system/win_types.h"
 
 class aGraphServer;
 class aInputServer;

@@ -5,7 +5,7 @@
 
 #include "engine/util/a_file_server.h"
 #include "engine/util/a_log.h"
-#include "platform/clock.h"
+#include "platform/system/clock.h"
 
 aBaseManager::aBaseManager() = default;
 

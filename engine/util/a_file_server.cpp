@@ -12,7 +12,7 @@
 #include "engine/util/a_application.h"
 #include "engine/util/a_file_lookup.h"
 #include "engine/util/a_log.h"
-#include "platform/system_info.h"
+#include "platform/system/system_info.h"
 
 aFileServer* g_fileServer = nullptr;
 

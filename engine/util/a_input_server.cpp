@@ -11,9 +11,9 @@
 #include "engine/util/a_application.h"
 #include "engine/util/a_file_server.h"
 #include "engine/util/a_log.h"
-#include "platform/events.h"
-#include "platform/keyboard.h"
-#include "platform/mouse.h"
+#include "platform/system/events.h"
+#include "platform/input/keyboard.h"
+#include "platform/input/mouse.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "engine/util/a_log.h"
 #include "engine/util/a_string.h"
-#include "platform/cp1251.h"
+#include "platform/system/cp1251.h"
 
 namespace {
 

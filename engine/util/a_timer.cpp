@@ -1,6 +1,6 @@
 #include "engine/util/a_timer.h"
 
-#include "platform/clock.h"
+#include "platform/system/clock.h"
 
 aTimer::aTimer(std::uint8_t kind) : m_kind(kind) { reset(); }
 

@@ -4,7 +4,7 @@
 #include "engine/util/a_cmdline.h"
 #include "engine/util/a_input_server.h"
 #include "engine/util/a_log.h"
-#include "platform/clock.h"
+#include "platform/system/clock.h"
 
 cMain::cMain() : m_updateTimer(aTimer::PerformanceCounter) {}
 

@@ -4,7 +4,7 @@
 #include "engine/util/a_cmdline.h"
 #include "engine/util/a_random.h"
 #include "game/shell/c_main.h"
-#include "platform/clock.h"
+#include "platform/system/clock.h"
 
 int main(int argc, char** argv)
 {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/clock.h"
+#include "platform/system/clock.h"
 
 namespace platform::snd::detail {
 

@@ -35,7 +35,7 @@
 #include "engine/gfx/a_graph_server.h"
 #include "engine/gfx/a_image.h"
 #include "engine/util/a_application.h"
-#include "platform/window.h"
+#include "platform/system/window.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include "engine/gfx/a_image.h"
 #include "engine/util/a_input_server.h"
-#include "platform/mouse.h"
-#include "platform/window.h"
+#include "platform/input/mouse.h"
+#include "platform/system/window.h"
 #include "support/jng_writer.h"
 #include "test_graph_server_fixture.h"
 

@@ -13,8 +13,8 @@
 #include "engine/gfx/a_graph_server.h"
 #include "engine/util/a_application.h"
 #include "engine/util/a_result.h"
-#include "platform/clock.h"
-#include "platform/d3d8_recording.h"
+#include "platform/system/clock.h"
+#include "platform/gfx/d3d8_recording.h"
 #include "support/test_env.h"
 
 namespace gstest {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "engine/gfx/a_gdi.h"
-#include "platform/window.h"
+#include "platform/system/window.h"
 #include "test_graph_server_fixture.h"
 
 using gstest::GlServerTest;

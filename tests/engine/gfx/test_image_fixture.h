@@ -13,7 +13,7 @@
 #include "engine/gfx/a_image.h"
 #include "engine/util/a_application.h"
 #include "engine/util/a_log.h"
-#include "platform/d3d8_recording.h"
+#include "platform/gfx/d3d8_recording.h"
 #include "support/test_env.h"
 
 namespace imgtest {

@@ -5,7 +5,7 @@
 
 #include "engine/gfx/a_image_manager.h"
 #include "engine/gfx/a_sprite.h"
-#include "platform/clock.h"
+#include "platform/system/clock.h"
 #include "support/jng_writer.h"
 #include "support/test_env.h"
 #include "support/zip_writer.h"

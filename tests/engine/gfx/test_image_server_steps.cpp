@@ -2,7 +2,7 @@
 // the reload of every file image after a colour-depth change.
 #include "engine/gfx/a_sprite.h"
 #include "engine/util/a_input_server.h"
-#include "platform/clock.h"
+#include "platform/system/clock.h"
 #include "support/jng_writer.h"
 #include "test_image_fixture.h"
 

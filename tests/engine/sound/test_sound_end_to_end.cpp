@@ -11,7 +11,7 @@
 #include "engine/sound/a_music_manager.h"
 #include "engine/sound/a_sound_manager.h"
 #include "engine/util/a_file_server.h"
-#include "platform/clock.h"
+#include "platform/system/clock.h"
 #include "sound_fixture.h"
 
 using namespace sound_test;

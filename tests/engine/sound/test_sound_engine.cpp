@@ -5,7 +5,7 @@
 #include "engine/sound/a_sound_engine.h"
 #include "engine/util/a_log.h"
 #include "sound_fixture.h"
-#include "platform/clock.h"
+#include "platform/system/clock.h"
 #include "support/audio_fixtures.h"
 #include "support/test_env.h"
 

@@ -13,10 +13,10 @@
 #include "engine/util/a_application.h"
 #include "engine/util/a_input_server.h"
 #include "engine/util/a_log.h"
-#include "platform/clock.h"
-#include "platform/events.h"
-#include "platform/keyboard.h"
-#include "platform/window.h"
+#include "platform/system/clock.h"
+#include "platform/system/events.h"
+#include "platform/input/keyboard.h"
+#include "platform/system/window.h"
 #include "support/test_env.h"
 
 using platform::ManualClock;

@@ -7,7 +7,7 @@
 
 #include "engine/util/a_base_manager.h"
 #include "engine/util/a_log.h"
-#include "platform/clock.h"
+#include "platform/system/clock.h"
 #include "support/test_env.h"
 
 namespace {

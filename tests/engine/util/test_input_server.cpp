@@ -9,12 +9,12 @@
 #include "engine/util/a_application.h"
 #include "engine/util/a_input_server.h"
 #include "engine/util/a_log.h"
-#include "platform/clock.h"
-#include "platform/event_inject.h"
-#include "platform/events.h"
-#include "platform/keyboard.h"
-#include "platform/mouse.h"
-#include "platform/window.h"
+#include "platform/system/clock.h"
+#include "platform/input/event_inject.h"
+#include "platform/system/events.h"
+#include "platform/input/keyboard.h"
+#include "platform/input/mouse.h"
+#include "platform/system/window.h"
 #include "support/test_env.h"
 
 namespace {

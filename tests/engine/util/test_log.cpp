@@ -12,7 +12,7 @@
 #include "engine/util/a_rect.h"
 #include "engine/util/a_string.h"
 #include "engine/util/a_timer.h"
-#include "platform/clock.h"
+#include "platform/system/clock.h"
 #include "support/test_env.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include "engine/util/a_file_server.h"
 #include "engine/util/a_input_server.h"
 #include "game/shell/c_main.h"
-#include "platform/clock.h"
-#include "platform/events.h"
+#include "platform/system/clock.h"
+#include "platform/system/events.h"
 #include "support/test_env.h"
 
 namespace {

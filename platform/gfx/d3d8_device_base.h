@@ -1,0 +1,197 @@
+#pragma once
+// What both devices share: argument checks, the state a device keeps and
+// returns, resource creation, the expansion of every primitive into
+// triangles in back-buffer pixels, and the call log of the recording double.
+// A backend supplies presentation, clearing, read-back and the drawing of
+// the triangles.
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <vector>
+
+#include "platform/gfx/d3d8.h"
+#include "platform/gfx/d3d8_recording.h"
+#include "platform/gfx/d3d8_resources.h"
+
+namespace platform {
+
+// A vertex as backends draw it: D3D pixel coordinates (pixel (x, y)'s
+// centre at (x, y)), ARGB colour, texture coordinate.
+struct BatchVertex {
+    float x;
+    float y;
+    std::uint32_t color;
+    float u;
+    float v;
+};
+
+// Render and texture-stage state (stage 0) that draws depend on.
+struct DrawState {
+    std::uint32_t alphaBlend = 0;
+    std::uint32_t lighting = 1;
+    std::uint32_t srcBlend = D3DBLEND_ONE;
+    std::uint32_t destBlend = D3DBLEND_ZERO;
+    std::uint32_t colorOp = D3DTOP_MODULATE;
+    std::uint32_t colorArg1 = D3DTA_TEXTURE;
+    std::uint32_t colorArg2 = D3DTA_CURRENT;
+    std::uint32_t minFilter = D3DTEXF_POINT;
+    std::uint32_t magFilter = D3DTEXF_POINT;
+    D3DVIEWPORT8 viewport;
+};
+
+// The viewport as a rectangle of a width x height back buffer (clipped; may be empty).
+RECT clippedViewport(const D3DVIEWPORT8& viewport, int width, int height);
+
+// What D3DX's sprite passes along with its quad (for the call log).
+struct SpriteDrawArgs {
+    const RECT* source = nullptr;
+    float scaleX = 1.0f, scaleY = 1.0f;
+    float centerX = 0.0f, centerY = 0.0f;
+    float angle = 0.0f;
+    float translateX = 0.0f, translateY = 0.0f;
+    D3DCOLOR color = 0xFFFFFFFF;
+};
+
+class DeviceBase : public GfxDevice {
+public:
+    HRESULT TestCooperativeLevel() override;
+    HRESULT GetDeviceCaps(D3DCAPS8* caps) override;
+    HRESULT GetDisplayMode(D3DDISPLAYMODE* mode) override;
+    HRESULT Reset(D3DPRESENT_PARAMETERS* params) override;
+    HRESULT Present(const RECT* source, const RECT* dest, HWND window, const void* dirtyRegion) override;
+    HRESULT GetBackBuffer(std::uint32_t index, D3DBACKBUFFER_TYPE type, GfxSurface** surface) override;
+    HRESULT GetFrontBuffer(GfxSurface* dest) override;
+    HRESULT CreateTexture(std::uint32_t width, std::uint32_t height, std::uint32_t levels, std::uint32_t usage,
+                          D3DFORMAT format, D3DPOOL pool, GfxTexture** texture) override;
+    HRESULT CreateVertexBuffer(std::uint32_t length, std::uint32_t usage, std::uint32_t fvf, D3DPOOL pool,
+                               GfxVertexBuffer** buffer) override;
+    HRESULT CreateIndexBuffer(std::uint32_t length, std::uint32_t usage, D3DFORMAT format, D3DPOOL pool,
+                              GfxIndexBuffer** buffer) override;
+    HRESULT CreateImageSurface(std::uint32_t width, std::uint32_t height, D3DFORMAT format,
+                               GfxSurface** surface) override;
+    HRESULT BeginScene() override;
+    HRESULT EndScene() override;
+    HRESULT Clear(std::uint32_t count, const D3DRECT* rects, std::uint32_t flags, D3DCOLOR color, float z,
+                  std::uint32_t stencil) override;
+    HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
+    HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override;
+    HRESULT SetViewport(const D3DVIEWPORT8* viewport) override;
+    HRESULT GetViewport(D3DVIEWPORT8* viewport) override;
+    HRESULT SetRenderState(D3DRENDERSTATETYPE state, std::uint32_t value) override;
+    HRESULT GetRenderState(D3DRENDERSTATETYPE state, std::uint32_t* value) override;
+    HRESULT SetTexture(std::uint32_t stage, GfxTexture* texture) override;
+    HRESULT GetTexture(std::uint32_t stage, GfxTexture** texture) override;
+    HRESULT SetTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type, std::uint32_t value) override;
+    HRESULT GetTextureStageState(std::uint32_t stage, D3DTEXTURESTAGESTATETYPE type, std::uint32_t* value) override;
+    HRESULT SetVertexShader(std::uint32_t fvf) override;
+    HRESULT GetVertexShader(std::uint32_t* fvf) override;
+    HRESULT SetStreamSource(std::uint32_t stream, GfxVertexBuffer* buffer, std::uint32_t stride) override;
+    HRESULT SetIndices(GfxIndexBuffer* buffer, std::uint32_t baseVertexIndex) override;
+    HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, std::uint32_t startVertex, std::uint32_t primitiveCount) override;
+    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, std::uint32_t minIndex, std::uint32_t numVertices,
+                                 std::uint32_t startIndex, std::uint32_t primitiveCount) override;
+    HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, std::uint32_t primitiveCount, const void* vertices,
+                            std::uint32_t stride) override;
+
+    GfxDeviceStats stats() const override { return m_stats; }
+    void resetStats() override { m_stats = GfxDeviceStats{}; }
+    void setPowerOfTwoTextures(bool on) override { m_powerOfTwo = on; }
+    bool powerOfTwoTextures() const override { return m_powerOfTwo; }
+    PresentMapping presentMapping() const override { return PresentMapping{}; }
+
+    // For resources and the D3DX stand-ins.
+    // Hands pending draws to the backend (before pixels are read back).
+    void flush() { backendStateChanging(); }
+    // Logs the call (recording double) and returns an injected failure or D3D_OK.
+    HRESULT resourceCall(const char* name, const void* object, std::initializer_list<std::int64_t> args,
+                         const char* text = nullptr);
+    HRESULT textureLocking(TextureImpl* texture, std::uint32_t level, const RECT* rect, std::uint32_t flags);
+    virtual void textureDestroyed(TextureImpl* texture);
+    // One textured quad (top-left, top-right, bottom-left, bottom-right) with
+    // the current state; no device state changes.
+    HRESULT drawSprite(GfxTexture* texture, const SpriteDrawArgs& args, const TLVertex quad[4]);
+    // Logs a D3DX call that has no device call of its own (sprite Begin, ...).
+    void note(const char* name, const void* object, std::initializer_list<std::int64_t> args = {},
+              const char* text = nullptr);
+    Recorder* recorder() const { return m_recorder.get(); }
+    std::uint32_t maxTextureSize() const { return m_maxTextureSize; }
+    int backBufferWidth() const { return int(m_params.BackBufferWidth); }
+    int backBufferHeight() const { return int(m_params.BackBufferHeight); }
+    const DrawState& drawState() const { return m_state; }
+    // Puts back a vertex shader GetVertexShader gave, 0 (none set yet) included,
+    // which SetVertexShader refuses.
+    void restoreVertexShader(std::uint32_t fvf) { m_fvf = fvf; }
+
+    // Checks present parameters against the caps; an unknown windowed format
+    // becomes the desktop's, a zero back-buffer count one.
+    static HRESULT validateParams(D3DPRESENT_PARAMETERS& params, const D3DCAPS8& caps, D3DFORMAT desktopFormat);
+
+protected:
+    DeviceBase(const D3DPRESENT_PARAMETERS& params, const D3DCAPS8& caps, std::shared_ptr<Recorder> recorder);
+    ~DeviceBase() override;
+
+    // Drops the bindings (derived destructors call it while their backend is whole).
+    void releaseBindings();
+
+    virtual HRESULT backendTestCooperativeLevel() = 0;
+    virtual HRESULT backendReset(const D3DPRESENT_PARAMETERS& params) = 0;
+    virtual HRESULT backendPresent() = 0;
+    virtual HRESULT backendGetBackBuffer(GfxSurface** surface) = 0;
+    virtual HRESULT backendGetFrontBuffer(ImageSurface& dest) = 0;
+    virtual HRESULT backendDisplayMode(D3DDISPLAYMODE& mode) = 0;
+    // rects: the parts of the viewport to clear, inside the back buffer.
+    virtual void backendClear(const std::vector<RECT>& rects, D3DCOLOR color) = 0;
+    // A draw-affecting state is about to change, or a scene ends.
+    virtual void backendStateChanging() {}
+    virtual void backendEndScene() {}
+    // Triangles (three indices each) in the current state.
+    virtual void backendDraw(TextureImpl* texture, const BatchVertex* vertices, std::size_t vertexCount,
+                             const std::uint16_t* indices, std::size_t indexCount) = 0;
+    // A texture is about to be written while draws may still sample it.
+    virtual void backendTextureWriting(TextureImpl*) {}
+
+    bool recording() const { return m_recorder != nullptr; }
+    void record(RecordedCall&& call);
+    HRESULT injected(const char* name);
+
+    std::shared_ptr<DeviceLink> m_link;
+    std::shared_ptr<Recorder> m_recorder;
+    D3DPRESENT_PARAMETERS m_params;
+    D3DCAPS8 m_caps;
+    GfxDeviceStats m_stats;
+
+private:
+    void resetState();
+    // The texture stage 0 really samples (none when its op ignores it).
+    TextureImpl* drawTexture() const;
+    HRESULT checkDraw(D3DPRIMITIVETYPE type, std::uint32_t primitiveCount, std::uint32_t& vertexCount) const;
+    // Expands `count` vertices of a primitive list into triangles and draws them.
+    void expand(D3DPRIMITIVETYPE type, std::uint32_t primitiveCount, const TLVertex* const* vertices);
+    void emitQuad(const TLVertex& a, const TLVertex& b, float ax, float ay, float bx, float by, float hx, float hy);
+    void emitLine(const TLVertex& a, const TLVertex& b);
+    void flushExpanded();
+    HRESULT stateChange(std::uint32_t& slot, std::uint32_t value);
+    void recordDraw(const char* name, std::initializer_list<std::int64_t> args, const TLVertex* const* vertices,
+                    std::uint32_t count);
+
+    DrawState m_state;
+    GfxRef<TextureImpl> m_texture;
+    std::uint32_t m_fvf = 0;
+    GfxRef<VertexBufferImpl> m_stream;
+    std::uint32_t m_streamStride = 0;
+    GfxRef<IndexBufferImpl> m_indices;
+    std::uint32_t m_baseVertex = 0;
+    D3DMATRIX m_view;
+    D3DMATRIX m_projection;
+    D3DMATRIX m_world;
+    bool m_inScene = false;
+    bool m_powerOfTwo = false;
+    std::uint32_t m_maxTextureSize = 0;
+
+    std::vector<const TLVertex*> m_gather;  // vertex pointers of the draw in hand
+    std::vector<BatchVertex> m_outVertices;
+    std::vector<std::uint16_t> m_outIndices;
+    TextureImpl* m_outTexture = nullptr;
+};
+
+} // namespace platform

@@ -1,0 +1,602 @@
+// The OpenGL device: draws into the window's back-buffer framebuffer,
+// presents through the window, reads pixels back through it.
+#include <SDL.h>
+#include <epoxy/gl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <tuple>
+
+#include "platform/gfx/d3d8_device_base.h"
+#include "platform/gfx/gl_renderer.h"
+#include "platform/system/window.h"
+
+namespace platform {
+
+namespace {
+
+constexpr std::size_t kMaxBatchVertices = 65532;
+
+struct GlInfo {
+    bool ok = false;
+    std::string vendor;
+    std::string renderer;
+    std::string version;
+    int maxTextureSize = 0;
+    bool software = false;
+    std::uint32_t videoMemoryBytes = 0;  // 0 when the driver does not say
+};
+
+GlInfo queryCurrentContext()
+{
+    GlInfo info;
+    auto str = [](GLenum e) {
+        const auto* s = reinterpret_cast<const char*>(glGetString(e));
+        return std::string(s ? s : "");
+    };
+    info.vendor = str(GL_VENDOR);
+    info.renderer = str(GL_RENDERER);
+    info.version = str(GL_VERSION);
+    GLint tex = 0, rb = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &tex);
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &rb);
+    info.maxTextureSize = std::min(tex, rb);
+    for (const char* soft : {"llvmpipe", "softpipe", "SWR", "Software"})
+        if (info.renderer.find(soft) != std::string::npos)
+            info.software = true;
+    if (epoxy_has_gl_extension("GL_NVX_gpu_memory_info")) {
+        GLint kb = 0;
+        glGetIntegerv(0x9048 /* GPU_MEMORY_INFO_TOTAL_AVAILABLE_MEMORY_NVX */, &kb);
+        info.videoMemoryBytes = std::uint32_t(std::min<std::int64_t>(std::int64_t(kb) * 1024, 0xFFFFFFFFll));
+    }
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    info.ok = info.maxTextureSize > 0;
+    return info;
+}
+
+// The GL driver's strings and limits, read once from any of our contexts
+// (a hidden window's when none exists yet).
+const GlInfo& glInfo()
+{
+    static GlInfo info;
+    if (info.ok)
+        return info;
+    if (!windows().empty()) {
+        windows().front()->makeCurrent();
+        info = queryCurrentContext();
+        return info;
+    }
+    WindowDesc desc;
+    desc.width = desc.height = desc.backBufferWidth = desc.backBufferHeight = 1;
+    desc.hidden = true;
+    if (auto probe = Window::create(desc))
+        info = queryCurrentContext();
+    return info;
+}
+
+D3DFORMAT formatOfSdl(Uint32 sdlFormat)
+{
+    switch (SDL_BITSPERPIXEL(sdlFormat)) {
+    case 24:
+    case 32: return D3DFMT_X8R8G8B8;
+    case 16: return D3DFMT_R5G6B5;
+    case 15: return D3DFMT_X1R5G5B5;
+    default: return D3DFMT_UNKNOWN;
+    }
+}
+
+bool desktop(D3DDISPLAYMODE& out)
+{
+    if (!initVideo())
+        return false;
+    SDL_DisplayMode m{};
+    if (SDL_GetDesktopDisplayMode(0, &m) != 0 || m.w <= 0 || m.h <= 0)
+        return false;
+    out.Width = std::uint32_t(m.w);
+    out.Height = std::uint32_t(m.h);
+    out.RefreshRate = std::uint32_t(std::max(0, m.refresh_rate));
+    out.Format = formatOfSdl(m.format) == D3DFMT_R5G6B5 ? D3DFMT_R5G6B5 : D3DFMT_X8R8G8B8;
+    return true;
+}
+
+// Display modes of display 0 without empty or unknown entries, the desktop
+// mode always among them, in a fixed order.
+std::vector<D3DDISPLAYMODE> displayModes()
+{
+    std::vector<D3DDISPLAYMODE> modes;
+    if (!initVideo())
+        return modes;
+    const int n = SDL_GetNumDisplayModes(0);
+    for (int i = 0; i < n; ++i) {
+        SDL_DisplayMode m{};
+        if (SDL_GetDisplayMode(0, i, &m) != 0 || m.w <= 0 || m.h <= 0)
+            continue;
+        const D3DFORMAT f = formatOfSdl(m.format);
+        if (f == D3DFMT_UNKNOWN)
+            continue;
+        modes.push_back(D3DDISPLAYMODE{std::uint32_t(m.w), std::uint32_t(m.h), std::uint32_t(std::max(0, m.refresh_rate)), f});
+    }
+    D3DDISPLAYMODE d;
+    if (desktop(d))
+        modes.push_back(d);
+    auto key = [](const D3DDISPLAYMODE& m) { return std::make_tuple(m.Width, m.Height, std::uint32_t(m.Format), m.RefreshRate); };
+    std::sort(modes.begin(), modes.end(), [&](const D3DDISPLAYMODE& a, const D3DDISPLAYMODE& b) { return key(a) < key(b); });
+    modes.erase(std::unique(modes.begin(), modes.end(),
+                            [&](const D3DDISPLAYMODE& a, const D3DDISPLAYMODE& b) { return key(a) == key(b); }),
+                modes.end());
+    return modes;
+}
+
+D3DCAPS8 capsOf(const GlInfo& gi, D3DDEVTYPE type)
+{
+    D3DCAPS8 c;
+    c.DeviceType = type;
+    c.Caps2 = D3DCAPS2_CANRENDERWINDOWED | D3DCAPS2_CANMANAGERESOURCE | D3DCAPS2_DYNAMICTEXTURES;
+    c.PresentationIntervals = D3DPRESENT_INTERVAL_IMMEDIATE | D3DPRESENT_INTERVAL_ONE;
+    c.DevCaps = D3DDEVCAPS_DRAWPRIMTLVERTEX |
+                (gi.software ? D3DDEVCAPS_TEXTURESYSTEMMEMORY
+                             : D3DDEVCAPS_TEXTUREVIDEOMEMORY | D3DDEVCAPS_HWRASTERIZATION |
+                                   D3DDEVCAPS_HWTRANSFORMANDLIGHT);
+    const std::uint32_t blends = D3DPBLENDCAPS_ZERO | D3DPBLENDCAPS_ONE | D3DPBLENDCAPS_SRCCOLOR |
+                                 D3DPBLENDCAPS_INVSRCCOLOR | D3DPBLENDCAPS_SRCALPHA | D3DPBLENDCAPS_INVSRCALPHA |
+                                 D3DPBLENDCAPS_DESTALPHA | D3DPBLENDCAPS_INVDESTALPHA | D3DPBLENDCAPS_DESTCOLOR |
+                                 D3DPBLENDCAPS_INVDESTCOLOR;
+    c.SrcBlendCaps = c.DestBlendCaps = blends;
+    c.TextureCaps = D3DPTEXTURECAPS_PERSPECTIVE | D3DPTEXTURECAPS_ALPHA;
+    c.TextureFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MAGFPOINT |
+                          D3DPTFILTERCAPS_MAGFLINEAR;
+    c.TextureAddressCaps = D3DPTADDRESSCAPS_CLAMP;
+    c.MaxTextureWidth = c.MaxTextureHeight = c.MaxTextureAspectRatio = std::uint32_t(gi.maxTextureSize);
+    c.MaxTextureBlendStages = 1;
+    c.MaxSimultaneousTextures = 1;
+    c.MaxPrimitiveCount = 0xFFFFF;
+    c.MaxVertexIndex = 0xFFFFFF;
+    c.MaxStreams = 1;
+    c.MaxStreamStride = sizeof(TLVertex);
+    return c;
+}
+
+// "4.5 (Core Profile) Mesa 22.3.6" gives "Mesa" and 22.3.6.0; without a
+// driver part, the vendor and the GL version.
+void driverOf(const GlInfo& gi, std::string& name, D3DLARGE_VERSION& version)
+{
+    std::istringstream in(gi.version);
+    std::vector<std::string> tokens;
+    for (std::string t; in >> t;)
+        tokens.push_back(t);
+    name = gi.vendor;
+    std::string number = tokens.empty() ? "" : tokens[0];
+    for (std::size_t i = tokens.size(); i-- > 1;) {
+        const std::string& t = tokens[i];
+        if (!t.empty() && std::isdigit(static_cast<unsigned char>(t[0])) && t.find('.') != std::string::npos) {
+            number = t;
+            const std::string& prev = tokens[i - 1];
+            if (prev.find_first_of("()") == std::string::npos && prev != "Context" && prev != "Profile")
+                name = prev;
+            break;
+        }
+    }
+    unsigned parts[4] = {};
+    std::sscanf(number.c_str(), "%u.%u.%u.%u", &parts[0], &parts[1], &parts[2], &parts[3]);
+    for (unsigned& p : parts)
+        p = std::min(p, 0xFFFFu);
+    version.HighPart = std::int32_t(parts[0] << 16 | parts[1]);
+    version.LowPart = parts[2] << 16 | parts[3];
+}
+
+bool isLive(const Window* w)
+{
+    const auto& all = windows();
+    return w && std::find(all.begin(), all.end(), w) != all.end();
+}
+
+bool vsyncOf(const D3DPRESENT_PARAMETERS& p)
+{
+    if (p.Windowed)
+        return p.SwapEffect == D3DSWAPEFFECT_COPY_VSYNC;
+    return p.FullScreen_PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE;
+}
+
+class GlDevice;
+
+// The back buffer as a surface: a lock reads the rectangle back (read only).
+class BackBufferSurface final : public GfxSurface {
+public:
+    BackBufferSurface(std::shared_ptr<DeviceLink> link, std::shared_ptr<GlContextToken> token, D3DFORMAT format,
+                      int width, int height)
+        : m_link(std::move(link)), m_token(std::move(token)), m_format(format), m_width(width), m_height(height)
+    {
+    }
+
+    HRESULT GetDesc(D3DSURFACE_DESC* desc) override
+    {
+        if (!desc)
+            return D3DERR_INVALIDCALL;
+        *desc = D3DSURFACE_DESC{};
+        desc->Format = m_format;
+        desc->Type = D3DRTYPE_SURFACE;
+        desc->Usage = D3DUSAGE_RENDERTARGET;
+        desc->Size = std::uint32_t(m_width * m_height * bytesPerPixel(m_format));
+        desc->Width = std::uint32_t(m_width);
+        desc->Height = std::uint32_t(m_height);
+        return D3D_OK;
+    }
+
+    HRESULT LockRect(D3DLOCKED_RECT* locked, const RECT* rect, std::uint32_t flags) override
+    {
+        RECT r = rect ? *rect : RECT{0, 0, m_width, m_height};
+        if (!locked || m_locked || !(flags & D3DLOCK_READONLY) || r.left < 0 || r.top < 0 || r.left >= r.right ||
+            r.top >= r.bottom || r.right > m_width || r.bottom > m_height)
+            return D3DERR_INVALIDCALL;
+        DeviceBase* device = m_link->device;
+        if (!device || !m_token->alive() || device->backBufferWidth() != m_width ||
+            device->backBufferHeight() != m_height)
+            return D3DERR_INVALIDCALL;
+        device->flush();
+        std::vector<std::uint8_t> bgra;
+        if (!m_token->window->readBackBuffer(r, bgra))
+            return D3DERR_DRIVERINTERNALERROR;
+        const int w = r.right - r.left, h = r.bottom - r.top;
+        const int bpp = bytesPerPixel(m_format);
+        m_bits.assign(std::size_t(w) * h * bpp, 0);
+        // The back buffer keeps no alpha of its own.
+        std::vector<std::uint32_t> argb(std::size_t(w) * h);
+        for (std::size_t i = 0; i < argb.size(); ++i)
+            argb[i] = 0xFF000000u | std::uint32_t(bgra[4 * i]) | std::uint32_t(bgra[4 * i + 1]) << 8 |
+                      std::uint32_t(bgra[4 * i + 2]) << 16;
+        convertFromArgb(m_format, argb.data(), w, h, std::size_t(w) * 4, m_bits.data(), std::size_t(w) * bpp);
+        locked->pBits = m_bits.data();
+        locked->Pitch = w * bpp;
+        m_locked = true;
+        return D3D_OK;
+    }
+
+    HRESULT UnlockRect() override
+    {
+        if (!m_locked)
+            return D3DERR_INVALIDCALL;
+        m_locked = false;
+        return D3D_OK;
+    }
+
+private:
+    std::shared_ptr<DeviceLink> m_link;
+    std::shared_ptr<GlContextToken> m_token;
+    D3DFORMAT m_format;
+    int m_width;
+    int m_height;
+    bool m_locked = false;
+    std::vector<std::uint8_t> m_bits;
+};
+
+class GlDevice final : public DeviceBase {
+public:
+    GlDevice(Window* window, const D3DPRESENT_PARAMETERS& params, const D3DCAPS8& caps)
+        : DeviceBase(params, caps, nullptr), m_window(window),
+          m_token(std::make_shared<GlContextToken>(GlContextToken{window, window->sdlId()})), m_gl(m_token)
+    {
+    }
+
+    ~GlDevice() override
+    {
+        m_batchVertices.clear();
+        m_batchIndices.clear();
+        releaseBindings();
+    }
+
+    bool init(std::string* error) { return m_gl.init(error); }
+
+    PresentMapping presentMapping() const override
+    {
+        PresentMapping m;
+        if (m_token->alive())
+            m_window->presentMapping(m.scaleX, m.scaleY, m.offsetX, m.offsetY);
+        return m;
+    }
+
+    void textureDestroyed(TextureImpl* texture) override
+    {
+        if (texture == m_batchTexture) {
+            flushBatch();
+            m_batchTexture = nullptr;
+        }
+        DeviceBase::textureDestroyed(texture);
+    }
+
+protected:
+    bool lostNow(const D3DPRESENT_PARAMETERS& p) const
+    {
+        return !p.Windowed && (m_window->isMinimized() || m_window->isFocusLost());
+    }
+
+    HRESULT backendTestCooperativeLevel() override
+    {
+        if (!m_token->alive())
+            return D3DERR_DEVICELOST;
+        if (m_window->contextWasReset())
+            return D3DERR_DRIVERINTERNALERROR;
+        if (lostNow(m_params)) {
+            m_lost = true;
+            return D3DERR_DEVICELOST;
+        }
+        return m_lost ? D3DERR_DEVICENOTRESET : D3D_OK;
+    }
+
+    HRESULT backendReset(const D3DPRESENT_PARAMETERS& p) override
+    {
+        if (!m_token->alive())
+            return D3DERR_DEVICELOST;
+        if (m_window->contextWasReset())
+            return D3DERR_DRIVERINTERNALERROR;
+        if (lostNow(p))
+            return D3DERR_DEVICELOST;
+        if (HRESULT hr = configureWindow(m_window, p); FAILED(hr))
+            return hr;
+        m_lost = false;
+        m_gl.invalidate();
+        return D3D_OK;
+    }
+
+    HRESULT backendPresent() override
+    {
+        if (!m_token->alive())
+            return D3DERR_DEVICELOST;
+        if (m_lost || lostNow(m_params)) {
+            m_lost = true;
+            return D3DERR_DEVICELOST;
+        }
+        m_window->present();
+        m_gl.invalidate();
+        m_gl.checkErrors("Present");
+        return D3D_OK;
+    }
+
+    HRESULT backendGetBackBuffer(GfxSurface** surface) override
+    {
+        *surface = new BackBufferSurface(m_link, m_token, m_params.BackBufferFormat, backBufferWidth(),
+                                         backBufferHeight());
+        return D3D_OK;
+    }
+
+    HRESULT backendGetFrontBuffer(ImageSurface& dest) override
+    {
+        if (!m_token->alive())
+            return D3DERR_DEVICELOST;
+        int x = 0, y = 0, w = backBufferWidth(), h = backBufferHeight();
+        if (m_params.Windowed) {
+            m_window->position(x, y);
+            m_window->clientSize(w, h);
+        }
+        std::vector<std::uint8_t> bgra;
+        if (w <= 0 || h <= 0 || !m_window->readPresentedScaled(w, h, bgra))
+            return D3DERR_DRIVERINTERNALERROR;
+        m_gl.invalidate();
+        PixelBuffer& px = dest.pixels();
+        std::fill(px.data(), px.data() + px.pitch() * std::size_t(px.height()), std::uint8_t(0));
+        for (int row = 0; row < px.height(); ++row) {
+            for (int col = 0; col < px.width(); ++col) {
+                std::uint8_t* out = px.pixel(col, row);
+                const int sx = col - x, sy = row - y;
+                if (sx >= 0 && sy >= 0 && sx < w && sy < h)
+                    std::memcpy(out, &bgra[(std::size_t(sy) * w + sx) * 4], 3);
+                out[3] = 0xFF;
+            }
+        }
+        return D3D_OK;
+    }
+
+    HRESULT backendDisplayMode(D3DDISPLAYMODE& mode) override
+    {
+        return desktop(mode) ? D3D_OK : D3DERR_NOTAVAILABLE;
+    }
+
+    void backendClear(const std::vector<RECT>& rects, D3DCOLOR color) override
+    {
+        if (!m_token->alive())
+            return;
+        m_window->makeCurrent();
+        m_gl.clear(m_window->backBufferFramebuffer(), backBufferWidth(), backBufferHeight(), rects, color);
+    }
+
+    void backendStateChanging() override { flushBatch(); }
+    void backendEndScene() override { flushBatch(); }
+    void backendTextureWriting(TextureImpl* texture) override
+    {
+        if (texture == m_batchTexture)
+            flushBatch();
+    }
+
+    void backendDraw(TextureImpl* texture, const BatchVertex* vertices, std::size_t vertexCount,
+                     const std::uint16_t* indices, std::size_t indexCount) override
+    {
+        if (!m_batchIndices.empty() &&
+            (texture != m_batchTexture || m_batchVertices.size() + vertexCount > kMaxBatchVertices))
+            flushBatch();
+        m_batchTexture = texture;
+        const auto base = std::uint16_t(m_batchVertices.size());
+        m_batchVertices.insert(m_batchVertices.end(), vertices, vertices + vertexCount);
+        for (std::size_t i = 0; i < indexCount; ++i)
+            m_batchIndices.push_back(std::uint16_t(base + indices[i]));
+    }
+
+public:
+    // Applies the window side of present parameters.
+    static HRESULT configureWindow(Window* window, const D3DPRESENT_PARAMETERS& p)
+    {
+        if (window->isFullscreen() != !p.Windowed)
+            window->setFullscreen(!p.Windowed);
+        if ((window->backBufferWidth() != int(p.BackBufferWidth) ||
+             window->backBufferHeight() != int(p.BackBufferHeight)) &&
+            !window->resizeBackBuffer(int(p.BackBufferWidth), int(p.BackBufferHeight)))
+            return D3DERR_OUTOFVIDEOMEMORY;
+        window->setSwapInterval(vsyncOf(p));
+        return D3D_OK;
+    }
+
+private:
+    void flushBatch()
+    {
+        if (m_batchIndices.empty())
+            return;
+        if (m_token->alive()) {
+            m_window->makeCurrent();
+            m_gl.draw(drawState(), m_batchTexture, m_window->backBufferFramebuffer(), backBufferWidth(),
+                      backBufferHeight(), m_batchVertices.data(), m_batchVertices.size(), m_batchIndices.data(),
+                      m_batchIndices.size(), m_stats);
+        }
+        m_batchVertices.clear();
+        m_batchIndices.clear();
+    }
+
+    Window* m_window;
+    std::shared_ptr<GlContextToken> m_token;
+    GlRenderer m_gl;
+    bool m_lost = false;
+    std::vector<BatchVertex> m_batchVertices;
+    std::vector<std::uint16_t> m_batchIndices;
+    TextureImpl* m_batchTexture = nullptr;
+};
+
+class GlDirect3D final : public GfxDirect3D {
+public:
+    std::uint32_t GetAdapterCount() override { return 1; }
+
+    HRESULT GetAdapterIdentifier(std::uint32_t adapter, std::uint32_t, D3DADAPTER_IDENTIFIER8* id) override
+    {
+        const GlInfo& gi = glInfo();
+        if (adapter != 0 || !id)
+            return D3DERR_INVALIDCALL;
+        if (!gi.ok)
+            return D3DERR_NOTAVAILABLE;
+        *id = D3DADAPTER_IDENTIFIER8{};
+        std::string driver;
+        driverOf(gi, driver, id->DriverVersion);
+        std::snprintf(id->Driver, sizeof id->Driver, "%s", driver.c_str());
+        std::snprintf(id->Description, sizeof id->Description, "%s", gi.renderer.c_str());
+        return D3D_OK;
+    }
+
+    std::uint32_t GetAdapterModeCount(std::uint32_t adapter) override
+    {
+        return adapter == 0 ? std::uint32_t(modes().size()) : 0;
+    }
+
+    HRESULT EnumAdapterModes(std::uint32_t adapter, std::uint32_t index, D3DDISPLAYMODE* mode) override
+    {
+        if (adapter != 0 || !mode || index >= modes().size())
+            return D3DERR_INVALIDCALL;
+        *mode = modes()[index];
+        return D3D_OK;
+    }
+
+    HRESULT GetAdapterDisplayMode(std::uint32_t adapter, D3DDISPLAYMODE* mode) override
+    {
+        if (adapter != 0 || !mode)
+            return D3DERR_INVALIDCALL;
+        return desktop(*mode) ? D3D_OK : D3DERR_NOTAVAILABLE;
+    }
+
+    HRESULT GetDeviceCaps(std::uint32_t adapter, D3DDEVTYPE type, D3DCAPS8* caps) override
+    {
+        if (adapter != 0 || !caps || (type != D3DDEVTYPE_HAL && type != D3DDEVTYPE_REF))
+            return D3DERR_INVALIDCALL;
+        const GlInfo& gi = glInfo();
+        if (!gi.ok)
+            return D3DERR_NOTAVAILABLE;
+        *caps = capsOf(gi, type);
+        return D3D_OK;
+    }
+
+    HRESULT CreateDevice(std::uint32_t adapter, D3DDEVTYPE type, HWND focusWindow, std::uint32_t,
+                         D3DPRESENT_PARAMETERS* params, GfxDevice** device) override
+    {
+        if (device)
+            *device = nullptr;
+        if (adapter != 0 || !params || !device || (type != D3DDEVTYPE_HAL && type != D3DDEVTYPE_REF))
+            return D3DERR_INVALIDCALL;
+        Window* window = params->hDeviceWindow ? params->hDeviceWindow : focusWindow;
+        if (!isLive(window))
+            return D3DERR_INVALIDCALL;
+        window->makeCurrent();
+        const GlInfo& gi = glInfo();
+        if (!gi.ok)
+            return D3DERR_NOTAVAILABLE;
+        const D3DCAPS8 caps = capsOf(gi, type);
+        D3DDISPLAYMODE mode;
+        if (!desktop(mode))
+            mode.Format = D3DFMT_X8R8G8B8;
+        D3DPRESENT_PARAMETERS p = *params;
+        if (HRESULT hr = DeviceBase::validateParams(p, caps, mode.Format); FAILED(hr))
+            return hr;
+        if (HRESULT hr = GlDevice::configureWindow(window, p); FAILED(hr))
+            return hr;
+        window->makeCurrent();
+        auto* d = new GlDevice(window, p, caps);
+        std::string error;
+        if (!d->init(&error)) {
+            gfxLog("GL device: %s", error.c_str());
+            d->Release();
+            return D3DERR_NOTAVAILABLE;
+        }
+        *params = p;
+        *device = d;
+        return D3D_OK;
+    }
+
+private:
+    const std::vector<D3DDISPLAYMODE>& modes()
+    {
+        if (!m_modesRead) {
+            m_modes = displayModes();
+            m_modesRead = true;
+        }
+        return m_modes;
+    }
+
+    std::vector<D3DDISPLAYMODE> m_modes;
+    bool m_modesRead = false;
+};
+
+class GlDirectDraw final : public GfxDirectDraw {
+public:
+    HRESULT GetCaps(DDCAPS* driverCaps, DDCAPS* emulationCaps) override
+    {
+        if (!driverCaps && !emulationCaps)
+            return D3DERR_INVALIDCALL;
+        if (driverCaps) {
+            *driverCaps = DDCAPS{};
+            driverCaps->dwVidMemTotal = glInfo().videoMemoryBytes;
+        }
+        if (emulationCaps)
+            *emulationCaps = DDCAPS{};
+        return DD_OK;
+    }
+
+    HRESULT SetCooperativeLevel(HWND, std::uint32_t) override { return DD_OK; }
+};
+
+} // namespace
+
+GfxDirect3D* Direct3DCreate8(std::uint32_t sdkVersion)
+{
+    if (sdkVersion != D3D_SDK_VERSION || !initVideo())
+        return nullptr;
+    return new GlDirect3D();
+}
+
+HRESULT DirectDrawCreateEx(GfxDirectDraw** out)
+{
+    if (!out)
+        return D3DERR_INVALIDCALL;
+    *out = nullptr;
+    if (!initVideo())
+        return D3DERR_NOTAVAILABLE;
+    *out = new GlDirectDraw();
+    return DD_OK;
+}
+
+} // namespace platform

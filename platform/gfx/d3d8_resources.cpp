@@ -1,0 +1,252 @@
+#include "platform/gfx/d3d8_resources.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/gfx/d3d8_device_base.h"
+
+namespace platform {
+
+void PixelBuffer::allocate(D3DFORMAT format, int width, int height)
+{
+    m_format = format;
+    m_width = width;
+    m_height = height;
+    m_bpp = platform::bytesPerPixel(format);
+    m_pitch = std::size_t(width) * std::size_t(m_bpp);
+    m_bits.assign(m_pitch * std::size_t(height), 0);
+    m_locked = false;
+    m_dirty = false;
+}
+
+bool PixelBuffer::resolveRect(const RECT* rect, RECT& out) const
+{
+    if (!rect) {
+        out = RECT{0, 0, m_width, m_height};
+        return m_width > 0 && m_height > 0;
+    }
+    if (rect->left < 0 || rect->top < 0 || rect->left >= rect->right || rect->top >= rect->bottom ||
+        rect->right > m_width || rect->bottom > m_height)
+        return false;
+    out = *rect;
+    return true;
+}
+
+HRESULT PixelBuffer::lock(const RECT* rect, std::uint32_t flags, D3DLOCKED_RECT* locked)
+{
+    RECT r;
+    if (!locked || m_locked || m_bits.empty() || !resolveRect(rect, r))
+        return D3DERR_INVALIDCALL;
+    m_locked = true;
+    m_lockReadOnly = (flags & D3DLOCK_READONLY) != 0;
+    m_lockRect = r;
+    locked->Pitch = std::int32_t(m_pitch);
+    locked->pBits = pixel(r.left, r.top);
+    return D3D_OK;
+}
+
+HRESULT PixelBuffer::unlock()
+{
+    if (!m_locked)
+        return D3DERR_INVALIDCALL;
+    m_locked = false;
+    if (!m_lockReadOnly)
+        markDirty(m_lockRect);
+    return D3D_OK;
+}
+
+void PixelBuffer::markDirty(const RECT& r)
+{
+    if (!m_dirty) {
+        m_dirtyRect = r;
+        m_dirty = true;
+        return;
+    }
+    m_dirtyRect.left = std::min(m_dirtyRect.left, r.left);
+    m_dirtyRect.top = std::min(m_dirtyRect.top, r.top);
+    m_dirtyRect.right = std::max(m_dirtyRect.right, r.right);
+    m_dirtyRect.bottom = std::max(m_dirtyRect.bottom, r.bottom);
+}
+
+void PixelBuffer::markAllDirty() { markDirty(RECT{0, 0, m_width, m_height}); }
+
+TextureImpl::TextureImpl(std::shared_ptr<DeviceLink> link, D3DFORMAT storedFormat, int width, int height,
+                         std::uint32_t usage, D3DPOOL pool)
+    : m_link(std::move(link)), m_usage(usage), m_pool(pool)
+{
+    m_pixels.allocate(storedFormat, width, height);
+    // A fresh texture is uploaded whole (zeros included) on first use.
+    m_pixels.markAllDirty();
+}
+
+TextureImpl::~TextureImpl()
+{
+    if (m_link->device)
+        m_link->device->textureDestroyed(this);
+}
+
+HRESULT TextureImpl::GetLevelDesc(std::uint32_t level, D3DSURFACE_DESC* desc)
+{
+    if (level != 0 || !desc)
+        return D3DERR_INVALIDCALL;
+    desc->Format = m_pixels.format();
+    desc->Type = D3DRTYPE_SURFACE;
+    desc->Usage = m_usage;
+    desc->Pool = m_pool;
+    desc->Size = std::uint32_t(m_pixels.pitch() * std::size_t(m_pixels.height()));
+    desc->MultiSampleType = D3DMULTISAMPLE_NONE;
+    desc->Width = std::uint32_t(m_pixels.width());
+    desc->Height = std::uint32_t(m_pixels.height());
+    return D3D_OK;
+}
+
+HRESULT TextureImpl::LockRect(std::uint32_t level, D3DLOCKED_RECT* locked, const RECT* rect, std::uint32_t flags)
+{
+    if (DeviceBase* d = m_link->device) {
+        HRESULT hr = d->textureLocking(this, level, rect, flags);
+        if (FAILED(hr))
+            return hr;
+    }
+    if (level != 0)
+        return D3DERR_INVALIDCALL;
+    return m_pixels.lock(rect, flags, locked);
+}
+
+HRESULT TextureImpl::UnlockRect(std::uint32_t level)
+{
+    if (DeviceBase* d = m_link->device) {
+        HRESULT hr = d->resourceCall("Texture.UnlockRect", this, {level});
+        if (FAILED(hr))
+            return hr;
+    }
+    if (level != 0)
+        return D3DERR_INVALIDCALL;
+    return m_pixels.unlock();
+}
+
+ImageSurface::ImageSurface(std::shared_ptr<DeviceLink> link, D3DFORMAT format, int width, int height)
+    : m_link(std::move(link))
+{
+    m_pixels.allocate(format, width, height);
+}
+
+HRESULT ImageSurface::GetDesc(D3DSURFACE_DESC* desc)
+{
+    if (!desc)
+        return D3DERR_INVALIDCALL;
+    *desc = D3DSURFACE_DESC{};
+    desc->Format = m_pixels.format();
+    desc->Type = D3DRTYPE_SURFACE;
+    desc->Pool = D3DPOOL_SYSTEMMEM;
+    desc->Size = std::uint32_t(m_pixels.pitch() * std::size_t(m_pixels.height()));
+    desc->Width = std::uint32_t(m_pixels.width());
+    desc->Height = std::uint32_t(m_pixels.height());
+    return D3D_OK;
+}
+
+HRESULT ImageSurface::LockRect(D3DLOCKED_RECT* locked, const RECT* rect, std::uint32_t flags)
+{
+    if (DeviceBase* d = m_link->device) {
+        RECT r = rect ? *rect : RECT{-1, -1, -1, -1};
+        HRESULT hr = d->resourceCall("Surface.LockRect", this, {r.left, r.top, r.right, r.bottom, flags});
+        if (FAILED(hr))
+            return hr;
+    }
+    return m_pixels.lock(rect, flags, locked);
+}
+
+HRESULT ImageSurface::UnlockRect()
+{
+    if (DeviceBase* d = m_link->device) {
+        HRESULT hr = d->resourceCall("Surface.UnlockRect", this, {});
+        if (FAILED(hr))
+            return hr;
+    }
+    return m_pixels.unlock();
+}
+
+HRESULT BufferStorage::lock(std::uint32_t offset, std::uint32_t size, std::uint8_t** data)
+{
+    if (!data || m_locked || offset >= m_bytes.size())
+        return D3DERR_INVALIDCALL;
+    if (size != 0 && std::uint64_t(offset) + size > m_bytes.size())
+        return D3DERR_INVALIDCALL;
+    m_locked = true;
+    *data = m_bytes.data() + offset;
+    return D3D_OK;
+}
+
+HRESULT BufferStorage::unlock()
+{
+    if (!m_locked)
+        return D3DERR_INVALIDCALL;
+    m_locked = false;
+    return D3D_OK;
+}
+
+HRESULT VertexBufferImpl::Lock(std::uint32_t offset, std::uint32_t size, std::uint8_t** data, std::uint32_t flags)
+{
+    if (DeviceBase* d = m_link->device) {
+        HRESULT hr = d->resourceCall("VertexBuffer.Lock", this, {offset, size, flags});
+        if (FAILED(hr))
+            return hr;
+    }
+    return m_storage.lock(offset, size, data);
+}
+
+HRESULT VertexBufferImpl::Unlock()
+{
+    if (DeviceBase* d = m_link->device) {
+        HRESULT hr = d->resourceCall("VertexBuffer.Unlock", this, {});
+        if (FAILED(hr))
+            return hr;
+    }
+    return m_storage.unlock();
+}
+
+HRESULT VertexBufferImpl::GetDesc(D3DVERTEXBUFFER_DESC* desc)
+{
+    if (!desc)
+        return D3DERR_INVALIDCALL;
+    desc->Format = D3DFMT_UNKNOWN;
+    desc->Type = D3DRTYPE_VERTEXBUFFER;
+    desc->Usage = m_usage;
+    desc->Pool = m_pool;
+    desc->Size = m_storage.size();
+    desc->FVF = m_fvf;
+    return D3D_OK;
+}
+
+HRESULT IndexBufferImpl::Lock(std::uint32_t offset, std::uint32_t size, std::uint8_t** data, std::uint32_t flags)
+{
+    if (DeviceBase* d = m_link->device) {
+        HRESULT hr = d->resourceCall("IndexBuffer.Lock", this, {offset, size, flags});
+        if (FAILED(hr))
+            return hr;
+    }
+    return m_storage.lock(offset, size, data);
+}
+
+HRESULT IndexBufferImpl::Unlock()
+{
+    if (DeviceBase* d = m_link->device) {
+        HRESULT hr = d->resourceCall("IndexBuffer.Unlock", this, {});
+        if (FAILED(hr))
+            return hr;
+    }
+    return m_storage.unlock();
+}
+
+HRESULT IndexBufferImpl::GetDesc(D3DINDEXBUFFER_DESC* desc)
+{
+    if (!desc)
+        return D3DERR_INVALIDCALL;
+    desc->Format = m_format;
+    desc->Type = D3DRTYPE_INDEXBUFFER;
+    desc->Usage = m_usage;
+    desc->Pool = m_pool;
+    desc->Size = m_storage.size();
+    return D3D_OK;
+}
+
+} // namespace platform

@@ -1,0 +1,249 @@
+#include "platform/gfx/d3dx8.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "platform/gfx/bmp.h"
+#include "platform/gfx/d3d8_device_base.h"
+#include "platform/gfx/image_decode.h"
+
+namespace platform {
+
+namespace {
+
+std::uint32_t roundUpPowerOfTwo(std::uint32_t v)
+{
+    std::uint32_t p = 1;
+    while (p < v && p < 0x80000000u)
+        p <<= 1;
+    return p;
+}
+
+D3DXIMAGE_FILEFORMAT fileFormatOf(ImageFileKind kind)
+{
+    switch (kind) {
+    case ImageFileKind::Jpeg: return D3DXIFF_JPG;
+    case ImageFileKind::Tga: return D3DXIFF_TGA;
+    case ImageFileKind::Png: return D3DXIFF_PNG;
+    default: return D3DXIFF_BMP;
+    }
+}
+
+class SpriteImpl final : public GfxSprite {
+public:
+    explicit SpriteImpl(DeviceBase* device) : m_device(device) { m_device->AddRef(); }
+
+    HRESULT Begin() override
+    {
+        m_device->note("Sprite.Begin", this);
+        if (m_begun)
+            return D3DERR_INVALIDCALL;
+        m_begun = true;
+        return D3D_OK;
+    }
+
+    HRESULT End() override
+    {
+        m_device->note("Sprite.End", this);
+        if (!m_begun)
+            return D3DERR_INVALIDCALL;
+        m_begun = false;
+        return D3D_OK;
+    }
+
+    HRESULT Draw(GfxTexture* texture, const RECT* source, const D3DXVECTOR2* scaling, const D3DXVECTOR2* center,
+                 float rotation, const D3DXVECTOR2* translation, D3DCOLOR color) override
+    {
+        SpriteDrawArgs a;
+        a.source = source;
+        if (scaling) {
+            a.scaleX = scaling->x;
+            a.scaleY = scaling->y;
+        }
+        if (center) {
+            a.centerX = center->x;
+            a.centerY = center->y;
+        }
+        a.angle = rotation;
+        if (translation) {
+            a.translateX = translation->x;
+            a.translateY = translation->y;
+        }
+        a.color = color;
+
+        TLVertex quad[4];
+        D3DSURFACE_DESC desc;
+        if (!texture || FAILED(texture->GetLevelDesc(0, &desc)))
+            return m_device->drawSprite(nullptr, a, quad);
+        const RECT r = source ? *source : RECT{0, 0, std::int32_t(desc.Width), std::int32_t(desc.Height)};
+        const float w = float(r.right - r.left), h = float(r.bottom - r.top);
+        if (w <= 0.0f || h <= 0.0f || a.scaleX == 0.0f || a.scaleY == 0.0f)
+            return D3D_OK;
+        const float c = std::cos(rotation), s = std::sin(rotation);
+        const float px[4] = {0.0f, w, 0.0f, w};
+        const float py[4] = {0.0f, 0.0f, h, h};
+        for (int i = 0; i < 4; ++i) {
+            const float qx = a.scaleX * px[i] - a.centerX, qy = a.scaleY * py[i] - a.centerY;
+            // y grows downwards, so this turns counter-clockwise on screen; the
+            // half pixel puts texel centres on pixel centres.
+            quad[i].x = a.translateX + a.centerX + c * qx + s * qy - 0.5f;
+            quad[i].y = a.translateY + a.centerY - s * qx + c * qy - 0.5f;
+            quad[i].diffuse = color;
+            quad[i].u = (float(r.left) + px[i]) / float(desc.Width);
+            quad[i].v = (float(r.top) + py[i]) / float(desc.Height);
+        }
+        return m_device->drawSprite(texture, a, quad);
+    }
+
+private:
+    ~SpriteImpl() override { m_device->Release(); }
+    DeviceBase* m_device;
+    bool m_begun = false;
+};
+
+} // namespace
+
+D3DXMATRIX* D3DXMatrixOrthoOffCenterLH(D3DXMATRIX* out, float l, float r, float b, float t, float zn, float zf)
+{
+    if (!out)
+        return nullptr;
+    *out = D3DXMATRIX{};
+    out->m[0][0] = 2.0f / (r - l);
+    out->m[1][1] = 2.0f / (t - b);
+    out->m[2][2] = 1.0f / (zf - zn);
+    out->m[3][0] = (l + r) / (l - r);
+    out->m[3][1] = (t + b) / (b - t);
+    out->m[3][2] = zn / (zn - zf);
+    out->m[3][3] = 1.0f;
+    return out;
+}
+
+HRESULT D3DXCreateTexture(GfxDevice* device, std::uint32_t width, std::uint32_t height, std::uint32_t,
+                          std::uint32_t usage, D3DFORMAT format, D3DPOOL pool, GfxTexture** texture)
+{
+    if (texture)
+        *texture = nullptr;
+    if (!device || !texture || width == 0 || height == 0)
+        return D3DERR_INVALIDCALL;
+    if (width == D3DX_DEFAULT)
+        width = 256;
+    if (height == D3DX_DEFAULT)
+        height = 256;
+    if (device->powerOfTwoTextures()) {
+        width = roundUpPowerOfTwo(width);
+        height = roundUpPowerOfTwo(height);
+    }
+    if (format == D3DFMT_UNKNOWN)
+        format = D3DFMT_A8R8G8B8;
+    return device->CreateTexture(width, height, 1, usage, format, pool, texture);
+}
+
+HRESULT D3DXCreateTextureFromFileInMemoryEx(GfxDevice* device, const void* data, std::uint32_t size,
+                                            std::uint32_t width, std::uint32_t height, std::uint32_t,
+                                            std::uint32_t usage, D3DFORMAT format, D3DPOOL pool, std::uint32_t,
+                                            std::uint32_t, D3DCOLOR colorKey, D3DXIMAGE_INFO* info, void*,
+                                            GfxTexture** texture)
+{
+    if (texture)
+        *texture = nullptr;
+    auto* dev = dynamic_cast<DeviceBase*>(device);
+    if (!dev || !data || size == 0 || !texture)
+        return D3DERR_INVALIDCALL;
+    dev->note("D3DXCreateTextureFromFileInMemoryEx", nullptr, {size, width, height, format, pool, colorKey});
+
+    DecodedImage image;
+    if (!decodeImage(data, size, image, int(dev->maxTextureSize())))
+        return D3DXERR_INVALIDDATA;
+    const int iw = image.info.width, ih = image.info.height;
+    if (width == 0 || width == D3DX_DEFAULT)
+        width = std::uint32_t(iw);
+    if (height == 0 || height == D3DX_DEFAULT)
+        height = std::uint32_t(ih);
+    if (dev->powerOfTwoTextures()) {
+        width = roundUpPowerOfTwo(width);
+        height = roundUpPowerOfTwo(height);
+    }
+    const D3DFORMAT fileFormat = image.info.hasAlpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
+    if (format == D3DFMT_UNKNOWN)
+        format = fileFormat;
+
+    GfxRef<GfxTexture> made;
+    if (HRESULT hr = dev->CreateTexture(width, height, 1, usage, format, pool, made.out()); FAILED(hr))
+        return hr;
+    if (colorKey)
+        for (std::uint32_t& p : image.argb)
+            if (p == (colorKey | 0xFF000000u))
+                p = 0;
+
+    D3DSURFACE_DESC desc;
+    made->GetLevelDesc(0, &desc);
+    const int cw = std::min(iw, int(desc.Width)), ch = std::min(ih, int(desc.Height));
+    const RECT area{0, 0, cw, ch};
+    D3DLOCKED_RECT locked;
+    if (HRESULT hr = made->LockRect(0, &locked, &area, 0); FAILED(hr))
+        return hr;
+    convertFromArgb(desc.Format, image.argb.data(), cw, ch, std::size_t(iw) * 4, locked.pBits,
+                    std::size_t(locked.Pitch));
+    if (HRESULT hr = made->UnlockRect(0); FAILED(hr))
+        return hr;
+
+    if (info) {
+        *info = D3DXIMAGE_INFO{};
+        info->Width = std::uint32_t(iw);
+        info->Height = std::uint32_t(ih);
+        info->Depth = 1;
+        info->MipLevels = 1;
+        info->Format = fileFormat;
+        info->ResourceType = D3DRTYPE_TEXTURE;
+        info->ImageFileFormat = fileFormatOf(image.info.kind);
+    }
+    made->AddRef();
+    *texture = made.get();
+    return D3D_OK;
+}
+
+HRESULT D3DXCreateSprite(GfxDevice* device, GfxSprite** sprite)
+{
+    auto* dev = dynamic_cast<DeviceBase*>(device);
+    if (sprite)
+        *sprite = nullptr;
+    if (!dev || !sprite)
+        return D3DERR_INVALIDCALL;
+    if (HRESULT hr = dev->resourceCall("D3DXCreateSprite", nullptr, {}); FAILED(hr))
+        return hr;
+    *sprite = new SpriteImpl(dev);
+    return D3D_OK;
+}
+
+HRESULT D3DXSaveSurfaceToFileA(const char* path, D3DXIMAGE_FILEFORMAT format, GfxSurface* surface, const void*,
+                               const RECT* sourceRect)
+{
+    if (!path || !surface || format != D3DXIFF_BMP)
+        return D3DERR_INVALIDCALL;
+    D3DSURFACE_DESC desc;
+    if (HRESULT hr = surface->GetDesc(&desc); FAILED(hr))
+        return hr;
+    const RECT r = sourceRect ? *sourceRect : RECT{0, 0, std::int32_t(desc.Width), std::int32_t(desc.Height)};
+    D3DLOCKED_RECT locked;
+    if (HRESULT hr = surface->LockRect(&locked, &r, D3DLOCK_READONLY); FAILED(hr))
+        return hr;
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    std::vector<std::uint32_t> argb(std::size_t(w) * std::size_t(h));
+    const bool converted =
+        convertToArgb(desc.Format, locked.pBits, w, h, std::size_t(locked.Pitch), argb.data(), std::size_t(w) * 4);
+    surface->UnlockRect();
+    if (!converted)
+        return D3DERR_INVALIDCALL;
+    // ARGB words are B, G, R, A bytes in memory, the writer's layout.
+    std::vector<std::uint8_t> bgra(argb.size() * 4);
+    for (std::size_t i = 0; i < argb.size(); ++i) {
+        bgra[4 * i] = std::uint8_t(argb[i]);
+        bgra[4 * i + 1] = std::uint8_t(argb[i] >> 8);
+        bgra[4 * i + 2] = std::uint8_t(argb[i] >> 16);
+        bgra[4 * i + 3] = std::uint8_t(argb[i] >> 24);
+    }
+    return writeBmp24(path, w, h, bgra.data()) ? D3D_OK : E_FAIL;
+}
+
+} // namespace platform

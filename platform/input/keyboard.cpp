@@ -1,0 +1,242 @@
+#include "platform/input/keyboard.h"
+
+#include <SDL.h>
+
+#include <atomic>
+
+#include "platform/system/window.h"
+
+namespace platform {
+
+namespace {
+
+using ScancodeTable = std::array<std::uint8_t, SDL_NUM_SCANCODES>;
+
+ScancodeTable makeTable()
+{
+    ScancodeTable t{};
+    static const DiKey letters[26] = {
+        DIK_A, DIK_B, DIK_C, DIK_D, DIK_E, DIK_F, DIK_G, DIK_H, DIK_I, DIK_J, DIK_K, DIK_L, DIK_M,
+        DIK_N, DIK_O, DIK_P, DIK_Q, DIK_R, DIK_S, DIK_T, DIK_U, DIK_V, DIK_W, DIK_X, DIK_Y, DIK_Z,
+    };
+    for (int i = 0; i < 26; ++i)
+        t[SDL_SCANCODE_A + i] = letters[i];
+    // SDL runs 1..9, 0 like the DirectInput codes do.
+    for (int i = 0; i < 10; ++i)
+        t[SDL_SCANCODE_1 + i] = static_cast<std::uint8_t>(DIK_1 + i);
+    for (int i = 0; i < 10; ++i)
+        t[SDL_SCANCODE_F1 + i] = static_cast<std::uint8_t>(DIK_F1 + i);
+
+    struct Pair {
+        SDL_Scancode sc;
+        DiKey dik;
+    };
+    static const Pair pairs[] = {
+        {SDL_SCANCODE_RETURN, DIK_RETURN},
+        {SDL_SCANCODE_ESCAPE, DIK_ESCAPE},
+        {SDL_SCANCODE_BACKSPACE, DIK_BACK},
+        {SDL_SCANCODE_TAB, DIK_TAB},
+        {SDL_SCANCODE_SPACE, DIK_SPACE},
+        {SDL_SCANCODE_MINUS, DIK_MINUS},
+        {SDL_SCANCODE_EQUALS, DIK_EQUALS},
+        {SDL_SCANCODE_LEFTBRACKET, DIK_LBRACKET},
+        {SDL_SCANCODE_RIGHTBRACKET, DIK_RBRACKET},
+        {SDL_SCANCODE_BACKSLASH, DIK_BACKSLASH},
+        // The ISO key beside Enter: the same physical position as backslash.
+        {SDL_SCANCODE_NONUSHASH, DIK_BACKSLASH},
+        {SDL_SCANCODE_SEMICOLON, DIK_SEMICOLON},
+        {SDL_SCANCODE_APOSTROPHE, DIK_APOSTROPHE},
+        {SDL_SCANCODE_GRAVE, DIK_GRAVE},
+        {SDL_SCANCODE_COMMA, DIK_COMMA},
+        {SDL_SCANCODE_PERIOD, DIK_PERIOD},
+        {SDL_SCANCODE_SLASH, DIK_SLASH},
+        {SDL_SCANCODE_CAPSLOCK, DIK_CAPITAL},
+        {SDL_SCANCODE_F11, DIK_F11},
+        {SDL_SCANCODE_F12, DIK_F12},
+        {SDL_SCANCODE_F13, DIK_F13},
+        {SDL_SCANCODE_F14, DIK_F14},
+        {SDL_SCANCODE_F15, DIK_F15},
+        {SDL_SCANCODE_PRINTSCREEN, DIK_SYSRQ},
+        {SDL_SCANCODE_SCROLLLOCK, DIK_SCROLL},
+        {SDL_SCANCODE_PAUSE, DIK_PAUSE},
+        {SDL_SCANCODE_INSERT, DIK_INSERT},
+        {SDL_SCANCODE_HOME, DIK_HOME},
+        {SDL_SCANCODE_PAGEUP, DIK_PRIOR},
+        {SDL_SCANCODE_DELETE, DIK_DELETE},
+        {SDL_SCANCODE_END, DIK_END},
+        {SDL_SCANCODE_PAGEDOWN, DIK_NEXT},
+        {SDL_SCANCODE_RIGHT, DIK_RIGHT},
+        {SDL_SCANCODE_LEFT, DIK_LEFT},
+        {SDL_SCANCODE_DOWN, DIK_DOWN},
+        {SDL_SCANCODE_UP, DIK_UP},
+        {SDL_SCANCODE_NUMLOCKCLEAR, DIK_NUMLOCK},
+        {SDL_SCANCODE_KP_DIVIDE, DIK_DIVIDE},
+        {SDL_SCANCODE_KP_MULTIPLY, DIK_MULTIPLY},
+        {SDL_SCANCODE_KP_MINUS, DIK_SUBTRACT},
+        {SDL_SCANCODE_KP_PLUS, DIK_ADD},
+        {SDL_SCANCODE_KP_ENTER, DIK_NUMPADENTER},
+        {SDL_SCANCODE_KP_1, DIK_NUMPAD1},
+        {SDL_SCANCODE_KP_2, DIK_NUMPAD2},
+        {SDL_SCANCODE_KP_3, DIK_NUMPAD3},
+        {SDL_SCANCODE_KP_4, DIK_NUMPAD4},
+        {SDL_SCANCODE_KP_5, DIK_NUMPAD5},
+        {SDL_SCANCODE_KP_6, DIK_NUMPAD6},
+        {SDL_SCANCODE_KP_7, DIK_NUMPAD7},
+        {SDL_SCANCODE_KP_8, DIK_NUMPAD8},
+        {SDL_SCANCODE_KP_9, DIK_NUMPAD9},
+        {SDL_SCANCODE_KP_0, DIK_NUMPAD0},
+        {SDL_SCANCODE_KP_PERIOD, DIK_DECIMAL},
+        {SDL_SCANCODE_KP_EQUALS, DIK_NUMPADEQUALS},
+        // The Brazilian keypad's separator key reports as keypad comma.
+        {SDL_SCANCODE_KP_COMMA, DIK_ABNT_C2},
+        {SDL_SCANCODE_NONUSBACKSLASH, DIK_OEM_102},
+        {SDL_SCANCODE_APPLICATION, DIK_APPS},
+        {SDL_SCANCODE_POWER, DIK_POWER},
+        {SDL_SCANCODE_SLEEP, DIK_SLEEP},
+        {SDL_SCANCODE_LCTRL, DIK_LCONTROL},
+        {SDL_SCANCODE_LSHIFT, DIK_LSHIFT},
+        {SDL_SCANCODE_LALT, DIK_LMENU},
+        {SDL_SCANCODE_LGUI, DIK_LWIN},
+        {SDL_SCANCODE_RCTRL, DIK_RCONTROL},
+        {SDL_SCANCODE_RSHIFT, DIK_RSHIFT},
+        {SDL_SCANCODE_RALT, DIK_RMENU},
+        {SDL_SCANCODE_RGUI, DIK_RWIN},
+        // Japanese keys: Ro, Katakana/Hiragana, Yen, Henkan, Muhenkan.
+        {SDL_SCANCODE_INTERNATIONAL1, DIK_ABNT_C1},
+        {SDL_SCANCODE_INTERNATIONAL2, DIK_KANA},
+        {SDL_SCANCODE_INTERNATIONAL3, DIK_YEN},
+        {SDL_SCANCODE_INTERNATIONAL4, DIK_CONVERT},
+        {SDL_SCANCODE_INTERNATIONAL5, DIK_NOCONVERT},
+        // SDL names mute on both the keyboard and the consumer page.
+        {SDL_SCANCODE_MUTE, DIK_MUTE},
+        {SDL_SCANCODE_AUDIOMUTE, DIK_MUTE},
+        {SDL_SCANCODE_VOLUMEUP, DIK_VOLUMEUP},
+        {SDL_SCANCODE_VOLUMEDOWN, DIK_VOLUMEDOWN},
+        {SDL_SCANCODE_AUDIONEXT, DIK_NEXTTRACK},
+        {SDL_SCANCODE_AUDIOPREV, DIK_PREVTRACK},
+        {SDL_SCANCODE_AUDIOSTOP, DIK_MEDIASTOP},
+        {SDL_SCANCODE_AUDIOPLAY, DIK_PLAYPAUSE},
+        {SDL_SCANCODE_MEDIASELECT, DIK_MEDIASELECT},
+        {SDL_SCANCODE_MAIL, DIK_MAIL},
+        {SDL_SCANCODE_CALCULATOR, DIK_CALCULATOR},
+        {SDL_SCANCODE_COMPUTER, DIK_MYCOMPUTER},
+        {SDL_SCANCODE_AC_SEARCH, DIK_WEBSEARCH},
+        {SDL_SCANCODE_AC_HOME, DIK_WEBHOME},
+        {SDL_SCANCODE_AC_BACK, DIK_WEBBACK},
+        {SDL_SCANCODE_AC_FORWARD, DIK_WEBFORWARD},
+        {SDL_SCANCODE_AC_STOP, DIK_WEBSTOP},
+        {SDL_SCANCODE_AC_REFRESH, DIK_WEBREFRESH},
+        {SDL_SCANCODE_AC_BOOKMARKS, DIK_WEBFAVORITES},
+    };
+    for (const Pair& p : pairs)
+        t[p.sc] = p.dik;
+    return t;
+}
+
+const ScancodeTable& table()
+{
+    static const ScancodeTable t = makeTable();
+    return t;
+}
+
+bool ourWindowHasFocus()
+{
+    SDL_Window* focus = SDL_GetKeyboardFocus();
+    if (!focus)
+        return false;
+    const std::uint32_t id = SDL_GetWindowID(focus);
+    for (const Window* w : windows())
+        if (w->sdlId() == id)
+            return true;
+    return false;
+}
+
+class SdlKeyboard : public KeyboardSource {
+public:
+    // No event pumping here: the message loop drains SDL's queue, which
+    // keeps SDL's key state current.
+    bool read(KeyFrame& out) override
+    {
+        out.fill(0);
+        if (!SDL_WasInit(SDL_INIT_VIDEO))
+            return true;
+        if (!m_watching) {
+            SDL_AddEventWatch(&SdlKeyboard::watch, this);
+            m_watching = true;
+        }
+        const bool focused = ourWindowHasFocus();
+        const ScancodeTable& t = table();
+        if (focused) {
+            int count = 0;
+            const Uint8* state = SDL_GetKeyboardState(&count);
+            for (int sc = 0; sc < count && sc < SDL_NUM_SCANCODES; ++sc)
+                if ((state[sc] || m_pressedSinceRead[sc]) && t[sc])
+                    out[t[sc]] = 0x80;
+        }
+        m_pressedSinceRead.fill(false);
+        return true;
+    }
+
+private:
+    // A key pressed and released between two reads would never be seen in
+    // the polled state; a press noted here reads as down once.
+    static int SDLCALL watch(void* self, SDL_Event* e)
+    {
+        if (e->type == SDL_KEYDOWN && !e->key.repeat) {
+            const int sc = e->key.keysym.scancode;
+            if (sc >= 0 && sc < SDL_NUM_SCANCODES)
+                static_cast<SdlKeyboard*>(self)->m_pressedSinceRead[sc] = true;
+        }
+        return 1;
+    }
+
+    std::array<bool, SDL_NUM_SCANCODES> m_pressedSinceRead{};
+    bool m_watching = false;
+};
+
+SdlKeyboard g_sdlKeyboard;
+std::atomic<KeyboardSource*> g_keyboard{nullptr};
+
+} // namespace
+
+std::uint8_t dikFromScancode(int scancode)
+{
+    if (scancode < 0 || scancode >= SDL_NUM_SCANCODES)
+        return 0;
+    return table()[scancode];
+}
+
+KeyboardSource& sdlKeyboard() { return g_sdlKeyboard; }
+
+KeyboardSource& keyboard()
+{
+    KeyboardSource* k = g_keyboard.load(std::memory_order_acquire);
+    return k ? *k : g_sdlKeyboard;
+}
+
+void setKeyboard(KeyboardSource* source) { g_keyboard.store(source, std::memory_order_release); }
+
+bool ScriptedKeyboard::read(KeyFrame& out)
+{
+    ++reads;
+    if (!frames.empty()) {
+        last = frames.front();
+        frames.pop_front();
+    }
+    if (fail) {
+        out.fill(0);
+        return false;
+    }
+    out = last;
+    return true;
+}
+
+void ScriptedKeyboard::pushKeys(std::initializer_list<std::uint8_t> keys)
+{
+    KeyFrame f{};
+    for (std::uint8_t k : keys)
+        f[k] = 0x80;
+    frames.push_back(f);
+}
+
+} // namespace platform

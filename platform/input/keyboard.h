@@ -1,0 +1,46 @@
+#pragma once
+// Keyboard state as 256 raw bytes indexed by DirectInput key code (DIK_*),
+// bit 7 set while the key is down.
+#include <array>
+#include <cstdint>
+#include <deque>
+
+#include "platform/input/dinput_keys.h"
+
+namespace platform {
+
+using KeyFrame = std::array<std::uint8_t, 256>;
+
+class KeyboardSource {
+public:
+    virtual ~KeyboardSource() = default;
+    // Reads the current state; false when the device cannot be read.
+    virtual bool read(KeyFrame& out) = 0;
+};
+
+// SDL's keyboard through the scancode table. Every key reads up while no
+// window of ours has keyboard focus.
+KeyboardSource& sdlKeyboard();
+
+// The keyboard in use: SDL's unless a test installed another (not owned).
+KeyboardSource& keyboard();
+void setKeyboard(KeyboardSource* source);
+
+// DirectInput key code of an SDL scancode; 0 when the key has none.
+std::uint8_t dikFromScancode(int scancode);
+
+// A test double: each read takes the next queued frame; when the queue is
+// empty the last frame read is repeated (all up at first).
+class ScriptedKeyboard : public KeyboardSource {
+public:
+    bool read(KeyFrame& out) override;
+    void push(const KeyFrame& frame) { frames.push_back(frame); }
+    // Queues a frame with exactly the given keys down.
+    void pushKeys(std::initializer_list<std::uint8_t> keys);
+    std::deque<KeyFrame> frames;
+    KeyFrame last{};
+    bool fail = false;  // makes read() fail
+    int reads = 0;
+};
+
+} // namespace platform

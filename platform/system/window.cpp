@@ -1,0 +1,625 @@
+#include "platform/system/window.h"
+
+#include <SDL.h>
+#include <epoxy/gl.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
+namespace platform {
+
+namespace {
+
+std::vector<Window*>& registry()
+{
+    static std::vector<Window*> all;
+    return all;
+}
+
+void setError(std::string* error, const std::string& why)
+{
+    if (error)
+        *error = why;
+}
+
+// Only the first entry counts: SDL takes the first driver of a list that works.
+bool isHeadlessDriver(const char* name)
+{
+    if (!name)
+        return false;
+    std::string first(name, std::strcspn(name, ","));
+    return strcasecmp(first.c_str(), "offscreen") == 0 || strcasecmp(first.c_str(), "dummy") == 0;
+}
+
+bool envSet(const char* name)
+{
+    const char* v = std::getenv(name);
+    return v && *v;
+}
+
+SDL_SystemCursor systemCursorFor(std::uint32_t id)
+{
+    switch (id) {
+    case IDC_IBEAM: return SDL_SYSTEM_CURSOR_IBEAM;
+    case IDC_WAIT: return SDL_SYSTEM_CURSOR_WAIT;
+    case IDC_CROSS: return SDL_SYSTEM_CURSOR_CROSSHAIR;
+    case IDC_SIZENWSE: return SDL_SYSTEM_CURSOR_SIZENWSE;
+    case IDC_SIZENESW: return SDL_SYSTEM_CURSOR_SIZENESW;
+    case IDC_SIZEWE: return SDL_SYSTEM_CURSOR_SIZEWE;
+    case IDC_SIZENS: return SDL_SYSTEM_CURSOR_SIZENS;
+    case IDC_SIZEALL: return SDL_SYSTEM_CURSOR_SIZEALL;
+    case IDC_NO: return SDL_SYSTEM_CURSOR_NO;
+    case IDC_HAND: return SDL_SYSTEM_CURSOR_HAND;
+    case IDC_APPSTARTING: return SDL_SYSTEM_CURSOR_WAITARROW;
+    default: return SDL_SYSTEM_CURSOR_ARROW;
+    }
+}
+
+// System cursors live for the whole process; a driver without cursors yields null once.
+SDL_Cursor* cachedCursor(SDL_SystemCursor which)
+{
+    static std::array<SDL_Cursor*, SDL_NUM_SYSTEM_CURSORS> cursors{};
+    static std::array<bool, SDL_NUM_SYSTEM_CURSORS> tried{};
+    if (!tried[which]) {
+        tried[which] = true;
+        cursors[which] = SDL_CreateSystemCursor(which);
+    }
+    return cursors[which];
+}
+
+// Saves and restores the GL state that the window's own copies and clears
+// touch, so the graphics device above never sees it change.
+class StateGuard {
+public:
+    StateGuard()
+    {
+        glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &m_draw);
+        glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &m_read);
+        m_scissor = glIsEnabled(GL_SCISSOR_TEST);
+        glGetBooleanv(GL_COLOR_WRITEMASK, m_mask);
+        glGetIntegerv(GL_PIXEL_PACK_BUFFER_BINDING, &m_pack);
+        glDisable(GL_SCISSOR_TEST);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    }
+    ~StateGuard()
+    {
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(m_draw));
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(m_read));
+        if (m_scissor)
+            glEnable(GL_SCISSOR_TEST);
+        glColorMask(m_mask[0], m_mask[1], m_mask[2], m_mask[3]);
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, static_cast<GLuint>(m_pack));
+    }
+    StateGuard(const StateGuard&) = delete;
+    StateGuard& operator=(const StateGuard&) = delete;
+
+private:
+    GLint m_draw = 0;
+    GLint m_read = 0;
+    GLint m_pack = 0;
+    GLboolean m_scissor = GL_FALSE;
+    GLboolean m_mask[4] = {GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE};
+};
+
+struct Target {
+    GLuint fbo = 0;
+    GLuint rb = 0;
+
+    bool allocate(int w, int h)
+    {
+        if (!rb)
+            glGenRenderbuffers(1, &rb);
+        if (!fbo)
+            glGenFramebuffers(1, &fbo);
+        while (glGetError() != GL_NO_ERROR) {
+        }
+        glBindRenderbuffer(GL_RENDERBUFFER, rb);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
+        glBindRenderbuffer(GL_RENDERBUFFER, 0);
+        if (glGetError() != GL_NO_ERROR)
+            return false;
+        glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, rb);
+        return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    }
+
+    void release()
+    {
+        if (fbo)
+            glDeleteFramebuffers(1, &fbo);
+        if (rb)
+            glDeleteRenderbuffers(1, &rb);
+        fbo = rb = 0;
+    }
+};
+
+void clearTarget(GLuint fbo, float r, float g, float b, float a)
+{
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, fbo);
+    glClearColor(r, g, b, a);
+    glClear(GL_COLOR_BUFFER_BIT);
+}
+
+// Where the back buffer lands in a target of w x h (GL pixels, bottom-up rows).
+struct Placement {
+    int x0, y0, x1, y1;
+};
+
+Placement placeFrame(int bbw, int bbh, int w, int h, bool keepAspect)
+{
+    if (!keepAspect)
+        return Placement{0, 0, w, h};
+    const double s = std::min(double(w) / bbw, double(h) / bbh);
+    const int pw = int(std::lround(bbw * s)), ph = int(std::lround(bbh * s));
+    const int x0 = (w - pw) / 2, y0 = (h - ph) / 2;
+    return Placement{x0, y0, x0 + pw, y0 + ph};
+}
+
+GLint resetStrategyQuery()
+{
+    if (epoxy_gl_version() < 45 && !epoxy_has_gl_extension("GL_KHR_robustness") &&
+        !epoxy_has_gl_extension("GL_ARB_robustness"))
+        return 0;
+    GLint strategy = 0;
+    glGetIntegerv(GL_RESET_NOTIFICATION_STRATEGY, &strategy);
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    return strategy;
+}
+
+} // namespace
+
+// Keeps each window's minimised and focus state from its events. A watch
+// sees events as they are queued, pushed ones included.
+struct WindowAccess {
+    static int watch(void*, SDL_Event* e)
+    {
+        if (e->type != SDL_WINDOWEVENT)
+            return 0;
+        for (Window* w : windows()) {
+            if (w->m_sdlId != e->window.windowID)
+                continue;
+            switch (e->window.event) {
+            case SDL_WINDOWEVENT_MINIMIZED: w->m_minimized = true; break;
+            case SDL_WINDOWEVENT_RESTORED:
+            case SDL_WINDOWEVENT_MAXIMIZED: w->m_minimized = false; break;
+            case SDL_WINDOWEVENT_FOCUS_LOST: w->m_focusLost = true; break;
+            case SDL_WINDOWEVENT_FOCUS_GAINED: w->m_focusLost = false; break;
+            default: break;
+            }
+        }
+        return 0;
+    }
+};
+
+struct Window::Impl {
+    SDL_Window* window = nullptr;
+    SDL_GLContext context = nullptr;
+    Target back;       // what the device draws into
+    Target presented;  // the last frame present() showed
+    bool resetNotification = false;
+    bool wasReset = false;
+
+    void ensureCurrent()
+    {
+        if (SDL_GL_GetCurrentContext() != context || SDL_GL_GetCurrentWindow() != window)
+            SDL_GL_MakeCurrent(window, context);
+    }
+
+    // Reads the rectangle (x, y, w, h), top-left origin, of a target whose
+    // height is fullHeight.
+    bool read(GLuint fbo, int fullHeight, int x, int y, int w, int h, std::vector<std::uint8_t>& bgra)
+    {
+        ensureCurrent();
+        StateGuard guard;
+        std::vector<std::uint8_t> raw(static_cast<std::size_t>(w) * h * 4);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+        glPixelStorei(GL_PACK_SKIP_ROWS, 0);
+        glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+        while (glGetError() != GL_NO_ERROR) {
+        }
+        glReadPixels(x, fullHeight - y - h, w, h, GL_BGRA, GL_UNSIGNED_BYTE, raw.data());
+        if (glGetError() != GL_NO_ERROR)
+            return false;
+        // GL rows run bottom-up.
+        const std::size_t row = static_cast<std::size_t>(w) * 4;
+        bgra.resize(raw.size());
+        for (int r = 0; r < h; ++r)
+            std::memcpy(bgra.data() + row * r, raw.data() + row * (h - 1 - r), row);
+        return true;
+    }
+};
+
+bool initVideo(std::string* error)
+{
+    if (SDL_WasInit(SDL_INIT_VIDEO))
+        return true;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        setError(error, std::string("SDL video: ") + SDL_GetError());
+        return false;
+    }
+    return true;
+}
+
+bool desktopMode(DisplayMode& out)
+{
+    if (!initVideo())
+        return false;
+    SDL_DisplayMode mode{};
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0)
+        return false;
+    out.width = mode.w;
+    out.height = mode.h;
+    out.refreshRate = mode.refresh_rate;
+    return true;
+}
+
+RECT workArea()
+{
+    SDL_Rect r{};
+    if (initVideo() && (SDL_GetDisplayUsableBounds(0, &r) == 0 || SDL_GetDisplayBounds(0, &r) == 0) && r.w > 0 &&
+        r.h > 0)
+        return RECT{r.x, r.y, r.x + r.w, r.y + r.h};
+    return RECT{0, 0, 1024, 768};
+}
+
+RECT frameInsets()
+{
+    // SDL only knows border sizes of a window that exists.
+    RECT insets;
+    for (Window* w : windows()) {
+        if (w->isFullscreen())
+            continue;
+        SDL_Window* sw = SDL_GetWindowFromID(w->sdlId());
+        int top = 0, left = 0, bottom = 0, right = 0;
+        if (sw && SDL_GetWindowBordersSize(sw, &top, &left, &bottom, &right) == 0)
+            insets = RECT{left, top, right, bottom};
+        break;
+    }
+    return insets;
+}
+
+bool hasDisplay()
+{
+    if (isHeadlessDriver(std::getenv("SDL_VIDEODRIVER")))
+        return false;
+    if (SDL_WasInit(SDL_INIT_VIDEO) && isHeadlessDriver(SDL_GetCurrentVideoDriver()))
+        return false;
+    return envSet("DISPLAY") || envSet("WAYLAND_DISPLAY");
+}
+
+const std::vector<Window*>& windows() { return registry(); }
+
+bool injectWindowEvent(Window* window, WindowStateEvent event)
+{
+    if (!window || !SDL_WasInit(SDL_INIT_VIDEO))
+        return false;
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = window->sdlId();
+    switch (event) {
+    case WindowStateEvent::Minimized: e.window.event = SDL_WINDOWEVENT_MINIMIZED; break;
+    case WindowStateEvent::Restored: e.window.event = SDL_WINDOWEVENT_RESTORED; break;
+    case WindowStateEvent::FocusLost: e.window.event = SDL_WINDOWEVENT_FOCUS_LOST; break;
+    case WindowStateEvent::FocusGained: e.window.event = SDL_WINDOWEVENT_FOCUS_GAINED; break;
+    }
+    return SDL_PushEvent(&e) == 1;
+}
+
+std::unique_ptr<Window> Window::create(const WindowDesc& desc, std::string* error)
+{
+    if (desc.width <= 0 || desc.height <= 0 || desc.backBufferWidth <= 0 || desc.backBufferHeight <= 0) {
+        setError(error, "window: bad size");
+        return nullptr;
+    }
+    if (!initVideo(error))
+        return nullptr;
+
+    // SDL unloads the GL driver with its last window; keeping it loaded
+    // makes later windows cheaper and keeps the driver's allocations owned.
+    static bool glLoaded = false;
+    if (!glLoaded) {
+        if (SDL_GL_LoadLibrary(nullptr) != 0) {
+            setError(error, std::string("OpenGL library: ") + SDL_GetError());
+            return nullptr;
+        }
+        glLoaded = true;
+    }
+
+    // Exactly one watch, also after SDL's event loop was restarted.
+    SDL_DelEventWatch(&WindowAccess::watch, nullptr);
+    SDL_AddEventWatch(&WindowAccess::watch, nullptr);
+
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+
+    std::unique_ptr<Window> w(new Window());
+    w->m_impl = std::make_unique<Impl>();
+    Impl& impl = *w->m_impl;
+
+    Uint32 flags = SDL_WINDOW_OPENGL;
+    if (desc.fullscreen)
+        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    if (desc.hidden)
+        flags |= SDL_WINDOW_HIDDEN;
+    impl.window = SDL_CreateWindow(desc.title.c_str(), desc.x, desc.y, desc.width, desc.height, flags);
+    if (!impl.window) {
+        setError(error, std::string("SDL window: ") + SDL_GetError());
+        return nullptr;
+    }
+    w->m_fullscreen = desc.fullscreen;
+    w->m_sdlId = SDL_GetWindowID(impl.window);
+
+    // A context that reports driver resets, where the driver offers one.
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, SDL_GL_CONTEXT_ROBUST_ACCESS_FLAG);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_RESET_NOTIFICATION, SDL_GL_CONTEXT_RESET_LOSE_CONTEXT);
+    impl.context = SDL_GL_CreateContext(impl.window);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, 0);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_RESET_NOTIFICATION, SDL_GL_CONTEXT_RESET_NO_NOTIFICATION);
+    if (!impl.context)
+        impl.context = SDL_GL_CreateContext(impl.window);
+    if (!impl.context) {
+        setError(error, std::string("OpenGL 3.3 context: ") + SDL_GetError());
+        return nullptr;
+    }
+    SDL_GL_MakeCurrent(impl.window, impl.context);
+    if (epoxy_gl_version() < 33) {
+        setError(error, "OpenGL 3.3 is not available");
+        return nullptr;
+    }
+    glDisable(GL_DITHER);
+    impl.resetNotification = resetStrategyQuery() == GL_LOSE_CONTEXT_ON_RESET;
+    if (!w->resizeBackBuffer(desc.backBufferWidth, desc.backBufferHeight)) {
+        setError(error, "window: cannot make the back buffer");
+        return nullptr;
+    }
+    registry().push_back(w.get());
+    return w;
+}
+
+Window::~Window()
+{
+    auto& all = registry();
+    all.erase(std::remove(all.begin(), all.end(), this), all.end());
+    if (!m_impl)
+        return;
+    if (m_impl->context) {
+        m_impl->ensureCurrent();
+        m_impl->back.release();
+        m_impl->presented.release();
+        SDL_GL_MakeCurrent(m_impl->window, nullptr);
+        SDL_GL_DeleteContext(m_impl->context);
+    }
+    if (m_impl->window)
+        SDL_DestroyWindow(m_impl->window);
+}
+
+void Window::setTitle(const std::string& title) { SDL_SetWindowTitle(m_impl->window, title.c_str()); }
+
+void Window::setIcon(int width, int height, const std::uint32_t* argb)
+{
+    if (width <= 0 || height <= 0 || !argb)
+        return;
+    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<std::uint32_t*>(argb), width, height, 32,
+                                                        width * 4, SDL_PIXELFORMAT_ARGB8888);
+    if (!s)
+        return;
+    SDL_SetWindowIcon(m_impl->window, s);
+    SDL_FreeSurface(s);
+}
+
+void Window::setFullscreen(bool fullscreen)
+{
+    if (SDL_SetWindowFullscreen(m_impl->window, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0)
+        m_fullscreen = fullscreen;
+}
+
+void Window::setBounds(int x, int y, int w, int h)
+{
+    if (m_fullscreen)
+        return;
+    SDL_SetWindowPosition(m_impl->window, x, y);
+    if (w > 0 && h > 0)
+        SDL_SetWindowSize(m_impl->window, w, h);
+}
+
+void Window::clientSize(int& w, int& h) const { SDL_GetWindowSize(m_impl->window, &w, &h); }
+
+bool Window::cursorPos(int& x, int& y) const
+{
+    if (SDL_GetMouseFocus() == m_impl->window) {
+        SDL_GetMouseState(&x, &y);
+        return true;
+    }
+    int gx = 0, gy = 0, wx = 0, wy = 0;
+    SDL_GetGlobalMouseState(&gx, &gy);
+    SDL_GetWindowPosition(m_impl->window, &wx, &wy);
+    x = gx - wx;
+    y = gy - wy;
+    return true;
+}
+
+void Window::setCursorPos(int x, int y) { SDL_WarpMouseInWindow(m_impl->window, x, y); }
+
+bool Window::hasFocus() const { return SDL_GetKeyboardFocus() == m_impl->window; }
+
+void Window::position(int& x, int& y) const { SDL_GetWindowPosition(m_impl->window, &x, &y); }
+
+void Window::drawableSize(int& w, int& h) const { SDL_GL_GetDrawableSize(m_impl->window, &w, &h); }
+
+void Window::show() { SDL_ShowWindow(m_impl->window); }
+
+void Window::minimize() { SDL_MinimizeWindow(m_impl->window); }
+
+void Window::restore() { SDL_RestoreWindow(m_impl->window); }
+
+void Window::raise() { SDL_RaiseWindow(m_impl->window); }
+
+void Window::setCursor(std::uint32_t id)
+{
+    m_cursorId = id;
+    if (id == 0) {
+        SDL_ShowCursor(SDL_DISABLE);
+        return;
+    }
+    if (SDL_Cursor* c = cachedCursor(systemCursorFor(id)))
+        SDL_SetCursor(c);
+    SDL_ShowCursor(SDL_ENABLE);
+}
+
+void Window::makeCurrent() { m_impl->ensureCurrent(); }
+
+bool Window::resizeBackBuffer(int width, int height)
+{
+    m_impl->ensureCurrent();
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxSize);
+    if (width <= 0 || height <= 0 || width > maxSize || height > maxSize)
+        return false;
+    StateGuard guard;
+    if (!m_impl->back.allocate(width, height) || !m_impl->presented.allocate(width, height)) {
+        // Keep both targets the size the window reports.
+        if (m_bbWidth > 0 && m_bbHeight > 0) {
+            m_impl->back.allocate(m_bbWidth, m_bbHeight);
+            m_impl->presented.allocate(m_bbWidth, m_bbHeight);
+        }
+        return false;
+    }
+    m_bbWidth = width;
+    m_bbHeight = height;
+    clearTarget(m_impl->back.fbo, 0.f, 0.f, 0.f, 1.f);
+    clearTarget(m_impl->presented.fbo, 0.f, 0.f, 0.f, 1.f);
+    return true;
+}
+
+std::uint32_t Window::backBufferFramebuffer() const { return m_impl->back.fbo; }
+
+void Window::bindBackBuffer()
+{
+    m_impl->ensureCurrent();
+    glBindFramebuffer(GL_FRAMEBUFFER, m_impl->back.fbo);
+}
+
+void Window::clear(std::uint32_t argb)
+{
+    m_impl->ensureCurrent();
+    StateGuard guard;
+    clearTarget(m_impl->back.fbo, ((argb >> 16) & 0xFF) / 255.f, ((argb >> 8) & 0xFF) / 255.f,
+                (argb & 0xFF) / 255.f, ((argb >> 24) & 0xFF) / 255.f);
+}
+
+void Window::setSwapInterval(bool vsync)
+{
+    m_impl->ensureCurrent();
+    SDL_GL_SetSwapInterval(vsync ? 1 : 0);
+}
+
+void Window::present()
+{
+    m_impl->ensureCurrent();
+    {
+        StateGuard guard;
+        const int w = m_bbWidth, h = m_bbHeight;
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, m_impl->back.fbo);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_impl->presented.fbo);
+        glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+
+        int dw = 0, dh = 0;
+        SDL_GL_GetDrawableSize(m_impl->window, &dw, &dh);
+        if (dw > 0 && dh > 0) {
+            const Placement p = placeFrame(w, h, dw, dh, m_fullscreen);
+            if (p.x0 > 0 || p.y0 > 0)
+                clearTarget(0, 0.f, 0.f, 0.f, 1.f);
+            const bool exact = p.x1 - p.x0 == w && p.y1 - p.y0 == h;
+            glBindFramebuffer(GL_READ_FRAMEBUFFER, m_impl->presented.fbo);
+            glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+            glBlitFramebuffer(0, 0, w, h, p.x0, p.y0, p.x1, p.y1, GL_COLOR_BUFFER_BIT, exact ? GL_NEAREST : GL_LINEAR);
+        }
+    }
+    SDL_GL_SwapWindow(m_impl->window);
+}
+
+void Window::presentMapping(float& scaleX, float& scaleY, float& offsetX, float& offsetY) const
+{
+    int cw = 0, ch = 0;
+    clientSize(cw, ch);
+    scaleX = scaleY = 1.0f;
+    offsetX = offsetY = 0.0f;
+    if (cw <= 0 || ch <= 0 || m_bbWidth <= 0 || m_bbHeight <= 0)
+        return;
+    const Placement p = placeFrame(m_bbWidth, m_bbHeight, cw, ch, m_fullscreen);
+    scaleX = float(p.x1 - p.x0) / float(m_bbWidth);
+    scaleY = float(p.y1 - p.y0) / float(m_bbHeight);
+    offsetX = float(p.x0);
+    offsetY = float(ch - p.y1);
+}
+
+bool Window::readPresented(std::vector<std::uint8_t>& bgra, int& width, int& height)
+{
+    width = m_bbWidth;
+    height = m_bbHeight;
+    return m_impl->read(m_impl->presented.fbo, height, 0, 0, width, height, bgra);
+}
+
+bool Window::readPresentedScaled(int width, int height, std::vector<std::uint8_t>& bgra)
+{
+    if (width == m_bbWidth && height == m_bbHeight) {
+        int w = 0, h = 0;
+        return readPresented(bgra, w, h);
+    }
+    m_impl->ensureCurrent();
+    Target scaled;
+    bool ok = false;
+    {
+        StateGuard guard;
+        if (scaled.allocate(width, height)) {
+            glBindFramebuffer(GL_READ_FRAMEBUFFER, m_impl->presented.fbo);
+            glBindFramebuffer(GL_DRAW_FRAMEBUFFER, scaled.fbo);
+            glBlitFramebuffer(0, 0, m_bbWidth, m_bbHeight, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+            ok = true;
+        }
+    }
+    ok = ok && m_impl->read(scaled.fbo, height, 0, 0, width, height, bgra);
+    scaled.release();
+    return ok;
+}
+
+bool Window::readBackBuffer(std::vector<std::uint8_t>& bgra, int& width, int& height)
+{
+    width = m_bbWidth;
+    height = m_bbHeight;
+    return m_impl->read(m_impl->back.fbo, height, 0, 0, width, height, bgra);
+}
+
+bool Window::readBackBuffer(const RECT& r, std::vector<std::uint8_t>& bgra)
+{
+    if (r.left < 0 || r.top < 0 || r.left >= r.right || r.top >= r.bottom || r.right > m_bbWidth ||
+        r.bottom > m_bbHeight)
+        return false;
+    return m_impl->read(m_impl->back.fbo, m_bbHeight, r.left, r.top, r.right - r.left, r.bottom - r.top, bgra);
+}
+
+bool Window::contextWasReset()
+{
+    if (!m_impl->resetNotification || m_impl->wasReset)
+        return m_impl->wasReset;
+    m_impl->ensureCurrent();
+    GLenum status = GL_NO_ERROR;
+    if (epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_KHR_robustness"))
+        status = glGetGraphicsResetStatus();
+    else if (epoxy_has_gl_extension("GL_ARB_robustness"))
+        status = glGetGraphicsResetStatusARB();
+    m_impl->wasReset = status != GL_NO_ERROR;
+    return m_impl->wasReset;
+}
+
+} // namespace platform

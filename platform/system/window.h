@@ -1,0 +1,138 @@
+#pragma once
+// A top-level window with an OpenGL 3.3 core context. Drawing goes into an
+// off-screen back buffer of a fixed size; present() copies it into the last
+// presented frame (readable later) and shows it scaled to the window.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/system/events.h"
+#include "platform/system/win_types.h"
+
+namespace platform {
+
+struct WindowDesc {
+    std::string title;
+    int x = 0;
+    int y = 0;
+    int width = 640;       // client size
+    int height = 480;
+    int backBufferWidth = 640;
+    int backBufferHeight = 480;
+    bool fullscreen = false;  // desktop full screen
+    bool hidden = false;      // not shown until show()
+};
+
+struct DisplayMode {
+    int width = 0;
+    int height = 0;
+    int refreshRate = 0;  // Hz, 0 when unknown
+};
+
+// Starts SDL's video subsystem (once); false with a reason when it cannot.
+bool initVideo(std::string* error = nullptr);
+// Desktop mode of display 0; false when there is no display.
+bool desktopMode(DisplayMode& out);
+// Usable area of display 0 (without panels); the whole desktop when unknown.
+RECT workArea();
+// Border sizes a window would get around its client area (0 when unknown).
+RECT frameInsets();
+// True when a real display is available for message boxes and windows
+// (not the offscreen or dummy video driver, and a display is set).
+bool hasDisplay();
+
+class Window {
+public:
+    // Creates the window and its GL context; null with a reason on failure.
+    static std::unique_ptr<Window> create(const WindowDesc& desc, std::string* error = nullptr);
+    ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    void setProc(WindowProc proc) { m_proc = std::move(proc); }
+    const WindowProc& proc() const { return m_proc; }
+
+    void setTitle(const std::string& title);
+    // Window icon from width x height ARGB pixels (top row first).
+    void setIcon(int width, int height, const std::uint32_t* argb);
+    void setFullscreen(bool fullscreen);
+    bool isFullscreen() const { return m_fullscreen; }
+    // Windowed placement: client area at (x, y) of size w x h.
+    void setBounds(int x, int y, int w, int h);
+    void clientSize(int& w, int& h) const;
+    // Cursor position relative to the client area; false when unknown.
+    bool cursorPos(int& x, int& y) const;
+    void setCursorPos(int x, int y);
+    bool hasFocus() const;
+    // From the window events seen (also those a test pushes): minimised
+    // until restored; focus lost until gained again (never before it was lost).
+    bool isMinimized() const { return m_minimized; }
+    bool isFocusLost() const { return m_focusLost; }
+    // Client origin in desktop coordinates.
+    void position(int& x, int& y) const;
+    // Size of the client area in GL pixels (differs from clientSize on high-DPI displays).
+    void drawableSize(int& w, int& h) const;
+    void show();
+    void minimize();
+    void restore();
+    void raise();
+    // Cursor over the window: a system cursor id (IDC_*), 0 hides it.
+    void setCursor(std::uint32_t id);
+    std::uint32_t cursor() const { return m_cursorId; }
+
+    // GL back buffer. Its GL rows run bottom-up: back-buffer row y is GL row
+    // height - 1 - y.
+    void makeCurrent();
+    bool resizeBackBuffer(int width, int height);
+    int backBufferWidth() const { return m_bbWidth; }
+    int backBufferHeight() const { return m_bbHeight; }
+    std::uint32_t backBufferFramebuffer() const;
+    // Binds the back buffer as the draw target.
+    void bindBackBuffer();
+    void clear(std::uint32_t argb);
+    void setSwapInterval(bool vsync);
+    // Copies the back buffer into the presented frame and shows it scaled to
+    // the client area; in full screen keeping its aspect ratio, with black bars.
+    void present();
+    // How present() places the frame: client = offset + back-buffer pixel * scale.
+    void presentMapping(float& scaleX, float& scaleY, float& offsetX, float& offsetY) const;
+    // Last presented frame, top row first, 4 bytes per pixel B, G, R, A.
+    bool readPresented(std::vector<std::uint8_t>& bgra, int& width, int& height);
+    // The last presented frame scaled to width x height as present() scales it.
+    bool readPresentedScaled(int width, int height, std::vector<std::uint8_t>& bgra);
+    // Current back buffer, same layout.
+    bool readBackBuffer(std::vector<std::uint8_t>& bgra, int& width, int& height);
+    // A rectangle of the back buffer (top-left origin), same layout; false
+    // when it is not inside the back buffer.
+    bool readBackBuffer(const RECT& rect, std::vector<std::uint8_t>& bgra);
+    // True once the driver reports that the GL context was reset (only
+    // where the context could be made with reset notification).
+    bool contextWasReset();
+
+    std::uint32_t sdlId() const { return m_sdlId; }
+
+private:
+    Window() = default;
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+    WindowProc m_proc;
+    bool m_fullscreen = false;
+    std::uint32_t m_cursorId = IDC_ARROW;
+    std::uint32_t m_sdlId = 0;
+    bool m_minimized = false;
+    bool m_focusLost = false;
+    int m_bbWidth = 0;
+    int m_bbHeight = 0;
+    friend struct WindowAccess;
+};
+
+// Every live window, oldest first (the first is the main window).
+const std::vector<Window*>& windows();
+
+// Queues a window-system event for the window as if the user had caused it
+// (for tests that drive the real event path). False when SDL refuses it.
+enum class WindowStateEvent { Minimized, Restored, FocusLost, FocusGained };
+bool injectWindowEvent(Window* window, WindowStateEvent event);
+
+} // namespace platform

@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include <epoxy/gl.h>
+
+#include "platform/system/window.h"
+
+using namespace platform;
+
+namespace {
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        WindowDesc d;
+        d.title = "test";
+        d.width = 64;
+        d.height = 48;
+        d.backBufferWidth = 32;
+        d.backBufferHeight = 24;
+        std::string error;
+        window = Window::create(d, &error);
+        ASSERT_TRUE(window) << error;
+    }
+
+    // Every pixel of a B,G,R,A image equals argb.
+    static void expectUniform(const std::vector<std::uint8_t>& bgra, std::uint32_t argb)
+    {
+        ASSERT_FALSE(bgra.empty());
+        const std::uint8_t want[4] = {std::uint8_t(argb), std::uint8_t(argb >> 8), std::uint8_t(argb >> 16),
+                                      std::uint8_t(argb >> 24)};
+        for (std::size_t i = 0; i < bgra.size(); i += 4)
+            for (int c = 0; c < 4; ++c)
+                ASSERT_EQ(bgra[i + c], want[c]) << "byte " << i + c;
+    }
+
+    std::unique_ptr<Window> window;
+};
+
+TEST_F(WindowTest, ClearReadsBackExactlyAndPresentKeepsTheFrame)
+{
+    std::vector<std::uint8_t> px;
+    int w = 0, h = 0;
+    window->clear(0x80336699);
+    ASSERT_TRUE(window->readBackBuffer(px, w, h));
+    EXPECT_EQ(w, 32);
+    EXPECT_EQ(h, 24);
+    ASSERT_EQ(px.size(), 32u * 24u * 4u);
+    expectUniform(px, 0x80336699);
+
+    window->present();
+    window->clear(0xFF00FF01);
+    ASSERT_TRUE(window->readPresented(px, w, h));
+    expectUniform(px, 0x80336699);
+    ASSERT_TRUE(window->readBackBuffer(px, w, h));
+    expectUniform(px, 0xFF00FF01);
+}
+
+TEST_F(WindowTest, ReadsAreTopRowFirstAndClearIgnoresScissor)
+{
+    window->clear(0xFF0000FF);
+    window->bindBackBuffer();
+    // Upper half in GL coordinates is the top of the image.
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, 12, 32, 12);
+    glClearColor(1.f, 0.f, 0.f, 1.f);
+    glClear(GL_COLOR_BUFFER_BIT);
+
+    std::vector<std::uint8_t> px;
+    int w = 0, h = 0;
+    ASSERT_TRUE(window->readBackBuffer(px, w, h));
+    EXPECT_EQ(px[2], 0xFF);                      // top-left red
+    EXPECT_EQ(px[0], 0x00);
+    EXPECT_EQ(px[(23 * 32) * 4 + 0], 0xFF);      // bottom-left blue
+    EXPECT_EQ(px[(23 * 32) * 4 + 2], 0x00);
+
+    window->clear(0xFF00FF00);
+    EXPECT_TRUE(glIsEnabled(GL_SCISSOR_TEST));  // the caller's state survives
+    ASSERT_TRUE(window->readBackBuffer(px, w, h));
+    expectUniform(px, 0xFF00FF00);
+    glDisable(GL_SCISSOR_TEST);
+}
+
+TEST_F(WindowTest, ResizeBackBufferResizesBothFrames)
+{
+    ASSERT_TRUE(window->resizeBackBuffer(100, 50));
+    EXPECT_EQ(window->backBufferWidth(), 100);
+    EXPECT_EQ(window->backBufferHeight(), 50);
+    EXPECT_FALSE(window->resizeBackBuffer(0, 10));
+    EXPECT_EQ(window->backBufferWidth(), 100);
+
+    window->clear(0xFF102030);
+    window->present();
+    std::vector<std::uint8_t> px;
+    int w = 0, h = 0;
+    ASSERT_TRUE(window->readPresented(px, w, h));
+    EXPECT_EQ(w, 100);
+    EXPECT_EQ(h, 50);
+    ASSERT_EQ(px.size(), 100u * 50u * 4u);
+    expectUniform(px, 0xFF102030);
+}
+
+TEST_F(WindowTest, RegistryKeepsCreationOrder)
+{
+    WindowDesc d;
+    d.width = d.backBufferWidth = 16;
+    d.height = d.backBufferHeight = 16;
+    auto second = Window::create(d);
+    ASSERT_TRUE(second);
+    ASSERT_EQ(windows().size(), 2u);
+    EXPECT_EQ(windows()[0], window.get());
+    EXPECT_EQ(windows()[1], second.get());
+    EXPECT_NE(window->sdlId(), second->sdlId());
+
+    // Each window keeps drawing into its own context.
+    second->clear(0xFFAABBCC);
+    window->clear(0xFF010203);
+    std::vector<std::uint8_t> px;
+    int w = 0, h = 0;
+    ASSERT_TRUE(second->readBackBuffer(px, w, h));
+    expectUniform(px, 0xFFAABBCC);
+
+    second.reset();
+    ASSERT_EQ(windows().size(), 1u);
+    EXPECT_EQ(windows()[0], window.get());
+}
+
+TEST_F(WindowTest, StateFollowsWindowEventsAndRectReads)
+{
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_FALSE(window->isFocusLost());
+    ASSERT_TRUE(injectWindowEvent(window.get(), WindowStateEvent::Minimized));
+    ASSERT_TRUE(injectWindowEvent(window.get(), WindowStateEvent::FocusLost));
+    EXPECT_TRUE(window->isMinimized());
+    EXPECT_TRUE(window->isFocusLost());
+    ASSERT_TRUE(injectWindowEvent(window.get(), WindowStateEvent::Restored));
+    ASSERT_TRUE(injectWindowEvent(window.get(), WindowStateEvent::FocusGained));
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_FALSE(window->isFocusLost());
+
+    window->clear(0xFF000000);
+    window->bindBackBuffer();
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(3, 24 - 2 - 1, 1, 1);  // back-buffer pixel (3, 2)
+    glClearColor(0.f, 1.f, 0.f, 1.f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    std::vector<std::uint8_t> px;
+    ASSERT_TRUE(window->readBackBuffer(RECT{2, 2, 5, 3}, px));
+    ASSERT_EQ(px.size(), 12u);
+    EXPECT_EQ(px[1], 0x00);
+    EXPECT_EQ(px[5], 0xFF);  // the middle one is green
+    EXPECT_FALSE(window->readBackBuffer(RECT{30, 0, 33, 1}, px));
+
+    // The presented frame scaled (filtered) as the window shows it.
+    window->present();
+    ASSERT_TRUE(window->readPresentedScaled(64, 48, px));
+    ASSERT_EQ(px.size(), 64u * 48u * 4u);
+    EXPECT_GT(px[(2 * 2 * 64 + 2 * 3) * 4 + 1], 0x80);
+    EXPECT_EQ(px[(2 * 2 * 64 + 2 * 8) * 4 + 1], 0x00);
+}
+
+TEST_F(WindowTest, PresentMappingStretchesWindowedAndLetterboxesFullScreen)
+{
+    float sx = 0, sy = 0, ox = 0, oy = 0;
+    window->presentMapping(sx, sy, ox, oy);
+    EXPECT_FLOAT_EQ(sx, 2.0f);  // 32 x 24 into 64 x 48
+    EXPECT_FLOAT_EQ(sy, 2.0f);
+    EXPECT_FLOAT_EQ(ox, 0.0f);
+    ASSERT_TRUE(window->resizeBackBuffer(32, 32));
+    window->presentMapping(sx, sy, ox, oy);
+    EXPECT_FLOAT_EQ(sx, 2.0f);
+    EXPECT_FLOAT_EQ(sy, 1.5f);
+    window->setFullscreen(true);
+    int cw = 0, ch = 0;
+    window->clientSize(cw, ch);
+    window->presentMapping(sx, sy, ox, oy);
+    EXPECT_FLOAT_EQ(sx, sy);
+    EXPECT_NEAR(32 * sx + 2 * ox, float(cw), 1.0f);
+    EXPECT_NEAR(32 * sy + 2 * oy, float(ch), 1.0f);
+    window->present();
+    window->setFullscreen(false);
+}
+
+TEST_F(WindowTest, HeadlessHasNoDisplayOrFocus)
+{
+    EXPECT_FALSE(hasDisplay());
+    EXPECT_FALSE(window->hasFocus());
+    window->setCursor(IDC_HAND);
+    EXPECT_EQ(window->cursor(), IDC_HAND);
+    window->setCursor(0);
+    EXPECT_EQ(window->cursor(), 0u);
+    RECT area = workArea();
+    EXPECT_GT(area.right - area.left, 0);
+    EXPECT_GT(area.bottom - area.top, 0);
+}
+
+} // namespace
