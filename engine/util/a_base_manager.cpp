@@ -163,9 +163,11 @@ void aBaseManager::ProcessTasks(std::list<float>& costs, Progress& progress)
         if (elapsed > 0) {
             const float next = costs.empty() ? 0.0f : costs.front();
             const float rate = progress.total / float(elapsed);
+            // A rate of 0 (or an undefined one) cannot estimate: the step ends.
+            if (!(rate > 0.0f))
+                return;
             estimate = (progress.total + next) / rate;
         }
-        // A rate of 0 gives an infinite or undefined estimate: the step ends.
         if (!std::isfinite(estimate) || !(float(progress.budget) > estimate))
             return;
     }
