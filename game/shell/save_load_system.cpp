@@ -97,7 +97,8 @@ void SaveLoadSystem::Clear()
     m_recordKey.clear();
     m_recordBegin = m_recordEnd = 0;
     m_writeFailed = m_overrun = m_outsideLogged = false;
-    m_depth = 0;
+    // m_depth is left alone: a session may end inside SaveChildren or
+    // LoadChildren, and the unwinding calls bring it back to 0.
 }
 
 bool SaveLoadSystem::BeginSave(const std::string& fileName, std::uint32_t version)
