@@ -110,15 +110,25 @@ void aTheoraVideo::convert(const aYuvPlanes& planes, std::uint32_t* out)
         const std::uint8_t* uRow = planes.u + std::ptrdiff_t(ly / 2) * planes.uvStride;
         const std::uint8_t* vRow = planes.v + std::ptrdiff_t(ly / 2) * planes.uvStride;
         std::uint32_t* o = out + std::size_t(row) * w;
-        for (std::uint32_t col = 0; col < w; ++col) {
-            const std::uint32_t lx = planes.pictureX + col;
-            const int luma = yRow[lx];
-            const int u = uRow[lx / 2];
-            const int v = vRow[lx / 2];
-            const std::uint32_t b = clamp(luma + t.blueFromU[u]);
-            const std::uint32_t g = clamp(luma - t.greenFromU[u] - t.greenFromV[v]);
-            const std::uint32_t r = clamp(luma + t.redFromV[v]);
-            o[col] = 0xFF000000u | r << 16 | g << 8 | b;
+        const auto pixel = [&](std::uint32_t col, int blue, int green, int red) {
+            const int luma = yRow[planes.pictureX + col];
+            o[col] = 0xFF000000u | clamp(luma + red) << 16 | clamp(luma + green) << 8 | clamp(luma + blue);
+        };
+        std::uint32_t col = 0;
+        // An odd picture position shares its first chroma sample with the pixel before it.
+        if (planes.pictureX % 2 && w > 0) {
+            const int u = uRow[planes.pictureX / 2], v = vRow[planes.pictureX / 2];
+            pixel(0, t.blueFromU[u], -t.greenFromU[u] - t.greenFromV[v], t.redFromV[v]);
+            col = 1;
+        }
+        // Two pixels per chroma sample.
+        for (; col < w; col += 2) {
+            const std::uint32_t c = (planes.pictureX + col) / 2;
+            const int u = uRow[c], v = vRow[c];
+            const int blue = t.blueFromU[u], green = -t.greenFromU[u] - t.greenFromV[v], red = t.redFromV[v];
+            pixel(col, blue, green, red);
+            if (col + 1 < w)
+                pixel(col + 1, blue, green, red);
         }
     }
 }

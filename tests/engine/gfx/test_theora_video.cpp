@@ -54,7 +54,7 @@ TEST(TheoraConversion, TablesSamplesAndByteOrder)
     EXPECT_EQ(bytes[0], std::uint8_t(std::clamp(255 + t.blueFromU[128], 0, 255)));
 
     // Strides wider than the planes, a picture offset, and (second pass) the
-    // rows stored bottom-up with negative strides.
+    // rows stored bottom-up with negative strides and an odd offset.
     constexpr int yStride = 13, uvStride = 9, rows = 8;
     std::uint8_t y[yStride * rows], u[uvStride * rows / 2], v[uvStride * rows / 2];
     for (int i = 0; i < yStride * rows; ++i)
@@ -70,7 +70,7 @@ TEST(TheoraConversion, TablesSamplesAndByteOrder)
         q.y = flipped ? y + yStride * (rows - 1) : y;
         q.u = flipped ? u + uvStride * (rows / 2 - 1) : u;
         q.v = flipped ? v + uvStride * (rows / 2 - 1) : v;
-        q.pictureX = 2;
+        q.pictureX = flipped ? 3 : 2;
         q.pictureY = 2;
         q.width = 7;
         q.height = 5;
@@ -78,7 +78,7 @@ TEST(TheoraConversion, TablesSamplesAndByteOrder)
         aTheoraVideo::convert(q, px.data());
         for (int row = 0; row < 5; ++row) {
             for (int col = 0; col < 7; ++col) {
-                const int ly = 2 + row, lx = 2 + col;
+                const int ly = 2 + row, lx = int(q.pictureX) + col;
                 const int yRow = flipped ? rows - 1 - ly : ly, cRow = flipped ? rows / 2 - 1 - ly / 2 : ly / 2;
                 const int Y = y[yRow * yStride + lx], U = u[cRow * uvStride + lx / 2], V = v[cRow * uvStride + lx / 2];
                 const auto c = [](int x) { return std::uint32_t(std::clamp(x, 0, 255)); };
