@@ -98,7 +98,7 @@ std::string makeClip(const Clip& clip)
     info.fps_denominator = clip.fpsDenominator;
     info.aspect_numerator = info.aspect_denominator = 1;
     info.colorspace = TH_CS_UNSPECIFIED;
-    info.pixel_fmt = TH_PF_420;
+    info.pixel_fmt = clip.fullChroma ? TH_PF_444 : TH_PF_420;
     info.quality = 63;
     th_enc_ctx* encoder = th_encode_alloc(&info);
     th_info_clear(&info);
@@ -137,13 +137,15 @@ std::string makeClip(const Clip& clip)
     th_comment_clear(&comment);
 
     const int fw = clip.frameWidth, fh = clip.frameHeight;
+    const int sub = clip.fullChroma ? 1 : 2;
+    const int cw = fw / sub, ch = fh / sub;
     std::vector<std::uint8_t> planes[3] = {std::vector<std::uint8_t>(std::size_t(fw) * fh),
-                                           std::vector<std::uint8_t>(std::size_t(fw / 2) * (fh / 2)),
-                                           std::vector<std::uint8_t>(std::size_t(fw / 2) * (fh / 2))};
+                                           std::vector<std::uint8_t>(std::size_t(cw) * ch),
+                                           std::vector<std::uint8_t>(std::size_t(cw) * ch)};
     th_ycbcr_buffer buffer;
     for (int p = 0; p < 3; ++p) {
-        buffer[p].width = p ? fw / 2 : fw;
-        buffer[p].height = p ? fh / 2 : fh;
+        buffer[p].width = p ? cw : fw;
+        buffer[p].height = p ? ch : fh;
         buffer[p].stride = buffer[p].width;
         buffer[p].data = planes[p].data();
     }
@@ -156,9 +158,9 @@ std::string makeClip(const Clip& clip)
                 const bool isMarker = px >= 0 && py >= 0 && px < kMarkerSize && py < kMarkerSize;
                 const Yuv& c = isMarker ? marker : flat;
                 planes[0][std::size_t(y) * fw + x] = c.y;
-                if (x % 2 == 0 && y % 2 == 0) {
-                    planes[1][std::size_t(y / 2) * (fw / 2) + x / 2] = c.u;
-                    planes[2][std::size_t(y / 2) * (fw / 2) + x / 2] = c.v;
+                if (x % sub == 0 && y % sub == 0) {
+                    planes[1][std::size_t(y / sub) * cw + x / sub] = c.u;
+                    planes[2][std::size_t(y / sub) * cw + x / sub] = c.v;
                 }
             }
         }

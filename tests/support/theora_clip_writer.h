@@ -26,6 +26,8 @@ struct Clip {
     // The identification header's frame-rate numerator is patched to 0
     // before it is paged.
     bool zeroFrameRate = false;
+    // Chroma at full resolution (4:4:4) instead of 4:2:0.
+    bool fullChroma = false;
 };
 
 constexpr int kMarkerSize = 8;

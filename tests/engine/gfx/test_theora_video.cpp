@@ -219,6 +219,11 @@ TEST_F(VideoTest, BrokenFilesAreRefusedWithALine)
     EXPECT_FALSE(video.open(clipFile("zero.ogv", zeroRate), false));
     EXPECT_NE(newLog().find("zero.ogv"), std::string::npos);
 
+    Clip fullChroma;
+    fullChroma.fullChroma = true;
+    EXPECT_FALSE(video.open(clipFile("444.ogv", fullChroma), false));
+    EXPECT_NE(newLog().find("444.ogv: chroma is not 4:2:0"), std::string::npos);
+
     const std::string whole = clip_writer::makeClip(Clip{});
     EXPECT_FALSE(video.open(putFile("cut.ogv", whole.substr(0, 200)), false));
     EXPECT_NE(newLog().find("cut.ogv"), std::string::npos);
