@@ -309,6 +309,7 @@ void aTheoraVideo::closeStream()
     ogg_stream_clear(&s.stream);
     ogg_sync_clear(&s.sync);
     std::memset(&s, 0, sizeof(State));
+    m_decoded = false;
 }
 
 void aTheoraVideo::closeFile()
@@ -379,11 +380,15 @@ void aTheoraVideo::update(float dt)
         return;
 
     State& s = *m_state;
-    if (theora_decode_packetin(&s.decoder, &s.packet) == OC_BADPACKET_RESULT)
+    const int decoded = theora_decode_packetin(&s.decoder, &s.packet);
+    if (decoded == OC_BADPACKET_RESULT)
         a_log("ERROR theora_decode_packetin");
+    else if (decoded == 0)
+        m_decoded = true;
     if (theora_decode_YUVout(&s.decoder, &s.frame) != 0)
         a_log("ERROR theora_decode_YUVout");
-    showFrame();
+    if (m_decoded)
+        showFrame();
 }
 
 void aTheoraVideo::showFrame()

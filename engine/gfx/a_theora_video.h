@@ -107,4 +107,7 @@ private:
     std::int32_t m_chromaWidth = 0;
     std::int32_t m_chromaHeight = 0;
     bool m_sizeWarned = false;
+    // A packet has decoded since the decoder started: before that the
+    // decoder's frame pointers mean nothing.
+    bool m_decoded = false;
 };

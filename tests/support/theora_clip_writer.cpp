@@ -166,6 +166,8 @@ std::string makeClip(const Clip& clip)
         }
         th_encode_ycbcr_in(encoder, buffer);
         while (th_encode_packetout(encoder, i == clip.frames - 1, &packet) > 0) {
+            if (i == 0 && clip.badFirstFrame && packet.bytes > 0)
+                packet.packet[0] |= 0x80;
             ogg_stream_packetin(&stream, &packet);
             ogg_page page;
             while (ogg_stream_pageout(&stream, &page) > 0)

@@ -26,6 +26,8 @@ struct Clip {
     // The identification header's frame-rate numerator is patched to 0
     // before it is paged.
     bool zeroFrameRate = false;
+    // The first frame's packet is marked as a header, which decoders refuse.
+    bool badFirstFrame = false;
     // Chroma at full resolution (4:4:4) instead of 4:2:0.
     bool fullChroma = false;
 };

@@ -240,6 +240,17 @@ TEST_F(VideoTest, BrokenFilesAreRefusedWithALine)
         video.update(0.1f);
     EXPECT_FALSE(video.isOpen());
 
+    // A first packet that does not decode shows nothing; decoding goes on.
+    Clip badStart;
+    badStart.badFirstFrame = true;
+    ASSERT_TRUE(video.open(clipFile("bad.ogv", badStart), false));
+    const std::size_t before = locks();
+    video.update(0.1f);
+    EXPECT_EQ(locks(), before);
+    EXPECT_NE(newLog().find("ERROR theora_decode_packetin"), std::string::npos);
+    while (video.isOpen())
+        video.update(0.1f);
+
     // Headers and no frame, looped: closed, not restarted for ever.
     Clip empty;
     empty.frames = 0;
