@@ -29,7 +29,7 @@ public:
     static constexpr int kMaxDepth = 16;
     // Past this many polyline points segments are no longer split (their
     // ends are still emitted).
-    static constexpr std::size_t kMaxPolylinePoints = std::size_t(1) << 18;
+    static constexpr std::size_t kMaxPolylinePoints = std::size_t(1) << 16;
 
     aCurve() = default;
     aCurve(const aCurve&) = default;
