@@ -61,6 +61,8 @@ Event::~Event()
 
 Connection Event::Subscribe(Subscriber* subscriber)
 {
+    if (!subscriber)
+        return Connection();
     Unsubscribe(subscriber);
     auto record = std::make_shared<Connection::Record>();
     record->event = this;

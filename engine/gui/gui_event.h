@@ -130,7 +130,8 @@ public:
     Event& operator=(const Event&) = delete;
 
     const std::string& GetName() const { return m_name; }
-    // A second subscription of the same subscriber replaces the first.
+    // A second subscription of the same subscriber replaces the first; a
+    // null subscriber gets a detached connection.
     Connection Subscribe(Subscriber* subscriber);
     // Nothing when the subscriber is not subscribed.
     void Unsubscribe(Subscriber* subscriber);

@@ -74,6 +74,39 @@ private:
     aGDI m_gdi;
 };
 
+// Records events of widgets as "<widget>.<event>" in the order they fire.
+class EventTrace {
+public:
+    void watch(GUI::Widget* w)
+    {
+        for (const char* e : GUI::kWidgetEventNames)
+            m_handlers.push_back(std::make_unique<Handler>(this, w->name + "." + e));
+        for (std::size_t i = 0; i < 24; ++i)
+            w->SubscribeEvent(GUI::kWidgetEventNames[i], m_handlers[m_handlers.size() - 24 + i].get());
+    }
+    // What fired since the last call.
+    std::vector<std::string> take()
+    {
+        std::vector<std::string> out;
+        out.swap(m_fired);
+        return out;
+    }
+
+private:
+    struct Handler : GUI::Subscriber {
+        Handler(EventTrace* t, std::string s) : trace(t), text(std::move(s)) {}
+        bool operator()(const GUI::EventArgs&) override
+        {
+            trace->m_fired.push_back(text);
+            return false;
+        }
+        EventTrace* trace;
+        std::string text;
+    };
+    std::vector<std::unique_ptr<Handler>> m_handlers;
+    std::vector<std::string> m_fired;
+};
+
 template <class Base>
 class GuiBench : public Base {
 protected:
