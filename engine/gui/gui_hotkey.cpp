@@ -1,29 +1,31 @@
 // Hotkey texts of widgets.
-
 #include "engine/gui/gui_widget.h"
 #include "engine/util/a_string.h"
+#include "platform/input/dinput_keys.h"
 
 namespace GUI {
 
+using namespace platform;
+
 const HotkeyName kHotkeyNames[99] = {
-    {"0", 0x0B}, {"1", 0x02}, {"2", 0x03}, {"3", 0x04}, {"4", 0x05}, {"5", 0x06}, {"6", 0x07},
-    {"7", 0x08}, {"8", 0x09}, {"9", 0x0A},
-    {"a", 0x1E}, {"b", 0x30}, {"c", 0x2E}, {"d", 0x20}, {"e", 0x12}, {"f", 0x21}, {"g", 0x22},
-    {"h", 0x23}, {"i", 0x17}, {"j", 0x24}, {"k", 0x25}, {"l", 0x26}, {"m", 0x32}, {"n", 0x31},
-    {"o", 0x18}, {"p", 0x19}, {"q", 0x10}, {"r", 0x13}, {"s", 0x1F}, {"t", 0x14}, {"u", 0x16},
-    {"v", 0x2F}, {"w", 0x11}, {"x", 0x2D}, {"y", 0x15}, {"z", 0x2C},
-    {"f1", 0x3B}, {"f2", 0x3C}, {"f3", 0x3D}, {"f4", 0x3E}, {"f5", 0x3F}, {"f6", 0x40},
-    {"f7", 0x41}, {"f8", 0x42}, {"f9", 0x43}, {"f10", 0x44}, {"f11", 0x57}, {"f12", 0x58},
-    {"num0", 0x52}, {"num1", 0x4F}, {"num2", 0x50}, {"num3", 0x51}, {"num4", 0x4B}, {"num5", 0x4C},
-    {"num6", 0x4D}, {"num7", 0x47}, {"num8", 0x48}, {"num9", 0x49}, {"numenter", 0x9C}, {"num+", 0x4E},
-    {"num/", 0xB5}, {"num.", 0x53}, {"num*", 0x37}, {"num-", 0x4A},
-    {"'", 0x28}, {"`", 0x29}, {"/", 0x35}, {"\\", 0x2B}, {".", 0x34}, {"-", 0x0C}, {"=", 0x0D},
-    {"[", 0x1A}, {"]", 0x1B}, {";", 0x27},
-    {"backspace", 0x0E}, {"capslock", 0x3A}, {"scrolllock", 0x46}, {"numlock", 0x45}, {"insert", 0xD2},
-    {"delete", 0xD3}, {"left", 0xCB}, {"right", 0xCD}, {"up", 0xC8}, {"down", 0xD0}, {"end", 0xCF},
-    {"esc", 0x01}, {"home", 0xC7}, {"enter", 0x1C}, {"pageup", 0xC9}, {"pagedown", 0xD1}, {"pause", 0xC5},
-    {"lctrl", 0x1D}, {"rctrl", 0x9D}, {"lalt", 0x38}, {"ralt", 0xB8}, {"lshift", 0x2A}, {"rshift", 0x36},
-    {"tab", 0x0F}, {"space", 0x39},
+    {"0", DIK_0}, {"1", DIK_1}, {"2", DIK_2}, {"3", DIK_3}, {"4", DIK_4}, {"5", DIK_5}, {"6", DIK_6}, {"7", DIK_7},
+    {"8", DIK_8}, {"9", DIK_9}, {"a", DIK_A}, {"b", DIK_B}, {"c", DIK_C}, {"d", DIK_D}, {"e", DIK_E}, {"f", DIK_F},
+    {"g", DIK_G}, {"h", DIK_H}, {"i", DIK_I}, {"j", DIK_J}, {"k", DIK_K}, {"l", DIK_L}, {"m", DIK_M}, {"n", DIK_N},
+    {"o", DIK_O}, {"p", DIK_P}, {"q", DIK_Q}, {"r", DIK_R}, {"s", DIK_S}, {"t", DIK_T}, {"u", DIK_U}, {"v", DIK_V},
+    {"w", DIK_W}, {"x", DIK_X}, {"y", DIK_Y}, {"z", DIK_Z}, {"f1", DIK_F1}, {"f2", DIK_F2}, {"f3", DIK_F3},
+    {"f4", DIK_F4}, {"f5", DIK_F5}, {"f6", DIK_F6}, {"f7", DIK_F7}, {"f8", DIK_F8}, {"f9", DIK_F9},
+    {"f10", DIK_F10}, {"f11", DIK_F11}, {"f12", DIK_F12}, {"num0", DIK_NUMPAD0}, {"num1", DIK_NUMPAD1},
+    {"num2", DIK_NUMPAD2}, {"num3", DIK_NUMPAD3}, {"num4", DIK_NUMPAD4}, {"num5", DIK_NUMPAD5},
+    {"num6", DIK_NUMPAD6}, {"num7", DIK_NUMPAD7}, {"num8", DIK_NUMPAD8}, {"num9", DIK_NUMPAD9},
+    {"numenter", DIK_NUMPADENTER}, {"num+", DIK_ADD}, {"num/", DIK_DIVIDE}, {"num.", DIK_DECIMAL},
+    {"num*", DIK_MULTIPLY}, {"num-", DIK_SUBTRACT}, {"'", DIK_APOSTROPHE}, {"`", DIK_GRAVE}, {"/", DIK_SLASH},
+    {"\\", DIK_BACKSLASH}, {".", DIK_PERIOD}, {"-", DIK_MINUS}, {"=", DIK_EQUALS}, {"[", DIK_LBRACKET},
+    {"]", DIK_RBRACKET}, {";", DIK_SEMICOLON}, {"backspace", DIK_BACK}, {"capslock", DIK_CAPITAL},
+    {"scrolllock", DIK_SCROLL}, {"numlock", DIK_NUMLOCK}, {"insert", DIK_INSERT}, {"delete", DIK_DELETE},
+    {"left", DIK_LEFT}, {"right", DIK_RIGHT}, {"up", DIK_UP}, {"down", DIK_DOWN}, {"end", DIK_END},
+    {"esc", DIK_ESCAPE}, {"home", DIK_HOME}, {"enter", DIK_RETURN}, {"pageup", DIK_PRIOR}, {"pagedown", DIK_NEXT},
+    {"pause", DIK_PAUSE}, {"lctrl", DIK_LCONTROL}, {"rctrl", DIK_RCONTROL}, {"lalt", DIK_LMENU},
+    {"ralt", DIK_RMENU}, {"lshift", DIK_LSHIFT}, {"rshift", DIK_RSHIFT}, {"tab", DIK_TAB}, {"space", DIK_SPACE},
 };
 
 namespace {
