@@ -22,7 +22,8 @@ protected:
                                  "[A]\nTexture = pic\nFrame = (Rect=0 0 8 8)\nFrame = (Rect=0 0 4 4)\n";
         putFile("anims/walk.ini", anim);
         putFile("anims/Run.ini", anim);
-        putFile("anims/anims.list", "walk\nRun\n");
+        // A byte-order mark before the first line does not spoil its name.
+        putFile("anims/anims.list", "\xEF\xBB\xBFwalk\nRun\n");
         images.LoadList(dir + "images.list", "");
         manager.m_imageManager = &images;
         newLog();
