@@ -348,7 +348,10 @@ protected:
             m_lost = true;
             return D3DERR_DEVICELOST;
         }
-        m_window->present();
+        // A copy swap effect keeps the back buffer; a flip (or discard) leaves
+        // the frame presented before in it.
+        const D3DSWAPEFFECT effect = m_params.SwapEffect;
+        m_window->present(effect == D3DSWAPEFFECT_COPY || effect == D3DSWAPEFFECT_COPY_VSYNC);
         m_gl.invalidate();
         m_gl.checkErrors("Present");
         return D3D_OK;
@@ -398,7 +401,11 @@ protected:
         if (!m_token->alive())
             return;
         m_window->makeCurrent();
-        m_gl.clear(m_window->backBufferFramebuffer(), backBufferWidth(), backBufferHeight(), rects, color);
+        const int w = backBufferWidth(), h = backBufferHeight();
+        const bool all = std::any_of(rects.begin(), rects.end(), [&](const RECT& r) {
+            return r.left <= 0 && r.top <= 0 && r.right >= w && r.bottom >= h;
+        });
+        m_gl.clear(m_window->backBufferFramebuffer(all), w, h, rects, color);
     }
 
     void backendStateChanging() override { flushBatch(); }
