@@ -15,9 +15,10 @@
 // buffer filled per frame and one indexed draw per run of equal texture, a
 // one-pixel read, then its own present: one blit to the window and a swap.
 //
-// Full run, per scene: 10 warm-up frames per path, then blocks of 25 frames
-// taking turns until each path has its frames; prints each median frame
-// time, each engine-side path's ratio to the baseline and each path's GL
+// Full run, per scene: 10 warm-up frames per path, then blocks of 5 frames
+// taking turns (short, so a shared machine's load falls on every path alike)
+// until each path has 300 frames ("runs") or 150 ("alternating"); prints
+// each median frame time, each engine-side path's ratio to the baseline and each path's GL
 // draw calls per frame. "--frames N" runs N frames per path and scene only
 // (a smoke check). Either way the final frames of both engine-side paths
 // must agree with the baseline's (99.9 % of pixels within 2 per channel);

@@ -56,41 +56,6 @@ TEST_F(WindowTest, ClearReadsBackExactlyAndPresentKeepsTheFrame)
     expectUniform(px, 0xFF00FF01);
 }
 
-TEST_F(WindowTest, PresentKeepsOrFlipsTheBackBuffer)
-{
-    std::vector<std::uint8_t> px;
-    int w = 0, h = 0;
-    // Kept: the back buffer still holds the frame, and a partial draw lands on it.
-    window->clear(0xFF112233);
-    window->present(true);
-    ASSERT_TRUE(window->readBackBuffer(px, w, h));
-    expectUniform(px, 0xFF112233);
-    window->bindBackBuffer();
-    glEnable(GL_SCISSOR_TEST);
-    glScissor(0, 23, 1, 1);  // back-buffer pixel (0, 0)
-    glClearColor(1.f, 0.f, 0.f, 1.f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glDisable(GL_SCISSOR_TEST);
-    ASSERT_TRUE(window->readBackBuffer(px, w, h));
-    EXPECT_EQ(px[2], 0xFF);
-    EXPECT_EQ(px[0], 0x00);
-    EXPECT_EQ(px[4], 0x33);  // the next pixel is the kept frame's
-    ASSERT_TRUE(window->readPresented(px, w, h));
-    expectUniform(px, 0xFF112233);
-
-    // Flipped: the back buffer gets the frame presented before.
-    window->present(false);
-    ASSERT_TRUE(window->readBackBuffer(px, w, h));
-    expectUniform(px, 0xFF112233);
-    window->clear(0xFF445566);
-    window->present(false);
-    ASSERT_TRUE(window->readPresented(px, w, h));
-    expectUniform(px, 0xFF445566);
-    ASSERT_TRUE(window->readBackBuffer(px, w, h));
-    EXPECT_EQ(px[2], 0xFF);
-    EXPECT_EQ(px[4], 0x33);
-}
-
 TEST_F(WindowTest, ReadsAreTopRowFirstAndClearIgnoresScissor)
 {
     window->clear(0xFF0000FF);
