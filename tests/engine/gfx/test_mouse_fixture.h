@@ -1,6 +1,6 @@
 #pragma once
 // The recording graphics server at 640 x 480 with a real input server fed
-// by scripted mouse frames of 20 ms on a manual clock.
+// by scripted mouse frames on a manual clock.
 #include "engine/util/a_input_server.h"
 #include "platform/input/keyboard.h"
 #include "platform/input/mouse.h"
@@ -15,12 +15,8 @@ constexpr unsigned kRight = 2;
 
 class MouseTest : public imgtest::RecordingTest {
 protected:
-    static constexpr int kScreenW = 640;
-    static constexpr int kScreenH = 480;
-
-    std::uint16_t screenWidth() const override { return kScreenW; }
-    std::uint16_t screenHeight() const override { return kScreenH; }
-
+    std::uint16_t screenWidth() const override { return 640; }
+    std::uint16_t screenHeight() const override { return 480; }
     void SetUp() override
     {
         platform::setClock(&clock);
@@ -28,21 +24,18 @@ protected:
         platform::setMouse(&mouse);
         platform::messageQueue().reset();
         RecordingTest::SetUp();
-        mouse.clientWidth = kScreenW;
-        mouse.clientHeight = kScreenH;
+        mouse.clientWidth = 640;
+        mouse.clientHeight = 480;
         input = new aInputServer();
     }
-
     void TearDown() override
     {
         delete app.m_inputServer;
-        input = nullptr;
         RecordingTest::TearDown();
         platform::setMouse(nullptr);
         platform::setKeyboard(nullptr);
         platform::setClock(nullptr);
     }
-
     // One polled frame with these buttons down and the cursor at (x, y).
     void frame(unsigned buttons, int x, int y, double ms = 20.0)
     {
