@@ -70,8 +70,11 @@ public:
     // The curve's own drawing object.
     aGDI gdi;
 
-private:
+protected:
+    // For derived editors that change the points directly.
     void rebuild();
+
+private:
     void buildSpline();
     void buildBezier();
 

@@ -51,7 +51,7 @@ protected:
             return D3D_OK;
         });
         ASSERT_EQ(app.init(appName(), nullptr, "", ""), 0);
-        graph = new aGraphServer(kWidth, kHeight, false, use32Bit(), nullptr, 0, false, false);
+        graph = new aGraphServer(screenWidth(), screenHeight(), false, use32Bit(), nullptr, 0, false, false);
         rec->clear();
         logMark = logText().size();
     }
@@ -68,6 +68,8 @@ protected:
     // Adapter answers before the device is made.
     virtual void configureRecorder(platform::Recorder&) {}
     virtual bool use32Bit() const { return true; }
+    virtual std::uint16_t screenWidth() const { return kWidth; }
+    virtual std::uint16_t screenHeight() const { return kHeight; }
 
     std::string logText() const
     {
