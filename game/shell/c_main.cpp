@@ -3,10 +3,14 @@
 #include "engine/gfx/a_graph_server.h"
 #include "engine/util/a_cmdline.h"
 #include "engine/util/a_input_server.h"
+#include "engine/util/a_locale_server.h"
 #include "engine/util/a_log.h"
+#include "engine/util/a_string.h"
 #include "game/shell/c_game_ini.h"
+#include "game/shell/c_res_manager.h"
 #include "game/shell/profiles_manager.h"
 #include "platform/system/clock.h"
+#include "platform/system/window.h"
 
 cMain::cMain() : m_updateTimer(aTimer::PerformanceCounter) {}
 
@@ -42,6 +46,12 @@ int cMain::init(const std::string& name, void* instance, const char* commandLine
         return -1;
     }
     new aInputServer();
+    m_resManager = std::make_unique<CResManager>();
+    m_resManager->GetLocaleServer()->loadFile("language:Text/Main.txt");
+    // Without the string the window keeps the application's name.
+    const std::wstring title = m_resManager->GetLocalizedString("window_title");
+    if (m_window && !title.empty())
+        m_window->setTitle(str_wideToUtf8(title));
     m_updateTimer.reset();
     return 0;
 }
@@ -51,6 +61,7 @@ int cMain::shutdown()
     if (m_profiles)
         m_profiles->Save();
     m_profiles.reset();
+    m_resManager.reset();
     m_cmdLine.reset();
     releaseInput();
     delete m_graphServer;  // its destructor clears the pointer

@@ -7,6 +7,7 @@
 
 class aCmdLine;
 class CGameIni;
+class CResManager;
 class ProfilesManager;
 
 // The game's application.
@@ -32,11 +33,13 @@ public:
 
     CGameIni* GetGameIni() const { return m_gameIni.get(); }
     ProfilesManager* GetProfiles() const { return m_profiles.get(); }
+    CResManager* GetResManager() const { return m_resManager.get(); }
 
 protected:
     std::unique_ptr<CGameIni> m_gameIni;
     std::unique_ptr<aCmdLine> m_cmdLine;
     std::unique_ptr<ProfilesManager> m_profiles;
+    std::unique_ptr<CResManager> m_resManager;
     aTimer m_updateTimer;
     float m_lastFrameTime = 0.0f;
 };

@@ -7,8 +7,10 @@
 #include "engine/gfx/a_graph_server.h"
 #include "engine/util/a_file_server.h"
 #include "engine/util/a_input_server.h"
+#include "engine/util/a_locale_server.h"
 #include "game/shell/c_game_ini.h"
 #include "game/shell/c_main.h"
+#include "game/shell/c_res_manager.h"
 #include "game/shell/profiles_manager.h"
 #include "platform/system/clock.h"
 #include "platform/system/events.h"
@@ -84,11 +86,16 @@ TEST_F(CMainTest, InitMakesAssignsServersAndAWindowTitledByName)
     const std::string saves = test_env::dataHome() + "Saved Games/Tallowmere/VRK/";
     EXPECT_EQ(game.GetProfiles()->GetSaveFileName(), game.m_savedGamesFolder + "Player.save");
     EXPECT_FALSE(test_env::exists(saves + "_profiles.dat"));
+    ASSERT_NE(game.GetResManager(), nullptr);
+    EXPECT_EQ(CResManager::getSingletonPtr(), game.GetResManager());
+    EXPECT_NE(g_localeServer, nullptr);
 
     game.shutdown();
     EXPECT_TRUE(test_env::exists(saves + "_profiles.dat"));
     EXPECT_EQ(CGameIni::getSingletonPtr(), nullptr);
     EXPECT_EQ(ProfilesManager::getSingletonPtr(), nullptr);
+    EXPECT_EQ(CResManager::getSingletonPtr(), nullptr);
+    EXPECT_EQ(g_localeServer, nullptr);
     EXPECT_EQ(game.m_graphServer, nullptr);
     EXPECT_EQ(game.m_inputServer, nullptr);
     EXPECT_EQ(game.m_window, nullptr);
