@@ -254,12 +254,12 @@ TEST_F(LoopTest, PauseSkipsUpdateAndRendersOnlyAfterAZeroResult)
     // neither update nor render. The keyboard read ends the loop.
     struct QuitAfter : platform::KeyboardSource {
         int reads = 0;
-        bool read(platform::KeyFrame& out) override
+        platform::InputResult read(platform::KeyFrame& out) override
         {
             out.fill(0);
             if (++reads == 5)
                 platform::postQuitMessage(0);
-            return true;
+            return platform::InputResult::Ok;
         }
     } quitter;
     platform::setKeyboard(&quitter);
@@ -429,10 +429,10 @@ TEST_F(LoopTest, KeyStatesFollowTheFourStateRule)
     EXPECT_EQ(input->m_keys[platform::DIK_B], 2u);
 
     // A failing read counts as all keys up.
-    keys.fail = true;
+    keys.error = platform::InputResult::InputLost;
     input->update();
     EXPECT_EQ(input->m_keys[platform::DIK_B], 1u);
-    keys.fail = false;
+    keys.error = platform::InputResult::Ok;
 
     app.releaseInput();
     EXPECT_EQ(app.m_inputServer, nullptr);
