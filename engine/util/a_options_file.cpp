@@ -11,6 +11,10 @@ namespace {
 
 // Deeper nesting is refused; real data nests two or three levels.
 constexpr std::size_t kMaxIncludeDepth = 32;
+// Files read through #include by one load, all levels together: depth and
+// cycle checks alone let a few files that include each other many times
+// expand without end.
+constexpr std::size_t kMaxIncludedFiles = 4096;
 
 // The same file under another spelling still compares equal.
 std::string includeKey(const std::string& path)
@@ -32,6 +36,9 @@ void stripBom(std::string& line)
 struct aOptionsFile::ParseState {
     bool sectionSeen = false;
     std::vector<std::string> includeStack;
+    std::string topFile;
+    std::size_t includedFiles = 0;
+    bool budgetLogged = false;
 };
 
 aOptionsFile::aOptionsFile() : m_current(m_sections.end()) {}
@@ -42,6 +49,7 @@ void aOptionsFile::load(const std::string& path)
 {
     clear();
     ParseState state;
+    state.topFile = path;
     state.includeStack.push_back(includeKey(path));
     parseFile(path, state);
     setCurrent(m_sections.begin());
@@ -89,11 +97,19 @@ void aOptionsFile::parseFile(const std::string& path, ParseState& state)
                       name.c_str(), unsigned(kMaxIncludeDepth), path.c_str(), lineNumber);
                 continue;
             }
+            if (state.includedFiles >= kMaxIncludedFiles) {
+                if (!state.budgetLogged)
+                    a_log("aOptionsFile. More than %u files included by %s: further #include lines are skipped",
+                          unsigned(kMaxIncludedFiles), state.topFile.c_str());
+                state.budgetLogged = true;
+                continue;
+            }
             if (!file_isExistOrPacked(name)) {
                 a_log("aOptionsFile. Cannot find included file %s in %s, line %u", name.c_str(), path.c_str(),
                       lineNumber);
                 continue;
             }
+            ++state.includedFiles;
             state.includeStack.push_back(key);
             parseFile(name, state);
             state.includeStack.pop_back();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
 #include <list>
 #include <random>
@@ -213,6 +214,29 @@ TEST(OptionsFile, IncludeDepthIsCapped)
     aOptionsFile ini(test_env::home() + "/d0.ini");
     EXPECT_EQ(ini.sections().size(), 32u);
     EXPECT_EQ(log.count("nested deeper than 32 files"), 1u);
+}
+
+TEST(OptionsFile, IncludeBombEndsQuicklyAndKeepsTheTopFilesKeys)
+{
+    // Ten files, each including the next ten times: 10^9 includes without a budget.
+    TestLog log;
+    for (int i = 0; i < 10; ++i) {
+        std::string text = "[B" + std::to_string(i) + "]\nk=" + std::to_string(i) + "\n";
+        if (i < 9)
+            for (int r = 0; r < 10; ++r)
+                text += "#include " + quoted(test_env::home() + "/bomb" + std::to_string(i + 1) + ".ini") + "\n";
+        text += "after=" + std::to_string(i) + "\n";
+        writeIni("bomb" + std::to_string(i) + ".ini", text);
+    }
+    const std::string top = test_env::home() + "/bomb0.ini";
+    const auto start = std::chrono::steady_clock::now();
+    aOptionsFile ini(top);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    ASSERT_TRUE(ini.selectSection("B0"));
+    EXPECT_EQ(ini.getString("k"), "0");
+    EXPECT_EQ(log.count("aOptionsFile. More than 4096 files included by " + top), 1u);
+    // Each file read adds its own section: the top one and the 4096 included.
+    EXPECT_EQ(ini.sections().size(), 4097u);
 }
 
 TEST(OptionsFile, BinaryGarbageIsSurvived)

@@ -1,0 +1,21 @@
+#pragma once
+// Shared set-up for fuzz targets: a private temporary folder that HOME,
+// XDG_DATA_HOME and TMPDIR point into, and the process log sent to /dev/null
+// so that its formatting runs too.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace fuzz {
+
+// Made on first use, removed at exit; ends in '/'.
+const std::string& tempDir();
+// Writes the bytes to tempDir() + name (folders made as needed) and returns the path.
+std::string writeTemp(const std::string& name, const std::uint8_t* data, std::size_t size);
+std::string writeTemp(const std::string& name, const std::string& bytes);
+// Splits an input at every occurrence of the separator (for targets that need
+// several files: the first part is the main file, the rest are named after it).
+std::vector<std::string> splitParts(const std::uint8_t* data, std::size_t size, const std::string& separator);
+
+} // namespace fuzz
