@@ -57,7 +57,7 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, m_outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        std::string binary = A2D_GAME_BINARY;
+        std::string binary = std::getenv("A2D_GAME_BINARY");
         char* argv[] = {binary.data(), nullptr};
         if (posix_spawn(&m_pid, binary.c_str(), &actions, nullptr, argv, envp.data()) != 0)
             m_pid = -1;
@@ -170,7 +170,9 @@ TEST(GameBinary, CrashReportNamesTheSenderAndOurFunctionsWithoutWaiting)
     ASSERT_FALSE(report.empty());
     EXPECT_TRUE(contains(report, "Signal: 11 (SIGSEGV)\nSent by process " + std::to_string(::getpid()) + "\n"));
     EXPECT_FALSE(contains(report, "Address:"));
-    const std::string names = report.substr(report.find("Functions:"));
+    const std::size_t namesAt = report.find("Functions:");
+    ASSERT_NE(namesAt, std::string::npos) << report;
+    const std::string names = report.substr(namesAt);
     EXPECT_TRUE(contains(names, " aApplication::run() + 0x")) << names;
     EXPECT_TRUE(contains(names, " main + 0x")) << names;
     EXPECT_TRUE(contains(game.output(), "Critical error!"));
