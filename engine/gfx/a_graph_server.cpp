@@ -15,6 +15,7 @@
 #include "engine/util/a_log.h"
 #include "engine/util/a_result.h"
 #include "platform/system/clock.h"
+#include "platform/gfx/font_raster.h"
 #include "platform/gfx/image_decode.h"
 #include "platform/system/window.h"
 
@@ -131,6 +132,8 @@ aGraphServer::aGraphServer(std::uint16_t width, std::uint16_t height, bool fulls
 
 void aGraphServer::construct(const char* title, std::uint16_t iconId, bool multithreaded)
 {
+    // The system font's library gets ready while the window is made.
+    platform::prepareFontLibrary();
     createWindow(title, iconId);
 
     const auto& factory = direct3DFactory();
@@ -636,6 +639,8 @@ void aGraphServer::endScene()
     if (m_firstFrame) {
         m_firstFrame = false;
         m_frameTimer.reset();
+        // Its time stamp is the start-up time (the log clock starts with the program).
+        a_logString("aGraphServer. First frame presented");
     } else {
         now = m_frameTimer.getTime();
         ++m_periodFrames;

@@ -243,6 +243,9 @@ int aApplication::run()
     m_running = true;
 
     platform::Message msg;
+    // The first frame shows as soon as it can: there is no earlier frame to
+    // pace it against.
+    bool firstFrame = true;
     for (;;) {
         const bool got = m_active ? queue.peek(msg) : (queue.get(msg), true);
         if (got) {
@@ -257,12 +260,13 @@ int aApplication::run()
         if (limit == 0 || limit > 1000)
             limit = 100;
         const float limitTime = 1.0f / float(limit);
-        if (m_graphServer->isWindowed() && m_graphServer->m_vsync && frameTime < limitTime) {
+        if (!firstFrame && m_graphServer->isWindowed() && m_graphServer->m_vsync && frameTime < limitTime) {
             platform::sleepMs(std::uint32_t((limitTime - frameTime) * 1000.0f));
             frameTime = m_timer.getTime();
         }
-        if (m_loadingThread && !checkLoadingThread() && frameTime < kLoadingFrameTime)
+        if (m_loadingThread && !checkLoadingThread() && !firstFrame && frameTime < kLoadingFrameTime)
             platform::sleepMs(std::uint32_t((kLoadingFrameTime - frameTime) * 1000.0f));
+        firstFrame = false;
         m_timer.reset();
 
         if (m_inputServer)

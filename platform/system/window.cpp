@@ -219,6 +219,11 @@ struct Window::Impl {
         if (blankPeriod.count() <= 0)
             return;
         const auto now = std::chrono::steady_clock::now();
+        // The blanks run from the first frame shown, which waits for none.
+        if (blankOrigin == std::chrono::steady_clock::time_point{}) {
+            blankOrigin = now;
+            return;
+        }
         const auto blanks = (now - blankOrigin) / blankPeriod + 1;
         std::this_thread::sleep_until(blankOrigin + blanks * blankPeriod);
     }
@@ -566,7 +571,7 @@ void Window::setSwapInterval(bool vsync)
                            ? mode.refresh_rate
                            : 60;
         m_impl->blankPeriod = std::chrono::nanoseconds(1000000000 / hz);
-        m_impl->blankOrigin = std::chrono::steady_clock::now();
+        m_impl->blankOrigin = {};
     }
 }
 
