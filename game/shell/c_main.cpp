@@ -4,6 +4,8 @@
 #include "engine/util/a_cmdline.h"
 #include "engine/util/a_input_server.h"
 #include "engine/util/a_log.h"
+#include "game/shell/c_game_ini.h"
+#include "game/shell/profiles_manager.h"
 #include "platform/system/clock.h"
 
 cMain::cMain() : m_updateTimer(aTimer::PerformanceCounter) {}
@@ -16,6 +18,7 @@ int cMain::init(const std::string& name, void* instance, const char* commandLine
     if (result != 0)
         return result;
 
+    m_gameIni = std::make_unique<CGameIni>();
     m_fileServer.setAssign("gamedata", "home:GameData/");
     m_fileServer.setAssign("images", "gamedata:Images/");
     m_fileServer.setAssign("sounds", "gamedata:Sounds/");
@@ -23,12 +26,14 @@ int cMain::init(const std::string& name, void* instance, const char* commandLine
     m_fileServer.setAssign("music", "gamedata:Music/");
     m_fileServer.setAssign("particles", "gamedata:Particles/");
     m_fileServer.setAssign("video", "gamedata:Video/");
-    m_fileServer.setAssign("language", "gamedata:Language/English/");
+    m_fileServer.setAssign("language", "gamedata:Language/" + m_gameIni->GetLanguage() + "/");
     m_fileServer.setAssign("flash", "gamedata:Flash/");
     m_fileServer.setAssign("fonts", "gamedata:Fonts/");
     m_fileServer.setAssign("gui", "gamedata:Gui/");
 
     m_cmdLine = std::make_unique<aCmdLine>();
+    m_profiles = std::make_unique<ProfilesManager>(m_savedGamesFolder);
+    m_profiles->Load();
 
     try {
         new aGraphServer(1024, 768, false, true, nullptr, 104, true, false);
@@ -43,10 +48,14 @@ int cMain::init(const std::string& name, void* instance, const char* commandLine
 
 int cMain::shutdown()
 {
+    if (m_profiles)
+        m_profiles->Save();
+    m_profiles.reset();
     m_cmdLine.reset();
     releaseInput();
     delete m_graphServer;  // its destructor clears the pointer
     m_graphServer = nullptr;
+    m_gameIni.reset();
     return aApplication::shutdown();
 }
 

@@ -6,6 +6,8 @@
 #include "engine/util/a_timer.h"
 
 class aCmdLine;
+class CGameIni;
+class ProfilesManager;
 
 // The game's application.
 class cMain : public aApplication {
@@ -28,8 +30,13 @@ public:
     // Frame time of the last update, after the limit.
     float lastFrameTime() const { return m_lastFrameTime; }
 
+    CGameIni* GetGameIni() const { return m_gameIni.get(); }
+    ProfilesManager* GetProfiles() const { return m_profiles.get(); }
+
 protected:
+    std::unique_ptr<CGameIni> m_gameIni;
     std::unique_ptr<aCmdLine> m_cmdLine;
+    std::unique_ptr<ProfilesManager> m_profiles;
     aTimer m_updateTimer;
     float m_lastFrameTime = 0.0f;
 };

@@ -7,7 +7,9 @@
 #include "engine/gfx/a_graph_server.h"
 #include "engine/util/a_file_server.h"
 #include "engine/util/a_input_server.h"
+#include "game/shell/c_game_ini.h"
 #include "game/shell/c_main.h"
+#include "game/shell/profiles_manager.h"
 #include "platform/system/clock.h"
 #include "platform/system/events.h"
 #include "support/test_env.h"
@@ -74,7 +76,19 @@ TEST_F(CMainTest, InitMakesAssignsServersAndAWindowTitledByName)
     for (const char* assign : {"sounds", "ambients", "music", "particles", "video", "flash", "fonts", "gui"})
         EXPECT_NE(game.m_fileServer.getAssign(assign), "") << assign;
 
+    // Settings and profiles come up with the game; the list is written at shutdown.
+    ASSERT_NE(game.GetGameIni(), nullptr);
+    EXPECT_EQ(CGameIni::getSingletonPtr(), game.GetGameIni());
+    ASSERT_NE(game.GetProfiles(), nullptr);
+    EXPECT_EQ(CurrentProfile::Get().name, "Player");
+    const std::string saves = test_env::dataHome() + "Saved Games/Tallowmere/VRK/";
+    EXPECT_EQ(game.GetProfiles()->GetSaveFileName(), game.m_savedGamesFolder + "Player.save");
+    EXPECT_FALSE(test_env::exists(saves + "_profiles.dat"));
+
     game.shutdown();
+    EXPECT_TRUE(test_env::exists(saves + "_profiles.dat"));
+    EXPECT_EQ(CGameIni::getSingletonPtr(), nullptr);
+    EXPECT_EQ(ProfilesManager::getSingletonPtr(), nullptr);
     EXPECT_EQ(game.m_graphServer, nullptr);
     EXPECT_EQ(game.m_inputServer, nullptr);
     EXPECT_EQ(game.m_window, nullptr);

@@ -1,0 +1,299 @@
+// Player profiles: "_profiles.dat", names, the save-file names and the
+// certificate rule.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+#include <zlib.h>
+
+#include "engine/util/text_test_log.h"
+#include "game/shell/byte_order.h"
+#include "game/shell/profiles_manager.h"
+#include "support/test_env.h"
+
+namespace {
+
+std::string folder() { return test_env::home() + "/saves/"; }
+std::string listPath() { return folder() + "_profiles.dat"; }
+
+class Profiles : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::filesystem::create_directories(folder());
+        CurrentProfile::Get() = CurrentProfile();
+    }
+};
+
+// A hand-made "_profiles.dat": records as given, a valid CRC.
+struct ListFile {
+    std::vector<std::uint8_t> bytes;
+    ListFile(std::uint32_t count, std::uint32_t current)
+    {
+        bytes = {'V', 'R', 'K', 'P', 1, 0, 0, 0};
+        u32(count);
+        u32(current);
+    }
+    void u32(std::uint32_t v)
+    {
+        bytes.resize(bytes.size() + 4);
+        byte_order::store32(&bytes[bytes.size() - 4], v);
+    }
+    void f32(float v)
+    {
+        std::uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        u32(bits);
+    }
+    // A record: u32 length, then the fields the callback adds.
+    template <class Fields>
+    void record(Fields fields)
+    {
+        const std::size_t at = bytes.size();
+        u32(0);
+        fields(*this);
+        byte_order::store32(&bytes[at], std::uint32_t(bytes.size() - at - 4));
+    }
+    void name(const std::string& n)
+    {
+        bytes.insert(bytes.end(), n.begin(), n.end());
+        bytes.push_back(0);
+    }
+    void write()
+    {
+        std::vector<std::uint8_t> out = bytes;
+        const std::uint32_t crc = std::uint32_t(crc32(0, out.data(), uInt(out.size())));
+        out.resize(out.size() + 4);
+        byte_order::store32(&out[out.size() - 4], crc);
+        test_env::writeFile(listPath(), std::string(out.begin(), out.end()));
+    }
+};
+
+} // namespace
+
+TEST_F(Profiles, NoFileGivesPlayerAndEveryFieldSurvivesARoundTrip)
+{
+    const std::string cyrillic = "\xC8\xE2\xE0\xED";  // "Иван" in Windows-1251
+    {
+        ProfilesManager profiles(folder());
+        profiles.Load();
+        ASSERT_EQ(profiles.GetNames(), std::vector<std::string>{"Player"});
+        const CurrentProfile& p = CurrentProfile::Get();
+        EXPECT_EQ(p.name, "Player");
+        EXPECT_EQ(p.mhTier, 0);
+        EXPECT_FLOAT_EQ(p.soundVolume, 0.37f);
+        EXPECT_FLOAT_EQ(p.musicVolume, 0.27f);
+        EXPECT_FLOAT_EQ(p.ambientVolume, 0.35f);
+        EXPECT_EQ(p.showTips, 1);
+        EXPECT_EQ(p.fullscreen, 1);
+
+        EXPECT_EQ(profiles.Add("  Holmes "), ProfilesManager::NameError::None);
+        EXPECT_EQ(profiles.Add(cyrillic), ProfilesManager::NameError::None);
+        ASSERT_TRUE(profiles.Select(2));
+        CurrentProfile& c = CurrentProfile::Get();
+        c.mhTier = 2;
+        c.mhCount = 17;
+        c.faTier = 3;
+        c.faCount = 99;
+        c.faCompleted = 1.0f;
+        c.soundVolume = 0.5f;
+        c.musicVolume = 0.25f;
+        c.ambientVolume = 0.75f;
+        c.showTips = 0;
+        c.fullscreen = 0;
+        ASSERT_TRUE(profiles.Select(1));  // writes the list with the edited record
+        CurrentProfile::Get().musicVolume = 0.125f;
+        ASSERT_TRUE(profiles.Save());
+    }
+    CurrentProfile::Get() = CurrentProfile();
+    ProfilesManager profiles(folder());
+    profiles.Load();
+    EXPECT_EQ(profiles.GetNames(), (std::vector<std::string>{"Player", "Holmes", cyrillic}));
+    EXPECT_EQ(profiles.GetCurrentIndex(), 1u);
+    EXPECT_EQ(CurrentProfile::Get().name, "Holmes");
+    EXPECT_FLOAT_EQ(CurrentProfile::Get().musicVolume, 0.125f);
+    const CurrentProfile& p = profiles.GetProfile(2);
+    EXPECT_EQ(p.mhTier, 2);
+    EXPECT_EQ(p.mhCount, 17);
+    EXPECT_EQ(p.faTier, 3);
+    EXPECT_EQ(p.faCount, 99);
+    EXPECT_FLOAT_EQ(p.faCompleted, 1.0f);
+    EXPECT_FLOAT_EQ(p.soundVolume, 0.5f);
+    EXPECT_FLOAT_EQ(p.musicVolume, 0.25f);
+    EXPECT_FLOAT_EQ(p.ambientVolume, 0.75f);
+    EXPECT_EQ(p.showTips, 0);
+    EXPECT_EQ(p.fullscreen, 0);
+}
+
+TEST_F(Profiles, DamagedListsAndRecords)
+{
+    {
+        ProfilesManager profiles(folder());
+        profiles.Load();
+        profiles.Add("Bob");
+        profiles.Select(1);
+    }
+    std::string bytes = test_env::readFile(listPath());
+    bytes[20] ^= 0x01;
+    test_env::writeFile(listPath(), bytes);
+    {
+        TestLog log;
+        ProfilesManager profiles(folder());
+        profiles.Load();
+        EXPECT_EQ(profiles.GetNames(), std::vector<std::string>{"Player"});
+        EXPECT_EQ(CurrentProfile::Get().name, "Player");
+        EXPECT_EQ(log.count("is damaged (CRC mismatch); renamed to _profiles.dat.bad"), 1u);
+        EXPECT_FALSE(test_env::exists(listPath()));
+        EXPECT_EQ(test_env::readFile(listPath() + ".bad"), bytes);
+    }
+
+    // A short record takes the defaults, a long one is read past, values out
+    // of range are clamped, and a bad or repeated name drops its record.
+    ListFile file(6, 1);
+    file.record([](ListFile& f) {
+        f.name("Short");
+        f.u32(3);
+    });
+    file.record([](ListFile& f) {
+        f.name("Long");
+        for (std::uint32_t v : {7u, 1u, 0u, 2u})
+            f.u32(v);
+        for (float v : {0.0f, 1.5f, -0.5f, 0.5f})
+            f.f32(v);
+        f.bytes.insert(f.bytes.end(), {1, 0, 0xEE, 0xEE, 0xEE});
+    });
+    file.record([](ListFile& f) { f.name("short"); });
+    file.record([](ListFile& f) { f.name(""); });
+    file.record([](ListFile& f) { f.name(std::string(25, 'x')); });
+    file.record([](ListFile& f) { f.name("Tab\tName"); });
+    file.write();
+    TestLog log;
+    ProfilesManager profiles(folder());
+    profiles.Load();
+    ASSERT_EQ(profiles.GetNames(), (std::vector<std::string>{"Short", "Long"}));
+    EXPECT_EQ(profiles.GetCurrentIndex(), 1u);
+    const CurrentProfile& s = profiles.GetProfile(0);
+    EXPECT_EQ(s.mhTier, 3);
+    EXPECT_EQ(s.mhCount, 0);
+    EXPECT_FLOAT_EQ(s.soundVolume, 0.37f);
+    EXPECT_EQ(s.fullscreen, 1);
+    const CurrentProfile& l = CurrentProfile::Get();
+    EXPECT_EQ(l.name, "Long");
+    EXPECT_EQ(l.mhTier, 4);
+    EXPECT_EQ(l.faCount, 2);
+    EXPECT_FLOAT_EQ(l.soundVolume, 1.0f);
+    EXPECT_FLOAT_EQ(l.musicVolume, 0.0f);
+    EXPECT_FLOAT_EQ(l.ambientVolume, 0.5f);
+    EXPECT_EQ(l.showTips, 1);
+    EXPECT_EQ(l.fullscreen, 0);
+    EXPECT_EQ(log.count("MH tier 7 clamped"), 1u);
+    EXPECT_EQ(log.count("sound volume 1.5 clamped"), 1u);
+    EXPECT_EQ(log.count("dropped"), 4u);
+    EXPECT_EQ(log.count("2 profiles from"), 1u);
+}
+
+TEST_F(Profiles, NamesAreCheckedAndRemovingDeletesOnlyThatProfilesSaves)
+{
+    using E = ProfilesManager::NameError;
+    ProfilesManager profiles(folder());
+    profiles.Load();
+    EXPECT_EQ(profiles.Add(""), E::Empty);
+    EXPECT_EQ(profiles.Add("   "), E::Empty);
+    EXPECT_EQ(profiles.Add(std::string(25, 'a')), E::TooLong);
+    EXPECT_EQ(profiles.Add(std::string(24, 'a')), E::None);
+    EXPECT_EQ(profiles.Add("player"), E::Taken);
+    EXPECT_EQ(profiles.Add("\xC9\xEE"), E::None);      // "Йо"
+    EXPECT_EQ(profiles.Add("\xA8\xC6"), E::None);      // "ЁЖ"
+    EXPECT_EQ(profiles.Add("\xB8\xE6"), E::Taken);     // "ёж"
+    EXPECT_EQ(profiles.Add("a\x7F"), E::BadCharacter);
+    EXPECT_STREQ(ProfilesManager::GetNameErrorTextId(E::Taken), "profile_error_taken");
+    while (profiles.GetCount() < ProfilesManager::kMaxProfiles)
+        ASSERT_EQ(profiles.Add("p" + std::to_string(profiles.GetCount())), E::None);
+    EXPECT_EQ(profiles.Add("one more"), E::TooMany);
+
+    for (std::size_t i = profiles.GetCount() - 1; i >= 4; --i)
+        ASSERT_TRUE(profiles.Remove(i));
+    ASSERT_EQ(profiles.GetNames(), (std::vector<std::string>{"Player", std::string(24, 'a'), "\xC9\xEE", "\xA8\xC6"}));
+    ASSERT_TRUE(profiles.Select(2));
+    const std::string mine = profiles.GetSaveFileName();
+    const std::string other = profiles.GetSaveFileName("Player");
+    EXPECT_EQ(mine, folder() + "%D0%99%D0%BE.save");
+    for (const std::string& f : {mine, mine + "FA", other, other + "FA"})
+        test_env::writeFile(f, "x");
+    ASSERT_TRUE(profiles.Remove(2));
+    EXPECT_FALSE(test_env::exists(mine));
+    EXPECT_FALSE(test_env::exists(mine + "FA"));
+    EXPECT_TRUE(test_env::exists(other));
+    EXPECT_TRUE(test_env::exists(other + "FA"));
+    EXPECT_EQ(CurrentProfile::Get().name, "Player");  // the first one left
+
+    ASSERT_TRUE(profiles.Select(2));
+    ASSERT_TRUE(profiles.Remove(0));
+    EXPECT_EQ(profiles.GetCurrentIndex(), 1u);  // still the same profile
+    EXPECT_EQ(CurrentProfile::Get().name, "\xA8\xC6");
+    ASSERT_TRUE(profiles.Remove(0));
+    ASSERT_TRUE(profiles.Remove(0));
+    EXPECT_EQ(profiles.GetNames(), std::vector<std::string>{"Player"});
+    EXPECT_FALSE(profiles.Remove(1));
+
+    // Each change was written at once.
+    ProfilesManager again(folder());
+    again.Load();
+    EXPECT_EQ(again.GetNames(), std::vector<std::string>{"Player"});
+}
+
+TEST_F(Profiles, EscapedNamesRoundTripAndStayInsideTheFolder)
+{
+    const std::vector<std::pair<std::string, std::string>> table = {
+        {"Player", "Player"}, {"../x", "%2E%2E%2Fx"}, {"a/b", "a%2Fb"},       {".", "%2E"},
+        {"..", "%2E%2E"},     {"\xA8\xE6", "%D0%81%D0%B6"},  {"a b", "a%20b"}, {"%41", "%2541"},
+    };
+    for (const auto& [name, escaped] : table) {
+        const std::string e = ProfilesManager::EscapeName(name);
+        EXPECT_EQ(e, escaped);
+        EXPECT_EQ(e.find_first_of("/."), std::string::npos);
+        std::string back;
+        ASSERT_TRUE(ProfilesManager::UnescapeName(e, back)) << e;
+        EXPECT_EQ(back, name);
+    }
+    std::string back;
+    for (const char* bad : {"%4", "%zz", "a.b", "%41", "%C0%80"})
+        EXPECT_FALSE(ProfilesManager::UnescapeName(bad, back)) << bad;
+}
+
+TEST_F(Profiles, UnwritableFolderKeepsTheListInMemory)
+{
+    TestLog log;
+    ProfilesManager profiles(test_env::home() + "/missing/");
+    profiles.Load();
+    EXPECT_EQ(profiles.Add("Bob"), ProfilesManager::NameError::None);
+    EXPECT_EQ(profiles.GetCount(), 2u);
+    EXPECT_FALSE(profiles.Save());
+    EXPECT_GE(log.count("ProfilesManager::Save(). Cannot write"), 2u);
+}
+
+TEST(CurrentProfile, CertificateRule)
+{
+    struct Row {
+        std::int32_t tier, count, newTier, newCount;
+        bool stored;
+    };
+    const Row rows[] = {
+        {0, 0, 3, 40, true},   // none yet
+        {3, 40, 2, 50, true},  // a better tier
+        {3, 40, 3, 30, true},  // same tier, lower count
+        {3, 40, 3, 40, false}, // same tier and count
+        {2, 40, 3, 50, false}, // worse tier, higher count
+    };
+    for (const Row& r : rows) {
+        CurrentProfile p;
+        p.mhTier = p.faTier = r.tier;
+        p.mhCount = p.faCount = r.count;
+        EXPECT_EQ(p.StoreMHCertificate(r.newTier, r.newCount), r.stored);
+        EXPECT_EQ(p.StoreFACertificate(r.newTier, r.newCount), r.stored);
+        EXPECT_EQ(p.mhTier, r.stored ? r.newTier : r.tier);
+        EXPECT_EQ(p.faCount, r.stored ? r.newCount : r.count);
+    }
+}

@@ -1,0 +1,513 @@
+// The save container: blocks, typed records, refusals, damage and safe writes.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/util/a_file_server.h"
+#include "engine/util/a_random.h"
+#include "engine/util/text_test_log.h"
+#include "game/shell/byte_order.h"
+#include "game/shell/save_test_entity.h"
+#include "support/test_env.h"
+
+namespace {
+
+constexpr std::uint32_t kVersion = 4374;
+
+std::string savePath() { return test_env::home() + "/game.save"; }
+
+std::vector<std::uint8_t> readBytes(const std::string& path)
+{
+    const std::string text = test_env::readFile(path);
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+
+void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
+{
+    test_env::writeFile(path, std::string(bytes.begin(), bytes.end()));
+}
+
+std::vector<std::uint8_t> plainPayload(const std::vector<std::uint8_t>& file)
+{
+    std::vector<std::uint8_t> payload(file.begin() + SaveLoadSystem::kHeaderSize, file.end());
+    SaveLoadSystem::Scramble(payload.data(), std::uint32_t(payload.size()));
+    return payload;
+}
+
+// Block keys in file order.
+std::vector<std::string> blockKeys(const std::vector<std::uint8_t>& payload)
+{
+    std::vector<std::string> keys;
+    std::size_t pos = 0;
+    while (pos < payload.size()) {
+        const std::string key(reinterpret_cast<const char*>(&payload[pos]));
+        pos += key.size() + 1;
+        const std::uint32_t length = byte_order::load32(&payload[pos]);
+        pos += 4 + length;
+        keys.push_back(key);
+    }
+    return keys;
+}
+
+// One block: key, NUL, u32 length, record.
+void appendBlock(std::vector<std::uint8_t>& payload, const std::string& key, const std::vector<std::uint8_t>& record)
+{
+    payload.insert(payload.end(), key.begin(), key.end());
+    payload.push_back(0);
+    std::uint8_t length[4];
+    byte_order::store32(length, std::uint32_t(record.size()));
+    payload.insert(payload.end(), length, length + 4);
+    payload.insert(payload.end(), record.begin(), record.end());
+}
+
+bool loadOne(const std::string& path, TestEntity& entity)
+{
+    SaveLoadSystem system;
+    if (!system.BeginLoad(path, kVersion))
+        return false;
+    const bool loaded = system.LoadEntity(&entity);
+    system.Finish();
+    return loaded;
+}
+
+// Every field type once, with values that show byte order and sign.
+struct AllTypes {
+    std::uint8_t u8 = 0;
+    std::uint16_t u16 = 0;
+    std::int16_t i16 = 0;
+    std::uint32_t u32 = 0;
+    std::int32_t i32 = 0;
+    float f32 = 0;
+    std::string empty = "x", text;
+    std::wstring wide;
+    std::vector<std::string> noNames = {"x"}, names;
+
+    std::uint32_t save(SaveLoadSystem& s, std::uint32_t pos) const
+    {
+        pos = s.WriteU8(pos, u8);
+        pos = s.WriteU16(pos, u16);
+        pos = s.WriteI16(pos, i16);
+        pos = s.WriteU32(pos, u32);
+        pos = s.WriteI32(pos, i32);
+        pos = s.WriteF32(pos, f32);
+        pos = s.WriteString(pos, empty);
+        pos = s.WriteString(pos, text);
+        pos = s.WriteWString(pos, wide);
+        pos = s.WriteStringList(pos, noNames);
+        return s.WriteStringList(pos, names);
+    }
+    std::uint32_t load(SaveLoadSystem& s, std::uint32_t pos)
+    {
+        pos = s.ReadU8(pos, u8);
+        pos = s.ReadU16(pos, u16);
+        pos = s.ReadI16(pos, i16);
+        pos = s.ReadU32(pos, u32);
+        pos = s.ReadI32(pos, i32);
+        pos = s.ReadF32(pos, f32);
+        pos = s.ReadString(pos, empty);
+        pos = s.ReadString(pos, text);
+        pos = s.ReadWString(pos, wide);
+        pos = s.ReadStringList(pos, noNames);
+        return s.ReadStringList(pos, names);
+    }
+};
+
+AllTypes sampleValues()
+{
+    AllTypes v;
+    v.u8 = 200;
+    v.u16 = 65000;
+    v.i16 = -2;
+    v.u32 = 0xDEADBEEF;
+    v.i32 = -5;
+    v.f32 = 1.5f;
+    v.empty = "";
+    v.text = "Study";
+    v.wide = L"\x041F\x0440\x0438\x0432\x0435\x0442, Holmes";
+    v.noNames = {};
+    v.names = {"GlobalMap", "", "Decrypt"};
+    return v;
+}
+
+// Two top entities, the first with two children; the fixed content of the
+// golden save.
+struct Scene {
+    std::vector<std::string> calls;
+    TestEntity a{"<A>", &calls}, a1{"<A1>", &calls}, a2{"<A2>", &calls}, b{"<B>", &calls};
+    AllTypes values = sampleValues();
+    AllTypes readBack;
+    std::uint32_t a1Value = 0, a2Value = 0;
+
+    Scene()
+    {
+        a.children = {&a1, &a2};
+        a.save = [this](SaveLoadSystem& s, std::uint32_t pos) { return values.save(s, pos); };
+        a.load = [this](SaveLoadSystem& s, std::uint32_t pos) { return readBack.load(s, pos); };
+        a1.save = [](SaveLoadSystem& s, std::uint32_t pos) { return s.WriteU32(pos, 11); };
+        a1.load = [this](SaveLoadSystem& s, std::uint32_t pos) { return s.ReadU32(pos, a1Value); };
+        a2.save = [](SaveLoadSystem& s, std::uint32_t pos) { return s.WriteU32(pos, 22); };
+        a2.load = [this](SaveLoadSystem& s, std::uint32_t pos) { return s.ReadU32(pos, a2Value); };
+        b.save = [](SaveLoadSystem& s, std::uint32_t pos) { return s.WriteString(pos, "EndGame"); };
+    }
+    bool save(const std::string& path)
+    {
+        SaveLoadSystem system;
+        system.BeginSave(path, kVersion);
+        system.SaveEntity(&a);
+        system.SaveEntity(&b);
+        return system.Finish();
+    }
+};
+
+} // namespace
+
+TEST(SaveLoadSystem, RoundTripKeepsEveryTypeAndPutsChildrenFirst)
+{
+    Scene scene;
+    ASSERT_TRUE(scene.save(savePath()));
+    const std::vector<std::uint8_t> file = readBytes(savePath());
+    ASSERT_GE(file.size(), SaveLoadSystem::kHeaderSize);
+    EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "VRKS");
+    EXPECT_EQ(byte_order::load32(&file[12]), 4u);
+    EXPECT_EQ(blockKeys(plainPayload(file)), (std::vector<std::string>{"<A1>", "<A2>", "<A>", "<B>"}));
+
+    scene.calls.clear();
+    SaveLoadSystem system;
+    ASSERT_TRUE(system.BeginLoad(savePath(), kVersion));
+    EXPECT_TRUE(system.IsLoading());
+    ASSERT_TRUE(system.LoadEntity(&scene.a));
+    EXPECT_TRUE(system.Finish());
+    EXPECT_EQ(scene.calls, (std::vector<std::string>{"LoadChildren <A>", "LoadChildren <A1>", "LoadSelf <A1>",
+                                                      "LoadChildren <A2>", "LoadSelf <A2>", "LoadSelf <A>"}));
+    EXPECT_EQ(scene.a1Value, 11u);
+    EXPECT_EQ(scene.a2Value, 22u);
+    const AllTypes& got = scene.readBack;
+    const AllTypes& want = scene.values;
+    EXPECT_EQ(got.u8, want.u8);
+    EXPECT_EQ(got.u16, want.u16);
+    EXPECT_EQ(got.i16, want.i16);
+    EXPECT_EQ(got.u32, want.u32);
+    EXPECT_EQ(got.i32, want.i32);
+    EXPECT_EQ(got.f32, want.f32);
+    EXPECT_EQ(got.empty, "");
+    EXPECT_EQ(got.text, want.text);
+    EXPECT_EQ(got.wide, want.wide);
+    EXPECT_TRUE(got.noNames.empty());
+    EXPECT_EQ(got.names, want.names);
+}
+
+TEST(SaveLoadSystem, AbsentBlockSkipsLoadSelfButLoadsChildren)
+{
+    std::vector<std::string> calls;
+    TestEntity child("<child>", &calls), parent("<parent>", &calls);
+    child.save = [](SaveLoadSystem& s, std::uint32_t pos) { return s.WriteU8(pos, 7); };
+    {
+        SaveLoadSystem system;
+        system.BeginSave(savePath(), kVersion);
+        system.SaveEntity(&child);
+        ASSERT_TRUE(system.Finish());
+    }
+    parent.children = {&child};
+    EXPECT_FALSE(loadOne(savePath(), parent));
+    EXPECT_EQ(parent.loads, 0);
+    EXPECT_EQ(child.loads, 1);
+    EXPECT_EQ(parent.childResults, std::vector<bool>{true});
+}
+
+TEST(SaveLoadSystem, CallsOutOfOrderAreRefusedAndLogged)
+{
+    TestLog log;
+    SaveLoadSystem system;
+    TestEntity e("<e>");
+    EXPECT_FALSE(system.SaveEntity(&e));
+    EXPECT_FALSE(system.LoadEntity(&e));
+    EXPECT_FALSE(system.Finish());
+    EXPECT_EQ(log.count("SaveLoadSystem: Error call to SaveEntity() outside save or load!"), 1u);
+    EXPECT_EQ(log.count("SaveLoadSystem: Error call to LoadEntity() outside save or load!"), 1u);
+    EXPECT_EQ(log.count("SaveLoadSystem: Error call to Finish() outside save or load!"), 1u);
+
+    // Nested calls from inside a record are refused; the block stays whole.
+    TestEntity inner("<inner>");
+    e.save = [&](SaveLoadSystem& s, std::uint32_t pos) {
+        EXPECT_FALSE(s.SaveEntity(&inner));
+        EXPECT_FALSE(s.Finish());
+        EXPECT_FALSE(s.BeginLoad(savePath(), kVersion));
+        return s.WriteU32(pos, 5);
+    };
+    system.BeginSave(savePath(), kVersion);
+    EXPECT_TRUE(system.IsSaving());
+    EXPECT_FALSE(system.LoadEntity(&e));
+    EXPECT_EQ(log.count("SaveLoadSystem: Error call to LoadEntity() in save progress!"), 1u);
+    EXPECT_TRUE(system.SaveEntity(&e));
+    EXPECT_EQ(log.count("SaveLoadSystem: Error call to SaveEntity() inside the record of '<e>'!"), 1u);
+    EXPECT_EQ(log.count("SaveLoadSystem: Error call to Finish() inside the record of '<e>'!"), 1u);
+    EXPECT_TRUE(system.Finish());
+
+    std::uint32_t value = 0;
+    e.load = [&](SaveLoadSystem& s, std::uint32_t pos) {
+        EXPECT_FALSE(s.LoadEntity(&inner));
+        return s.ReadU32(pos, value);
+    };
+    ASSERT_TRUE(system.BeginLoad(savePath(), kVersion));
+    EXPECT_FALSE(system.SaveEntity(&e));
+    EXPECT_EQ(log.count("SaveLoadSystem: Error call to SaveEntity() in load progress!"), 1u);
+    EXPECT_TRUE(system.LoadEntity(&e));
+    EXPECT_EQ(value, 5u);
+    EXPECT_EQ(log.count("SaveLoadSystem: Error call to LoadEntity() inside the record of '<e>'!"), 1u);
+
+    // A new session while one runs drops the old one.
+    EXPECT_TRUE(system.BeginSave(savePath() + "2", kVersion));
+    EXPECT_EQ(log.count("SaveLoadSystem: Error call to BeginSave() in load progress!"), 1u);
+    EXPECT_TRUE(system.IsSaving());
+    EXPECT_TRUE(system.Finish());
+    EXPECT_FALSE(system.IsSaving());
+
+    // Writes and reads outside a record change nothing.
+    EXPECT_EQ(system.WriteU32(0, 1), 4u);
+    std::uint32_t read = 9;
+    system.ReadU32(0, read);
+    EXPECT_EQ(read, 0u);
+}
+
+TEST(SaveLoadSystem, BadKeysCostOnlyTheirOwnBlock)
+{
+    TestLog log;
+    TestEntity empty(""), longKey(std::string(256, 'k')), good("<good>"), withNul(std::string("a\0b", 3));
+    TestEntity child("<child of bad>");
+    empty.children = {&child};
+    good.save = [](SaveLoadSystem& s, std::uint32_t pos) { return s.WriteU32(pos, 42); };
+    child.save = [](SaveLoadSystem& s, std::uint32_t pos) { return s.WriteU8(pos, 1); };
+    SaveLoadSystem system;
+    system.BeginSave(savePath(), kVersion);
+    EXPECT_FALSE(system.SaveEntity(&empty));
+    EXPECT_TRUE(system.SaveEntity(&good));
+    EXPECT_FALSE(system.SaveEntity(&longKey));
+    EXPECT_FALSE(system.SaveEntity(&withNul));
+    EXPECT_TRUE(system.SaveEntity(&good));  // twice: logged, kept
+    ASSERT_TRUE(system.Finish());
+    EXPECT_EQ(log.count("SaveLoadSystem::SaveEntity(). Bad key '' (0 bytes), entity not saved"), 1u);
+    EXPECT_EQ(log.count("(256 bytes), entity not saved"), 1u);
+    EXPECT_EQ(log.count("SaveLoadSystem::SaveEntity(). Bad key 'a' (3 bytes), entity not saved"), 1u);
+    EXPECT_EQ(log.count("Key '<good>' was already saved"), 1u);
+
+    EXPECT_EQ(blockKeys(plainPayload(readBytes(savePath()))),
+              (std::vector<std::string>{"<child of bad>", "<good>", "<good>"}));
+    std::uint32_t value = 0;
+    good.load = [&](SaveLoadSystem& s, std::uint32_t pos) { return s.ReadU32(pos, value); };
+    EXPECT_TRUE(loadOne(savePath(), good));
+    EXPECT_EQ(value, 42u);
+    EXPECT_EQ(log.count("block '<good>' appears twice, the first is kept"), 1u);
+}
+
+TEST(SaveLoadSystem, DamagedFilesAreRefusedWithTheirReason)
+{
+    Scene scene;
+    ASSERT_TRUE(scene.save(savePath()));
+    const std::vector<std::uint8_t> good = readBytes(savePath());
+    const std::vector<std::uint8_t> payload = plainPayload(good);
+    const std::uint32_t p = std::uint32_t(payload.size());
+
+    auto cut = [&](std::size_t n) { return std::vector<std::uint8_t>(good.begin(), good.begin() + n); };
+    auto patched = [&](std::size_t at, std::uint32_t value, int bytes) {
+        std::vector<std::uint8_t> f = good;
+        if (bytes == 2)
+            byte_order::store16(&f[at], std::uint16_t(value));
+        else
+            byte_order::store32(&f[at], value);
+        return f;
+    };
+    std::vector<std::uint8_t> flipped = good;
+    flipped[SaveLoadSystem::kHeaderSize + p / 2] ^= 0x10;
+    std::vector<std::uint8_t> badMagic = good;
+    badMagic[0] = 'X';
+
+    std::vector<std::uint8_t> noNul(250, 'k');
+    std::vector<std::uint8_t> longKey;
+    appendBlock(longKey, std::string(256, 'k'), {1});
+    std::vector<std::uint8_t> emptyKey;
+    appendBlock(emptyKey, "", {1});
+    std::vector<std::uint8_t> overrun = {'<', 'x', '>', 0, 9, 0, 0, 0, 1, 2};
+    std::vector<std::uint8_t> shortLength = {'<', 'x', '>', 0, 9, 0};
+
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> file;
+        const char* reason;
+    };
+    const std::vector<Case> cases = {
+        {"empty", cut(0), "cut short (0 bytes)"},
+        {"header cut", cut(23), "cut short (23 bytes)"},
+        {"payload cut", cut(p + 23), "does not match the payload length"},
+        {"flipped byte", flipped, "CRC mismatch"},
+        {"magic", badMagic, "bad magic"},
+        {"format", patched(4, 2, 2), "unknown format 2"},
+        {"version", patched(8, 4373, 4), "version 4373, expected 4374"},
+        {"17 MiB", patched(16, 17u << 20, 4), "payload length 17825792 is over 16 MiB"},
+        {"count one more", patched(12, 5, 4), "4 blocks, the header says 5"},
+        {"count one less", patched(12, 3, 4), "4 blocks, the header says 3"},
+        {"key without NUL", SaveLoadSystem::BuildFile(noNul, kVersion, 1), "without its NUL"},
+        {"256-byte key", SaveLoadSystem::BuildFile(longKey, kVersion, 1), "key over 255 bytes"},
+        {"empty key", SaveLoadSystem::BuildFile(emptyKey, kVersion, 1), "empty key"},
+        {"overrunning length", SaveLoadSystem::BuildFile(overrun, kVersion, 1), "length 9 overruns the payload"},
+        {"length cut", SaveLoadSystem::BuildFile(shortLength, kVersion, 1), "length cut short"},
+    };
+    for (const Case& c : cases) {
+        TestLog log;
+        writeBytes(savePath(), c.file);
+        SaveLoadSystem system;
+        EXPECT_FALSE(system.BeginLoad(savePath(), kVersion)) << c.name;
+        EXPECT_FALSE(system.IsLoading()) << c.name;
+        EXPECT_EQ(log.count("SaveLoadSystem::BeginLoad(). File '" + savePath() + "': "), 1u) << c.name;
+        EXPECT_EQ(log.count(c.reason), 1u) << c.name;
+    }
+
+    TestLog log;
+    SaveLoadSystem system;
+    EXPECT_FALSE(system.BeginLoad(test_env::home() + "/none.save", kVersion));
+    EXPECT_TRUE(log.lines().empty());
+}
+
+TEST(SaveLoadSystem, ReadsStopAtTheBlockEnd)
+{
+    TestLog log;
+    TestEntity e("<e>");
+    std::vector<std::uint8_t> payload;
+    appendBlock(payload, "<string>", {'a', 'b'});
+    appendBlock(payload, "<list>", {3, 0, 0, 0, 'a', 0, 'b', 0});
+    appendBlock(payload, "<u32>", {1, 2, 3});
+    appendBlock(payload, "<trailing>", {5, 0, 0, 0, 0xAA, 0xBB});
+    writeBytes(savePath(), SaveLoadSystem::BuildFile(payload, kVersion, 4));
+
+    SaveLoadSystem system;
+    ASSERT_TRUE(system.BeginLoad(savePath(), kVersion));
+    std::string text = "x";
+    std::vector<std::string> list = {"x"};
+    std::uint32_t value = 9;
+    std::uint32_t end = 0;
+    e.load = [&](SaveLoadSystem& s, std::uint32_t pos) { return end = s.ReadString(pos, text); };
+    e.SetKey("<string>");
+    EXPECT_FALSE(system.LoadEntity(&e));
+    EXPECT_EQ(text, "");
+    e.load = [&](SaveLoadSystem& s, std::uint32_t pos) { return s.ReadStringList(pos, list); };
+    e.SetKey("<list>");
+    EXPECT_FALSE(system.LoadEntity(&e));
+    EXPECT_TRUE(list.empty());
+    e.load = [&](SaveLoadSystem& s, std::uint32_t pos) {
+        pos = s.ReadU32(pos, value);
+        std::uint8_t after = 7;
+        s.ReadU8(pos, after);  // the flag stays set, reads stay zero
+        EXPECT_EQ(after, 0u);
+        return pos;
+    };
+    e.SetKey("<u32>");
+    EXPECT_FALSE(system.LoadEntity(&e));
+    EXPECT_EQ(value, 0u);
+    EXPECT_EQ(log.count("overran its length (file '" + savePath() + "')"), 3u);
+
+    e.load = [&](SaveLoadSystem& s, std::uint32_t pos) {
+        EXPECT_EQ(s.BytesLeft(pos), 6u);
+        return s.ReadU32(pos, value);
+    };
+    e.SetKey("<trailing>");
+    EXPECT_TRUE(system.LoadEntity(&e));
+    EXPECT_EQ(value, 5u);
+    EXPECT_EQ(log.count("Block '<trailing>': 2 bytes left unread"), 1u);
+    EXPECT_TRUE(system.Finish());
+}
+
+TEST(SaveLoadSystem, GoldenSaveMatchesTheWriterAndLoads)
+{
+    const std::string golden = test_env::sourceDir() + "/tests/game/shell/data/golden.save";
+    Scene scene;
+    ASSERT_TRUE(scene.save(savePath()));
+    if (std::getenv("A2D_WRITE_GOLDEN"))
+        std::filesystem::copy_file(savePath(), golden, std::filesystem::copy_options::overwrite_existing);
+    EXPECT_EQ(readBytes(savePath()), readBytes(golden));
+
+    Scene fresh;
+    ASSERT_TRUE(loadOne(golden, fresh.a));
+    EXPECT_EQ(fresh.readBack.wide, scene.values.wide);
+    EXPECT_EQ(fresh.readBack.names, scene.values.names);
+    EXPECT_EQ(fresh.a2Value, 22u);
+}
+
+TEST(SaveLoadSystem, MutatedSavesLoadOrAreRefused)
+{
+    Scene scene;
+    ASSERT_TRUE(scene.save(savePath()));
+    const std::vector<std::uint8_t> good = readBytes(savePath());
+    const std::vector<std::uint8_t> payload = plainPayload(good);
+    a_srand(20240601);
+    int loaded = 0;
+    for (int i = 0; i < 5000; ++i) {
+        // Half the inputs keep a valid header and CRC, so the block walk and
+        // the record readers see the damage rather than the checksum.
+        const bool rewrap = i % 2 == 0;
+        std::vector<std::uint8_t> bytes = rewrap ? payload : good;
+        const int edits = 1 + a_rand() % 4;
+        for (int k = 0; k < edits && !bytes.empty(); ++k) {
+            const std::size_t at = std::size_t(a_rand()) % bytes.size();
+            switch (a_rand() % 3) {
+            case 0:
+                bytes[at] ^= std::uint8_t(1 << (a_rand() % 8));
+                break;
+            case 1:
+                bytes.resize(at);
+                break;
+            default:
+                bytes.insert(bytes.begin() + std::ptrdiff_t(at), std::uint8_t(a_rand()));
+                break;
+            }
+        }
+        writeBytes(savePath(), rewrap ? SaveLoadSystem::BuildFile(bytes, kVersion, 4) : bytes);
+        Scene target;
+        SaveLoadSystem system;
+        if (system.BeginLoad(savePath(), kVersion)) {
+            loaded += system.LoadEntity(&target.a);
+            system.LoadEntity(&target.b);
+            system.Finish();
+        }
+    }
+    EXPECT_GT(loaded, 0);
+}
+
+TEST(SaveLoadSystem, FailedWriteKeepsTheOldSave)
+{
+    Scene scene;
+    ASSERT_TRUE(scene.save(savePath()));
+    const std::vector<std::uint8_t> old = readBytes(savePath());
+
+    TestLog log;
+    g_fileWriteFunction = [](int, const void*, std::size_t) -> ssize_t {
+        errno = ENOSPC;
+        return -1;
+    };
+    scene.values.text = "changed";
+    const bool saved = scene.save(savePath());
+    g_fileWriteFunction = ::write;
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(log.count("SaveLoadSystem::Finish(). Cannot write '" + savePath() + "'"), 1u);
+    EXPECT_EQ(readBytes(savePath()), old);
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(test_env::home()))
+        files += entry.path().filename().string().find(".tmp") != std::string::npos;
+    EXPECT_EQ(files, 0u);
+
+    // A save over 16 MiB is refused as a whole; the old file stays too.
+    TestEntity big("<big>");
+    big.save = [](SaveLoadSystem& s, std::uint32_t pos) {
+        for (int i = 0; i < 5; ++i)
+            pos = s.WriteString(pos, std::string(4u << 20, 'x'));
+        return pos;
+    };
+    SaveLoadSystem system;
+    system.BeginSave(savePath(), kVersion);
+    EXPECT_FALSE(system.SaveEntity(&big));
+    EXPECT_FALSE(system.Finish());
+    EXPECT_EQ(log.count("the save is over 16 MiB"), 1u);
+    EXPECT_EQ(readBytes(savePath()), old);
+}
