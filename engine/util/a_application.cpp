@@ -176,8 +176,7 @@ bool aApplication::takeInstanceLock(const std::string& appFolder)
         c = c == '/' ? '-' : c;
     m_lockPath = folder + lockName + std::to_string(::geteuid()) + ".lock";
 
-    m_userFolderError = "The user folder " + userPath + " cannot be used (" + std::strerror(error) +
-                        "); the game runs without its log, settings and screenshots there.";
+    m_userFolderError = "The user folder " + userPath + " cannot be used (" + std::strerror(error) + ").";
     if (!m_instanceLock.acquire(m_lockPath) && m_instanceLock.error() == EWOULDBLOCK)
         return false;
     std::fprintf(stderr, "%s\n", m_userFolderError.c_str());
