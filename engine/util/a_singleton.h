@@ -9,20 +9,22 @@ std::string a_singletonFunctionText(const std::type_info& type);
 
 // One instance per class, registered by its constructor and cleared by its
 // destructor. getSingleton() logs the assertion and returns null while no
-// instance exists; callers must cope.
+// instance exists; callers must cope. The instance is kept as the base and
+// cast when asked for: a polymorphic T is not yet a T while its bases are
+// being built.
 template <class T>
 class aSingleton {
 public:
-    aSingleton() { ms_Singleton = static_cast<T*>(this); }
+    aSingleton() { ms_Singleton = this; }
     ~aSingleton() { ms_Singleton = nullptr; }
     aSingleton(const aSingleton&) = delete;
     aSingleton& operator=(const aSingleton&) = delete;
 
     static T* getSingleton();
-    static T* getSingletonPtr() { return ms_Singleton; }
+    static T* getSingletonPtr() { return static_cast<T*>(ms_Singleton); }
 
 protected:
-    static inline T* ms_Singleton = nullptr;
+    static inline aSingleton* ms_Singleton = nullptr;
 };
 
 template <class T>
@@ -30,5 +32,5 @@ T* aSingleton<T>::getSingleton()
 {
     if (!ms_Singleton)
         a_assertLog(a_singletonFunctionText(typeid(T)).c_str(), "ms_Singleton", a_fileLine(__FILE__, __LINE__));
-    return ms_Singleton;
+    return static_cast<T*>(ms_Singleton);
 }

@@ -1,6 +1,7 @@
 #include "engine/util/a_string_list.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "engine/util/a_file_server.h"
 #include "engine/util/a_log.h"
@@ -32,6 +33,10 @@ void aStringList::parse(const void* data, std::size_t size)
 {
     const char* p = static_cast<const char*>(data);
     const char* end = p ? p + size : p;
+    // A UTF-8 byte-order mark would spoil the first token of every format
+    // read through lists.
+    if (size >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0)
+        p += 3;
     while (p < end) {
         const char* start = p;
         while (p < end && *p != '\r' && *p != '\n')

@@ -1,7 +1,8 @@
 #pragma once
 // A text file as a list of lines, with a cursor. Lines end at CR or LF;
 // blank lines and CR LF pairs give no lines (except one empty line when the
-// text begins with a line break). No character set conversion is done.
+// text begins with a line break). A UTF-8 byte-order mark at the start of
+// the text is dropped; no other character set conversion is done.
 #include <cstddef>
 #include <list>
 #include <string>

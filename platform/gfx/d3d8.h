@@ -447,6 +447,9 @@ public:
     virtual void setPowerOfTwoTextures(bool on) = 0;
     virtual bool powerOfTwoTextures() const = 0;
     virtual PresentMapping presentMapping() const = 0;
+    // Consecutive draws that differ only in their texture share one GL draw
+    // (on by default); off, each texture run is drawn alone.
+    virtual void setTextureMerging(bool on) = 0;
 };
 
 class GfxDirect3D : public GfxObject {

@@ -98,6 +98,12 @@ public:
     void setPowerOfTwoTextures(bool on) override { m_powerOfTwo = on; }
     bool powerOfTwoTextures() const override { return m_powerOfTwo; }
     PresentMapping presentMapping() const override { return PresentMapping{}; }
+    void setTextureMerging(bool on) override
+    {
+        backendStateChanging();
+        m_textureMerging = on;
+    }
+    bool textureMerging() const { return m_textureMerging; }
 
     // For resources and the D3DX stand-ins.
     // Hands pending draws to the backend (before pixels are read back).
@@ -186,6 +192,7 @@ private:
     D3DMATRIX m_world;
     bool m_inScene = false;
     bool m_powerOfTwo = false;
+    bool m_textureMerging = true;
     std::uint32_t m_maxTextureSize = 0;
 
     std::vector<const TLVertex*> m_gather;  // vertex pointers of the draw in hand

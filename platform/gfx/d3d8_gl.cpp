@@ -285,6 +285,7 @@ public:
     {
         m_batchVertices.clear();
         m_batchIndices.clear();
+        m_batchTextures.clear();
         releaseBindings();
     }
 
@@ -300,10 +301,8 @@ public:
 
     void textureDestroyed(TextureImpl* texture) override
     {
-        if (texture == m_batchTexture) {
+        if (inBatch(texture))
             flushBatch();
-            m_batchTexture = nullptr;
-        }
         DeviceBase::textureDestroyed(texture);
     }
 
@@ -349,7 +348,10 @@ protected:
             m_lost = true;
             return D3DERR_DEVICELOST;
         }
-        m_window->present();
+        // A copy swap effect keeps the back buffer; a flip (or discard) leaves
+        // the frame presented before in it.
+        const D3DSWAPEFFECT effect = m_params.SwapEffect;
+        m_window->present(effect == D3DSWAPEFFECT_COPY || effect == D3DSWAPEFFECT_COPY_VSYNC);
         m_gl.invalidate();
         m_gl.checkErrors("Present");
         return D3D_OK;
@@ -399,26 +401,36 @@ protected:
         if (!m_token->alive())
             return;
         m_window->makeCurrent();
-        m_gl.clear(m_window->backBufferFramebuffer(), backBufferWidth(), backBufferHeight(), rects, color);
+        const int w = backBufferWidth(), h = backBufferHeight();
+        const bool all = std::any_of(rects.begin(), rects.end(), [&](const RECT& r) {
+            return r.left <= 0 && r.top <= 0 && r.right >= w && r.bottom >= h;
+        });
+        m_gl.clear(m_window->backBufferFramebuffer(all), w, h, rects, color);
     }
 
     void backendStateChanging() override { flushBatch(); }
     void backendEndScene() override { flushBatch(); }
     void backendTextureWriting(TextureImpl* texture) override
     {
-        if (texture == m_batchTexture)
+        if (inBatch(texture))
             flushBatch();
     }
 
+    // Every draw of a batch has the same state (a change flushes first); the
+    // texture may differ, each getting a unit of its own while units last.
     void backendDraw(TextureImpl* texture, const BatchVertex* vertices, std::size_t vertexCount,
                      const std::uint16_t* indices, std::size_t indexCount) override
     {
-        if (!m_batchIndices.empty() &&
-            (texture != m_batchTexture || m_batchVertices.size() + vertexCount > kMaxBatchVertices))
+        if (!m_batchIndices.empty() && m_batchVertices.size() + vertexCount > kMaxBatchVertices)
             flushBatch();
-        m_batchTexture = texture;
+        int unit = unitOf(texture);
+        if (unit < 0) {
+            flushBatch();
+            unit = unitOf(texture);
+        }
         const auto base = std::uint16_t(m_batchVertices.size());
-        m_batchVertices.insert(m_batchVertices.end(), vertices, vertices + vertexCount);
+        for (std::size_t i = 0; i < vertexCount; ++i)
+            m_batchVertices.push_back(GlVertex{vertices[i], std::uint32_t(unit)});
         for (std::size_t i = 0; i < indexCount; ++i)
             m_batchIndices.push_back(std::uint16_t(base + indices[i]));
     }
@@ -438,27 +450,46 @@ public:
     }
 
 private:
+    bool inBatch(const TextureImpl* texture) const
+    {
+        return std::find(m_batchTextures.begin(), m_batchTextures.end(), texture) != m_batchTextures.end();
+    }
+
+    // The unit the pending batch gives the texture (null included), taking a
+    // free one if needed; -1 when none is free.
+    int unitOf(TextureImpl* texture)
+    {
+        const auto found = std::find(m_batchTextures.begin(), m_batchTextures.end(), texture);
+        if (found != m_batchTextures.end())
+            return int(found - m_batchTextures.begin());
+        const int units = textureMerging() ? m_gl.maxUnits() : 1;
+        if (int(m_batchTextures.size()) >= units)
+            return -1;
+        m_batchTextures.push_back(texture);
+        return int(m_batchTextures.size()) - 1;
+    }
+
     void flushBatch()
     {
-        if (m_batchIndices.empty())
-            return;
-        if (m_token->alive()) {
+        if (!m_batchIndices.empty() && m_token->alive()) {
             m_window->makeCurrent();
-            m_gl.draw(drawState(), m_batchTexture, m_window->backBufferFramebuffer(), backBufferWidth(),
-                      backBufferHeight(), m_batchVertices.data(), m_batchVertices.size(), m_batchIndices.data(),
-                      m_batchIndices.size(), m_stats);
+            m_gl.draw(drawState(), m_batchTextures.data(), int(m_batchTextures.size()),
+                      m_window->backBufferFramebuffer(), backBufferWidth(), backBufferHeight(),
+                      m_batchVertices.data(), m_batchVertices.size(), m_batchIndices.data(), m_batchIndices.size(),
+                      m_stats);
         }
         m_batchVertices.clear();
         m_batchIndices.clear();
+        m_batchTextures.clear();
     }
 
     Window* m_window;
     std::shared_ptr<GlContextToken> m_token;
     GlRenderer m_gl;
     bool m_lost = false;
-    std::vector<BatchVertex> m_batchVertices;
+    std::vector<GlVertex> m_batchVertices;
     std::vector<std::uint16_t> m_batchIndices;
-    TextureImpl* m_batchTexture = nullptr;
+    std::vector<TextureImpl*> m_batchTextures;  // unit i's texture
 };
 
 class GlDirect3D final : public GfxDirect3D {

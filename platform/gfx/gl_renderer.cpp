@@ -3,6 +3,7 @@
 #include <epoxy/gl.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 
 #include "platform/system/window.h"
@@ -18,57 +19,65 @@ const char* kVertexShader = R"(#version 330 core
 layout(location = 0) in vec2 aPos;
 layout(location = 1) in vec4 aColor;
 layout(location = 2) in vec2 aUV;
+layout(location = 3) in uint aUnit;
 uniform vec2 uScale;
 out vec4 vColor;
 out vec2 vUV;
+flat out uint vUnit;
 const float kDelta = 1.0 / 64.0;
 void main()
 {
     gl_Position = vec4((aPos + (0.5 - kDelta)) * uScale + vec2(-1.0, 1.0), 0.0, 1.0);
     vColor = aColor;
     vUV = aUV;
+    vUnit = aUnit;
 }
 )";
 
-// Operation and argument numbers are the device's (D3DTOP_*, D3DTA_*).
-const char* kFragmentShader = R"(#version 330 core
+// The colour operation is fixed per program, so no pixel pays for choosing
+// it. Operation and argument numbers are the device's (D3DTOP_*, D3DTA_*).
+// Gradients are taken before the branch on the unit, where they are defined
+// for every pixel of a quad; the sampler decides minification from them.
+std::string fragmentShader(std::uint32_t op, bool arg1Texture, bool arg2Texture, int units)
+{
+    std::string s = R"(#version 330 core
 in vec4 vColor;
 in vec2 vUV;
+flat in uint vUnit;
 out vec4 fragColor;
-uniform sampler2D uTex;
-uniform int uHasTex;
-uniform int uOp;
-uniform int uArg1;
-uniform int uArg2;
 const float kDelta = 1.0 / 64.0;
-void main()
-{
-    vec2 uv = vUV - kDelta * dFdx(vUV) + kDelta * dFdy(vUV);
-    vec4 t = vec4(1.0);
-    if (uHasTex != 0)
-        t = texture(uTex, uv);
-    vec4 d = vColor;
-    vec3 a1 = uArg1 == 2 ? t.rgb : d.rgb;
-    vec3 a2 = uArg2 == 2 ? t.rgb : d.rgb;
-    vec3 c;
-    float a = t.a * d.a;
-    if (uOp == 2)
-        c = a1;
-    else if (uOp == 3)
-        c = a2;
-    else if (uOp == 4)
-        c = a1 * a2;
-    else if (uOp == 7)
-        c = a1 + a2;
-    else if (uOp == 10)
-        c = a1 - a2;
-    else {
-        c = d.rgb;
-        a = d.a;
-    }
-    fragColor = vec4(clamp(c, 0.0, 1.0), a);
-}
 )";
+    if (units > 0)
+        s += "uniform sampler2D uTex[" + std::to_string(units) + "];\n";
+    s += "vec4 texel()\n{\n";
+    if (units == 0) {
+        s += "    return vec4(1.0);\n";
+    } else {
+        s += "    vec2 dx = dFdx(vUV), dy = dFdy(vUV);\n"
+             "    vec2 uv = vUV - kDelta * dx + kDelta * dy;\n";
+        for (int i = 0; i + 1 < units; ++i)
+            s += "    if (vUnit == " + std::to_string(i) + "u)\n        return textureGrad(uTex[" +
+                 std::to_string(i) + "], uv, dx, dy);\n";
+        s += "    return textureGrad(uTex[" + std::to_string(units - 1) + "], uv, dx, dy);\n";
+    }
+    s += "}\nvoid main()\n{\n    vec4 d = vColor;\n";
+    const char* a1 = arg1Texture ? "t.rgb" : "d.rgb";
+    const char* a2 = arg2Texture ? "t.rgb" : "d.rgb";
+    std::string c;
+    switch (op) {
+    case D3DTOP_SELECTARG1: c = a1; break;
+    case D3DTOP_SELECTARG2: c = a2; break;
+    case D3DTOP_MODULATE: c = std::string(a1) + " * " + a2; break;
+    case D3DTOP_ADD: c = std::string(a1) + " + " + a2; break;
+    case D3DTOP_SUBTRACT: c = std::string(a1) + " - " + a2; break;
+    default: break;
+    }
+    if (c.empty())
+        s += "    fragColor = vec4(clamp(d.rgb, 0.0, 1.0), d.a);\n";
+    else
+        s += "    vec4 t = texel();\n    fragColor = vec4(clamp(" + c + ", 0.0, 1.0), t.a * d.a);\n";
+    return s + "}\n";
+}
 
 GLenum blendFactor(std::uint32_t b)
 {
@@ -124,7 +133,45 @@ GLuint compile(GLenum kind, const char* source, std::string* error)
     return shader;
 }
 
+// A run of one texture whose pixels, times the other units' reads each pixel
+// of a merged draw pays, reach this is drawn on its own. On a software
+// rasteriser that many texture reads cost about as much as a draw call.
+constexpr double kOwnDrawReads = 32768.0;
+
 } // namespace
+
+void GlRenderer::splitRuns(const GlVertex* v, const std::uint16_t* idx, std::size_t count, int units,
+                           std::vector<Piece>& out)
+{
+    out.clear();
+    std::size_t start = 0;
+    double area = 0.0;
+    auto close = [&](std::size_t end) {
+        if (end == start)
+            return;
+        const int unit = int(v[idx[start]].unit);
+        if (area * double(units - 1) >= kOwnDrawReads) {
+            out.push_back(Piece{start, end - start, unit, false});
+        } else if (!out.empty() && out.back().small) {
+            out.back().count += end - start;
+            out.back().unit = -1;
+        } else {
+            out.push_back(Piece{start, end - start, unit, true});
+        }
+    };
+    for (std::size_t t = 0; t + 2 < count; t += 3) {
+        if (v[idx[t]].unit != v[idx[start]].unit) {
+            close(t);
+            start = t;
+            area = 0.0;
+        }
+        const BatchVertex& a = v[idx[t]].v;
+        const BatchVertex& b = v[idx[t + 1]].v;
+        const BatchVertex& c = v[idx[t + 2]].v;
+        area += 0.5 * std::fabs(double(b.x - a.x) * double(c.y - a.y) - double(c.x - a.x) * double(b.y - a.y));
+    }
+    close(count);
+}
 
 bool GlContextToken::alive() const
 {
@@ -149,14 +196,17 @@ GlRenderer::~GlRenderer()
     if (!m_token->alive())
         return;
     m_token->makeCurrent();
-    if (m_program)
-        glDeleteProgram(m_program);
+    for (auto& entry : m_programs)
+        if (entry.second.name)
+            glDeleteProgram(entry.second.name);
     if (m_vao)
         glDeleteVertexArrays(1, &m_vao);
     if (m_vbo)
         glDeleteBuffers(1, &m_vbo);
     if (m_ebo)
         glDeleteBuffers(1, &m_ebo);
+    if (m_white)
+        glDeleteTextures(1, &m_white);
     if (m_samplers[0][0])
         glDeleteSamplers(4, &m_samplers[0][0]);
 }
@@ -164,34 +214,17 @@ GlRenderer::~GlRenderer()
 bool GlRenderer::init(std::string* error)
 {
     m_token->makeCurrent();
-    GLuint vs = compile(GL_VERTEX_SHADER, kVertexShader, error);
-    GLuint fs = vs ? compile(GL_FRAGMENT_SHADER, kFragmentShader, error) : 0;
-    if (!vs || !fs) {
-        if (vs)
-            glDeleteShader(vs);
-        return false;
-    }
-    m_program = glCreateProgram();
-    glAttachShader(m_program, vs);
-    glAttachShader(m_program, fs);
-    glLinkProgram(m_program);
-    glDeleteShader(vs);
-    glDeleteShader(fs);
-    GLint ok = 0;
-    glGetProgramiv(m_program, GL_LINK_STATUS, &ok);
-    if (!ok) {
+    // The usual program must build here, so a driver that cannot is refused now.
+    std::string why;
+    if (!program(DrawState{}, 1, &why)) {
         if (error)
-            *error = "shader program does not link";
+            *error = why;
         return false;
     }
-    m_uScale = glGetUniformLocation(m_program, "uScale");
-    m_uHasTex = glGetUniformLocation(m_program, "uHasTex");
-    m_uOp = glGetUniformLocation(m_program, "uOp");
-    m_uArg1 = glGetUniformLocation(m_program, "uArg1");
-    m_uArg2 = glGetUniformLocation(m_program, "uArg2");
-    glUseProgram(m_program);
-    glUniform1i(glGetUniformLocation(m_program, "uTex"), 0);
-    glUseProgram(0);
+
+    GLint units = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_IMAGE_UNITS, &units);
+    m_maxUnits = std::clamp(int(units), 1, kMaxUnits);
 
     glGenVertexArrays(1, &m_vao);
     glGenBuffers(1, &m_vbo);
@@ -199,17 +232,25 @@ bool GlRenderer::init(std::string* error)
     glBindVertexArray(m_vao);
     glBindBuffer(GL_ARRAY_BUFFER, m_vbo);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, m_ebo);
-    const GLsizei stride = sizeof(BatchVertex);
+    const GLsizei stride = sizeof(GlVertex);
+    auto at = [](std::size_t offset) { return reinterpret_cast<const void*>(offsetof(GlVertex, v) + offset); };
     glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offsetof(BatchVertex, x)));
+    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, stride, at(offsetof(BatchVertex, x)));
     glEnableVertexAttribArray(1);
     // ARGB words are B, G, R, A in memory.
-    glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride,
-                          reinterpret_cast<const void*>(offsetof(BatchVertex, color)));
+    glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, at(offsetof(BatchVertex, color)));
     glEnableVertexAttribArray(2);
-    glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offsetof(BatchVertex, u)));
+    glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, at(offsetof(BatchVertex, u)));
+    glEnableVertexAttribArray(3);
+    glVertexAttribIPointer(3, 1, GL_UNSIGNED_INT, stride, reinterpret_cast<const void*>(offsetof(GlVertex, unit)));
     glBindVertexArray(0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
+
+    glGenTextures(1, &m_white);
+    glBindTexture(GL_TEXTURE_2D, m_white);
+    const std::uint32_t white = 0xFFFFFFFFu;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, &white);
 
     glGenSamplers(4, &m_samplers[0][0]);
     for (int minLinear = 0; minLinear < 2; ++minLinear) {
@@ -223,6 +264,71 @@ bool GlRenderer::init(std::string* error)
     }
     checkErrors("device creation");
     return true;
+}
+
+GlRenderer::Program* GlRenderer::program(const DrawState& st, int units, std::string* buildError)
+{
+    std::uint32_t op = st.colorOp;
+    switch (op) {
+    case D3DTOP_SELECTARG1:
+    case D3DTOP_SELECTARG2:
+    case D3DTOP_MODULATE:
+    case D3DTOP_ADD:
+    case D3DTOP_SUBTRACT: break;
+    default: op = D3DTOP_DISABLE; units = 0; break;
+    }
+    // Only the arguments the operation reads tell programs apart.
+    const bool arg1 = op != D3DTOP_DISABLE && op != D3DTOP_SELECTARG2 && st.colorArg1 == D3DTA_TEXTURE;
+    const bool arg2 = op != D3DTOP_DISABLE && op != D3DTOP_SELECTARG1 && st.colorArg2 == D3DTA_TEXTURE;
+    const std::uint32_t key = op | std::uint32_t(arg1) << 8 | std::uint32_t(arg2) << 9 | std::uint32_t(units) << 12;
+    auto found = m_programs.find(key);
+    if (found != m_programs.end())
+        return found->second.name ? &found->second : nullptr;
+
+    // A program that fails is remembered as failed, logged once.
+    Program& p = m_programs[key];
+    std::string error;
+    GLuint vs = compile(GL_VERTEX_SHADER, kVertexShader, &error);
+    const std::string fsSource = fragmentShader(op, arg1, arg2, units);
+    GLuint fs = vs ? compile(GL_FRAGMENT_SHADER, fsSource.c_str(), &error) : 0;
+    GLuint name = 0;
+    if (vs && fs) {
+        name = glCreateProgram();
+        glAttachShader(name, vs);
+        glAttachShader(name, fs);
+        glLinkProgram(name);
+        GLint ok = 0;
+        glGetProgramiv(name, GL_LINK_STATUS, &ok);
+        if (!ok) {
+            glDeleteProgram(name);
+            name = 0;
+            error = "shader program does not link";
+        }
+    }
+    if (vs)
+        glDeleteShader(vs);
+    if (fs)
+        glDeleteShader(fs);
+    if (!name) {
+        if (buildError)
+            *buildError = error;
+        else
+            gfxLog("GL program for operation %u with %d textures: %s", op, units, error.c_str());
+        return nullptr;
+    }
+    p.name = name;
+    p.units = units;
+    p.scaleLocation = glGetUniformLocation(name, "uScale");
+    p.samplerLocation = glGetUniformLocation(name, "uTex");
+    if (units > 0) {
+        GLint unitOf[kMaxUnits];
+        for (int i = 0; i < units; ++i)
+            unitOf[i] = i;
+        glUseProgram(name);
+        glUniform1iv(glGetUniformLocation(name, "uTex"), units, unitOf);
+        m_applied.program = name;
+    }
+    return &p;
 }
 
 void GlRenderer::checkErrors(const char* where)
@@ -242,12 +348,9 @@ void GlRenderer::applyTarget(std::uint32_t fbo, int width, int height)
     glBindFramebuffer(GL_FRAMEBUFFER, fbo);
     if (!m_applied.valid || m_applied.width != width || m_applied.height != height) {
         glViewport(0, 0, width, height);
-        glUseProgram(m_program);
-        glUniform2f(m_uScale, 2.0f / float(width), -2.0f / float(height));
         m_applied.width = width;
         m_applied.height = height;
     }
-    m_applied.fbo = fbo;
 }
 
 void GlRenderer::applyScissor(const RECT& r, int height)
@@ -260,7 +363,7 @@ void GlRenderer::applyScissor(const RECT& r, int height)
     m_applied.scissor = r;
 }
 
-std::uint32_t GlRenderer::textureName(TextureImpl& texture, GfxDeviceStats& stats)
+void GlRenderer::bindTexture(TextureImpl& texture, GfxDeviceStats& stats)
 {
     auto* data = dynamic_cast<GlTextureData*>(texture.backend.get());
     PixelBuffer& px = texture.pixels();
@@ -290,16 +393,36 @@ std::uint32_t GlRenderer::textureName(TextureImpl& texture, GfxDeviceStats& stat
         px.clearDirty();
         ++stats.uploads;
     }
-    return data->name;
 }
 
-void GlRenderer::draw(const DrawState& st, TextureImpl* texture, std::uint32_t fbo, int width, int height,
-                      const BatchVertex* vertices, std::size_t vertexCount, const std::uint16_t* indices,
-                      std::size_t indexCount, GfxDeviceStats& stats)
+void GlRenderer::use(Program& p, int width, int height, int samplerUnit)
 {
+    if (!m_applied.valid || m_applied.program != p.name) {
+        glUseProgram(p.name);
+        m_applied.program = p.name;
+    }
+    if (p.width != width || p.height != height) {
+        glUniform2f(p.scaleLocation, 2.0f / float(width), -2.0f / float(height));
+        p.width = width;
+        p.height = height;
+    }
+    if (p.units == 1 && p.samplerUnit != samplerUnit) {
+        glUniform1i(p.samplerLocation, samplerUnit);
+        p.samplerUnit = samplerUnit;
+    }
+}
+
+void GlRenderer::draw(const DrawState& st, TextureImpl* const* textures, int textureCount, std::uint32_t fbo,
+                      int width, int height, const GlVertex* vertices, std::size_t vertexCount,
+                      const std::uint16_t* indices, std::size_t indexCount, GfxDeviceStats& stats)
+{
+    const int units = textureCount == 1 && !textures[0] ? 0 : std::min(textureCount, m_maxUnits);
+    Program* all = program(st, units);
+    Program* one = units > 1 ? program(st, 1) : all;
+    if (!all || !one)
+        return;
     applyTarget(fbo, width, height);
     Applied& a = m_applied;
-    glUseProgram(m_program);
 
     // The viewport is a scissor, clipped to the back buffer.
     const RECT vp = clippedViewport(st.viewport, width, height);
@@ -317,28 +440,18 @@ void GlRenderer::draw(const DrawState& st, TextureImpl* texture, std::uint32_t f
         a.src = st.srcBlend;
         a.dst = st.destBlend;
     }
-    const std::uint32_t arg1 = st.colorArg1 == D3DTA_TEXTURE ? 2u : 0u;
-    const std::uint32_t arg2 = st.colorArg2 == D3DTA_TEXTURE ? 2u : 0u;
-    if (!a.valid || a.op != st.colorOp || a.arg1 != arg1 || a.arg2 != arg2) {
-        glUniform1i(m_uOp, GLint(st.colorOp));
-        glUniform1i(m_uArg1, GLint(arg1));
-        glUniform1i(m_uArg2, GLint(arg2));
-        a.op = st.colorOp;
-        a.arg1 = arg1;
-        a.arg2 = arg2;
-    }
-    const int hasTexture = texture ? 1 : 0;
-    if (!a.valid || a.hasTexture != hasTexture) {
-        glUniform1i(m_uHasTex, hasTexture);
-        a.hasTexture = hasTexture;
-    }
-    if (texture) {
-        glActiveTexture(GL_TEXTURE0);
-        a.texture = textureName(*texture, stats);
-        const GLuint sampler = m_samplers[st.minFilter == D3DTEXF_LINEAR][st.magFilter == D3DTEXF_LINEAR];
-        if (!a.valid || a.sampler != sampler) {
-            glBindSampler(0, sampler);
-            a.sampler = sampler;
+    // Texture names are bound every time: a deleted texture's name may come
+    // back for another one. Samplers live as long as the renderer.
+    const GLuint sampler = m_samplers[st.minFilter == D3DTEXF_LINEAR][st.magFilter == D3DTEXF_LINEAR];
+    for (int i = 0; i < units; ++i) {
+        glActiveTexture(GLenum(GL_TEXTURE0 + i));
+        if (textures[i])
+            bindTexture(*textures[i], stats);
+        else
+            glBindTexture(GL_TEXTURE_2D, m_white);
+        if (!a.valid || a.sampler[i] != sampler) {
+            glBindSampler(GLuint(i), sampler);
+            a.sampler[i] = sampler;
         }
     }
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -346,11 +459,20 @@ void GlRenderer::draw(const DrawState& st, TextureImpl* texture, std::uint32_t f
 
     glBindVertexArray(m_vao);
     glBindBuffer(GL_ARRAY_BUFFER, m_vbo);
-    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertexCount * sizeof(BatchVertex)), vertices, GL_STREAM_DRAW);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertexCount * sizeof(GlVertex)), vertices, GL_STREAM_DRAW);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indexCount * sizeof(std::uint16_t)), indices, GL_STREAM_DRAW);
-    glDrawElements(GL_TRIANGLES, GLsizei(indexCount), GL_UNSIGNED_SHORT, nullptr);
+    if (units > 1) {
+        splitRuns(vertices, indices, indexCount, units, m_pieces);
+    } else {
+        m_pieces.assign(1, Piece{0, indexCount, 0, false});
+    }
+    for (const Piece& piece : m_pieces) {
+        use(piece.unit < 0 ? *all : *one, width, height, std::max(piece.unit, 0));
+        glDrawElements(GL_TRIANGLES, GLsizei(piece.count), GL_UNSIGNED_SHORT,
+                       reinterpret_cast<const void*>(piece.first * sizeof(std::uint16_t)));
+        ++stats.drawCalls;
+    }
     glBindVertexArray(0);
-    ++stats.drawCalls;
     ++stats.flushes;
     checkErrors("draw");
 }

@@ -1,9 +1,10 @@
 #pragma once
-// The GL side of the device: one shader for the stage-0 colour operations,
-// one vertex stream for every draw, sampler objects for the filters, texture
-// uploads from the CPU copies, and the GL error log. Needs the window's GL
-// context current for every call.
+// The GL side of the device: a shader program per stage-0 colour operation
+// and number of bound textures, one vertex stream for every draw, sampler
+// objects for the filters, texture uploads from the CPU copies, and the GL
+// error log. Needs the window's GL context current for every call.
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -34,8 +35,18 @@ public:
     std::uint32_t name;
 };
 
+// A vertex as GL draws it: the device's vertex and the texture unit its
+// draw's texture is bound to.
+struct GlVertex {
+    BatchVertex v;
+    std::uint32_t unit;
+};
+
 class GlRenderer {
 public:
+    // Textures one draw binds at most.
+    static constexpr int kMaxUnits = 8;
+
     explicit GlRenderer(std::shared_ptr<GlContextToken> token) : m_token(std::move(token)) {}
     ~GlRenderer();
     GlRenderer(const GlRenderer&) = delete;
@@ -45,10 +56,14 @@ public:
     // Forget what GL state is believed to be set (someone else touched it).
     void invalidate() { m_applied = Applied{}; }
 
+    // Textures one draw can bind here (1 .. kMaxUnits).
+    int maxUnits() const { return m_maxUnits; }
+
     // Draws triangles into the framebuffer `fbo` of width x height with the
-    // state and texture given; uploads what the texture's copy has dirty.
-    void draw(const DrawState& state, TextureImpl* texture, std::uint32_t fbo, int width, int height,
-              const BatchVertex* vertices, std::size_t vertexCount, const std::uint16_t* indices,
+    // state given; textures[i] goes to unit i, which the vertices name (null
+    // samples opaque white). Uploads what the textures' copies have dirty.
+    void draw(const DrawState& state, TextureImpl* const* textures, int textureCount, std::uint32_t fbo, int width,
+              int height, const GlVertex* vertices, std::size_t vertexCount, const std::uint16_t* indices,
               std::size_t indexCount, GfxDeviceStats& stats);
     void clear(std::uint32_t fbo, int width, int height, const std::vector<RECT>& rects, D3DCOLOR color);
 
@@ -58,28 +73,57 @@ public:
 private:
     struct Applied {
         bool valid = false;
-        std::uint32_t fbo = 0;
         int width = 0, height = 0;
         RECT scissor{-1, -1, -1, -1};
         std::uint32_t blend = 2, src = 0, dst = 0;
-        std::uint32_t op = 0, arg1 = 0, arg2 = 0;
-        int hasTexture = -1;
-        std::uint32_t texture = 0;
-        std::uint32_t sampler = ~0u;
+        std::uint32_t program = 0;
+        std::uint32_t sampler[kMaxUnits] = {};
     };
 
-    std::uint32_t textureName(TextureImpl& texture, GfxDeviceStats& stats);
+    // A linked program, the target size its scale uniform was set for and,
+    // with one texture, the unit its sampler reads.
+    struct Program {
+        std::uint32_t name = 0;
+        int units = 0;
+        int scaleLocation = -1;
+        int samplerLocation = -1;
+        int width = 0, height = 0;
+        int samplerUnit = 0;
+    };
+
+    // Part of a batch drawn with one GL draw: the triangles of indices
+    // [first, first + count), of one unit, or of several (-1).
+    struct Piece {
+        std::size_t first;
+        std::size_t count;
+        int unit;
+        bool small;  // runs too small for a draw of their own
+    };
+    // Cuts a batch of several units into pieces: runs of one texture big
+    // enough for a draw of their own, and what lies between them merged.
+    static void splitRuns(const GlVertex* vertices, const std::uint16_t* indices, std::size_t indexCount, int units,
+                          std::vector<Piece>& out);
+
+    // Binds the texture to the active unit, making and uploading it as needed.
+    void bindTexture(TextureImpl& texture, GfxDeviceStats& stats);
     void applyTarget(std::uint32_t fbo, int width, int height);
     void applyScissor(const RECT& r, int height);
+    // The program for the state's colour operation with `units` textures
+    // (0: none); made on first use, null when it does not build (why in
+    // buildError, else logged).
+    Program* program(const DrawState& state, int units, std::string* buildError = nullptr);
+    void use(Program& program, int width, int height, int samplerUnit);
 
     std::shared_ptr<GlContextToken> m_token;
-    std::uint32_t m_program = 0;
+    std::map<std::uint32_t, Program> m_programs;
+    int m_maxUnits = 1;
     std::uint32_t m_vao = 0;
     std::uint32_t m_vbo = 0;
     std::uint32_t m_ebo = 0;
+    std::uint32_t m_white = 0;  // 1 x 1 opaque white: the unit of a draw without texture
     std::uint32_t m_samplers[2][2] = {};  // [min linear][mag linear]
-    int m_uScale = -1, m_uHasTex = -1, m_uOp = -1, m_uArg1 = -1, m_uArg2 = -1;
     Applied m_applied;
+    std::vector<Piece> m_pieces;
     std::set<std::pair<std::string, unsigned>> m_reported;
 };
 

@@ -204,8 +204,12 @@ struct WindowAccess {
 struct Window::Impl {
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
+    // present() trades the two targets instead of copying one into the other.
     Target back;       // what the device draws into
     Target presented;  // the last frame present() showed
+    // The back buffer's contents are the presented frame's, not yet copied
+    // back: reads take the presented frame, the next draw copies it first.
+    bool backIsPresented = false;
     bool resetNotification = false;
     bool wasReset = false;
     // Presenting without a screen never waits for a vertical blank; with
@@ -226,6 +230,21 @@ struct Window::Impl {
         }
         const auto blanks = (now - blankOrigin) / blankPeriod + 1;
         std::this_thread::sleep_until(blankOrigin + blanks * blankPeriod);
+    }
+
+    GLuint backForReading() const { return backIsPresented ? presented.fbo : back.fbo; }
+
+    GLuint backForDrawing(bool overwritesAll, int w, int h)
+    {
+        if (backIsPresented && !overwritesAll) {
+            ensureCurrent();
+            StateGuard guard;
+            glBindFramebuffer(GL_READ_FRAMEBUFFER, presented.fbo);
+            glBindFramebuffer(GL_DRAW_FRAMEBUFFER, back.fbo);
+            glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        }
+        backIsPresented = false;
+        return back.fbo;
     }
 
     void ensureCurrent()
@@ -541,23 +560,27 @@ bool Window::resizeBackBuffer(int width, int height)
     m_bbHeight = height;
     clearTarget(m_impl->back.fbo, 0.f, 0.f, 0.f, 1.f);
     clearTarget(m_impl->presented.fbo, 0.f, 0.f, 0.f, 1.f);
+    m_impl->backIsPresented = false;
     return true;
 }
 
-std::uint32_t Window::backBufferFramebuffer() const { return m_impl->back.fbo; }
+std::uint32_t Window::backBufferFramebuffer(bool overwritesAll)
+{
+    return m_impl->backForDrawing(overwritesAll, m_bbWidth, m_bbHeight);
+}
 
 void Window::bindBackBuffer()
 {
     m_impl->ensureCurrent();
-    glBindFramebuffer(GL_FRAMEBUFFER, m_impl->back.fbo);
+    glBindFramebuffer(GL_FRAMEBUFFER, m_impl->backForDrawing(false, m_bbWidth, m_bbHeight));
 }
 
 void Window::clear(std::uint32_t argb)
 {
     m_impl->ensureCurrent();
     StateGuard guard;
-    clearTarget(m_impl->back.fbo, ((argb >> 16) & 0xFF) / 255.f, ((argb >> 8) & 0xFF) / 255.f,
-                (argb & 0xFF) / 255.f, ((argb >> 24) & 0xFF) / 255.f);
+    clearTarget(m_impl->backForDrawing(true, m_bbWidth, m_bbHeight), ((argb >> 16) & 0xFF) / 255.f,
+                ((argb >> 8) & 0xFF) / 255.f, (argb & 0xFF) / 255.f, ((argb >> 24) & 0xFF) / 255.f);
 }
 
 void Window::setSwapInterval(bool vsync)
@@ -575,30 +598,33 @@ void Window::setSwapInterval(bool vsync)
     }
 }
 
-void Window::present()
+void Window::present(bool keepBackBuffer)
 {
-    m_impl->ensureCurrent();
+    Impl& impl = *m_impl;
+    impl.ensureCurrent();
     {
         StateGuard guard;
         const int w = m_bbWidth, h = m_bbHeight;
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, m_impl->back.fbo);
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_impl->presented.fbo);
-        glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-
         int dw = 0, dh = 0;
-        SDL_GL_GetDrawableSize(m_impl->window, &dw, &dh);
+        SDL_GL_GetDrawableSize(impl.window, &dw, &dh);
         if (dw > 0 && dh > 0) {
             const Placement p = placeFrame(w, h, dw, dh, m_fullscreen);
             if (p.x0 > 0 || p.y0 > 0)
                 clearTarget(0, 0.f, 0.f, 0.f, 1.f);
             const bool exact = p.x1 - p.x0 == w && p.y1 - p.y0 == h;
-            glBindFramebuffer(GL_READ_FRAMEBUFFER, m_impl->presented.fbo);
+            glBindFramebuffer(GL_READ_FRAMEBUFFER, impl.backForReading());
             glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
             glBlitFramebuffer(0, 0, w, h, p.x0, p.y0, p.x1, p.y1, GL_COLOR_BUFFER_BIT, exact ? GL_NEAREST : GL_LINEAR);
         }
     }
-    SDL_GL_SwapWindow(m_impl->window);
-    m_impl->waitForBlank();
+    // The frame becomes the presented one; the back buffer gets the frame
+    // presented before, or stands for this one until something draws.
+    if (!impl.backIsPresented) {
+        std::swap(impl.back, impl.presented);
+        impl.backIsPresented = keepBackBuffer;
+    }
+    SDL_GL_SwapWindow(impl.window);
+    impl.waitForBlank();
 }
 
 void Window::presentMapping(float& scaleX, float& scaleY, float& offsetX, float& offsetY) const
@@ -650,7 +676,7 @@ bool Window::readBackBuffer(std::vector<std::uint8_t>& bgra, int& width, int& he
 {
     width = m_bbWidth;
     height = m_bbHeight;
-    return m_impl->read(m_impl->back.fbo, height, 0, 0, width, height, bgra);
+    return m_impl->read(m_impl->backForReading(), height, 0, 0, width, height, bgra);
 }
 
 bool Window::readBackBuffer(const RECT& r, std::vector<std::uint8_t>& bgra)
@@ -658,7 +684,8 @@ bool Window::readBackBuffer(const RECT& r, std::vector<std::uint8_t>& bgra)
     if (r.left < 0 || r.top < 0 || r.left >= r.right || r.top >= r.bottom || r.right > m_bbWidth ||
         r.bottom > m_bbHeight)
         return false;
-    return m_impl->read(m_impl->back.fbo, m_bbHeight, r.left, r.top, r.right - r.left, r.bottom - r.top, bgra);
+    return m_impl->read(m_impl->backForReading(), m_bbHeight, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                        bgra);
 }
 
 bool Window::contextWasReset()

@@ -1,7 +1,7 @@
 #pragma once
 // A top-level window with an OpenGL 3.3 core context. Drawing goes into an
-// off-screen back buffer of a fixed size; present() copies it into the last
-// presented frame (readable later) and shows it scaled to the window.
+// off-screen back buffer of a fixed size; present() shows it scaled to the
+// window and keeps it as the last presented frame (readable later).
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -87,14 +87,19 @@ public:
     bool resizeBackBuffer(int width, int height);
     int backBufferWidth() const { return m_bbWidth; }
     int backBufferHeight() const { return m_bbHeight; }
-    std::uint32_t backBufferFramebuffer() const;
+    // The back buffer's framebuffer, to draw into next. Where a present kept
+    // the back buffer, its contents are put back first unless the caller
+    // overwrites every pixel.
+    std::uint32_t backBufferFramebuffer(bool overwritesAll = false);
     // Binds the back buffer as the draw target.
     void bindBackBuffer();
     void clear(std::uint32_t argb);
     void setSwapInterval(bool vsync);
-    // Copies the back buffer into the presented frame and shows it scaled to
-    // the client area; in full screen keeping its aspect ratio, with black bars.
-    void present();
+    // Shows the back buffer scaled to the client area (in full screen keeping
+    // its aspect ratio, with black bars) with one copy, and keeps it as the
+    // presented frame. Afterwards the back buffer holds the same frame when
+    // keepBackBuffer, else the frame presented before.
+    void present(bool keepBackBuffer = true);
     // How present() places the frame: client = offset + back-buffer pixel * scale.
     void presentMapping(float& scaleX, float& scaleY, float& offsetX, float& offsetY) const;
     // Last presented frame, top row first, 4 bytes per pixel B, G, R, A.

@@ -1,25 +1,29 @@
 // Sprite drawing through the graphics server against a minimal direct GL
-// program, in the same run, window and context. Scene: a 1024 x 768 back
-// buffer, 5,000 alpha-blended quads per frame, each a 64 x 64 texture at
+// program, in the same run, window and context. Two scenes of 5,000
+// alpha-blended quads on a 1024 x 768 back buffer, each a 64 x 64 texture at
 // scale 0.5 with its own translation, angle and colour (alpha 0x80-0xFF),
-// from 4 textures with varied alpha, the texture changing every 25 quads.
+// from 4 textures with varied alpha: "runs" changes texture every 25 quads
+// and filters linearly; "alternating" changes texture at every quad and
+// filters nearest.
 //
 // Engine path: beginScene; per quad setBlendMode(0) (a cache hit, as real
 // drawing code does) and the server's sprite Draw; endScene with flush each
 // frame and present. Image path: the same frame, each quad drawn with
 // aImage::draw from 4 empty images filled through lock and SetColorAt.
-// Baseline: the same corners, colours, textures and order through one
-// texture x colour shader, one vertex buffer filled per frame and one
-// indexed draw per texture run, a one-pixel read, then the same blit and
-// swap.
+// Baseline: the same corners, colours, textures and order into a
+// framebuffer of its own through one texture x colour shader, one vertex
+// buffer filled per frame and one indexed draw per run of equal texture, a
+// one-pixel read, then its own present: one blit to the window and a swap.
 //
-// Full run: 20 warm-up frames per path, then blocks of 50 frames taking
-// turns until each path has 400; prints each median frame time, each
-// engine-side path's ratio to the baseline and each path's GL draw calls
-// per frame. "--frames N" runs N frames per path only (a smoke check).
-// Either way the final frames of both engine-side paths must agree with the
-// baseline's (99.9 % of pixels within 2 per channel); exits 1 when they do
-// not or a call fails, never because of time.
+// Full run, per scene: 10 warm-up frames per path, then blocks of 5 frames
+// taking turns (short, so a shared machine's load falls on every path alike)
+// until each path has 300 frames ("runs") or 150 ("alternating"); prints
+// each median frame time, each engine-side path's ratio to the baseline and each path's GL
+// draw calls per frame. "--frames N" runs N frames per path and scene only
+// (a smoke check). Either way the final frames of both engine-side paths
+// must agree with the baseline's (99.9 % of pixels within 2 per channel);
+// exits 1 when they do not or a call fails, never because of time.
+#include <SDL.h>
 #include <epoxy/gl.h>
 
 #include <algorithm>
@@ -44,12 +48,19 @@ constexpr int kHeight = 768;
 constexpr int kQuads = 5000;
 constexpr int kTextures = 4;
 constexpr int kTextureSize = 64;
-constexpr int kRun = 25;  // quads per texture
 constexpr float kScale = 0.5f;
 constexpr std::uint32_t kClear = 0xFF203040;
-constexpr int kWarmUp = 20;
-constexpr int kBlock = 50;
-constexpr int kFramesPerPath = 400;
+constexpr int kWarmUp = 10;
+constexpr int kBlock = 5;
+
+struct Scene {
+    const char* name;
+    int run;  // quads per texture run
+    bool linear;
+    double target;  // engine frame time over the baseline's, at most
+    int framesPerPath;
+};
+const Scene kScenes[] = {{"runs", 25, true, 1.1, 300}, {"alternating", 1, false, 0.6, 150}};
 
 bool g_failed = false;
 
@@ -158,13 +169,14 @@ struct EnginePath {
             t->Release();
     }
 
-    void frame(const std::vector<Quad>& quads)
+    void frame(const std::vector<Quad>& quads, bool linear)
     {
         const std::uint64_t before = gs.m_device->stats().drawCalls;
         if (!gs.beginScene()) {
             fail("beginScene");
             return;
         }
+        gs.setTextureFilter(linear);
         const D3DXVECTOR2 scale{kScale, kScale};
         const D3DXVECTOR2 centre{kTextureSize * kScale / 2.0f, kTextureSize * kScale / 2.0f};
         for (const Quad& q : quads) {
@@ -205,13 +217,14 @@ struct ImagePath {
         }
     }
 
-    void frame(const std::vector<Quad>& quads)
+    void frame(const std::vector<Quad>& quads, bool linear)
     {
         const std::uint64_t before = gs.m_device->stats().drawCalls;
         if (!gs.beginScene()) {
             fail("beginScene");
             return;
         }
+        gs.setTextureFilter(linear);
         const D3DXVECTOR2 scale{kScale, kScale};
         for (const Quad& q : quads) {
             gs.setBlendMode(0);
@@ -255,14 +268,18 @@ void main()
 
 struct BaselinePath {
     platform::Window& window;
-    GLuint program = 0, vao = 0, vbo = 0, ebo = 0, sampler = 0;
+    SDL_Window* sdl = nullptr;
+    GLuint program = 0, vao = 0, vbo = 0, ebo = 0, framebuffer = 0, renderbuffer = 0;
+    GLuint samplers[2] = {};  // nearest, linear
     GLint uScale = -1;
     GLuint textures[kTextures] = {};
     std::vector<Vertex> vertices;
     std::uint64_t draws = 0;
 
-    explicit BaselinePath(platform::Window& w) : window(w)
+    explicit BaselinePath(platform::Window& w) : window(w), sdl(SDL_GetWindowFromID(w.sdlId()))
     {
+        if (!sdl)
+            fail("no SDL window");
         window.makeCurrent();
         program = glCreateProgram();
         for (auto [kind, source] : {std::pair{GL_VERTEX_SHADER, kVertexShader}, std::pair{GL_FRAGMENT_SHADER, kFragmentShader}}) {
@@ -306,11 +323,14 @@ struct BaselinePath {
         glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indices.size() * 2), indices.data(), GL_STATIC_DRAW);
         glBindVertexArray(0);
 
-        glGenSamplers(1, &sampler);
-        glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        glGenSamplers(2, samplers);
+        for (int linear = 0; linear < 2; ++linear) {
+            const GLint filter = linear ? GL_LINEAR : GL_NEAREST;
+            glSamplerParameteri(samplers[linear], GL_TEXTURE_MIN_FILTER, filter);
+            glSamplerParameteri(samplers[linear], GL_TEXTURE_MAG_FILTER, filter);
+            glSamplerParameteri(samplers[linear], GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+            glSamplerParameteri(samplers[linear], GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        }
         glGenTextures(kTextures, textures);
         for (int t = 0; t < kTextures; ++t) {
             const auto px = texturePixels(t);
@@ -320,6 +340,17 @@ struct BaselinePath {
                          GL_UNSIGNED_INT_8_8_8_8_REV, px.data());
         }
         glBindTexture(GL_TEXTURE_2D, 0);
+
+        glGenRenderbuffers(1, &renderbuffer);
+        glBindRenderbuffer(GL_RENDERBUFFER, renderbuffer);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, kWidth, kHeight);
+        glBindRenderbuffer(GL_RENDERBUFFER, 0);
+        glGenFramebuffers(1, &framebuffer);
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, renderbuffer);
+        if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
+            fail("baseline framebuffer");
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
         if (glGetError() != GL_NO_ERROR)
             fail("baseline set-up");
     }
@@ -327,22 +358,24 @@ struct BaselinePath {
     ~BaselinePath()
     {
         window.makeCurrent();
+        glDeleteFramebuffers(1, &framebuffer);
+        glDeleteRenderbuffers(1, &renderbuffer);
         glDeleteTextures(kTextures, textures);
-        glDeleteSamplers(1, &sampler);
+        glDeleteSamplers(2, samplers);
         glDeleteBuffers(1, &vbo);
         glDeleteBuffers(1, &ebo);
         glDeleteVertexArrays(1, &vao);
         glDeleteProgram(program);
     }
 
-    void frame(const std::vector<Quad>& quads)
+    void frame(const std::vector<Quad>& quads, bool linear)
     {
         window.makeCurrent();
         vertices.resize(quads.size() * 4);
         for (std::size_t i = 0; i < quads.size(); ++i)
             corners(quads[i], &vertices[i * 4]);
 
-        glBindFramebuffer(GL_FRAMEBUFFER, window.backBufferFramebuffer());
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
         glViewport(0, 0, kWidth, kHeight);
         glDisable(GL_SCISSOR_TEST);
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -355,7 +388,7 @@ struct BaselinePath {
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
         glActiveTexture(GL_TEXTURE0);
-        glBindSampler(0, sampler);
+        glBindSampler(0, samplers[linear ? 1 : 0]);
         glBindVertexArray(vao);
         glBindBuffer(GL_ARRAY_BUFFER, vbo);
         glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertices.size() * sizeof(Vertex)), vertices.data(), GL_STREAM_DRAW);
@@ -373,9 +406,31 @@ struct BaselinePath {
         glBindVertexArray(0);
         std::uint8_t pixel[4];
         glReadPixels(0, 0, 1, 1, GL_BGRA, GL_UNSIGNED_BYTE, pixel);
+
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+        glBlitFramebuffer(0, 0, kWidth, kHeight, 0, 0, kWidth, kHeight, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
         if (glGetError() != GL_NO_ERROR)
             fail("baseline frame");
-        window.present();
+        SDL_GL_SwapWindow(sdl);
+    }
+
+    // The last frame, top row first, B, G, R, A.
+    std::vector<std::uint8_t> read()
+    {
+        window.makeCurrent();
+        std::vector<std::uint8_t> raw(std::size_t(kWidth) * kHeight * 4), px(raw.size());
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glReadPixels(0, 0, kWidth, kHeight, GL_BGRA, GL_UNSIGNED_BYTE, raw.data());
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        if (glGetError() != GL_NO_ERROR)
+            fail("reading the baseline's frame");
+        const std::size_t row = std::size_t(kWidth) * 4;
+        for (int y = 0; y < kHeight; ++y)
+            std::memcpy(&px[row * std::size_t(y)], &raw[row * std::size_t(kHeight - 1 - y)], row);
+        return px;
     }
 };
 
@@ -386,6 +441,22 @@ std::vector<std::uint8_t> presented(platform::Window& window)
     if (!window.readPresented(px, w, h) || w != kWidth || h != kHeight)
         fail("reading the presented frame");
     return px;
+}
+
+std::vector<Quad> makeQuads(int run)
+{
+    g_seed = 12345;
+    std::vector<Quad> quads(kQuads);
+    for (int i = 0; i < kQuads; ++i) {
+        Quad& q = quads[std::size_t(i)];
+        q.x = unit() * (kWidth - 32);
+        q.y = unit() * (kHeight - 32);
+        q.angle = unit() * 6.2831855f;
+        const std::uint32_t alpha = 0x80 + (next() & 0x7F);
+        q.color = alpha << 24 | (0x80 + (next() & 0x7F)) << 16 | (0x80 + (next() & 0x7F)) << 8 | (0x80 + (next() & 0x7F));
+        q.texture = (i / run) % kTextures;
+    }
+    return quads;
 }
 
 } // namespace
@@ -416,86 +487,78 @@ int main(int argc, char** argv)
     gs->m_clearColor = kClear;
     gs->m_flushEachFrame = true;
 
-    std::vector<Quad> quads(kQuads);
-    for (int i = 0; i < kQuads; ++i) {
-        Quad& q = quads[std::size_t(i)];
-        q.x = unit() * (kWidth - 32);
-        q.y = unit() * (kHeight - 32);
-        q.angle = unit() * 6.2831855f;
-        const std::uint32_t alpha = 0x80 + (next() & 0x7F);
-        q.color = alpha << 24 | (0x80 + (next() & 0x7F)) << 16 | (0x80 + (next() & 0x7F)) << 8 | (0x80 + (next() & 0x7F));
-        q.texture = (i / kRun) % kTextures;
-    }
-
     {
         EnginePath engine(*gs);
         ImagePath image(*gs);
         BaselinePath baseline(*gs->m_window);
-        using Clock = std::chrono::steady_clock;
-        std::vector<double> engineMs, imageMs, baselineMs;
-        auto timed = [&](auto& path, std::vector<double>& out, int frames) {
-            for (int i = 0; i < frames && !g_failed; ++i) {
-                const auto t0 = Clock::now();
-                path.frame(quads);
-                out.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
-            }
-        };
+        for (const Scene& scene : kScenes) {
+            const std::vector<Quad> quads = makeQuads(scene.run);
+            using Clock = std::chrono::steady_clock;
+            std::vector<double> engineMs, imageMs, baselineMs;
+            auto timed = [&](auto& path, std::vector<double>& out, int frames) {
+                for (int i = 0; i < frames && !g_failed; ++i) {
+                    const auto t0 = Clock::now();
+                    path.frame(quads, scene.linear);
+                    out.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+                }
+            };
 
-        if (smokeFrames > 0) {
-            timed(engine, engineMs, smokeFrames);
-            timed(image, imageMs, smokeFrames);
-            timed(baseline, baselineMs, smokeFrames);
-        } else {
-            std::vector<double> ignored;
-            timed(engine, ignored, kWarmUp);
-            timed(image, ignored, kWarmUp);
-            timed(baseline, ignored, kWarmUp);
-            while (!g_failed && int(engineMs.size()) < kFramesPerPath) {
-                timed(engine, engineMs, kBlock);
-                timed(image, imageMs, kBlock);
-                timed(baseline, baselineMs, kBlock);
+            if (smokeFrames > 0) {
+                timed(engine, engineMs, smokeFrames);
+                timed(image, imageMs, smokeFrames);
+                timed(baseline, baselineMs, smokeFrames);
+            } else {
+                std::vector<double> ignored;
+                timed(engine, ignored, kWarmUp);
+                timed(image, ignored, kWarmUp);
+                timed(baseline, ignored, kWarmUp);
+                while (!g_failed && int(engineMs.size()) < scene.framesPerPath) {
+                    timed(engine, engineMs, kBlock);
+                    timed(image, imageMs, kBlock);
+                    timed(baseline, baselineMs, kBlock);
+                }
             }
-        }
 
-        engine.frame(quads);
-        const auto e = presented(*gs->m_window);
-        image.frame(quads);
-        const auto im = presented(*gs->m_window);
-        baseline.frame(quads);
-        const auto b = presented(*gs->m_window);
-        const std::size_t pixels = std::size_t(kWidth) * kHeight;
-        auto agreement = [&](const std::vector<std::uint8_t>& a) {
-            std::size_t close = 0;
-            for (std::size_t p = 0; p < pixels && a.size() == b.size() && !a.empty(); ++p) {
-                bool same = true;
-                for (int c = 0; c < 3; ++c)
-                    same = same && std::abs(int(a[p * 4 + c]) - int(b[p * 4 + c])) <= 2;
-                close += same;
+            engine.frame(quads, scene.linear);
+            const auto e = presented(*gs->m_window);
+            image.frame(quads, scene.linear);
+            const auto im = presented(*gs->m_window);
+            baseline.frame(quads, scene.linear);
+            const auto b = baseline.read();
+            const std::size_t pixels = std::size_t(kWidth) * kHeight;
+            auto agreement = [&](const std::vector<std::uint8_t>& a) {
+                std::size_t close = 0;
+                for (std::size_t p = 0; p < pixels && a.size() == b.size() && !a.empty(); ++p) {
+                    bool same = true;
+                    for (int c = 0; c < 3; ++c)
+                        same = same && std::abs(int(a[p * 4 + c]) - int(b[p * 4 + c])) <= 2;
+                    close += same;
+                }
+                return 100.0 * double(close) / double(pixels);
+            };
+
+            const double bm = median(baselineMs);
+            std::printf("scene %s: frames per path %zu\n", scene.name, engineMs.size());
+            std::printf("  %-8s median %.3f ms, %llu GL draw calls per frame\n", "baseline", bm,
+                        static_cast<unsigned long long>(baseline.draws));
+            struct Result {
+                const char* name;
+                double ms;
+                std::uint64_t draws;
+                double agree;
+            };
+            for (const Result& r : {Result{"engine", median(engineMs), engine.draws, agreement(e)},
+                                    Result{"image", median(imageMs), image.draws, agreement(im)}}) {
+                std::printf("  %-8s median %.3f ms, %llu GL draw calls per frame\n", r.name, r.ms,
+                            static_cast<unsigned long long>(r.draws));
+                std::printf("  %-8s ratio %.3f (target at most %.1f)\n", r.name, bm > 0 ? r.ms / bm : 0.0,
+                            scene.target);
+                std::printf("  %-8s final frame agrees with the baseline's on %.3f %% of pixels (need 99.9 %%)\n",
+                            r.name, r.agree);
+                if (r.agree < 99.9)
+                    fail((std::string("the final frames disagree: ") + scene.name + " " + r.name).c_str());
             }
-            return 100.0 * double(close) / double(pixels);
-        };
-
-        const double bm = median(baselineMs);
-        std::printf("frames per path: %zu\n", engineMs.size());
-        std::printf("%-8s median %.3f ms, %llu GL draw calls per frame\n", "baseline", bm,
-                    static_cast<unsigned long long>(baseline.draws));
-        struct Result {
-            const char* name;
-            double ms;
-            std::uint64_t draws;
-            double agree;
-        };
-        for (const Result& r : {Result{"engine", median(engineMs), engine.draws, agreement(e)},
-                                Result{"image", median(imageMs), image.draws, agreement(im)}}) {
-            std::printf("%-8s median %.3f ms, %llu GL draw calls per frame\n", r.name, r.ms,
-                        static_cast<unsigned long long>(r.draws));
-            std::printf("%-8s ratio %.3f (target at most 1.25), draw calls %+lld (target at most +2)\n", r.name,
-                        bm > 0 ? r.ms / bm : 0.0,
-                        static_cast<long long>(r.draws) - static_cast<long long>(baseline.draws));
-            std::printf("%-8s final frame agrees with the baseline's on %.3f %% of pixels (need 99.9 %%)\n", r.name,
-                        r.agree);
-            if (r.agree < 99.9)
-                fail((std::string("the final frames disagree: ") + r.name).c_str());
+            std::fflush(stdout);
         }
     }
 

@@ -27,8 +27,12 @@ TEST(StringList, LineBreaks)
     // A leading break gives one empty line; blanks are kept inside lines.
     EXPECT_EQ(linesOf("\r\n\nx "), (Lines{"", "x "}));
     EXPECT_EQ(linesOf(""), Lines{});
-    // No conversion: a byte-order mark and NUL bytes stay.
-    EXPECT_EQ(linesOf(std::string("\xEF\xBB\xBF" "a\0b\nc", 8)), (Lines{std::string("\xEF\xBB\xBF" "a\0b", 6), "c"}));
+    // A leading byte-order mark goes (also before a line break); later ones
+    // and NUL bytes stay.
+    EXPECT_EQ(linesOf(std::string("\xEF\xBB\xBF" "a\0b\nc\xEF\xBB\xBF", 11)),
+              (Lines{std::string("a\0b", 3), "c\xEF\xBB\xBF"}));
+    EXPECT_EQ(linesOf("\xEF\xBB\xBF\r\nx"), (Lines{"", "x"}));
+    EXPECT_EQ(linesOf("\xEF\xBB\xBF"), Lines{});
 }
 
 TEST(StringList, LongLinesAreKeptAndLoggedOnce)

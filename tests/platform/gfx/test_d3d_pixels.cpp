@@ -440,4 +440,48 @@ TEST_F(ReadBack, OnePixelLockAndFrontBufferAfterPresent)
     ASSERT_EQ(dev->BeginScene(), D3D_OK);
 }
 
+TEST_F(ReadBack, BackBufferAfterPresentFollowsTheSwapEffect)
+{
+    auto presented = [&] {
+        std::vector<std::uint8_t> bgra;
+        int w = 0, h = 0;
+        EXPECT_TRUE(window->readPresented(bgra, w, h));
+        return bgra.size() >= 4 ? 0xFF000000u | std::uint32_t(bgra[2]) << 16 | std::uint32_t(bgra[1]) << 8 | bgra[0]
+                                : 0u;
+    };
+    auto present = [&] {
+        ASSERT_EQ(dev->EndScene(), D3D_OK);
+        ASSERT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        ASSERT_EQ(dev->BeginScene(), D3D_OK);
+        dev->SetVertexShader(kFvfTLVertex);
+    };
+    dev->SetTexture(0, nullptr);
+
+    // Copy: the back buffer keeps the frame; drawing without a clear adds to it.
+    quad(0, 0, 2, 2, 0xFFFF0000);
+    present();
+    EXPECT_TRUE(near(pixel(0, 0), 0xFF0000, 0));
+    quad(4, 0, 2, 2, 0xFF00FF00);
+    EXPECT_TRUE(near(pixel(0, 0), 0xFF0000, 0));
+    EXPECT_TRUE(near(pixel(4, 0), 0x00FF00, 0));
+    EXPECT_EQ(presented(), 0xFFFF0000u);
+    present();
+    present();  // nothing drawn between: the same frame again
+    EXPECT_TRUE(near(pixel(4, 0), 0x00FF00, 0));
+    EXPECT_TRUE(near(pixel(0, 0), 0xFF0000, 0));
+
+    // Flip: the back buffer holds the frame presented before.
+    ASSERT_EQ(dev->EndScene(), D3D_OK);
+    params.SwapEffect = D3DSWAPEFFECT_FLIP;
+    ASSERT_EQ(dev->Reset(&params), D3D_OK);
+    ASSERT_EQ(dev->BeginScene(), D3D_OK);
+    dev->SetVertexShader(kFvfTLVertex);
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+    present();
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
+    present();
+    EXPECT_EQ(presented(), 0xFFFFFFFFu);
+    EXPECT_TRUE(near(pixel(10, 10), 0x0000FF, 0));
+}
+
 } // namespace

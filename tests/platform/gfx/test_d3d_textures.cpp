@@ -1,4 +1,5 @@
 // Texture locks, batching and saved surfaces on the GL device.
+#include <algorithm>
 #include <cstring>
 
 #include "test_d3d_fixture.h"
@@ -162,6 +163,134 @@ TEST_F(Batching, SpritesAndPrimitivesKeepTheirOrder)
     EXPECT_TRUE(near(pixel(2, 2), 0xFF0000, 0));
     EXPECT_TRUE(near(pixel(6, 2), 0x00FF00, 0));
     EXPECT_TRUE(near(pixel(10, 2), 0xFF0000, 0));  // blending is off: the last draw wins
+}
+
+// One frame of sprites alternating among four textures (rotated, scaled,
+// tinted, blended), a flat quad without texture among them, then ten
+// textures in a row; returns the frame and the counters of its draws.
+struct MergeFrame {
+    std::vector<std::uint32_t> pixels;
+    GfxDeviceStats stats;
+};
+
+class Merging : public LockUnlock {
+protected:
+    void SetUp() override
+    {
+        LockUnlock::SetUp();
+        const D3DFORMAT formats[] = {D3DFMT_A8R8G8B8, D3DFMT_R5G6B5, D3DFMT_A4R4G4B4, D3DFMT_X8R8G8B8, D3DFMT_A1R5G5B5};
+        for (int t = 0; t < 10; ++t) {
+            const int w = 2 + t % 3, h = 3 + t % 2;
+            std::vector<std::uint32_t> px(std::size_t(w * h));
+            for (int i = 0; i < w * h; ++i)
+                px[std::size_t(i)] = std::uint32_t(0x30 + 0x19 * ((i + t) % 8)) << 24 |
+                                     std::uint32_t(0x2F * (t + 1) + 0x35 * i) % 0xFFFFFFu;
+            textures.push_back(texture(w, h, formats[t % 5], px));
+        }
+    }
+
+    MergeFrame frame(bool merge, std::uint32_t filter)
+    {
+        dev->setTextureMerging(merge);
+        dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF102030, 1.0f, 0);
+        setFilter(filter);
+        setBlend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
+        dev->resetStats();
+        for (int i = 0; i < 40; ++i) {
+            const D3DXVECTOR2 pos{float(i * 7 % 58), float(i * 5 % 42)}, scale{1.5f + float(i % 3) * 0.75f, 2.0f};
+            const D3DXVECTOR2 centre{1.0f, 1.5f};
+            const D3DCOLOR tint = 0x80000000u | std::uint32_t(i * 0x0B1D3F) % 0x1000000u | 0x3F000000u * (i % 2);
+            sprite->Draw(textures[std::size_t(i % 4)].get(), nullptr, &scale, &centre, 0.37f * float(i), &pos, tint);
+            if (i == 20) {
+                dev->SetTexture(0, nullptr);
+                quad(10, 10, 30, 5, 0x90FF8040);
+            }
+        }
+        for (int t = 0; t < 10; ++t) {
+            const D3DXVECTOR2 pos{float(t * 6), 40.0f}, scale{2.0f, 2.0f};
+            sprite->Draw(textures[std::size_t(t)].get(), nullptr, &scale, nullptr, 0.0f, &pos, 0xFFFFFFFF);
+        }
+        MergeFrame f;
+        f.pixels = read();
+        f.stats = dev->stats();
+        return f;
+    }
+
+    std::vector<GfxRef<GfxTexture>> textures;
+};
+
+TEST_F(Merging, MergedDrawsGiveTheUnmergedPictureExactly)
+{
+    for (std::uint32_t filter : {D3DTEXF_POINT, D3DTEXF_LINEAR}) {
+        const MergeFrame merged = frame(true, filter);
+        const MergeFrame alone = frame(false, filter);
+        ASSERT_EQ(merged.pixels.size(), alone.pixels.size());
+        for (std::size_t i = 0; i < merged.pixels.size(); ++i)
+            ASSERT_EQ(merged.pixels[i], alone.pixels[i]) << "pixel " << i % kWidth << "," << i / kWidth;
+        // Merged: four textures and "none" share a draw up to the ninth unit.
+        EXPECT_EQ(merged.stats.drawCalls, 2u);
+        EXPECT_EQ(merged.stats.flushes, 2u);
+        // Alone: one draw per texture run (40 sprites, the quad, ten sprites).
+        EXPECT_EQ(alone.stats.drawCalls, 51u);
+        // A good part of the frame was drawn over.
+        EXPECT_GT(std::count(merged.pixels.begin(), merged.pixels.end(), 0xFF102030u), 100);
+        EXPECT_LT(std::count(merged.pixels.begin(), merged.pixels.end(), 0xFF102030u), kWidth * kHeight * 2 / 3);
+    }
+}
+
+TEST_F(Merging, BigRunsDrawAloneWithinOneFlush)
+{
+    // A sprite of 128 x 192 pixels (clipped or not) is worth a draw of its
+    // own; the small ones between the big ones share one.
+    auto scene = [&](bool merge) {
+        dev->setTextureMerging(merge);
+        dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        dev->resetStats();
+        const D3DXVECTOR2 big{64.0f, 64.0f}, small{1.0f, 1.0f}, origin{0.0f, 0.0f}, at{20.0f, 20.0f};
+        sprite->Draw(textures[0].get(), nullptr, &big, nullptr, 0.0f, &origin, 0xFFFFFFFF);
+        sprite->Draw(textures[1].get(), nullptr, &small, nullptr, 0.0f, &at, 0xFFFFFFFF);
+        sprite->Draw(textures[2].get(), nullptr, &small, nullptr, 0.0f, &origin, 0xFFFFFFFF);
+        sprite->Draw(textures[3].get(), nullptr, &big, nullptr, 0.5f, &at, 0x80FFFFFF);
+        MergeFrame f;
+        f.pixels = read();
+        f.stats = dev->stats();
+        return f;
+    };
+    setBlend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
+    const MergeFrame merged = scene(true);
+    const MergeFrame alone = scene(false);
+    EXPECT_EQ(merged.pixels, alone.pixels);
+    EXPECT_EQ(merged.stats.flushes, 1u);
+    EXPECT_EQ(merged.stats.drawCalls, 3u);
+    EXPECT_EQ(alone.stats.drawCalls, 4u);
+}
+
+TEST_F(Merging, WritingOrDestroyingABatchedTextureFlushesFirst)
+{
+    auto red = texture(2, 2, D3DFMT_A8R8G8B8, std::vector<std::uint32_t>(4, 0xFFFF0000));
+    auto blue = texture(2, 2, D3DFMT_A8R8G8B8, std::vector<std::uint32_t>(4, 0xFF0000FF));
+    auto green = texture(2, 2, D3DFMT_A8R8G8B8, std::vector<std::uint32_t>(4, 0xFF00FF00));
+    dev->resetStats();
+    drawAt(red.get(), 0, 0);
+    drawAt(blue.get(), 4, 0);
+    D3DLOCKED_RECT l;
+    ASSERT_EQ(green->LockRect(0, &l, nullptr, 0), D3D_OK);  // not in the batch: nothing flushed
+    ASSERT_EQ(green->UnlockRect(0), D3D_OK);
+    ASSERT_EQ(red->LockRect(0, &l, nullptr, D3DLOCK_READONLY), D3D_OK);
+    ASSERT_EQ(red->UnlockRect(0), D3D_OK);
+    EXPECT_EQ(dev->stats().flushes, 0u);
+    fill(blue.get(), RECT{0, 0, 2, 2}, 0xFFFFFF00);
+    EXPECT_EQ(dev->stats().flushes, 1u);
+    drawAt(blue.get(), 8, 0);
+    drawAt(red.get(), 12, 0);
+    red.reset();  // the device still draws what was queued
+    EXPECT_EQ(dev->stats().flushes, 2u);
+    drawAt(green.get(), 16, 0);
+    EXPECT_TRUE(near(pixel(0, 0), 0xFF0000, 0));
+    EXPECT_TRUE(near(pixel(4, 0), 0x0000FF, 0));
+    EXPECT_TRUE(near(pixel(8, 0), 0xFFFF00, 0));
+    EXPECT_TRUE(near(pixel(12, 1), 0xFF0000, 0));
+    EXPECT_TRUE(near(pixel(16, 1), 0x00FF00, 0));
 }
 
 using ReadBack = d3dtest::GlDeviceTest;

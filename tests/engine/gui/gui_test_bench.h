@@ -1,0 +1,192 @@
+#pragma once
+// The GUI test bench: an application with a graphics server (recording
+// double or offscreen GL), a real input server fed by scripted devices and
+// a manual clock, an image manager and a GUI server; a synthetic bitmap
+// font (every glyph 10 x 20) and a widget that fills its rectangle.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/gfx/a_font.h"
+#include "engine/gfx/a_gdi.h"
+#include "engine/gfx/a_image_manager.h"
+#include "engine/gui/gui_server.h"
+#include "engine/gui/gui_widget.h"
+#include "engine/util/a_input_server.h"
+#include "platform/input/keyboard.h"
+#include "platform/input/mouse.h"
+#include "platform/system/clock.h"
+#include "platform/system/events.h"
+#include "support/jng_writer.h"
+#include "support/test_env.h"
+#include "test_graph_server_fixture.h"
+#include "test_image_fixture.h"
+
+namespace guitest {
+
+constexpr int kGlyphWidth = 10;
+constexpr int kGlyphHeight = 20;
+
+// A font description for printable ASCII and Cyrillic U+0410..U+044F, 10 x 20
+// each, beside its white texture; returns the description's path.
+inline std::string writeSyntheticFont(const std::string& folder)
+{
+    std::vector<unsigned> codes;
+    for (unsigned c = 0x20; c < 0x7F; ++c)
+        codes.push_back(c);
+    for (unsigned c = 0x410; c < 0x450; ++c)
+        codes.push_back(c);
+    const int perRow = 16, rows = int(codes.size() + perRow - 1) / perRow;
+    const int w = perRow * kGlyphWidth, h = rows * kGlyphHeight;
+    test_env::writeFile(folder + "/synthetic.png", jng_writer::buildPng(w, h, imgtest::solid(w, h, 0xFFFFFFFF)));
+    std::string ini = "[General]\nTexture = synthetic.png\nFormat16 = 4444\nFormat32 = 8888\nCharSpacing = 0\n"
+                      "[Charlist]\n";
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%X = %d %d %d %d 0 0\n", codes[i], int(i % perRow) * kGlyphWidth,
+                      int(i / perRow) * kGlyphHeight, kGlyphWidth, kGlyphHeight);
+        ini += line;
+    }
+    const std::string path = folder + "/synthetic.ini";
+    test_env::writeFile(path, ini);
+    return path;
+}
+
+// Fills its absolute rectangle with `color`, its alpha times GetAlpha().
+class FillWidget : public GUI::Widget {
+public:
+    FillWidget(const std::string& name, std::uint32_t argb, const aRect& rect = aRect(0, 0, 1, 1))
+        : Widget(name), color(argb)
+    {
+        area = rect;
+    }
+    void DrawSelf() override
+    {
+        const float a = float(color >> 24) * GetAlpha();
+        m_gdi.m_color = (std::uint32_t(a + 0.5f) << 24) | (color & 0xFFFFFF);
+        m_gdi.drawRect(float(GetAbsoluteX()), float(GetAbsoluteY()), float(area.width), float(area.height), true);
+    }
+    std::uint32_t color;
+
+private:
+    aGDI m_gdi;
+};
+
+// Records events of widgets as "<widget>.<event>" in the order they fire.
+class EventTrace {
+public:
+    void watch(GUI::Widget* w)
+    {
+        for (const char* e : GUI::kWidgetEventNames)
+            m_handlers.push_back(std::make_unique<Handler>(this, w->name + "." + e));
+        for (std::size_t i = 0; i < 24; ++i)
+            w->SubscribeEvent(GUI::kWidgetEventNames[i], m_handlers[m_handlers.size() - 24 + i].get());
+    }
+    // What fired since the last call.
+    std::vector<std::string> take()
+    {
+        std::vector<std::string> out;
+        out.swap(m_fired);
+        return out;
+    }
+
+private:
+    struct Handler : GUI::Subscriber {
+        Handler(EventTrace* t, std::string s) : trace(t), text(std::move(s)) {}
+        bool operator()(const GUI::EventArgs&) override
+        {
+            trace->m_fired.push_back(text);
+            return false;
+        }
+        EventTrace* trace;
+        std::string text;
+    };
+    std::vector<std::unique_ptr<Handler>> m_handlers;
+    std::vector<std::string> m_fired;
+};
+
+template <class Base>
+class GuiBench : public Base {
+protected:
+    void SetUp() override
+    {
+        platform::setClock(&clock);
+        platform::setKeyboard(&keys);
+        platform::setMouse(&mouse);
+        platform::messageQueue().reset();
+        Base::SetUp();
+        if (this->HasFatalFailure())
+            return;
+        mouse.clientWidth = Base::kWidth;
+        mouse.clientHeight = Base::kHeight;
+        input = new aInputServer();
+        images = std::make_unique<aImageManager>();
+        gui = std::make_unique<GUI::Server>(images.get(), nullptr);
+    }
+
+    void TearDown() override
+    {
+        gui.reset();
+        images.reset();
+        delete this->app.m_inputServer;
+        Base::TearDown();
+        platform::setMouse(nullptr);
+        platform::setKeyboard(nullptr);
+        platform::setClock(nullptr);
+    }
+
+    // One input poll after ms milliseconds.
+    void frame(double ms = 20.0)
+    {
+        clock.advanceMs(ms);
+        input->update();
+    }
+
+    // The synthetic font, registered with the server under the name.
+    aFont* addFont(const std::string& name)
+    {
+        auto f = std::make_unique<aFont>(writeSyntheticFont(test_env::home()));
+        aFont* out = f.get();
+        gui->fonts[name] = std::move(f);
+        return out;
+    }
+
+    // An image of the image manager (no group), from ARGB pixels.
+    aImage* addImage(const std::string& name, int w, int h, const std::vector<std::uint32_t>& argb)
+    {
+        const std::string folder = test_env::home() + "/images/";
+        test_env::writeFile(folder + name + ".png", jng_writer::buildPng(w, h, argb));
+        images->LoadFile(folder, name + ".png 8888 8888", "");
+        return images->GetImage(name);
+    }
+
+    platform::ManualClock clock;
+    platform::ScriptedKeyboard keys;
+    platform::ScriptedMouse mouse;
+    aInputServer* input = nullptr;
+    std::unique_ptr<aImageManager> images;
+    std::unique_ptr<GUI::Server> gui;
+};
+
+// The recording device: draws and viewports are read from its call log.
+class RecordingBench : public GuiBench<imgtest::RecordingTest> {
+protected:
+    const char* appName() const override { return "GuiTest"; }
+
+    // Recorded viewports as "x,y,w,h".
+    std::vector<std::string> viewports() const
+    {
+        std::vector<std::string> out;
+        for (const platform::RecordedCall* c : rec->named("SetViewport"))
+            out.push_back(std::to_string(c->args[0]) + "," + std::to_string(c->args[1]) + "," +
+                          std::to_string(c->args[2]) + "," + std::to_string(c->args[3]));
+        return out;
+    }
+};
+
+// Offscreen GL with back-buffer reads.
+using GlBench = GuiBench<gstest::GlServerTest>;
+
+} // namespace guitest

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Makes the demo game's bitmap fonts from DejaVu Sans: a body size and a
+# title size, each an atlas PNG and its font description, plus the face's
+# licence. Usage: tools/make_demo_fonts.sh [output folder]
+# (default: data/GameData/Fonts). FONTGEN names a built fontgen to use;
+# without it fontgen is built in build/tools. The output is the same on
+# every run, so the files can be committed.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=${1:-$root/data/GameData/Fonts}
+face=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
+licence=/usr/share/doc/fonts-dejavu-core/copyright
+
+if [ -z "${FONTGEN:-}" ]; then
+  "$root/scripts/setup"
+  cmake -S "$root" -B "$root/build/tools" -DCMAKE_BUILD_TYPE=Release -DA2D_TOOLS=ON >/dev/null
+  cmake --build "$root/build/tools" --target fontgen -j3 >/dev/null
+  FONTGEN=$root/build/tools/tools/fontgen
+fi
+
+mkdir -p "$out"
+"$FONTGEN" "$face" 16 "$out/DejaVuSans16"
+"$FONTGEN" "$face" 28 "$out/DejaVuSans28"
+# The fonts' own paragraphs, without the packaging's.
+sed '/^Files: debian/,$d' "$licence" >"$out/DejaVu-LICENSE.txt"
