@@ -17,12 +17,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static platform::ManualClock clock;
     platform::setClock(&clock);
     fuzz::recordingGraphics();
-    // Without a window the played cursor is not put on screen: that scaling
-    // to window pixels (setMousePos) is left out here until its unchecked
-    // conversion is mended; regressions/input_recording/cursor-overflow
-    // reaches it.
-    const HWND window = g_application->m_window;
-    g_application->m_window = nullptr;
     aInputServer input;
     input.startPlayback(fuzz::writeTemp("play.input", data, size), onEnd);
     // Every frame reads at least 24 bytes, so this ends; the bound is a
@@ -34,6 +28,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (input.m_logMode == INPUT_LOG_PLAYING)
         __builtin_trap();
     input.update();  // runs the end callback
-    g_application->m_window = window;
     return 0;
 }
