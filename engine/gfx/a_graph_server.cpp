@@ -15,6 +15,7 @@
 #include "engine/util/a_log.h"
 #include "engine/util/a_result.h"
 #include "platform/system/clock.h"
+#include "platform/gfx/font_raster.h"
 #include "platform/gfx/image_decode.h"
 #include "platform/system/window.h"
 
@@ -131,6 +132,8 @@ aGraphServer::aGraphServer(std::uint16_t width, std::uint16_t height, bool fulls
 
 void aGraphServer::construct(const char* title, std::uint16_t iconId, bool multithreaded)
 {
+    // The system font's library gets ready while the window is made.
+    platform::prepareFontLibrary();
     createWindow(title, iconId);
 
     const auto& factory = direct3DFactory();
@@ -221,11 +224,17 @@ void aGraphServer::createWindow(const char* title, std::uint16_t iconId)
     app->m_windowClass.iconId = iconId;
     app->m_windowClass.cursorId = IDC_ARROW;
 
-    std::string error;
-    if (!platform::initVideo(&error)) {
-        a_log("aGraphServer. Error create D3D object (%s)", error.c_str());
+    // Without a window the player sees nothing at all: the reason goes to
+    // the terminal as well as to the log.
+    auto fail = [](const std::string& why) {
+        a_log("aGraphServer. Error create D3D object (%s)", why.c_str());
+        std::fprintf(stderr, "%s\n", why.c_str());
+        std::fflush(stderr);
         throw aResultError(A2D_E_D3DINIT);
-    }
+    };
+    std::string error;
+    if (!platform::initVideo(&error))
+        fail(error);
 
     platform::WindowDesc desc;
     desc.title = title ? title : app->m_name;
@@ -245,10 +254,8 @@ void aGraphServer::createWindow(const char* title, std::uint16_t iconId)
         desc.height = r.bottom - r.top + 1;
     }
     std::unique_ptr<platform::Window> window = platform::Window::create(desc, &error);
-    if (!window) {
-        a_log("aGraphServer. Error create D3D object (%s)", error.c_str());
-        throw aResultError(A2D_E_D3DINIT);
-    }
+    if (!window)
+        fail(error);
     window->setProc([app](HWND w, std::uint32_t m, WPARAM wp, LPARAM lp) { return app->windowProc(w, m, wp, lp); });
 
     if (iconId != 0)
@@ -397,14 +404,13 @@ RECT aGraphServer::calcWindowRect(std::uint16_t width, std::uint16_t height)
         work = platform::workArea();
     const int workW = work.right - work.left;
     const int workH = work.bottom - work.top;
-    // Double precision: a ratio like 700 / 1000 must not lose a pixel.
-    const double scaleW = double(workW - frameW) / double(std::max<int>(width, 1));
-    const double scaleH = double(workH - frameH) / double(std::max<int>(height, 1));
-    const double scale = std::min(scaleW, scaleH);
+    const float scaleW = float(workW - frameW) / float(std::max<int>(width, 1));
+    const float scaleH = float(workH - frameH) / float(std::max<int>(height, 1));
+    const float scale = std::min(scaleW, scaleH);
     int clientW = width, clientH = height;
-    if (scale < 1.0) {
-        clientW = scale > 0.0 ? int(double(width) * scale) : 0;
-        clientH = scale > 0.0 ? int(double(height) * scale) : 0;
+    if (scale < 1.0f) {
+        clientW = scale > 0.0f ? int(float(width) * scale) : 0;
+        clientH = scale > 0.0f ? int(float(height) * scale) : 0;
     }
     // However small the room, the window keeps a client area.
     m_clientWidth = atLeastOne(clientW);
@@ -633,6 +639,8 @@ void aGraphServer::endScene()
     if (m_firstFrame) {
         m_firstFrame = false;
         m_frameTimer.reset();
+        // Its time stamp is the start-up time (the log clock starts with the program).
+        a_logString("aGraphServer. First frame presented");
     } else {
         now = m_frameTimer.getTime();
         ++m_periodFrames;
@@ -648,12 +656,10 @@ void aGraphServer::endScene()
     }
 
     if (m_frameRateLimit > 0) {
-        const double target = 1.0 / double(m_frameRateLimit);
-        const double elapsed = double(now) - double(m_prevFrameTime);
+        const float target = 1.0f / float(m_frameRateLimit);
+        const float elapsed = now - m_prevFrameTime;
         if (target > elapsed) {
-            // A microsecond of slack keeps float noise from cutting a whole
-            // millisecond off the wait.
-            const auto ms = std::uint32_t((target - elapsed) * 1000.0 + 0.001);
+            const auto ms = std::uint32_t((target - elapsed) * 1000.0f);
             if (m_limitWait)
                 m_limitWait(ms);
             else

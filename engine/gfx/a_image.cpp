@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/gfx/a_graph_server.h"
@@ -110,8 +111,95 @@ struct MngSource {
 
 MngSource& sourceOf(mng_handle h) { return *static_cast<MngSource*>(mng_get_userdata(h)); }
 
-mng_ptr MNG_DECL mngAlloc(mng_size_t size) { return std::calloc(1, size); }
-void MNG_DECL mngFree(mng_ptr p, mng_size_t) { std::free(p); }
+// The blocks libmng holds during one decode on this thread. Some of its
+// error paths forget their buffers, so whatever is left when the decode
+// ends is freed here.
+struct MngBlocks {
+    std::unordered_set<void*> live;
+};
+thread_local MngBlocks* t_mngBlocks = nullptr;
+
+mng_ptr MNG_DECL mngAlloc(mng_size_t size)
+{
+    void* p = std::calloc(1, size);
+    if (p && t_mngBlocks) {
+        try {
+            t_mngBlocks->live.insert(p);
+        } catch (...) {
+            std::free(p);
+            return MNG_NULL;
+        }
+    }
+    return p;
+}
+
+void MNG_DECL mngFree(mng_ptr p, mng_size_t)
+{
+    if (t_mngBlocks)
+        t_mngBlocks->live.erase(p);
+    std::free(p);
+}
+
+// One decode: the handle and its blocks, all released when it goes.
+class MngDecode {
+public:
+    explicit MngDecode(MngSource* source) : m_outer(t_mngBlocks)
+    {
+        t_mngBlocks = &m_blocks;
+        m_handle = mng_initialize(source, mngAlloc, mngFree, MNG_NULL);
+    }
+    ~MngDecode()
+    {
+        release();
+        t_mngBlocks = m_outer;
+    }
+    MngDecode(const MngDecode&) = delete;
+    MngDecode& operator=(const MngDecode&) = delete;
+
+    mng_handle handle() const { return m_handle; }
+    void release()
+    {
+        if (m_handle)
+            mng_cleanup(&m_handle);
+        m_handle = MNG_NULL;
+        for (void* p : m_blocks.live)
+            std::free(p);
+        m_blocks.live.clear();
+    }
+
+private:
+    MngBlocks m_blocks;
+    MngBlocks* m_outer;
+    mng_handle m_handle = MNG_NULL;
+};
+
+std::uint32_t bigEndian32(const std::uint8_t* p)
+{
+    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
+}
+
+// libmng allocates the picture a header declares before it decodes a
+// pixel, so every header it would read (up to the IEND) is checked here
+// first against the largest texture. Other faults are left to libmng.
+// Empty when the file passes, else what is wrong.
+std::string checkJngSize(const std::uint8_t* data, std::uint32_t size, std::uint32_t maxSize)
+{
+    for (std::uint32_t pos = 8; pos <= size && size - pos >= 12;) {
+        const std::uint32_t length = bigEndian32(data + pos);
+        const std::uint8_t* type = data + pos + 4;
+        if (std::memcmp(type, "IEND", 4) == 0 || length > size - pos - 12)
+            break;
+        if (length >= 8 && (std::memcmp(type, "JHDR", 4) == 0 || std::memcmp(type, "IHDR", 4) == 0)) {
+            const std::uint32_t w = bigEndian32(data + pos + 8);
+            const std::uint32_t h = bigEndian32(data + pos + 12);
+            if (w == 0 || h == 0 || w > maxSize || h > maxSize)
+                return "image size " + std::to_string(w) + "x" + std::to_string(h) + " not supported";
+        }
+        pos += 12 + length;
+    }
+    return std::string();
+}
+
 mng_bool MNG_DECL mngOpen(mng_handle) { return MNG_TRUE; }
 mng_bool MNG_DECL mngClose(mng_handle) { return MNG_TRUE; }
 
@@ -359,15 +447,20 @@ HRESULT aImageData::createFromMNG(const std::uint8_t* data, std::uint32_t size, 
                                   std::uint32_t* outWidth, std::uint32_t* outHeight)
 {
     *out = nullptr;
+    GfxDevice* dev = graphDevice();
+    const std::uint32_t maxSize = maxTextureSize(dev);
+    if (const std::string problem = checkJngSize(data, size, maxSize); !problem.empty()) {
+        a_log("aImage::createFromMNG - \"%s\": %s", m_fileName.c_str(), problem.c_str());
+        return D3DXERR_INVALIDDATA;
+    }
+
     MngSource src;
     src.data = data;
     src.size = size;
-
-    mng_handle h = mng_initialize(&src, mngAlloc, mngFree, MNG_NULL);
-    auto fail = [&h](HRESULT hr) {
+    MngDecode decode(&src);
+    const mng_handle h = decode.handle();
+    const auto fail = [](HRESULT hr) {
         a_log("aImage::createFromMNG - mnglib init/read error!");
-        if (h)
-            mng_cleanup(&h);
         return hr;
     };
     if (!h)
@@ -382,11 +475,8 @@ HRESULT aImageData::createFromMNG(const std::uint8_t* data, std::uint32_t size, 
 
     const std::uint32_t width = mng_get_imagewidth(h);
     const std::uint32_t height = mng_get_imageheight(h);
-    GfxDevice* dev = graphDevice();
-    const std::uint32_t maxSize = maxTextureSize(dev);
     if (width == 0 || height == 0 || width > maxSize || height > maxSize) {
-        a_log("aImage::createFromMNG - image size %ux%u not supported", width, height);
-        mng_cleanup(&h);
+        a_log("aImage::createFromMNG - \"%s\": image size %ux%u not supported", m_fileName.c_str(), width, height);
         return D3DXERR_INVALIDDATA;
     }
     std::vector<std::uint8_t> canvas(std::size_t(width) * height * 4, 0);
@@ -396,7 +486,7 @@ HRESULT aImageData::createFromMNG(const std::uint8_t* data, std::uint32_t size, 
     const mng_retcode shown = mng_display(h);
     if (shown != MNG_NOERROR && shown != MNG_NEEDTIMERWAIT)
         return fail(D3DXERR_INVALIDDATA);
-    mng_cleanup(&h);
+    decode.release();
 
     GfxTexture* texture = nullptr;
     HRESULT hr = platform::D3DXCreateTexture(dev, width, height, 1, 0, requestedFormat(), D3DPOOL_MANAGED, &texture);

@@ -8,6 +8,7 @@
 #include "engine/util/a_log.h"
 #include "engine/util/a_options_file.h"
 #include "engine/util/a_random.h"
+#include "engine/util/a_string.h"
 #include "engine/util/a_string_list.h"
 
 namespace {
@@ -35,17 +36,25 @@ const char* readNumber(const char* p, const char* end, float& value)
     return next;
 }
 
-// "min/max" or one number; how many numbers were read (0, 1 or 2).
-int parseRange(const std::string& token, float& minimum, float& maximum)
+// "min/max" or one number; how many numbers were read (0, 1 or 2). clean
+// tells whether nothing else was in the token.
+int parseRange(const std::string& token, float& minimum, float& maximum, bool& clean)
 {
     const char* p = token.data();
     const char* end = p + token.size();
+    clean = false;
     p = readNumber(p, end, minimum);
     if (!p)
         return 0;
     maximum = minimum;
-    if (p < end && *p == '/' && readNumber(p + 1, end, maximum))
+    if (p < end && *p == '/') {
+        const char* second = readNumber(p + 1, end, maximum);
+        if (!second)
+            return 1;
+        clean = second == end;
         return 2;
+    }
+    clean = p == end;
     return 1;
 }
 
@@ -116,25 +125,40 @@ void aAmbientSoundSystem::ReadParams(Descriptor& d, const aOptionsFile& ini, con
         ini.getTokens(key, tokens);
         for (const std::string& token : tokens) {
             float minimum = 0.0f, maximum = 0.0f;
-            if (parseRange(token, minimum, maximum) == 0) {
+            bool clean = false;
+            const int count = parseRange(token, minimum, maximum, clean);
+            if (!clean)
                 a_log("aAmbientSoundSystem. Bad range \"%s\" in %s [%s] %s", token.c_str(), iniPath.c_str(),
                       d.name.c_str(), key);
-                continue;
-            }
-            param.ranges.emplace_back(minimum, maximum);
+            // What a "%f/%f" scan of the token gives, when it gives anything.
+            if (count > 0)
+                param.ranges.emplace_back(minimum, maximum);
         }
+    };
+    // Scalars keep what atoi and atof read from them, with a line when that
+    // was not all of the value.
+    const auto checkNumber = [&](const char* key, bool (*isNumber)(const std::string&)) {
+        const std::string value = ini.getStringDef(key, "");
+        if (ini.hasKey(key) && !isNumber(value))
+            a_log("aAmbientSoundSystem. Value \"%s\" is not a number in %s [%s] %s", value.c_str(), iniPath.c_str(),
+                  d.name.c_str(), key);
     };
     readParam("volume", 1.0f, d.volume);
     readParam("pan", 0.0f, d.pan);
     readParam("pause", 0.0f, d.pause);
     readParam("delay", 0.0f, d.delay);
     d.loop = ini.getIntDef("loop", 0) != 0;
+    checkNumber("loop", str_isInt);
     if (d.loop) {
         readParam("playtime", -1.0f, d.playtime);
         d.fade = ini.getFloatDef("fade", 0.1f);
+        checkNumber("fade", str_isDouble);
         // A negative or undefined fade would divide the fade-out by nothing.
-        if (!(d.fade >= 0.0f) || !std::isfinite(d.fade))
+        if (!(d.fade >= 0.0f) || !std::isfinite(d.fade)) {
+            a_log("aAmbientSoundSystem. Fade \"%s\" out of range in %s [%s], 0 used",
+                  ini.getStringDef("fade", "").c_str(), iniPath.c_str(), d.name.c_str());
             d.fade = 0.0f;
+        }
     } else {
         d.playtime.def = -1.0f;
     }

@@ -38,9 +38,17 @@ std::string cutExtension(const std::string& fileName)
     return fileName.substr(0, fileName.rfind('.'));
 }
 
+// A numeric value the line gives as text that is no number (or no number a
+// float can hold): the value read from it still applies, as atoi and atof
+// would read it, unless it cannot be stored.
+void logBadNumber(const std::string& key, const char* why, const std::string& path, const std::string& line)
+{
+    a_log("aSoundManager. Value of %s %s (%s), line: %s", key.c_str(), why, path.c_str(), line.c_str());
+}
+
 // Reads the "{ key=value, ... }" block; unknown keys and bad values log the
-// line and leave their option as it was.
-Options parseOptions(const std::string& line)
+// line and leave their option as it was. path names the sound in messages.
+Options parseOptions(const std::string& line, const std::string& path)
 {
     Options options;
     const std::size_t open = line.find('{');
@@ -59,12 +67,16 @@ Options parseOptions(const std::string& line)
         if (equals != std::string::npos) {
             const std::string key = trim(piece.substr(0, equals));
             const std::string value = trim(piece.substr(equals + 1));
+            const bool numeric = key == "Volume" || key == "StreamPlay" || key == "Priority";
+            if (numeric && !(key == "Volume" ? str_isDouble(value) : str_isInt(value)))
+                logBadNumber(key, "is not a number", path, line);
             if (key == "Volume") {
-                const double volume = str_toDouble(value);
+                // Checked as stored: 1e39 is a finite double but no float.
+                const float volume = float(str_toDouble(value));
                 if (std::isfinite(volume))
-                    options.volume = float(volume);
+                    options.volume = volume;
                 else
-                    a_log("aSoundManager. Error in line: %s", line.c_str());
+                    logBadNumber(key, "is out of range", path, line);
             } else if (key == "StreamPlay") {
                 options.stream = str_toInt(value) != 0;
             } else if (key == "Priority") {
@@ -117,7 +129,7 @@ void aSoundManager::LoadFile(const std::string& directory, const std::string& li
 {
     const std::string fileName = GetNameFromLine(line);
     const std::string key = MakeKey(cutExtension(fileName), group);
-    const Options options = parseOptions(line);
+    const Options options = parseOptions(line, directory + fileName);
 
     if (m_sounds.count(key)) {
         a_log("aSoundManager. Sound with name \"%s\" already loaded!", key.c_str());

@@ -1,7 +1,10 @@
 #include "engine/util/a_application.h"
 
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -97,15 +100,12 @@ int aApplication::init(const std::string& name, void* instance, const char* comm
     m_allUsersFolder = "allappdata:" + appFolder;
     m_screenshotFolder = m_userFolder + "ScreenShots/";
 
-    // The instance lock lives in the user folder, so that one is made first.
-    if (file_isDirExistOnDisk(m_userFolder) || m_fileServer.makeDir(m_userFolder)) {
-        m_lockPath = m_fileServer.manglePath(m_userFolder) + name + ".lock";
-        if (!m_instanceLock.acquire(m_lockPath)) {
-            std::fprintf(stderr, "%s is already running.\n", name.c_str());
-            return 1;
-        }
+    if (!takeInstanceLock(appFolder)) {
+        std::fprintf(stderr, "%s is already running.\n", name.c_str());
+        return 1;
     }
     platform::installCrashHandler(m_fileServer.manglePath(m_userFolder), &crashHook);
+    platform::closeOnHangup();
 
     for (const std::string* folder : {&m_userFolder, &m_allUsersFolder, &m_savedGamesFolder}) {
         if (!file_isDirExist(*folder, false))
@@ -122,7 +122,9 @@ int aApplication::init(const std::string& name, void* instance, const char* comm
         }
     }
     if (!log) {
-        showError(A2D_E_LOGFILE);
+        // An unusable user folder has been reported with its cause already.
+        if (m_userFolderError.empty())
+            showError(A2D_E_LOGFILE);
     } else {
         g_logFile = log;
         const std::time_t now = std::time(nullptr);
@@ -145,6 +147,45 @@ int aApplication::init(const std::string& name, void* instance, const char* comm
     return 0;
 }
 
+bool aApplication::takeInstanceLock(const std::string& appFolder)
+{
+    // The lock lives in the user folder, so that one is made first.
+    const std::string userPath = m_fileServer.manglePath(m_userFolder);
+    int error = 0;
+    if (!file_isDirExistOnDisk(m_userFolder) && !m_fileServer.makeDir(m_userFolder))
+        error = errno != 0 ? errno : EIO;
+    if (error == 0) {
+        m_lockPath = userPath + m_name + ".lock";
+        if (m_instanceLock.acquire(m_lockPath))
+            return true;
+        if (m_instanceLock.error() == EWOULDBLOCK)
+            return false;
+        error = m_instanceLock.error();
+    }
+
+    // A user folder that cannot be made or written still must not let two
+    // copies run: the lock goes to the runtime (or temporary) folder.
+    std::string folder;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && *runtime == '/' && file_isDirExistOnDisk(runtime))
+        folder = std::string(runtime) + "/";
+    else
+        folder = getTempPath();
+    std::string lockName = appFolder;
+    for (char& c : lockName)
+        c = c == '/' ? '-' : c;
+    m_lockPath = folder + lockName + std::to_string(::geteuid()) + ".lock";
+
+    m_userFolderError = "The user folder " + userPath + " cannot be used (" + std::strerror(error) + ").";
+    if (!m_instanceLock.acquire(m_lockPath) && m_instanceLock.error() == EWOULDBLOCK)
+        return false;
+    std::fprintf(stderr, "%s\n", m_userFolderError.c_str());
+    std::fflush(stderr);
+    if (platform::hasDisplay())
+        messageBox(m_userFolderError, true);
+    return true;
+}
+
 void aApplication::writeSystemConfiguration()
 {
     a_logString("----------------- System configuration --------------------------");
@@ -159,7 +200,9 @@ void aApplication::writeSystemConfiguration()
     a_log("       Pagefile Used: %" PRIu64 " of %" PRIu64 " KB", mem.availPage >> 10, mem.totalPage >> 10);
     a_logString("");
     a_log("    Application Path: %s", m_appPath.c_str());
-    for (const platform::MountInfo& m : platform::mounts()) {
+    const std::vector<std::string> folders = {m_appPath, m_fileServer.manglePath(m_userFolder),
+                                              m_fileServer.manglePath(m_savedGamesFolder)};
+    for (const platform::MountInfo& m : platform::mounts(folders)) {
         if (m.kind == "fixed") {
             a_log("             Drive %s: fixed <%s>, %s, %" PRIu64 " of %" PRIu64 " MB free", m.mountPoint.c_str(),
                   m.fsType.c_str(), m.device.c_str(), m.freeBytes >> 20, m.totalBytes >> 20);
@@ -199,6 +242,9 @@ int aApplication::run()
     m_running = true;
 
     platform::Message msg;
+    // The first frame shows as soon as it can: there is no earlier frame to
+    // pace it against.
+    bool firstFrame = true;
     for (;;) {
         const bool got = m_active ? queue.peek(msg) : (queue.get(msg), true);
         if (got) {
@@ -213,12 +259,13 @@ int aApplication::run()
         if (limit == 0 || limit > 1000)
             limit = 100;
         const float limitTime = 1.0f / float(limit);
-        if (m_graphServer->isWindowed() && m_graphServer->m_vsync && frameTime < limitTime) {
+        if (!firstFrame && m_graphServer->isWindowed() && m_graphServer->m_vsync && frameTime < limitTime) {
             platform::sleepMs(std::uint32_t((limitTime - frameTime) * 1000.0f));
             frameTime = m_timer.getTime();
         }
-        if (m_loadingThread && !checkLoadingThread() && frameTime < kLoadingFrameTime)
+        if (m_loadingThread && !checkLoadingThread() && !firstFrame && frameTime < kLoadingFrameTime)
             platform::sleepMs(std::uint32_t((kLoadingFrameTime - frameTime) * 1000.0f));
+        firstFrame = false;
         m_timer.reset();
 
         if (m_inputServer)

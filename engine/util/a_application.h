@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/util/a_file_server.h"
 #include "engine/util/a_result.h"
@@ -96,10 +97,16 @@ public:
     static void (*s_flashSetPause)(bool paused);
     static void (*s_releaseDirectDraw)();
 
+    // Why the user folder could not be used ("" when it could).
+    std::string m_userFolderError;
+
 protected:
     void writeSystemConfiguration();
 
 private:
+    // False only when another copy holds the lock.
+    bool takeInstanceLock(const std::string& appFolder);
+
     std::unique_ptr<platform::Window> m_windowObject;
     std::string m_lockPath;
 };

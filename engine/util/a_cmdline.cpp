@@ -30,9 +30,18 @@ void aCmdLine::split()
         std::size_t start = pos;
         if (pos < len && s[pos] == '"') {
             start = pos + 1;
-            const std::size_t close = m_text.find('"', start);
+            // Inside quotes a doubled quote stands for one.
+            std::size_t close = m_text.find('"', start);
+            while (close != std::string::npos && close + 1 < len && s[close + 1] == '"')
+                close = m_text.find('"', close + 2);
             if (close != std::string::npos) {
-                s[close] = '\0';
+                std::size_t out = start;
+                for (std::size_t in = start; in < close; ++in, ++out) {
+                    s[out] = s[in];
+                    if (s[in] == '"')
+                        ++in;
+                }
+                s[out] = '\0';
                 m_argv[m_argc++] = s + start;
                 pos = close + 1;
                 continue;
@@ -55,10 +64,14 @@ std::string a_joinCommandLine(int argc, const char* const* argv)
         const std::string arg = argv[i] ? argv[i] : "";
         if (i > 0)
             line += ' ';
-        if (arg.empty() || arg.find_first_of(" \t\r\n") != std::string::npos)
-            line += '"' + arg + '"';
-        else
+        if (!arg.empty() && arg.find_first_of(" \t\r\n\"") == std::string::npos) {
             line += arg;
+            continue;
+        }
+        line += '"';
+        for (char c : arg)
+            line += c == '"' ? std::string("\"\"") : std::string(1, c);
+        line += '"';
     }
     return line;
 }

@@ -4,7 +4,8 @@
 
 // The application's command line split into at most 64 arguments.
 // Argument 0 is "invalid": the line given to the program does not carry
-// the program's name.
+// the program's name. A quoted argument ends at the next lone quote; two
+// quotes inside it stand for one.
 class aCmdLine {
 public:
     static constexpr int kMaxArgs = 64;
@@ -26,5 +27,6 @@ private:
 };
 
 // Builds one command line from program arguments, quoting those that hold
-// blanks, tabs, CR or LF (and empty ones) so that aCmdLine gives them back.
+// blanks, tabs, CR, LF or quotes (and empty ones, doubling their quotes) so
+// that aCmdLine gives every argument back unchanged.
 std::string a_joinCommandLine(int argc, const char* const* argv);

@@ -199,13 +199,16 @@ bool aFileServer::makeDir(const std::string& path)
         if (file_layer::resolve(part, found, &st)) {
             if (!S_ISDIR(st.st_mode)) {
                 a_log("aFileServer::makeDir(%s...) failed!", part.c_str());
+                errno = ENOTDIR;
                 return false;
             }
             real = found;
             continue;
         }
         if (::mkdir(part.c_str(), 0755) != 0 && !(errno == EEXIST && isDirectory(part))) {
+            const int error = errno;
             a_log("aFileServer::makeDir(%s...) failed!", part.c_str());
+            errno = error;
             return false;
         }
         file_layer::forgetParentOf(part);

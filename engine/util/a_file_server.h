@@ -31,7 +31,7 @@ public:
     // unknown names leave the path as it is.
     std::string manglePath(const std::string& path) const;
     // Creates every missing folder along the path. True only when the
-    // folder exists afterwards.
+    // folder exists afterwards; on failure errno says why.
     bool makeDir(const std::string& path);
     // Removes a file (or an empty folder).
     bool deleteFile(const std::string& path);

@@ -1,5 +1,6 @@
 #include "engine/util/a_input_server.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +24,17 @@ constexpr std::size_t kFirstLogCapacity = 4096;
 
 // Hit-test code and mouse message that accompany a cursor update.
 constexpr LPARAM kSetCursorParam = (LPARAM(0x0200) << 16) | 1;
+
+// Window and game coordinates rounded down. A recording may hold any
+// position at all; far outside every screen it stops at a bound that still
+// leaves room for window offsets.
+std::int32_t clampedInt(float v)
+{
+    constexpr float kLimit = 1 << 30;
+    if (std::isnan(v))
+        return 0;
+    return std::int32_t(std::floor(std::clamp(v, -kLimit, kLimit)));
+}
 
 } // namespace
 
@@ -124,9 +136,13 @@ void aInputServer::pollKeyboard()
         platform::KeyFrame raw{};
         if (!m_hasKeyboard) {
             raw.fill(0);
-        } else if (!platform::keyboard().read(raw)) {
-            a_log("aInputServer. Keyboard GetDeviceState failed (%s)", "DIERR_INPUTLOST");
+        } else if (const platform::InputResult r = platform::keyboard().read(raw); r != platform::InputResult::Ok) {
+            a_log("aInputServer. Keyboard GetDeviceState failed (%s)", platform::inputResultName(r));
             raw.fill(0);
+            if (platform::needsAcquire(r)) {
+                if (const platform::InputResult a = platform::keyboard().acquire(); a != platform::InputResult::Ok)
+                    a_log("aInputServer. Keyboard Acquire failed (%s)", platform::inputResultName(a));
+            }
         }
         std::memcpy(m_rawKeys, raw.data(), sizeof m_rawKeys);
         if (m_logMode == INPUT_LOG_RECORDING) {
@@ -164,9 +180,13 @@ void aInputServer::pollMouse()
             return;
     } else {
         platform::MouseFrame raw;
-        if (!platform::mouse().read(raw)) {
-            a_log("aInputServer. Mouse GetDeviceState failed (%s)", "DIERR_INPUTLOST");
+        if (const platform::InputResult r = platform::mouse().read(raw); r != platform::InputResult::Ok) {
+            a_log("aInputServer. Mouse GetDeviceState failed (%s)", platform::inputResultName(r));
             raw = platform::MouseFrame{};
+            if (platform::needsAcquire(r)) {
+                if (const platform::InputResult a = platform::mouse().acquire(); a != platform::InputResult::Ok)
+                    a_log("aInputServer. Mouse Acquire failed (%s)", platform::inputResultName(a));
+            }
         }
         std::memcpy(m_rawButtons, raw.buttons.data(), sizeof m_rawButtons);
         m_lX = raw.dx;
@@ -265,8 +285,8 @@ void aInputServer::updateCursor()
                 // Back through the mapping the window presents with (bars
                 // of a letterboxed full screen lie outside the game area).
                 const platform::PresentMapping pm = gs->windowMapping(cw, ch);
-                m_cursorX = std::int32_t(std::floor((float(cx) - pm.offsetX) / pm.scaleX));
-                m_cursorY = std::int32_t(std::floor((float(cy) - pm.offsetY) / pm.scaleY));
+                m_cursorX = clampedInt((float(cx) - pm.offsetX) / pm.scaleX);
+                m_cursorY = clampedInt((float(cy) - pm.offsetY) / pm.scaleY);
             }
         }
     } else {
@@ -300,8 +320,8 @@ void aInputServer::setMousePos(std::int32_t x, std::int32_t y)
     if (cw <= 0 || ch <= 0)
         return;
     const platform::PresentMapping pm = gs->windowMapping(cw, ch);
-    m.setCursorPos(window, int(std::floor(pm.offsetX + float(x) * pm.scaleX)),
-                   int(std::floor(pm.offsetY + float(y) * pm.scaleY)));
+    m.setCursorPos(window, clampedInt(pm.offsetX + float(x) * pm.scaleX),
+                   clampedInt(pm.offsetY + float(y) * pm.scaleY));
 }
 
 bool aInputServer::isAnyKeyPressed() const

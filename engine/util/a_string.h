@@ -37,8 +37,10 @@ constexpr unsigned A_MB_ERR_INVALID_CHARS = 0x08;
 // empty result and a log line.
 std::wstring str_multiByteToWide(const std::string& text, unsigned codePage, unsigned flags = 0);
 // Strict decoder for data files: the first malformed or truncated sequence
-// ends the text (what was decoded so far is the result). A four-byte
-// sequence becomes U+FFFD. A byte-order mark stays as U+FEFF.
+// ends the text (what was decoded so far is the result). A lead byte with
+// bit 5 clear takes one continuation byte, with it set two (0x80..0xBF and
+// 0xF8..0xFF included); 0xF0..0xF7 take three and give U+FFFD, as do
+// surrogates. A byte-order mark stays as U+FEFF.
 std::wstring str_utf8ToWide(const std::string& text);
 std::wstring str_utf8ToWide(const char* data, std::size_t size);
 // Encodes each element as UTF-8 (surrogates become U+FFFD).
@@ -61,6 +63,11 @@ unsigned int str_toUInt(const std::string& text);
 std::int32_t str_toInt(const std::string& text);
 // strtod in the "C" locale, whatever the process locale.
 double str_toDouble(const std::string& text);
+// True when the whole text, blanks around it aside, is one number as
+// str_toInt (decimal integer) or str_toDouble (anything strtod reads, inf
+// and nan included) reads it.
+bool str_isInt(const std::string& text);
+bool str_isDouble(const std::string& text);
 // ASCII letters only, whatever the process locale.
 std::string str_toUpper(const std::string& text);
 // Latin, Greek and Cyrillic letters, whatever the process locale.

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <locale.h>
 
 #include "engine/util/a_log.h"
@@ -204,15 +205,15 @@ std::wstring str_utf8ToWide(const char* data, std::size_t size)
             ++i;
             continue;
         }
-        // A continuation byte or 0xF8.. cannot start a sequence.
-        if (isContinuation(b) || b >= 0xF8)
-            break;
+        // Lead bytes are told apart by bit 5 alone, as the data was written:
+        // clear, two bytes; set, three. So a stray continuation byte or one
+        // from 0xF8 leads a sequence too; only 0xF0..0xF7 lead four.
         std::size_t need;
         std::uint32_t cp;
-        if (b < 0xE0) {
+        if ((b & 0x20) == 0) {
             need = 1;
             cp = b & 0x1F;
-        } else if (b < 0xF0) {
+        } else if (b < 0xF0 || b >= 0xF8) {
             need = 2;
             cp = b & 0x0F;
         } else {
@@ -322,6 +323,39 @@ std::int32_t str_toInt(const std::string& text)
 }
 
 double str_toDouble(const std::string& text) { return strtod_l(text.c_str(), nullptr, cLocale()); }
+
+namespace {
+
+bool onlyBlanksFrom(const char* p)
+{
+    while (isBlankC(*p))
+        ++p;
+    return *p == '\0';
+}
+
+} // namespace
+
+bool str_isInt(const std::string& text)
+{
+    const char* p = text.c_str();
+    while (isBlankC(*p))
+        ++p;
+    if (*p == '+' || *p == '-')
+        ++p;
+    if (*p < '0' || *p > '9')
+        return false;
+    while (*p >= '0' && *p <= '9')
+        ++p;
+    return onlyBlanksFrom(p) && std::strlen(text.c_str()) == text.size();
+}
+
+bool str_isDouble(const std::string& text)
+{
+    const char* start = text.c_str();
+    char* end = nullptr;
+    strtod_l(start, &end, cLocale());
+    return end != start && onlyBlanksFrom(end) && std::strlen(start) == text.size();
+}
 
 std::string str_toUpper(const std::string& text)
 {

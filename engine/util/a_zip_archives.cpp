@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <map>
 #include <unordered_map>
@@ -63,6 +64,34 @@ Archives& archives()
 struct ExitCloser {
     ~ExitCloser() { closeAllArchives(); }
 } g_exitCloser;
+
+// zziplib's own texts hold printf directives ("zip-file %s too short"), so
+// messages use these, with its number.
+std::string zipError(int code, int savedErrno)
+{
+    const char* text;
+    switch (code) {
+    case ZZIP_NO_ERROR: text = "no error"; break;
+    case ZZIP_OUTOFMEM: text = "out of memory"; break;
+    case ZZIP_DIR_OPEN: text = "cannot open the file"; break;
+    case ZZIP_DIR_STAT: text = "cannot query the file"; break;
+    case ZZIP_DIR_SEEK: text = "cannot seek in the file"; break;
+    case ZZIP_DIR_READ: text = "cannot read the file"; break;
+    case ZZIP_DIR_TOO_SHORT: text = "too short for a zip archive"; break;
+    case ZZIP_DIR_EDH_MISSING: text = "no end of central directory record"; break;
+    case ZZIP_DIRSIZE: text = "the central directory does not fit in the file"; break;
+    case ZZIP_ENOENT: text = "no such entry"; break;
+    case ZZIP_UNSUPP_COMPR: text = "unsupported compression method"; break;
+    case ZZIP_CORRUPTED: text = "corrupt data"; break;
+    case ZZIP_DIR_LARGEFILE: text = "too large"; break;
+    default: text = "unknown error"; break;
+    }
+    std::string out = text;
+    if ((code == ZZIP_DIR_OPEN || code == ZZIP_DIR_STAT || code == ZZIP_DIR_SEEK || code == ZZIP_DIR_READ) &&
+        savedErrno != 0)
+        out += std::string(" (") + std::strerror(savedErrno) + ")";
+    return out + ", zziplib error " + std::to_string(code);
+}
 
 std::string withSlash(std::string path)
 {
@@ -138,10 +167,12 @@ Archive* archiveFor(const std::string& base)
         if (fd < 0)
             continue;
         zzip_error_t err = ZZIP_NO_ERROR;
+        errno = 0;
         ZZIP_DIR* dir = zzip_dir_fdopen(fd, &err);  // closes fd on failure
         if (!dir) {
+            const int savedErrno = errno;
             if (bad == a.broken.end())
-                a_log("Archive %s cannot be opened: %s", real.c_str(), zzip_strerror(err));
+                a_log("Archive %s cannot be opened: %s", real.c_str(), zipError(err, savedErrno).c_str());
             a.broken[real] = BrokenStamp{st.st_size, st.st_mtim};
             continue;
         }
@@ -244,10 +275,11 @@ Packed packedRead(const std::string& path, std::uint8_t** data, std::uint32_t* s
             result = Packed::Found;
             return true;
         }
+        errno = 0;
         ZZIP_FILE* f = zzip_file_open(a.dir, r->d_name, 0);
         if (!f) {
             a_log("Archive %s: entry %s cannot be opened: %s", a.file.c_str(), r->d_name,
-                  zzip_strerror_of(a.dir));
+                  zipError(zzip_error(a.dir), errno).c_str());
             return true;
         }
         auto* buffer = static_cast<std::uint8_t*>(std::malloc(want));

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <future>
+#include <mutex>
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -110,6 +112,14 @@ int floorDiv2(int v)
 }
 
 } // namespace
+
+void prepareFontLibrary()
+{
+    // The future's destructor waits for the set-up, should the program end first.
+    static std::once_flag once;
+    static std::future<void> ready;
+    std::call_once(once, [] { ready = std::async(std::launch::async, [] { ensureFontconfig(); }); });
+}
 
 struct FontRaster::Impl {
     FT_Library library = nullptr;

@@ -76,6 +76,11 @@ struct TextLayout {
     int height = 0;
 };
 
+// Starts the font library's own set-up (reading its configuration and
+// caches takes milliseconds) on a thread of its own, so that the first font
+// made later finds it done. Once per process; later calls do nothing.
+void prepareFontLibrary();
+
 class FontRaster {
 public:
     // Matches the face through fontconfig ("Arial" finds a metric-compatible

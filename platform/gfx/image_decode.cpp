@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <csetjmp>
+#include <cstdio>
 #include <cstring>
 #include <string>
+
+#include <jpeglib.h>
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_NO_STDIO
@@ -328,6 +332,85 @@ Check checkTga(const Bytes& b)
     return good(false);  // alpha comes from the channel count stb_image reports
 }
 
+// JPEG pixels come from libjpeg: stb_image's entropy decoder lets its bit
+// count go negative when corrupt data runs into a marker and then shifts
+// by 32 or more. libjpeg fills what corrupt or missing data leaves with
+// grey, as stb_image does.
+struct JpegErrors {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] void jpegFail(j_common_ptr info)
+{
+    JpegErrors* errors = reinterpret_cast<JpegErrors*>(info->err);
+    info->err->format_message(info, errors->message);
+    std::longjmp(errors->jump, 1);
+}
+
+// Warnings about corrupt data are no failure, and nothing is printed.
+void jpegWarning(j_common_ptr, int) {}
+
+// Nothing with a destructor may start its life after the setjmp: the
+// longjmp from jpegFail would skip it.
+bool decodeJpeg(const std::uint8_t* data, std::size_t size, const ImageInfo& info, std::vector<std::uint32_t>& argb,
+                std::string* error)
+{
+    jpeg_decompress_struct jpeg;
+    JpegErrors errors;
+    std::vector<std::uint8_t> row;
+    const char* problem = nullptr;
+    jpeg.err = jpeg_std_error(&errors.manager);
+    errors.manager.error_exit = jpegFail;
+    errors.manager.emit_message = jpegWarning;
+    errors.message[0] = '\0';
+    if (setjmp(errors.jump)) {
+        jpeg_destroy_decompress(&jpeg);
+        if (error)
+            *error = std::string("corrupt JPEG: ") + errors.message;
+        return false;
+    }
+    jpeg_create_decompress(&jpeg);
+    jpeg_mem_src(&jpeg, data, static_cast<unsigned long>(size));
+    jpeg_read_header(&jpeg, TRUE);
+    if (jpeg.image_width != JDIMENSION(info.width) || jpeg.image_height != JDIMENSION(info.height)) {
+        problem = "corrupt image: header and data disagree on the size";
+    } else {
+        const bool cmyk = jpeg.num_components == 4;
+        jpeg.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRX;
+        jpeg_start_decompress(&jpeg);
+        row.resize(std::size_t(jpeg.output_width) * 4);
+        argb.resize(std::size_t(info.width) * std::size_t(info.height));
+        while (jpeg.output_scanline < jpeg.output_height) {
+            std::uint32_t* out = argb.data() + std::size_t(jpeg.output_scanline) * std::size_t(info.width);
+            JSAMPROW rows[1] = {row.data()};
+            if (jpeg_read_scanlines(&jpeg, rows, 1) != 1)
+                break;
+            for (int x = 0; x < info.width; ++x) {
+                const std::uint8_t* p = row.data() + std::size_t(x) * 4;
+                if (!cmyk) {
+                    out[x] = 0xFF000000u | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+                    continue;
+                }
+                // Adobe files store CMYK inverted: each colour times K.
+                const std::uint32_t k = p[3];
+                out[x] = 0xFF000000u | (p[0] * k + 127) / 255 << 16 | (p[1] * k + 127) / 255 << 8 |
+                         (p[2] * k + 127) / 255;
+            }
+        }
+        jpeg_abort_decompress(&jpeg);
+    }
+    jpeg_destroy_decompress(&jpeg);
+    if (problem) {
+        argb.clear();
+        if (error)
+            *error = problem;
+        return false;
+    }
+    return true;
+}
+
 bool inspect(const void* data, std::size_t size, int maxDimension, ImageInfo& out, std::string* error)
 {
     auto report = [error](const std::string& text) {
@@ -386,6 +469,12 @@ bool decodeImage(const void* data, std::size_t size, DecodedImage& out, int maxD
     ImageInfo info;
     if (!inspect(data, size, maxDimension, info, error))
         return false;
+    if (info.kind == ImageFileKind::Jpeg) {
+        if (!decodeJpeg(static_cast<const std::uint8_t*>(data), size, info, out.argb, error))
+            return false;
+        out.info = info;
+        return true;
+    }
     int w = 0, h = 0, comp = 0;
     stbi_uc* rgba = stbi_load_from_memory(static_cast<const stbi_uc*>(data), int(size), &w, &h, &comp, 4);
     if (!rgba) {

@@ -155,11 +155,11 @@ class SdlKeyboard : public KeyboardSource {
 public:
     // No event pumping here: the message loop drains SDL's queue, which
     // keeps SDL's key state current.
-    bool read(KeyFrame& out) override
+    InputResult read(KeyFrame& out) override
     {
         out.fill(0);
         if (!SDL_WasInit(SDL_INIT_VIDEO))
-            return true;
+            return InputResult::Ok;
         if (!m_watching) {
             SDL_AddEventWatch(&SdlKeyboard::watch, this);
             m_watching = true;
@@ -174,7 +174,7 @@ public:
                     out[t[sc]] = 0x80;
         }
         m_pressedSinceRead.fill(false);
-        return true;
+        return InputResult::Ok;
     }
 
 private:
@@ -216,19 +216,25 @@ KeyboardSource& keyboard()
 
 void setKeyboard(KeyboardSource* source) { g_keyboard.store(source, std::memory_order_release); }
 
-bool ScriptedKeyboard::read(KeyFrame& out)
+InputResult ScriptedKeyboard::read(KeyFrame& out)
 {
     ++reads;
     if (!frames.empty()) {
         last = frames.front();
         frames.pop_front();
     }
-    if (fail) {
+    if (error != InputResult::Ok) {
         out.fill(0);
-        return false;
+        return error;
     }
     out = last;
-    return true;
+    return InputResult::Ok;
+}
+
+InputResult ScriptedKeyboard::acquire()
+{
+    ++acquires;
+    return acquireError;
 }
 
 void ScriptedKeyboard::pushKeys(std::initializer_list<std::uint8_t> keys)

@@ -6,6 +6,7 @@
 #include <deque>
 
 #include "platform/input/dinput_keys.h"
+#include "platform/input/input_result.h"
 
 namespace platform {
 
@@ -14,8 +15,10 @@ using KeyFrame = std::array<std::uint8_t, 256>;
 class KeyboardSource {
 public:
     virtual ~KeyboardSource() = default;
-    // Reads the current state; false when the device cannot be read.
-    virtual bool read(KeyFrame& out) = 0;
+    // Reads the current state; all keys up when the device cannot be read.
+    virtual InputResult read(KeyFrame& out) = 0;
+    // Takes the device again after it was lost.
+    virtual InputResult acquire() { return InputResult::Ok; }
 };
 
 // SDL's keyboard through the scancode table. Every key reads up while no
@@ -33,14 +36,17 @@ std::uint8_t dikFromScancode(int scancode);
 // empty the last frame read is repeated (all up at first).
 class ScriptedKeyboard : public KeyboardSource {
 public:
-    bool read(KeyFrame& out) override;
+    InputResult read(KeyFrame& out) override;
+    InputResult acquire() override;
     void push(const KeyFrame& frame) { frames.push_back(frame); }
     // Queues a frame with exactly the given keys down.
     void pushKeys(std::initializer_list<std::uint8_t> keys);
     std::deque<KeyFrame> frames;
     KeyFrame last{};
-    bool fail = false;  // makes read() fail
+    InputResult error = InputResult::Ok;         // what read() answers
+    InputResult acquireError = InputResult::Ok;  // what acquire() answers
     int reads = 0;
+    int acquires = 0;
 };
 
 } // namespace platform

@@ -24,11 +24,11 @@ bool isOurWindow(SDL_Window* w)
 
 class SdlMouse : public MouseSource {
 public:
-    bool read(MouseFrame& out) override
+    InputResult read(MouseFrame& out) override
     {
         out = MouseFrame{};
         if (!SDL_WasInit(SDL_INIT_VIDEO))
-            return true;
+            return InputResult::Ok;
         if (!m_watching) {
             SDL_AddEventWatch(&SdlMouse::watch, this);
             m_watching = true;
@@ -46,7 +46,7 @@ public:
         }
         m_dx = m_dy = m_dz = 0;
         m_pressedSinceRead = {};
-        return true;
+        return InputResult::Ok;
     }
 
     bool cursorPos(HWND window, int& x, int& y) override { return window && window->cursorPos(x, y); }
@@ -148,21 +148,27 @@ MouseSource& mouse()
 
 void setMouse(MouseSource* source) { g_mouse.store(source, std::memory_order_release); }
 
-bool ScriptedMouse::read(MouseFrame& out)
+InputResult ScriptedMouse::read(MouseFrame& out)
 {
-    if (fail) {
+    if (error != InputResult::Ok) {
         out = MouseFrame{};
-        return false;
+        return error;
     }
     if (frames.empty()) {
         out = MouseFrame{};
-        return true;
+        return InputResult::Ok;
     }
     out = frames.front().raw;
     cursorX = frames.front().cursorX;
     cursorY = frames.front().cursorY;
     frames.pop_front();
-    return true;
+    return InputResult::Ok;
+}
+
+InputResult ScriptedMouse::acquire()
+{
+    ++acquires;
+    return acquireError;
 }
 
 bool ScriptedMouse::cursorPos(HWND, int& x, int& y)

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 
+#include "platform/input/input_result.h"
 #include "platform/system/win_types.h"
 
 namespace platform {
@@ -24,8 +25,11 @@ struct MouseFrame {
 class MouseSource {
 public:
     virtual ~MouseSource() = default;
-    // Buttons and the motion since the last read; false when unreadable.
-    virtual bool read(MouseFrame& out) = 0;
+    // Buttons and the motion since the last read; nothing down and no
+    // motion when unreadable.
+    virtual InputResult read(MouseFrame& out) = 0;
+    // Takes the device again after it was lost.
+    virtual InputResult acquire() { return InputResult::Ok; }
     // Cursor position relative to the window's client area; false when unknown.
     virtual bool cursorPos(HWND window, int& x, int& y) = 0;
     virtual void setCursorPos(HWND window, int x, int y) = 0;
@@ -50,7 +54,8 @@ public:
         int cursorX = 0;
         int cursorY = 0;
     };
-    bool read(MouseFrame& out) override;
+    InputResult read(MouseFrame& out) override;
+    InputResult acquire() override;
     bool cursorPos(HWND window, int& x, int& y) override;
     void setCursorPos(HWND window, int x, int y) override;
     void clientSize(HWND window, int& w, int& h) override;
@@ -65,7 +70,9 @@ public:
     int clientWidth = 0;   // 0: use the window's own size
     int clientHeight = 0;
     bool minimised = false;
-    bool fail = false;
+    InputResult error = InputResult::Ok;         // what read() answers
+    InputResult acquireError = InputResult::Ok;  // what acquire() answers
+    int acquires = 0;
     int warps = 0;
 };
 

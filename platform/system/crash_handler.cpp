@@ -1,6 +1,9 @@
 #include "platform/system/crash_handler.h"
 
+#include <cxxabi.h>
+#include <dlfcn.h>
 #include <execinfo.h>
+#include <link.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -27,6 +30,7 @@ constexpr std::size_t kAltStackSize = 64 * 1024;
 constexpr std::size_t kFileNameSize = 64;
 constexpr int kMaxSuffix = 1000;
 constexpr int kMaxFrames = 128;
+constexpr unsigned kNamingSeconds = 5;
 
 bool g_installed = false;
 struct sigaction g_oldActions[kSignalCount];
@@ -200,41 +204,6 @@ void copyFileInto(int fd, const char* path)
     ::close(in);
 }
 
-void writeReport(int fd, int sig, const void* address)
-{
-    char line[128];
-    char* end = line + sizeof line - 1;
-
-    writeText(fd, "Critical error!\n");
-
-    char* out = appendText(line, end, "Signal: ");
-    out = appendUnsigned(out, end, static_cast<unsigned>(sig), 1);
-    out = appendText(out, end, " (");
-    out = appendText(out, end, signalName(sig));
-    out = appendText(out, end, ")\n");
-    writeAll(fd, line, static_cast<std::size_t>(out - line));
-
-    out = appendText(line, end, "Address: 0x");
-    out = appendHex(out, end, reinterpret_cast<std::uintptr_t>(address));
-    out = appendText(out, end, "\n");
-    writeAll(fd, line, static_cast<std::size_t>(out - line));
-
-    if (g_reason[0]) {
-        writeText(fd, "Reason: ");
-        writeText(fd, g_reason);
-        writeText(fd, "\n");
-    }
-
-    writeText(fd, "Backtrace:\n");
-    void* frames[kMaxFrames];
-    const int count = ::backtrace(frames, kMaxFrames);
-    if (count > 0)
-        ::backtrace_symbols_fd(frames, count, fd);
-
-    writeText(fd, "Memory map:\n");
-    copyFileInto(fd, "/proc/self/maps");
-}
-
 [[noreturn]] void dieWithDefault(int sig)
 {
     struct sigaction dfl{};
@@ -251,15 +220,117 @@ void writeReport(int fd, int sig, const void* address)
     ::_exit(128 + sig);
 }
 
+// The first frames are the handler's own.
+void* g_frames[kMaxFrames];
+int g_frameCount = 0;
+int g_signal = 0;
+
+void writeReport(int fd, int sig, const siginfo_t* info)
+{
+    char line[128];
+    char* end = line + sizeof line - 1;
+
+    writeText(fd, "Critical error!\n");
+
+    char* out = appendText(line, end, "Signal: ");
+    out = appendUnsigned(out, end, static_cast<unsigned>(sig), 1);
+    out = appendText(out, end, " (");
+    out = appendText(out, end, signalName(sig));
+    out = appendText(out, end, ")\n");
+    writeAll(fd, line, static_cast<std::size_t>(out - line));
+
+    // A signal sent with kill() or raise() carries the sender, not a fault address.
+    if (info && info->si_code <= 0) {
+        out = appendText(line, end, "Sent by process ");
+        out = appendUnsigned(out, end, static_cast<std::uint64_t>(info->si_pid), 1);
+        if (info->si_pid == ::getpid())
+            out = appendText(out, end, " (this process)");
+    } else {
+        out = appendText(line, end, "Address: 0x");
+        out = appendHex(out, end, reinterpret_cast<std::uintptr_t>(info ? info->si_addr : nullptr));
+    }
+    out = appendText(out, end, "\n");
+    writeAll(fd, line, static_cast<std::size_t>(out - line));
+
+    if (g_reason[0]) {
+        writeText(fd, "Reason: ");
+        writeText(fd, g_reason);
+        writeText(fd, "\n");
+    }
+
+    writeText(fd, "Backtrace:\n");
+    g_frameCount = ::backtrace(g_frames, kMaxFrames);
+    if (g_frameCount > 0)
+        ::backtrace_symbols_fd(g_frames, g_frameCount, fd);
+
+    writeText(fd, "Memory map:\n");
+    copyFileInto(fd, "/proc/self/maps");
+}
+
+void onStuck(int) { dieWithDefault(g_signal); }
+
+// Readable function names for the backtrace. Demangling allocates, which a
+// signal handler must not rely on, so this part comes last and a watchdog
+// ends the process should it hang.
+void writeFunctionNames(int fd)
+{
+    struct sigaction sa{};
+    sa.sa_handler = onStuck;
+    sigemptyset(&sa.sa_mask);
+    ::sigaction(SIGALRM, &sa, nullptr);
+    ::alarm(kNamingSeconds);
+
+    writeText(fd, "Functions:\n");
+    for (int i = 0; i < g_frameCount; ++i) {
+        // A return address may lie just past its function's end.
+        const char* at = static_cast<const char*>(g_frames[i]) - (i > 0 ? 1 : 0);
+        Dl_info where{};
+        void* entry = nullptr;
+        if (!::dladdr1(at, &where, &entry, RTLD_DL_SYMENT))
+            continue;
+        const auto* symbol = static_cast<const ElfW(Sym)*>(entry);
+        char line[64];
+        char* end = line + sizeof line - 1;
+        char* out = appendText(line, end, "#");
+        out = appendUnsigned(out, end, static_cast<unsigned>(i), 1);
+        out = appendText(out, end, " ");
+        writeAll(fd, line, static_cast<std::size_t>(out - line));
+        // Only a symbol that really spans the address names it; otherwise
+        // the nearest exported one would be a wrong name.
+        const char* start = static_cast<const char*>(where.dli_saddr);
+        if (where.dli_sname && symbol && start && at >= start &&
+            static_cast<std::size_t>(at - start) < symbol->st_size) {
+            int status = 0;
+            char* readable = abi::__cxa_demangle(where.dli_sname, nullptr, nullptr, &status);
+            writeText(fd, status == 0 && readable ? readable : where.dli_sname);
+            std::free(readable);
+            out = appendText(line, end, " + 0x");
+            out = appendHex(out, end, static_cast<std::uintptr_t>(static_cast<const char*>(g_frames[i]) - start));
+        } else {
+            out = appendText(line, end, "?? + 0x");
+            out = appendHex(out, end,
+                            static_cast<std::uintptr_t>(static_cast<const char*>(g_frames[i]) -
+                                                        static_cast<const char*>(where.dli_fbase)));
+        }
+        out = appendText(out, end, " in ");
+        writeAll(fd, line, static_cast<std::size_t>(out - line));
+        writeText(fd, where.dli_fname ? where.dli_fname : "?");
+        writeText(fd, "\n");
+    }
+    ::alarm(0);
+}
+
 void onFatalSignal(int sig, siginfo_t* info, void*)
 {
     if (g_handling.exchange(1) != 0)
         dieWithDefault(sig);
 
+    g_signal = sig;
     const void* address = info ? info->si_addr : nullptr;
     const int fd = createReportFile();
     if (fd >= 0) {
-        writeReport(fd, sig, address);
+        writeReport(fd, sig, info);
+        writeFunctionNames(fd);
         ::close(fd);
     }
 

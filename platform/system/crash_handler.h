@@ -1,10 +1,12 @@
 #pragma once
 // Fatal-signal and std::terminate handling. On SEGV, BUS, ILL, FPE or ABRT
 // the handler, on an alternate stack, first writes a text report (signal,
-// address, backtrace, memory map) into the crash folder with
-// async-signal-safe calls only; then it calls the after-report hook (best
-// effort: logging, message box); then it re-raises the signal with the
-// default action.
+// fault address or sending process, backtrace, memory map) into the crash
+// folder with async-signal-safe calls only; then, best effort under a
+// watchdog, the backtrace's function names (readable where the program
+// exports its symbols); then it calls the after-report hook (best effort:
+// logging, message box); then it re-raises the signal with the default
+// action.
 #include <string>
 
 namespace platform {

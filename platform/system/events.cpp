@@ -1,9 +1,11 @@
 #include "platform/system/events.h"
 
 #include <SDL.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <thread>
 
 #include "platform/system/window.h"
@@ -93,10 +95,19 @@ void releaseEvent(SDL_Event& e)
     }
 }
 
+volatile std::sig_atomic_t g_hangup = 0;
+
+void onHangup(int) { g_hangup = 1; }
+
 class SdlEventSource : public EventSource {
 public:
     bool poll(Message& out) override
     {
+        if (g_hangup) {
+            g_hangup = 0;
+            out = Message{firstWindow(), WM_CLOSE, 0, 0};
+            return true;
+        }
         if (!SDL_WasInit(SDL_INIT_VIDEO))
             return false;
         // Events are kept untranslated until handed out, so a window closed
@@ -136,6 +147,18 @@ private:
 };
 
 } // namespace
+
+void closeOnHangup()
+{
+    struct sigaction old{};
+    if (::sigaction(SIGHUP, nullptr, &old) != 0 || old.sa_handler == SIG_IGN)
+        return;  // started under nohup: the hangup stays ignored
+    struct sigaction sa{};
+    sa.sa_handler = onHangup;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    ::sigaction(SIGHUP, &sa, nullptr);
+}
 
 EventSource& sdlEventSource()
 {

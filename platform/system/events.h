@@ -32,6 +32,11 @@ public:
 // first window.
 EventSource& sdlEventSource();
 
+// Makes a hangup (SIGHUP: the terminal closed) a close request like
+// SIGTERM, delivered through SDL's event source. Kept ignored when the
+// process was started with the hangup ignored.
+void closeOnHangup();
+
 // A test double: hands out the queued messages in order. When empty, wait()
 // queues WM_CLOSE for the first window so that a blocking loop ends.
 class ScriptedEventSource : public EventSource {

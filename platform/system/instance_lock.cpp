@@ -1,5 +1,6 @@
 #include "platform/system/instance_lock.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -8,12 +9,16 @@ namespace platform {
 
 bool InstanceLock::acquire(const std::string& path)
 {
+    m_error = 0;
     if (held())
         return true;
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
+    if (fd < 0) {
+        m_error = errno;
         return false;
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        m_error = errno;
         ::close(fd);
         return false;
     }

@@ -1,6 +1,8 @@
 #include "platform/system/system_info.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -169,6 +171,91 @@ std::string mountKind(const std::string& device, const std::string& type)
     return "fixed";
 }
 
+std::string& mountTablePath()
+{
+    static std::string path;
+    return path;
+}
+
+struct TableEntry {
+    std::string device;
+    std::string mountPoint;
+    std::string fsType;
+};
+
+// device mountpoint type options dump pass
+std::vector<TableEntry> readMountTable()
+{
+    std::vector<TableEntry> entries;
+    std::ifstream in(mountTablePath().empty() ? "/proc/self/mounts" : mountTablePath());
+    std::string line;
+    while (std::getline(in, line)) {
+        std::string fields[3];
+        std::size_t pos = 0;
+        bool complete = true;
+        for (std::string& field : fields) {
+            const std::size_t start = line.find_first_not_of(" \t", pos);
+            if (start == std::string::npos) {
+                complete = false;
+                break;
+            }
+            std::size_t end = line.find_first_of(" \t", start);
+            if (end == std::string::npos)
+                end = line.size();
+            field = line.substr(start, end - start);
+            pos = end;
+        }
+        if (complete)
+            entries.push_back({unescapeMountField(fields[0]), unescapeMountField(fields[1]),
+                               unescapeMountField(fields[2])});
+    }
+    return entries;
+}
+
+bool deviceOf(const std::string& path, dev_t& dev)
+{
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    dev = st.st_dev;
+    return true;
+}
+
+bool holdsPath(const std::string& mountPoint, const std::string& path)
+{
+    if (mountPoint == "/")
+        return !path.empty() && path[0] == '/';
+    return path.compare(0, mountPoint.size(), mountPoint) == 0 &&
+           (path.size() == mountPoint.size() || path[mountPoint.size()] == '/');
+}
+
+// The type of a file system the mount table does not name.
+std::string fsTypeOf(const std::string& path)
+{
+    struct statfs st{};
+    if (::statfs(path.c_str(), &st) != 0)
+        return "unknown";
+    switch (static_cast<unsigned long>(st.f_type)) {
+    case 0xEF53: return "ext4";
+    case 0x794C7630: return "overlay";
+    case 0x01021994: return "tmpfs";
+    case 0x58465342: return "xfs";
+    case 0x9123683E: return "btrfs";
+    case 0x6969: return "nfs";
+    case 0x65735546: return "fuse";
+    default: return "unknown";
+    }
+}
+
+void fillSizes(MountInfo& m, const std::string& path)
+{
+    struct statvfs st{};
+    if (::statvfs(path.c_str(), &st) == 0) {
+        m.freeBytes = static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
+        m.totalBytes = static_cast<std::uint64_t>(st.f_blocks) * st.f_frsize;
+    }
+}
+
 } // namespace
 
 std::string executablePath()
@@ -262,50 +349,64 @@ MemoryStatus memoryStatus()
     return s;
 }
 
-std::vector<MountInfo> mounts()
+std::vector<MountInfo> mounts(const std::vector<std::string>& holding)
 {
+    const std::vector<TableEntry> table = readMountTable();
     std::vector<MountInfo> result;
     std::set<std::string> seen;
-    std::ifstream in("/proc/self/mounts");
-    std::string line;
-    while (std::getline(in, line)) {
-        // device mountpoint type options dump pass
-        std::string fields[3];
-        std::size_t pos = 0;
-        bool complete = true;
-        for (std::string& field : fields) {
-            const std::size_t start = line.find_first_not_of(" \t", pos);
-            if (start == std::string::npos) {
-                complete = false;
-                break;
-            }
-            std::size_t end = line.find_first_of(" \t", start);
-            if (end == std::string::npos)
-                end = line.size();
-            field = line.substr(start, end - start);
-            pos = end;
-        }
-        if (!complete)
+    std::set<dev_t> devices;
+    for (const TableEntry& e : table) {
+        if (!startsWith(e.device, "/dev/") && !isNetworkFs(e.fsType))
             continue;
-
+        if (!seen.insert(e.mountPoint).second)
+            continue;
         MountInfo m;
-        m.device = unescapeMountField(fields[0]);
-        m.mountPoint = unescapeMountField(fields[1]);
-        m.fsType = unescapeMountField(fields[2]);
-        if (!startsWith(m.device, "/dev/") && !isNetworkFs(m.fsType))
-            continue;
-        if (!seen.insert(m.mountPoint).second)
-            continue;
-
+        m.device = e.device;
+        m.mountPoint = e.mountPoint;
+        m.fsType = e.fsType;
         m.kind = mountKind(m.device, m.fsType);
-        struct statvfs st{};
-        if (::statvfs(m.mountPoint.c_str(), &st) == 0) {
-            m.freeBytes = static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
-            m.totalBytes = static_cast<std::uint64_t>(st.f_blocks) * st.f_frsize;
+        fillSizes(m, m.mountPoint);
+        dev_t dev = 0;
+        if (deviceOf(m.mountPoint, dev))
+            devices.insert(dev);
+        result.push_back(std::move(m));
+    }
+
+    for (const std::string& path : holding) {
+        dev_t dev = 0;
+        if (path.empty() || !deviceOf(path, dev) || !devices.insert(dev).second)
+            continue;
+        std::string real = path;
+        if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+            real = resolved;
+            std::free(resolved);
         }
+        // The deepest mount point above the folder that is the same file
+        // system; later lines of the table cover earlier ones.
+        const TableEntry* best = nullptr;
+        for (const TableEntry& e : table) {
+            dev_t mountDev = 0;
+            if (holdsPath(e.mountPoint, real) && (!best || e.mountPoint.size() >= best->mountPoint.size()) &&
+                deviceOf(e.mountPoint, mountDev) && mountDev == dev)
+                best = &e;
+        }
+        MountInfo m;
+        if (best) {
+            m.device = best->device;
+            m.mountPoint = best->mountPoint;
+            m.fsType = best->fsType;
+        } else {
+            m.device = "unknown";
+            m.mountPoint = path;
+            m.fsType = fsTypeOf(path);
+        }
+        m.kind = mountKind(m.device, m.fsType);
+        fillSizes(m, path);
         result.push_back(std::move(m));
     }
     return result;
 }
+
+void setMountTable(const std::string& path) { mountTablePath() = path; }
 
 } // namespace platform

@@ -22,7 +22,8 @@ struct MemoryStatus {
 };
 MemoryStatus memoryStatus();
 
-// One real (block-device or network) mounted file system.
+// One mounted file system: a real (block-device or network) mount, or one
+// that holds a folder the program uses.
 struct MountInfo {
     std::string mountPoint;
     std::string device;
@@ -31,6 +32,14 @@ struct MountInfo {
     std::uint64_t freeBytes = 0;
     std::uint64_t totalBytes = 0;
 };
-std::vector<MountInfo> mounts();
+// The real mounts, then the file systems that hold the given folders and
+// are not listed yet (each once). Such a file system is named by its mount
+// point when the mount table has it, else by the folder itself; a container
+// or chroot root needs this, as its "/" is no /dev/ mount.
+std::vector<MountInfo> mounts(const std::vector<std::string>& holding = {});
+
+// The mount table read by mounts(); tests point it at a file of their own,
+// an empty path restores /proc/self/mounts.
+void setMountTable(const std::string& path);
 
 } // namespace platform

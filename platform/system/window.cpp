@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
+#include <thread>
 
 namespace platform {
 
@@ -19,6 +21,8 @@ std::vector<Window*>& registry()
     static std::vector<Window*> all;
     return all;
 }
+
+constexpr const char* kNoDisplay = "no display: set DISPLAY, or run scripts/play, which starts a virtual one";
 
 void setError(std::string* error, const std::string& why)
 {
@@ -208,6 +212,25 @@ struct Window::Impl {
     bool backIsPresented = false;
     bool resetNotification = false;
     bool wasReset = false;
+    // Presenting without a screen never waits for a vertical blank; with
+    // vsync on, present() waits for the next blank of a virtual display at
+    // the reported refresh rate instead (zero period: no waiting).
+    std::chrono::nanoseconds blankPeriod{0};
+    std::chrono::steady_clock::time_point blankOrigin;
+
+    void waitForBlank()
+    {
+        if (blankPeriod.count() <= 0)
+            return;
+        const auto now = std::chrono::steady_clock::now();
+        // The blanks run from the first frame shown, which waits for none.
+        if (blankOrigin == std::chrono::steady_clock::time_point{}) {
+            blankOrigin = now;
+            return;
+        }
+        const auto blanks = (now - blankOrigin) / blankPeriod + 1;
+        std::this_thread::sleep_until(blankOrigin + blanks * blankPeriod);
+    }
 
     GLuint backForReading() const { return backIsPresented ? presented.fbo : back.fbo; }
 
@@ -260,8 +283,28 @@ bool initVideo(std::string* error)
 {
     if (SDL_WasInit(SDL_INIT_VIDEO))
         return true;
+    // Probing every driver again would only repeat their complaints.
+    static std::string noDisplay;
+    if (!noDisplay.empty()) {
+        setError(error, noDisplay);
+        return false;
+    }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        setError(error, std::string("SDL video: ") + SDL_GetError());
+        const std::string why = std::string("SDL video: ") + SDL_GetError();
+        if (envSet("DISPLAY") || envSet("WAYLAND_DISPLAY")) {
+            setError(error, why);
+            return false;
+        }
+        noDisplay = std::string(kNoDisplay) + " (" + why + ")";
+        setError(error, noDisplay);
+        return false;
+    }
+    // SDL falls back to a driver without a screen when no display answers;
+    // a game nobody can see is only wanted when asked for.
+    if (isHeadlessDriver(SDL_GetCurrentVideoDriver()) && !isHeadlessDriver(SDL_GetHint(SDL_HINT_VIDEODRIVER))) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        noDisplay = kNoDisplay;
+        setError(error, noDisplay);
         return false;
     }
     return true;
@@ -544,6 +587,15 @@ void Window::setSwapInterval(bool vsync)
 {
     m_impl->ensureCurrent();
     SDL_GL_SetSwapInterval(vsync ? 1 : 0);
+    m_impl->blankPeriod = std::chrono::nanoseconds(0);
+    if (vsync && isHeadlessDriver(SDL_GetCurrentVideoDriver())) {
+        SDL_DisplayMode mode{};
+        const int hz = SDL_GetWindowDisplayMode(m_impl->window, &mode) == 0 && mode.refresh_rate > 0
+                           ? mode.refresh_rate
+                           : 60;
+        m_impl->blankPeriod = std::chrono::nanoseconds(1000000000 / hz);
+        m_impl->blankOrigin = {};
+    }
 }
 
 void Window::present(bool keepBackBuffer)
@@ -572,6 +624,7 @@ void Window::present(bool keepBackBuffer)
         impl.backIsPresented = keepBackBuffer;
     }
     SDL_GL_SwapWindow(impl.window);
+    impl.waitForBlank();
 }
 
 void Window::presentMapping(float& scaleX, float& scaleY, float& offsetX, float& offsetY) const

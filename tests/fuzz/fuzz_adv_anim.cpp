@@ -7,7 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    platform::Recorder& recorder = fuzz::recordingServer();
+    platform::Recorder& recorder = fuzz::recordingGraphics();
     static aImageManager* images = [] {
         auto* m = new aImageManager;
         fuzz::writeTemp("a.bmp", fuzz::bmp(16, 8));

@@ -6,7 +6,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    platform::Recorder& recorder = fuzz::recordingServer();
+    platform::Recorder& recorder = fuzz::recordingGraphics();
     static const bool texture = !fuzz::writeTemp("t.png", fuzz::bmp(16, 16)).empty();
     (void)texture;
 

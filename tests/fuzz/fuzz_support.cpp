@@ -4,9 +4,17 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <system_error>
 
+#include "engine/gfx/a_graph_server.h"
+#include "engine/util/a_application.h"
 #include "engine/util/a_log.h"
+#include "platform/gfx/d3d8_recording.h"
+
+// The font cache fontconfig fills when the graphics server starts lives to
+// the end of the process.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
 
 namespace fuzz {
 
@@ -78,6 +86,30 @@ std::vector<std::string> splitParts(const std::uint8_t* data, std::size_t size, 
         parts.push_back(all.substr(start, at - start));
         start = at + separator.size();
     }
+}
+
+platform::Recorder& recordingGraphics()
+{
+    struct Graphics {
+        std::shared_ptr<platform::Recorder> recorder = std::make_shared<platform::Recorder>();
+        Graphics()
+        {
+            tempDir();
+            recorder->halCaps.MaxTextureWidth = recorder->halCaps.MaxTextureHeight = 1024;
+            const std::shared_ptr<platform::Recorder> r = recorder;
+            aGraphServer::setDirect3DFactory([r] { return platform::createRecordingDirect3D(r); });
+            aGraphServer::setDirectDrawFactory([r](platform::GfxDirectDraw** out) {
+                *out = platform::createRecordingDirectDraw(r);
+                return D3D_OK;
+            });
+            // Kept to the end of the process on purpose.
+            new aApplication;
+            new aGraphServer(64, 48, false, true, nullptr, 0, false, false);
+        }
+    };
+    static Graphics graphics;
+    graphics.recorder->clear();
+    return *graphics.recorder;
 }
 
 } // namespace fuzz

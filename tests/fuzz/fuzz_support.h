@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+namespace platform {
+class Recorder;
+}
+
 namespace fuzz {
 
 // Made on first use, removed at exit; ends in '/'.
@@ -17,5 +21,11 @@ std::string writeTemp(const std::string& name, const std::string& bytes);
 // Splits an input at every occurrence of the separator (for targets that need
 // several files: the first part is the main file, the rest are named after it).
 std::vector<std::string> splitParts(const std::uint8_t* data, std::size_t size, const std::string& separator);
+
+// An application object (not initialised: no log file, no window) with a
+// graphics server on the recording device double, so images load without
+// GL. Made on first use and kept; the device's largest texture is 1024.
+// Each call empties the recorder, so call it once per input.
+platform::Recorder& recordingGraphics();
 
 } // namespace fuzz

@@ -150,4 +150,17 @@ std::string buildJng(int width, int height, const std::vector<std::uint32_t>& ar
     return out;
 }
 
+std::string withJngHeaderSize(std::string jng, std::uint32_t width, std::uint32_t height)
+{
+    // Signature (8), length (4), "JHDR", width, height, 8 more bytes, CRC.
+    std::string fields;
+    putU32(fields, width);
+    putU32(fields, height);
+    jng.replace(16, 8, fields);
+    std::string crc;
+    putU32(crc, std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(jng.data() + 12), 20)));
+    jng.replace(32, 4, crc);
+    return jng;
+}
+
 } // namespace jng_writer

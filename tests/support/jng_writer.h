@@ -11,6 +11,9 @@ namespace jng_writer {
 // argb: width * height pixels 0xAARRGGBB, top row first. quality 1..100.
 std::string buildJng(int width, int height, const std::vector<std::uint32_t>& argb, bool withAlpha,
                      int quality = 100);
+// The JNG with the size its JHDR declares replaced (the pixels stay as they
+// are, so the two may disagree); the JHDR is the first chunk.
+std::string withJngHeaderSize(std::string jng, std::uint32_t width, std::uint32_t height);
 
 // The other formats the loader reads: PNG (with alpha), 24-bit BMP and a
 // baseline JPEG without chroma subsampling (alpha dropped).

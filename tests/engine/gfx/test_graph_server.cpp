@@ -622,18 +622,18 @@ TEST_F(RecordingServerTest, FrameRateLimitWaitsTheRestOfTheFrame)
         waits.push_back(ms);
         clock.advanceMs(ms);
     };
-    server->m_frameRateLimit = 50;
     auto frame = [&](double ms) {
         clock.advanceMs(ms);
         ASSERT_TRUE(server->beginScene());
         server->endScene();
     };
     frame(0);  // the first frame starts the clock
-    waits.clear();
+    server->m_frameRateLimit = 50;
     frame(5);
     frame(25);  // longer than 20 ms: no wait
     frame(19.5);
     EXPECT_EQ(waits, (std::vector<std::uint32_t>{15, 0}));
+
 
     // 0 or less: no limit.
     waits.clear();
@@ -642,6 +642,21 @@ TEST_F(RecordingServerTest, FrameRateLimitWaitsTheRestOfTheFrame)
     server->m_frameRateLimit = -5;
     frame(1);
     EXPECT_TRUE(waits.empty());
+}
+
+TEST_F(RecordingServerTest, FrameRateLimitWaitIsTruncatedWithNothingAdded)
+{
+    make();
+    std::vector<std::uint32_t> waits;
+    server->m_limitWait = [&](std::uint32_t ms) { waits.push_back(ms); };
+    ASSERT_TRUE(server->beginScene());
+    server->endScene();  // the first frame starts the clock
+    // 1 - 0.067 in floats times 1000 is a hair under 933.
+    server->m_frameRateLimit = 1;
+    clock.advanceMs(67);
+    ASSERT_TRUE(server->beginScene());
+    server->endScene();
+    EXPECT_EQ(waits, (std::vector<std::uint32_t>{932}));
 }
 
 TEST_F(RecordingServerTest, FpsIsMeasuredOverPeriodsAndAveragedAtTheEnd)
@@ -692,6 +707,11 @@ TEST_F(RecordingServerTest, CalcWindowRectFitsScalesAndCentres)
     server->calcWindowRect(1000, 1000);
     EXPECT_EQ(server->m_clientWidth, 700);
     EXPECT_EQ(server->m_clientHeight, 700);
+    // In floats 53 / 100 is a hair below 0.53, so 100 x 100 becomes 52 x 52.
+    g_desktopWorkArea = RECT{0, 0, 53 + fw, 1000 + fh};
+    server->calcWindowRect(100, 100);
+    EXPECT_EQ(server->m_clientWidth, 52);
+    EXPECT_EQ(server->m_clientHeight, 52);
 
     // No room at all: the client area stays 1 x 1.
     g_desktopWorkArea = RECT{0, 0, 1, 1};

@@ -167,12 +167,12 @@ TEST_F(ImageLoading, MissingCorruptAndOversizedFilesLogAndDrawNothing)
         putFile("cut.jng", good.substr(0, good.size() / 2)),
         putFile("huge.jng", jng_writer::buildJng(80, 8, solid(80, 8, 0xFFFFFFFF), false)),
     };
-    const char* expected[] = {
+    const std::string expected[] = {
         "load failed (D3DERR_INVALIDCALL)",
         "load failed (D3DXERR_INVALIDDATA)",
         "aImage::createFromMNG - mnglib init/read error!",
         "aImage::createFromMNG - mnglib init/read error!",
-        "aImage::createFromMNG - image size 80x8 not supported",
+        "aImage::createFromMNG - \"" + test_env::home() + "/huge.jng\": image size 80x8 not supported",
     };
     for (int i = 0; i < 5; ++i) {
         const std::string path = cases[i].empty() ? test_env::home() + "/none.png" : cases[i];
@@ -185,6 +185,46 @@ TEST_F(ImageLoading, MissingCorruptAndOversizedFilesLogAndDrawNothing)
         img.draw(0.0f, 0.0f);
         EXPECT_EQ(rec->count("Sprite.Draw"), 0u) << i;
     }
+}
+
+TEST_F(ImageLoading, JngHeadersAreCheckedBeforeLibmngAndItsBuffersNeverLeak)
+{
+    const std::string good = jng_writer::buildJng(16, 8, twoBlocks(), true);
+    // A signature and a JHDR alone declaring 255 x 0xFFFFFF06 pixels (libmng
+    // would ask for about 4 GiB), a width past the largest texture, and a
+    // later header that is too large.
+    const std::string bomb = jng_writer::withJngHeaderSize(good.substr(0, 36), 255, 0xFFFFFF06);
+    const std::string wide = jng_writer::withJngHeaderSize(good, 0x1000000, 8);
+    const std::string laterHeader = good.substr(0, good.size() - 12) +
+                                    jng_writer::withJngHeaderSize(good, 16, 65).substr(8, 28) +
+                                    good.substr(good.size() - 12);
+    const std::string refused[][2] = {
+        {putFile("bomb.jng", bomb), "image size 255x4294967046 not supported"},
+        {putFile("wide.jng", wide), "image size 16777216x8 not supported"},
+        {putFile("zero.jng", jng_writer::withJngHeaderSize(good, 0, 8)), "image size 0x8 not supported"},
+        {putFile("twice.jng", laterHeader), "image size 16x65 not supported"},
+    };
+    ASSERT_EQ(bomb.size(), 36u);
+    for (const auto& [path, why] : refused) {
+        aImage img(path, D3DFMT_A8R8G8B8, D3DFMT_A8R8G8B8);
+        const std::string log = newLog();
+        EXPECT_NE(log.find("aImage::createFromMNG - \"" + path + "\": " + why), std::string::npos) << log;
+        EXPECT_EQ(log.find("mnglib"), std::string::npos) << log;
+        EXPECT_EQ(img.getTexture(), nullptr);
+    }
+
+    // A JHDR wider than its JPEG fails inside libmng after it took its row
+    // buffers; they must not outlive the load (the leak check at exit
+    // would report them).
+    for (std::uint32_t width : {17u, 64u}) {
+        aImage img(putFile("mismatch.jng", jng_writer::withJngHeaderSize(good, width, 8)), D3DFMT_A8R8G8B8,
+                   D3DFMT_A8R8G8B8);
+        EXPECT_NE(newLog().find("aImage::createFromMNG - mnglib init/read error!"), std::string::npos);
+        EXPECT_EQ(img.getTexture(), nullptr);
+    }
+    // Bytes after the IEND are not libmng's business, nor ours.
+    aImage trailing(putFile("trailing.jng", good + "\x7F\xFF\xFF\xFFJHDR"), D3DFMT_A8R8G8B8, D3DFMT_A8R8G8B8);
+    EXPECT_NE(trailing.getTexture(), nullptr) << newLog();
 }
 
 TEST_F(ImageLoading, GetPixelReadsInsideTheImageOnly)

@@ -101,6 +101,33 @@ TEST_F(Ambient, RangesAndDefaultsFromTheIni)
     EXPECT_TRUE(logHas("aAmbientSoundSystem. Bad range \"abc\" in " + m_ini + " [bad] volume"));
 }
 
+TEST_F(Ambient, ValuesThatAreNoNumbersAreLoggedAndKeepWhatTheyRead)
+{
+    files("[odd]\nloop = 1x\nfade = 1e39\nvolume = 0.5/0.7junk 2e39 0.25\npan = 0.1/\n"
+          "[off]\nloop = no\nfade = abc\n[fine]\nloop = 1\nfade = 0.5\nvolume = 0.5/0.75\n",
+          "odd.wav \noff.wav \nfine.wav \n");
+    aAmbientSoundSystem system;
+    lists(system);
+    ASSERT_EQ(system.GetDescriptors().size(), 3u);
+    const Descriptor& odd = system.GetDescriptors().front();
+    const Descriptor& off = *std::next(system.GetDescriptors().begin());
+    // atoi reads 1 from "1x"; a fade past the float range is none.
+    EXPECT_TRUE(odd.loop);
+    EXPECT_EQ(odd.fade, 0.0f);
+    EXPECT_EQ(odd.volume.ranges, (std::vector<std::pair<float, float>>{{0.5f, 0.7f}, {0.25f, 0.25f}}));
+    EXPECT_EQ(odd.pan.ranges, (std::vector<std::pair<float, float>>{{0.1f, 0.1f}}));
+    EXPECT_FALSE(off.loop);
+    const std::string where = " in " + m_ini + " [";
+    for (const std::string& line :
+         {"Value \"1x\" is not a number" + where + "odd] loop", "Fade \"1e39\" out of range" + where + "odd], 0 used",
+          "Bad range \"0.5/0.7junk\"" + where + "odd] volume", "Bad range \"2e39\"" + where + "odd] volume",
+          "Bad range \"0.1/\"" + where + "odd] pan", "Value \"no\" is not a number" + where + "off] loop"})
+        EXPECT_TRUE(logHas("aAmbientSoundSystem. " + line)) << line << "\n" << log();
+    // The fade of a sound that does not loop is never read.
+    EXPECT_FALSE(logHas("\"abc\""));
+    EXPECT_EQ(logCount("aAmbientSoundSystem. "), 6u) << log();
+}
+
 TEST_F(Ambient, SectionsWithoutASoundAreDroppedOrSilent)
 {
     files("[rain]\n[a.b]\n[hum]\n[gone]\n", "storm.ogg \nhumming.wav \nhum.wav { Volume=0.5 }\ngone.wav \n");

@@ -35,7 +35,8 @@ protected:
 
 TEST_F(SoundManager, ListLinesAndTheirOptions)
 {
-    for (const char* name : {"a.b", "plain", "vol", "piece", "loud", "prio", "neg", "stream", "nan", "open", "bare"})
+    for (const char* name :
+         {"a.b", "plain", "vol", "piece", "loud", "prio", "neg", "stream", "nan", "open", "bare", "text", "big"})
         writeWav(std::string("sfx/") + name + ".wav", 0.5f, 0.5f, 0.2);
     const std::string path = list("a.b.wav \n"
                                   "plain.wav \n"
@@ -49,9 +50,11 @@ TEST_F(SoundManager, ListLinesAndTheirOptions)
                                   "stream.wav { StreamPlay=1, SoundGroup=doors }\n"
                                   "missing.wav \n"
                                   "nan.wav { Volume=nan }\n"
-                                  "open.wav { Volume=0.2\n");
+                                  "open.wav { Volume=0.2\n"
+                                  "text.wav { Volume=abc, StreamPlay=yes, Priority=7x }\n"
+                                  "big.wav { Volume=1e39, Priority= 9 }\n");
     m_manager.LoadList(path, "");
-    EXPECT_EQ(m_manager.GetSoundCount(), 10u);
+    EXPECT_EQ(m_manager.GetSoundCount(), 12u);
 
     // Keys are cut at the last '.'; the line without a blank loads nothing.
     EXPECT_TRUE(m_manager.HasSound("a.b", ""));
@@ -68,7 +71,7 @@ TEST_F(SoundManager, ListLinesAndTheirOptions)
     };
     for (const Expected& e : {Expected{"vol", 0.5f, 128}, Expected{"piece", 0.25f, 7}, Expected{"loud", 0.3f, 128},
                               Expected{"prio", 1.0f, 255}, Expected{"neg", 1.0f, 0}, Expected{"nan", 1.0f, 128},
-                              Expected{"open", 1.0f, 128}}) {
+                              Expected{"open", 1.0f, 128}, Expected{"text", 0.0f, 7}, Expected{"big", 1.0f, 9}}) {
         aSound* sound = m_manager.GetSound(e.key, "");
         ASSERT_NE(sound, nullptr) << e.key;
         EXPECT_EQ(sound->GetVolume(), e.volume) << e.key;
@@ -77,13 +80,21 @@ TEST_F(SoundManager, ListLinesAndTheirOptions)
     EXPECT_TRUE(m_manager.GetSound("stream", "")->IsStream());
     EXPECT_EQ(m_manager.GetSound("stream", "")->GetGroup(), "doors");
     EXPECT_TRUE(logHas("aSoundManager. Error in line: loud.wav { Loud=1, Volume=0.3 }\n"));
-    EXPECT_TRUE(logHas("aSoundManager. Error in line: nan.wav { Volume=nan }\n"));
-    EXPECT_EQ(logCount("aSoundManager. Error in line:"), 2u);
+    EXPECT_EQ(logCount("aSoundManager. Error in line:"), 1u);
+    // Values that are no numbers keep what atoi and atof read; values no
+    // float holds keep the default.
+    const std::string textLine = " (" + m_dir + "text.wav), line: text.wav { Volume=abc, StreamPlay=yes, Priority=7x }\n";
+    for (const char* key : {"Volume", "StreamPlay", "Priority"})
+        EXPECT_TRUE(logHas(std::string("aSoundManager. Value of ") + key + " is not a number" + textLine)) << key;
+    EXPECT_FALSE(m_manager.GetSound("text", "")->IsStream());
+    EXPECT_TRUE(logHas("aSoundManager. Value of Volume is out of range (" + m_dir + "nan.wav), line: nan.wav { Volume=nan }\n"));
+    EXPECT_TRUE(logHas("aSoundManager. Value of Volume is out of range (" + m_dir + "big.wav), line: big.wav { Volume=1e39, Priority= 9 }\n"));
+    EXPECT_EQ(logCount("aSoundManager. Value of"), 5u);
 
     // A key differing only in case is refused, without the callback.
     EXPECT_TRUE(logHas("aSoundManager. Sound with name \"PLAIN\" already loaded!"));
     EXPECT_EQ(g_keys, (std::vector<std::string>{"a.b", "plain", "", "vol", "piece", "loud", "prio", "neg", "stream",
-                                                 "missing", "nan", "open"}));
+                                                 "missing", "nan", "open", "text", "big"}));
     EXPECT_EQ(m_manager.GetSound("missing", ""), nullptr);
     EXPECT_TRUE(logHas("aSoundManager. Cannot find sound \"missing\""));
 

@@ -2,7 +2,15 @@
 // system block, fatal-error texts, the crash report.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <ctime>
 #include <filesystem>
 #include <string>
@@ -11,6 +19,7 @@
 #include "engine/sound/a_sound.h"
 #include "engine/util/a_application.h"
 #include "platform/sound/sound_layer.h"
+#include "platform/system/system_info.h"
 #include "engine/util/a_log.h"
 #include "support/test_env.h"
 
@@ -122,6 +131,90 @@ TEST(Application, SecondInstanceGetsOneAndTouchesNothing)
     }
     first->shutdown();
     EXPECT_FALSE(first->m_instanceLock.held());
+}
+
+TEST(Application, SystemBlockListsTheFileSystemOfTheProgramFolderWhateverTheMounts)
+{
+    // A container's mount table: its root is an overlay, nothing is a /dev/ mount.
+    const std::string table = test_env::home() + "/mounts";
+    test_env::writeFile(table, "overlay / overlay rw,relatime 0 0\nproc /proc proc rw 0 0\n");
+    platform::setMountTable(table);
+    aApplication app;
+    ASSERT_EQ(app.init("VRK", nullptr, "", "Tallowmere"), 0);
+    app.shutdown();
+    platform::setMountTable("");
+
+    std::vector<std::string> drives;
+    for (const std::string& l : test_env::readLines(logPath()))
+        if (contains(l, "\t             Drive "))
+            drives.push_back(l.substr(l.find("Drive ") + 6));
+    ASSERT_FALSE(drives.empty());
+    // Named by the table's mount point when that is the same file system,
+    // else by the folder itself.
+    const std::string& first = drives.front();
+    const std::string point = first.substr(0, first.find(": "));
+    EXPECT_TRUE(point == "/" || app.m_appPath.rfind(point, 0) == 0) << first;
+    unsigned long long freeMb = 0, totalMb = 0;
+    ASSERT_EQ(std::sscanf(first.c_str() + first.find(">, "), ">, %*[^,], %llu of %llu MB free", &freeMb, &totalMb),
+              2)
+        << first;
+    EXPECT_GT(totalMb, 0u);
+    EXPECT_LE(freeMb, totalMb);
+}
+
+TEST(Application, UnusableUserFolderTakesTheLockElsewhereAndSaysWhy)
+{
+    const std::string home = test_env::home();
+    std::filesystem::create_directories(home + "/run");
+    setenv("XDG_RUNTIME_DIR", (home + "/run").c_str(), 1);
+    // A file where the data folder should be: nothing can be made under it,
+    // whoever runs the test.
+    test_env::writeFile(home + "/notafolder", "");
+    setenv("XDG_DATA_HOME", (home + "/notafolder").c_str(), 1);
+    const std::string lockName = "Tallowmere-VRK-" + std::to_string(::geteuid()) + ".lock";
+
+    for (const std::string& lockFolder : {home + "/run/", home + "/tmp/"}) {
+        testing::internal::CaptureStderr();
+        auto first = std::make_unique<RecordingApp>();
+        ASSERT_EQ(first->init("VRK", nullptr, "", "Tallowmere"), 0);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(contains(err, "The user folder " + home + "/notafolder/Tallowmere/VRK/ cannot be used (" +
+                                      std::strerror(ENOTDIR) + ")"))
+            << err;
+        EXPECT_FALSE(contains(err, "already running"));
+        EXPECT_FALSE(contains(err, "Please reinstall"));  // the cause is told already
+        EXPECT_TRUE(first->boxes.empty());  // no display: the terminal only
+        EXPECT_TRUE(first->m_instanceLock.held());
+        EXPECT_TRUE(test_env::exists(lockFolder + lockName)) << lockFolder;
+
+        // A second copy still finds the first one running.
+        testing::internal::CaptureStderr();
+        aApplication second;
+        EXPECT_EQ(second.init("VRK", nullptr, "", "Tallowmere"), 1);
+        EXPECT_TRUE(contains(testing::internal::GetCapturedStderr(), "VRK is already running"));
+        first->shutdown();
+        first.reset();
+        // Without a runtime folder the temporary folder takes the lock.
+        unsetenv("XDG_RUNTIME_DIR");
+    }
+}
+
+TEST(Application, ReadOnlyUserFolderIsNotAnotherCopyRunning)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root may write into any folder (the test above covers root)";
+    std::filesystem::create_directories(userFolder());
+    ::chmod(userFolder().c_str(), 0555);
+    testing::internal::CaptureStderr();
+    aApplication app;
+    const int result = app.init("VRK", nullptr, "", "Tallowmere");
+    const std::string err = testing::internal::GetCapturedStderr();
+    ::chmod(userFolder().c_str(), 0755);
+    EXPECT_EQ(result, 0);
+    EXPECT_FALSE(contains(err, "already running")) << err;
+    EXPECT_TRUE(contains(err, userFolder() + " cannot be used (" + std::strerror(EACCES) + ")")) << err;
+    EXPECT_TRUE(app.m_instanceLock.held());
+    app.shutdown();
 }
 
 TEST(Application, LogOfExactly50000BytesIsKeptAndLargerIsEmptied)

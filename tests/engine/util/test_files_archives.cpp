@@ -3,6 +3,8 @@
 #include <cstring>
 #include <thread>
 
+#include <zzip/zzip.h>
+
 #include "engine/util/a_zip_archives.h"
 #include "test_files_common.h"
 
@@ -219,6 +221,14 @@ TEST_F(FileArchives, CorruptArchivesAreLoggedOnceAndSkipped)
     EXPECT_EQ(countMessages("Cut.zip cannot be opened"), 1u);
     EXPECT_EQ(countMessages("Error open file: temp:Cut/z.txt"), 3u);
     EXPECT_EQ(messages().size(), 6u);
+    // Our own words, the archive's path and zziplib's number; never its
+    // printf directives.
+    EXPECT_EQ(messages()[1], "Archive " + m_temp + "Twin.zip cannot be opened: too short for a zip archive, "
+                             "zziplib error " + std::to_string(ZZIP_DIR_TOO_SHORT));
+    EXPECT_EQ(messages()[0], "Archive " + m_temp + "Outer/Inner.zip cannot be opened: no end of central "
+                             "directory record, zziplib error " + std::to_string(ZZIP_DIR_EDH_MISSING));
+    for (const std::string& m : messages())
+        EXPECT_EQ(m.find('%'), std::string::npos) << m;
 }
 
 TEST_F(FileArchives, DamagedEntriesGiveNull)

@@ -229,6 +229,13 @@ TEST_F(FileDisk, FailedWritesKeepTheOldFile)
         EXPECT_EQ(folderNames("Saves"), std::vector<std::string>{"profile.dat"});
         EXPECT_EQ(messages().size(), 2u);
     }
+    // A "folder" that is a file refuses the write for root as well.
+    const std::size_t before = messages().size();
+    put("Blocked", "not a folder");
+    EXPECT_FALSE(file_writeFull("temp:Blocked/profile.dat", next.data(), std::uint32_t(next.size())));
+    EXPECT_EQ(test_env::readFile(m_temp + "Blocked"), "not a folder");
+    ASSERT_EQ(messages().size(), before + 1);
+    EXPECT_NE(messages().back().find("temp:Blocked/profile.dat"), std::string::npos) << messages().back();
     ASSERT_TRUE(file_writeFull("temp:Saves/profile.dat", next.data(), std::uint32_t(next.size())));
     EXPECT_EQ(test_env::readFile(m_temp + "Saves/profile.dat"), next);
 }

@@ -1,6 +1,8 @@
 // Mouse half of the input server, cursor choice, recording and playback.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -182,6 +184,63 @@ TEST_F(InputTest, CursorIsScaledFromTheClientAreaAndWarpsBack)
     EXPECT_EQ(y, 60);
     input->setMousePos(5, 5);
     EXPECT_EQ(mouse.warps, 1);
+}
+
+TEST_F(InputTest, ExtremeCursorValuesAreClampedNotOverflowed)
+{
+    constexpr int kBound = 1 << 30;
+    // A window ten times the game's size: the warp target would pass int.
+    mouse.clientWidth = 3200;
+    mouse.clientHeight = 2400;
+    input->setMousePos(INT32_MAX, INT32_MIN);
+    EXPECT_EQ(mouse.cursorX, kBound);
+    EXPECT_EQ(mouse.cursorY, -kBound);
+
+    // A recording may hold any position; playback warps there the same way.
+    std::vector<std::uint8_t> log;
+    for (std::uint32_t v : {256u, 3u, 0u, 0u, 0u, 0x80000000u, 0x7FFFFFFFu})
+        for (int b = 0; b < 4; ++b)
+            log.push_back(std::uint8_t(v >> (8 * b)));
+    input->startPlayback(log, nullptr);
+    frame();
+    std::int32_t x = 0, y = 0;
+    input->getMousePos(x, y);
+    EXPECT_EQ(x, INT32_MIN);
+    EXPECT_EQ(y, INT32_MAX);
+    EXPECT_EQ(mouse.cursorX, -kBound);
+    EXPECT_EQ(mouse.cursorY, kBound);
+
+    // A one-pixel client area maps a far-off pointer far beyond int.
+    mouse.clientWidth = mouse.clientHeight = 1;
+    mouse.push(0, INT32_MAX, INT32_MIN);
+    frame();
+    input->getMousePos(x, y);
+    EXPECT_EQ(x, kBound);
+    EXPECT_EQ(y, -kBound);
+}
+
+TEST_F(InputTest, PollFailuresNameTheirErrorAndLostDevicesAreTakenAgain)
+{
+    keys.error = platform::InputResult::NotAcquired;
+    keys.acquireError = platform::InputResult::OtherAppHasPriority;
+    mouse.error = platform::InputResult::Generic;
+    frame();
+    EXPECT_EQ(keys.acquires, 1);
+    EXPECT_EQ(mouse.acquires, 0);  // not lost: nothing to take again
+    keys.error = platform::InputResult::Ok;
+    mouse.error = platform::InputResult::InputLost;
+    frame();
+    EXPECT_EQ(keys.acquires, 1);
+    EXPECT_EQ(mouse.acquires, 1);
+
+    std::vector<std::string> lines;
+    for (const std::string& l : test_env::readLines(test_env::dataHome() + "InputTest/a2d.log"))
+        if (l.find("aInputServer.") != std::string::npos)
+            lines.push_back(l.substr(l.find('\t') + 1));
+    EXPECT_EQ(lines, (std::vector<std::string>{"aInputServer. Keyboard GetDeviceState failed (DIERR_NOTACQUIRED)",
+                                               "aInputServer. Keyboard Acquire failed (DIERR_OTHERAPPHASPRIO)",
+                                               "aInputServer. Mouse GetDeviceState failed (DIERR_GENERIC)",
+                                               "aInputServer. Mouse GetDeviceState failed (DIERR_INPUTLOST)"}));
 }
 
 TEST_F(InputTest, MotionAndWheel)

@@ -134,7 +134,8 @@ TEST(ACmdLine, WithoutApplicationLogsAndGivesOnlyArgumentZero)
 
 TEST(ACmdLine, JoinedArgumentsSplitBackUnchanged)
 {
-    const char* const argv[] = {"plain", "with blank", "tab\there", "", "last", "line\nbreak", "cr\rhere"};
+    const char* const argv[] = {"plain",    "with blank", "tab\there", "",      "last", "line\nbreak", "cr\rhere",
+                                "say \"hi\" now", "\"",          "a\"b",     "\"lead", "end\"", "\"\"", "\" x"};
     const int argc = int(sizeof argv / sizeof argv[0]);
     const std::string line = a_joinCommandLine(argc, argv);
 
@@ -143,4 +144,14 @@ TEST(ACmdLine, JoinedArgumentsSplitBackUnchanged)
     EXPECT_EQ(split(line.c_str()), expected) << line;
 
     EXPECT_EQ(a_joinCommandLine(0, argv), "");
+}
+
+TEST(ACmdLine, DoubledQuotesInsideQuotesStandForOne)
+{
+    EXPECT_EQ(split("\"a \"\"b\"\"\" c"), Args({"invalid", "a \"b\"", "c"}));
+    EXPECT_EQ(split("\"\"\"\" \"\""), Args({"invalid", "\"", ""}));
+    // A quote inside an unquoted argument is an ordinary character.
+    EXPECT_EQ(split("a\"b c"), Args({"invalid", "a\"b", "c"}));
+    // A doubled quote never closes: without a lone one the argument is unquoted.
+    EXPECT_EQ(split("\"x\"\"y"), Args({"invalid", "x\"\"y"}));
 }

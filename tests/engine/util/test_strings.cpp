@@ -18,11 +18,19 @@ TEST(StrUtf8, DecodesAndStopsAtMalformedInput)
     EXPECT_EQ(str_utf8ToWide("\xF0\x9F\x98\x80" "B"), std::wstring(L"\xFFFD" L"B"));
     // A byte-order mark is an ordinary character here.
     EXPECT_EQ(str_utf8ToWide("\xEF\xBB\xBFx"), std::wstring(L"\xFEFF" L"x"));
-    // Cut off by the end, a stray continuation byte, a bad lead byte.
+    // Cut off by the end, or a lead byte without its continuation.
     EXPECT_EQ(str_utf8ToWide("A\xF0\x9F\x98"), L"A");
     EXPECT_EQ(str_utf8ToWide("A\xE2\x82"), L"A");
     EXPECT_EQ(str_utf8ToWide("A\x80" "B"), L"A");
     EXPECT_EQ(str_utf8ToWide("A\xFF" "B"), L"A");
+    EXPECT_EQ(str_utf8ToWide("A\xB0\x80"), L"A");
+    // Continuation bytes and 0xF8.. lead by bit 5: clear two bytes (low five
+    // bits), set three (low four); a surrogate comes out as U+FFFD.
+    EXPECT_EQ(str_utf8ToWide("\x9F\xBF" "B"), std::wstring(L"\x07FF" L"B"));
+    EXPECT_EQ(str_utf8ToWide("\x81\x81"), std::wstring(1, wchar_t(0x41)));
+    EXPECT_EQ(str_utf8ToWide("\xAE\x82\xAC"), std::wstring(1, wchar_t(0xE0AC)));
+    EXPECT_EQ(str_utf8ToWide("\xF8\x80\x80" "\xFF\xBF\xBF"), std::wstring(L"\x8000" L"\xFFFF"));
+    EXPECT_EQ(str_utf8ToWide("\xFD\xA0\x80" "C"), std::wstring(L"\xFFFD" L"C"));
     EXPECT_EQ(str_utf8ToWide(std::string("a\0b", 3)), std::wstring(L"a\0b", 3));
     EXPECT_EQ(str_utf8ToWide(""), L"");
 }
@@ -88,6 +96,17 @@ TEST(StrNumbers, ToAndFromText)
     EXPECT_EQ(str_toInt(" \t-12x"), -12);
     EXPECT_EQ(str_toInt("abc"), 0);
     EXPECT_DOUBLE_EQ(str_toDouble("1.5e1x"), 15.0);
+
+    // Whole values only; blanks around them are no part of them.
+    for (const char* text : {"0", " -12 ", "+7", "\t99999999999\n"})
+        EXPECT_TRUE(str_isInt(text)) << text;
+    for (const char* text : {"", " ", "-", "7x", "1.5", "abc", "1 2", "0x10"})
+        EXPECT_FALSE(str_isInt(text)) << text;
+    EXPECT_FALSE(str_isInt(std::string("1\0", 2)));
+    for (const char* text : {"0.8", " -1e39 ", ".5", "nan", "inf", "7"})
+        EXPECT_TRUE(str_isDouble(text)) << text;
+    for (const char* text : {"", "abc", "0.8f", "1,5", "e5", "1 2"})
+        EXPECT_FALSE(str_isDouble(text)) << text;
 
     EXPECT_EQ(str_fromInt(INT_MIN), "-2147483648");
     EXPECT_EQ(str_fromUInt(UINT_MAX), "4294967295");

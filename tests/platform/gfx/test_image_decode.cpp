@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -10,6 +12,8 @@
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #define STBI_WRITE_NO_STDIO
 #include <stb/stb_image_write.h>
+
+#include <jpeglib.h>
 
 using namespace platform;
 
@@ -208,6 +212,46 @@ TEST(ImageDecode, BmpEveryDepth)
                   [](int x, int y) { return opaque(sample(x, y)); });
 }
 
+// A 16 x 8 four-channel JPEG as Adobe writes it (inverted CMYK), through
+// libjpeg: the left half one CMYK value, the right half another.
+Bytes cmykJpeg(const std::uint8_t left[4], const std::uint8_t right[4])
+{
+    jpeg_compress_struct c;
+    jpeg_error_mgr errors;
+    c.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&c);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &buffer, &size);
+    c.image_width = 16;
+    c.image_height = 8;
+    c.input_components = 4;
+    c.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 100, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    std::uint8_t row[16 * 4];
+    for (int x = 0; x < 16; ++x)
+        std::memcpy(row + 4 * x, x < 8 ? left : right, 4);
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW rows[1] = {row};
+        jpeg_write_scanlines(&c, rows, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    Bytes out(buffer, buffer + size);
+    std::free(buffer);
+    return out;
+}
+
+bool near(std::uint32_t got, std::uint32_t want)
+{
+    for (int shift : {24, 16, 8, 0})
+        if (std::abs(int((got >> shift) & 0xFF) - int((want >> shift) & 0xFF)) > 3)
+            return false;
+    return true;
+}
+
 TEST(ImageDecode, JpegRoughly)
 {
     const int levels[2][3] = {{30, 200, 120}, {255, 0, 77}};
@@ -215,6 +259,15 @@ TEST(ImageDecode, JpegRoughly)
                   ImageFileKind::Jpeg, [&](int x, int y) {
                       return 0xFF000000u | 0x010101u * std::uint32_t(levels[y / 8][x / 8]);
                   });
+
+    // Inverted CMYK: each colour channel times K.
+    const std::uint8_t left[4] = {255, 128, 0, 255}, right[4] = {200, 255, 100, 128};
+    const Bytes cmyk = cmykJpeg(left, right);
+    DecodedImage img;
+    ASSERT_TRUE(decodeImage(cmyk.data(), cmyk.size(), img));
+    ASSERT_EQ(img.argb.size(), 16u * 8u);
+    EXPECT_TRUE(near(img.argb[3 * 16 + 2], 0xFFFF8000u)) << std::hex << img.argb[3 * 16 + 2];
+    EXPECT_TRUE(near(img.argb[3 * 16 + 13], 0xFF648032u)) << std::hex << img.argb[3 * 16 + 13];
 }
 
 TEST(ImageDecode, EveryTruncationIsInvalid)

@@ -65,7 +65,7 @@ TEST(SdlKeyboard, AllUpWithoutFocus)
     ASSERT_TRUE(window);
     KeyFrame frame;
     frame.fill(0xFF);
-    EXPECT_TRUE(sdlKeyboard().read(frame));
+    EXPECT_EQ(sdlKeyboard().read(frame), InputResult::Ok);
     EXPECT_EQ(frame, KeyFrame{});
 }
 
@@ -73,22 +73,22 @@ TEST(ScriptedKeyboard, FramesRepeatFailAndInstall)
 {
     ScriptedKeyboard k;
     KeyFrame f;
-    ASSERT_TRUE(k.read(f));
+    ASSERT_EQ(k.read(f), InputResult::Ok);
     EXPECT_EQ(f, KeyFrame{});
 
     k.pushKeys({DIK_LSHIFT, DIK_A});
     k.pushKeys({});
-    ASSERT_TRUE(k.read(f));
+    ASSERT_EQ(k.read(f), InputResult::Ok);
     EXPECT_EQ(f[DIK_LSHIFT], 0x80);
     EXPECT_EQ(f[DIK_A], 0x80);
     EXPECT_EQ(f[DIK_B], 0);
-    k.fail = true;
-    EXPECT_FALSE(k.read(f));  // consumes the empty frame
+    k.error = InputResult::InputLost;
+    EXPECT_EQ(k.read(f), InputResult::InputLost);  // consumes the empty frame
     EXPECT_EQ(f, KeyFrame{});
-    k.fail = false;
+    k.error = InputResult::Ok;
     k.pushKeys({DIK_ESCAPE});
-    ASSERT_TRUE(k.read(f));
-    ASSERT_TRUE(k.read(f));  // queue empty: the last frame repeats
+    ASSERT_EQ(k.read(f), InputResult::Ok);
+    ASSERT_EQ(k.read(f), InputResult::Ok);  // queue empty: the last frame repeats
     EXPECT_EQ(f[DIK_ESCAPE], 0x80);
     EXPECT_EQ(k.reads, 5);
 

@@ -2,6 +2,8 @@
 
 #include <epoxy/gl.h>
 
+#include <chrono>
+
 #include "platform/system/window.h"
 
 using namespace platform;
@@ -193,6 +195,27 @@ TEST_F(WindowTest, HeadlessHasNoDisplayOrFocus)
     RECT area = workArea();
     EXPECT_GT(area.right - area.left, 0);
     EXPECT_GT(area.bottom - area.top, 0);
+}
+
+TEST_F(WindowTest, OffscreenVsyncPacesToTheRefreshRateInsteadOfSpinning)
+{
+    // Presents that fit in half a second: the offscreen display reports no
+    // refresh rate, so vsync means 60 a second, as a real blank would.
+    auto presentsIn = [&](std::chrono::milliseconds span) {
+        int count = 0;
+        const auto end = std::chrono::steady_clock::now() + span;
+        while (std::chrono::steady_clock::now() < end) {
+            window->present();
+            ++count;
+        }
+        return count;
+    };
+    window->setSwapInterval(true);
+    const int paced = presentsIn(std::chrono::milliseconds(500));
+    EXPECT_GE(paced, 15);
+    EXPECT_LE(paced, 32);
+    window->setSwapInterval(false);
+    EXPECT_GT(presentsIn(std::chrono::milliseconds(500)), 60);
 }
 
 } // namespace
