@@ -10,7 +10,10 @@
 #include "engine/sound/a_music_manager.h"
 #include "engine/sound/a_sound_manager.h"
 #include "engine/util/a_locale_server.h"
+#include "engine/gui/gui_server.h"
+#include "engine/gui/gui_widget.h"
 #include "game/shell/c_particle_manager.h"
+#include "game/shell/c_res_loader.h"
 #include "game/shell/c_res_manager.h"
 #include "platform/system/clock.h"
 #include "test_graph_server_fixture.h"
@@ -277,4 +280,145 @@ TEST_F(ResPixels, DrawRectBlendsHalfBlackOverWhite)
     const std::uint32_t p = pixel(15, 10);
     EXPECT_NEAR(double(p & 0xFF), 127.5, 1.0);
     EXPECT_EQ(p, (p & 0xFF) * 0x010101u);
+}
+
+namespace {
+
+// A loading screen built by hand: the window, its three children and a
+// sibling window it must come in front of.
+class ResLoaderTest : public ResManagerTest {
+protected:
+    void SetUp() override
+    {
+        ResManagerTest::SetUp();
+        res = std::make_unique<TestResManager>();
+        gui = std::make_unique<GUI::Server>(res->GetImageManager(), res->GetSoundManager());
+        res->GetLocaleServer()->loadFile(
+            putFile("Main.txt", "loading_level = \"Investigation %i\"\nGarden = \"The garden\"\n"));
+        other = add(gui->GetRoot(), "Other", 1024);
+    }
+    void TearDown() override
+    {
+        loader.reset();
+        gui.reset();
+        res.reset();
+        ResManagerTest::TearDown();
+    }
+    GUI::Widget* add(GUI::Widget* parent, const std::string& name, std::uint16_t width)
+    {
+        auto* w = new GUI::Widget(name);
+        w->autoDelete = true;
+        w->SetSize(width, 10);
+        parent->AddChild(w);
+        return w;
+    }
+    void buildScreen(bool withLevel = true)
+    {
+        window = add(gui->GetRoot(), "LoadingScreen", 1024);
+        text = add(window, "text", 400);
+        if (withLevel)
+            level = add(window, "level", 400);
+        bar = add(window, "progress", 300);
+    }
+
+    std::unique_ptr<TestResManager> res;
+    std::unique_ptr<GUI::Server> gui;
+    std::unique_ptr<CResLoader> loader;
+    GUI::Widget* other = nullptr;
+    GUI::Widget* window = nullptr;
+    GUI::Widget* text = nullptr;
+    GUI::Widget* level = nullptr;
+    GUI::Widget* bar = nullptr;
+};
+
+} // namespace
+
+TEST_F(ResLoaderTest, ScreenTextLevelOrderAndCursor)
+{
+    buildScreen();
+    loader = std::make_unique<CResLoader>();
+    EXPECT_EQ(loader->GetBarWidth(), 300);
+    window->SetVisible(false);
+
+    loader->ShowScreen("Garden", 3);
+    EXPECT_EQ(text->GetText(), L"The garden");
+    EXPECT_TRUE(level->IsVisible(true));
+    EXPECT_EQ(level->GetText(), L"Investigation 3");
+    EXPECT_TRUE(window->IsVisible(true));
+    EXPECT_EQ(gui->GetRoot()->drawOrder.back(), window);
+    EXPECT_FALSE(gui->cursorOn);
+    EXPECT_EQ(bar->GetAreaRect().width, 0);
+
+    other->BringToFront();
+    loader->ShowScreen("Desk_CU", 0);
+    EXPECT_EQ(text->GetText(), L"Desk_CU");
+    EXPECT_FALSE(level->IsVisible(true));
+    EXPECT_EQ(gui->GetRoot()->drawOrder.back(), window);
+    loader->ShowScreen("", 1);
+    EXPECT_EQ(text->GetText(), L"");
+    EXPECT_EQ(newLog().find("not found"), std::string::npos);
+
+    loader->Hide();
+    EXPECT_FALSE(window->IsVisible(true));
+    EXPECT_TRUE(gui->cursorOn);
+}
+
+TEST_F(ResLoaderTest, BarGrowsToItsWidthAndUpdateEndsWithFour)
+{
+    buildScreen();
+    loader = std::make_unique<CResLoader>();
+    FakeManager a(clock);
+    res->SetLoadOrder({&a});
+    const std::string dir = test_env::home() + "/";
+    for (int i = 0; i < 5; ++i) {
+        sized("f" + std::to_string(i), 1000);
+        a.AddFileToTask(dir, "f" + std::to_string(i) + " 60", "", "");
+    }
+    loader->ShowScreen("Garden", 1);
+    loader->BeginLoad();
+    EXPECT_EQ(bar->GetAreaRect().width, 0);
+    std::vector<int> widths;
+    int result = CResLoader::kLoading;
+    for (int frame = 0; frame < 20 && result == CResLoader::kLoading; ++frame) {
+        result = loader->Update(0.02f);
+        widths.push_back(bar->GetAreaRect().width);
+    }
+    EXPECT_EQ(result, CResLoader::kDone);
+    EXPECT_EQ(widths, (std::vector<int>{60, 120, 180, 240, 300}));  // a second file would pass 100 ms
+    EXPECT_EQ(loader->Update(0.02f), CResLoader::kDone);
+    EXPECT_EQ(count("CResLoader. 5 files loaded in 0.30 s", newLog()), 1u);
+
+    // Nothing queued: done at once with a full bar, no division by zero.
+    res->ClearTasks();
+    loader->ShowScreen("Garden", 1);
+    loader->BeginLoad();
+    EXPECT_EQ(loader->Update(0.02f), CResLoader::kDone);
+    EXPECT_EQ(bar->GetAreaRect().width, 300);
+}
+
+TEST_F(ResLoaderTest, MissingWindowOrChildLogsOnceAndLoadingRuns)
+{
+    loader = std::make_unique<CResLoader>();
+    EXPECT_EQ(count("CResLoader. No window \"LoadingScreen\"", newLog()), 1u);
+    FakeManager a(clock);
+    res->SetLoadOrder({&a});
+    sized("f", 10);
+    a.AddFileToTask(test_env::home() + "/", "f", "", "");
+    loader->ShowScreen("Garden", 2);
+    loader->BeginLoad();
+    EXPECT_EQ(loader->Update(0.02f), CResLoader::kDone);
+    EXPECT_EQ(a.loaded.size(), 1u);
+    loader->Render();
+    loader->Hide();
+
+    loader.reset();
+    buildScreen(false);
+    loader = std::make_unique<CResLoader>();
+    EXPECT_EQ(count("CResLoader. Window \"LoadingScreen\" lacks: level", newLog()), 1u);
+    loader->ShowScreen("Garden", 2);
+    EXPECT_EQ(text->GetText(), L"The garden");
+    // The GUI tree may delete the window; the loader then draws nothing.
+    delete window;
+    loader->ShowScreen("Garden", 2);
+    loader->Render();
 }
