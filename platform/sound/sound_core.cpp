@@ -304,7 +304,7 @@ Result Core::createSound(const char* data, Mode mode, const CreateSoundExInfo* e
     slot.mode = mode;
     if (mode & kModeCreateStream) {
         auto stream = std::make_shared<StreamState>();
-        const Result result = openDecoder(bytes, exinfo->length, &stream->decoder);
+        const Result result = openDecoder(bytes, exinfo->length, &stream->decoder, exinfo->name);
         if (result != kOk)
             return result;
         stream->channels = stream->decoder->channels();
@@ -316,7 +316,7 @@ Result Core::createSound(const char* data, Mode mode, const CreateSoundExInfo* e
         slot.stream = std::move(stream);
     } else {
         Pcm pcm;
-        const Result result = decodeAll(bytes, exinfo->length, sampleByteLimit(), &pcm);
+        const Result result = decodeAll(bytes, exinfo->length, sampleByteLimit(), &pcm, exinfo->name);
         if (result != kOk)
             return result;
         auto sample = std::make_shared<SampleData>();
