@@ -139,6 +139,12 @@ Result Core::init(int maxChannels)
         m_masterVolume = 1.0f;
         m_masterSoundGen = m_nextGen++;
         m_outputRate = rate;
+        // Cuts and gain changes ramp over 5 ms.
+        m_rampFrames = std::uint32_t(std::max(1, (rate + 100) / 200));
+        m_tailRing.assign(2 * std::size_t(m_rampFrames), 0.0f);
+        m_tailScratch.assign(2 * std::size_t(m_rampFrames), 0.0);
+        m_tailAt = 0;
+        m_tailLive = 0;
         m_stats = Stats{};
         m_stats.maxVoices = maxChannels;
         m_paramsDirty = true;
@@ -425,7 +431,7 @@ Result Core::playSound(int channelIndex, const Sound& sound, bool paused, Channe
         if (s->stream && s->stream->voice >= 0 && s->stream->voice != slot) {
             Voice& old = m_voices[std::size_t(s->stream->voice)];
             if (old.active && old.stream == s->stream)
-                endVoice(old);
+                cutVoice(old);
         }
         if (slot < 0) {
             slot = pickVoice(kPriorityDefault);
@@ -434,11 +440,11 @@ Result Core::playSound(int channelIndex, const Sound& sound, bool paused, Channe
             Voice& victim = m_voices[std::size_t(slot)];
             if (victim.active) {
                 victim.stolenGen = victim.gen;
-                endVoice(victim);
+                cutVoice(victim);
             }
             gen = m_nextGen++;
         } else {
-            endVoice(m_voices[std::size_t(slot)]);
+            cutVoice(m_voices[std::size_t(slot)]);
         }
 
         Voice& v = m_voices[std::size_t(slot)];
@@ -565,7 +571,7 @@ Result Core::soundRelease(const Sound& sound)
             return result;
         for (Voice& v : m_voices) {
             if (v.active && v.sound == sound.m_slot && v.soundGen == s->gen)
-                endVoice(v);
+                cutVoice(v);
         }
         stream = std::move(s->stream);
         sample = std::move(s->sample);
@@ -622,7 +628,7 @@ Result Core::soundGetFormat(const Sound& sound, int* channels, int* rate)
 Result Core::channelStop(const Channel& h)
 {
     A2D_WITH_VOICE(h)
-    endVoice(*v);
+    cutVoice(*v);
     return kOk;
 }
 
@@ -835,7 +841,7 @@ Result Core::groupStop(const ChannelGroup& h)
     (void)g;
     for (Voice& v : m_voices) {
         if (v.active && inSubtree(v.group, int(h.m_slot)))
-            endVoice(v);
+            cutVoice(v);
     }
     return kOk;
 }
