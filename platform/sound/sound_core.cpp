@@ -157,6 +157,7 @@ Result Core::init(int maxChannels)
         {
             std::lock_guard<std::mutex> lock(m_feederMutex);
             m_feederStop = false;
+            m_feedRequested = false;
         }
         m_feeder = std::thread(&Core::feederLoop, this);
         m_device->start();
@@ -397,6 +398,7 @@ void Core::requestSeek(StreamState& s, std::uint64_t frame)
 {
     ++s.epoch;
     s.seekPending = true;
+    s.exhausted = false;
     s.seekTarget = frame;
     for (StreamChunk& c : s.chunks) {
         if (s.spare.size() < 8)
@@ -481,7 +483,7 @@ Result Core::playSound(int channelIndex, const Sound& sound, bool paused, Channe
     // With a real-time device, decode the start now so that the first
     // callbacks find data.
     if (prime)
-        fillStream(prime, 0);
+        fillStream(prime);
     return kOk;
 }
 
@@ -510,7 +512,7 @@ Result Core::mixManual(float* out, std::uint32_t frames)
     for (std::uint32_t done = 0; done < frames;) {
         const std::uint32_t n = std::min(kMixBlock, frames - done);
         for (const auto& s : playingStreams())
-            fillStream(s, 0);
+            fillStream(s);
         std::lock_guard<std::mutex> lock(m_mutex);
         mixLocked(out + std::size_t(done) * 2, n);
         done += n;
@@ -520,8 +522,15 @@ Result Core::mixManual(float* out, std::uint32_t frames)
 
 void Core::mixFromDevice(float* out, std::uint32_t frames)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    mixLocked(out, frames);
+    bool feed;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        mixLocked(out, frames);
+        feed = m_streamsNeedData;
+        m_streamsNeedData = false;
+    }
+    if (feed)
+        requestFeed();
 }
 
 Result Core::getOutputRate(int* rate)
@@ -550,6 +559,7 @@ Result Core::getStats(Stats* stats)
     s.channelGroups = 0;
     for (const GroupSlot& g : m_groups)
         s.channelGroups += g.gen ? 1 : 0;
+    s.feederWakeups = m_feederWakeups;
     s.outputRate = m_outputRate;
     s.output = m_output;
     s.initialized = m_initialized;
@@ -727,8 +737,11 @@ Result Core::channelSetMode(const Channel& h, Mode mode)
     A2D_WITH_VOICE(h)
     if (mode & (kModeLoopOff | kModeLoopNormal)) {
         v->loop = (mode & kModeLoopNormal) != 0;
-        if (v->stream)
+        if (v->stream) {
             v->stream->loop = v->loop;
+            if (v->loop)
+                v->stream->exhausted = false;
+        }
     }
     return kOk;
 }
@@ -761,7 +774,7 @@ Result Core::channelSetPosition(const Channel& h, std::uint32_t position, TimeUn
         }
     }
     if (prime)
-        fillStream(prime, 0);
+        fillStream(prime);
     return kOk;
 }
 

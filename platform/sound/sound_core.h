@@ -34,6 +34,12 @@ constexpr const char* kMasterGroupName = "<master>";
 // kMaxSampleBytes, or the test override.
 std::uint64_t sampleByteLimit();
 
+struct StreamState;
+// Decoded frames a stream keeps ahead of its voice (enough for two mix
+// blocks at the voice's speed, never less than kStreamAheadFrames). Under
+// the core mutex.
+std::uint64_t streamAhead(const StreamState& s);
+
 struct SampleData {
     int channels = 0;
     int rate = 0;
@@ -70,6 +76,7 @@ struct StreamState {
     bool seekPending = true;
     std::uint64_t seekTarget = 0;
     bool loop = false;
+    bool exhausted = false;  // decoded to the end of a sound that does not loop
     Fixed step = kFixedOne;
     int voice = -1;
     bool released = false;
@@ -242,8 +249,12 @@ private:
     std::vector<std::shared_ptr<StreamState>> playingStreams();
 
     // Outside m_mutex: decodes ahead for one stream.
-    void fillStream(const std::shared_ptr<StreamState>& s, std::uint64_t minAhead);
+    void fillStream(const std::shared_ptr<StreamState>& s);
     void feederLoop();
+    // Wakes the feeder; never under m_mutex.
+    void requestFeed();
+    // Under m_mutex: notes a stream whose buffer fell below half its mark.
+    void checkStreamLevel(const StreamState& s);
     void stopOutput();
 
     mutable std::mutex m_mutex;
@@ -276,9 +287,15 @@ private:
     // stopped by init and close outside m_mutex.
     std::unique_ptr<SdlOutput> m_device;
     std::thread m_feeder;
+    // The feeder sleeps until a stream needs data: the device callback wakes
+    // it when a buffer runs low (opening and seeking decode on the caller's
+    // thread). No timer: an idle layer never wakes it.
     std::mutex m_feederMutex;
     std::condition_variable m_feederWake;
-    bool m_feederStop = false;  // under m_feederMutex
+    bool m_feederStop = false;       // under m_feederMutex
+    bool m_feedRequested = false;    // under m_feederMutex
+    bool m_streamsNeedData = false;  // under m_mutex
+    std::atomic<std::uint64_t> m_feederWakeups{0};
 };
 
 // The SDL2 audio device: asks for 48 kHz stereo float and mixes at the rate

@@ -108,6 +108,7 @@ struct Stats {
     std::uint64_t mixedFrames = 0;
     std::uint64_t streamUnderruns = 0;
     std::uint64_t setChannelGroupCalls = 0;
+    std::uint64_t feederWakeups = 0;  // times the stream feeder woke to decode
     int voicesPlaying = 0;      // active voices now (paused ones included)
     int maxVoicesPlaying = 0;   // highest number ever active at once
     int maxVoices = 0;          // the limit given to init

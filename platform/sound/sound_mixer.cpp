@@ -271,6 +271,8 @@ void Core::mixLocked(float* out, std::uint32_t frames)
             advanceVoice(v, frames);
         else
             renderVoice(v, acc, frames);
+        if (v.active && v.stream)
+            checkStreamLevel(*v.stream);
     }
     if (m_tailLive > 0) {
         const std::uint32_t ring = m_rampFrames;

@@ -263,3 +263,25 @@ TEST(SoundOutputs, UnknownDriverGivesOutputInitFailure)
     EXPECT_EQ(system->init(64, 0, nullptr), kOk);
     EXPECT_EQ(system->release(), kOk);
 }
+
+TEST(SoundOutputs, TheFeederSleepsWhileNoStreamNeedsData)
+{
+    ScopedEnv driver("SDL_AUDIODRIVER", "dummy");
+    TestSystem sys(kOutputAutoDetect);
+    ASSERT_EQ(sys.initResult(), kOk);
+    ASSERT_TRUE(waitFor([&] { return sys.stats().mixCalls >= 2; }, 20000));
+    auto wakeupsOver200Ms = [&] {
+        const std::uint64_t before = sys.stats().feederWakeups;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        return sys.stats().feederWakeups - before;
+    };
+    EXPECT_LE(wakeupsOver200Ms(), 2u);
+
+    // A stream longer than what is decoded when it starts wakes the feeder
+    // as its buffer drains; once it has ended the feeder sleeps again.
+    const std::uint64_t before = sys.stats().feederWakeups;
+    const Channel c = sys.play(sys.stream(makeVorbis(tone(2, 44100, 66150, 440, 0.5), 2, 44100)));
+    EXPECT_TRUE(waitFor([&] { return playing(c) != kOk; }, 30000));
+    EXPECT_GT(sys.stats().feederWakeups, before);
+    EXPECT_LE(wakeupsOver200Ms(), 2u);
+}
