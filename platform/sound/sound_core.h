@@ -299,7 +299,8 @@ private:
 };
 
 // The SDL2 audio device: asks for 48 kHz stereo float and mixes at the rate
-// it obtains.
+// it obtains. Without a core its callback does nothing (what any SDL output
+// costs at least, for benchmarks).
 class SdlOutput {
 public:
     explicit SdlOutput(Core* core) : m_core(core) {}

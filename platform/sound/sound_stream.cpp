@@ -126,8 +126,9 @@ namespace {
 
 void SDLCALL audioCallback(void* userdata, Uint8* stream, int len)
 {
-    static_cast<Core*>(userdata)->mixFromDevice(reinterpret_cast<float*>(stream),
-                                                std::uint32_t(len) / (2 * sizeof(float)));
+    if (userdata)
+        static_cast<Core*>(userdata)->mixFromDevice(reinterpret_cast<float*>(stream),
+                                                    std::uint32_t(len) / (2 * sizeof(float)));
 }
 
 } // namespace
