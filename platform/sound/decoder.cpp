@@ -558,8 +558,11 @@ private:
             return kErrMemory;
         // ID3v2 tags are skipped unread: parsing one allocates what its
         // header declares. The length comes from a scan of the frames
-        // themselves.
-        mpg123_param(m_handle, MPG123_FLAGS, MPG123_QUIET | MPG123_GAPLESS | MPG123_SKIP_ID3V2, 0.0);
+        // themselves. A stream whose frames change their MPEG version or
+        // layout part-way ends there: libmpg123 writes past its buffers when
+        // it decodes such a stream after a seek.
+        mpg123_param(m_handle, MPG123_FLAGS,
+                     MPG123_QUIET | MPG123_GAPLESS | MPG123_SKIP_ID3V2 | MPG123_NO_FRANKENSTEIN, 0.0);
         mpg123_format_none(m_handle);
         const long* rates = nullptr;
         std::size_t count = 0;
