@@ -55,7 +55,14 @@ TEST_F(Sound, WithoutASystemOrUnloadedNothingPlays)
     test_env::writeFile(path, std::string(500, 'x'));
     EXPECT_FALSE(sound.Load(path, A_GROUP_SFX, true));
     EXPECT_TRUE(logHas("aFModEngine: aSound::Load(). Error code: 100, "));
+    EXPECT_TRUE(logHas("Sound \"" + path + "\": not a WAV, Ogg Vorbis or MP3 file"));
     EXPECT_FALSE(sound.IsLoaded());
+
+    // A WAV cut inside its samples plays what it has; the log names it.
+    const std::string whole = test_env::readFile(writeWav("cut.wav", 0.5f, 0.5f, 0.1));
+    test_env::writeFile(path, whole.substr(0, whole.size() / 2));
+    EXPECT_TRUE(sound.Load(path, A_GROUP_SFX, false));
+    EXPECT_TRUE(logHas("Sound \"" + path + "\": WAV file cut short"));
 }
 
 TEST_F(Sound, SettingsStoredWhileStoppedApplyAtTheNextPlay)
