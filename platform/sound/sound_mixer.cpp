@@ -20,21 +20,6 @@ namespace {
 constexpr float kFracScale = 1.0f / 4294967296.0f;
 constexpr double kQuarterPi = 0.78539816339744830962;
 
-// Weights of the source frames at -1, 0, +1 and +2 around a fraction t in [0, 1).
-struct Taps {
-    float a, b, c, d;
-};
-
-inline Taps lagrange(float t)
-{
-    const float tm1 = t - 1.0f;
-    const float tm2 = t - 2.0f;
-    const float tp1 = t + 1.0f;
-    const float p = t * tm1;
-    const float q = tp1 * tm2;
-    return {-p * tm2 * (1.0f / 6.0f), q * tm1 * 0.5f, -q * t * 0.5f, p * tp1 * (1.0f / 6.0f)};
-}
-
 inline void endRampIfDone(Gain& g)
 {
     if (g.rampLeft == 0) {
@@ -54,8 +39,9 @@ inline F4 load4(const float* p)
     return v;
 }
 
-// The same weights as lagrange, as one vector.
-inline F4 lagrange4(float t)
+// Weights of the source frames at -1, 0, +1 and +2 around a fraction t in
+// [0, 1); at t = 0 they are exactly 0, 1, 0, 0.
+inline F4 lagrange(float t)
 {
     const F4 tv = {t, t, t, t};
     const F4 b = tv + F4{-2.0f, -1.0f, 0.0f, 1.0f};
@@ -96,16 +82,12 @@ void mixRun(const float* src, Fixed& pos, Fixed step, double* acc, std::uint32_t
         F2 lr;
         if constexpr (WHOLE) {
             lr = CH == 1 ? F2{s[1], s[1]} : F2{s[2], s[3]};
-            addToAcc(acc + 2 * std::size_t(k), lr * F2{gl, gr});
-            p += step;
-            continue;
-        }
-        const F4 w = lagrange4(float(std::uint32_t(p)) * kFracScale);
-        if constexpr (CH == 1) {
-            const F4 m = w * load4(s);
+        } else if constexpr (CH == 1) {
+            const F4 m = lagrange(float(std::uint32_t(p)) * kFracScale) * load4(s);
             const float v = (m[0] + m[1]) + (m[2] + m[3]);
             lr = F2{v, v};
         } else {
+            const F4 w = lagrange(float(std::uint32_t(p)) * kFracScale);
             const F4 m = load4(s) * __builtin_shufflevector(w, w, 0, 0, 1, 1) +
                          load4(s + 4) * __builtin_shufflevector(w, w, 2, 2, 3, 3);
             lr = __builtin_shufflevector(m, m, 0, 1) + __builtin_shufflevector(m, m, 2, 3);
@@ -396,14 +378,14 @@ void Core::mixEdgeFrame(const Voice& v, Fixed pos, double* acc, Gain& g)
     float taps[4][2];
     for (int j = 0; j < 4; ++j)
         sourceFrame(v, index - 1 + j, taps[j]);
-    const Taps w = lagrange(float(std::uint32_t(pos)) * kFracScale);
+    const F4 w = lagrange(float(std::uint32_t(pos)) * kFracScale);
     if (g.rampLeft > 0) {
         --g.rampLeft;
         g.l = g.targetL - g.stepL * float(g.rampLeft);
         g.r = g.targetR - g.stepR * float(g.rampLeft);
     }
-    const float l = w.a * taps[0][0] + w.b * taps[1][0] + w.c * taps[2][0] + w.d * taps[3][0];
-    const float r = w.a * taps[0][1] + w.b * taps[1][1] + w.c * taps[2][1] + w.d * taps[3][1];
+    const float l = w[0] * taps[0][0] + w[1] * taps[1][0] + w[2] * taps[2][0] + w[3] * taps[3][0];
+    const float r = w[0] * taps[0][1] + w[1] * taps[1][1] + w[2] * taps[2][1] + w[3] * taps[3][1];
     acc[0] += l * g.l;
     acc[1] += r * g.r;
     endRampIfDone(g);
