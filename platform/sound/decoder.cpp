@@ -431,7 +431,7 @@ public:
     {
         std::size_t done = 0;
         int errors = 0;
-        while (done < frames && m_pos < m_length) {
+        while (!m_broken && done < frames && m_pos < m_length) {
             float** planes = nullptr;
             int section = 0;
             const std::size_t want = std::size_t(std::min<std::uint64_t>(frames - done, m_length - m_pos));
@@ -440,8 +440,15 @@ public:
                 break;
             if (got < 0) {
                 // A hole in the data: carry on with what follows, but give
-                // up on data that never yields a frame again.
-                if (got != OV_HOLE || ++errors > 64)
+                // up on data that never yields a frame again. Any other
+                // error ends decoding for good: after a link whose codebooks
+                // fail to set up, libvorbis keeps half-built ones and the
+                // next read divides by zero in them.
+                if (got != OV_HOLE) {
+                    m_broken = true;
+                    break;
+                }
+                if (++errors > 64)
                     break;
                 continue;
             }
@@ -475,8 +482,13 @@ public:
 
     bool seek(std::uint64_t frame) override
     {
-        if (frame > m_length || ov_pcm_seek(&m_file, ogg_int64_t(frame)) != 0)
+        if (m_broken || frame > m_length)
             return false;
+        // A failed seek leaves the decoder in the same state as a failed read.
+        if (ov_pcm_seek(&m_file, ogg_int64_t(frame)) != 0) {
+            m_broken = true;
+            return false;
+        }
         m_pos = frame;
         return true;
     }
@@ -485,6 +497,7 @@ private:
     MemoryReader m_reader;
     OggVorbis_File m_file{};
     bool m_open = false;
+    bool m_broken = false;
     StereoFold m_fold;
     std::uint64_t m_pos = 0;
 };
