@@ -200,15 +200,10 @@ double processCpuPerSecond(std::chrono::milliseconds span)
     return cpu / wall.count();
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 // Idle output against the empty device, in alternating one-second slices
 // (kOutputSeconds of each), so that a machine whose load drifts weighs on
-// both alike; medians of the slices. False when a device does not open.
+// both alike; the least of each, as other processes only ever add to a
+// slice. False when a device does not open.
 bool idleAgainstEmpty(double& idle, double& empty)
 {
     std::vector<double> idles;
@@ -232,8 +227,8 @@ bool idleAgainstEmpty(double& idle, double& empty)
         idles.push_back(processCpuPerSecond(std::chrono::seconds(1)));
         system->release();
     }
-    idle = median(idles);
-    empty = median(empties);
+    idle = *std::min_element(idles.begin(), idles.end());
+    empty = *std::min_element(empties.begin(), empties.end());
     return true;
 }
 
