@@ -11,11 +11,14 @@ constexpr snd::Mode kSampleMode = snd::kModeCreateSample | snd::kModeOpenMemory 
 constexpr snd::Mode kStreamMode = snd::kModeCreateStream | snd::kModeOpenMemory | snd::kModeAccurateTime;
 constexpr std::size_t kMaxGroupName = 128;
 
-snd::CreateSoundExInfo exinfoFor(const aFile& file)
+// name (the file's path, or null) names the data in the sound layer's log
+// lines about it.
+snd::CreateSoundExInfo exinfoFor(const aFile& file, const char* name = nullptr)
 {
     snd::CreateSoundExInfo info;
     info.cbsize = int(sizeof info);
     info.length = file.size();
+    info.name = name;
     return info;
 }
 
@@ -91,7 +94,7 @@ bool aSound::Load(const std::string& path, const std::string& mainGroupName, boo
         return false;
     }
 
-    snd::CreateSoundExInfo info = exinfoFor(*m_file);
+    snd::CreateSoundExInfo info = exinfoFor(*m_file, path.c_str());
     const char* data = reinterpret_cast<const char*>(m_file->data());
     snd::Sound sound;
     const int result = stream ? system->createStream(data, kStreamMode, &info, &sound)

@@ -49,6 +49,8 @@ void aSound::aFModEngine::Init()
 {
     if (GetSystem())
         return;
+    // Damaged or cut sound data is reported in the log, naming the file.
+    snd::setLogSink([](const std::string& line) { a_logString(line.c_str()); });
     snd::System* system = nullptr;
     int result = snd::createSystem(&system);
     if (result != snd::kOk) {

@@ -139,6 +139,15 @@ bool CResManager::IsLoaded()
     return true;
 }
 
+std::size_t CResManager::GetTaskCount()
+{
+    Guard guard(*this);
+    std::size_t count = 0;
+    for (const Slot& slot : m_slots)
+        count += slot.manager->GetTaskCount();
+    return count;
+}
+
 double CResManager::GetDoneCost()
 {
     Guard guard(*this);

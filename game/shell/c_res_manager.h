@@ -62,6 +62,8 @@ public:
     void ClearTasks();
     // Every queued resource is loaded.
     bool IsLoaded();
+    // Files queued in all the managers.
+    std::size_t GetTaskCount();
     // The run's cost loaded so far and in all; done rises to exactly the
     // total as the queues empty.
     double GetDoneCost();

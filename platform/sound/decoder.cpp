@@ -5,10 +5,59 @@
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string>
+
+namespace platform::snd {
+
+namespace {
+
+std::mutex& sinkMutex()
+{
+    static std::mutex m;
+    return m;
+}
+
+LogSink& sink()
+{
+    static LogSink s;
+    return s;
+}
+
+} // namespace
+
+void setLogSink(LogSink s)
+{
+    std::lock_guard<std::mutex> lock(sinkMutex());
+    sink() = std::move(s);
+}
+
+} // namespace platform::snd
 
 namespace platform::snd::detail {
+
+void logSound(const char* name, const char* format, ...)
+{
+    LogSink s;
+    {
+        std::lock_guard<std::mutex> lock(sinkMutex());
+        s = sink();
+    }
+    if (!s)
+        return;
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (name)
+        s("Sound \"" + std::string(name) + "\": " + text);
+    else
+        s(std::string("Sound data in memory: ") + text);
+}
 
 // ---------------------------------------------------------------- folding
 
@@ -121,22 +170,146 @@ struct MemoryReader {
 
 // ---------------------------------------------------------------- WAV
 
+std::uint32_t le32(const std::uint8_t* p)
+{
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+}
+
+void put32(std::vector<std::uint8_t>& out, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        out.push_back(std::uint8_t(v >> (8 * i)));
+}
+
+// Where the format and data chunks of a RIFF WAVE file lie; sizes are what
+// the file really holds.
+struct WavChunks {
+    std::uint32_t riffDeclared = 0;
+    std::size_t fmt = 0;
+    std::size_t fmtSize = 0;
+    std::size_t data = 0;
+    std::size_t dataSize = 0;
+    std::uint32_t dataDeclared = 0;
+};
+
+// Walks the chunks after "RIFF....WAVE" (which the caller has checked) up to
+// the first format and data chunks. Null when both are usable, else why not.
+// A data chunk that runs past the end is cut to the bytes there; a cut
+// format chunk, or any other chunk running past the end before both are
+// found, leaves no usable header.
+const char* findWavChunks(const std::uint8_t* p, std::size_t size, WavChunks& c)
+{
+    c.riffDeclared = le32(p + 4);
+    bool haveFmt = false;
+    bool haveData = false;
+    std::size_t pos = 12;
+    while (!(haveFmt && haveData) && pos + 8 <= size) {
+        const std::uint8_t* id = p + pos;
+        const std::size_t declared = le32(p + pos + 4);
+        const std::size_t body = pos + 8;
+        const std::size_t there = size - body;
+        const bool cut = declared > there;
+        if (std::memcmp(id, "fmt ", 4) == 0 && !haveFmt) {
+            if (haveData)
+                return "the format chunk comes after the data chunk";
+            if (cut)
+                return "the format chunk runs past the end of the file";
+            if (declared < 16)
+                return "the format chunk is shorter than 16 bytes";
+            c.fmt = body;
+            c.fmtSize = declared;
+            haveFmt = true;
+        } else if (std::memcmp(id, "data", 4) == 0 && !haveData) {
+            c.data = body;
+            c.dataSize = cut ? there : declared;
+            c.dataDeclared = std::uint32_t(declared);
+            haveData = true;
+        }
+        if (cut)
+            break;
+        // Chunks are padded to an even size.
+        pos = body + declared + (declared & 1);
+    }
+    if (!haveFmt)
+        return "no format chunk before the end of the file";
+    if (!haveData)
+        return "no data chunk before the end of the file";
+    if (c.dataSize == 0)
+        return "the data chunk is empty";
+    return nullptr;
+}
+
+// "RIFF", "WAVE", the format chunk and the data chunk, every size true.
+std::vector<std::uint8_t> rebuildWav(const std::uint8_t* p, const WavChunks& c)
+{
+    const std::size_t fmtPadded = c.fmtSize + (c.fmtSize & 1);
+    std::vector<std::uint8_t> out;
+    out.reserve(12 + 8 + fmtPadded + 8 + c.dataSize);
+    const char* riff = "RIFF";
+    out.insert(out.end(), riff, riff + 4);
+    put32(out, std::uint32_t(std::min<std::size_t>(4 + 8 + fmtPadded + 8 + c.dataSize, 0xFFFFFFFF)));
+    const char* wave = "WAVEfmt ";
+    out.insert(out.end(), wave, wave + 8);
+    put32(out, std::uint32_t(c.fmtSize));
+    out.insert(out.end(), p + c.fmt, p + c.fmt + c.fmtSize);
+    if (c.fmtSize & 1)
+        out.push_back(0);
+    const char* data = "data";
+    out.insert(out.end(), data, data + 4);
+    put32(out, std::uint32_t(c.dataSize));
+    out.insert(out.end(), p + c.data, p + c.data + c.dataSize);
+    return out;
+}
+
 // SDL decodes the whole file (PCM of every width, float, ADPCM, law
 // encodings); this keeps the converted, folded frames.
 class WavDecoder : public Decoder {
 public:
-    Result open(const std::uint8_t* data, std::size_t size)
+    Result open(const std::uint8_t* data, std::size_t size, const char* name)
     {
-        SDL_RWops* rw = SDL_RWFromConstMem(data, int(std::min<std::size_t>(size, 0x7FFFFFFF)));
+        // SDL allocates what the data chunk declares before it reads, so it
+        // gets a copy of the two chunks it needs with their true sizes.
+        WavChunks chunks;
+        if (const char* reason = findWavChunks(data, size, chunks)) {
+            logSound(name, "not a usable WAV file: %s", reason);
+            return kErrBadFormat;
+        }
+        if (chunks.dataSize < chunks.dataDeclared)
+            logSound(name, "WAV file cut short: its data chunk declares %u bytes, %zu are there; playing those",
+                     chunks.dataDeclared, chunks.dataSize);
+        else if (chunks.riffDeclared > size - 8)
+            logSound(name, "WAV file shorter than its header says (%u bytes declared, %zu there)",
+                     chunks.riffDeclared, size - 8);
+        std::vector<std::uint8_t> wav;
+        try {
+            wav = rebuildWav(data, chunks);
+        } catch (const std::bad_alloc&) {
+            return kErrMemory;
+        }
+        if (wav.size() > 0x7FFFFFFF) {
+            logSound(name, "WAV data of %zu bytes is too large", chunks.dataSize);
+            return kErrMemory;
+        }
+        SDL_RWops* rw = SDL_RWFromConstMem(wav.data(), int(wav.size()));
         if (!rw)
             return kErrMemory;
         SDL_AudioSpec spec;
         Uint8* buffer = nullptr;
         Uint32 bytes = 0;
-        if (!SDL_LoadWAV_RW(rw, 1, &spec, &buffer, &bytes))
+        if (!SDL_LoadWAV_RW(rw, 1, &spec, &buffer, &bytes)) {
+            logSound(name, "WAV file refused: %s", SDL_GetError());
             return kErrBadFormat;
-        const Result result = convert(spec, buffer, bytes);
+        }
+        wav = {};
+        Result result;
+        try {
+            result = convert(spec, buffer, bytes);
+        } catch (const std::bad_alloc&) {
+            result = kErrMemory;
+        }
         SDL_FreeWAV(buffer);
+        if (result == kErrBadFormat)
+            logSound(name, "WAV file has no frames, no channels or a rate outside %d..%d Hz", kMinRate, kMaxRate);
         return result;
     }
 
@@ -218,7 +391,7 @@ public:
             ov_clear(&m_file);
     }
 
-    Result open(const std::uint8_t* data, std::size_t size)
+    Result open(const std::uint8_t* data, std::size_t size, const char* name)
     {
         m_reader = MemoryReader{data, size, 0};
         ov_callbacks callbacks{};
@@ -232,13 +405,21 @@ public:
         };
         callbacks.close_func = nullptr;
         callbacks.tell_func = [](void* source) -> long { return long(static_cast<MemoryReader*>(source)->pos); };
-        if (ov_open_callbacks(&m_reader, &m_file, nullptr, 0, callbacks) != 0)
+        if (const int error = ov_open_callbacks(&m_reader, &m_file, nullptr, 0, callbacks)) {
+            logSound(name, "not a readable Ogg Vorbis file (error %d)", error);
             return kErrBadFormat;
+        }
         m_open = true;
         const vorbis_info* info = ov_info(&m_file, 0);
+        // The total comes from the last page's granule position, a claim of
+        // the file: it sets positions and the stream's length, never an
+        // allocation (see decodeAll).
         const ogg_int64_t total = ov_pcm_total(&m_file, -1);
-        if (!info || info->channels <= 0 || !validRate(info->rate) || total <= 0)
+        if (!info || info->channels <= 0 || !validRate(info->rate) || total <= 0) {
+            logSound(name, "Ogg Vorbis file has no frames, no channels or a rate outside %d..%d Hz", kMinRate,
+                     kMaxRate);
             return kErrBadFormat;
+        }
         m_rate = int(info->rate);
         m_fold = StereoFold(info->channels, ChannelOrder::Vorbis);
         m_channels = m_fold.outputChannels();
@@ -250,7 +431,7 @@ public:
     {
         std::size_t done = 0;
         int errors = 0;
-        while (done < frames && m_pos < m_length) {
+        while (!m_broken && done < frames && m_pos < m_length) {
             float** planes = nullptr;
             int section = 0;
             const std::size_t want = std::size_t(std::min<std::uint64_t>(frames - done, m_length - m_pos));
@@ -259,8 +440,15 @@ public:
                 break;
             if (got < 0) {
                 // A hole in the data: carry on with what follows, but give
-                // up on data that never yields a frame again.
-                if (got != OV_HOLE || ++errors > 64)
+                // up on data that never yields a frame again. Any other
+                // error ends decoding for good: after a link whose codebooks
+                // fail to set up, libvorbis keeps half-built ones and the
+                // next read divides by zero in them.
+                if (got != OV_HOLE) {
+                    m_broken = true;
+                    break;
+                }
+                if (++errors > 64)
                     break;
                 continue;
             }
@@ -294,8 +482,13 @@ public:
 
     bool seek(std::uint64_t frame) override
     {
-        if (frame > m_length || ov_pcm_seek(&m_file, ogg_int64_t(frame)) != 0)
+        if (m_broken || frame > m_length)
             return false;
+        // A failed seek leaves the decoder in the same state as a failed read.
+        if (ov_pcm_seek(&m_file, ogg_int64_t(frame)) != 0) {
+            m_broken = true;
+            return false;
+        }
         m_pos = frame;
         return true;
     }
@@ -304,6 +497,7 @@ private:
     MemoryReader m_reader;
     OggVorbis_File m_file{};
     bool m_open = false;
+    bool m_broken = false;
     StereoFold m_fold;
     std::uint64_t m_pos = 0;
 };
@@ -326,7 +520,48 @@ public:
         }
     }
 
-    Result open(const std::uint8_t* data, std::size_t size)
+    Result open(const std::uint8_t* data, std::size_t size, const char* name)
+    {
+        const Result result = openStream(data, size);
+        if (result == kErrBadFormat)
+            logSound(name, "not a readable MP3 file (%s)",
+                     m_handle ? mpg123_strerror(m_handle) : "no frame with a usable format");
+        return result;
+    }
+
+    std::size_t read(float* out, std::size_t frames) override
+    {
+        std::size_t done = 0;
+        int stalls = 0;
+        const std::size_t frameBytes = std::size_t(m_channels) * sizeof(float);
+        while (done < frames) {
+            std::size_t bytes = 0;
+            const int r = mpg123_read(m_handle, reinterpret_cast<unsigned char*>(out + done * std::size_t(m_channels)),
+                                      (frames - done) * frameBytes, &bytes);
+            done += bytes / frameBytes;
+            if (r == MPG123_DONE)
+                break;
+            if (bytes == 0) {
+                // mpg123 resynchronises on damaged frames by itself; stop on
+                // hard errors or when no progress comes.
+                if ((r != MPG123_OK && r != MPG123_NEW_FORMAT) || ++stalls > 64)
+                    break;
+            } else {
+                stalls = 0;
+            }
+        }
+        return done;
+    }
+
+    bool seek(std::uint64_t frame) override
+    {
+        if (frame > m_length)
+            return false;
+        return mpg123_seek(m_handle, off_t(frame), SEEK_SET) >= 0;
+    }
+
+private:
+    Result openStream(const std::uint8_t* data, std::size_t size)
     {
         initMpg123();
         m_reader = MemoryReader{data, size, 0};
@@ -334,7 +569,13 @@ public:
         m_handle = mpg123_new(nullptr, &error);
         if (!m_handle)
             return kErrMemory;
-        mpg123_param(m_handle, MPG123_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0);
+        // ID3v2 tags are skipped unread: parsing one allocates what its
+        // header declares. The length comes from a scan of the frames
+        // themselves. A stream whose frames change their MPEG version or
+        // layout part-way ends there: libmpg123 writes past its buffers when
+        // it decodes such a stream after a seek.
+        mpg123_param(m_handle, MPG123_FLAGS,
+                     MPG123_QUIET | MPG123_GAPLESS | MPG123_SKIP_ID3V2 | MPG123_NO_FRANKENSTEIN, 0.0);
         mpg123_format_none(m_handle);
         const long* rates = nullptr;
         std::size_t count = 0;
@@ -371,38 +612,6 @@ public:
         return kOk;
     }
 
-    std::size_t read(float* out, std::size_t frames) override
-    {
-        std::size_t done = 0;
-        int stalls = 0;
-        const std::size_t frameBytes = std::size_t(m_channels) * sizeof(float);
-        while (done < frames) {
-            std::size_t bytes = 0;
-            const int r = mpg123_read(m_handle, reinterpret_cast<unsigned char*>(out + done * std::size_t(m_channels)),
-                                      (frames - done) * frameBytes, &bytes);
-            done += bytes / frameBytes;
-            if (r == MPG123_DONE)
-                break;
-            if (bytes == 0) {
-                // mpg123 resynchronises on damaged frames by itself; stop on
-                // hard errors or when no progress comes.
-                if ((r != MPG123_OK && r != MPG123_NEW_FORMAT) || ++stalls > 64)
-                    break;
-            } else {
-                stalls = 0;
-            }
-        }
-        return done;
-    }
-
-    bool seek(std::uint64_t frame) override
-    {
-        if (frame > m_length)
-            return false;
-        return mpg123_seek(m_handle, off_t(frame), SEEK_SET) >= 0;
-    }
-
-private:
     MemoryReader m_reader;
     mpg123_handle* m_handle = nullptr;
 };
@@ -420,26 +629,34 @@ bool isMpegHeader(const std::uint8_t* p)
 
 } // namespace
 
-Result openDecoder(const std::uint8_t* data, std::size_t size, std::unique_ptr<Decoder>* out)
+Result openDecoder(const std::uint8_t* data, std::size_t size, std::unique_ptr<Decoder>* out, const char* name)
 {
     if (!data || size == 0 || !out)
         return kErrInvalidParam;
-    if (size < 12)
+    if (size < 12) {
+        logSound(name, "%zu bytes are too few for a sound", size);
         return kErrBadFormat;
+    }
     Result result = kErrBadFormat;
     std::unique_ptr<Decoder> decoder;
-    if (std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "WAVE", 4) == 0) {
-        auto wav = std::make_unique<WavDecoder>();
-        result = wav->open(data, size);
-        decoder = std::move(wav);
-    } else if (std::memcmp(data, "OggS", 4) == 0) {
-        auto vorbis = std::make_unique<VorbisDecoder>();
-        result = vorbis->open(data, size);
-        decoder = std::move(vorbis);
-    } else if (std::memcmp(data, "ID3", 3) == 0 || isMpegHeader(data)) {
-        auto mp3 = std::make_unique<Mp3Decoder>();
-        result = mp3->open(data, size);
-        decoder = std::move(mp3);
+    try {
+        if (std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "WAVE", 4) == 0) {
+            auto wav = std::make_unique<WavDecoder>();
+            result = wav->open(data, size, name);
+            decoder = std::move(wav);
+        } else if (std::memcmp(data, "OggS", 4) == 0) {
+            auto vorbis = std::make_unique<VorbisDecoder>();
+            result = vorbis->open(data, size, name);
+            decoder = std::move(vorbis);
+        } else if (std::memcmp(data, "ID3", 3) == 0 || isMpegHeader(data)) {
+            auto mp3 = std::make_unique<Mp3Decoder>();
+            result = mp3->open(data, size, name);
+            decoder = std::move(mp3);
+        } else {
+            logSound(name, "not a WAV, Ogg Vorbis or MP3 file");
+        }
+    } catch (const std::bad_alloc&) {
+        result = kErrMemory;
     }
     if (result != kOk)
         return result;
@@ -449,36 +666,49 @@ Result openDecoder(const std::uint8_t* data, std::size_t size, std::unique_ptr<D
     return kOk;
 }
 
-Result decodeAll(const std::uint8_t* data, std::size_t size, std::uint64_t maxBytes, Pcm* out)
+Result decodeAll(const std::uint8_t* data, std::size_t size, std::uint64_t maxBytes, Pcm* out, const char* name)
 {
     std::unique_ptr<Decoder> decoder;
-    const Result result = openDecoder(data, size, &decoder);
+    const Result result = openDecoder(data, size, &decoder, name);
     if (result != kOk)
         return result;
     const std::size_t ch = std::size_t(decoder->channels());
     const std::uint64_t maxFrames = maxBytes / (ch * sizeof(float));
-    if (decoder->length() > maxFrames)
+    if (decoder->length() > maxFrames) {
+        logSound(name, "%llu frames would take more than the %llu bytes a sample may have",
+                 static_cast<unsigned long long>(decoder->length()), static_cast<unsigned long long>(maxBytes));
         return kErrMemory;
+    }
+    // The length is exact for sound data; damaged data may give more or
+    // fewer frames, and what decodes is what the sample holds. The first
+    // reservation is bounded, so a length the file merely claims costs
+    // nothing until frames really come.
+    constexpr std::uint64_t kFirstReserve = 1u << 20;
+    constexpr std::size_t kPiece = 16384;
     Pcm pcm;
     pcm.channels = decoder->channels();
     pcm.rate = decoder->rate();
+    std::uint64_t frames = 0;
     try {
-        pcm.samples.resize(std::size_t(decoder->length()) * ch);
-        // The length is exact for sound data; damaged data may give more or
-        // fewer frames, and what decodes is what the sample holds.
-        std::uint64_t frames = decoder->read(pcm.samples.data(), pcm.samples.size() / ch);
-        std::vector<float> extra(4096 * ch);
-        while (frames == pcm.samples.size() / ch) {
-            const std::size_t got = decoder->read(extra.data(), 4096);
+        pcm.samples.reserve(std::size_t(std::min(decoder->length(), kFirstReserve)) * ch);
+        for (;;) {
+            const std::uint64_t left = frames < decoder->length() ? decoder->length() - frames : kPiece;
+            const std::size_t want = std::size_t(std::min<std::uint64_t>(left, kPiece));
+            pcm.samples.resize(std::size_t(frames + want) * ch);
+            const std::size_t got = decoder->read(pcm.samples.data() + frames * ch, want);
+            frames += got;
             if (got == 0)
                 break;
-            if (frames + got > maxFrames)
+            if (frames > maxFrames) {
+                logSound(name, "decodes to more than the %llu bytes a sample may have",
+                         static_cast<unsigned long long>(maxBytes));
                 return kErrMemory;
-            pcm.samples.insert(pcm.samples.end(), extra.begin(), extra.begin() + std::ptrdiff_t(got * ch));
-            frames += got;
+            }
         }
-        if (frames == 0)
+        if (frames == 0) {
+            logSound(name, "no frame decodes");
             return kErrBadFormat;
+        }
         pcm.samples.resize(std::size_t(frames) * ch);
         pcm.samples.shrink_to_fit();
         pcm.frames = frames;

@@ -36,10 +36,18 @@ protected:
     std::uint64_t m_length = 0;
 };
 
+// A line for the layer's log sink about the data called name (null: data
+// in memory), e.g. `Sound "a.wav": ...`.
+void logSound(const char* name, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
 // Opens data[0, size) (which must outlive the decoder). Refuses null or
 // empty memory, unknown content, cut headers, no channels, no frames and
-// rates outside kMinRate..kMaxRate with kErrBadFormat.
-Result openDecoder(const std::uint8_t* data, std::size_t size, std::unique_ptr<Decoder>* out);
+// rates outside kMinRate..kMaxRate with kErrBadFormat. Sizes and lengths
+// read from the data are checked against the bytes there before anything
+// is allocated for them: a WAV whose data runs past the end plays what is
+// there. Refusals and cuts are logged under name.
+Result openDecoder(const std::uint8_t* data, std::size_t size, std::unique_ptr<Decoder>* out,
+                   const char* name = nullptr);
 
 // A whole decoded sound.
 struct Pcm {
@@ -50,7 +58,10 @@ struct Pcm {
 };
 
 // Decodes everything; more than maxBytes of float data gives kErrMemory.
-Result decodeAll(const std::uint8_t* data, std::size_t size, std::uint64_t maxBytes, Pcm* out);
+// Memory grows with what really decodes, never ahead of it on the strength
+// of a length the data claims.
+Result decodeAll(const std::uint8_t* data, std::size_t size, std::uint64_t maxBytes, Pcm* out,
+                 const char* name = nullptr);
 
 // How source channels fold into stereo. Layouts name the channel order of
 // each container; gains are scaled so that no output exceeds full scale

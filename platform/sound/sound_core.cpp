@@ -139,6 +139,12 @@ Result Core::init(int maxChannels)
         m_masterVolume = 1.0f;
         m_masterSoundGen = m_nextGen++;
         m_outputRate = rate;
+        // Cuts and gain changes ramp over 5 ms.
+        m_rampFrames = std::uint32_t(std::max(1, (rate + 100) / 200));
+        m_tailRing.assign(2 * std::size_t(m_rampFrames), 0.0f);
+        m_tailScratch.assign(2 * std::size_t(m_rampFrames), 0.0);
+        m_tailAt = 0;
+        m_tailLive = 0;
         m_stats = Stats{};
         m_stats.maxVoices = maxChannels;
         m_paramsDirty = true;
@@ -151,6 +157,7 @@ Result Core::init(int maxChannels)
         {
             std::lock_guard<std::mutex> lock(m_feederMutex);
             m_feederStop = false;
+            m_feedRequested = false;
         }
         m_feeder = std::thread(&Core::feederLoop, this);
         m_device->start();
@@ -304,7 +311,7 @@ Result Core::createSound(const char* data, Mode mode, const CreateSoundExInfo* e
     slot.mode = mode;
     if (mode & kModeCreateStream) {
         auto stream = std::make_shared<StreamState>();
-        const Result result = openDecoder(bytes, exinfo->length, &stream->decoder);
+        const Result result = openDecoder(bytes, exinfo->length, &stream->decoder, exinfo->name);
         if (result != kOk)
             return result;
         stream->channels = stream->decoder->channels();
@@ -316,7 +323,7 @@ Result Core::createSound(const char* data, Mode mode, const CreateSoundExInfo* e
         slot.stream = std::move(stream);
     } else {
         Pcm pcm;
-        const Result result = decodeAll(bytes, exinfo->length, sampleByteLimit(), &pcm);
+        const Result result = decodeAll(bytes, exinfo->length, sampleByteLimit(), &pcm, exinfo->name);
         if (result != kOk)
             return result;
         auto sample = std::make_shared<SampleData>();
@@ -391,6 +398,7 @@ void Core::requestSeek(StreamState& s, std::uint64_t frame)
 {
     ++s.epoch;
     s.seekPending = true;
+    s.exhausted = false;
     s.seekTarget = frame;
     for (StreamChunk& c : s.chunks) {
         if (s.spare.size() < 8)
@@ -425,7 +433,7 @@ Result Core::playSound(int channelIndex, const Sound& sound, bool paused, Channe
         if (s->stream && s->stream->voice >= 0 && s->stream->voice != slot) {
             Voice& old = m_voices[std::size_t(s->stream->voice)];
             if (old.active && old.stream == s->stream)
-                endVoice(old);
+                cutVoice(old);
         }
         if (slot < 0) {
             slot = pickVoice(kPriorityDefault);
@@ -434,11 +442,11 @@ Result Core::playSound(int channelIndex, const Sound& sound, bool paused, Channe
             Voice& victim = m_voices[std::size_t(slot)];
             if (victim.active) {
                 victim.stolenGen = victim.gen;
-                endVoice(victim);
+                cutVoice(victim);
             }
             gen = m_nextGen++;
         } else {
-            endVoice(m_voices[std::size_t(slot)]);
+            cutVoice(m_voices[std::size_t(slot)]);
         }
 
         Voice& v = m_voices[std::size_t(slot)];
@@ -475,7 +483,7 @@ Result Core::playSound(int channelIndex, const Sound& sound, bool paused, Channe
     // With a real-time device, decode the start now so that the first
     // callbacks find data.
     if (prime)
-        fillStream(prime, 0);
+        fillStream(prime);
     return kOk;
 }
 
@@ -504,7 +512,7 @@ Result Core::mixManual(float* out, std::uint32_t frames)
     for (std::uint32_t done = 0; done < frames;) {
         const std::uint32_t n = std::min(kMixBlock, frames - done);
         for (const auto& s : playingStreams())
-            fillStream(s, 0);
+            fillStream(s);
         std::lock_guard<std::mutex> lock(m_mutex);
         mixLocked(out + std::size_t(done) * 2, n);
         done += n;
@@ -514,8 +522,15 @@ Result Core::mixManual(float* out, std::uint32_t frames)
 
 void Core::mixFromDevice(float* out, std::uint32_t frames)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    mixLocked(out, frames);
+    bool feed;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        mixLocked(out, frames);
+        feed = m_streamsNeedData;
+        m_streamsNeedData = false;
+    }
+    if (feed)
+        requestFeed();
 }
 
 Result Core::getOutputRate(int* rate)
@@ -544,6 +559,7 @@ Result Core::getStats(Stats* stats)
     s.channelGroups = 0;
     for (const GroupSlot& g : m_groups)
         s.channelGroups += g.gen ? 1 : 0;
+    s.feederWakeups = m_feederWakeups;
     s.outputRate = m_outputRate;
     s.output = m_output;
     s.initialized = m_initialized;
@@ -565,7 +581,7 @@ Result Core::soundRelease(const Sound& sound)
             return result;
         for (Voice& v : m_voices) {
             if (v.active && v.sound == sound.m_slot && v.soundGen == s->gen)
-                endVoice(v);
+                cutVoice(v);
         }
         stream = std::move(s->stream);
         sample = std::move(s->sample);
@@ -622,7 +638,7 @@ Result Core::soundGetFormat(const Sound& sound, int* channels, int* rate)
 Result Core::channelStop(const Channel& h)
 {
     A2D_WITH_VOICE(h)
-    endVoice(*v);
+    cutVoice(*v);
     return kOk;
 }
 
@@ -721,8 +737,11 @@ Result Core::channelSetMode(const Channel& h, Mode mode)
     A2D_WITH_VOICE(h)
     if (mode & (kModeLoopOff | kModeLoopNormal)) {
         v->loop = (mode & kModeLoopNormal) != 0;
-        if (v->stream)
+        if (v->stream) {
             v->stream->loop = v->loop;
+            if (v->loop)
+                v->stream->exhausted = false;
+        }
     }
     return kOk;
 }
@@ -755,7 +774,7 @@ Result Core::channelSetPosition(const Channel& h, std::uint32_t position, TimeUn
         }
     }
     if (prime)
-        fillStream(prime, 0);
+        fillStream(prime);
     return kOk;
 }
 
@@ -835,7 +854,7 @@ Result Core::groupStop(const ChannelGroup& h)
     (void)g;
     for (Voice& v : m_voices) {
         if (v.active && inSubtree(v.group, int(h.m_slot)))
-            endVoice(v);
+            cutVoice(v);
     }
     return kOk;
 }

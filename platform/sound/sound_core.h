@@ -34,6 +34,12 @@ constexpr const char* kMasterGroupName = "<master>";
 // kMaxSampleBytes, or the test override.
 std::uint64_t sampleByteLimit();
 
+struct StreamState;
+// Decoded frames a stream keeps ahead of its voice (enough for two mix
+// blocks at the voice's speed, never less than kStreamAheadFrames). Under
+// the core mutex.
+std::uint64_t streamAhead(const StreamState& s);
+
 struct SampleData {
     int channels = 0;
     int rate = 0;
@@ -70,6 +76,7 @@ struct StreamState {
     bool seekPending = true;
     std::uint64_t seekTarget = 0;
     bool loop = false;
+    bool exhausted = false;  // decoded to the end of a sound that does not loop
     Fixed step = kFixedOne;
     int voice = -1;
     bool released = false;
@@ -101,6 +108,18 @@ struct GroupSlot {
     bool effMuted = false;
 };
 
+// Gains of a voice: what is heard now moves to the target in a straight
+// line over a ramp, so that no change of volume, pan or mute steps the wave.
+struct Gain {
+    float l = 0.0f;
+    float r = 0.0f;
+    float targetL = 0.0f;
+    float targetR = 0.0f;
+    float stepL = 0.0f;  // per frame while rampLeft > 0
+    float stepR = 0.0f;
+    std::uint32_t rampLeft = 0;
+};
+
 struct Voice {
     std::uint64_t gen = 0;
     std::uint64_t stolenGen = 0;  // the generation last taken from this slot
@@ -121,9 +140,10 @@ struct Voice {
     bool muted = false;
     int group = 0;
     std::uint64_t startSeq = 0;
-    // Derived by recomputeParams.
-    float gainL = 0.0f;
-    float gainR = 0.0f;
+    // Nothing of it mixed yet: gains take their values at once.
+    bool fresh = true;
+    // Derived by recomputeParams (the targets) and the mixer.
+    Gain gain;
     Fixed step = kFixedOne;
     bool effPaused = false;
     bool effMuted = false;
@@ -209,21 +229,32 @@ private:
     ChannelGroup groupHandle(int slot);
     Sound soundHandle(std::uint32_t slot);
     void endVoice(Voice& v);
+    // Ends a voice that is cut while it sounds: its last milliseconds fade
+    // out in the tail ring, which no voice slot holds.
+    void cutVoice(Voice& v);
+    void spawnTail(const Voice& v);
+    void setTargetGains(Voice& v, float left, float right);
     int pickVoice(int newPriority);
     bool inSubtree(int group, int root) const;
     void requestSeek(StreamState& s, std::uint64_t frame);
     void recomputeParams();
     void mixLocked(float* out, std::uint32_t frames);
     void renderVoice(Voice& v, double* acc, std::uint32_t frames);
+    std::uint32_t mixSource(const Voice& v, Fixed& pos, double* acc, std::uint32_t frames, Gain& gain, bool consume,
+                            bool* ended, bool* dry);
+    void mixEdgeFrame(const Voice& v, Fixed pos, double* acc, Gain& gain);
+    void sourceFrame(const Voice& v, std::int64_t index, float* frame);
     void advanceVoice(Voice& v, std::uint64_t frames);
-    bool wrapOrEnd(Voice& v);
-    bool streamFrameAt(Voice& v, std::uint64_t index, float* frame);
-    void dropPassedChunks(StreamState& s, std::uint64_t index);
+    void dropPassedChunks(StreamState& s, std::uint64_t index, bool loop);
     std::vector<std::shared_ptr<StreamState>> playingStreams();
 
     // Outside m_mutex: decodes ahead for one stream.
-    void fillStream(const std::shared_ptr<StreamState>& s, std::uint64_t minAhead);
+    void fillStream(const std::shared_ptr<StreamState>& s);
     void feederLoop();
+    // Wakes the feeder; never under m_mutex.
+    void requestFeed();
+    // Under m_mutex: notes a stream whose buffer fell below half its mark.
+    void checkStreamLevel(const StreamState& s);
     void stopOutput();
 
     mutable std::mutex m_mutex;
@@ -242,6 +273,13 @@ private:
     bool m_paramsDirty = true;
     Stats m_stats;
     std::vector<double> m_acc;
+    // Tails of cut voices, summed: stereo frames from the next one mixed
+    // onwards (m_tailAt is where that frame sits in the ring).
+    std::uint32_t m_rampFrames = 240;
+    std::vector<float> m_tailRing;
+    std::vector<double> m_tailScratch;
+    std::uint32_t m_tailAt = 0;
+    std::uint32_t m_tailLive = 0;  // frames of the ring that may hold sound
     std::int64_t m_lastUpdateCounter = 0;
     std::int64_t m_updateRemainder = 0;
 
@@ -249,13 +287,20 @@ private:
     // stopped by init and close outside m_mutex.
     std::unique_ptr<SdlOutput> m_device;
     std::thread m_feeder;
+    // The feeder sleeps until a stream needs data: the device callback wakes
+    // it when a buffer runs low (opening and seeking decode on the caller's
+    // thread). No timer: an idle layer never wakes it.
     std::mutex m_feederMutex;
     std::condition_variable m_feederWake;
-    bool m_feederStop = false;  // under m_feederMutex
+    bool m_feederStop = false;       // under m_feederMutex
+    bool m_feedRequested = false;    // under m_feederMutex
+    bool m_streamsNeedData = false;  // under m_mutex
+    std::atomic<std::uint64_t> m_feederWakeups{0};
 };
 
 // The SDL2 audio device: asks for 48 kHz stereo float and mixes at the rate
-// it obtains.
+// it obtains. Without a core its callback does nothing (what any SDL output
+// costs at least, for benchmarks).
 class SdlOutput {
 public:
     explicit SdlOutput(Core* core) : m_core(core) {}

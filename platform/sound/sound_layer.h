@@ -15,7 +15,9 @@
 // and not while other threads still use that system. The layer never calls
 // out, so callers may hold their own locks while they call it.
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 
 namespace platform::snd {
 
@@ -72,11 +74,13 @@ enum : int {
 };
 
 // Extra data for createSound/createStream; cbsize must be 112 and, with
-// kModeOpenMemory, length holds the size of the memory in bytes.
+// kModeOpenMemory, length holds the size of the memory in bytes. name (may
+// be null) names the data in log lines, usually the file it came from.
 struct CreateSoundExInfo {
     int cbsize = 0;
     std::uint32_t length = 0;
-    std::uint8_t reserved[104] = {};
+    const char* name = nullptr;
+    std::uint8_t reserved[96] = {};
 };
 static_assert(sizeof(CreateSoundExInfo) == 112, "the extended info is 112 bytes");
 
@@ -104,6 +108,7 @@ struct Stats {
     std::uint64_t mixedFrames = 0;
     std::uint64_t streamUnderruns = 0;
     std::uint64_t setChannelGroupCalls = 0;
+    std::uint64_t feederWakeups = 0;  // times the stream feeder woke to decode
     int voicesPlaying = 0;      // active voices now (paused ones included)
     int maxVoicesPlaying = 0;   // highest number ever active at once
     int maxVoices = 0;          // the limit given to init
@@ -275,6 +280,12 @@ private:
 
 // Makes a system (uninitialised, auto-detected output).
 Result createSystem(System** system);
+
+// Where the layer's log lines go (damaged or cut sound data, what was done
+// about it); one line per call, without a newline. Lines come from the
+// thread that called into the layer. Null (the default) drops them.
+using LogSink = std::function<void(const std::string&)>;
+void setLogSink(LogSink sink);
 
 // Test doubles: process-wide switches read by createSystem and init.
 namespace test_hooks {

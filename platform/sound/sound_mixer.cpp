@@ -1,9 +1,15 @@
 // The mixer core shared by every output. It runs with the core mutex held:
 // once per buffer it refreshes the derived voice parameters if anything
-// changed, sums every audible voice into a double accumulator and saturates
-// once into the float output.
+// changed, sums every audible voice and the tails of cut ones into a double
+// accumulator and saturates once into the float output.
+//
+// Sources are read through four-point, third-order Lagrange interpolation:
+// it passes through every source frame (same-rate sounds come out exact) and
+// keeps the images of a resampled tone over 60 dB down where straight lines
+// leave them near 40.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "platform/sound/sound_core.h"
 
@@ -14,32 +20,140 @@ namespace {
 constexpr float kFracScale = 1.0f / 4294967296.0f;
 constexpr double kQuarterPi = 0.78539816339744830962;
 
-// Linear interpolation over src (CH interleaved channels) from the 32.32
-// position pos, count output frames. The caller guarantees that the frame
-// after the last one read still lies in src.
-template <int CH>
-void mixSpan(const float* src, Fixed& pos, Fixed step, double* acc, std::uint32_t count, float gainL, float gainR)
+inline void endRampIfDone(Gain& g)
+{
+    if (g.rampLeft == 0) {
+        g.l = g.targetL;
+        g.r = g.targetR;
+    }
+}
+
+using F4 = float __attribute__((vector_size(16)));
+using F2 = float __attribute__((vector_size(8)));
+using D2 = double __attribute__((vector_size(16)));
+
+inline F4 load4(const float* p)
+{
+    F4 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Weights of the source frames at -1, 0, +1 and +2 around a fraction t in
+// [0, 1); at t = 0 they are exactly 0, 1, 0, 0.
+inline F4 lagrange(float t)
+{
+    const F4 tv = {t, t, t, t};
+    const F4 b = tv + F4{-2.0f, -1.0f, 0.0f, 1.0f};
+    const float p = t * (t - 1.0f);
+    const float q = (t + 1.0f) * (t - 2.0f);
+    const F4 a = F4{p, q, q, p} * F4{-1.0f / 6.0f, 0.5f, -0.5f, 1.0f / 6.0f};
+    return a * b;
+}
+
+inline void addToAcc(double* acc, F2 lr)
+{
+    D2 sum;
+    std::memcpy(&sum, acc, sizeof sum);
+    sum += __builtin_convertvector(lr, D2);
+    std::memcpy(acc, &sum, sizeof sum);
+}
+
+// count frames from src (CH interleaved channels) at the 32.32 position
+// pos, relative to src. Every tap the run reads, from the frame before the
+// first position to two frames after the last, lies in src.
+// WHOLE: every position falls on a source frame (same rate, no pitch), which
+// the interpolation passes through.
+template <int CH, bool RAMP, bool WHOLE>
+void mixRun(const float* src, Fixed& pos, Fixed step, double* acc, std::uint32_t count, Gain& g)
 {
     Fixed p = pos;
+    float gl = g.l;
+    float gr = g.r;
+    std::uint32_t left = g.rampLeft;
     for (std::uint32_t k = 0; k < count; ++k) {
-        const std::size_t i = std::size_t(p >> kFracBits) * CH;
-        const float f = float(std::uint32_t(p)) * kFracScale;
-        if constexpr (CH == 1) {
-            const float s = src[i] + (src[i + 1] - src[i]) * f;
-            acc[2 * k] += s * gainL;
-            acc[2 * k + 1] += s * gainR;
-        } else {
-            const float l = src[i] + (src[i + 2] - src[i]) * f;
-            const float r = src[i + 1] + (src[i + 3] - src[i + 1]) * f;
-            acc[2 * k] += l * gainL;
-            acc[2 * k + 1] += r * gainR;
+        const float* s = src + (std::size_t(p >> kFracBits) - 1) * CH;
+        if constexpr (RAMP) {
+            // Counted back from the target, so the ramp lands on it exactly.
+            --left;
+            gl = g.targetL - g.stepL * float(left);
+            gr = g.targetR - g.stepR * float(left);
         }
+        F2 lr;
+        if constexpr (WHOLE) {
+            lr = CH == 1 ? F2{s[1], s[1]} : F2{s[2], s[3]};
+        } else if constexpr (CH == 1) {
+            const F4 m = lagrange(float(std::uint32_t(p)) * kFracScale) * load4(s);
+            const float v = (m[0] + m[1]) + (m[2] + m[3]);
+            lr = F2{v, v};
+        } else {
+            const F4 w = lagrange(float(std::uint32_t(p)) * kFracScale);
+            const F4 m = load4(s) * __builtin_shufflevector(w, w, 0, 0, 1, 1) +
+                         load4(s + 4) * __builtin_shufflevector(w, w, 2, 2, 3, 3);
+            lr = __builtin_shufflevector(m, m, 0, 1) + __builtin_shufflevector(m, m, 2, 3);
+        }
+        addToAcc(acc + 2 * std::size_t(k), lr * F2{gl, gr});
         p += step;
     }
     pos = p;
+    g.l = gl;
+    g.r = gr;
+}
+
+template <int CH, bool WHOLE>
+void mixRunWithRamp(const float* src, Fixed& pos, Fixed step, double* acc, std::uint32_t count, Gain& g)
+{
+    if (g.rampLeft > 0) {
+        const std::uint32_t n = std::min(count, g.rampLeft);
+        mixRun<CH, true, WHOLE>(src, pos, step, acc, n, g);
+        g.rampLeft -= n;
+        endRampIfDone(g);
+        acc += 2 * std::size_t(n);
+        count -= n;
+    }
+    if (count > 0)
+        mixRun<CH, false, WHOLE>(src, pos, step, acc, count, g);
+}
+
+template <int CH>
+void mixRunAny(const float* src, Fixed& pos, Fixed step, double* acc, std::uint32_t count, Gain& g)
+{
+    if (step == kFixedOne && std::uint32_t(pos) == 0)
+        mixRunWithRamp<CH, true>(src, pos, step, acc, count, g);
+    else
+        mixRunWithRamp<CH, false>(src, pos, step, acc, count, g);
+}
+
+const StreamChunk* findChunk(const StreamState& s, std::uint64_t index)
+{
+    // Chunks of one stretch of the sound hold the same frames whichever lap
+    // they were decoded for, so the first that holds the index will do.
+    for (const StreamChunk& c : s.chunks) {
+        if (index >= c.fileStart && index < c.fileStart + c.frames)
+            return &c;
+    }
+    return nullptr;
 }
 
 } // namespace
+
+void Core::setTargetGains(Voice& v, float left, float right)
+{
+    Gain& g = v.gain;
+    if (v.fresh) {
+        g = Gain{};
+        g.l = g.targetL = left;
+        g.r = g.targetR = right;
+        return;
+    }
+    if (left == g.targetL && right == g.targetR && (g.rampLeft > 0 || (g.l == left && g.r == right)))
+        return;
+    g.targetL = left;
+    g.targetR = right;
+    g.stepL = (left - g.l) / float(m_rampFrames);
+    g.stepR = (right - g.r) / float(m_rampFrames);
+    g.rampLeft = m_rampFrames;
+}
 
 void Core::recomputeParams()
 {
@@ -68,30 +182,41 @@ void Core::recomputeParams()
         if (!v.active)
             continue;
         const GroupSlot& g = m_groups[std::size_t(v.group)];
-        const float gain = v.volume * g.effVolume * m_masterVolume;
+        const bool paused = v.paused || g.effPaused;
+        if (paused && !v.effPaused && !v.fresh) {
+            // Paused at once: the tail carries the sound out, and resuming
+            // ramps in from silence.
+            spawnTail(v);
+            v.gain.l = v.gain.r = 0.0f;
+            v.gain.rampLeft = 0;
+        }
+        v.effPaused = paused;
+        v.effMuted = v.muted || g.effMuted;
+        const float gain = v.effMuted ? 0.0f : v.volume * g.effVolume * m_masterVolume;
+        float left;
+        float right;
         if (v.channels == 1) {
             // Mono pan law: constant power, so a sound keeps its loudness as
             // it moves; the centre gives each side 1/sqrt(2), a hard pan
             // gives one side full gain.
             const double angle = (double(v.pan) + 1.0) * kQuarterPi;
-            v.gainL = float(gain * std::cos(angle));
-            v.gainR = float(gain * std::sin(angle));
+            left = float(gain * std::cos(angle));
+            right = float(gain * std::sin(angle));
             if (v.pan <= -1.0f)
-                v.gainR = 0.0f;
+                right = 0.0f;
             if (v.pan >= 1.0f)
-                v.gainL = 0.0f;
+                left = 0.0f;
         } else {
             // Stereo: balance, the far side fades out and the near side
             // keeps full gain.
-            v.gainL = gain * (v.pan > 0.0f ? 1.0f - v.pan : 1.0f);
-            v.gainR = gain * (v.pan < 0.0f ? 1.0f + v.pan : 1.0f);
+            left = gain * (v.pan > 0.0f ? 1.0f - v.pan : 1.0f);
+            right = gain * (v.pan < 0.0f ? 1.0f + v.pan : 1.0f);
         }
+        setTargetGains(v, left, right);
         // Rounded up, so that a voice never falls behind the time played
         // (positions and ends land on the frame they should, not one late).
         const double step = double(v.rate) / double(m_outputRate) * double(g.effPitch) * double(kFixedOne);
         v.step = std::max<Fixed>(1, Fixed(std::ceil(step)));
-        v.effPaused = v.paused || g.effPaused;
-        v.effMuted = v.muted || g.effMuted;
         if (v.stream)
             v.stream->step = v.step;
     }
@@ -107,6 +232,14 @@ void Core::mixLocked(float* out, std::uint32_t frames)
     }
     if (m_paramsDirty)
         recomputeParams();
+    ++m_stats.mixCalls;
+    m_stats.mixedFrames += frames;
+    const bool anyVoice = std::any_of(m_voices.begin(), m_voices.end(),
+                                      [](const Voice& v) { return v.active && !v.effPaused; });
+    if (!anyVoice && m_tailLive == 0) {
+        std::fill_n(out, samples, 0.0f);
+        return;
+    }
     if (m_acc.size() < samples)
         m_acc.resize(samples);
     double* acc = m_acc.data();
@@ -114,28 +247,69 @@ void Core::mixLocked(float* out, std::uint32_t frames)
     for (Voice& v : m_voices) {
         if (!v.active || v.effPaused)
             continue;
-        if (v.effMuted || (v.gainL == 0.0f && v.gainR == 0.0f))
+        v.fresh = false;
+        const Gain& g = v.gain;
+        if (g.l == 0.0f && g.r == 0.0f && g.rampLeft == 0)
             advanceVoice(v, frames);
         else
             renderVoice(v, acc, frames);
+        if (v.active && v.stream)
+            checkStreamLevel(*v.stream);
+    }
+    if (m_tailLive > 0) {
+        const std::uint32_t ring = m_rampFrames;
+        const std::uint32_t n = std::min(frames, m_tailLive);
+        for (std::uint32_t k = 0; k < n; ++k) {
+            float* t = &m_tailRing[2 * std::size_t((m_tailAt + k) % ring)];
+            acc[2 * k] += t[0];
+            acc[2 * k + 1] += t[1];
+            t[0] = t[1] = 0.0f;
+        }
+        m_tailAt = (m_tailAt + std::min(frames, ring)) % ring;
+        m_tailLive -= n;
     }
     for (std::size_t i = 0; i < samples; ++i)
         out[i] = float(std::clamp(acc[i], -1.0, 1.0));
-    ++m_stats.mixCalls;
-    m_stats.mixedFrames += frames;
 }
 
-bool Core::wrapOrEnd(Voice& v)
+void Core::spawnTail(const Voice& v)
 {
-    const Fixed end = Fixed(v.length) << kFracBits;
-    if (v.pos < end)
-        return true;
+    if (m_tailRing.empty() || m_output == kOutputNoSoundNrt || v.fresh || v.effPaused)
+        return;
+    Gain g = v.gain;
+    if (g.l == 0.0f && g.r == 0.0f && g.rampLeft == 0)
+        return;
+    // The fade ends with the sound if the sound ends first.
+    std::uint32_t n = m_rampFrames;
     if (!v.loop) {
-        endVoice(v);
-        return false;
+        const Fixed end = Fixed(v.length) << kFracBits;
+        if (v.pos >= end)
+            return;
+        n = std::uint32_t(std::min<Fixed>(n, (end - v.pos + v.step - 1) / v.step));
     }
-    v.pos %= end;
-    return true;
+    g.targetL = g.targetR = 0.0f;
+    g.stepL = -g.l / float(n);
+    g.stepR = -g.r / float(n);
+    g.rampLeft = n;
+    double* scratch = m_tailScratch.data();
+    std::fill_n(scratch, 2 * std::size_t(n), 0.0);
+    Fixed pos = v.pos;
+    bool ended = false;
+    bool dry = false;
+    const std::uint32_t got = mixSource(v, pos, scratch, n, g, false, &ended, &dry);
+    const std::uint32_t ring = m_rampFrames;
+    for (std::uint32_t k = 0; k < got; ++k) {
+        float* t = &m_tailRing[2 * std::size_t((m_tailAt + k) % ring)];
+        t[0] += float(scratch[2 * k]);
+        t[1] += float(scratch[2 * k + 1]);
+    }
+    m_tailLive = std::max(m_tailLive, got);
+}
+
+void Core::cutVoice(Voice& v)
+{
+    spawnTail(v);
+    endVoice(v);
 }
 
 void Core::advanceVoice(Voice& v, std::uint64_t frames)
@@ -153,14 +327,20 @@ void Core::advanceVoice(Voice& v, std::uint64_t frames)
     }
     v.pos = Fixed(target);
     if (v.stream)
-        dropPassedChunks(*v.stream, v.pos >> kFracBits);
+        dropPassedChunks(*v.stream, v.pos >> kFracBits, v.loop);
 }
 
-void Core::dropPassedChunks(StreamState& s, std::uint64_t index)
+void Core::dropPassedChunks(StreamState& s, std::uint64_t index, bool loop)
 {
+    // The chunk holding the frame before index stays: interpolation reads it.
+    const bool hasPrev = index > 0 || (loop && s.length > 0);
+    const std::uint64_t prev = index > 0 ? index - 1 : s.length - 1;
     while (!s.chunks.empty()) {
         StreamChunk& front = s.chunks.front();
-        if (index >= front.fileStart && index < front.fileStart + front.frames)
+        const std::uint64_t end = front.fileStart + front.frames;
+        if (index >= front.fileStart && index < end)
+            return;
+        if (hasPrev && prev >= front.fileStart && prev < end)
             return;
         s.buffered -= front.frames;
         if (s.spare.size() < 8)
@@ -169,27 +349,62 @@ void Core::dropPassedChunks(StreamState& s, std::uint64_t index)
     }
 }
 
-bool Core::streamFrameAt(Voice& v, std::uint64_t index, float* frame)
+void Core::sourceFrame(const Voice& v, std::int64_t index, float* frame)
 {
-    for (const StreamChunk& c : v.stream->chunks) {
-        if (index >= c.fileStart && index < c.fileStart + c.frames) {
-            const float* p = c.pcm.data() + (index - c.fileStart) * std::uint64_t(v.channels);
-            frame[0] = p[0];
-            frame[1] = v.channels == 2 ? p[1] : p[0];
-            return true;
-        }
+    frame[0] = frame[1] = 0.0f;
+    const std::int64_t length = std::int64_t(v.length);
+    if (index < 0 || index >= length) {
+        // Silence around a sound that plays once; a loop goes round.
+        if (!v.loop || length == 0)
+            return;
+        index = ((index % length) + length) % length;
     }
-    return false;
+    const float* p;
+    if (v.sample) {
+        p = v.sample->pcm.data() + std::size_t(index) * std::size_t(v.channels);
+    } else {
+        const StreamChunk* c = findChunk(*v.stream, std::uint64_t(index));
+        if (!c)
+            return;
+        p = c->pcm.data() + (std::uint64_t(index) - c->fileStart) * std::uint64_t(v.channels);
+    }
+    frame[0] = p[0];
+    frame[1] = v.channels == 2 ? p[1] : p[0];
 }
 
-void Core::renderVoice(Voice& v, double* acc, std::uint32_t frames)
+void Core::mixEdgeFrame(const Voice& v, Fixed pos, double* acc, Gain& g)
 {
-    const int ch = v.channels;
+    const std::int64_t index = std::int64_t(pos >> kFracBits);
+    float taps[4][2];
+    for (int j = 0; j < 4; ++j)
+        sourceFrame(v, index - 1 + j, taps[j]);
+    const F4 w = lagrange(float(std::uint32_t(pos)) * kFracScale);
+    if (g.rampLeft > 0) {
+        --g.rampLeft;
+        g.l = g.targetL - g.stepL * float(g.rampLeft);
+        g.r = g.targetR - g.stepR * float(g.rampLeft);
+    }
+    const float l = w[0] * taps[0][0] + w[1] * taps[1][0] + w[2] * taps[2][0] + w[3] * taps[3][0];
+    const float r = w[0] * taps[0][1] + w[1] * taps[1][1] + w[2] * taps[2][1] + w[3] * taps[3][1];
+    acc[0] += l * g.l;
+    acc[1] += r * g.r;
+    endRampIfDone(g);
+}
+
+std::uint32_t Core::mixSource(const Voice& v, Fixed& pos, double* acc, std::uint32_t frames, Gain& g, bool consume,
+                              bool* ended, bool* dry)
+{
+    const Fixed end = Fixed(v.length) << kFracBits;
     std::uint32_t done = 0;
     while (done < frames) {
-        if (!wrapOrEnd(v))
-            return;
-        const std::uint64_t index = v.pos >> kFracBits;
+        if (pos >= end) {
+            if (!v.loop) {
+                *ended = true;
+                return done;
+            }
+            pos %= end;
+        }
+        const std::uint64_t index = pos >> kFracBits;
         const float* base;
         std::uint64_t spanStart;
         std::uint64_t spanEnd;
@@ -199,67 +414,60 @@ void Core::renderVoice(Voice& v, double* acc, std::uint32_t frames)
             spanEnd = v.length;
         } else {
             StreamState& s = *v.stream;
-            dropPassedChunks(s, index);
-            if (s.chunks.empty()) {
-                // Ran dry: silence for the rest of the buffer, time goes on.
-                ++m_stats.streamUnderruns;
-                advanceVoice(v, frames - done);
-                return;
+            if (consume)
+                dropPassedChunks(s, index, v.loop);
+            const StreamChunk* c = findChunk(s, index);
+            if (!c) {
+                *dry = true;
+                return done;
             }
-            const StreamChunk& c = s.chunks.front();
-            base = c.pcm.data();
-            spanStart = c.fileStart;
-            spanEnd = c.fileStart + c.frames;
+            base = c->pcm.data();
+            spanStart = c->fileStart;
+            spanEnd = c->fileStart + c->frames;
         }
 
-        // Frames whose right-hand neighbour lies in the span.
-        Fixed rel = v.pos - (Fixed(spanStart) << kFracBits);
-        const Fixed fastLimit = Fixed(spanEnd - spanStart - 1) << kFracBits;
-        if (rel < fastLimit) {
-            const std::uint64_t n = std::min<std::uint64_t>((fastLimit - rel + v.step - 1) / v.step, frames - done);
-            if (ch == 1)
-                mixSpan<1>(base, rel, v.step, acc + 2 * std::size_t(done), std::uint32_t(n), v.gainL, v.gainR);
+        // Positions whose four taps all lie in the span run straight from
+        // its memory; the frames around its edges take the slow path.
+        Fixed rel = pos - (Fixed(spanStart) << kFracBits);
+        const std::uint64_t spanFrames = spanEnd - spanStart;
+        if (spanFrames >= 4 && rel >= kFixedOne && rel < (Fixed(spanFrames - 2) << kFracBits)) {
+            const Fixed limit = Fixed(spanFrames - 2) << kFracBits;
+            const std::uint32_t n =
+                std::uint32_t(std::min<std::uint64_t>((limit - rel + v.step - 1) / v.step, frames - done));
+            double* at = acc + 2 * std::size_t(done);
+            if (v.channels == 1)
+                mixRunAny<1>(base, rel, v.step, at, n, g);
             else
-                mixSpan<2>(base, rel, v.step, acc + 2 * std::size_t(done), std::uint32_t(n), v.gainL, v.gainR);
-            v.pos = (Fixed(spanStart) << kFracBits) + rel;
-            done += std::uint32_t(n);
+                mixRunAny<2>(base, rel, v.step, at, n, g);
+            pos = (Fixed(spanStart) << kFracBits) + rel;
+            done += n;
             continue;
         }
-
-        // The last frame of the span: its neighbour is the start of the
-        // sound when looping, silence at the end, or the next chunk.
-        const float* cur = base + (index - spanStart) * std::uint64_t(ch);
-        const float curL = cur[0];
-        const float curR = ch == 2 ? cur[1] : cur[0];
-        float next[2] = {0.0f, 0.0f};
-        if (spanEnd == v.length) {
-            if (v.loop) {
-                if (v.sample) {
-                    next[0] = base[0];
-                    next[1] = ch == 2 ? base[1] : base[0];
-                } else {
-                    streamFrameAt(v, 0, next);
-                }
-            }
-        } else {
-            streamFrameAt(v, spanEnd, next);
-        }
-        while (done < frames && (v.pos >> kFracBits) == index) {
-            const float f = float(std::uint32_t(v.pos)) * kFracScale;
-            const float l = curL + (next[0] - curL) * f;
-            const float r = curR + (next[1] - curR) * f;
-            if (ch == 1) {
-                acc[2 * done] += l * v.gainL;
-                acc[2 * done + 1] += l * v.gainR;
-            } else {
-                acc[2 * done] += l * v.gainL;
-                acc[2 * done + 1] += r * v.gainR;
-            }
-            v.pos += v.step;
-            ++done;
-        }
+        mixEdgeFrame(v, pos, acc + 2 * std::size_t(done), g);
+        pos += v.step;
+        ++done;
     }
-    wrapOrEnd(v);
+    if (pos >= end) {
+        if (!v.loop)
+            *ended = true;
+        else
+            pos %= end;
+    }
+    return done;
+}
+
+void Core::renderVoice(Voice& v, double* acc, std::uint32_t frames)
+{
+    bool ended = false;
+    bool dry = false;
+    const std::uint32_t done = mixSource(v, v.pos, acc, frames, v.gain, true, &ended, &dry);
+    if (ended) {
+        endVoice(v);
+    } else if (dry) {
+        // Ran dry: silence for the rest of the buffer, time goes on.
+        ++m_stats.streamUnderruns;
+        advanceVoice(v, frames - done);
+    }
 }
 
 } // namespace platform::snd::detail

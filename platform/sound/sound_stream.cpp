@@ -2,13 +2,18 @@
 #include <SDL.h>
 
 #include <algorithm>
-#include <chrono>
 
 #include "platform/sound/sound_core.h"
 
 namespace platform::snd::detail {
 
-void Core::fillStream(const std::shared_ptr<StreamState>& s, std::uint64_t minAhead)
+std::uint64_t streamAhead(const StreamState& s)
+{
+    const std::uint64_t perBlock = ((std::uint64_t(kMixBlock) * s.step) >> kFracBits) + 2;
+    return std::max(kStreamAheadFrames, 2 * perBlock + kStreamChunkFrames);
+}
+
+void Core::fillStream(const std::shared_ptr<StreamState>& s)
 {
     std::lock_guard<std::mutex> decodeLock(s->decodeMutex);
     if (!s->decoder)
@@ -23,10 +28,7 @@ void Core::fillStream(const std::shared_ptr<StreamState>& s, std::uint64_t minAh
         std::lock_guard<std::mutex> lock(m_mutex);
         if (s->released)
             return;
-        // Enough for two mix blocks at the voice's speed, and never less
-        // than the usual look-ahead.
-        const std::uint64_t perBlock = ((std::uint64_t(kMixBlock) * s->step) >> kFracBits) + 2;
-        const std::uint64_t ahead = std::max({kStreamAheadFrames, minAhead, 2 * perBlock + kStreamChunkFrames});
+        const std::uint64_t ahead = streamAhead(*s);
         if (!s->seekPending && s->buffered >= ahead)
             return;
         epoch = s->epoch;
@@ -77,6 +79,7 @@ void Core::fillStream(const std::shared_ptr<StreamState>& s, std::uint64_t minAh
             s->chunks.push_back(std::move(c));
         }
         made.clear();
+        s->exhausted = !s->loop && s->decodePos >= s->length;
     }
     for (auto& v : spare) {
         if (s->spare.size() < 8)
@@ -87,13 +90,34 @@ void Core::fillStream(const std::shared_ptr<StreamState>& s, std::uint64_t minAh
 void Core::feederLoop()
 {
     std::unique_lock<std::mutex> lock(m_feederMutex);
-    while (!m_feederStop) {
+    for (;;) {
+        m_feederWake.wait(lock, [this] { return m_feederStop || m_feedRequested; });
+        if (m_feederStop)
+            return;
+        m_feedRequested = false;
+        ++m_feederWakeups;
         lock.unlock();
         for (const auto& s : playingStreams())
-            fillStream(s, 0);
+            fillStream(s);
         lock.lock();
-        m_feederWake.wait_for(lock, std::chrono::milliseconds(5), [this] { return m_feederStop; });
     }
+}
+
+void Core::requestFeed()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_feederMutex);
+        if (m_feedRequested)
+            return;
+        m_feedRequested = true;
+    }
+    m_feederWake.notify_one();
+}
+
+void Core::checkStreamLevel(const StreamState& s)
+{
+    if (!s.exhausted && !s.released && s.buffered < streamAhead(s) / 2)
+        m_streamsNeedData = true;
 }
 
 // ---------------------------------------------------------------- SDL2
@@ -102,8 +126,9 @@ namespace {
 
 void SDLCALL audioCallback(void* userdata, Uint8* stream, int len)
 {
-    static_cast<Core*>(userdata)->mixFromDevice(reinterpret_cast<float*>(stream),
-                                                std::uint32_t(len) / (2 * sizeof(float)));
+    if (userdata)
+        static_cast<Core*>(userdata)->mixFromDevice(reinterpret_cast<float*>(stream),
+                                                    std::uint32_t(len) / (2 * sizeof(float)));
 }
 
 } // namespace

@@ -78,10 +78,11 @@ protected:
         }
         return out;
     }
-    // Left and right of the last frame of a short mix.
+    // Left and right of the last frame of a short mix, longer than the 5 ms
+    // over which the mixer ramps changes of volume.
     std::pair<float, float> level()
     {
-        const std::vector<float> out = mix(64);
+        const std::vector<float> out = mix(256);
         return {out[out.size() - 2], out[out.size() - 1]};
     }
 

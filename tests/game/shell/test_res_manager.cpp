@@ -1,16 +1,19 @@
-// The resource manager: load costs, time-sliced loading runs over fake
-// managers on the manual clock, text lookup, the particle manager and
-// DrawRect on the recording device.
+// The resource manager (costs, time-sliced runs over fake managers on the
+// manual clock, text lookup, DrawRect), the particle manager and the
+// loading screen on a hand-built window.
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/gfx/a_adv_anim_manager.h"
 #include "engine/gfx/a_image_manager.h"
+#include "engine/gui/gui_server.h"
+#include "engine/gui/gui_widget.h"
 #include "engine/sound/a_music_manager.h"
 #include "engine/sound/a_sound_manager.h"
 #include "engine/util/a_locale_server.h"
 #include "game/shell/c_particle_manager.h"
+#include "game/shell/c_res_loader.h"
 #include "game/shell/c_res_manager.h"
 #include "platform/system/clock.h"
 #include "test_graph_server_fixture.h"
@@ -18,22 +21,19 @@
 
 namespace {
 
-// Loads by advancing the manual clock; the line "name ms" takes ms.
+// Each load advances the manual clock by the milliseconds after the name.
 class FakeManager : public aBaseManager {
 public:
     explicit FakeManager(platform::ManualClock& clock) : m_clock(clock) {}
-
     std::string GetNameFromLine(const std::string& line) override { return line.substr(0, line.find(' ')); }
     bool UnloadFile(const std::string&, const std::string&) override { return true; }
     void LoadFile(const std::string&, const std::string& line, const std::string&) override
     {
         loaded.push_back(GetNameFromLine(line));
-        const std::size_t blank = line.find(' ');
-        m_clock.advanceMs(blank == std::string::npos ? 0.0 : std::stod(line.substr(blank + 1)));
+        m_clock.advanceMs(std::stod(line.substr(line.find(' ') + 1)));
         if (m_callback)
-            m_callback(GetNameFromLine(line));
+            m_callback(loaded.back());
     }
-
     std::vector<std::string> loaded;
 
 private:
@@ -46,22 +46,29 @@ public:
     using CResManager::SetLoadOrder;
 };
 
-class ResManagerTest : public imgtest::RecordingTest {
+class ResTest : public imgtest::RecordingTest {
 protected:
     const char* appName() const override { return "ResTest"; }
     void SetUp() override
     {
         imgtest::RecordingTest::SetUp();
         platform::setClock(&clock);
+        res = std::make_unique<TestResManager>();
     }
     void TearDown() override
     {
+        res.reset();
         platform::setClock(nullptr);
         imgtest::RecordingTest::TearDown();
     }
-    // A file of `size` bytes under the test's home; returns its path.
     std::string sized(const std::string& name, std::size_t size) { return putFile(name, std::string(size, 'x')); }
-    std::size_t count(const std::string& text, const std::string& in)
+    // Queues a file of `size` bytes that takes `ms` to load.
+    void queue(FakeManager& m, const std::string& name, std::size_t size, int ms)
+    {
+        sized(name, size);
+        m.AddFileToTask(test_env::home() + "/", name + " " + std::to_string(ms), "", "");
+    }
+    static std::size_t count(const std::string& text, const std::string& in)
     {
         std::size_t n = 0;
         for (std::size_t at = in.find(text); at != std::string::npos; at = in.find(text, at + 1))
@@ -70,194 +77,118 @@ protected:
     }
 
     platform::ManualClock clock;
+    std::unique_ptr<TestResManager> res;
 };
 
 } // namespace
 
-TEST_F(ResManagerTest, CostsPerExtensionWithTheMinimum)
+TEST_F(ResTest, CostsPerExtensionWithTheMinimum)
 {
-    TestResManager res;
-    const std::string big = sized("big.png", 2048), small = sized("small.png", 10);
-    EXPECT_FLOAT_EQ(res.GetImageManager()->LoadCost(big), 15.230181f * 2048);
-    EXPECT_FLOAT_EQ(res.GetImageManager()->LoadCost(small), 15.230181f * 1024);
-    EXPECT_FLOAT_EQ(res.GetImageManager()->LoadCost(sized("a.jng", 4096)), 126.94324f * 4096);
-    EXPECT_FLOAT_EQ(res.GetImageManager()->LoadCost(sized("a.jpg", 1)), 40.593037f * 1024);
-    EXPECT_FLOAT_EQ(res.GetImageManager()->LoadCost(sized("a.bmp", 1)), 17.628851f * 1024);
+    aImageManager& images = *res->GetImageManager();
+    EXPECT_FLOAT_EQ(images.LoadCost(sized("big.png", 2048)), 15.230181f * 2048);
+    EXPECT_FLOAT_EQ(images.LoadCost(sized("small.png", 10)), 15.230181f * 1024);
+    EXPECT_FLOAT_EQ(images.LoadCost(sized("a.jng", 4096)), 126.94324f * 4096);
+    EXPECT_FLOAT_EQ(images.LoadCost(sized("a.tga", 77)), 77.0f);  // no weight: the size
     const std::string ogg = sized("a.ogg", 3000);
-    EXPECT_FLOAT_EQ(res.GetSoundManager()->LoadCost(ogg), 90.618645f * 3000);
-    EXPECT_FLOAT_EQ(res.GetMusicManager()->LoadCost(ogg), 8.430028f * 3000);
-    EXPECT_FLOAT_EQ(res.GetSoundManager()->LoadCost(sized("a.wav", 5)), 2.7119851f * 1024);
-    EXPECT_FLOAT_EQ(res.GetMusicManager()->LoadCost(sized("a.mp3", 5)), 1024.0f);
-    EXPECT_FLOAT_EQ(res.GetParticleManager()->LoadCost(sized("a.psys", 200)), 1024.0f);
-    // Neither an unknown extension nor animation files have a weight: their size.
-    EXPECT_FLOAT_EQ(res.GetImageManager()->LoadCost(sized("a.tga", 77)), 77.0f);
-    EXPECT_FLOAT_EQ(res.GetAdvAnimManager()->LoadCost(sized("anim.ini", 300)), 300.0f);
-    EXPECT_FLOAT_EQ(res.GetImageManager()->LoadCost(test_env::home() + "/missing.png"), 15.230181f * 1024);
+    EXPECT_FLOAT_EQ(res->GetSoundManager()->LoadCost(ogg), 90.618645f * 3000);
+    EXPECT_FLOAT_EQ(res->GetMusicManager()->LoadCost(ogg), 8.430028f * 3000);
+    EXPECT_FLOAT_EQ(res->GetSoundManager()->LoadCost(sized("a.wav", 5)), 2.7119851f * 1024);
+    EXPECT_FLOAT_EQ(res->GetParticleManager()->LoadCost(sized("a.psys", 200)), 1024.0f);
+    EXPECT_FLOAT_EQ(res->GetAdvAnimManager()->LoadCost(sized("anim.ini", 300)), 300.0f);
 }
 
-TEST_F(ResManagerTest, RunLoadsEachFileOnceWithProgressRisingToOne)
+TEST_F(ResTest, StepsStayInBudgetAndChargeEachManagerItsOwnFiles)
 {
-    TestResManager res;
-    FakeManager a(clock), b(clock);
-    res.SetLoadOrder({&a, &b});
-    std::vector<std::string> reported;
-    res.SetProgressFunction([&](const std::string& name) { reported.push_back(name); });
-
-    const std::string dir = test_env::home() + "/";
-    for (int i = 0; i < 6; ++i) {
-        sized("a" + std::to_string(i), 1000 + 100 * std::size_t(i));
-        a.AddFileToTask(dir, "a" + std::to_string(i) + " 30", "", "");
-    }
-    sized("b0", 5000);
-    b.AddFileToTask(dir, "b0 30", "", "");
-    EXPECT_FALSE(res.IsLoaded());
-    res.BeginLoading();
-    EXPECT_DOUBLE_EQ(res.GetTotalCost(), 6 * 1000 + 1500 + 5000);
-    EXPECT_EQ(res.GetProgress(), 0.0f);
-
-    std::vector<float> progress;
-    int steps = 0;
-    while (!res.LoadStep() && steps < 20) {
-        ++steps;
-        progress.push_back(res.GetProgress());
-    }
-    progress.push_back(res.GetProgress());
-    ASSERT_GE(progress.size(), 2u);
-    EXPECT_GT(progress.front(), 0.0f);
-    EXPECT_LT(progress.front(), 1.0f);
-    for (std::size_t i = 1; i < progress.size(); ++i)
-        EXPECT_GE(progress[i], progress[i - 1]);
-    EXPECT_EQ(progress.back(), 1.0f);
-    EXPECT_EQ(res.GetDoneCost(), res.GetTotalCost());
-    EXPECT_EQ(a.loaded, (std::vector<std::string>{"a0", "a1", "a2", "a3", "a4", "a5"}));
-    EXPECT_EQ(b.loaded, (std::vector<std::string>{"b0"}));
-    EXPECT_EQ(reported.size(), 7u);
-    EXPECT_TRUE(res.IsLoaded());
-
-    // Queued again and cleared: nothing loads, and an empty run is complete at once.
-    a.AddFileToTask(dir, "a0", "", "");
-    res.BeginLoading();
-    res.ClearTasks();
-    EXPECT_EQ(a.GetTaskCount(), 0u);
-    EXPECT_TRUE(res.IsLoaded());
-    EXPECT_TRUE(res.LoadStep());
-    EXPECT_EQ(res.GetProgress(), 1.0f);
-    EXPECT_EQ(a.loaded.size(), 6u);
-}
-
-TEST_F(ResManagerTest, StepStopsPastItsBudgetAndEachManagerPaysItsOwnFiles)
-{
-    TestResManager res;
     FakeManager a(clock), b(clock), c(clock);
-    res.SetLoadOrder({&a, &b, &c});
-    const std::string dir = test_env::home() + "/";
-    sized("a0", 100);
-    sized("a1", 200);
-    sized("b0", 5000);
-    sized("c0", 7);
-    a.AddFileToTask(dir, "a0 60", "", "");
-    a.AddFileToTask(dir, "a1 60", "", "");
-    b.AddFileToTask(dir, "b0 60", "", "");
-    c.AddFileToTask(dir, "c0 1", "", "");
-    res.BeginLoading();
+    res->SetLoadOrder({&a, &b, &c});
+    std::vector<std::string> reported;
+    res->SetProgressFunction([&](const std::string& name) { reported.push_back(name); });
+    queue(a, "a0", 100, 60);
+    queue(a, "a1", 200, 60);
+    queue(b, "b0", 5000, 60);
+    queue(c, "c0", 7, 1);
+    res->BeginLoading();
+    EXPECT_DOUBLE_EQ(res->GetTotalCost(), 5307);
+    EXPECT_EQ(res->GetProgress(), 0.0f);
 
-    // a0 takes 60 ms and a1 would take the step to 180: a stops. b still
-    // starts under the budget and loads b0; past 100 ms, c waits.
-    EXPECT_FALSE(res.LoadStep());
-    EXPECT_EQ(a.loaded.size(), 1u);
-    EXPECT_EQ(b.loaded.size(), 1u);
-    EXPECT_TRUE(c.loaded.empty());
-    // b is charged its own file, not a's next one.
-    EXPECT_DOUBLE_EQ(res.GetDoneCost(), 100 + 5000);
+    // a1 would take the step to 180 ms: a stops. b starts under the budget;
+    // past it, c waits for the next frame. b pays for b0, not for a1.
+    EXPECT_FALSE(res->LoadStep());
+    EXPECT_EQ(reported, (std::vector<std::string>{"a0", "b0"}));
+    EXPECT_DOUBLE_EQ(res->GetDoneCost(), 5100);
 
-    EXPECT_TRUE(res.LoadStep());
-    EXPECT_EQ(a.loaded.size(), 2u);
-    EXPECT_EQ(c.loaded.size(), 1u);
-    EXPECT_DOUBLE_EQ(res.GetDoneCost(), 5307);
+    EXPECT_TRUE(res->LoadStep());
+    EXPECT_EQ(reported, (std::vector<std::string>{"a0", "b0", "a1", "c0"}));
+    EXPECT_EQ(res->GetDoneCost(), res->GetTotalCost());
+    EXPECT_EQ(res->GetProgress(), 1.0f);
+    EXPECT_TRUE(res->IsLoaded());
 
-    // A budget never stops the first file of a step, however slow.
-    res.ClearTasks();
-    a.AddFileToTask(dir, "a0 500", "", "");
-    res.BeginLoading();
-    EXPECT_TRUE(res.LoadStep());
+    // Cleared, a run has nothing to load and is complete at once; the first
+    // file of a step loads however long it takes.
+    queue(a, "a2", 10, 0);
+    res->ClearTasks();
+    EXPECT_TRUE(res->IsLoaded());
+    EXPECT_TRUE(res->LoadStep());
+    EXPECT_EQ(res->GetProgress(), 1.0f);
+    queue(b, "slow", 10, 500);
+    res->BeginLoading();
+    EXPECT_TRUE(res->LoadStep());
+    EXPECT_EQ(a.loaded.size() + b.loaded.size() + c.loaded.size(), 5u);
 }
 
-TEST_F(ResManagerTest, LocalizedStringsByPrefixAndMissesLoggedOnce)
+TEST_F(ResTest, LocalizedStringsByPrefixAndMissesLoggedOnce)
 {
-    TestResManager res;
-    const std::string table = putFile("Main.txt", "title = \"Case\"\nwelcome = \"Hello\"\n");
-    res.GetLocaleServer()->loadFile(table);
-    res.GetLocaleServer()->loadFile(putFile("room.txt", "about = \"A desk\"\n"), "Garden");
-
-    EXPECT_EQ(res.GetLocalizedString("welcome"), L"Hello");
-    EXPECT_EQ(res.GetLocalizedString("about", "Garden"), L"A desk");
-    EXPECT_EQ(res.GetLocalizedString("Garden:about"), L"A desk");
-    EXPECT_EQ(res.GetLocalizedString("about"), L"");
-    EXPECT_EQ(res.GetLocalizedString("about"), L"");
-    EXPECT_EQ(res.GetLocalizedString("nothing", "Garden"), L"");
+    res->GetLocaleServer()->loadFile(putFile("Main.txt", "welcome = \"Hello\"\n"));
+    res->GetLocaleServer()->loadFile(putFile("room.txt", "about = \"A desk\"\n"), "Garden");
+    EXPECT_EQ(res->GetLocalizedString("welcome"), L"Hello");
+    EXPECT_EQ(res->GetLocalizedString("about", "Garden"), L"A desk");
+    EXPECT_EQ(res->GetLocalizedString("Garden:about"), L"A desk");
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(res->GetLocalizedString("about"), L"");
+        EXPECT_EQ(res->GetLocalizedString("nothing", "Garden"), L"");
+    }
     const std::string log = newLog();
     EXPECT_EQ(count("String 'about' not found!", log), 1u);
     EXPECT_EQ(count("String 'Garden:nothing' not found!", log), 1u);
     EXPECT_EQ(count("aLocaleServer. String", log), 0u);
 }
 
-TEST_F(ResManagerTest, ParticleManagerKeysReplacementMissesAndUnload)
+TEST_F(ResTest, ParticleManagerKeysReplacementMissesAndUnload)
 {
-    TestResManager res;
-    CParticleManager& particles = *res.GetParticleManager();
+    CParticleManager& particles = *res->GetParticleManager();
     const std::string dir = test_env::home() + "/";
     putFile("spark.psys", "max_particles 7\ntexture dot\n");
-    putFile("other.psys", "max_particles 9\n");
-    test_env::writeFile(dir + "dot.bmp", std::string());  // no image: the lookup is what counts
-    std::vector<std::string> reported;
-    res.SetProgressFunction([&](const std::string& name) { reported.push_back(name); });
-
     particles.LoadFile(dir, "spark.psys ignored text", "Room");
     particles.LoadFile(dir, "spark.psys", "");
-    EXPECT_EQ(reported, (std::vector<std::string>{"spark.psys", "spark.psys"}));
-    ASSERT_NE(res.GetParticle("SPARK", "room"), nullptr);
-    EXPECT_EQ(res.GetParticle("spark", "Room")->max_particles, 7u);
-    EXPECT_NE(res.GetParticle("spark"), res.GetParticle("spark", "Room"));
-    // The texture was looked up under the list's group.
-    EXPECT_EQ(count("aImageManager. Cannot find image: dot : Room", newLog()), 1u);
+    ASSERT_NE(res->GetParticle("SPARK", "room"), nullptr);
+    EXPECT_EQ(res->GetParticle("spark", "Room")->max_particles, 7u);
+    EXPECT_NE(res->GetParticle("spark"), res->GetParticle("spark", "Room"));
+    EXPECT_EQ(count("aImageManager. Cannot find image: dot : Room", newLog()), 1u);  // the list's group
 
-    // A second load of a key replaces the first system.
     putFile("spark.psys", "max_particles 3\n");
     particles.LoadFile(dir, "spark.psys", "Room");
-    EXPECT_EQ(res.GetParticle("spark", "Room")->max_particles, 3u);
+    EXPECT_EQ(res->GetParticle("spark", "Room")->max_particles, 3u);
     EXPECT_EQ(particles.size(), 2u);
 
-    EXPECT_EQ(res.GetParticle("absent", "Room"), nullptr);
+    EXPECT_EQ(res->GetParticle("absent", "Room"), nullptr);
     EXPECT_EQ(count("CParticleManager. Cannot find particle system \"absent:Room\"", newLog()), 1u);
     EXPECT_TRUE(particles.UnloadFile("spark.psys x", "Room"));
     EXPECT_FALSE(particles.UnloadFile("spark.psys", "Room"));
     EXPECT_EQ(particles.size(), 1u);
-
-    // A missing file still gives a system of defaults, with the list reader's line.
-    particles.LoadFile(dir, "gone.psys", "");
-    ASSERT_NE(res.GetParticle("gone"), nullptr);
-    EXPECT_EQ(res.GetParticle("gone")->max_particles, 100u);
 }
 
-TEST_F(ResManagerTest, DrawRectScalesAWhitePixelInTheSetColour)
+TEST_F(ResTest, DrawRectScalesOneWhitePixelInTheSetColour)
 {
-    TestResManager res;
     ASSERT_TRUE(graph->beginScene());
-    res.SetRectColor(0x80102030);
-    res.DrawRect(5.0f, 6.0f, 30.0f, 12.5f);
-    res.DrawRect(1.0f, 2.0f, 3.0f, 4.0f);
+    res->SetRectColor(0x80102030);
+    res->DrawRect(5.0f, 6.0f, 30.0f, 12.5f);
+    res->DrawRect(1.0f, 2.0f, 3.0f, 4.0f);
     graph->endScene();
     const auto draws = spriteDraws();
     ASSERT_EQ(draws.size(), 2u);
     const imgtest::SpriteDraw& d = draws[0];
-    EXPECT_EQ(d.right - d.left, 1);
-    EXPECT_EQ(d.bottom - d.top, 1);
+    EXPECT_EQ(std::vector<float>({d.sx, d.sy, d.tx, d.ty}), std::vector<float>({30.0f, 12.5f, 5.0f, 6.0f}));
     EXPECT_EQ(d.color, 0x80102030u);
-    EXPECT_FLOAT_EQ(d.sx, 30.0f);
-    EXPECT_FLOAT_EQ(d.sy, 12.5f);
-    EXPECT_FLOAT_EQ(d.tx, 5.0f);
-    EXPECT_FLOAT_EQ(d.ty, 6.0f);
-    // One white texture serves every rectangle.
     EXPECT_EQ(draws[1].texture, d.texture);
     EXPECT_EQ(texels(static_cast<platform::GfxTexture*>(const_cast<void*>(d.texture)), 1, 1),
               (std::vector<std::uint32_t>{0xFFFFFFFF}));
@@ -277,4 +208,102 @@ TEST_F(ResPixels, DrawRectBlendsHalfBlackOverWhite)
     const std::uint32_t p = pixel(15, 10);
     EXPECT_NEAR(double(p & 0xFF), 127.5, 1.0);
     EXPECT_EQ(p, (p & 0xFF) * 0x010101u);
+}
+
+namespace {
+
+class ResLoaderTest : public ResTest {
+protected:
+    void SetUp() override
+    {
+        ResTest::SetUp();
+        gui = std::make_unique<GUI::Server>(res->GetImageManager(), res->GetSoundManager());
+        res->GetLocaleServer()->loadFile(putFile("Main.txt", "loading_level = \"Case %i\"\nGarden = \"The garden\"\n"));
+        res->SetLoadOrder({&fake});
+    }
+    void TearDown() override
+    {
+        loader.reset();
+        gui.reset();
+        ResTest::TearDown();
+    }
+    GUI::Widget* add(GUI::Widget* parent, const std::string& name, std::uint16_t width)
+    {
+        auto* w = new GUI::Widget(name);
+        w->autoDelete = true;
+        w->SetSize(width, 10);
+        parent->AddChild(w);
+        return w;
+    }
+
+    FakeManager fake{clock};
+    std::unique_ptr<GUI::Server> gui;
+    std::unique_ptr<CResLoader> loader;
+};
+
+} // namespace
+
+TEST_F(ResLoaderTest, ScreenTextLevelBarAndCursor)
+{
+    GUI::Widget* window = add(gui->GetRoot(), "LoadingScreen", 1024);
+    GUI::Widget* text = add(window, "text", 400);
+    GUI::Widget* level = add(window, "level", 400);
+    GUI::Widget* bar = add(window, "progress", 300);
+    add(gui->GetRoot(), "Other", 1024);
+    loader = std::make_unique<CResLoader>();
+
+    loader->ShowScreen("Garden", 3);
+    EXPECT_EQ(text->GetText(), L"The garden");
+    EXPECT_EQ(level->GetText(), L"Case 3");
+    EXPECT_TRUE(level->IsVisible(true));
+    EXPECT_EQ(gui->GetRoot()->drawOrder.back(), window);
+    EXPECT_FALSE(gui->cursorOn);
+    loader->ShowScreen("Desk_CU", 0);
+    EXPECT_EQ(text->GetText(), L"Desk_CU");
+    EXPECT_FALSE(level->IsVisible(true));
+
+    for (int i = 0; i < 5; ++i)
+        queue(fake, "f" + std::to_string(i), 1000, 60);
+    loader->BeginLoad();
+    std::vector<int> widths{bar->GetAreaRect().width};
+    while (loader->Update(0.02f) == CResLoader::kLoading && widths.size() < 20)
+        widths.push_back(bar->GetAreaRect().width);
+    widths.push_back(bar->GetAreaRect().width);
+    EXPECT_EQ(widths, (std::vector<int>{0, 60, 120, 180, 240, 300}));  // a second file would pass 100 ms
+    EXPECT_EQ(loader->Update(0.02f), CResLoader::kDone);
+    EXPECT_EQ(count("CResLoader. 5 files loaded in 0.30 s", newLog()), 1u);
+
+    // Nothing queued: done at once with a full bar.
+    res->ClearTasks();
+    loader->ShowScreen("Garden", 1);
+    EXPECT_EQ(bar->GetAreaRect().width, 0);
+    loader->BeginLoad();
+    EXPECT_EQ(loader->Update(0.02f), CResLoader::kDone);
+    EXPECT_EQ(bar->GetAreaRect().width, 300);
+    loader->Hide();
+    EXPECT_FALSE(window->IsVisible(true));
+    EXPECT_TRUE(gui->cursorOn);
+}
+
+TEST_F(ResLoaderTest, MissingWindowOrChildLogsOnceAndLoadingRuns)
+{
+    loader = std::make_unique<CResLoader>();
+    EXPECT_EQ(count("CResLoader. No window \"LoadingScreen\"", newLog()), 1u);
+    queue(fake, "f", 10, 1);
+    loader->ShowScreen("Garden", 2);
+    loader->BeginLoad();
+    EXPECT_EQ(loader->Update(0.02f), CResLoader::kDone);
+    EXPECT_EQ(fake.loaded.size(), 1u);
+    loader->Render();
+
+    GUI::Widget* window = add(gui->GetRoot(), "LoadingScreen", 1024);
+    GUI::Widget* text = add(window, "text", 400);
+    loader.reset();
+    loader = std::make_unique<CResLoader>();
+    EXPECT_EQ(count("CResLoader. Window \"LoadingScreen\" lacks: level, progress", newLog()), 1u);
+    loader->ShowScreen("Garden", 2);
+    EXPECT_EQ(text->GetText(), L"The garden");
+    delete window;  // the GUI tree may delete it; the loader then leaves it alone
+    loader->ShowScreen("Garden", 2);
+    loader->Render();
 }

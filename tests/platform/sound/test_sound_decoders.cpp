@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <mutex>
 
 #include "platform/sound/decoder.h"
 #include "support/audio_fixtures.h"
@@ -208,4 +210,142 @@ TEST(SoundDecoders, SampleAndStreamOfOneFileGiveTheSameSamples)
         EXPECT_GT(rms(fromStream, 2, 0), 0.3);
         EXPECT_EQ(sys.stats().streamUnderruns, 0u);
     }
+}
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, std::size_t),
+                                                         void (*)(const volatile void*));
+std::atomic<bool> g_watching{false};
+std::atomic<std::size_t> g_largest{0};
+
+// The largest single allocation of any thread while alive.
+class LargestAllocation {
+public:
+    LargestAllocation()
+    {
+        static const bool installed = __sanitizer_install_malloc_and_free_hooks(
+                                          [](const volatile void*, std::size_t size) {
+                                              if (!g_watching)
+                                                  return;
+                                              std::size_t seen = g_largest;
+                                              while (size > seen && !g_largest.compare_exchange_weak(seen, size)) {
+                                              }
+                                          },
+                                          [](const volatile void*) {}) != 0;
+        EXPECT_TRUE(installed);
+        g_largest = 0;
+        g_watching = true;
+    }
+    ~LargestAllocation() { g_watching = false; }
+    std::size_t bytes() const { return g_largest; }
+};
+#else
+class LargestAllocation {
+public:
+    std::size_t bytes() const { return 0; }
+};
+#endif
+
+// The log sink's lines for the scope.
+class LogLines {
+public:
+    LogLines()
+    {
+        setLogSink([this](const std::string& line) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_lines.push_back(line);
+        });
+    }
+    ~LogLines() { setLogSink(nullptr); }
+    std::string all()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        std::string text;
+        for (const std::string& l : m_lines)
+            text += l + "\n";
+        m_lines.clear();
+        return text;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::string> m_lines;
+};
+
+void set32(std::string& s, std::size_t at, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        s[at + std::size_t(i)] = char(v >> (8 * i));
+}
+
+} // namespace
+
+TEST(SoundDecoders, SizesFromTheFileAreCheckedBeforeAnythingIsAllocated)
+{
+    LogLines log;
+    const std::string wav = makeWav(tone(1, 8000, 800, 440, 0.5), 1, 8000, WavFormat::S16);
+    auto load = [](const std::string& bytes, const char* name, Result expect, std::uint64_t frames) {
+        SCOPED_TRACE(name);
+        TestSystem sys;
+        CreateSoundExInfo info = exinfoFor(bytes);
+        info.name = name;
+        LargestAllocation largest;
+        Sound sound;
+        ASSERT_EQ(sys->createSound(bytes.data(), 0x4900, &info, &sound), expect);
+        EXPECT_LT(largest.bytes(), std::size_t(16) << 20);
+        if (expect != kOk)
+            return;
+        std::uint32_t length = 0;
+        ASSERT_EQ(sound.getLength(&length, kTimeUnitPcm), kOk);
+        // Lossy data ends on a whole block.
+        EXPECT_NEAR(double(length), double(frames), 1024.0);
+    };
+
+    // A data chunk declaring 4 GiB plays the 800 frames there, with a line.
+    std::string cut = wav;
+    set32(cut, 40, 0xFFFFFFFF);
+    load(cut, "cut.wav", kOk, 800);
+    std::string lines = log.all();
+    EXPECT_NE(lines.find("Sound \"cut.wav\": WAV file cut short"), std::string::npos) << lines;
+    EXPECT_NE(lines.find("4294967295 bytes, 1600 are there"), std::string::npos) << lines;
+    // So does a file cut inside its samples.
+    load(wav.substr(0, 44 + 1001), "short.wav", kOk, 500);
+    EXPECT_NE(log.all().find("\"short.wav\": WAV file cut short"), std::string::npos);
+
+    // Headers that cannot be right are refused, each with a line.
+    struct Bad {
+        const char* name;
+        std::size_t at;
+        std::uint32_t value;
+        const char* why;
+    };
+    const Bad bad[] = {
+        {"fmt-huge.wav", 16, 0xFFFFFFF0, "the format chunk runs past the end"},
+        {"fmt-short.wav", 16, 12, "the format chunk is shorter than 16 bytes"},
+        {"odd-chunk.wav", 12, 0x6B6E756A, "no format chunk"},  // "junk" in place of "fmt "
+        {"no-data.wav", 36, 0x61746164 + 1, "no data chunk"},
+        {"empty.wav", 40, 0, "the data chunk is empty"},
+    };
+    for (const Bad& b : bad) {
+        std::string bytes = wav;
+        set32(bytes, b.at, b.value);
+        load(bytes, b.name, kErrBadFormat, 0);
+        lines = log.all();
+        EXPECT_NE(lines.find(std::string("Sound \"") + b.name + "\": not a usable WAV file: " + b.why),
+                  std::string::npos)
+            << lines;
+    }
+    load("RIFF\x04\0\0\0WAVE", "tiny.wav", kErrBadFormat, 0);
+    EXPECT_NE(log.all().find("\"tiny.wav\""), std::string::npos);
+
+
+    // An ID3v2 tag declaring 256 MiB in front of 2 KiB of data.
+    const std::string id3 = std::string("ID3\x03\0\0\x7F\x7F\x7F\x7F", 10) + std::string(2048, '\x55');
+    load(id3, "tag.mp3", kErrBadFormat, 0);
+    EXPECT_NE(log.all().find("Sound \"tag.mp3\": not a readable MP3 file"), std::string::npos);
+    // A tag of its true size in front of real frames is skipped.
+    const std::string mp3 = makeMp3(tone(1, 44100, 44100, 440, 0.5), 1, 44100);
+    load(std::string("ID3\x03\0\0\0\0\0\x10", 10) + std::string(16, '\0') + mp3, "tagged.mp3", kOk, 44100);
 }

@@ -122,9 +122,9 @@ TEST(SoundStreams, TwoStreamsOverOneMemoryBlockPlayIndependently)
     EXPECT_FLOAT_EQ(out[1], 0.5f);
     EXPECT_FLOAT_EQ(out[2 * 4799], 4799.0f / 48000.0f);
     ASSERT_EQ(b.stop(), kOk);
-    out = sys.mix(10);
+    out = sys.mix(250);
     EXPECT_FLOAT_EQ(out[0], 4800.0f / 48000.0f);
-    EXPECT_EQ(out[1], 0.0f);
+    EXPECT_EQ(out[2 * 249 + 1], 0.0f);
     ASSERT_EQ(second.release(), kOk);
     EXPECT_EQ(playing(a), kOk);
 
@@ -262,4 +262,26 @@ TEST(SoundOutputs, UnknownDriverGivesOutputInitFailure)
     EXPECT_EQ(system->setOutput(kOutputNoSoundNrt), kOk);
     EXPECT_EQ(system->init(64, 0, nullptr), kOk);
     EXPECT_EQ(system->release(), kOk);
+}
+
+TEST(SoundOutputs, TheFeederSleepsWhileNoStreamNeedsData)
+{
+    ScopedEnv driver("SDL_AUDIODRIVER", "dummy");
+    TestSystem sys(kOutputAutoDetect);
+    ASSERT_EQ(sys.initResult(), kOk);
+    ASSERT_TRUE(waitFor([&] { return sys.stats().mixCalls >= 2; }, 20000));
+    auto wakeupsOver200Ms = [&] {
+        const std::uint64_t before = sys.stats().feederWakeups;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        return sys.stats().feederWakeups - before;
+    };
+    EXPECT_LE(wakeupsOver200Ms(), 2u);
+
+    // A stream longer than what is decoded when it starts wakes the feeder
+    // as its buffer drains; once it has ended the feeder sleeps again.
+    const std::uint64_t before = sys.stats().feederWakeups;
+    const Channel c = sys.play(sys.stream(makeVorbis(tone(2, 44100, 66150, 440, 0.5), 2, 44100)));
+    EXPECT_TRUE(waitFor([&] { return playing(c) != kOk; }, 30000));
+    EXPECT_GT(sys.stats().feederWakeups, before);
+    EXPECT_LE(wakeupsOver200Ms(), 2u);
 }
