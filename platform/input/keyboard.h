@@ -11,11 +11,19 @@ namespace platform {
 
 using KeyFrame = std::array<std::uint8_t, 256>;
 
+// The toggle states of the lock keys (on: the key's light is lit).
+struct LockToggles {
+    bool caps = false;
+    bool num = false;
+    bool scroll = false;
+};
+
 class KeyboardSource {
 public:
     virtual ~KeyboardSource() = default;
     // Reads the current state; false when the device cannot be read.
     virtual bool read(KeyFrame& out) = 0;
+    virtual LockToggles locks() { return LockToggles(); }
 };
 
 // SDL's keyboard through the scancode table. Every key reads up while no
@@ -25,6 +33,8 @@ KeyboardSource& sdlKeyboard();
 // The keyboard in use: SDL's unless a test installed another (not owned).
 KeyboardSource& keyboard();
 void setKeyboard(KeyboardSource* source);
+// The lock toggles of the keyboard in use.
+LockToggles lockToggles();
 
 // DirectInput key code of an SDL scancode; 0 when the key has none.
 std::uint8_t dikFromScancode(int scancode);
@@ -34,6 +44,7 @@ std::uint8_t dikFromScancode(int scancode);
 class ScriptedKeyboard : public KeyboardSource {
 public:
     bool read(KeyFrame& out) override;
+    LockToggles locks() override { return LockToggles{capsLock, numLock, scrollLock}; }
     void push(const KeyFrame& frame) { frames.push_back(frame); }
     // Queues a frame with exactly the given keys down.
     void pushKeys(std::initializer_list<std::uint8_t> keys);
@@ -41,6 +52,9 @@ public:
     KeyFrame last{};
     bool fail = false;  // makes read() fail
     int reads = 0;
+    bool capsLock = false;
+    bool numLock = false;
+    bool scrollLock = false;
 };
 
 } // namespace platform

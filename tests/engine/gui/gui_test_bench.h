@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -144,6 +145,35 @@ protected:
         input->update();
     }
 
+    // Injected input held over frames: the keys and buttons held and the
+    // mouse position stay until changed; step() runs frames of kDt (exact in
+    // binary), each an input poll and a GUI update.
+    static constexpr float kDt = 1.0f / 64.0f;
+    void hold(std::uint8_t key) { m_held.insert(key); }
+    void release(std::uint8_t key) { m_held.erase(key); }
+    // Button bits: 1 left, 2 right, 4 middle.
+    void buttons(unsigned bits) { m_buttons = bits; }
+    void moveTo(int x, int y)
+    {
+        m_mouseX = x;
+        m_mouseY = y;
+    }
+    // Notches for the next frame only.
+    void wheel(int notches) { m_wheel = notches * 120; }
+    void step(int frames = 1)
+    {
+        for (int i = 0; i < frames; ++i) {
+            platform::KeyFrame f{};
+            for (std::uint8_t k : m_held)
+                f[k] = 0x80;
+            keys.push(f);
+            mouse.push(m_buttons, m_mouseX, m_mouseY, 0, 0, m_wheel);
+            m_wheel = 0;
+            frame(double(kDt) * 1000.0);
+            gui->Update(kDt);
+        }
+    }
+
     // The synthetic font, registered with the server under the name.
     aFont* addFont(const std::string& name)
     {
@@ -161,6 +191,10 @@ protected:
         images->LoadFile(folder, name + ".png 8888 8888", "");
         return images->GetImage(name);
     }
+
+    std::set<std::uint8_t> m_held;
+    unsigned m_buttons = 0;
+    int m_mouseX = 0, m_mouseY = 0, m_wheel = 0;
 
     platform::ManualClock clock;
     platform::ScriptedKeyboard keys;
