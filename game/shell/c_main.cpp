@@ -1,6 +1,9 @@
 #include "game/shell/c_main.h"
 
 #include "engine/gfx/a_graph_server.h"
+#include "engine/gfx/a_image_manager.h"
+#include "engine/gui/gui_server.h"
+#include "engine/sound/a_sound_manager.h"
 #include "engine/util/a_cmdline.h"
 #include "engine/util/a_input_server.h"
 #include "engine/util/a_log.h"
@@ -42,6 +45,15 @@ int cMain::init(const std::string& name, void* instance, const char* commandLine
         return -1;
     }
     new aInputServer();
+
+    m_images = std::make_unique<aImageManager>();
+    m_images->LoadList("images:_images.list", "");
+    m_sounds = std::make_unique<aSoundManager>();
+    m_sounds->LoadList("sounds:_sounds.list", "");
+    m_gui = std::make_unique<GUI::Server>(m_images.get(), m_sounds.get());
+    m_gui->load("gui:index.agui");
+    m_gui->InitWidgets();
+    m_gui->ShowMouseCursor(true);
     m_updateTimer.reset();
     return 0;
 }
@@ -51,6 +63,9 @@ int cMain::shutdown()
     if (m_profiles)
         m_profiles->Save();
     m_profiles.reset();
+    m_gui.reset();  // its widgets hold sounds and images of the managers
+    m_sounds.reset();
+    m_images.reset();
     m_cmdLine.reset();
     releaseInput();
     delete m_graphServer;  // its destructor clears the pointer
@@ -66,6 +81,8 @@ int cMain::update()
     if (frameTime > kMaxFrameTime)
         frameTime = kMaxFrameTime;
     m_lastFrameTime = frameTime;
+    if (m_gui)
+        m_gui->Update(frameTime);
     return 0;
 }
 
@@ -75,6 +92,8 @@ int cMain::render()
         return 1;
     for (int attempt = 0; attempt < kRenderAttempts; ++attempt) {
         if (m_graphServer->beginScene()) {
+            if (m_gui)
+                m_gui->Render();
             m_graphServer->endScene();
             return 0;
         }

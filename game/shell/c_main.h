@@ -6,8 +6,13 @@
 #include "engine/util/a_timer.h"
 
 class aCmdLine;
+class aImageManager;
+class aSoundManager;
 class CGameIni;
 class ProfilesManager;
+namespace GUI {
+class Server;
+}
 
 // The game's application.
 class cMain : public aApplication {
@@ -32,11 +37,15 @@ public:
 
     CGameIni* GetGameIni() const { return m_gameIni.get(); }
     ProfilesManager* GetProfiles() const { return m_profiles.get(); }
+    GUI::Server* GetGui() const { return m_gui.get(); }
 
 protected:
     std::unique_ptr<CGameIni> m_gameIni;
     std::unique_ptr<aCmdLine> m_cmdLine;
     std::unique_ptr<ProfilesManager> m_profiles;
+    std::unique_ptr<aImageManager> m_images;
+    std::unique_ptr<aSoundManager> m_sounds;
+    std::unique_ptr<GUI::Server> m_gui;
     aTimer m_updateTimer;
     float m_lastFrameTime = 0.0f;
 };

@@ -5,6 +5,7 @@
 // font (every glyph 10 x 20) and a widget that fills its rectangle.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <memory>
 #include <set>
 #include <string>
@@ -15,6 +16,7 @@
 #include "engine/gfx/a_image_manager.h"
 #include "engine/gui/gui_server.h"
 #include "engine/gui/gui_widget.h"
+#include "engine/sound/a_sound_manager.h"
 #include "engine/util/a_input_server.h"
 #include "platform/input/keyboard.h"
 #include "platform/input/mouse.h"
@@ -222,5 +224,64 @@ protected:
 
 // Offscreen GL with back-buffer reads.
 using GlBench = GuiBench<gstest::GlServerTest>;
+
+// Offscreen GL of another size; pixelAt() reads it.
+template <int W, int H>
+class SizedGlServerTest : public gstest::GlServerTest {
+protected:
+    static constexpr int kWidth = W;
+    static constexpr int kHeight = H;
+
+    void SetUp() override
+    {
+        ASSERT_EQ(app.init(m_name, nullptr, "", ""), 0);
+        server = std::make_unique<aGraphServer>(W, H, false, true, nullptr, 0, false, false);
+        server->m_clearColor = 0xFF000000;
+    }
+    std::uint32_t pixelAt(int x, int y) { return backBuffer()[std::size_t(y) * W + std::size_t(x)]; }
+    void draw()
+    {
+        ASSERT_TRUE(server->beginScene());
+        gui_()->Render();
+        server->endScene();
+    }
+    virtual GUI::Server* gui_() = 0;
+};
+
+// The demo data of data/GameData at the game's screen size: the assigns as
+// the game sets them, the image and sound lists, "gui:index.agui" loaded,
+// the widgets initialised and the image cursor on.
+class DemoBench : public GuiBench<SizedGlServerTest<1024, 768>> {
+protected:
+    GUI::Server* gui_() override { return gui.get(); }
+
+    void loadDemo()
+    {
+        app.m_fileServer.setAssign("gamedata", test_env::sourceDir() + "/data/GameData/");
+        for (const char* folder : {"Images", "Sounds", "Fonts", "Gui"}) {
+            std::string assign = folder;
+            for (char& c : assign)
+                c = char(std::tolower(static_cast<unsigned char>(c)));
+            app.m_fileServer.setAssign(assign, std::string("gamedata:") + folder + "/");
+        }
+        images->LoadList("images:_images.list", "");
+        sounds = std::make_unique<aSoundManager>();
+        sounds->LoadList("sounds:_sounds.list", "");
+        gui.reset();
+        gui = std::make_unique<GUI::Server>(images.get(), sounds.get());
+        gui->load("gui:index.agui");
+        gui->InitWidgets();
+        gui->ShowMouseCursor(true);
+    }
+
+    void TearDown() override
+    {
+        gui.reset();
+        sounds.reset();
+        GuiBench::TearDown();
+    }
+
+    std::unique_ptr<aSoundManager> sounds;
+};
 
 } // namespace guitest

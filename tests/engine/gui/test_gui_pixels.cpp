@@ -78,3 +78,98 @@ TEST_F(GuiPixels, ActiveCursorAtMouseLessHotSpot)
     draw();
     EXPECT_TRUE(lit().empty());
 }
+
+namespace {
+
+class StylePixels : public guitest::GuiBench<guitest::SizedGlServerTest<192, 128>> {
+protected:
+    GUI::Server* gui_() override { return gui.get(); }
+};
+
+// The nine cells of a 90 x 90 frame: corners solid, the top edge in a left
+// and a right half, the left edge in a top and a bottom half, the interior
+// in four quadrants, the other edges solid.
+enum : std::uint32_t {
+    TL = 0xFF0000, TR = 0x00FF00, BL = 0x0000FF, BR = 0xFFFF00, T1 = 0xFF00FF, T2 = 0x00FFFF, L1 = 0x800000,
+    L2 = 0x008000, R = 0x000080, B = 0x808000, I0 = 0x800080, I1 = 0x008080, I2 = 0xFF8000, I3 = 0x80FF00,
+};
+
+std::uint32_t cell(int x, int y)
+{
+    const int col = x / 30, row = y / 30, u = x % 30, v = y % 30;
+    switch (row * 3 + col) {
+    case 0: return TL;
+    case 1: return u < 15 ? T1 : T2;
+    case 2: return TR;
+    case 3: return v < 15 ? L1 : L2;
+    case 4: return (u < 15 ? 0 : 1) + (v < 15 ? 0 : 2) == 0 ? I0 : (u < 15 ? (v < 15 ? I0 : I2) : (v < 15 ? I1 : I3));
+    case 5: return R;
+    case 6: return BL;
+    case 7: return B;
+    default: return BR;
+    }
+}
+
+// What a stretch-edged, tile-filled frame puts at (x, y) of the screen;
+// `blurred` marks pixels next to a stretched boundary, where filtering
+// may mix neighbours.
+std::uint32_t expected(const aRect& d, int x, int y, bool& blurred)
+{
+    blurred = false;
+    const int dx = x - d.x, dy = y - d.y, W = d.width, H = d.height;
+    if (dx < 0 || dy < 0 || dx >= W || dy >= H)
+        return 0;
+    const bool left = dx < 30, right = dx >= W - 30, top = dy < 30, bottom = dy >= H - 30;
+    if ((left || right) && (top || bottom))
+        return cell(left ? dx : dx - (W - 90), top ? dy : dy - (H - 90));
+    const auto near = [](int a, int b) { return a - b >= -2 && a - b <= 1; };
+    if (top || bottom) {
+        const int mid = 30 + (W - 60) / 2;
+        blurred = near(dx, 30) || near(dx, W - 30) || (top && near(dx, mid));
+        return top ? (dx < mid ? T1 : T2) : B;
+    }
+    if (left || right) {
+        const int mid = 30 + (H - 60) / 2;
+        blurred = near(dy, 30) || near(dy, H - 30) || (left && near(dy, mid));
+        return left ? (dy < mid ? L1 : L2) : R;
+    }
+    return cell(30 + (dx - 30) % 30, 30 + (dy - 30) % 30);
+}
+
+} // namespace
+
+TEST_F(StylePixels, NineSlicesAtThreeSizes)
+{
+    std::vector<std::uint32_t> argb;
+    for (int y = 0; y < 90; ++y)
+        for (int x = 0; x < 90; ++x)
+            argb.push_back(0xFF000000 | cell(x, y));
+    addImage("nine", 90, 90, argb);
+    Style style("nine");
+    style.BeginFillProperties();
+    style.Set("Image", "nine");
+    style.Set("AutoSlice", "all");
+    style.Set("EdgeGlobal", "stretch");
+    style.Set("FillType", "tile");
+    style.EndFillProperties();
+    for (const aRect& dest : {aRect(10, 10, 100, 80), aRect(20, 4, 170, 120), aRect(70, 30, 60, 60)}) {
+        ASSERT_TRUE(server->beginScene());
+        style.Draw(dest, 0xFFFFFFFF);
+        server->endScene();
+        const std::vector<std::uint32_t> px = backBuffer();
+        int wrong = 0, checked = 0;
+        for (int y = 0; y < 128; ++y)
+            for (int x = 0; x < 192; ++x) {
+                bool blurred = false;
+                const std::uint32_t want = expected(dest, x, y, blurred);
+                if (blurred)
+                    continue;
+                ++checked;
+                if (px[std::size_t(y) * 192 + std::size_t(x)] != want && ++wrong <= 5)
+                    ADD_FAILURE() << "(" << x << ", " << y << ") of " << dest.width << "x" << dest.height << ": "
+                                  << std::hex << px[std::size_t(y) * 192 + std::size_t(x)] << " not " << want;
+            }
+        EXPECT_EQ(wrong, 0);
+        EXPECT_GT(checked, 192 * 128 * 9 / 10);
+    }
+}
