@@ -32,6 +32,7 @@ void aScriptLoader::load(const std::string& fileName)
     m_tokens.clear();
     m_sections.clear();
     m_defines.clear();
+    m_expanded = 0;
     m_guard = std::make_unique<aIncludeGuard>(fileName);
     m_file = fileName;
     m_line = 0;
@@ -92,7 +93,7 @@ std::vector<std::string> aScriptLoader::splitTokens(const std::string& line)
     return tokens;
 }
 
-bool aScriptLoader::expandMacros(std::string& line) const
+bool aScriptLoader::expandMacros(std::string& line)
 {
     if (m_defines.empty() || line.find('$') == std::string::npos)
         return true;
@@ -116,11 +117,17 @@ bool aScriptLoader::expandMacros(std::string& line) const
             scriptError("macros grow the line past " + std::to_string(kMaxExpansion) + " bytes; line dropped");
             return false;
         }
+        if (m_expanded + grown > kMaxLoadExpansion) {
+            scriptError("macros of this load grow past " + std::to_string(kMaxLoadExpansion) +
+                        " bytes in all; line dropped");
+            return false;
+        }
         out += it->second;
         pos = close + 1;
     }
     out.append(line, pos, std::string::npos);
     line.swap(out);
+    m_expanded += grown;
     return true;
 }
 

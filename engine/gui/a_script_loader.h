@@ -11,7 +11,8 @@
 // pending line; a file already being parsed, a nesting deeper than
 // aIncludeGuard::kMaxDepth files and more than kMaxIncludedFiles includes in
 // one load are refused. Macro replacement adds at most kMaxExpansion bytes
-// to a line; a line that would grow further is dropped.
+// to a line and kMaxLoadExpansion to all lines of one load together; a line
+// that would grow further is dropped.
 #include <cstddef>
 #include <deque>
 #include <map>
@@ -24,6 +25,7 @@ class aIncludeGuard;
 class aScriptLoader {
 public:
     static constexpr std::size_t kMaxExpansion = std::size_t(1) << 20;
+    static constexpr std::size_t kMaxLoadExpansion = std::size_t(16) << 20;
 
     aScriptLoader();
     virtual ~aScriptLoader();
@@ -55,7 +57,7 @@ private:
     void parseFile(const std::string& fileName);
     void parseLine(std::string line);
     // False (the line is to be dropped) when the replacements grow too much.
-    bool expandMacros(std::string& line) const;
+    bool expandMacros(std::string& line);
     void define(const std::string& line, std::size_t at);
     void include(const std::string& line, std::size_t at);
     void deliverPending();
@@ -64,6 +66,8 @@ private:
     std::vector<std::string> m_tokens;
     std::deque<int> m_sections;
     std::map<std::string, std::string> m_defines;
+    // Bytes added by macro replacement in this load.
+    std::size_t m_expanded = 0;
 
     // The file being read and its line, for errors.
     std::string m_file;
