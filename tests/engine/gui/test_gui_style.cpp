@@ -74,26 +74,21 @@ TEST_F(StyleTest, AutoSliceAloneLogsAndDrawsCorners)
     EXPECT_TRUE(draw(*style, aRect(0, 0, 90, 90)).empty());
 }
 
-TEST_F(StyleTest, StretchedEdgesTiledInteriorAndTightDestinations)
+TEST_F(StyleTest, TightDestinationsAndColour)
 {
+    // Whole destinations are checked by pixels; here the ones with no room.
     auto style = make({{"Image", "nine"}, {"AutoSlice", "all"}, {"EdgeGlobal", "stretch"}, {"FillType", "tile"}});
     EXPECT_EQ(newLog().find("invalid"), std::string::npos);
-    // 100 x 80: interior 40 x 20 in two tiles, edges stretched to 40 and 20.
-    EXPECT_EQ(draw(*style, aRect(0, 0, 100, 80)),
-              (Draws{"30,30 30,30,30,20 1,1", "60,30 30,30,10,20 1,1", "30,0 30,0,30,30 1.33333,1",
-                     "30,50 30,60,30,30 1.33333,1", "0,30 0,30,30,30 1,0.666667", "70,30 60,30,30,30 1,0.666667",
-                     "0,0 0,0,30,30 1,1", "70,0 60,0,30,30 1,1", "0,50 0,60,30,30 1,1", "70,50 60,60,30,30 1,1"}));
     // Narrower than two corners: no top or bottom edge, no interior; the
-    // corners overlap.
+    // corners overlap. Smaller than the sides: never a mirrored interior.
     EXPECT_EQ(draw(*style, aRect(0, 0, 50, 90)),
               (Draws{"0,30 0,30,30,30 1,1", "20,30 60,30,30,30 1,1", "0,0 0,0,30,30 1,1", "20,0 60,0,30,30 1,1",
                      "0,60 0,60,30,30 1,1", "20,60 60,60,30,30 1,1"}));
-    // Smaller than the sides: only the corners, never a mirrored interior.
     EXPECT_EQ(draw(*style, aRect(0, 0, 20, 20)).size(), 4u);
-    // Alpha 0 draws nothing; other colours modulate every part.
     EXPECT_TRUE(draw(*style, aRect(0, 0, 100, 80), 0x00FFFFFF).empty());
     rec->clear();
     style->Draw(aRect(0, 0, 100, 80), 0x80FF0000);
+    EXPECT_EQ(spriteDraws().size(), 10u);
     for (const imgtest::SpriteDraw& d : spriteDraws())
         EXPECT_EQ(d.color, 0x80FF0000u);
 }
@@ -107,8 +102,7 @@ TEST_F(StyleTest, ExplicitSlicesSkippingAndEmptySlices)
                        {"TopRight", "80 0 10 10"}, {"Left", "0 10 10 70"}, {"Top", "10 0 70 10"},
                        {"Right", "80 10 10 70"}, {"Interior", "10 10 0 70"}});
     EXPECT_EQ(newLog().find("invalid"), std::string::npos);
-    EXPECT_EQ(style->right, aRect());
-    EXPECT_EQ(style->bottomLeft, aRect());
+    EXPECT_TRUE(style->right == aRect() && style->bottomLeft == aRect());
     EXPECT_EQ(draw(*style, aRect(0, 0, 50, 50)),
               (Draws{"10,0 10,0,30,10 1,1", "0,10 0,10,10,70 1,0.571429", "0,0 0,0,10,10 1,1", "40,0 80,0,10,10 1,1"}));
 
