@@ -239,6 +239,16 @@ protected:
         server->m_clearColor = 0xFF000000;
     }
     std::uint32_t pixelAt(int x, int y) { return backBuffer()[std::size_t(y) * W + std::size_t(x)]; }
+    Pixels litAt()
+    {
+        Pixels out;
+        const auto px = backBuffer();
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                if (px[std::size_t(y) * W + std::size_t(x)] != 0)
+                    out.emplace(x, y);
+        return out;
+    }
     void draw()
     {
         ASSERT_TRUE(server->beginScene());
