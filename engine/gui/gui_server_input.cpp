@@ -110,7 +110,8 @@ void Server::Update(float dt)
         UpdateKeys();
         UpdateRepeat(dt);
         if (pressedButton == kNoButton) {
-            Widget* under = root->WidgetAt(m_mouseX - root->GetAbsoluteX(), m_mouseY - root->GetAbsoluteY(), true, true);
+            Widget* under =
+                root->WidgetAt(m_mouseX - root->GetAbsoluteX(), m_mouseY - root->GetAbsoluteY(), true, true);
             SetHoverWidget(enabled(under));
         }
         if (Widget* w = enabled(hover); w && (m_dx != 0 || m_dy != 0))

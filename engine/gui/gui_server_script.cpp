@@ -22,6 +22,23 @@ std::string valueOf(const std::vector<std::string>& tokens)
     return value;
 }
 
+// The name a table section's header gives, or null (and a log line) when it
+// gives none or the table has it already.
+template <class Table>
+const std::string* newName(const std::vector<std::string>& tokens, const Table& table, const char* missing,
+                           const char* taken)
+{
+    if (tokens.size() < 2) {
+        a_log("%s", missing);
+        return nullptr;
+    }
+    if (table.count(tokens[1])) {
+        a_log(taken, tokens[1].c_str());
+        return nullptr;
+    }
+    return &tokens[1];
+}
+
 } // namespace
 
 void Server::onParseBegin(const std::string& fileName)
@@ -55,45 +72,29 @@ int Server::onSection(int parentValue, const std::vector<std::string>& tokens)
     if (str_equalNoCase(word, "regionlist"))
         return SECTION_REGIONLIST;
     if (str_equalNoCase(word, "style")) {
-        if (tokens.size() < 2) {
-            a_log("Server - style name not specified in section header");
+        const std::string* name = newName(tokens, styles, "Server - style name not specified in section header",
+                                          "Server - style '%s' already exists");
+        if (!name)
             return 0;
-        }
-        if (styles.count(tokens[1])) {
-            a_log("Server - style '%s' already exists", tokens[1].c_str());
-            return 0;
-        }
-        auto& slot = styles[tokens[1]];
-        slot = std::make_unique<Style>(tokens[1]);
-        m_style = slot.get();
+        m_style = (styles[*name] = std::make_unique<Style>(*name)).get();
         m_style->BeginFillProperties();
         return SECTION_STYLE;
     }
     if (str_equalNoCase(word, "cursor")) {
-        if (tokens.size() < 2) {
-            a_log("Server - mouse cursor name not specified in section header");
+        const std::string* name = newName(tokens, cursors, "Server - mouse cursor name not specified in section header",
+                                          "Server - mouse cursor '%s' already exists");
+        if (!name)
             return 0;
-        }
-        if (cursors.count(tokens[1])) {
-            a_log("Server - mouse cursor '%s' already exists", tokens[1].c_str());
-            return 0;
-        }
-        auto& slot = cursors[tokens[1]];
-        slot = std::make_unique<MouseCursor>(tokens[1]);
-        m_cursor = slot.get();
+        m_cursor = (cursors[*name] = std::make_unique<MouseCursor>(*name)).get();
         m_cursor->BeginFillProperties();
         return SECTION_CURSOR;
     }
     if (str_equalNoCase(word, "template")) {
-        if (tokens.size() < 2) {
-            a_log("Server. Template name not specified section header");
+        const std::string* name = newName(tokens, templates, "Server. Template name not specified section header",
+                                          "Server - template '%s' already exists");
+        if (!name)
             return 0;
-        }
-        if (templates.count(tokens[1])) {
-            a_log("Server - template '%s' already exists", tokens[1].c_str());
-            return 0;
-        }
-        m_template = &templates[tokens[1]];
+        m_template = &templates[*name];
         return SECTION_TEMPLATE;
     }
     return BeginWidget(tokens);

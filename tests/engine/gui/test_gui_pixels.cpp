@@ -129,8 +129,8 @@ TEST_F(StylePixels, NineSlicesAtThreeSizes)
         };
         // Corners to their last pixel; edges stretched (halves at the middle);
         // the interior tiled from its top-left, the last tile clipped.
-        std::vector<Sample> samples = {{0, 0, TL},         {29, 29, TL},         {W - 30, 0, TR},     {W - 1, 29, TR},
-                                       {0, H - 30, BL},    {29, H - 1, BL},      {W - 30, H - 30, BR}, {W - 1, H - 1, BR}};
+        std::vector<Sample> samples = {{0, 0, TL},      {29, 29, TL},    {W - 30, 0, TR},      {W - 1, 29, TR},
+                                       {0, H - 30, BL}, {29, H - 1, BL}, {W - 30, H - 30, BR}, {W - 1, H - 1, BR}};
         if (W > 60)
             samples.insert(samples.end(), {{30 + qw, 5, T1}, {W - 31 - qw, 5, T2}, {W / 2, H - 5, B},
                                            {30, 30, I0}, {45, 30, I1}, {30, 45, I2}, {45, 45, I3}, {60, 30, I0}});
