@@ -6,6 +6,8 @@
 #include "engine/util/a_locale_server.h"
 #include "engine/util/a_log.h"
 #include "engine/util/a_string.h"
+#include "game/SpyGame/items/SpyItemKinds.h"
+#include "game/SpyGame/items/objects/SpyObject.h"
 #include "game/shell/c_game_ini.h"
 #include "game/shell/c_res_manager.h"
 #include "game/shell/profiles_manager.h"
@@ -47,6 +49,8 @@ int cMain::init(const std::string& name, void* instance, const char* commandLine
     }
     new aInputServer();
     m_resManager = std::make_unique<CResManager>();
+    RegisterItemKinds();
+    RegisterObjectKinds();
     m_resManager->GetLocaleServer()->loadFile("language:Text/Main.txt");
     // Without the string the window keeps the application's name.
     const std::wstring title = m_resManager->GetLocalizedString("window_title");
