@@ -653,10 +653,13 @@ bool CSpyObjVideo::Validate()
         Log("no file, object skipped");
         return false;
     }
-    // A bare name lies in the video folder.
-    m_path = m_fileName.find(':') == std::string::npos && m_fileName.find('/') == std::string::npos
-                 ? "video:" + m_fileName
-                 : m_fileName;
+    // Videos lie in the video folder: data names no other place.
+    const std::string name = "/" + m_fileName + "/";
+    if (m_fileName[0] == '/' || m_fileName.find(':') != std::string::npos || name.find("/../") != std::string::npos) {
+        Log("file '" + m_fileName + "' is not a name in the video folder, object skipped");
+        return false;
+    }
+    m_path = "video:" + m_fileName;
     return true;
 }
 
