@@ -117,7 +117,8 @@ public:
     // A click at the mouse; puzzle rooms solve themselves here.
     virtual void ClickAtFocusedItem();
     // Hint stars on the first visible item of that name or I-spy group, or
-    // on the close-up door that leads to one; false when none was found.
+    // on the close-up door that leads to a room holding one (not yet
+    // picked); false when none was found.
     virtual bool ShowListHint(const std::string& name);
     virtual void Draw() const;
     // While the result is 9: the mouse lies in HookRect over a visible item.
@@ -286,7 +287,7 @@ private:
     void StartHintStars(const CSpyItem& item);
     // Depth-first over close-up doors, each room once.
     static bool HoldsHintTarget(const CRoomBase& room, const std::string& name, std::vector<const CRoomBase*>& seen);
-    static CSpyItem* FindHintTarget(const CRoomBase& room, const std::string& name);
+    static CSpyItem* FindHintTarget(const CRoomBase& room, const std::string& name, bool visibleOnly);
     bool IsBusy() const;
     bool IsItemBusy() const;
     void SetPlacement(float x, float y);

@@ -322,14 +322,19 @@ bool CRoomBase::CanUseHint() const
     return false;
 }
 
-CSpyItem* CRoomBase::FindHintTarget(const CRoomBase& room, const std::string& name)
+CSpyItem* CRoomBase::FindHintTarget(const CRoomBase& room, const std::string& name, bool visibleOnly)
 {
+    // Behind a door, an item still hidden (in a closed drawer) counts: the
+    // way to it is what the hint shows.
+    const auto counts = [visibleOnly](const CSpyItem* item) {
+        return visibleOnly ? item->IsVisible() : !item->IsPicked() && !item->IsInInventory();
+    };
     CSpyItem* item = room.m_items->FindItem(name);
-    if (item && item->IsVisible())
+    if (item && counts(item))
         return item;
     if (const std::vector<CSpyItem*>* group = room.m_items->GetISpyGroup(name))
         for (CSpyItem* member : *group)
-            if (member->IsVisible())
+            if (counts(member))
                 return member;
     return nullptr;
 }
@@ -339,7 +344,7 @@ bool CRoomBase::HoldsHintTarget(const CRoomBase& room, const std::string& name, 
     if (std::find(seen.begin(), seen.end(), &room) != seen.end())
         return false;
     seen.push_back(&room);
-    if (FindHintTarget(room, name))
+    if (FindHintTarget(room, name, false))
         return true;
     for (const CSpyItem* item : room.m_items->GetItems()) {
         const auto* door = dynamic_cast<const CSpyDoor*>(item);
@@ -354,7 +359,7 @@ bool CRoomBase::HoldsHintTarget(const CRoomBase& room, const std::string& name, 
 
 bool CRoomBase::ShowListHint(const std::string& name)
 {
-    const CSpyItem* target = FindHintTarget(*this, name);
+    const CSpyItem* target = FindHintTarget(*this, name, true);
     if (!target) {
         std::vector<const CRoomBase*> seen{this};
         for (const CSpyItem* item : m_items->GetItems()) {

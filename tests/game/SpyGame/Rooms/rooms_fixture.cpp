@@ -188,14 +188,14 @@ void RoomsTest::load()
     room("Desk").SetPos(100.0f, 0.0f);
 }
 
-int RoomsTest::cx(const CSpyItem& item)
+int cx(const CSpyItem& item)
 {
     float x = 0.0f, y = 0.0f;
     item.GetPos(x, y);
     return int(x + item.GetWidth() / 2);
 }
 
-int RoomsTest::cy(const CSpyItem& item)
+int cy(const CSpyItem& item)
 {
     float x = 0.0f, y = 0.0f;
     item.GetPos(x, y);

@@ -84,6 +84,9 @@ private:
     void add(const std::string& call) { calls.push_back(call); }
 };
 
+// The screen centre of an item.
+int cx(const CSpyItem& item);
+int cy(const CSpyItem& item);
 // A find-item line of one-entry groups.
 std::vector<CFindItemsGroup> lines(const std::vector<std::string>& names);
 // Copies TestGame/ into dir and draws its pictures.
@@ -105,9 +108,6 @@ protected:
     {
         return *rooms.GetItem(roomName, name);
     }
-    // The screen centre of an item.
-    static int cx(const CSpyItem& item);
-    static int cy(const CSpyItem& item);
     // One frame with the left button pressed at (x, y), the room updated in
     // it, then a frame with the button up. The room's result.
     int click(CRoomBase& target, int x, int y);

@@ -256,7 +256,7 @@ TEST_F(RoomsTest, HintsAndSuspendedFlags)
     EXPECT_TRUE(hall.ShowListHint("coins"));
     ASSERT_NE(hall.GetHintStars(), nullptr);
     EXPECT_FLOAT_EQ(hall.GetHintStars()->getEmitterX(), 150.0f);
-    EXPECT_TRUE(hall.ShowListHint("drawer"));
+    EXPECT_TRUE(hall.ShowListHint("card"));  // still in the desk's closed drawer
     EXPECT_FLOAT_EQ(hall.GetHintStars()->getEmitterX(), 230.0f);
     EXPECT_FALSE(hall.ShowListHint("nothing"));
     for (int i = 0; i < 300 && hall.IsShowingHint(); ++i)
