@@ -1,10 +1,14 @@
 // The personages manager on the test case: names, activation, the I-spy
 // pool, seeded task generation, progress queries and rooms entered through
 // the personages' room context.
+#include <algorithm>
+
+#include "engine/util/a_locale_server.h"
 #include "engine/util/a_options_file.h"
 #include "engine/util/a_random.h"
 #include "game/SpyGame/RandomShuffle.h"
 #include "personages_fixture.h"
+#include "support/test_env.h"
 
 using persontest::names;
 using persontest::PersonagesTest;
@@ -295,4 +299,45 @@ TEST_F(PersonagesTest, RoomsEnteredThroughTheContext)
     EXPECT_FALSE(quennick().IsTaskItemFound(first));
     line.MarkPicked(first.name);
     EXPECT_TRUE(quennick().IsTaskItemFound(first));
+}
+
+TEST_F(PersonagesTest, DemoCaseListsAndTexts)
+{
+    files.setAssign("gamedata", test_env::sourceDir() + "/data/GameData/");
+    files.setAssign("language", "gamedata:Language/English/");
+    aLocaleServer locale;
+    CRoomServices services;
+    services.res.locale = &locale;
+    rooms.SetServices(services);
+    const std::string folder = "gamedata:_Investigations/1chapter/";
+    rooms.LoadRooms(folder, nullptr);
+    rooms.AfterLoadInitRooms(folder, nullptr, nullptr);
+    rooms.ResetRooms(folder);
+    personages.CreatePersonages(aOptionsFile(folder + "_investigation.ini"), nullptr, &rooms);
+    personages.LoadAllRoomAiData(folder, "1chapter");
+    personages.ResetPersonages(false, false);
+
+    const CPersonage::CRoomInfo& study = *quennick().GetRoomInfoConst("Study");
+    EXPECT_EQ(study.ispyList.size(), 6u);
+    EXPECT_EQ(study.taskList.size(), 7u);
+    Names desk = names(quennick().GetRoomInfo("Desk_CU").taskList);
+    std::sort(desk.begin(), desk.end());
+    EXPECT_EQ(desk, (Names{"card_1chapter", "drawer"}));
+    // The two personages share the pool: no line is given twice.
+    Names given = names(study.ispyList);
+    for (const std::string& name : names(personages.GetPersonage("Marivel")->GetRoomInfo("Study").ispyList)) {
+        EXPECT_EQ(std::count(given.begin(), given.end(), name), 0) << name;
+        given.push_back(name);
+    }
+    EXPECT_EQ(given.size(), 10u);
+    // Every text the files name is in the room's table.
+    for (const auto& personage : personages.GetPersonages()) {
+        for (const auto& [room, info] : personage->roomInfos)
+            for (const std::string* text : {&info.FirstEnter, &info.EnterToRoom, &info.RoomTask})
+                EXPECT_TRUE(text->empty() || locale.findString(*text, room)) << *text;
+        for (const auto& [item, info] : personage->itemInfos)
+            for (const std::string* text : {&info.About, &info.BadUse, &info.SuccessApply, &info.ClickUse})
+                EXPECT_TRUE(text->empty() || locale.findString(*text, item.room)) << *text;
+    }
+    rooms.ReleaseAll();
 }
