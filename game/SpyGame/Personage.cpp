@@ -33,6 +33,20 @@ std::string valueOf(const Keys& keys, const char* key)
     return std::string();
 }
 
+// The kind of the lines a task-list key makes; 0 for other keys.
+std::uint32_t kindOfListKey(const std::string& key)
+{
+    if (key == "MustPickItems")
+        return CFindItem::Pick;
+    if (key == "MustClickItems")
+        return CFindItem::Click;
+    if (key == "MustUseItems")
+        return CFindItem::Use;
+    if (key == "MustApplyItems")
+        return CFindItem::Apply;
+    return 0;
+}
+
 // A field of a script piece: from pos up to the next ':' (the ':' is
 // skipped), or up to the end of the piece when it has none.
 std::string takeField(const std::string& piece, std::size_t& pos)
@@ -88,19 +102,14 @@ bool CPersonage::LoadRoomAiData(const std::string& folder, const std::string& ro
     if (!file_isExistOrPacked(file))
         return false;
     aOptionsFile ini(file);
+    EntryBudget budget{file, kMaxFileEntries, false};
     for (const aOptionsFile::Section& section : ini.sections()) {
         if (section.first == "INVESTIGATION") {
             for (const auto& [key, value] : section.second) {
                 if (key == "InvTask")
                     investigationInfo.InvTask = value;
-                else if (key == "MustClickItems")
-                    LoadTaskList(value, CFindItem::Click, true, file, investigationInfo.invTasks);
-                else if (key == "MustUseItems")
-                    LoadTaskList(value, CFindItem::Use, true, file, investigationInfo.invTasks);
-                else if (key == "MustApplyItems")
-                    LoadTaskList(value, CFindItem::Apply, true, file, investigationInfo.invTasks);
-                else if (key == "MustPickItems")
-                    LoadTaskList(value, CFindItem::Pick, true, file, investigationInfo.invTasks);
+                else if (const std::uint32_t kind = kindOfListKey(key))
+                    LoadTaskList(value, kind, true, budget, investigationInfo.invTasks);
             }
         } else if (section.first == "ROOM") {
             CRoomInfo& info = GetRoomInfo(room);
@@ -112,14 +121,8 @@ bool CPersonage::LoadRoomAiData(const std::string& folder, const std::string& ro
                     info.EnterToRoom = value;
                 else if (key == "RoomTask")
                     info.RoomTask = value;
-                else if (key == "MustClickItems")
-                    LoadTaskList(value, CFindItem::Click, false, file, info.loadedTasks);
-                else if (key == "MustUseItems")
-                    LoadTaskList(value, CFindItem::Use, false, file, info.loadedTasks);
-                else if (key == "MustApplyItems")
-                    LoadTaskList(value, CFindItem::Apply, false, file, info.loadedTasks);
-                else if (key == "MustPickItems")
-                    LoadTaskList(value, CFindItem::Pick, false, file, info.loadedTasks);
+                else if (const std::uint32_t kind = kindOfListKey(key))
+                    LoadTaskList(value, kind, false, budget, info.loadedTasks);
                 else if (key == "ISpyItemsCount")
                     info.ISpyItemsCount = str_toUInt(value);
                 else if (key == "ISpyDiffLevel")
@@ -160,9 +163,10 @@ void CPersonage::LoadItemSection(const std::string& section, const std::string& 
     itemInfos[CSpyItemRef(section, room)] = std::move(info);
 }
 
-void CPersonage::LoadTaskList(const std::string& value, std::uint32_t kind, bool investigation,
-                              const std::string& file, std::vector<CFindItemsGroup>& out) const
+void CPersonage::LoadTaskList(const std::string& value, std::uint32_t kind, bool investigation, EntryBudget& budget,
+                              std::vector<CFindItemsGroup>& out) const
 {
+    const std::string& file = budget.file;
     for (std::string piece : tokens(value)) {
         const bool hidden = piece[0] == '*';
         if (hidden)
@@ -189,6 +193,15 @@ void CPersonage::LoadTaskList(const std::string& value, std::uint32_t kind, bool
                       file.c_str(), piece.c_str(), unsigned(kMaxGroupEntries), unsigned(kMaxGroupEntries));
                 count = kMaxGroupEntries;
             }
+            if (count > budget.left) {
+                if (!budget.logged)
+                    a_log("CPersonage::LoadRoomAiData(). File '%s' asks for more than %u group entries; "
+                          "groups from '%s' on get fewer",
+                          file.c_str(), unsigned(kMaxFileEntries), piece.c_str());
+                budget.logged = true;
+                count = budget.left;
+            }
+            budget.left -= count;
             line.name = piece.substr(0, open);
             line.items.reserve(count);
             for (std::uint32_t i = 1; i <= count; ++i)

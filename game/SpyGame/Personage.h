@@ -33,6 +33,9 @@ public:
     static constexpr std::uint32_t kMaxISpyDiffLevel = 5;
     // Most entries a "name[N]" piece makes; larger N are cut to it.
     static constexpr std::uint32_t kMaxGroupEntries = 1000;
+    // Most entries such pieces make in one file together; later groups get
+    // what is left, possibly none.
+    static constexpr std::uint32_t kMaxFileEntries = 10000;
 
     // One piece of "ChangeItemInfoAtUse" / "ChangeItemInfoAtPick":
     // [@personage:][#item:][$room:]type:value, "CLS" standing for "".
@@ -208,7 +211,12 @@ public:
     std::map<std::string, CRoomInfo> roomInfos;
 
 private:
-    void LoadTaskList(const std::string& value, std::uint32_t kind, bool investigation, const std::string& file,
+    struct EntryBudget {
+        const std::string& file;
+        std::uint32_t left;
+        bool logged;
+    };
+    void LoadTaskList(const std::string& value, std::uint32_t kind, bool investigation, EntryBudget& budget,
                       std::vector<CFindItemsGroup>& out) const;
     void LoadItemSection(const std::string& section, const std::string& room,
                          const std::list<std::pair<std::string, std::string>>& keys);

@@ -168,7 +168,8 @@ void CPersonagesManager::ResetISpyPool(bool all)
         m_ispyPool.clear();
     } else {
         for (auto it = m_ispyPool.begin(); it != m_ispyPool.end();) {
-            const bool reset = m_rooms && m_rooms->HasRoom(it->first) && m_rooms->GetRoom(it->first)->IsEveryFullReset();
+            const std::string& room = it->first;
+            const bool reset = m_rooms && m_rooms->HasRoom(room) && m_rooms->GetRoom(room)->IsEveryFullReset();
             it = reset ? m_ispyPool.erase(it) : std::next(it);
         }
     }

@@ -57,6 +57,14 @@ TEST_F(PersonageAi, SectionsAndTaskListGrammar)
     EXPECT_EQ(room.ShuffleTasks, 1);
     EXPECT_EQ(room.ispyPending, 1);
 
+    // A file's groups share one budget of entries.
+    ASSERT_TRUE(tester.LoadRoomAiData("gamedata:Grammar/Budget/", "B"));
+    const std::vector<CFindItemsGroup>& budget = tester.GetRoomInfoConst("B")->loadedTasks;
+    ASSERT_EQ(budget.size(), 11u);
+    EXPECT_EQ(budget[9].items.size(), 1000u);
+    EXPECT_TRUE(budget[10].items.empty());
+    EXPECT_EQ(log->count("asks for more than 10000 group entries; groups from 'k[1000]' on get fewer"), 1u);
+
     ASSERT_TRUE(tester.LoadRoomAiData("gamedata:Grammar/Neg/", "N"));
     EXPECT_EQ(tester.GetRoomInfoConst("N")->ISpyDiffLevel, 5u);
     ASSERT_TRUE(tester.LoadRoomAiData("gamedata:Grammar/Unknown/", "U"));
