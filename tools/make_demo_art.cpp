@@ -20,10 +20,12 @@
 //       radial <cx> <cy> <r> <c1> <c2> | noise <c1> <c2> <scale>
 //       wood <c1> <c2> <scale> <angle> | paper <c1> <c2> <scale>
 //       wallpaper <c1> <c2> <cell> | grass <c1> <c2> <scale>
+//       checker <c1> <c2> <cell>
 //   A paint argument P is a paint's name or a colour. soft is the width of
 //   a blurred edge (0: a hard edge), for soft shadows and glows.
 //   rect <x> <y> <w> <h> <P> [soft]
 //   rrect <x> <y> <w> <h> <r> <P> [soft]
+//   frame <x> <y> <w> <h> <r> <width> <P> [soft]   a rounded rectangle's outline
 //   ellipse <cx> <cy> <rx> <ry> <P> [soft]
 //   ring <cx> <cy> <rx> <ry> <width> <P> [soft]
 //   line <x1> <y1> <x2> <y2> <width> <P> [soft]
@@ -413,6 +415,14 @@ private:
                            paint, soft(w, 7));
             return true;
         }
+        if (op == "frame" && (w.size() == 8 || w.size() == 9) && findPaint(w[7], paint)) {
+            const float x = num(w[1]) + m_dx, y = num(w[2]) + m_dy, ww = num(w[3]), h = num(w[4]), r = num(w[5]);
+            const float half = num(w[6]) * 0.5f;
+            m_canvas->fill(x, y, x + ww, y + h,
+                           [=](float px, float py) { return std::fabs(boxDistance(px, py, x, y, ww, h, r) + half) - half; },
+                           paint, soft(w, 8));
+            return true;
+        }
         if (op == "ellipse" && (w.size() == 6 || w.size() == 7) && findPaint(w[5], paint)) {
             const float cx = num(w[1]) + m_dx, cy = num(w[2]) + m_dy, rx = num(w[3]), ry = num(w[4]);
             if (rx <= 0 || ry <= 0)
@@ -587,6 +597,12 @@ private:
                     t = 0.2f;
                 t += 0.12f * (fbm(x / 40.0f, y / 40.0f, seed) - 0.5f);
                 return mix(c1, c2, t);
+            };
+        } else if (kind == "checker" && w.size() == 6 && colors(3)) {
+            const float cell = std::max(num(w[5]), 1.0f);
+            paint = [=](float x, float y) {
+                const auto cx = std::int64_t(std::floor((x - dx) / cell)), cy = std::int64_t(std::floor((y - dy) / cell));
+                return (cx + cy) % 2 == 0 ? c1 : c2;
             };
         } else if (kind == "grass" && w.size() == 6 && colors(3)) {
             const float s = std::max(num(w[5]), 1e-3f);

@@ -3,6 +3,7 @@
 #include "engine/gfx/a_font.h"
 #include "engine/gfx/a_graph_server.h"
 #include "engine/gfx/a_image_manager.h"
+#include "engine/gui/gui_widget_factory.h"
 #include "engine/sound/a_sound_manager.h"
 #include "engine/util/a_application.h"
 #include "engine/util/a_input_server.h"
@@ -27,20 +28,25 @@ typename Map::mapped_type::element_type* find(const Map& table, const std::strin
 Server::Server(aImageManager* images, aSoundManager* sounds) : imageManager(images), soundManager(sounds)
 {
     input = g_application ? g_application->m_inputServer : nullptr;
-    root = std::make_unique<Widget>(kRootName);
+    root = WidgetFactory::Instance().NewWidget("Widget", kRootName);
     const aGraphServer* gs = g_application ? g_application->m_graphServer : nullptr;
     if (gs)
         root->area = aRect(0, 0, gs->m_backBufferWidth, gs->m_backBufferHeight);
+    m_widget = Held(root.get());
 }
 
 Server::~Server()
 {
+    m_widgetStack.clear();
+    m_widget = Held();
     root.reset();
     hover = focus = nullptr;
     cursor = nullptr;
-    cursors.clear();
-    regions.clear();
     fonts.clear();
+    styles.clear();
+    regions.clear();
+    cursors.clear();
+    templates.clear();
 }
 
 aFont* Server::GetFont(const std::string& name) const
@@ -51,6 +57,11 @@ aFont* Server::GetFont(const std::string& name) const
 Region* Server::GetRegion(const std::string& name) const
 {
     return find(regions, name, "Server::GetRegion - region '%s' not found!");
+}
+
+Style* Server::GetStyle(const std::string& name) const
+{
+    return find(styles, name, "Server::GetStyle - style '%s' not found!");
 }
 
 MouseCursor* Server::GetMouseCursor(const std::string& name) const
@@ -75,6 +86,18 @@ std::unique_ptr<aSound> Server::NewSound(const std::string& name) const
     return nullptr;
 }
 
+void Server::ApplyTemplate(const std::string& name, Widget* widget)
+{
+    const auto it = templates.find(name);
+    if (it == templates.end()) {
+        a_log("Server::ApplyTemplate - template '%s' not found", name.c_str());
+        return;
+    }
+    if (widget)
+        for (const auto& [key, value] : it->second)
+            widget->Set(key, value);
+}
+
 void Server::SetFocus(Widget* widget)
 {
     if (widget && !widget->CanFocus())
@@ -86,6 +109,9 @@ void Server::SetFocus(Widget* widget)
     if (widget && life.expired())
         return;
     focus = widget;
+    // keyDown stays: a key held across the change (Enter closing a dialog)
+    // must not pass for a new press on the next widget.
+    CancelRepeat();
     if (widget)
         widget->OnFocusGain(WidgetEventArgs(widget));
 }
@@ -126,6 +152,12 @@ void Server::ShowMouseCursor(bool on)
         cursor->SetActive(false);
     if (input)
         input->setSystemCursor(IDC_ARROW);
+}
+
+void Server::Render()
+{
+    if (root)
+        root->Render();
 }
 
 } // namespace GUI

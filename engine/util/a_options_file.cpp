@@ -3,26 +3,12 @@
 #include <algorithm>
 
 #include "engine/util/a_file_server.h"
+#include "engine/util/a_include_guard.h"
 #include "engine/util/a_log.h"
 #include "engine/util/a_string.h"
 #include "engine/util/a_string_list.h"
 
 namespace {
-
-// Deeper nesting is refused; real data nests two or three levels.
-constexpr std::size_t kMaxIncludeDepth = 32;
-// Files read through #include by one load, all levels together: depth and
-// cycle checks alone let a few files that include each other many times
-// expand without end.
-constexpr std::size_t kMaxIncludedFiles = 4096;
-
-// The same file under another spelling still compares equal.
-std::string includeKey(const std::string& path)
-{
-    std::string key = file_manglePath(path);
-    std::replace(key.begin(), key.end(), '\\', '/');
-    return key;
-}
 
 void stripBom(std::string& line)
 {
@@ -34,11 +20,10 @@ void stripBom(std::string& line)
 
 // Lives for one top-level load: included files share it.
 struct aOptionsFile::ParseState {
+    explicit ParseState(const std::string& top) : topFile(top), includes(top) {}
     bool sectionSeen = false;
-    std::vector<std::string> includeStack;
     std::string topFile;
-    std::size_t includedFiles = 0;
-    bool budgetLogged = false;
+    aIncludeGuard includes;
 };
 
 aOptionsFile::aOptionsFile() : m_current(m_sections.end()) {}
@@ -48,9 +33,7 @@ aOptionsFile::aOptionsFile(const std::string& path) : m_current(m_sections.end()
 void aOptionsFile::load(const std::string& path)
 {
     clear();
-    ParseState state;
-    state.topFile = path;
-    state.includeStack.push_back(includeKey(path));
+    ParseState state(path);
     parseFile(path, state);
     setCurrent(m_sections.begin());
 }
@@ -84,24 +67,22 @@ void aOptionsFile::parseFile(const std::string& path, ParseState& state)
                 a_log("aOptionsFile. #include without a file name in %s, line %u", path.c_str(), lineNumber);
                 continue;
             }
-            const std::string key = includeKey(name);
-            const bool repeated = std::any_of(state.includeStack.begin(), state.includeStack.end(),
-                                              [&](const std::string& k) { return str_equalNoCase(k, key); });
-            if (repeated) {
+            bool firstRefusal = false;
+            const aIncludeGuard::Verdict verdict = state.includes.check(name, &firstRefusal);
+            if (verdict == aIncludeGuard::INCLUDE_RECURSIVE) {
                 a_log("aOptionsFile. Recursive #include of %s skipped in %s, line %u", name.c_str(), path.c_str(),
                       lineNumber);
                 continue;
             }
-            if (state.includeStack.size() >= kMaxIncludeDepth) {
+            if (verdict == aIncludeGuard::INCLUDE_TOO_DEEP) {
                 a_log("aOptionsFile. #include of %s nested deeper than %u files, skipped in %s, line %u",
-                      name.c_str(), unsigned(kMaxIncludeDepth), path.c_str(), lineNumber);
+                      name.c_str(), unsigned(aIncludeGuard::kMaxDepth), path.c_str(), lineNumber);
                 continue;
             }
-            if (state.includedFiles >= kMaxIncludedFiles) {
-                if (!state.budgetLogged)
+            if (verdict == aIncludeGuard::INCLUDE_OVER_BUDGET) {
+                if (firstRefusal)
                     a_log("aOptionsFile. More than %u files included by %s: further #include lines are skipped",
-                          unsigned(kMaxIncludedFiles), state.topFile.c_str());
-                state.budgetLogged = true;
+                          unsigned(aIncludeGuard::kMaxIncludedFiles), state.topFile.c_str());
                 continue;
             }
             if (!file_isExistOrPacked(name)) {
@@ -109,10 +90,9 @@ void aOptionsFile::parseFile(const std::string& path, ParseState& state)
                       lineNumber);
                 continue;
             }
-            ++state.includedFiles;
-            state.includeStack.push_back(key);
+            state.includes.enter(name);
             parseFile(name, state);
-            state.includeStack.pop_back();
+            state.includes.leave();
             continue;
         }
 

@@ -1,6 +1,9 @@
 #include "game/shell/c_main.h"
 
 #include "engine/gfx/a_graph_server.h"
+#include "engine/gfx/a_image_manager.h"
+#include "engine/gui/gui_server.h"
+#include "engine/sound/a_sound_manager.h"
 #include "engine/util/a_cmdline.h"
 #include "engine/util/a_input_server.h"
 #include "engine/util/a_locale_server.h"
@@ -58,6 +61,13 @@ int cMain::init(const std::string& name, void* instance, const char* commandLine
     const std::wstring title = m_resManager->GetLocalizedString("window_title");
     if (m_window && !title.empty())
         m_window->setTitle(str_wideToUtf8(title));
+
+    m_resManager->GetImageManager()->LoadList("images:_images.list", "");
+    m_resManager->GetSoundManager()->LoadList("sounds:_sounds.list", "");
+    m_gui = std::make_unique<GUI::Server>(m_resManager->GetImageManager(), m_resManager->GetSoundManager());
+    m_gui->load("gui:index.agui");
+    m_gui->InitWidgets();
+    m_gui->ShowMouseCursor(true);
     m_updateTimer.reset();
     return 0;
 }
@@ -67,6 +77,7 @@ int cMain::shutdown()
     if (m_profiles)
         m_profiles->Save();
     m_profiles.reset();
+    m_gui.reset();  // its widgets hold sounds and images of the managers
     m_resManager.reset();
     m_cmdLine.reset();
     releaseInput();
@@ -83,6 +94,8 @@ int cMain::update()
     if (frameTime > kMaxFrameTime)
         frameTime = kMaxFrameTime;
     m_lastFrameTime = frameTime;
+    if (m_gui)
+        m_gui->Update(frameTime);
     return 0;
 }
 
@@ -92,6 +105,8 @@ int cMain::render()
         return 1;
     for (int attempt = 0; attempt < kRenderAttempts; ++attempt) {
         if (m_graphServer->beginScene()) {
+            if (m_gui)
+                m_gui->Render();
             m_graphServer->endScene();
             return 0;
         }

@@ -9,6 +9,9 @@ class aCmdLine;
 class CGameIni;
 class CResManager;
 class ProfilesManager;
+namespace GUI {
+class Server;
+}
 
 // The game's application.
 class cMain : public aApplication {
@@ -34,12 +37,14 @@ public:
     CGameIni* GetGameIni() const { return m_gameIni.get(); }
     ProfilesManager* GetProfiles() const { return m_profiles.get(); }
     CResManager* GetResManager() const { return m_resManager.get(); }
+    GUI::Server* GetGui() const { return m_gui.get(); }
 
 protected:
     std::unique_ptr<CGameIni> m_gameIni;
     std::unique_ptr<aCmdLine> m_cmdLine;
     std::unique_ptr<ProfilesManager> m_profiles;
     std::unique_ptr<CResManager> m_resManager;
+    std::unique_ptr<GUI::Server> m_gui;
     aTimer m_updateTimer;
     float m_lastFrameTime = 0.0f;
 };

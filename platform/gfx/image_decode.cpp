@@ -360,7 +360,7 @@ bool decodeJpeg(const std::uint8_t* data, std::size_t size, const ImageInfo& inf
     jpeg_decompress_struct jpeg;
     JpegErrors errors;
     std::vector<std::uint8_t> row;
-    const char* problem = nullptr;
+    const char* volatile problem = nullptr;  // set after the setjmp
     jpeg.err = jpeg_std_error(&errors.manager);
     errors.manager.error_exit = jpegFail;
     errors.manager.emit_message = jpegWarning;

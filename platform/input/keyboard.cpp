@@ -177,6 +177,14 @@ public:
         return InputResult::Ok;
     }
 
+    LockToggles locks() override
+    {
+        if (!SDL_WasInit(SDL_INIT_VIDEO))
+            return LockToggles();
+        const SDL_Keymod mod = SDL_GetModState();
+        return LockToggles{(mod & KMOD_CAPS) != 0, (mod & KMOD_NUM) != 0, (mod & KMOD_SCROLL) != 0};
+    }
+
 private:
     // A key pressed and released between two reads would never be seen in
     // the polled state; a press noted here reads as down once.
@@ -215,6 +223,8 @@ KeyboardSource& keyboard()
 }
 
 void setKeyboard(KeyboardSource* source) { g_keyboard.store(source, std::memory_order_release); }
+
+LockToggles lockToggles() { return keyboard().locks(); }
 
 InputResult ScriptedKeyboard::read(KeyFrame& out)
 {

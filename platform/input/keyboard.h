@@ -12,6 +12,13 @@ namespace platform {
 
 using KeyFrame = std::array<std::uint8_t, 256>;
 
+// The toggle states of the lock keys (on: the key's light is lit).
+struct LockToggles {
+    bool caps = false;
+    bool num = false;
+    bool scroll = false;
+};
+
 class KeyboardSource {
 public:
     virtual ~KeyboardSource() = default;
@@ -19,6 +26,7 @@ public:
     virtual InputResult read(KeyFrame& out) = 0;
     // Takes the device again after it was lost.
     virtual InputResult acquire() { return InputResult::Ok; }
+    virtual LockToggles locks() { return LockToggles(); }
 };
 
 // SDL's keyboard through the scancode table. Every key reads up while no
@@ -28,6 +36,8 @@ KeyboardSource& sdlKeyboard();
 // The keyboard in use: SDL's unless a test installed another (not owned).
 KeyboardSource& keyboard();
 void setKeyboard(KeyboardSource* source);
+// The lock toggles of the keyboard in use.
+LockToggles lockToggles();
 
 // DirectInput key code of an SDL scancode; 0 when the key has none.
 std::uint8_t dikFromScancode(int scancode);
@@ -38,6 +48,7 @@ class ScriptedKeyboard : public KeyboardSource {
 public:
     InputResult read(KeyFrame& out) override;
     InputResult acquire() override;
+    LockToggles locks() override { return LockToggles{capsLock, numLock, scrollLock}; }
     void push(const KeyFrame& frame) { frames.push_back(frame); }
     // Queues a frame with exactly the given keys down.
     void pushKeys(std::initializer_list<std::uint8_t> keys);
@@ -47,6 +58,9 @@ public:
     InputResult acquireError = InputResult::Ok;  // what acquire() answers
     int reads = 0;
     int acquires = 0;
+    bool capsLock = false;
+    bool numLock = false;
+    bool scrollLock = false;
 };
 
 } // namespace platform

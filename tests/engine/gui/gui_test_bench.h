@@ -5,7 +5,9 @@
 // font (every glyph 10 x 20) and a widget that fills its rectangle.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "engine/gfx/a_image_manager.h"
 #include "engine/gui/gui_server.h"
 #include "engine/gui/gui_widget.h"
+#include "engine/sound/a_sound_manager.h"
 #include "engine/util/a_input_server.h"
 #include "platform/input/keyboard.h"
 #include "platform/input/mouse.h"
@@ -144,6 +147,35 @@ protected:
         input->update();
     }
 
+    // Injected input held over frames: the keys and buttons held and the
+    // mouse position stay until changed; step() runs frames of kDt (exact in
+    // binary), each an input poll and a GUI update.
+    static constexpr float kDt = 1.0f / 64.0f;
+    void hold(std::uint8_t key) { m_held.insert(key); }
+    void release(std::uint8_t key) { m_held.erase(key); }
+    // Button bits: 1 left, 2 right, 4 middle.
+    void buttons(unsigned bits) { m_buttons = bits; }
+    void moveTo(int x, int y)
+    {
+        m_mouseX = x;
+        m_mouseY = y;
+    }
+    // Notches for the next frame only.
+    void wheel(int notches) { m_wheel = notches * 120; }
+    void step(int frames = 1)
+    {
+        for (int i = 0; i < frames; ++i) {
+            platform::KeyFrame f{};
+            for (std::uint8_t k : m_held)
+                f[k] = 0x80;
+            keys.push(f);
+            mouse.push(m_buttons, m_mouseX, m_mouseY, 0, 0, m_wheel);
+            m_wheel = 0;
+            frame(double(kDt) * 1000.0);
+            gui->Update(kDt);
+        }
+    }
+
     // The synthetic font, registered with the server under the name.
     aFont* addFont(const std::string& name)
     {
@@ -161,6 +193,10 @@ protected:
         images->LoadFile(folder, name + ".png 8888 8888", "");
         return images->GetImage(name);
     }
+
+    std::set<std::uint8_t> m_held;
+    unsigned m_buttons = 0;
+    int m_mouseX = 0, m_mouseY = 0, m_wheel = 0;
 
     platform::ManualClock clock;
     platform::ScriptedKeyboard keys;
@@ -188,5 +224,74 @@ protected:
 
 // Offscreen GL with back-buffer reads.
 using GlBench = GuiBench<gstest::GlServerTest>;
+
+// Offscreen GL of another size; pixelAt() reads it.
+template <int W, int H>
+class SizedGlServerTest : public gstest::GlServerTest {
+protected:
+    static constexpr int kWidth = W;
+    static constexpr int kHeight = H;
+
+    void SetUp() override
+    {
+        ASSERT_EQ(app.init(m_name, nullptr, "", ""), 0);
+        server = std::make_unique<aGraphServer>(W, H, false, true, nullptr, 0, false, false);
+        server->m_clearColor = 0xFF000000;
+    }
+    std::uint32_t pixelAt(int x, int y) { return backBuffer()[std::size_t(y) * W + std::size_t(x)]; }
+    Pixels litAt()
+    {
+        Pixels out;
+        const auto px = backBuffer();
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                if (px[std::size_t(y) * W + std::size_t(x)] != 0)
+                    out.emplace(x, y);
+        return out;
+    }
+    void draw()
+    {
+        ASSERT_TRUE(server->beginScene());
+        gui_()->Render();
+        server->endScene();
+    }
+    virtual GUI::Server* gui_() = 0;
+};
+
+// The demo data of data/GameData at the game's screen size: the assigns as
+// the game sets them, the image and sound lists, "gui:index.agui" loaded,
+// the widgets initialised and the image cursor on.
+class DemoBench : public GuiBench<SizedGlServerTest<1024, 768>> {
+protected:
+    GUI::Server* gui_() override { return gui.get(); }
+
+    void loadDemo()
+    {
+        app.m_fileServer.setAssign("gamedata", test_env::sourceDir() + "/data/GameData/");
+        for (const char* folder : {"Images", "Sounds", "Fonts", "Gui"}) {
+            std::string assign = folder;
+            for (char& c : assign)
+                c = char(std::tolower(static_cast<unsigned char>(c)));
+            app.m_fileServer.setAssign(assign, std::string("gamedata:") + folder + "/");
+        }
+        images->LoadList("images:_images.list", "");
+        sounds = std::make_unique<aSoundManager>();
+        sounds->LoadList("sounds:_sounds.list", "");
+        gui.reset();
+        gui = std::make_unique<GUI::Server>(images.get(), sounds.get());
+        gui->load("gui:index.agui");
+        gui->InitWidgets();
+        gui->ShowMouseCursor(true);
+    }
+
+    void TearDown() override
+    {
+        gui.reset();
+        sounds.reset();
+        GuiBench::TearDown();
+    }
+
+    std::unique_ptr<aSoundManager> sounds;
+};
 
 } // namespace guitest

@@ -78,3 +78,67 @@ TEST_F(GuiPixels, ActiveCursorAtMouseLessHotSpot)
     draw();
     EXPECT_TRUE(lit().empty());
 }
+
+namespace {
+
+class StylePixels : public guitest::GuiBench<guitest::SizedGlServerTest<192, 128>> {
+protected:
+    GUI::Server* gui_() override { return gui.get(); }
+};
+
+// The nine 30 x 30 cells of a 90 x 90 frame: corners solid, the top edge in
+// a left and a right half, the left edge in a top and a bottom half, the
+// interior in four quadrants, the other edges solid.
+enum : std::uint32_t {
+    TL = 0xFF0000, TR = 0x00FF00, BL = 0x0000FF, BR = 0xFFFF00, T1 = 0xFF00FF, T2 = 0x00FFFF, L1 = 0x800000,
+    L2 = 0x008000, R = 0x000080, B = 0x808000, I0 = 0x800080, I1 = 0x008080, I2 = 0xFF8000, I3 = 0x80FF00,
+};
+
+std::uint32_t cell(int x, int y)
+{
+    const bool u = x % 30 >= 15, v = y % 30 >= 15;
+    const std::uint32_t cells[9] = {TL, u ? T2 : T1, TR, v ? L2 : L1, v ? (u ? I3 : I2) : (u ? I1 : I0), R, BL, B, BR};
+    return cells[y / 30 * 3 + x / 30];
+}
+
+} // namespace
+
+TEST_F(StylePixels, NineSlicesAtThreeSizes)
+{
+    std::vector<std::uint32_t> argb;
+    for (int y = 0; y < 90; ++y)
+        for (int x = 0; x < 90; ++x)
+            argb.push_back(0xFF000000 | cell(x, y));
+    addImage("nine", 90, 90, argb);
+    Style style("nine");
+    style.BeginFillProperties();
+    for (const auto& [key, value] : {std::pair<const char*, const char*>{"Image", "nine"}, {"AutoSlice", "all"},
+                                     {"EdgeGlobal", "stretch"}, {"FillType", "tile"}})
+        style.Set(key, value);
+    style.EndFillProperties();
+    for (const aRect& d : {aRect(10, 10, 100, 80), aRect(20, 4, 170, 120), aRect(70, 30, 60, 60)}) {
+        ASSERT_TRUE(server->beginScene());
+        style.Draw(d, 0xFFFFFFFF);
+        server->endScene();
+        // Every pixel of the destination and nothing outside it.
+        EXPECT_EQ(litAt(), box(d.x, d.y, d.width, d.height));
+        const int W = d.width, H = d.height, qw = (W - 60) / 4, qh = (H - 60) / 4;
+        struct Sample {
+            int x, y;
+            std::uint32_t color;
+        };
+        // Corners to their last pixel; edges stretched (halves at the middle);
+        // the interior tiled from its top-left, the last tile clipped.
+        std::vector<Sample> samples = {{0, 0, TL},      {29, 29, TL},    {W - 30, 0, TR},      {W - 1, 29, TR},
+                                       {0, H - 30, BL}, {29, H - 1, BL}, {W - 30, H - 30, BR}, {W - 1, H - 1, BR}};
+        if (W > 60)
+            samples.insert(samples.end(), {{30 + qw, 5, T1}, {W - 31 - qw, 5, T2}, {W / 2, H - 5, B},
+                                           {30, 30, I0}, {45, 30, I1}, {30, 45, I2}, {45, 45, I3}, {60, 30, I0}});
+        if (H > 60)
+            samples.insert(samples.end(), {{5, 30 + qh, L1}, {5, H - 31 - qh, L2}, {W - 5, H / 2, R}});
+        if (W > 90)
+            samples.push_back({W - 31, 30, (W - 60) % 30 > 15 ? I1 : I0});
+        for (const Sample& s : samples)
+            EXPECT_EQ(pixelAt(d.x + s.x, d.y + s.y), s.color) << W << "x" << H << " at " << s.x << ", " << s.y;
+    }
+}

@@ -34,10 +34,13 @@ std::vector<std::uint8_t> saveList(const std::vector<CFindItemsGroup>& groups)
 // Loads a list from record bytes; false when the block was refused.
 bool loadList(const std::vector<std::uint8_t>& record, std::vector<CFindItemsGroup>& groups)
 {
-    std::vector<std::uint8_t> payload = {'<', 'o', 'w', 'n', 'e', 'r', '>', 0, 0, 0, 0, 0};
+    // The key with its NUL, then the record's 32-bit length, then the record.
+    const std::string key = "<owner>";
+    std::vector<std::uint8_t> payload(key.size() + 1 + 4 + record.size(), 0);
+    std::copy(key.begin(), key.end(), payload.begin());
     payload[8] = std::uint8_t(record.size());
     payload[9] = std::uint8_t(record.size() >> 8);
-    payload.insert(payload.end(), record.begin(), record.end());
+    std::copy(record.begin(), record.end(), payload.begin() + 12);
     const std::vector<std::uint8_t> file = SaveLoadSystem::BuildFile(payload, kVersion, 1);
     test_env::writeFile(savePath(), std::string(file.begin(), file.end()));
     TestEntity owner("<owner>");

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/gfx/a_graph_server.h"
+#include "engine/gui/gui_server.h"
 #include "engine/util/a_file_server.h"
 #include "engine/util/a_input_server.h"
 #include "engine/util/a_locale_server.h"
@@ -70,6 +71,8 @@ TEST_F(CMainTest, InitMakesAssignsServersAndAWindowTitledByName)
     EXPECT_FALSE(game.m_graphServer->m_fullscreen);
     EXPECT_TRUE(game.m_graphServer->m_vsync);
     EXPECT_EQ(game.m_windowClass.className, "VRK");
+    ASSERT_NE(game.GetGui(), nullptr);
+    EXPECT_EQ(GUI::Server::getSingletonPtr(), game.GetGui());
 
     const std::string home = getApplicationPath();
     EXPECT_EQ(game.m_fileServer.manglePath("gamedata:a"), home + "GameData/a");
@@ -99,6 +102,7 @@ TEST_F(CMainTest, InitMakesAssignsServersAndAWindowTitledByName)
     EXPECT_EQ(game.m_graphServer, nullptr);
     EXPECT_EQ(game.m_inputServer, nullptr);
     EXPECT_EQ(game.m_window, nullptr);
+    EXPECT_EQ(GUI::Server::getSingletonPtr(), nullptr);
 }
 
 TEST_F(CMainTest, UpdateLimitsItsFrameTime)

@@ -1,0 +1,257 @@
+// Per-frame input routing: mouse buttons with capture, keys with hotkeys
+// and focus, auto-repeat, hover and wheel.
+#include <algorithm>
+
+#include "engine/gui/gui_server.h"
+#include "engine/util/a_input_server.h"
+#include "platform/input/keyboard.h"
+#include "platform/input/mouse.h"
+
+namespace GUI {
+
+namespace {
+
+// (shift needed, DirectInput key) typing each character from ' ' to '~'.
+struct KeyChar {
+    bool shift;
+    std::uint8_t key;
+};
+constexpr KeyChar kKeyChars[95] = {
+    {false, 0x39}, {true, 0x02},  {true, 0x28},  {true, 0x04},  {true, 0x05},  {true, 0x06},  {true, 0x08},
+    {false, 0x28}, {true, 0x0A},  {true, 0x0B},  {true, 0x09},  {true, 0x0D},  {false, 0x33}, {false, 0x0C},
+    {false, 0x34}, {false, 0x35}, {false, 0x0B}, {false, 0x02}, {false, 0x03}, {false, 0x04}, {false, 0x05},
+    {false, 0x06}, {false, 0x07}, {false, 0x08}, {false, 0x09}, {false, 0x0A}, {true, 0x27},  {false, 0x27},
+    {true, 0x33},  {false, 0x0D}, {true, 0x34},  {true, 0x35},  {true, 0x03},  {true, 0x1E},  {true, 0x30},
+    {true, 0x2E},  {true, 0x20},  {true, 0x12},  {true, 0x21},  {true, 0x22},  {true, 0x23},  {true, 0x17},
+    {true, 0x24},  {true, 0x25},  {true, 0x26},  {true, 0x32},  {true, 0x31},  {true, 0x18},  {true, 0x19},
+    {true, 0x10},  {true, 0x13},  {true, 0x1F},  {true, 0x14},  {true, 0x16},  {true, 0x2F},  {true, 0x11},
+    {true, 0x2D},  {true, 0x15},  {true, 0x2C},  {false, 0x1A}, {false, 0x2B}, {false, 0x1B}, {true, 0x07},
+    {true, 0x0C},  {false, 0x29}, {false, 0x1E}, {false, 0x30}, {false, 0x2E}, {false, 0x20}, {false, 0x12},
+    {false, 0x21}, {false, 0x22}, {false, 0x23}, {false, 0x17}, {false, 0x24}, {false, 0x25}, {false, 0x26},
+    {false, 0x32}, {false, 0x31}, {false, 0x18}, {false, 0x19}, {false, 0x10}, {false, 0x13}, {false, 0x1F},
+    {false, 0x14}, {false, 0x16}, {false, 0x2F}, {false, 0x11}, {false, 0x2D}, {false, 0x15}, {false, 0x2C},
+    {true, 0x1A},  {true, 0x2B},  {true, 0x1B},  {true, 0x29},
+};
+
+bool isDown(std::uint32_t state) { return state == KEY_PRESSED || state == KEY_HELD; }
+
+// The widget when it exists and is enabled through its parents.
+Widget* enabled(Widget* w) { return w && w->IsEnabled() ? w : nullptr; }
+
+} // namespace
+
+char Server::KeyToChar(std::uint32_t key, std::uint32_t mods)
+{
+    const bool shift = (mods & MOD_SHIFT) != 0;
+    for (int i = 0; i < 95; ++i) {
+        if (kKeyChars[i].key != key || kKeyChars[i].shift != shift)
+            continue;
+        char c = char(' ' + i);
+        if (mods & MOD_CAPSLOCK) {
+            if (c >= 'a' && c <= 'z')
+                c = char(c - 'a' + 'A');
+            else if (c >= 'A' && c <= 'Z')
+                c = char(c - 'A' + 'a');
+        }
+        return c;
+    }
+    return 0;
+}
+
+MouseEventArgs Server::MouseArgs(Widget* widget, std::uint32_t button) const
+{
+    MouseEventArgs args(widget);
+    args.modifiers = modifiers;
+    args.button = button;
+    args.wheel = m_wheel;
+    args.x = m_mouseX - widget->GetAbsoluteX();
+    args.y = m_mouseY - widget->GetAbsoluteY();
+    args.dx = m_dx;
+    args.dy = m_dy;
+    return args;
+}
+
+KeybEventArgs Server::KeyArgs(Widget* widget, std::uint32_t key) const
+{
+    KeybEventArgs args(widget);
+    args.modifiers = modifiers;
+    args.key = key;
+    args.character = KeyToChar(key, modifiers);
+    return args;
+}
+
+void Server::CancelRepeat()
+{
+    repeatKey = -1;
+    repeatTimer = 0.0f;
+    repeating = false;
+}
+
+void Server::Update(float dt)
+{
+    if (input) {
+        std::int32_t x = 0, y = 0;
+        input->getMousePos(x, y);
+        m_mouseX = x;
+        m_mouseY = y;
+        m_dx = x - lastMouseX;
+        m_dy = y - lastMouseY;
+        lastMouseX = x;
+        lastMouseY = y;
+        const auto down = [this](std::uint8_t a, std::uint8_t b) { return input->isKeyDown(a) || input->isKeyDown(b); };
+        const platform::LockToggles locks = platform::lockToggles();
+        const auto bit = [](bool on, std::uint32_t flag) { return on ? flag : 0u; };
+        modifiers = bit(down(0x2A, 0x36), MOD_SHIFT) | bit(down(0x1D, 0x9D), MOD_CTRL) |
+                    bit(down(0x38, 0xB8), MOD_ALT) | bit(locks.caps, MOD_CAPSLOCK) |
+                    bit(locks.scroll, MOD_SCROLLLOCK) | bit(locks.num, MOD_NUMLOCK);
+        m_wheel = float(input->m_lZ) / float(platform::kWheelDelta);
+
+        UpdateButtons();
+        UpdateKeys();
+        UpdateRepeat(dt);
+        if (pressedButton == kNoButton) {
+            Widget* under =
+                root->WidgetAt(m_mouseX - root->GetAbsoluteX(), m_mouseY - root->GetAbsoluteY(), true, true);
+            SetHoverWidget(enabled(under));
+        }
+        if (Widget* w = enabled(hover); w && (m_dx != 0 || m_dy != 0))
+            w->OnMouseMove(MouseArgs(w, pressedButton));
+        if (Widget* w = enabled(hover); w && m_wheel != 0.0f)
+            w->OnMouseWheel(MouseArgs(w, pressedButton));
+    }
+    root->Update(dt);
+}
+
+void Server::UpdateButtons()
+{
+    if (pressedButton != kNoButton) {
+        if (isDown(input->m_mouseButtons[pressedButton]))
+            return;
+        const std::uint32_t button = pressedButton;
+        pressedButton = kNoButton;
+        if (Widget* w = enabled(hover))
+            w->OnMouseUp(MouseArgs(w, button));
+        return;
+    }
+    for (std::uint32_t b = 0; b < 3; ++b) {
+        if (!isDown(input->m_mouseButtons[b]))
+            continue;
+        pressedButton = b;
+        CancelRepeat();
+        if (Widget* w = enabled(hover))
+            w->RiseChain();
+        if (Widget* w = enabled(hover))
+            w->OnMouseDown(MouseArgs(w, b));
+        return;
+    }
+}
+
+void Server::UpdateKeys()
+{
+    for (std::uint32_t k = 0; k < 256; ++k) {
+        const bool down = isDown(input->m_keys[k]);
+        if (!down && keyDown[k]) {
+            keyDown[k] = 0;
+            if (repeatKey == std::int32_t(k))
+                repeatKey = -1;
+            if (Widget* w = enabled(focus))
+                w->OnKeyUp(KeyArgs(w, k));
+        } else if (down && !keyDown[k] && pressedButton == kNoButton) {
+            keyDown[k] = 1;
+            repeatKey = std::int32_t(k);
+            repeatTimer = 0.0f;
+            repeating = false;
+            if (root->HandleHotkey(k, modifiers))
+                continue;
+            if (Widget* w = enabled(focus))
+                w->OnKeyDown(KeyArgs(w, k));
+        }
+    }
+}
+
+void Server::UpdateRepeat(float dt)
+{
+    const bool mouse = pressedButton != kNoButton;
+    if (!mouse && repeatKey < 0)
+        return;
+    repeatTimer += dt;
+    Widget* target = enabled(mouse ? hover : focus);
+    if (!target)
+        return;
+    if (!repeating) {
+        if (!(repeatTimer >= target->autoRepeatDelay))
+            return;
+        repeatTimer = 0.0f;
+        repeating = true;
+    } else {
+        if (!(repeatTimer >= target->autoRepeatRate))
+            return;
+        repeatTimer -= target->autoRepeatRate;
+    }
+    if (!mouse) {
+        target->OnKeyDown(KeyArgs(target, std::uint32_t(repeatKey)));
+        return;
+    }
+    const MouseEventArgs args = MouseArgs(target, pressedButton);
+    if (target->mouseAutoRepeat && target->IsPointInside(args.x, args.y))
+        target->OnMouseDown(args);
+}
+
+void Server::SetHoverWidget(Widget* widget)
+{
+    if (widget == hover)
+        return;
+    using Chain = std::vector<Widget*>;
+    const auto chainOf = [](Widget* w) {
+        Chain chain;
+        for (; w; w = w->parent)
+            chain.push_back(w);
+        std::reverse(chain.begin(), chain.end());
+        return chain;
+    };
+    const Chain from = chainOf(hover), to = chainOf(widget);
+    std::size_t shared = 0;
+    while (shared < from.size() && shared < to.size() && from[shared] == to[shared])
+        ++shared;
+    // Handlers may delete widgets of either chain: each is called only while
+    // it lives.
+    std::vector<std::pair<Widget*, std::weak_ptr<const void>>> leave, enter;
+    for (std::size_t i = shared; i < from.size(); ++i)
+        leave.emplace_back(from[i], from[i]->GetLifeToken());
+    for (std::size_t i = shared; i < to.size(); ++i)
+        enter.emplace_back(to[i], to[i]->GetLifeToken());
+    const std::weak_ptr<const void> life = widget ? widget->GetLifeToken() : std::weak_ptr<const void>();
+    for (const auto& [w, alive] : leave)
+        if (!alive.expired())
+            w->OnMouseLeave(WidgetEventArgs(w));
+    for (const auto& [w, alive] : enter)
+        if (!alive.expired())
+            w->OnMouseEnter(WidgetEventArgs(w));
+    hover = widget && !life.expired() ? widget : nullptr;
+}
+
+void Server::InitWidgets()
+{
+    std::vector<std::pair<Widget*, std::weak_ptr<const void>>> stack;
+    stack.emplace_back(root.get(), root->GetLifeToken());
+    while (!stack.empty()) {
+        const auto [widget, life] = stack.back();
+        stack.pop_back();
+        if (life.expired())
+            continue;
+        widget->Initialize();
+        if (life.expired())
+            continue;
+        for (Widget* child : widget->children)
+            stack.emplace_back(child, child->GetLifeToken());
+    }
+    focus = nullptr;
+    hover = nullptr;
+    pressedButton = kNoButton;
+    cursor = nullptr;
+    lastMouseX = lastMouseY = 0;
+    cursorOn = true;
+    repeatKey = -1;
+}
+
+} // namespace GUI

@@ -1,0 +1,50 @@
+#include "engine/gui/gui_widget_factory.h"
+
+#include "engine/gui/gui_widget.h"
+#include "engine/util/a_log.h"
+
+namespace GUI {
+
+namespace {
+
+// Every widget class of the toolkit, in this order: checkbox, editbox,
+// imagebutton, listbox, mainmenu, menuitem, optionbutton, popupmenu,
+// radiobutton, scrollbar, shape, slider, spinner, staticanim, staticimage,
+// statictext, stylebutton, tooltip, widget, window, memo. A class joins by
+// its line at its place here.
+void RegisterToolkitWidgets(WidgetFactory& factory)
+{
+    factory.RegisterWidget<Widget>("widget");
+}
+
+} // namespace
+
+WidgetFactory& WidgetFactory::Instance()
+{
+    static WidgetFactory factory;
+    return factory;
+}
+
+WidgetFactory::WidgetFactory() { RegisterToolkitWidgets(*this); }
+
+bool WidgetFactory::Register(const std::string& word, Creator creator)
+{
+    if (!creator)
+        return false;
+    return m_creators.emplace(word, creator).second;
+}
+
+std::unique_ptr<Widget> WidgetFactory::NewWidget(const std::string& word, const std::string& name) const
+{
+    const auto it = m_creators.find(word);
+    if (it == m_creators.end()) {
+        a_log("WidgetFactory::NewWidget - cannot create widget '%s' of unregistered class '%s'", name.c_str(),
+              word.c_str());
+        return nullptr;
+    }
+    std::unique_ptr<Widget> widget(it->second(name));
+    a_log("Created new %s '%s'", widget->GetTypeName(), widget->GetName().c_str());
+    return widget;
+}
+
+} // namespace GUI
