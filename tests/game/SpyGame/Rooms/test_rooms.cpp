@@ -45,6 +45,8 @@ TEST_F(RoomsTest, DataComesFromTheCaseAndTheLocation)
     EXPECT_EQ(rooms.AddRoom("Hall", kCase + std::string("Hall"), nullptr), nullptr);
     EXPECT_EQ(&room("Hall"), hall);
     EXPECT_EQ(logged("Room 'Hall' exists already; it is kept"), 1u);
+    EXPECT_EQ(rooms.AddRoom("../Hall", kCase, nullptr), nullptr);
+    EXPECT_EQ(logged("Bad room name '../Hall'"), 1u);
 
     // Texts load under the room's name; the shared location's lists stay
     // until its last room goes.
