@@ -98,8 +98,11 @@ void CRoomBase::UpdateHover(std::int32_t x, std::int32_t y, bool enabled)
     }
     const CRoomsSettings& s = m_manager->GetSettings();
     const std::string& name = dynamic_cast<const CSpyDoor*>(over) ? s.doorCursor : s.itemCursor;
-    if (!gui->GetMouseCursor(name))
+    // A cursor the GUI lacks (no log: this runs every frame) leaves its own.
+    if (!gui->cursors.count(name)) {
+        RestoreCursor();
         return;
+    }
     if (!m_ownCursor) {
         m_savedCursor = gui->cursor->GetName();
         m_ownCursor = true;

@@ -1,6 +1,7 @@
 #include "game/SpyGame/Rooms/RoomsManager.h"
 
 #include <algorithm>
+#include <cctype>
 #include <set>
 
 #include "engine/gfx/a_adv_anim_manager.h"
@@ -11,6 +12,17 @@
 #include "game/shell/save_load_system.h"
 
 namespace {
+
+// Room and location names become parts of paths: [A-Za-z0-9_] only.
+bool isName(const std::string& name)
+{
+    if (name.empty())
+        return false;
+    for (char c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_')
+            return false;
+    return true;
+}
 
 std::string withSlash(const std::string& folder)
 {
@@ -120,8 +132,8 @@ std::vector<std::string> CRoomsManager::ReadRoomList(const std::string& folder) 
 
 CRoomBase* CRoomsManager::AddRoom(const std::string& name, const std::string& folder, CInvestigation* investigation)
 {
-    if (name.empty()) {
-        a_log("CRoomsManager::AddRoom(). A room without a name is not added");
+    if (!isName(name)) {
+        a_log("CRoomsManager::AddRoom(). Bad room name '%s'; not added", name.c_str());
         return nullptr;
     }
     if (HasRoom(name)) {
@@ -138,7 +150,7 @@ CRoomBase* CRoomsManager::AddRoom(const std::string& name, const std::string& fo
         caseData.Open(name, caseFolder + kRoomFile, std::string());
         location = caseData.GetString("Location", name);
         locationFolder = std::string(kLocationsFolder) + location + "/";
-        if (location.empty() || !file_isDirExistOrPacked(locationFolder)) {
+        if (!isName(location) || !file_isDirExistOrPacked(locationFolder)) {
             a_log("CRoomsManager::AddRoom(). Room '%s' has no location", name.c_str());
             return nullptr;
         }
