@@ -1,5 +1,10 @@
 #include "engine/gui/gui_widget_factory.h"
 
+#include "engine/gui/gui_image_button.h"
+#include "engine/gui/gui_option_button.h"
+#include "engine/gui/gui_scrollbar.h"
+#include "engine/gui/gui_slider.h"
+#include "engine/gui/gui_style_button.h"
 #include "engine/gui/gui_widget.h"
 #include "engine/util/a_log.h"
 
@@ -14,6 +19,11 @@ namespace {
 // its line at its place here.
 void RegisterToolkitWidgets(WidgetFactory& factory)
 {
+    factory.RegisterWidget<ImageButton>("imagebutton");
+    factory.RegisterWidget<OptionButton>("optionbutton");
+    factory.RegisterWidget<Scrollbar>("scrollbar");
+    factory.RegisterWidget<Slider>("slider");
+    factory.RegisterWidget<StyleButton>("stylebutton");
     factory.RegisterWidget<Widget>("widget");
 }
 
