@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <initializer_list>
 #include <memory>
 #include <set>
 #include <string>
@@ -83,9 +84,15 @@ public:
     void watch(GUI::Widget* w)
     {
         for (const char* e : GUI::kWidgetEventNames)
+            watch(w, {e});
+    }
+    // Only the events named.
+    void watch(GUI::Widget* w, std::initializer_list<const char*> events)
+    {
+        for (const char* e : events) {
             m_handlers.push_back(std::make_unique<Handler>(this, w->name + "." + e));
-        for (std::size_t i = 0; i < 24; ++i)
-            w->SubscribeEvent(GUI::kWidgetEventNames[i], m_handlers[m_handlers.size() - 24 + i].get());
+            w->SubscribeEvent(e, m_handlers.back().get());
+        }
     }
     // What fired since the last call.
     std::vector<std::string> take()

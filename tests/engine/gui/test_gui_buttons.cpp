@@ -59,7 +59,7 @@ protected:
         step();
     }
     aImage* strip = nullptr;
-    guitest::NamedTrace trace;
+    guitest::EventTrace trace;
 };
 
 } // namespace

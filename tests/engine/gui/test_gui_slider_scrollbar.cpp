@@ -37,7 +37,7 @@ protected:
         buttons(0);
         step();
     }
-    guitest::NamedTrace trace;
+    guitest::EventTrace trace;
 };
 
 const char* kButtons = "  widget _auto_decbtn\n  {\n   AreaRect 0 100 20 10\n   ClipByParent 0\n  }\n"

@@ -41,7 +41,7 @@ TEST_F(WindowTest, DragOrderEdgeAndLostRelease)
     script("widget Pa\n{\n AreaRect 0 0 40 40\n window Win\n {\n  AreaRect 10 10 20 10\n  Drag 1\n }\n}\n");
     auto* w = find<Window>("Win");
     ASSERT_NE(w, nullptr);
-    guitest::NamedTrace drags;
+    guitest::EventTrace drags;
     drags.watch(w, {EventDragStarted, EventDragging, EventDragFinished, EventMouseDown, EventMouseMove,
                     EventMouseUp, EventClick});
     moveTo(12, 12);
