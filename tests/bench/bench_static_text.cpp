@@ -88,7 +88,7 @@ int main(int argc, char** argv)
         aApplication app;
         auto graph = std::make_unique<aGraphServer>(1024, 768, false, true, nullptr, 0, false, false);
         GUI::Server gui(nullptr, nullptr);
-        const std::string fonts = test_env::sourceDir() + "/data/GameData/Fonts/";
+        const std::string fonts = std::string(A2D_SOURCE_DIR) + "/data/GameData/Fonts/";
         gui.fonts["Small"] = std::make_unique<aFont>(fonts + "DejaVuSans16.ini");
         gui.fonts["Large"] = std::make_unique<aFont>(fonts + "DejaVuSans28.ini");
         aFont* font = gui.GetFont("Small");

@@ -35,26 +35,12 @@ protected:
         moveTo(p.first, p.second);
         step(2);
     }
-    void click(std::pair<int, int> p)
+    void click(std::pair<int, int> p) { GuiBench::click(p.first, p.second); }
+    // A left drag from p by (dx, dy) in four steps.
+    void dragBy(std::pair<int, int> p, int dx, int dy)
     {
-        hover(p);
-        buttons(1);
-        step();
-        buttons(0);
-        step();
-    }
-    // Presses at p, moves by (dx, dy) in `moves` equal steps, releases.
-    void dragBy(std::pair<int, int> p, int dx, int dy, int moves = 4)
-    {
-        hover(p);
-        buttons(1);
-        step();
-        for (int i = 1; i <= moves; ++i) {
-            moveTo(p.first + dx * i / moves, p.second + dy * i / moves);
-            step();
-        }
-        buttons(0);
-        step();
+        drag(p.first, p.second, {{p.first + dx / 4, p.second + dy / 4}, {p.first + dx / 2, p.second + dy / 2},
+                                 {p.first + dx, p.second + dy}});
     }
     // The back buffer's pixel after a fresh frame.
     std::uint32_t shown(std::pair<int, int> p)

@@ -183,6 +183,35 @@ protected:
         }
     }
 
+    // A frame with the mouse at (x, y), then one with the buttons pressed.
+    void press(int x, int y, unsigned bits = 1)
+    {
+        moveTo(x, y);
+        step();
+        buttons(bits);
+        step();
+    }
+    void release()
+    {
+        buttons(0);
+        step();
+    }
+    void click(int x, int y, unsigned bits = 1)
+    {
+        press(x, y, bits);
+        release();
+    }
+    // A left drag from (x, y) through the points, one frame each.
+    void drag(int x, int y, std::initializer_list<std::pair<int, int>> path)
+    {
+        press(x, y);
+        for (const auto& [px, py] : path) {
+            moveTo(px, py);
+            step();
+        }
+        release();
+    }
+
     // The synthetic font, registered with the server under the name.
     aFont* addFont(const std::string& name)
     {

@@ -24,11 +24,9 @@ TEST_F(GalleryBench, EveryKindWorksByInput)
     EXPECT_EQ(shown(face), 0x3060C0u);
     hover(face);
     EXPECT_EQ(shown(face), 0x60A0FFu);
-    buttons(1);
-    step();
+    press(face.first, face.second);
     EXPECT_EQ(shown(face), 0x183070u);
-    buttons(0);
-    step();
+    release();
 
     // The check mark appears on a click of the box.
     const auto tick = at("GalleryCheck", 10, 17);
