@@ -1,6 +1,16 @@
 #include "engine/gui/gui_widget_factory.h"
 
+#include "engine/gui/gui_checkbox.h"
+#include "engine/gui/gui_image_button.h"
+#include "engine/gui/gui_menus.h"
+#include "engine/gui/gui_option_button.h"
+#include "engine/gui/gui_scrollbar.h"
+#include "engine/gui/gui_slider.h"
+#include "engine/gui/gui_static_image.h"
+#include "engine/gui/gui_static_text.h"
+#include "engine/gui/gui_style_button.h"
 #include "engine/gui/gui_widget.h"
+#include "engine/gui/gui_window.h"
 #include "engine/util/a_log.h"
 
 namespace GUI {
@@ -14,7 +24,21 @@ namespace {
 // its line at its place here.
 void RegisterToolkitWidgets(WidgetFactory& factory)
 {
+    factory.RegisterWidget<Checkbox>("checkbox");
+    factory.RegisterWidget<ImageButton>("imagebutton");
+    factory.RegisterWidget<MainMenu>("mainmenu");
+    factory.RegisterWidget<MenuItem>("menuitem");
+    factory.RegisterWidget<OptionButton>("optionbutton");
+    factory.RegisterWidget<PopupMenu>("popupmenu");
+    factory.RegisterWidget<RadioButton>("radiobutton");
+    factory.RegisterWidget<Scrollbar>("scrollbar");
+    factory.RegisterWidget<Slider>("slider");
+    factory.RegisterWidget<StaticImage>("staticimage");
+    factory.RegisterWidget<StaticText>("statictext");
+    factory.RegisterWidget<StyleButton>("stylebutton");
+    factory.RegisterWidget<Tooltip>("tooltip");
     factory.RegisterWidget<Widget>("widget");
+    factory.RegisterWidget<Window>("window");
 }
 
 } // namespace
