@@ -1,9 +1,15 @@
 #include "engine/gui/gui_widget_factory.h"
 
+#include "engine/gui/gui_editbox.h"
 #include "engine/gui/gui_image_button.h"
+#include "engine/gui/gui_listbox.h"
+#include "engine/gui/gui_memo.h"
 #include "engine/gui/gui_option_button.h"
 #include "engine/gui/gui_scrollbar.h"
+#include "engine/gui/gui_shape.h"
 #include "engine/gui/gui_slider.h"
+#include "engine/gui/gui_spinner.h"
+#include "engine/gui/gui_static_anim.h"
 #include "engine/gui/gui_style_button.h"
 #include "engine/gui/gui_widget.h"
 #include "engine/util/a_log.h"
@@ -19,12 +25,18 @@ namespace {
 // its line at its place here.
 void RegisterToolkitWidgets(WidgetFactory& factory)
 {
+    factory.RegisterWidget<Editbox>("editbox");
     factory.RegisterWidget<ImageButton>("imagebutton");
+    factory.RegisterWidget<Listbox>("listbox");
     factory.RegisterWidget<OptionButton>("optionbutton");
     factory.RegisterWidget<Scrollbar>("scrollbar");
+    factory.RegisterWidget<Shape>("shape");
     factory.RegisterWidget<Slider>("slider");
+    factory.RegisterWidget<Spinner>("spinner");
+    factory.RegisterWidget<StaticAnim>("staticanim");
     factory.RegisterWidget<StyleButton>("stylebutton");
     factory.RegisterWidget<Widget>("widget");
+    factory.RegisterWidget<Memo>("memo");
 }
 
 } // namespace
