@@ -1,0 +1,95 @@
+#pragma once
+// The widgets-II tests' bench: the recording GUI bench with the synthetic
+// font "f" (10 x 20 glyphs), an in-memory clipboard, widgets made from
+// script text, and keys typed through the input server.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "engine/gui/gui_widget_factory.h"
+#include "gui_test_bench.h"
+#include "platform/input/dinput_keys.h"
+#include "platform/system/clipboard.h"
+
+namespace guitest {
+
+// Counts an event's firings, or runs a function on each.
+struct Counter : GUI::Subscriber {
+    int count = 0;
+    std::function<void()> body;
+    bool operator()(const GUI::EventArgs&) override
+    {
+        ++count;
+        if (body)
+            body();
+        return false;
+    }
+    int take() { return std::exchange(count, 0); }
+};
+
+class Widgets2Bench : public RecordingBench {
+protected:
+    void SetUp() override
+    {
+        RecordingBench::SetUp();
+        if (HasFatalFailure())
+            return;
+        platform::setClipboard(&clip);
+        font = addFont("f");
+    }
+    void TearDown() override
+    {
+        platform::setClipboard(nullptr);
+        RecordingBench::TearDown();
+    }
+
+    // Replaces the tree by the script's widgets and initialises them.
+    void load(const std::string& script)
+    {
+        gui->GetRoot()->RemoveAllChildren();
+        gui->load(putFile("t" + std::to_string(++m_scripts) + ".agui", script));
+        gui->InitWidgets();
+    }
+    template <class T>
+    T* find(const std::string& name)
+    {
+        return dynamic_cast<T*>(gui->GetRoot()->FindChild(name, true));
+    }
+
+    // Presses the key with the modifier keys for a frame, then releases all.
+    void key(std::uint8_t k, std::uint32_t mods = 0)
+    {
+        if (mods & GUI::MOD_SHIFT)
+            hold(platform::DIK_LSHIFT);
+        if (mods & GUI::MOD_CTRL)
+            hold(platform::DIK_LCONTROL);
+        step();
+        hold(k);
+        step();
+        m_held.clear();
+        step();
+    }
+    // Types printable ASCII, shifting where the US keyboard needs it.
+    void type(const std::string& text)
+    {
+        for (char c : text)
+            for (std::uint32_t k = 1; k < 256; ++k) {
+                if (GUI::Server::KeyToChar(k, 0) == c) {
+                    key(std::uint8_t(k));
+                    break;
+                }
+                if (GUI::Server::KeyToChar(k, GUI::MOD_SHIFT) == c) {
+                    key(std::uint8_t(k), GUI::MOD_SHIFT);
+                    break;
+                }
+            }
+    }
+    platform::MemoryClipboard clip;
+    aFont* font = nullptr;
+
+private:
+    int m_scripts = 0;
+};
+
+} // namespace guitest
