@@ -25,10 +25,9 @@ protected:
                                 " FrameSize 10 10\n NumFrames 4\n FPS 16\n" + props + "\n}\n", name);
     }
     template <class T>
-    T* make(const std::string& script, const std::string& name)
+    T* make(const std::string& text, const std::string& name)
     {
-        gui->load(putFile(name + ".agui", script));
-        gui->InitWidgets();
+        script(text);
         return find<T>(name);
     }
     // Frames shown over n steps of a quarter frame time each.

@@ -205,7 +205,7 @@ TEST_F(MemoTest, ScrollBarFollowsCaretWheelAndCtrlArrows)
     EXPECT_EQ(bar->position, 80.0f);
     rec->clear();
     m->Render();
-    EXPECT_EQ(viewports().front(), "0,10,64,38");
+    EXPECT_EQ(viewports().front(), "0,10,320,60");
     key(DIK_HOME, MOD_CTRL);
     EXPECT_EQ(bar->position, 0.0f);
 
@@ -219,7 +219,7 @@ TEST_F(MemoTest, ScrollBarFollowsCaretWheelAndCtrlArrows)
     EXPECT_EQ(m->vOffset, 0.0f);
     rec->clear();
     m->Render();
-    EXPECT_EQ(viewports().front(), "0,0,64,48");
+    EXPECT_EQ(viewports().front(), "0,0,320,240");
 }
 
 TEST_F(MemoTest, LargePasteLaysOutOnce)

@@ -1,14 +1,14 @@
 #pragma once
-// The widgets-II tests' bench: the recording GUI bench with the synthetic
-// font "f" (10 x 20 glyphs), an in-memory clipboard, widgets made from
-// script text, and keys typed through the input server.
+// The widgets-II tests' bench: the widget bench with the synthetic font "f"
+// (10 x 20 glyphs), an in-memory clipboard, a fresh tree per script, and
+// keys typed through the input server.
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
 
 #include "engine/gui/gui_widget_factory.h"
-#include "gui_test_bench.h"
+#include "widget_bench.h"
 #include "platform/input/dinput_keys.h"
 #include "platform/system/clipboard.h"
 
@@ -28,11 +28,11 @@ struct Counter : GUI::Subscriber {
     int take() { return std::exchange(count, 0); }
 };
 
-class Widgets2Bench : public RecordingBench {
+class Widgets2Bench : public WidgetBench {
 protected:
     void SetUp() override
     {
-        RecordingBench::SetUp();
+        WidgetBench::SetUp();
         if (HasFatalFailure())
             return;
         platform::setClipboard(&clip);
@@ -41,20 +41,14 @@ protected:
     void TearDown() override
     {
         platform::setClipboard(nullptr);
-        RecordingBench::TearDown();
+        WidgetBench::TearDown();
     }
 
     // Replaces the tree by the script's widgets and initialises them.
-    void load(const std::string& script)
+    void load(const std::string& text)
     {
         gui->GetRoot()->RemoveAllChildren();
-        gui->load(putFile("t" + std::to_string(++m_scripts) + ".agui", script));
-        gui->InitWidgets();
-    }
-    template <class T>
-    T* find(const std::string& name)
-    {
-        return dynamic_cast<T*>(gui->GetRoot()->FindChild(name, true));
+        script(text);
     }
 
     // Presses the key with the modifier keys for a frame, then releases all.
@@ -87,9 +81,6 @@ protected:
     }
     platform::MemoryClipboard clip;
     aFont* font = nullptr;
-
-private:
-    int m_scripts = 0;
 };
 
 } // namespace guitest
