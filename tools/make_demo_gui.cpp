@@ -1,7 +1,7 @@
 // Makes the pictures of the demo GUI: two mouse cursors (an animated arrow
 // strip and a cross-hair), two nine-slice frames (one cut in thirds, one
-// with slices of its own) as PNG files with their image list, and a round
-// one-bit region bitmap.
+// with slices of its own), an animation strip with a greyed row as PNG
+// files with their image list, and a round one-bit region bitmap.
 //
 // Usage: make_demo_gui [GameData folder]   (default: data/GameData)
 // The output is the same on every run, so the files can be committed.
@@ -146,6 +146,27 @@ Picture button()
     return p;
 }
 
+// Eight 32 x 32 frames of a ring of dots, one lit per frame, going round;
+// the second row greyed, for a disabled animation.
+Picture dotRing()
+{
+    Picture p(256, 64);
+    for (int row = 0; row < 2; ++row)
+        for (int f = 0; f < 8; ++f)
+            for (int d = 0; d < 8; ++d) {
+                const double a = d * 3.14159265358979 / 4;
+                const int cx = f * 32 + 16 + int(std::lround(11 * std::cos(a)));
+                const int cy = row * 32 + 16 + int(std::lround(11 * std::sin(a)));
+                const bool lit = d == f;
+                const std::uint32_t c = row ? (lit ? 0xFFC0C0C0 : 0xFF606060) : (lit ? 0xFFFFD040 : 0xFF705820);
+                for (int y = -3; y <= 3; ++y)
+                    for (int x = -3; x <= 3; ++x)
+                        if (x * x + y * y <= (lit ? 10 : 5))
+                            p.at(cx + x, cy + y) = c;
+            }
+    return p;
+}
+
 // A 64 x 64 one-bit bitmap, bottom row first, set inside a circle; the
 // first palette entry is black, so set bits are inside.
 std::string roundRegion()
@@ -195,11 +216,12 @@ int main(int argc, char** argv)
     mkdir(regions.c_str(), 0755);
     const bool ok = writePng(images + "cursor_default.png", arrowStrip()) &&
                     writePng(images + "cursor_hand.png", crossHair()) && writePng(images + "panel.png", panel()) &&
-                    writePng(images + "button.png", button()) &&
+                    writePng(images + "button.png", button()) && writePng(images + "dot_ring.png", dotRing()) &&
                     writeFile(images + "_images.list", "cursor_default.png 8888 8888\n"
                                                        "cursor_hand.png 8888 8888\n"
                                                        "panel.png 8888 8888\n"
-                                                       "button.png 8888 8888\n") &&
+                                                       "button.png 8888 8888\n"
+                                                       "dot_ring.png 8888 8888\n") &&
                     writeFile(regions + "round.bmp", roundRegion());
     if (!ok) {
         std::fprintf(stderr, "make_demo_gui: cannot write into %s\n", root.c_str());
