@@ -28,41 +28,22 @@ struct Counter : GUI::Subscriber {
     int take() { return std::exchange(count, 0); }
 };
 
-class Widgets2Bench : public WidgetBench {
+// Keys typed through the input server, on any GUI bench.
+template <class Base>
+class KeyTyping : public Base {
 protected:
-    void SetUp() override
-    {
-        WidgetBench::SetUp();
-        if (HasFatalFailure())
-            return;
-        platform::setClipboard(&clip);
-        font = addFont("f");
-    }
-    void TearDown() override
-    {
-        platform::setClipboard(nullptr);
-        WidgetBench::TearDown();
-    }
-
-    // Replaces the tree by the script's widgets and initialises them.
-    void load(const std::string& text)
-    {
-        gui->GetRoot()->RemoveAllChildren();
-        script(text);
-    }
-
     // Presses the key with the modifier keys for a frame, then releases all.
     void key(std::uint8_t k, std::uint32_t mods = 0)
     {
         if (mods & GUI::MOD_SHIFT)
-            hold(platform::DIK_LSHIFT);
+            this->hold(platform::DIK_LSHIFT);
         if (mods & GUI::MOD_CTRL)
-            hold(platform::DIK_LCONTROL);
-        step();
-        hold(k);
-        step();
-        m_held.clear();
-        step();
+            this->hold(platform::DIK_LCONTROL);
+        this->step();
+        this->hold(k);
+        this->step();
+        this->m_held.clear();
+        this->step();
     }
     // Types printable ASCII, shifting where the US keyboard needs it.
     void type(const std::string& text)
@@ -79,6 +60,31 @@ protected:
                 }
             }
     }
+};
+
+class Widgets2Bench : public KeyTyping<WidgetBench> {
+protected:
+    void SetUp() override
+    {
+        KeyTyping::SetUp();
+        if (HasFatalFailure())
+            return;
+        platform::setClipboard(&clip);
+        font = addFont("f");
+    }
+    void TearDown() override
+    {
+        platform::setClipboard(nullptr);
+        KeyTyping::TearDown();
+    }
+
+    // Replaces the tree by the script's widgets and initialises them.
+    void load(const std::string& text)
+    {
+        gui->GetRoot()->RemoveAllChildren();
+        script(text);
+    }
+
     platform::MemoryClipboard clip;
     aFont* font = nullptr;
 };
