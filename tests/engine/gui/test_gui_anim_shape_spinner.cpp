@@ -113,9 +113,10 @@ TEST_F(SmallWidgetsTest, AnimationDrawingSizeTintAlphaAndDisabledFrames)
     EXPECT_EQ(anim("Bad2", "FrameSize 0 10")->normalAnim.getFrameCount(), 0);
     EXPECT_EQ(anim("Bad3", "NormalRect 75 0 0 0")->normalAnim.getFrameCount(), 0);
     EXPECT_EQ(anim("Fit", "NormalRect 70 0 0 0")->normalAnim.getFrameCount(), 4);
+    EXPECT_EQ(anim("Lost", "NormalImage nothing")->normalAnim.getFrameCount(), 0);
     const std::string log = newLog();
     for (const char* text : {"FPS \"0\" is not above 0", "NumFrames 0 is below 1", "FrameSize \"0 10\"",
-                             "is narrower than a frame"})
+                             "is narrower than a frame", "image \"nothing\" not found"})
         EXPECT_NE(log.find(text), std::string::npos) << text;
 }
 
