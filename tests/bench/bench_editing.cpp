@@ -60,17 +60,6 @@ std::wstring words(std::size_t length)
     return out;
 }
 
-struct Check {
-    bool ok = true;
-    void operator()(bool condition, const char* what)
-    {
-        if (!condition) {
-            std::fprintf(stderr, "bench_editing: %s\n", what);
-            ok = false;
-        }
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -87,8 +76,12 @@ int main(int argc, char** argv)
     });
     platform::MemoryClipboard clipboard;
     platform::setClipboard(&clipboard);
-    Check check;
-    bool slow = false;
+    bool ok = true, slow = false;
+    const auto check = [&ok](bool condition, const char* what) {
+        if (!condition)
+            std::fprintf(stderr, "bench_editing: %s\n", what);
+        ok = ok && condition;
+    };
     {
         aApplication app;
         auto graph = std::make_unique<aGraphServer>(1024, 768, false, true, nullptr, 0, false, false);
@@ -166,7 +159,7 @@ int main(int argc, char** argv)
     aGraphServer::setDirect3DFactory(nullptr);
     aGraphServer::setDirectDrawFactory(nullptr);
     test_env::removeHome();
-    if (!check.ok)
+    if (!ok)
         return 1;
     if (slow && !small) {
         std::printf("bench_editing: over a limit\n");

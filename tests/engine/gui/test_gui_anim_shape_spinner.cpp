@@ -86,26 +86,24 @@ TEST_F(SmallWidgetsTest, AnimationDrawingSizeTintAlphaAndDisabledFrames)
     StaticAnim* a = anim("Tint", "AreaRect 4 6 0 0\nColor 00102030\nAlpha 0.5\nStartFrame 1\n"
                                  "DisabledImage other\nDisabledRect 10 0 0 0\nRotAngle 90\nRotCenter 5 5");
     EXPECT_EQ(a->area, aRect(4, 6, 10, 10));
-    rec->clear();
-    a->Render();
-    auto draws = spriteDraws();
-    ASSERT_EQ(draws.size(), 1u);
-    EXPECT_EQ(draws[0].color, 0x80102030u);
-    EXPECT_EQ(draws[0].left, 10);
-    EXPECT_NEAR(draws[0].angle, 3.1415927f / 2, 1e-6);
-    EXPECT_EQ(draws[0].pivotX(), 9.0f);
+    // Draws, the first one's source x and colour.
+    const auto drawn = [&] {
+        rec->clear();
+        a->Render();
+        const auto d = spriteDraws();
+        char text[48];
+        std::snprintf(text, sizeof text, "%zu %lld %08X", d.size(), d.empty() ? -1LL : (long long)d[0].left,
+                      d.empty() ? 0u : d[0].color);
+        return std::string(text);
+    };
+    EXPECT_EQ(drawn(), "1 10 80102030");
+    EXPECT_NEAR(spriteDraws()[0].angle, 3.1415927f / 2, 1e-6);
+    EXPECT_EQ(spriteDraws()[0].pivotX(), 9.0f);
     // Disabled: the disabled frames in white; without them the normal ones.
     a->SetEnabled(false);
-    rec->clear();
-    a->Render();
-    draws = spriteDraws();
-    ASSERT_EQ(draws.size(), 1u);
-    EXPECT_EQ(draws[0].color, 0x80FFFFFFu);
-    EXPECT_EQ(draws[0].left, 10);
+    EXPECT_EQ(drawn(), "1 10 80FFFFFF");
     a->disabledAnim.clearFrames();
-    rec->clear();
-    a->Render();
-    EXPECT_EQ(spriteDraws().at(0).color, 0x80102030u);
+    EXPECT_EQ(drawn(), "1 10 80102030");
 
     // Rates, counts and sizes that make no animation: logged, defaults kept.
     newLog();

