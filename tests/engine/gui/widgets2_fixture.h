@@ -4,7 +4,6 @@
 // keys typed through the input server.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
 #include "engine/gui/gui_widget_factory.h"
@@ -14,15 +13,12 @@
 
 namespace guitest {
 
-// Counts an event's firings, or runs a function on each.
+// Counts an event's firings.
 struct Counter : GUI::Subscriber {
     int count = 0;
-    std::function<void()> body;
     bool operator()(const GUI::EventArgs&) override
     {
         ++count;
-        if (body)
-            body();
         return false;
     }
     int take() { return std::exchange(count, 0); }
