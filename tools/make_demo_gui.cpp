@@ -1,12 +1,14 @@
 // Makes the pictures of the demo GUI: two mouse cursors (an animated arrow
 // strip and a cross-hair), two nine-slice frames (one cut in thirds, one
-// with slices of its own), an animation strip with a greyed row as PNG
-// files with their image list, and a round one-bit region bitmap.
+// with slices of its own), the widget galleries' glyph strips, marks, track,
+// swatch and dot-ring animation as PNG files with their image list, and a
+// round one-bit region bitmap.
 //
 // Usage: make_demo_gui [GameData folder]   (default: data/GameData)
 // The output is the same on every run, so the files can be committed.
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>
@@ -146,6 +148,87 @@ Picture button()
     return p;
 }
 
+// Glyph strips: one framed glyph per state (normal, pushed, hover,
+// disabled), stacked downwards.
+Picture glyphStrip(int w, int h, std::uint32_t border, int thickness, const std::uint32_t fills[4], bool round)
+{
+    Picture p(w, 4 * h);
+    for (int g = 0; g < 4; ++g)
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const double r = std::hypot(x - (w - 1) / 2.0, y - (h - 1) / 2.0), outer = w / 2.0 - 0.5;
+                if (round && r > outer)
+                    continue;
+                const bool edge = round ? r > outer - thickness
+                                        : (x < thickness || y < thickness || x >= w - thickness || y >= h - thickness);
+                p.at(x, g * h + y) = edge ? border : fills[g];
+            }
+    return p;
+}
+
+Picture galleryButton()
+{
+    const std::uint32_t fills[4] = {0xFF3060C0, 0xFF183070, 0xFF60A0FF, 0xFF808080};
+    return glyphStrip(120, 32, 0xFF202020, 2, fills, false);
+}
+
+Picture galleryBox(bool round)
+{
+    const std::uint32_t fills[4] = {0xFFF0F0F0, 0xFFC0C0C0, 0xFFFFFFE0, 0xFF909090};
+    return glyphStrip(24, 24, 0xFF404040, 2, fills, round);
+}
+
+Picture galleryThumb()
+{
+    const std::uint32_t fills[4] = {0xFFD0A040, 0xFF906020, 0xFFF0C860, 0xFF808080};
+    return glyphStrip(16, 16, 0xFF302010, 1, fills, false);
+}
+
+// A green tick, three pixels thick.
+Picture galleryMark()
+{
+    Picture p(24, 24);
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 24; ++x)
+            if ((x >= 5 && x <= 10 && std::abs(y - (x + 7)) <= 1) || (x >= 10 && x <= 19 && std::abs(y - (27 - x)) <= 1))
+                p.at(x, y) = 0xFF20A020;
+    return p;
+}
+
+Picture galleryDot()
+{
+    Picture p(24, 24);
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 24; ++x)
+            if (std::hypot(x - 11.5, y - 11.5) <= 5.0)
+                p.at(x, y) = 0xFF2040C0;
+    return p;
+}
+
+Picture galleryTrack()
+{
+    Picture p(8, 8);
+    p.fill(0, 0, 8, 8, 0xFF8088A0);
+    p.fill(1, 1, 6, 6, 0xFF505868);
+    return p;
+}
+
+// A frame, 3 pixels wide, around nothing: drawn over another one on hover.
+Picture galleryGlow()
+{
+    Picture p(30, 30);
+    p.fill(0, 0, 30, 30, 0xC0FFE080);
+    p.fill(3, 3, 24, 24, 0x00000000);
+    return p;
+}
+
+Picture gallerySwatch()
+{
+    Picture p(16, 16);
+    p.fill(0, 0, 16, 16, 0xFFFFFFFF);
+    return p;
+}
+
 // Eight 32 x 32 frames of a ring of dots, one lit per frame, going round;
 // the second row greyed, for a disabled animation.
 Picture dotRing()
@@ -216,11 +299,30 @@ int main(int argc, char** argv)
     mkdir(regions.c_str(), 0755);
     const bool ok = writePng(images + "cursor_default.png", arrowStrip()) &&
                     writePng(images + "cursor_hand.png", crossHair()) && writePng(images + "panel.png", panel()) &&
-                    writePng(images + "button.png", button()) && writePng(images + "dot_ring.png", dotRing()) &&
+                    writePng(images + "button.png", button()) &&
+                    writePng(images + "gallery_button.png", galleryButton()) &&
+                    writePng(images + "gallery_check.png", galleryBox(false)) &&
+                    writePng(images + "gallery_radio.png", galleryBox(true)) &&
+                    writePng(images + "gallery_thumb.png", galleryThumb()) &&
+                    writePng(images + "gallery_mark.png", galleryMark()) &&
+                    writePng(images + "gallery_dot.png", galleryDot()) &&
+                    writePng(images + "gallery_track.png", galleryTrack()) &&
+                    writePng(images + "gallery_glow.png", galleryGlow()) &&
+                    writePng(images + "gallery_swatch.png", gallerySwatch()) &&
+                    writePng(images + "dot_ring.png", dotRing()) &&
                     writeFile(images + "_images.list", "cursor_default.png 8888 8888\n"
                                                        "cursor_hand.png 8888 8888\n"
                                                        "panel.png 8888 8888\n"
                                                        "button.png 8888 8888\n"
+                                                       "gallery_button.png 8888 8888\n"
+                                                       "gallery_check.png 8888 8888\n"
+                                                       "gallery_radio.png 8888 8888\n"
+                                                       "gallery_thumb.png 8888 8888\n"
+                                                       "gallery_mark.png 8888 8888\n"
+                                                       "gallery_dot.png 8888 8888\n"
+                                                       "gallery_track.png 8888 8888\n"
+                                                       "gallery_glow.png 8888 8888\n"
+                                                       "gallery_swatch.png 8888 8888\n"
                                                        "dot_ring.png 8888 8888\n") &&
                     writeFile(regions + "round.bmp", roundRegion());
     if (!ok) {

@@ -104,6 +104,15 @@ void ButtonBase::OnMouseLeave(const WidgetEventArgs& args)
 
 void ButtonBase::DrawSelf() { DrawLabel(GetAbsoluteRect()); }
 
+float ButtonBase::LabelTop(const aRect& box, float blockHeight) const
+{
+    if (textVertAlign == ALIGN_CENTER)
+        return float(box.y) + (float(box.height) - blockHeight) * 0.5f;
+    if (textVertAlign == ALIGN_BOTTOM)
+        return float(box.y) + float(box.height) - textExtent[1] - blockHeight;
+    return float(box.y) + textExtent[1];
+}
+
 void ButtonBase::DrawLabel(const aRect& box)
 {
     aFont* font = GetFont();
@@ -116,12 +125,7 @@ void ButtonBase::DrawLabel(const aRect& box)
     std::size_t lineTotal = 1;
     for (wchar_t c : text)
         lineTotal += c == L'\n';
-    const float blockHeight = float(lineTotal) * lineHeight;
-    float top = float(box.y) + textExtent[1];
-    if (textVertAlign == ALIGN_CENTER)
-        top = float(box.y) + (float(box.height) - blockHeight) * 0.5f;
-    else if (textVertAlign == ALIGN_BOTTOM)
-        top = float(box.y) + float(box.height) - textExtent[1] - blockHeight;
+    const float top = LabelTop(box, float(lineTotal) * lineHeight);
     font->color = GetTextColor();
     std::size_t start = 0;
     for (std::size_t i = 0; i < lineTotal; ++i) {

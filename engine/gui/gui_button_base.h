@@ -53,6 +53,8 @@ public:
 protected:
     // The label laid out over `box` (screen pixels) instead of the widget.
     void DrawLabel(const aRect& box);
+    // The top of a label block of that height in `box`, by textVertAlign.
+    float LabelTop(const aRect& box, float blockHeight) const;
 };
 
 } // namespace GUI

@@ -47,23 +47,23 @@ void Checkbox::SetChecked(bool value)
 
 void Checkbox::OnCheckChanged(const WidgetEventArgs& args) { Launch(EventCheckChanged, args); }
 
-void Checkbox::OnClick(const MouseEventArgs& args)
+void Checkbox::OnLeftPress() { SetChecked(!checked); }
+
+void Checkbox::Press(const MouseEventArgs& args, bool doubleClick)
 {
     const std::weak_ptr<const void> life = GetLifeToken();
     if (args.button == 0)
-        SetChecked(!checked);
-    if (!life.expired())
+        OnLeftPress();
+    if (life.expired())
+        return;
+    if (doubleClick)
+        Widget::OnDoubleClick(args);
+    else
         Widget::OnClick(args);
 }
 
-void Checkbox::OnDoubleClick(const MouseEventArgs& args)
-{
-    const std::weak_ptr<const void> life = GetLifeToken();
-    if (args.button == 0)
-        SetChecked(!checked);
-    if (!life.expired())
-        Widget::OnDoubleClick(args);
-}
+void Checkbox::OnClick(const MouseEventArgs& args) { Press(args, false); }
+void Checkbox::OnDoubleClick(const MouseEventArgs& args) { Press(args, true); }
 
 void Checkbox::DrawSelf()
 {
@@ -87,22 +87,10 @@ void RadioButton::EndFillProperties()
         groupID = pGroupID.AsInt();
 }
 
-void RadioButton::OnClick(const MouseEventArgs& args)
+void RadioButton::OnLeftPress()
 {
-    const std::weak_ptr<const void> life = GetLifeToken();
-    if (args.button == 0 && !checked)
+    if (!checked)
         SetChecked(true);
-    if (!life.expired())
-        Widget::OnClick(args);
-}
-
-void RadioButton::OnDoubleClick(const MouseEventArgs& args)
-{
-    const std::weak_ptr<const void> life = GetLifeToken();
-    if (args.button == 0 && !checked)
-        SetChecked(true);
-    if (!life.expired())
-        Widget::OnDoubleClick(args);
 }
 
 void RadioButton::OnCheckChanged(const WidgetEventArgs&)

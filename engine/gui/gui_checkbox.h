@@ -33,6 +33,12 @@ public:
     bool rightAlign = false;
 
     Property pChecked, pRightAlign;
+
+protected:
+    // A left click or double click: toggles.
+    virtual void OnLeftPress();
+    // OnLeftPress for the left button, then the widget's Click or DoubleClick.
+    void Press(const MouseEventArgs& args, bool doubleClick);
 };
 
 class RadioButton : public Checkbox {
@@ -42,14 +48,16 @@ public:
     void EndFillProperties() override;
     const char* GetTypeName() const override { return "RadioButton"; }
     bool IsA(const std::string& type) const override { return type == "RadioButton" || Checkbox::IsA(type); }
-    void OnClick(const MouseEventArgs& args) override;
-    void OnDoubleClick(const MouseEventArgs& args) override;
     // Unchecks the group's other checked buttons; launches nothing.
     void OnCheckChanged(const WidgetEventArgs& args) override;
 
     std::int32_t groupID = 0;  // 0: in no group
 
     Property pGroupID;
+
+protected:
+    // Checks; a checked radio button stays checked.
+    void OnLeftPress() override;
 };
 
 } // namespace GUI

@@ -32,12 +32,7 @@ void OptionButton::DrawSelf()
     font->setScale(GetFontSize());
     font->setAngle(0.0f);
     const aRect box = GetAbsoluteRect();
-    const float labelHeight = font->getStringSize(text).second;
-    float y = float(box.y) + textExtent[1];
-    if (textVertAlign == ALIGN_CENTER)
-        y = float(box.y) + (float(box.height) - labelHeight) * 0.5f;
-    else if (textVertAlign == ALIGN_BOTTOM)
-        y = float(box.y) + float(box.height) - textExtent[1] - labelHeight;
+    float y = LabelTop(box, font->getStringSize(text).second);
     const bool shifted = pushed && IsEnabled();
     const float dx = shifted ? textPushOffset[0] : 0.0f;
     if (shifted)

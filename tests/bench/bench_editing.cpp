@@ -88,7 +88,7 @@ int main(int argc, char** argv)
         auto input = std::make_unique<aInputServer>();
         aImageManager images;
         auto gui = std::make_unique<GUI::Server>(&images, nullptr);
-        aFont font(test_env::sourceDir() + "/data/GameData/Fonts/DejaVuSans16.ini");
+        aFont font(std::string(A2D_SOURCE_DIR) + "/data/GameData/Fonts/DejaVuSans16.ini");
 
         // A keystroke in the middle of 5,000 characters, typed and taken back.
         GUI::Memo memo("memo");

@@ -51,15 +51,8 @@ protected:
             }
         return out;
     }
-    void press(int x, int y, unsigned bits)
-    {
-        moveTo(x, y);
-        step();
-        buttons(bits);
-        step();
-    }
     aImage* strip = nullptr;
-    guitest::NamedTrace trace;
+    guitest::EventTrace trace;
 };
 
 } // namespace
@@ -78,10 +71,9 @@ TEST_F(ButtonTest, GlyphStripStatesAndFades)
     EXPECT_NE(newLog().find("ImageButton::EndFillProperties - invalid layout type 'sideways'"), std::string::npos);
     // Normal for both; "Many" has glyphs of height 0, drawn by nobody.
     EXPECT_EQ(glyphs(), "0@255 0@255");
-    press(20, 20, 1);
+    press(20, 20);
     EXPECT_EQ(glyphs(), "40@255 0@255");
-    buttons(0);
-    step();
+    release();
     EXPECT_EQ(glyphs(), "80@255 0@255");
     press(110, 20, 0);
     EXPECT_EQ(glyphs(), "0@255 0@255");
@@ -119,8 +111,7 @@ TEST_F(ButtonTest, LabelsColoursAndHitTest)
     press(50, 30, 2);
     EXPECT_FALSE(sty->pushed);
     EXPECT_EQ(labelAt().at(0), "85,3");
-    buttons(0);
-    step();
+    release();
     press(50, 30, 1);
     EXPECT_EQ(labelAt().at(0), "87,4");
     EXPECT_EQ(sty->GetTextColor(), 0xFF00FF00u);
@@ -128,8 +119,7 @@ TEST_F(ButtonTest, LabelsColoursAndHitTest)
     sty->SetVisible(false);
     step();
     EXPECT_FALSE(sty->pushed);
-    buttons(0);
-    step();
+    release();
     sty->SetVisible(true);
     sty->SetEnabled(false);
     EXPECT_EQ(sty->GetTextColor(), 0x80FFFFFFu);
@@ -197,25 +187,16 @@ TEST_F(ButtonTest, CheckBoxesAndRadioGroups)
     EXPECT_EQ(brief(draws.at(0)), "0,10 20x20*1,1 FFFFFFFF");
     EXPECT_EQ(brief(draws.at(1)).substr(0, 5), "55,10");
 
-    press(5, 20, 1);
-    buttons(0);
-    step();
+    click(5, 20);
     EXPECT_TRUE(chk->checked && mark->visible);
     EXPECT_EQ(trace.take(), (Names{"Chk.CheckChanged", "Chk.Click"}));
-    press(5, 20, 2);
-    buttons(0);
-    step();
+    click(5, 20, 2);
     EXPECT_TRUE(chk->checked);
     chk->SetChecked(true);
     EXPECT_TRUE(trace.take().empty());
     // A double click toggles twice (the second press gives no Click).
-    press(30, 20, 1);
-    buttons(0);
-    step();
-    buttons(1);
-    step();
-    buttons(0);
-    step();
+    click(30, 20);
+    click(30, 20);
     EXPECT_TRUE(chk->checked);
     EXPECT_EQ(trace.take(), (Names{"Chk.CheckChanged", "Chk.Click", "Chk.CheckChanged"}));
 
@@ -235,14 +216,10 @@ TEST_F(ButtonTest, CheckBoxesAndRadioGroups)
     auto* free = find<RadioButton>("Free");
     trace.watch(r1, {EventCheckChanged});
     EXPECT_TRUE(r0->checked);
-    press(60, 110, 1);
-    buttons(0);
-    step();
+    click(60, 110, 1);
     EXPECT_TRUE(r1->checked);
     EXPECT_FALSE(r0->checked);
-    press(60, 110, 1);
-    buttons(0);
-    step();
+    click(60, 110, 1);
     EXPECT_TRUE(r1->checked);
     EXPECT_TRUE(trace.take() == Names{});
     free->SetChecked(true);

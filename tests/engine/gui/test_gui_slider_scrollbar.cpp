@@ -13,31 +13,7 @@ namespace {
 
 class TrackTest : public guitest::WidgetBench {
 protected:
-    // Presses the thumb at (x, y) and drags it through the points.
-    void drag(int x, int y, std::initializer_list<std::pair<int, int>> path)
-    {
-        moveTo(x, y);
-        step();
-        buttons(1);
-        step();
-        for (const auto& [px, py] : path) {
-            moveTo(px, py);
-            step();
-        }
-        buttons(0);
-        step();
-    }
-    // Clicks at (x, y).
-    void click(int x, int y)
-    {
-        moveTo(x, y);
-        step();
-        buttons(1);
-        step();
-        buttons(0);
-        step();
-    }
-    guitest::NamedTrace trace;
+    guitest::EventTrace trace;
 };
 
 const char* kButtons = "  widget _auto_decbtn\n  {\n   AreaRect 0 100 20 10\n   ClipByParent 0\n  }\n"
@@ -87,16 +63,12 @@ TEST_F(TrackTest, SliderDragSetValueAndSteps)
     EXPECT_EQ(thumb->area.x, 36);
 
     // Lost release: disabled while dragging, the track ends by the next update.
-    moveTo(45, 5);
-    step();
-    buttons(1);
-    step();
+    press(45, 5);
     trace.take();
     slider->SetEnabled(false);
     step();
     EXPECT_EQ(trace.take(), Names{"Sl.ThumbTrackFinished"});
-    buttons(0);
-    step();
+    release();
 }
 
 TEST_F(TrackTest, ScrollbarLayoutAndMends)

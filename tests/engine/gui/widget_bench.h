@@ -1,44 +1,10 @@
 #pragma once
-// Helpers for the widget-class tests on the recording device: scripts
-// loaded from text, typed lookups, named events traced in firing order and
-// recorded sprite draws in short form.
-#include <initializer_list>
-
+// Helpers for the widget-class tests on the recording device: a larger
+// screen, scripts loaded from text, typed lookups and recorded sprite draws
+// in short form.
 #include "gui_test_bench.h"
 
 namespace guitest {
-
-// Records the named events of widgets as "<widget>.<event>".
-class NamedTrace {
-public:
-    void watch(GUI::Widget* w, std::initializer_list<const char*> events)
-    {
-        for (const char* e : events) {
-            m_handlers.push_back(std::make_unique<Handler>(this, w->name + "." + e));
-            w->SubscribeEvent(e, m_handlers.back().get());
-        }
-    }
-    std::vector<std::string> take()
-    {
-        std::vector<std::string> out;
-        out.swap(m_fired);
-        return out;
-    }
-
-private:
-    struct Handler : GUI::Subscriber {
-        Handler(NamedTrace* t, std::string s) : trace(t), text(std::move(s)) {}
-        bool operator()(const GUI::EventArgs&) override
-        {
-            trace->m_fired.push_back(text);
-            return false;
-        }
-        NamedTrace* trace;
-        std::string text;
-    };
-    std::vector<std::unique_ptr<Handler>> m_handlers;
-    std::vector<std::string> m_fired;
-};
 
 class WidgetBench : public RecordingBench {
 protected:
