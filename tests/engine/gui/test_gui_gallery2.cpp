@@ -8,6 +8,7 @@
 #include "engine/gui/gui_memo.h"
 #include "engine/gui/gui_spinner.h"
 #include "engine/gui/gui_static_anim.h"
+#include "gallery_bench.h"
 #include "widgets2_fixture.h"
 
 using namespace GUI;
@@ -15,15 +16,13 @@ using namespace platform;
 
 namespace {
 
-class Gallery2Test : public guitest::KeyTyping<guitest::DemoBench> {
+class Gallery2Test : public guitest::KeyTyping<guitest::GalleryBench> {
 protected:
     void SetUp() override
     {
         KeyTyping::SetUp();
         setClipboard(&clip);
-        loadDemo();
-        root = gui->GetRoot();
-        fruits = dynamic_cast<Listbox*>(root->FindChild("Fruits", true));
+        fruits = widget<Listbox>("Fruits");
         ASSERT_NE(fruits, nullptr);
         for (const wchar_t* f : {L"Pear", L"Fig", L"Apple", L"Kiwi", L"Date", L"Cherry", L"Lime", L"Plum", L"Grape"})
             fruits->AddTextItem(f);
@@ -33,24 +32,18 @@ protected:
         setClipboard(nullptr);
         KeyTyping::TearDown();
     }
-    template <class T>
-    T* find(const std::string& name)
-    {
-        return dynamic_cast<T*>(root->FindChild(name, true));
-    }
+    // A left click at (dx, dy) in the widget with the modifier keys held,
+    // the button down for the frames.
     void click(Widget* w, int dx, int dy, std::uint32_t mods = 0, int frames = 1)
     {
         if (mods & MOD_SHIFT)
             hold(DIK_LSHIFT);
         if (mods & MOD_CTRL)
             hold(DIK_LCONTROL);
-        moveTo(w->GetAbsoluteX() + dx, w->GetAbsoluteY() + dy);
-        step();
-        buttons(1);
-        step(frames);
-        buttons(0);
+        press(w->GetAbsoluteX() + dx, w->GetAbsoluteY() + dy);
+        step(frames - 1);
+        release();
         m_held.clear();
-        step();
     }
     // Blue well above red: the selection colour over the dark fields.
     bool selectedAt(int x, int y)
@@ -70,7 +63,6 @@ protected:
     }
 
     MemoryClipboard clip;
-    Widget* root = nullptr;
     Listbox* fruits = nullptr;
 };
 
@@ -80,25 +72,25 @@ TEST_F(Gallery2Test, ShapesAndAnimationFrames)
 {
     draw();
     // The ellipse's fill at its centre and its 3-pixel border at the left.
-    const Widget* oval = find<Widget>("Oval");
+    const Widget* oval = widget<Widget>("Oval");
     const int cx = oval->GetAbsoluteX() + 32, cy = oval->GetAbsoluteY() + 24;
     EXPECT_EQ(pixelAt(cx, cy), 0xD8A850u);
     EXPECT_EQ(pixelAt(cx - 31, cy), 0x6A4A20u);
     // The outline shows the panel through its middle.
-    const Widget* outline = find<Widget>("Outline");
+    const Widget* outline = widget<Widget>("Outline");
     EXPECT_EQ(pixelAt(outline->GetAbsoluteX() + 1, outline->GetAbsoluteY() + 20), 0xB8C8E8u);
     EXPECT_NE(pixelAt(outline->GetAbsoluteX() + 32, outline->GetAbsoluteY() + 24), 0xB8C8E8u);
 
     // Eight frames a second: the loop shows another frame an eighth later;
     // the disabled ring is grey.
-    StaticAnim* ring = find<StaticAnim>("RingLoop");
+    StaticAnim* ring = widget<StaticAnim>("RingLoop");
     const auto before = area(ring);
     const int frame = ring->normalAnim.getFrame();
     step(8);
     draw();
     EXPECT_EQ(ring->normalAnim.getFrame(), (frame + 1) % 8);
     EXPECT_NE(area(ring), before);
-    const auto off = area(find<Widget>("RingOff"));
+    const auto off = area(widget<Widget>("RingOff"));
     EXPECT_NE(std::find(off.begin(), off.end(), 0xC0C0C0u), off.end());
     EXPECT_EQ(std::find(off.begin(), off.end(), 0xFFD040u), off.end());
 }
@@ -107,7 +99,7 @@ TEST_F(Gallery2Test, TypingPastingAndTheSelectionFill)
 {
     // Focus selects the whole text, drawn over in the selection colour:
     // seen on the line's top row, above the glyphs.
-    Editbox* name = find<Editbox>("Name");
+    Editbox* name = widget<Editbox>("Name");
     const int sx = name->GetAbsoluteX() + 10;
     const int sy = name->GetAbsoluteY() + int(std::ceil((28 - name->GetFont()->getFontHeight()) / 2));
     draw();
@@ -123,7 +115,7 @@ TEST_F(Gallery2Test, TypingPastingAndTheSelectionFill)
     EXPECT_FALSE(selectedAt(sx, sy));
 
     // Enter in the memo, then Ctrl+Z; the bar follows the caret to the end.
-    Memo* notes = find<Memo>("Notes");
+    Memo* notes = widget<Memo>("Notes");
     click(notes, 20, 20);
     key(DIK_END, MOD_CTRL);
     Scrollbar* bar = notes->vScroll;
@@ -157,7 +149,7 @@ TEST_F(Gallery2Test, ListClicksAndTheHeldSpinnerButton)
     EXPECT_TRUE(selectedAt(mx, my + at(2)));
 
     // Held for a second: one step at once, then one per 0.05 s after 0.3 s.
-    Spinner* spin = find<Spinner>("SpinDecimal");
+    Spinner* spin = widget<Spinner>("SpinDecimal");
     Widget* inc = spin->incButton;
     click(inc, 12, 16, 0, 64);
     EXPECT_NEAR(spin->value, 7 + 15, 1);
