@@ -10,6 +10,7 @@
 #include "engine/util/a_locale_server.h"
 #include "engine/util/a_log.h"
 #include "engine/util/a_string.h"
+#include "game/SpyGame/Rooms/RoomBase.h"
 #include "game/SpyGame/items/SpyItemKinds.h"
 #include "game/SpyGame/items/objects/SpyObject.h"
 #include "game/shell/c_game_ini.h"
@@ -55,6 +56,7 @@ int cMain::init(const std::string& name, void* instance, const char* commandLine
     m_resManager = std::make_unique<CResManager>();
     RegisterItemKinds();
     RegisterObjectKinds();
+    RegisterRoomKinds();
     m_resManager->GetLocaleServer()->loadFile("language:Text/Main.txt");
     // Without the string the window keeps the application's name.
     const std::wstring title = m_resManager->GetLocalizedString("window_title");

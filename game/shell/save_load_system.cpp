@@ -142,6 +142,33 @@ bool SaveLoadSystem::BeginLoad(const std::string& fileName, std::uint32_t versio
     return true;
 }
 
+bool SaveLoadSystem::BeginLoadPayload(std::vector<std::uint8_t> payload, std::uint32_t blockCount,
+                                      const std::string& name)
+{
+    if (m_inRecord) {
+        a_log("SaveLoadSystem: Error call to BeginLoad() inside the record of '%s'!", m_recordKey.c_str());
+        return false;
+    }
+    if (m_mode != Mode::None) {
+        a_log("SaveLoadSystem: Error call to BeginLoad() in %s progress!", ModeName(m_mode));
+        Clear();
+    }
+    m_fileName = name;
+    m_payload = std::move(payload);
+    std::string problem;
+    if (m_payload.size() > kMaxPayload)
+        problem = "the payload is over 16 MiB";
+    else
+        problem = IndexBlocks(blockCount);
+    if (!problem.empty()) {
+        a_log("SaveLoadSystem::BeginLoad(). File '%s': %s", name.c_str(), problem.c_str());
+        Clear();
+        return false;
+    }
+    m_mode = Mode::Load;
+    return true;
+}
+
 std::string SaveLoadSystem::ReadFile(const std::string& fileName, std::uint32_t version)
 {
     // Checked before reading, so a huge file is never read into memory.
@@ -593,4 +620,14 @@ std::uint32_t SaveLoadSystem::ReadStringList(std::uint32_t pos, std::vector<std:
     if (m_overrun)
         value.clear();
     return pos;
+}
+
+std::uint32_t SaveLoadSystem::ReadBytes(std::uint32_t pos, std::uint32_t n, std::vector<std::uint8_t>& value)
+{
+    value.clear();
+    const std::uint8_t* p = ReadSpace(pos, n);
+    if (!p)
+        return Overrun(pos);
+    value.assign(p, p + n);
+    return pos + n;
 }

@@ -37,6 +37,10 @@ public:
     // Reads, unscrambles, checks and indexes the file. False for a missing
     // file (silently) and for any damage or another version (one log line).
     bool BeginLoad(const std::string& fileName, std::uint32_t version);
+    // A load over a plain payload held in memory (blocks back to back, as
+    // in a file); the name stands for the file in log lines. False, with a
+    // log line, when the blocks do not walk.
+    bool BeginLoadPayload(std::vector<std::uint8_t> payload, std::uint32_t blockCount, const std::string& name);
     // The children's blocks, then the entity's own. False when no block was
     // written for the entity itself (refused call, bad key, failed record).
     bool SaveEntity(SaveLoadEntity* entity);
@@ -77,6 +81,8 @@ public:
     std::uint32_t ReadString(std::uint32_t pos, std::string& value);
     std::uint32_t ReadWString(std::uint32_t pos, std::wstring& value);
     std::uint32_t ReadStringList(std::uint32_t pos, std::vector<std::string>& value);
+    // n raw bytes; an overrun when the block holds fewer (nothing is read).
+    std::uint32_t ReadBytes(std::uint32_t pos, std::uint32_t n, std::vector<std::uint8_t>& value);
     // A u32 count of records at least minRecordSize bytes long each; a count
     // the rest of the block cannot hold is an overrun and reads as 0. Call it
     // before allocating anything for the records.
