@@ -25,7 +25,6 @@
 
 namespace {
 
-constexpr const char* kMoreGamesFile = "home:MoreGames.ini";
 constexpr const char* kEndGame = "EndGame";
 
 // The head of the game root's record: the name of the investigation the
@@ -291,7 +290,7 @@ void CGameFlow::EnterMenu()
     m_menu->SetAwardMH(profile.mhTier);
     m_menu->SetAwardFA(profile.faTier);
     m_menu->BlockFindAll(m_findAllBlocked);
-    if (!file_isExistOrPacked(kMoreGamesFile))
+    if (!file_isExistOrPacked(m_moreGamesFile))
         m_menu->HideMoreGames(true);
     m_menu->Show(Menu::kMainMenu);
     if (CResManager* res = CResManager::getSingletonPtr()) {
@@ -382,7 +381,7 @@ void CGameFlow::HandleMainMenu(std::int32_t result)
         break;
     case Menu::kMoreGamesButton:
         if (HasDialog(Menu::kMoreGames, "more-games")) {
-            m_menu->SetupMoreGames(kMoreGamesFile);
+            m_menu->SetupMoreGames(m_moreGamesFile);
             m_menu->Show(Menu::kMoreGames);
         }
         break;
@@ -431,8 +430,8 @@ void CGameFlow::HandleDialogs()
         m_menu->Hide(Menu::kMoreGames);
     } else if (more >= 4 && more <= 6) {
         aOptionsFile ini;
-        if (file_isExistOrPacked(kMoreGamesFile))
-            ini.load(kMoreGamesFile);
+        if (file_isExistOrPacked(m_moreGamesFile))
+            ini.load(m_moreGamesFile);
         m_menu->OpenLink(ini.getValueDef("SETUP", "url" + std::to_string(more - 3), std::string()));
     }
 }

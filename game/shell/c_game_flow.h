@@ -131,6 +131,9 @@ public:
     LRESULT OnWindowMessage(HWND window, std::uint32_t message, WPARAM wParam, LPARAM lParam);
     void OnDisplayModeChanged();
 
+    // Where the more-games links are read ("home:MoreGames.ini").
+    void SetMoreGamesFile(const std::string& path) { m_moreGamesFile = path; }
+
     Screen GetScreen() const { return m_screen; }
     // The story is over for the current player: its save says so, or the
     // root said so in this run.
@@ -181,5 +184,6 @@ private:
     bool m_mhRibbonTip = false;
     bool m_faRibbonTip = false;
     std::string m_profileAtOpen;
+    std::string m_moreGamesFile = "home:MoreGames.ini";
     std::set<std::string> m_skipped;
 };
