@@ -49,59 +49,6 @@ struct SavedStory : SaveLoadEntity {
     std::string name;
 };
 
-const char* const kProfileScript = R"(
-window ProfileSelect
-{
-    AreaRect 0 0 400 300
-    Modal 1
-    Visible 0
-    listbox List
-    {
-        AreaRect 0 0 200 100
-    }
-    editbox Name
-    {
-        AreaRect 0 110 200 30
-    }
-    stylebutton OK
-    {
-        AreaRect 0 150 50 30
-    }
-    stylebutton New
-    {
-        AreaRect 60 150 50 30
-    }
-    stylebutton Delete
-    {
-        AreaRect 120 150 50 30
-    }
-    stylebutton Cancel
-    {
-        AreaRect 180 150 50 30
-    }
-    statictext Error
-    {
-        AreaRect 0 190 300 30
-    }
-    window Confirm
-    {
-        AreaRect 0 0 300 100
-        Visible 0
-        statictext ConfirmText
-        {
-            AreaRect 0 0 300 30
-        }
-        stylebutton Yes
-        {
-            AreaRect 0 40 50 30
-        }
-        stylebutton No
-        {
-            AreaRect 60 40 50 30
-        }
-    }
-}
-)";
 
 class FlowTest : public imgtest::RecordingTest {
 public:
@@ -116,7 +63,9 @@ public:
         app.m_fileServer.setAssign("gamedata", data);
         for (const char* a : {"images", "sounds", "music", "particles", "gui"})
             app.m_fileServer.setAssign(a, std::string("gamedata:") + a + "/");
-        test_env::writeFile(data + "gui/index.agui", kProfileScript);
+        // The game's own player choice, without the rest of its GUI.
+        test_env::writeFile(data + "gui/index.agui",
+                            "#include \"" + test_env::sourceDir() + "/data/GameData/Gui/menu.agui\"\n");
         input = new aInputServer();
         res = std::make_unique<CResManager>(false);
         res->GetLocaleServer()->loadFile(putFile("Main.txt", "profile_error_empty = \"Type a name\"\n"
@@ -312,11 +261,15 @@ TEST_F(FlowTest, OptionsAppliedWriteTheProfilesAtOnce)
     EXPECT_EQ(menu->GetState(Menu::kOptions), 1);
 }
 
-TEST_F(FlowTest, PlayUpdatesBeforeDrawingRecordsCertificatesOnceAndComesBack)
+TEST_F(FlowTest, PlayForwardsUpdatesBeforeDrawingRecordsCertificatesOnceAndComesBack)
 {
     toMenu();
-    press(4);
+    EXPECT_EQ(flow->OnWindowMessage(nullptr, CGameFlow::kRootMessage, 1, 2), 0);
     take();
+    press(4);
+    EXPECT_EQ(flow->OnWindowMessage(nullptr, CGameFlow::kRootMessage, 1, 2), 77);
+    flow->OnDeactivate();
+    EXPECT_EQ(take(), (Calls{"menu.HideAll", "root.ContinuePlay", "root.OnWindowMessage 1024", "root.OnDeactivate"}));
     root->states = {12, 17, 17, 17, 12, 18, 18, 7};
     frame();
     flow->Render();
@@ -356,26 +309,6 @@ TEST_F(FlowTest, StoryOverComesFromTheSave)
     EXPECT_FALSE(flow->IsStoryOver());
     writeSave(profiles->GetSaveFileName(), "EndGame");
     EXPECT_TRUE(flow->IsStoryOver());
-    press(4);
-    root->states = {6};
-    take();
-    frame();
-    EXPECT_NE(std::find(calls.begin(), calls.end(), "menu.BlockFindAll 0"), calls.end());
-}
-
-TEST_F(FlowTest, ActivationAndTheGameMessageReachTheRootInPlayOnly)
-{
-    toMenu();
-    take();
-    flow->OnActivate();
-    EXPECT_EQ(flow->OnWindowMessage(nullptr, CGameFlow::kRootMessage, 1, 2), 0);
-    EXPECT_EQ(take(), Calls{});
-    press(4);
-    take();
-    flow->OnDeactivate();
-    flow->OnActivate();
-    EXPECT_EQ(flow->OnWindowMessage(nullptr, CGameFlow::kRootMessage, 1, 2), 77);
-    EXPECT_EQ(take(), (Calls{"root.OnDeactivate", "root.OnActivate", "root.OnWindowMessage 1024"}));
 }
 
 TEST_F(FlowTest, PlayerChoice)

@@ -67,17 +67,6 @@ TEST_F(ScreensTest, SplashFadesSkipsStopsAndTakesDefaultsForBadValues)
     }
     EXPECT_EQ(alphas, (std::vector<float>{0.5f, 1.0f, 1.0f, 0.5f}));
 
-    // Drawn: the colour over the screen, the picture centred at the alpha.
-    ASSERT_TRUE(graph->beginScene());
-    splash.Render(*std::make_unique<CResManager>(false), 64.0f, 48.0f);
-    graph->endScene();
-    const auto draws = spriteDraws();
-    ASSERT_EQ(draws.size(), 2u);
-    EXPECT_EQ(draws[0].color, 0xFF102030u);
-    EXPECT_EQ(std::vector<float>({draws[0].sx, draws[0].sy}), std::vector<float>({64.0f, 48.0f}));
-    EXPECT_EQ(std::vector<float>({draws[1].tx, draws[1].ty}), std::vector<float>({16.0f, 16.0f}));
-    EXPECT_EQ(draws[1].color, 0x80FFFFFFu);
-
     // The second screen: a skip in its fade-in fades out from the alpha shown.
     splash.Update(0.25f, false, false);
     EXPECT_EQ(splash.GetCurrent(), 1u);
