@@ -238,4 +238,25 @@ private:
     static wchar_t s_textFormatBuffer[kTextFormatCapacity + 1];
 };
 
+// A widget pointer that reads null once the widget is gone: the tree owns
+// its widgets, and handlers may delete them at any time.
+class WidgetRef {
+public:
+    WidgetRef() = default;
+    explicit WidgetRef(Widget* widget)
+        : m_widget(widget), m_life(widget ? widget->GetLifeToken() : std::weak_ptr<const void>())
+    {
+    }
+    Widget* get() const { return m_life.expired() ? nullptr : m_widget; }
+    template <class T>
+    T* as() const
+    {
+        return dynamic_cast<T*>(get());
+    }
+
+private:
+    Widget* m_widget = nullptr;
+    std::weak_ptr<const void> m_life;
+};
+
 } // namespace GUI

@@ -262,6 +262,12 @@ void aMusicManager::ChangeMusic(const std::string& name, float volume, bool fade
     Play(name, group, fadeIn, true);
 }
 
+std::string aMusicManager::GetTrackName(std::size_t index)
+{
+    Guard guard(*this);
+    return index < m_tracks.size() ? m_tracks[index].name : std::string();
+}
+
 std::string aMusicManager::GetCurrentTrack(std::string& group)
 {
     Guard guard(*this);

@@ -53,6 +53,8 @@ public:
     bool AddTrack(const std::string& path, const std::string& group);
     // The track index (exact names), -1 when there is none.
     std::int16_t FindTrack(const std::string& name, const std::string& group) const;
+    // The name of the track at the index (load order); "" when there is none.
+    std::string GetTrackName(std::size_t index);
 
     // Makes the track current and starts it (fading in when asked); false
     // for an unknown track or while the manager is paused.

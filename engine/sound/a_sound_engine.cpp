@@ -57,6 +57,8 @@ void aSound::aFModEngine::Init()
         LogError("aSound::aFModEngine::Init", result);
         return;
     }
+    if (m_noSound)
+        system->setOutput(snd::kOutputNoSoundNrt);
     result = system->init(kMaxChannels, 0, nullptr);
     m_system.store(system, std::memory_order_release);
     if (result == snd::kOk)

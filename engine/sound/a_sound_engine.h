@@ -115,6 +115,9 @@ public:
 
         // Creates and initialises the system when there is none yet.
         void Init() override;
+        // Asked before Init: the system starts on the no-sound output
+        // (sounds still end and fades still run).
+        void SetNoSound(bool on) { m_noSound = on; }
         void Update() override;
         void SetMasterVolume(float volume) override;
         float GetMasterVolume() override;
@@ -129,6 +132,7 @@ public:
 
     private:
         std::atomic<platform::snd::System*> m_system{nullptr};
+        bool m_noSound = false;
     };
 
     // One layer channel group, made on demand by CreateGroup and released

@@ -2,8 +2,8 @@
 
 #include "engine/gfx/a_graph_server.h"
 #include "engine/gfx/a_image_manager.h"
-#include "engine/gui/gui_listbox.h"
 #include "engine/gui/gui_server.h"
+#include "engine/sound/a_sound_engine.h"
 #include "engine/sound/a_sound_manager.h"
 #include "engine/util/a_cmdline.h"
 #include "engine/util/a_input_server.h"
@@ -11,8 +11,10 @@
 #include "engine/util/a_log.h"
 #include "engine/util/a_string.h"
 #include "game/SpyGame/Rooms/RoomBase.h"
+#include "game/SpyGame/Dialogs/MenuDialogs.h"
 #include "game/SpyGame/items/SpyItemKinds.h"
 #include "game/SpyGame/items/objects/SpyObject.h"
+#include "game/shell/c_game_flow.h"
 #include "game/shell/c_game_ini.h"
 #include "game/shell/c_res_manager.h"
 #include "game/shell/profiles_manager.h"
@@ -22,6 +24,13 @@
 cMain::cMain() : m_updateTimer(aTimer::PerformanceCounter) {}
 
 cMain::~cMain() = default;
+
+std::unique_ptr<CGameFlow> cMain::MakeGameFlow()
+{
+    // The game root and the tip manager join the flow once they exist; until
+    // then the flow stays in the menu and says so once.
+    return std::make_unique<CGameFlow>(nullptr, std::make_unique<CMenuDialogs>(), nullptr);
+}
 
 int cMain::init(const std::string& name, void* instance, const char* commandLine, const std::string& company)
 {
@@ -46,34 +55,33 @@ int cMain::init(const std::string& name, void* instance, const char* commandLine
     m_profiles = std::make_unique<ProfilesManager>(m_savedGamesFolder);
     m_profiles->Load();
 
+    const bool windowed = m_gameIni->IsWindowed() || !CurrentProfile::Get().fullscreen;
     try {
-        new aGraphServer(1024, 768, false, true, nullptr, 104, true, false);
+        new aGraphServer(m_gameIni->GetWidth(), m_gameIni->GetHeight(), !windowed, m_gameIni->IsUse32Bit(), nullptr,
+                         104, m_gameIni->IsVSync(), false);
     } catch (const aResultError& e) {
         showError(e.code());
         return -1;
     }
     new aInputServer();
+    aSound::globalEngine().SetNoSound(!m_gameIni->IsSoundEnabled());
+    aSound::globalEngine().Init();
     m_resManager = std::make_unique<CResManager>();
+    m_resManager->GetLocaleServer()->loadFile("language:Text/Main.txt");
+    std::string title = str_wideToUtf8(m_resManager->GetLocalizedString("window_title"));
+    if (title.empty()) {
+        a_log("cMain. No window title in the string table: '%s' taken", m_name.c_str());
+        title = m_name;
+    }
+    if (m_window)
+        m_window->setTitle(title);
+
+    m_gui = std::make_unique<GUI::Server>(m_resManager->GetImageManager(), m_resManager->GetSoundManager());
     RegisterItemKinds();
     RegisterObjectKinds();
     RegisterRoomKinds();
-    m_resManager->GetLocaleServer()->loadFile("language:Text/Main.txt");
-    // Without the string the window keeps the application's name.
-    const std::wstring title = m_resManager->GetLocalizedString("window_title");
-    if (m_window && !title.empty())
-        m_window->setTitle(str_wideToUtf8(title));
-
-    m_resManager->GetImageManager()->LoadList("images:_images.list", "");
-    m_resManager->GetSoundManager()->LoadList("sounds:_sounds.list", "");
-    m_gui = std::make_unique<GUI::Server>(m_resManager->GetImageManager(), m_resManager->GetSoundManager());
-    m_gui->load("gui:index.agui");
-    m_gui->InitWidgets();
-    // List items have no script form: the demo gallery's list gets its own here.
-    if (auto* fruits = dynamic_cast<GUI::Listbox*>(m_gui->GetRoot()->FindChild("Fruits", true)))
-        for (const wchar_t* fruit : {L"Pear", L"Fig", L"Apple", L"Quince", L"Kiwi", L"Plum", L"Cherry", L"Lime",
-                                     L"Mango", L"Date", L"Grape", L"Melon"})
-            fruits->AddTextItem(fruit);
-    m_gui->ShowMouseCursor(true);
+    m_flow = MakeGameFlow();
+    m_flow->Start();
     m_updateTimer.reset();
     return 0;
 }
@@ -82,9 +90,11 @@ int cMain::shutdown()
 {
     if (m_profiles)
         m_profiles->Save();
-    m_profiles.reset();
-    m_gui.reset();  // its widgets hold sounds and images of the managers
+    m_flow.reset();
+    // Its widgets hold images and sounds of the managers.
+    m_gui.reset();
     m_resManager.reset();
+    m_profiles.reset();
     m_cmdLine.reset();
     releaseInput();
     delete m_graphServer;  // its destructor clears the pointer
@@ -100,8 +110,8 @@ int cMain::update()
     if (frameTime > kMaxFrameTime)
         frameTime = kMaxFrameTime;
     m_lastFrameTime = frameTime;
-    if (m_gui)
-        m_gui->Update(frameTime);
+    if (m_flow && !m_flow->Update(frameTime))
+        return A2D_E_ABORT;
     return 0;
 }
 
@@ -111,8 +121,8 @@ int cMain::render()
         return 1;
     for (int attempt = 0; attempt < kRenderAttempts; ++attempt) {
         if (m_graphServer->beginScene()) {
-            if (m_gui)
-                m_gui->Render();
+            if (m_flow)
+                m_flow->Render();
             m_graphServer->endScene();
             return 0;
         }
@@ -125,6 +135,31 @@ int cMain::render()
     return 1;
 }
 
-void cMain::onDeactivate() { setPause(true); }
+void cMain::onDeactivate()
+{
+    setPause(true);
+    if (m_flow)
+        m_flow->OnDeactivate();
+}
 
-void cMain::onActivate() { setPause(false); }
+void cMain::onActivate()
+{
+    setPause(false);
+    if (m_flow)
+        m_flow->OnActivate();
+}
+
+LRESULT cMain::windowProc(HWND window, std::uint32_t message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == kGameMessage)
+        return m_flow ? m_flow->OnWindowMessage(window, message, wParam, lParam) : 0;
+    return aApplication::windowProc(window, message, wParam, lParam);
+}
+
+bool cMain::canSwitchFullscreen() { return !(m_gameIni && m_gameIni->IsWindowed()); }
+
+void cMain::onDisplayModeChanged()
+{
+    if (m_flow)
+        m_flow->OnDisplayModeChanged();
+}

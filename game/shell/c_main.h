@@ -6,6 +6,7 @@
 #include "engine/util/a_timer.h"
 
 class aCmdLine;
+class CGameFlow;
 class CGameIni;
 class CResManager;
 class ProfilesManager;
@@ -25,11 +26,17 @@ public:
     int render() override;
     void onDeactivate() override;
     void onActivate() override;
+    LRESULT windowProc(HWND window, std::uint32_t message, WPARAM wParam, LPARAM lParam) override;
+    // Not while Game.ini forces a window.
+    bool canSwitchFullscreen() override;
+    void onDisplayModeChanged() override;
 
     // Scene starts render() tries before it gives up for this pass.
     static constexpr int kRenderAttempts = 10;
     // Longest frame time update() passes on.
     static constexpr float kMaxFrameTime = 0.04f;
+    // The window message the flow forwards to the game root.
+    static constexpr std::uint32_t kGameMessage = 1024;
 
     // Frame time of the last update, after the limit.
     float lastFrameTime() const { return m_lastFrameTime; }
@@ -38,13 +45,18 @@ public:
     ProfilesManager* GetProfiles() const { return m_profiles.get(); }
     CResManager* GetResManager() const { return m_resManager.get(); }
     GUI::Server* GetGui() const { return m_gui.get(); }
+    CGameFlow* GetFlow() const { return m_flow.get(); }
 
 protected:
+    // The flow with its collaborators; the last step of init.
+    virtual std::unique_ptr<CGameFlow> MakeGameFlow();
+
     std::unique_ptr<CGameIni> m_gameIni;
     std::unique_ptr<aCmdLine> m_cmdLine;
     std::unique_ptr<ProfilesManager> m_profiles;
     std::unique_ptr<CResManager> m_resManager;
     std::unique_ptr<GUI::Server> m_gui;
+    std::unique_ptr<CGameFlow> m_flow;
     aTimer m_updateTimer;
     float m_lastFrameTime = 0.0f;
 };

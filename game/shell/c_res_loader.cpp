@@ -10,11 +10,6 @@
 #include "game/shell/c_res_manager.h"
 #include "platform/system/clock.h"
 
-CResLoader::Held::Held(GUI::Widget* widget)
-    : m_widget(widget), m_life(widget ? widget->GetLifeToken() : std::weak_ptr<const void>())
-{
-}
-
 CResLoader::CResLoader() : m_res(CResManager::getSingleton()), m_gui(GUI::Server::getSingleton())
 {
     GUI::Widget* window = m_gui && m_gui->GetRoot() ? m_gui->GetRoot()->FindChild(kWindowName, true) : nullptr;
@@ -22,13 +17,13 @@ CResLoader::CResLoader() : m_res(CResManager::getSingleton()), m_gui(GUI::Server
         a_log("CResLoader. No window \"%s\": loading runs without a screen", kWindowName);
         return;
     }
-    m_window = Held(window);
+    m_window = GUI::WidgetRef(window);
     std::string missing;
     auto child = [&](const char* name) {
         GUI::Widget* w = window->FindChild(name, true);
         if (!w)
             missing += missing.empty() ? name : std::string(", ") + name;
-        return Held(w);
+        return GUI::WidgetRef(w);
     };
     m_text = child("text");
     m_level = child("level");

@@ -6,15 +6,14 @@
 // a frame. Without the window, or a child, loading still runs. Main thread
 // only; needs the resource manager and the GUI server.
 #include <cstdint>
-#include <memory>
 #include <string>
 
+#include "engine/gui/gui_widget.h"
 #include "engine/util/a_singleton.h"
 
 class CResManager;
 namespace GUI {
 class Server;
-class Widget;
 }
 
 class CResLoader : public aSingleton<CResLoader> {
@@ -48,26 +47,14 @@ public:
     std::uint16_t GetBarWidth() const { return m_barWidth; }
 
 private:
-    // A widget of the GUI tree, which owns it; null once it is gone.
-    class Held {
-    public:
-        Held() = default;
-        explicit Held(GUI::Widget* widget);
-        GUI::Widget* get() const { return m_life.expired() ? nullptr : m_widget; }
-
-    private:
-        GUI::Widget* m_widget = nullptr;
-        std::weak_ptr<const void> m_life;
-    };
-
     void setBar(float share);
 
     CResManager* m_res = nullptr;
     GUI::Server* m_gui = nullptr;
-    Held m_window;
-    Held m_text;
-    Held m_level;
-    Held m_progress;
+    GUI::WidgetRef m_window;
+    GUI::WidgetRef m_text;
+    GUI::WidgetRef m_level;
+    GUI::WidgetRef m_progress;
     std::uint16_t m_barWidth = 0;
     bool m_loading = false;
     std::size_t m_files = 0;

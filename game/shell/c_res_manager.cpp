@@ -115,6 +115,10 @@ bool CResManager::LoadStep()
             break;
         slot.manager->ProcessTasks(slot.costs, progress);
         loaded = true;
+        // Later managers load what needs the earlier ones' files (particle
+        // systems and animations their images): they wait until those are in.
+        if (!slot.manager->IsTasksDone())
+            break;
     }
     m_done = m_total - remainingCost();
     return IsLoaded();

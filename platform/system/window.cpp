@@ -467,6 +467,8 @@ Window::~Window()
 
 void Window::setTitle(const std::string& title) { SDL_SetWindowTitle(m_impl->window, title.c_str()); }
 
+std::string Window::title() const { return SDL_GetWindowTitle(m_impl->window); }
+
 void Window::setIcon(int width, int height, const std::uint32_t* argb)
 {
     if (width <= 0 || height <= 0 || !argb)

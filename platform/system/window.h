@@ -54,6 +54,7 @@ public:
     const WindowProc& proc() const { return m_proc; }
 
     void setTitle(const std::string& title);
+    std::string title() const;
     // Window icon from width x height ARGB pixels (top row first).
     void setIcon(int width, int height, const std::uint32_t* argb);
     void setFullscreen(bool fullscreen);

@@ -1,9 +1,9 @@
 // Loading 400 generated PNG images and 100 Ogg Vorbis sounds through the
 // resource manager two ways, in the same run and window:
 // Baseline: every queue loaded at once (LoadAll), nothing drawn.
-// Sliced: the loading run of the game, one step of at most 100 ms per frame,
-// the loading screen (a full-screen picture and the progress bar) drawn and
-// presented after each step.
+// Sliced: the loading run of the game through its loader, one step of at
+// most 100 ms per frame, the demo's loading screen (its full-screen picture,
+// logo and progress bar) drawn by the loader and presented after each step.
 //
 // Each way runs 3 rounds in turn and keeps its best; prints both times and
 // their ratio (target: sliced at most 1.2 x the baseline; a miss exits 1),
@@ -25,9 +25,11 @@
 #include "engine/gfx/a_graph_server.h"
 #include "engine/gfx/a_image.h"
 #include "engine/gfx/a_image_manager.h"
+#include "engine/gui/gui_server.h"
 #include "engine/sound/a_sound.h"
 #include "engine/sound/a_sound_manager.h"
 #include "engine/util/a_application.h"
+#include "game/shell/c_res_loader.h"
 #include "game/shell/c_res_manager.h"
 #include "engine/sound/a_sound_engine.h"
 #include "platform/gfx/d3d8.h"
@@ -147,17 +149,11 @@ class Bench {
 public:
     Bench(aGraphServer& gs, std::string imageList, std::string soundList, int images, int sounds)
         : m_gs(gs), m_imageList(std::move(imageList)), m_soundList(std::move(soundList)), m_images(images),
-          m_sounds(sounds), m_screen(kWidth, kHeight)
+          m_sounds(sounds)
     {
-        aImage::LockInfo info;
-        if (!m_screen.lock(info, nullptr, false)) {
-            fail("cannot fill the screen picture");
-            return;
-        }
-        for (std::uint32_t y = 0; y < kHeight; ++y)
-            for (std::uint32_t x = 0; x < kWidth; ++x)
-                info.SetColorAt(x, y, 0xFF000000u | (x / 4) << 16 | (y / 3) << 8 | 0x40u);
-        m_screen.unlock();
+        m_screenImages.LoadList("images:Loading/_images.list", "");
+        if (m_screenImages.size() == 0)
+            fail("no pictures of the loading screen");
     }
 
     Run baseline()
@@ -177,6 +173,10 @@ public:
     {
         CResManager res(false);
         queue(res);
+        GUI::Server gui(&m_screenImages, nullptr);
+        gui.load("gui:LoadingScreen.agui");
+        gui.InitWidgets();
+        CResLoader loader;
         Run run;
         Clock::time_point mark;
         res.SetProgressFunction([&](const std::string&) {
@@ -184,13 +184,14 @@ public:
             mark = Clock::now();
         });
         const auto t0 = Clock::now();
-        res.BeginLoading();
+        loader.ShowScreen("", 0);
+        loader.BeginLoad();
         for (bool done = false; !done && !g_failed;) {
             const auto step = Clock::now();
             mark = step;
-            done = res.LoadStep();
+            done = loader.Update(0.02f) == CResLoader::kDone;
             run.longestStep = std::max(run.longestStep, msSince(step));
-            drawScreen(res);
+            drawScreen(loader);
             ++run.frames;
         }
         run.ms = msSince(t0);
@@ -205,17 +206,13 @@ private:
         res.GetSoundManager()->AddListToTask(m_soundList, "", A_GROUP_SFX);
     }
 
-    void drawScreen(CResManager& res)
+    void drawScreen(CResLoader& loader)
     {
         if (!m_gs.beginScene()) {
             fail("beginScene failed");
             return;
         }
-        m_screen.draw(0.0f, 0.0f);
-        res.SetRectColor(0xFF202020);
-        res.DrawRect(112.0f, 680.0f, 800.0f, 24.0f);
-        res.SetRectColor(0xFFE0C040);
-        res.DrawRect(112.0f, 680.0f, 800.0f * res.GetProgress(), 24.0f);
+        loader.Render();
         m_gs.endScene();
     }
 
@@ -233,7 +230,7 @@ private:
     std::string m_soundList;
     int m_images;
     int m_sounds;
-    aImage m_screen;
+    aImageManager m_screenImages;
 };
 
 } // namespace
@@ -260,6 +257,12 @@ int main(int argc, char** argv)
     // No init: nothing is written to the user's folders.
     aApplication app;
     app.m_name = "bench_loading";
+    app.m_fileServer.setAssign("gamedata", std::string(A2D_SOURCE_DIR) + "/data/GameData/");
+    for (const char* folder : {"Images", "Fonts", "Gui"}) {
+        std::string assign = folder;
+        assign[0] = char(assign[0] - 'A' + 'a');
+        app.m_fileServer.setAssign(assign, std::string("gamedata:") + folder + "/");
+    }
     aGraphServer* gs = nullptr;
     try {
         gs = new aGraphServer(kWidth, kHeight, false, true, nullptr, 0, false, false);

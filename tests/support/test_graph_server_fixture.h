@@ -118,6 +118,30 @@ protected:
     std::shared_ptr<platform::Recorder> rec;
 };
 
+// The back buffer of a graphics server, 0x00RRGGBB per pixel, rows top first.
+inline std::vector<std::uint32_t> readBackBuffer(aGraphServer& gs)
+{
+    std::vector<std::uint32_t> out;
+    platform::GfxSurface* s = nullptr;
+    if (FAILED(gs.m_device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &s)) || !s) {
+        ADD_FAILURE() << "back buffer";
+        return out;
+    }
+    D3DSURFACE_DESC desc;
+    s->GetDesc(&desc);
+    D3DLOCKED_RECT locked;
+    if (SUCCEEDED(s->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
+        for (std::uint32_t y = 0; y < desc.Height; ++y)
+            for (std::uint32_t x = 0; x < desc.Width; ++x)
+                out.push_back(platform::decodePixel(desc.Format, static_cast<const std::uint8_t*>(locked.pBits) +
+                                                                     y * std::uint32_t(locked.Pitch) + 4 * x) &
+                              0xFFFFFF);
+        s->UnlockRect();
+    }
+    s->Release();
+    return out;
+}
+
 class GlServerTest : public ServerTestBase {
 protected:
     static constexpr int kWidth = 64;
@@ -133,28 +157,7 @@ protected:
     }
 
     // The back buffer, 0x00RRGGBB per pixel, rows top first.
-    std::vector<std::uint32_t> backBuffer()
-    {
-        std::vector<std::uint32_t> out;
-        platform::GfxSurface* s = nullptr;
-        if (FAILED(server->m_device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &s)) || !s) {
-            ADD_FAILURE() << "back buffer";
-            return out;
-        }
-        D3DSURFACE_DESC desc;
-        s->GetDesc(&desc);
-        D3DLOCKED_RECT locked;
-        if (SUCCEEDED(s->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
-            for (std::uint32_t y = 0; y < desc.Height; ++y)
-                for (std::uint32_t x = 0; x < desc.Width; ++x)
-                    out.push_back(platform::decodePixel(desc.Format, static_cast<const std::uint8_t*>(locked.pBits) +
-                                                                         y * std::uint32_t(locked.Pitch) + 4 * x) &
-                                  0xFFFFFF);
-            s->UnlockRect();
-        }
-        s->Release();
-        return out;
-    }
+    std::vector<std::uint32_t> backBuffer() { return readBackBuffer(*server); }
 
     std::uint32_t pixel(int x, int y) { return backBuffer()[std::size_t(y) * kWidth + std::size_t(x)]; }
 

@@ -295,7 +295,7 @@ protected:
 };
 
 // The demo data of data/GameData at the game's screen size: the assigns as
-// the game sets them, the image and sound lists, "gui:index.agui" loaded,
+// the game sets them, the image and sound lists, "gui:gallery.agui" loaded,
 // the widgets initialised and the image cursor on.
 class DemoBench : public GuiBench<SizedGlServerTest<1024, 768>> {
 protected:
@@ -315,7 +315,7 @@ protected:
         sounds->LoadList("sounds:_sounds.list", "");
         gui.reset();
         gui = std::make_unique<GUI::Server>(images.get(), sounds.get());
-        gui->load("gui:index.agui");
+        gui->load("gui:gallery.agui");
         gui->InitWidgets();
         gui->ShowMouseCursor(true);
     }

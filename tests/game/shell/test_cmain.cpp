@@ -1,4 +1,6 @@
-// The game's application: start-up, the frame-time limit, render retries.
+// The game's application: start-up and its order, the window title, the
+// frame-time limit, render retries, shutdown, and a posted game message
+// reaching the game root through the flow.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,12 +11,17 @@
 #include "engine/util/a_file_server.h"
 #include "engine/util/a_input_server.h"
 #include "engine/util/a_locale_server.h"
+#include "engine/util/a_log.h"
+#include "game/shell/c_game_flow.h"
 #include "game/shell/c_game_ini.h"
 #include "game/shell/c_main.h"
 #include "game/shell/c_res_manager.h"
 #include "game/shell/profiles_manager.h"
 #include "platform/system/clock.h"
 #include "platform/system/events.h"
+#include "flow_fakes.h"
+#include "platform/input/keyboard.h"
+#include "platform/system/window.h"
 #include "support/test_env.h"
 
 namespace {
@@ -38,6 +45,27 @@ public:
     int maxUpdates = 2;
     std::vector<int> renders;
     std::vector<float> frameTimes;
+
+    // What was made before the flow, and optionally a flow on fakes.
+    std::unique_ptr<CGameFlow> MakeGameFlow() override
+    {
+        madeBeforeFlow = m_graphServer && m_inputServer && GetResManager() && GetGui() &&
+                         GetGui()->imageManager == GetResManager()->GetImageManager() &&
+                         GetGui()->soundManager == GetResManager()->GetSoundManager();
+        titleBeforeFlow = m_window ? m_window->title() : "";
+        if (!withFakes)
+            return cMain::MakeGameFlow();
+        auto menu = std::make_unique<flowfakes::FakeMenu>(calls, menuAlive);
+        fakeMenu = menu.get();
+        return std::make_unique<CGameFlow>(std::make_unique<flowfakes::FakeRoot>(calls, menuAlive), std::move(menu),
+                                           nullptr);
+    }
+    bool madeBeforeFlow = false;
+    std::string titleBeforeFlow;
+    bool withFakes = false;
+    flowfakes::Calls calls;
+    bool menuAlive = false;
+    flowfakes::FakeMenu* fakeMenu = nullptr;
 };
 
 class CMainTest : public testing::Test {
@@ -45,6 +73,7 @@ protected:
     void SetUp() override
     {
         platform::setClock(&clock);
+        platform::setKeyboard(&keys);
         platform::messageQueue().reset();
         platform::messageQueue().setSource(&events);
     }
@@ -52,9 +81,11 @@ protected:
     {
         platform::messageQueue().setSource(nullptr);
         platform::messageQueue().reset();
+        platform::setKeyboard(nullptr);
         platform::setClock(nullptr);
     }
     platform::ManualClock clock;
+    platform::ScriptedKeyboard keys;
     platform::ScriptedEventSource events;
 };
 
@@ -71,6 +102,11 @@ TEST_F(CMainTest, InitMakesAssignsServersAndAWindowTitledByName)
     EXPECT_FALSE(game.m_graphServer->m_fullscreen);
     EXPECT_TRUE(game.m_graphServer->m_vsync);
     EXPECT_EQ(game.m_windowClass.className, "VRK");
+    // Everything the flow needs comes first; the title is the string table's.
+    EXPECT_TRUE(game.madeBeforeFlow);
+    EXPECT_EQ(game.titleBeforeFlow, "VRK");
+    ASSERT_NE(game.GetFlow(), nullptr);
+    EXPECT_EQ(game.GetFlow()->GetScreen(), CGameFlow::kSplash);
     ASSERT_NE(game.GetGui(), nullptr);
     EXPECT_EQ(GUI::Server::getSingletonPtr(), game.GetGui());
 
@@ -103,6 +139,7 @@ TEST_F(CMainTest, InitMakesAssignsServersAndAWindowTitledByName)
     EXPECT_EQ(game.m_inputServer, nullptr);
     EXPECT_EQ(game.m_window, nullptr);
     EXPECT_EQ(GUI::Server::getSingletonPtr(), nullptr);
+    EXPECT_EQ(game.GetFlow(), nullptr);
 }
 
 TEST_F(CMainTest, UpdateLimitsItsFrameTime)
@@ -144,4 +181,32 @@ TEST_F(CMainTest, ActivationPauses)
     EXPECT_TRUE(game.m_paused);
     game.onActivate();
     EXPECT_FALSE(game.m_paused);
+}
+
+TEST_F(CMainTest, APostedGameMessageReachesTheRootInPlay)
+{
+    TestMain game;
+    game.withFakes = true;
+    ASSERT_EQ(game.init("VRK", nullptr, "", "Tallowmere"), 0);
+    game.m_graphServer->m_fullscreen = true;
+    // Escape ends the splash; in the menu the fake answers Play.
+    keys.pushKeys({platform::DIK_ESCAPE});
+    for (int i = 0; i < 10 && game.GetFlow()->GetScreen() != CGameFlow::kPlay; ++i) {
+        if (game.GetFlow()->GetScreen() == CGameFlow::kMenu)
+            game.fakeMenu->states[CGameFlow::Menu::kMainMenu] = CGameFlow::Menu::kPlay;
+        clock.advanceMs(20);
+        game.m_inputServer->update();
+        game.cMain::update();
+        keys.pushKeys({});
+    }
+    ASSERT_EQ(game.GetFlow()->GetScreen(), CGameFlow::kPlay);
+    game.calls.clear();
+    platform::messageQueue().post(platform::Message{game.m_window, cMain::kGameMessage, 1, 2});
+    game.maxUpdates = game.updates + 1;
+    game.onActivate();
+    game.run();
+    EXPECT_EQ(game.calls.front(), "root.OnActivate");
+    EXPECT_NE(std::find(game.calls.begin(), game.calls.end(), "root.OnWindowMessage 1024"), game.calls.end());
+    game.shutdown();
+    EXPECT_EQ(game.calls.back(), "root.Unload, menu alive");
 }

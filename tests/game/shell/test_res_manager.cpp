@@ -104,21 +104,27 @@ TEST_F(ResTest, StepsStayInBudgetAndChargeEachManagerItsOwnFiles)
     std::vector<std::string> reported;
     res->SetProgressFunction([&](const std::string& name) { reported.push_back(name); });
     queue(a, "a0", 100, 60);
-    queue(a, "a1", 200, 60);
-    queue(b, "b0", 5000, 60);
-    queue(c, "c0", 7, 1);
+    queue(a, "a1", 200, 10);
+    queue(b, "b0", 5000, 30);
+    queue(b, "b1", 4, 80);
+    queue(c, "c0", 3, 1);
     res->BeginLoading();
     EXPECT_DOUBLE_EQ(res->GetTotalCost(), 5307);
     EXPECT_EQ(res->GetProgress(), 0.0f);
 
-    // a1 would take the step to 180 ms: a stops. b starts under the budget;
-    // past it, c waits for the next frame. b pays for b0, not for a1.
+    // a1 would take the step to 180 ms: a stops, and b, which may need a's
+    // files, waits for a although the step is under its budget.
     EXPECT_FALSE(res->LoadStep());
-    EXPECT_EQ(reported, (std::vector<std::string>{"a0", "b0"}));
-    EXPECT_DOUBLE_EQ(res->GetDoneCost(), 5100);
+    EXPECT_EQ(reported, (std::vector<std::string>{"a0"}));
+    EXPECT_DOUBLE_EQ(res->GetDoneCost(), 100);
 
+    // a done, b starts in the same step and pays for its own files; past the
+    // budget c waits for the next frame.
+    EXPECT_FALSE(res->LoadStep());
+    EXPECT_EQ(reported, (std::vector<std::string>{"a0", "a1", "b0", "b1"}));
+    EXPECT_DOUBLE_EQ(res->GetDoneCost(), 5304);
     EXPECT_TRUE(res->LoadStep());
-    EXPECT_EQ(reported, (std::vector<std::string>{"a0", "b0", "a1", "c0"}));
+    EXPECT_EQ(reported.back(), "c0");
     EXPECT_EQ(res->GetDoneCost(), res->GetTotalCost());
     EXPECT_EQ(res->GetProgress(), 1.0f);
     EXPECT_TRUE(res->IsLoaded());
@@ -133,7 +139,7 @@ TEST_F(ResTest, StepsStayInBudgetAndChargeEachManagerItsOwnFiles)
     queue(b, "slow", 10, 500);
     res->BeginLoading();
     EXPECT_TRUE(res->LoadStep());
-    EXPECT_EQ(a.loaded.size() + b.loaded.size() + c.loaded.size(), 5u);
+    EXPECT_EQ(a.loaded.size() + b.loaded.size() + c.loaded.size(), 6u);
 }
 
 TEST_F(ResTest, LocalizedStringsByPrefixAndMissesLoggedOnce)

@@ -1,0 +1,51 @@
+#pragma once
+// The main menu: the window "MainMenu" with its buttons, the player's name,
+// the award ribbons of both bonus modes and the menu's ambient loop, which
+// plays while the menu shows. Its results (GetState) are the buttons:
+// Play 4, Options 5, Help 6, Exit 8, ChangeProfile 9, FindAll 10, AwardMH
+// 11, AwardFA 12, MoreGames 13.
+//
+// States: 3 after construction, 0 once LoadAmbient ran (Init needs it),
+// then those of the dialog base. Main thread only.
+#include <cstdint>
+#include <string>
+
+#include "engine/sound/a_ambient_sound_system.h"
+#include "game/SpyGame/Dialogs/DialogBase.h"
+
+class CDialogMainMenu : public CDialogBase {
+public:
+    static constexpr const char* kAmbientFile = "sounds:main_menu_ambient.ini";
+    static constexpr const char* kAmbientList = "ambients:_sounds.list";
+
+    CDialogMainMenu();
+
+    // Queues the ambient sounds with the resource manager's sound manager
+    // when ambience is on in Game.ini and the menu's ambient file exists.
+    void LoadAmbient();
+    void Init() override;
+    void Show() override;
+    void Hide() override;
+
+    // Windows-1251.
+    void SetUserName(const std::string& name);
+    void BlockFindAll(bool block);
+    // Hides "MoreGames" and puts "Exit" where it was; false does nothing.
+    void HideMoreGames(bool hide);
+    // Tiers 1-4 show that tier's ribbon (image group "Menu"); any other
+    // tier, or a picture that is missing, hides it.
+    void SetAwardMH(std::int32_t tier);
+    void SetAwardFA(std::int32_t tier);
+    void UpdateHints(float dt);
+
+    GUI::Widget* GetFindAll() const { return m_findAll.get(); }
+    const aAmbientSoundSystem& GetAmbience() const { return m_ambience; }
+
+private:
+    void SetAward(const GUI::WidgetRef& widget, std::int32_t tier, const char* const names[4],
+                  const std::int16_t places[4][2]);
+
+    GUI::WidgetRef m_background, m_play, m_options, m_help, m_changeProfile, m_exit, m_findAll, m_moreGames;
+    GUI::WidgetRef m_awardMH, m_awardFA, m_userName;
+    aAmbientSoundSystem m_ambience;
+};

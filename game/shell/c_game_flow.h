@@ -1,0 +1,189 @@
+#pragma once
+// The game flow: the screens from start-up to play and back. Boot loads the
+// Loading list and the loading screen; the splash runs; the shared
+// resources load behind the loading screen; then the main menu with its
+// dialogs, the player choice, the credits, and play, which the game root
+// runs until it comes back to the menu.
+//
+// The flow reaches the game root, the menu dialogs and the tip manager only
+// through the three small interfaces below. A call that none of them can
+// serve (no root, no such dialog) is skipped with one log line per call,
+// and the menu stays. Main thread only.
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "game/shell/c_credits.h"
+#include "game/shell/c_profile_select.h"
+#include "game/shell/c_splash.h"
+#include "platform/system/win_types.h"
+
+class CResLoader;
+
+class CGameFlow {
+public:
+    enum Screen { kBoot, kSplash, kLoading, kMenu, kProfiles, kCredits, kPlay, kQuit };
+
+    // Root states the flow acts on after each update.
+    static constexpr std::uint32_t kRootMenu = 6;
+    static constexpr std::uint32_t kRootStoryOver = 7;
+    static constexpr std::uint32_t kRootMHCertificate = 17;
+    static constexpr std::uint32_t kRootFACertificate = 18;
+    // The window message forwarded to the root (WM_USER).
+    static constexpr std::uint32_t kRootMessage = 1024;
+    static constexpr std::uint32_t kSaveVersion = 4374;
+
+    // The game root: one investigation game at a time.
+    class Root {
+    public:
+        virtual ~Root() = default;
+        virtual void Init() = 0;
+        virtual void LoadCommonResources() = 0;
+        virtual void FinishLoading() = 0;
+        virtual void ReturnToMenu() = 0;
+        virtual void ContinuePlay() = 0;
+        virtual void StartFindAll() = 0;
+        virtual void ContinuePlayFindAll() = 0;
+        // The top state after the step.
+        virtual std::uint32_t Update(float dt) = 0;
+        virtual void Draw() = 0;
+        virtual void OnActivate() = 0;
+        virtual void OnDeactivate() = 0;
+        virtual LRESULT OnWindowMessage(HWND window, std::uint32_t message, WPARAM wParam, LPARAM lParam) = 0;
+        virtual void Unload() = 0;
+        // The certificate the root shows: its grade and count, read without
+        // changing anything.
+        virtual void GetMHCertificate(std::int32_t& tier, std::int32_t& count) const = 0;
+        virtual void GetFACertificate(std::int32_t& tier, std::int32_t& count) const = 0;
+    };
+
+    // The menu dialogs.
+    class Menu {
+    public:
+        enum Dialog { kMainMenu, kOptions, kMHCertificate, kFACertificate, kHelp, kRestartFA, kMoreGames };
+        // Results of the main menu.
+        static constexpr std::int32_t kPlay = 4;
+        static constexpr std::int32_t kOptionsButton = 5;
+        static constexpr std::int32_t kHelpButton = 6;
+        static constexpr std::int32_t kExit = 8;
+        static constexpr std::int32_t kChangeProfile = 9;
+        static constexpr std::int32_t kFindAll = 10;
+        static constexpr std::int32_t kAwardMH = 11;
+        static constexpr std::int32_t kAwardFA = 12;
+        static constexpr std::int32_t kMoreGamesButton = 13;
+
+        virtual ~Menu() = default;
+        // False while the dialog does not exist; the flow then skips what
+        // would use it.
+        virtual bool Has(Dialog dialog) const = 0;
+        virtual void LoadAmbient() = 0;
+        virtual void Init() = 0;
+        virtual void HideAll() = 0;
+        // The GUI's input and widgets, then the dialogs' own steps.
+        virtual void Update(float dt) = 0;
+        virtual void Render() = 0;
+        virtual void Show(Dialog dialog) = 0;
+        virtual void Hide(Dialog dialog) = 0;
+        virtual std::int32_t GetState(Dialog dialog) const = 0;
+
+        virtual void SetUserName(const std::string& name) = 0;
+        virtual void SetAwardMH(std::int32_t tier) = 0;
+        virtual void SetAwardFA(std::int32_t tier) = 0;
+        virtual void BlockFindAll(bool block) = 0;
+        virtual void HideMoreGames(bool hide) = 0;
+        // The screen point lies on the main menu's "FindAll".
+        virtual bool IsOnFindAll(std::int32_t x, std::int32_t y) const = 0;
+
+        virtual void ShowCreditsButton(bool on) = 0;
+        virtual void SetupMoreGames(const std::string& path) = 0;
+        virtual void OpenLink(const std::string& link) = 0;
+        virtual void UpdateFullscreenEnabled() = 0;
+    };
+
+    // The tutorial tips.
+    class Tips {
+    public:
+        virtual ~Tips() = default;
+        // True when the balloon opened.
+        virtual bool ShowTip(const std::string& name) = 0;
+        virtual void Update(float dt) = 0;
+    };
+
+    // Any of them may be null. The tips belong to the caller and must
+    // outlive the flow.
+    CGameFlow(std::unique_ptr<Root> root, std::unique_ptr<Menu> menu, Tips* tips);
+    // Unloads the root before anything the flow owns goes.
+    ~CGameFlow();
+    CGameFlow(const CGameFlow&) = delete;
+    CGameFlow& operator=(const CGameFlow&) = delete;
+
+    // Boot: the Loading list and the loading screen, then the splash.
+    void Start();
+    // One frame; false once the game should end.
+    bool Update(float dt);
+    void Render();
+
+    void OnActivate();
+    void OnDeactivate();
+    // The root's answer in play; 0 elsewhere.
+    LRESULT OnWindowMessage(HWND window, std::uint32_t message, WPARAM wParam, LPARAM lParam);
+    void OnDisplayModeChanged();
+
+    // Where the more-games links are read ("home:MoreGames.ini").
+    void SetMoreGamesFile(const std::string& path) { m_moreGamesFile = path; }
+
+    Screen GetScreen() const { return m_screen; }
+    // The story is over for the current player: its save says so, or the
+    // root said so in this run.
+    bool IsStoryOver();
+    const CSplash& GetSplash() const { return m_splash; }
+    const CCredits& GetCredits() const { return m_credits; }
+    CProfileSelect& GetProfileSelect() { return m_profileSelect; }
+    const std::deque<std::string>& GetDueTips() const { return m_dueTips; }
+
+private:
+    // Logs "<what> skipped" once; false when the collaborator is missing.
+    bool Can(bool present, const std::string& what);
+    bool HasDialog(Menu::Dialog dialog, const char* what);
+
+    void StartLoading();
+    void FinishLoading();
+    void EnterMenu();
+    void LeaveMenu();
+    void UpdateMenu(float dt);
+    void HandleMainMenu(std::int32_t result);
+    void HandleDialogs();
+    void StartPlay(void (Root::*start)(), const char* what);
+    void UpdatePlay(float dt);
+    void RecordCertificate(std::uint32_t state);
+    void OpenProfiles();
+    void UpdateProfiles(float dt);
+    void StartCredits();
+    void ApplyProfile();
+    void AskTips();
+    void Quit(bool reinstall);
+
+    std::unique_ptr<Root> m_root;
+    std::unique_ptr<Menu> m_menu;
+    Tips* m_tips;
+    std::unique_ptr<CResLoader> m_loader;
+    CSplash m_splash;
+    CCredits m_credits;
+    CProfileSelect m_profileSelect;
+
+    Screen m_screen = kBoot;
+    std::uint32_t m_rootState = 0;
+    // The root ended the story in this run (cleared by a change of player).
+    bool m_storyEnded = false;
+    bool m_findAllBlocked = true;
+    std::deque<std::string> m_dueTips;
+    bool m_menuEntered = false;
+    bool m_findAllTipAsked = false;
+    bool m_mhRibbonTip = false;
+    bool m_faRibbonTip = false;
+    std::string m_profileAtOpen;
+    std::string m_moreGamesFile = "home:MoreGames.ini";
+    std::set<std::string> m_skipped;
+};

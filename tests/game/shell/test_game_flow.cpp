@@ -1,0 +1,437 @@
+// The game flow with a fake root, menu and tip manager on the recording
+// device: the boot order and the menu entry as a call log, every menu
+// result, play and certificates, the story-over check, forwarding, the
+// player choice, due tips, and missing collaborators.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/gui/gui_listbox.h"
+#include "engine/gui/gui_server.h"
+#include "engine/util/a_input_server.h"
+#include "engine/util/a_locale_server.h"
+#include "game/shell/c_game_flow.h"
+#include "game/shell/c_res_manager.h"
+#include "game/shell/profiles_manager.h"
+#include "game/shell/save_load_entity.h"
+#include "game/shell/save_load_system.h"
+#include "platform/input/keyboard.h"
+#include "platform/input/mouse.h"
+#include "platform/system/clock.h"
+#include "flow_fakes.h"
+#include "test_image_fixture.h"
+
+namespace {
+
+using Calls = flowfakes::Calls;
+using Menu = CGameFlow::Menu;
+using flowfakes::FakeMenu;
+using flowfakes::FakeRoot;
+using flowfakes::FakeTips;
+
+// The head of the root's save record, as the root writes it.
+struct SavedStory : SaveLoadEntity {
+    explicit SavedStory(std::string n) : SaveLoadEntity("<SpyMain>"), name(std::move(n)) {}
+    std::uint32_t LoadSelf(SaveLoadSystem&, std::uint32_t pos) override { return pos; }
+    std::uint32_t SaveSelf(SaveLoadSystem& s, std::uint32_t pos) override
+    {
+        pos = s.WriteU32(s.WriteU32(s.WriteString(pos, name), 0), 0);
+        return s.WriteU8(s.WriteU8(pos, 0), 0);
+    }
+    std::string name;
+};
+
+
+class FlowTest : public imgtest::RecordingTest {
+public:
+    const char* appName() const override { return "FlowTest"; }
+    void SetUp() override
+    {
+        platform::setClock(&clock);
+        platform::setKeyboard(&keys);
+        platform::setMouse(&mouse);
+        RecordingTest::SetUp();
+        const std::string data = test_env::home() + "/GameData/";
+        app.m_fileServer.setAssign("gamedata", data);
+        for (const char* a : {"images", "sounds", "music", "particles", "gui"})
+            app.m_fileServer.setAssign(a, std::string("gamedata:") + a + "/");
+        // The game's own player choice, without the rest of its GUI.
+        test_env::writeFile(data + "gui/index.agui",
+                            "#include \"" + test_env::sourceDir() + "/data/GameData/Gui/menu.agui\"\n");
+        input = new aInputServer();
+        res = std::make_unique<CResManager>(false);
+        res->GetLocaleServer()->loadFile(putFile("Main.txt", "profile_error_empty = \"Type a name\"\n"
+                                                             "profile_delete_confirm = \"Delete %s?\"\n"));
+        gui = std::make_unique<GUI::Server>(res->GetImageManager(), res->GetSoundManager());
+        profiles = std::make_unique<ProfilesManager>(app.m_savedGamesFolder);
+        profiles->Load();
+    }
+    void TearDown() override
+    {
+        flow.reset();
+        profiles.reset();
+        gui.reset();
+        res.reset();
+        delete app.m_inputServer;
+        RecordingTest::TearDown();
+        platform::setMouse(nullptr);
+        platform::setKeyboard(nullptr);
+        platform::setClock(nullptr);
+    }
+
+    // A flow through boot and loading into the menu; the call log starts there.
+    void toMenu(bool withRoot = true, bool withTips = true)
+    {
+        auto m = std::make_unique<FakeMenu>(calls, menuAlive);
+        menu = m.get();
+        root = withRoot ? new FakeRoot(calls, menuAlive) : nullptr;
+        flow = std::make_unique<CGameFlow>(std::unique_ptr<CGameFlow::Root>(root), std::move(m),
+                                           withTips ? &tips : nullptr);
+        flow->SetMoreGamesFile(test_env::home() + "/MoreGames.ini");
+        flow->Start();
+        frame();
+        frame();
+    }
+    void frame(unsigned buttons = 0, std::initializer_list<std::uint8_t> held = {})
+    {
+        keys.pushKeys(held);
+        mouse.push(buttons, 50, 50);
+        clock.advanceMs(20);
+        input->update();
+        running = flow->Update(0.02f);
+    }
+    // A result of the main menu, seen for one update.
+    void press(std::int32_t result)
+    {
+        menu->states[Menu::kMainMenu] = result;
+        frame();
+        menu->states[Menu::kMainMenu] = 2;
+    }
+    Calls take()
+    {
+        Calls out;
+        out.swap(calls);
+        return out;
+    }
+    void writeSave(const std::string& file, const std::string& name)
+    {
+        SaveLoadSystem save;
+        SavedStory story(name);
+        ASSERT_TRUE(save.BeginSave(file, CGameFlow::kSaveVersion));
+        save.SaveEntity(&story);
+        ASSERT_TRUE(save.Finish());
+    }
+    GUI::Widget* widget(const char* name) const { return gui->GetRoot()->FindChild(name, true); }
+
+    platform::ManualClock clock;
+    platform::ScriptedKeyboard keys;
+    platform::ScriptedMouse mouse;
+    aInputServer* input = nullptr;
+    std::unique_ptr<CResManager> res;
+    std::unique_ptr<GUI::Server> gui;
+    std::unique_ptr<ProfilesManager> profiles;
+    Calls calls;
+    bool menuAlive = false;
+    FakeTips tips{calls};
+    FakeRoot* root = nullptr;
+    FakeMenu* menu = nullptr;
+    std::unique_ptr<CGameFlow> flow;
+    bool running = true;
+};
+
+const Calls kMenuEntry = {"menu.SetUserName Player", "menu.SetAwardMH 0",    "menu.SetAwardFA 0",
+                          "menu.BlockFindAll 1",     "menu.HideMoreGames 1", "menu.Show MainMenu"};
+
+Calls concat(Calls a, const Calls& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+} // namespace
+
+TEST_F(FlowTest, BootLoadsThenEntersTheMenuAndTheRootUnloadsFirst)
+{
+    toMenu();
+    EXPECT_EQ(flow->GetScreen(), CGameFlow::kMenu);
+    EXPECT_EQ(take(), concat({"menu.LoadAmbient", "root.Init", "root.LoadCommonResources", "root.FinishLoading",
+                              "menu.Init", "root.ReturnToMenu"},
+                             kMenuEntry));
+    EXPECT_NE(newLog().find("CGameFlow. Main menu, player 'Player'"), std::string::npos);
+    frame();
+    EXPECT_EQ(take(), Calls{"tips.ShowTip profile_open"});
+    flow.reset();
+    EXPECT_EQ(take(), Calls{"root.Unload, menu alive"});
+}
+
+TEST_F(FlowTest, EveryMenuResult)
+{
+    using D = Menu::Dialog;
+    struct Row {
+        const char* what;
+        std::set<D> dialogs;
+        std::function<void(FlowTest&)> before;
+        std::vector<std::pair<D, std::int32_t>> results;
+        Calls expected;
+        CGameFlow::Screen screen;
+    };
+    const std::string moreGames = test_env::home() + "/MoreGames.ini";
+    auto faSave = [](FlowTest& t) { t.writeSave(t.profiles->GetSaveFileName() + "FA", "FindAll"); };
+    const std::vector<Row> rows = {
+        {"play", {}, nullptr, {{D::kMainMenu, 4}}, {"menu.HideAll", "root.ContinuePlay"}, CGameFlow::kPlay},
+        {"options, cancelled", {D::kOptions}, nullptr, {{D::kMainMenu, 5}, {D::kOptions, 3}},
+         {"menu.Show Options", "menu.Hide Options"}, CGameFlow::kMenu},
+        {"help, closed", {D::kHelp}, nullptr, {{D::kMainMenu, 6}, {D::kHelp, 3}},
+         {"menu.ShowCreditsButton 1", "menu.Show Help", "menu.Hide Help"}, CGameFlow::kMenu},
+        {"help, credits (none in the data)", {D::kHelp}, nullptr, {{D::kMainMenu, 6}, {D::kHelp, 5}},
+         concat({"menu.ShowCreditsButton 1", "menu.Show Help", "menu.Hide Help", "menu.HideAll"}, kMenuEntry),
+         CGameFlow::kMenu},
+        {"exit", {}, nullptr, {{D::kMainMenu, 8}}, {}, CGameFlow::kQuit},
+        {"change player", {}, nullptr, {{D::kMainMenu, 9}}, {"tips.ShowTip profile_change"}, CGameFlow::kProfiles},
+        {"find all, no saved game", {D::kRestartFA}, nullptr, {{D::kMainMenu, 10}},
+         {"menu.HideAll", "root.StartFindAll"}, CGameFlow::kPlay},
+        {"find all, saved: restart", {D::kRestartFA}, faSave, {{D::kMainMenu, 10}, {D::kRestartFA, 3}},
+         {"menu.Show RestartFA", "menu.Hide RestartFA", "menu.HideAll", "root.StartFindAll"}, CGameFlow::kPlay},
+        {"find all, saved: continue", {D::kRestartFA}, faSave, {{D::kMainMenu, 10}, {D::kRestartFA, 4}},
+         {"menu.Show RestartFA", "menu.Hide RestartFA", "menu.HideAll", "root.ContinuePlayFindAll"},
+         CGameFlow::kPlay},
+        {"find all, saved but completed", {D::kRestartFA},
+         [&](FlowTest& t) {
+             faSave(t);
+             CurrentProfile::Get().faCompleted = 1.0f;
+         },
+         {{D::kMainMenu, 10}}, {"menu.HideAll", "root.StartFindAll"}, CGameFlow::kPlay},
+        {"murder-hunt award", {D::kMHCertificate}, nullptr, {{D::kMainMenu, 11}, {D::kMHCertificate, 3}},
+         {"menu.Show MHCertificate", "menu.Hide MHCertificate"}, CGameFlow::kMenu},
+        {"find-all award", {D::kFACertificate}, nullptr, {{D::kMainMenu, 12}, {D::kFACertificate, 3}},
+         {"menu.Show FACertificate", "menu.Hide FACertificate"}, CGameFlow::kMenu},
+        {"more games, three links, back", {D::kMoreGames},
+         [&](FlowTest&) {
+             test_env::writeFile(moreGames, "[SETUP]\nstate = TWOLINKS\nurl1 = http://one\nurl2 = http://two\n");
+         },
+         {{D::kMainMenu, 13}, {D::kMoreGames, 4}, {D::kMoreGames, 5}, {D::kMoreGames, 6}, {D::kMoreGames, 3}},
+         {"menu.SetupMoreGames " + moreGames, "menu.Show MoreGames", "menu.OpenLink http://one",
+          "menu.OpenLink http://two", "menu.OpenLink ", "menu.Hide MoreGames"},
+         CGameFlow::kMenu},
+    };
+    for (const Row& row : rows) {
+        CurrentProfile::Get().faCompleted = 0.0f;
+        if (row.before)
+            row.before(*this);
+        toMenu();
+        menu->present.insert(row.dialogs.begin(), row.dialogs.end());
+        frame();
+        take();
+        for (const auto& [dialog, result] : row.results) {
+            if (dialog == D::kMainMenu)
+                press(result);
+            else {
+                menu->states[dialog] = result;
+                frame();
+            }
+        }
+        frame();
+        Calls seen = take();
+        seen.erase(std::remove(seen.begin(), seen.end(), "root.Update"), seen.end());
+        EXPECT_EQ(seen, row.expected) << row.what;
+        EXPECT_EQ(flow->GetScreen(), row.screen) << row.what;
+        EXPECT_EQ(running, row.screen != CGameFlow::kQuit) << row.what;
+        std::remove((profiles->GetSaveFileName() + "FA").c_str());
+    }
+}
+
+TEST_F(FlowTest, OptionsAppliedWriteTheProfilesAtOnce)
+{
+    const std::string list = app.m_fileServer.manglePath(app.m_savedGamesFolder) + "_profiles.dat";
+    toMenu();
+    menu->present.insert(Menu::kOptions);
+    EXPECT_FALSE(test_env::exists(list));
+    press(5);
+    menu->states[Menu::kOptions] = 4;
+    frame();
+    EXPECT_TRUE(test_env::exists(list));
+    EXPECT_EQ(menu->GetState(Menu::kOptions), 1);
+}
+
+TEST_F(FlowTest, PlayForwardsUpdatesBeforeDrawingRecordsCertificatesOnceAndComesBack)
+{
+    toMenu();
+    EXPECT_EQ(flow->OnWindowMessage(nullptr, CGameFlow::kRootMessage, 1, 2), 0);
+    take();
+    press(4);
+    EXPECT_EQ(flow->OnWindowMessage(nullptr, CGameFlow::kRootMessage, 1, 2), 77);
+    flow->OnDeactivate();
+    EXPECT_EQ(take(), (Calls{"menu.HideAll", "root.ContinuePlay", "root.OnWindowMessage 1024", "root.OnDeactivate"}));
+    root->states = {12, 17, 17, 17, 12, 18, 18, 7};
+    frame();
+    flow->Render();
+    EXPECT_EQ(take(), (Calls{"root.Update", "root.Draw"}));
+    for (int i = 0; i < 6; ++i)
+        frame();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "root.GetMHCertificate"), 1);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "root.GetFACertificate"), 1);
+    const CurrentProfile& p = CurrentProfile::Get();
+    EXPECT_EQ(std::vector<std::int32_t>({p.mhTier, p.mhCount, p.faTier, p.faCount}),
+              std::vector<std::int32_t>({2, 5, 1, 0}));
+    EXPECT_EQ(p.faCompleted, 1.0f);
+    CurrentProfile::Get() = CurrentProfile();
+    profiles->Load();  // written at once
+    EXPECT_EQ(std::vector<std::int32_t>({p.mhTier, p.faTier}), std::vector<std::int32_t>({2, 1}));
+
+    // 7: the story is over; back in the menu with Find All open and its tips due.
+    take();
+    frame();
+    EXPECT_EQ(take(), (Calls{"root.Update", "root.ReturnToMenu", "menu.SetUserName Player", "menu.SetAwardMH 2",
+                             "menu.SetAwardFA 1", "menu.BlockFindAll 0", "menu.HideMoreGames 1",
+                             "menu.Show MainMenu"}));
+    EXPECT_EQ(flow->GetDueTips(), (std::deque<std::string>{"mh_first_ribbon_appear", "fa_first_ribbon_appear",
+                                                           "first_find_all_btn_appear"}));
+    // 6 after another game: still over in this run.
+    press(4);
+    root->states = {6};
+    frame();
+    EXPECT_EQ(flow->GetScreen(), CGameFlow::kMenu);
+    EXPECT_NE(std::find(calls.begin(), calls.end(), "menu.BlockFindAll 0"), calls.end());
+}
+
+TEST_F(FlowTest, StoryOverComesFromTheSave)
+{
+    writeSave(profiles->GetSaveFileName(), "Case2");
+    toMenu();
+    EXPECT_FALSE(flow->IsStoryOver());
+    writeSave(profiles->GetSaveFileName(), "EndGame");
+    EXPECT_TRUE(flow->IsStoryOver());
+}
+
+TEST_F(FlowTest, PlayerChoice)
+{
+    toMenu();
+    CProfileSelect& choice = flow->GetProfileSelect();
+    auto* list = dynamic_cast<GUI::Listbox*>(widget("List"));
+    const GUI::EventArgs click;
+    press(9);
+    ASSERT_EQ(flow->GetScreen(), CGameFlow::kProfiles);
+    EXPECT_EQ(choice.GetListNames(), std::vector<std::string>{"Player"});
+
+    // A refused name keeps the window open with its reason; a good one is
+    // added, selected and written, and the menu entry runs again.
+    choice.OnNew(click);
+    frame();
+    EXPECT_EQ(choice.GetErrorText(), L"Type a name");
+    EXPECT_EQ(flow->GetScreen(), CGameFlow::kProfiles);
+    widget("Name")->SetText(L"Ann");
+    take();
+    choice.OnNew(click);
+    frame();
+    EXPECT_EQ(flow->GetScreen(), CGameFlow::kMenu);
+    EXPECT_EQ(take(), concat({"menu.SetUserName Ann"}, Calls(kMenuEntry.begin() + 1, kMenuEntry.end())));
+    const std::string listFile = app.m_fileServer.manglePath(app.m_savedGamesFolder) + "_profiles.dat";
+    EXPECT_NE(test_env::readFile(listFile).find("Ann"), std::string::npos);
+
+    // Cancel and Escape change nothing.
+    press(9);
+    choice.OnCancel(click);
+    frame();
+    press(9);
+    frame(0, {platform::DIK_ESCAPE});
+    EXPECT_EQ(flow->GetScreen(), CGameFlow::kMenu);
+    EXPECT_EQ(CurrentProfile::Get().name, "Ann");
+
+    // OK selects the marked player; Delete asks first, and deleting the
+    // current player makes the first one left current.
+    press(9);
+    list->ClearSelection(false);
+    list->SetItemSelected(0, true);
+    take();
+    choice.OnOK(click);
+    frame();
+    EXPECT_EQ(CurrentProfile::Get().name, "Player");
+    EXPECT_EQ(calls.front(), "menu.SetUserName Player");
+    press(9);
+    choice.OnDelete(click);
+    EXPECT_TRUE(widget("Confirm")->IsVisible(true));
+    EXPECT_EQ(widget("ConfirmText")->GetText(), L"Delete Player?");
+    choice.OnNo(click);
+    EXPECT_EQ(profiles->GetCount(), 2u);
+    choice.OnDelete(click);
+    frame(0, {platform::DIK_ESCAPE});
+    EXPECT_FALSE(widget("Confirm")->IsVisible(true));
+    EXPECT_TRUE(choice.IsOpen());
+    choice.OnDelete(click);
+    choice.OnYes(click);
+    EXPECT_EQ(choice.GetListNames(), std::vector<std::string>{"Ann"});
+    take();
+    choice.OnCancel(click);
+    frame();
+    EXPECT_EQ(calls.front(), "menu.SetUserName Ann");
+}
+
+TEST_F(FlowTest, DueTipsAreAskedUntilShownAndDroppedOnLeaving)
+{
+    tips.refusals = 2;
+    toMenu();
+    frame();
+    frame();
+    frame();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "tips.ShowTip profile_open"), 3);
+    EXPECT_TRUE(flow->GetDueTips().empty());
+    EXPECT_GE(tips.updates, 3);
+
+    // A left release over the blocked Find All; refused until play starts.
+    tips.refusals = 100;
+    frame(1);
+    frame(0);
+    frame(0);
+    EXPECT_EQ(flow->GetDueTips(), std::deque<std::string>{"fa_btn_block"});
+    press(4);
+    EXPECT_TRUE(flow->GetDueTips().empty());
+    take();
+    frame();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "tips.ShowTip fa_btn_block"), 0);
+}
+
+TEST_F(FlowTest, MissingCollaboratorsAreSkippedAndLoggedOnce)
+{
+    toMenu(false, false);
+    EXPECT_EQ(take(), concat({"menu.LoadAmbient", "menu.Init"}, kMenuEntry));
+    press(4);
+    press(4);
+    press(5);
+    press(5);
+    frame();
+    EXPECT_EQ(flow->GetScreen(), CGameFlow::kMenu);
+    const std::string log = newLog();
+    for (const char* what : {"the game root's Init", "the game root's ContinuePlay", "the options dialog",
+                             "the tip manager"}) {
+        const std::string line = std::string("CGameFlow. Nothing serves ") + what + " yet: skipped";
+        const std::size_t first = log.find(line);
+        EXPECT_NE(first, std::string::npos) << what;
+        EXPECT_EQ(log.find(line, first + 1), std::string::npos) << what;
+    }
+    EXPECT_EQ(take(), Calls{});
+
+    // No main menu, or no GUI script: the reinstall message, then the end.
+    flow.reset();
+    auto m = std::make_unique<FakeMenu>(calls, menuAlive);
+    m->present.clear();
+    menu = m.get();
+    flow = std::make_unique<CGameFlow>(nullptr, std::move(m), nullptr);
+    flow->Start();
+    frame();
+    frame();
+    EXPECT_FALSE(running);
+    std::remove((test_env::home() + "/GameData/gui/index.agui").c_str());
+    toMenu();
+    EXPECT_FALSE(running);
+    const std::string last = newLog();
+    EXPECT_NE(last.find("CGameFlow. No main menu \"MainMenu\""), std::string::npos);
+    EXPECT_NE(last.find("CGameFlow. No GUI script 'gui:index.agui'"), std::string::npos);
+}
