@@ -1,0 +1,164 @@
+#include "dialog_fixture.h"
+
+#include <filesystem>
+
+#include "engine/gfx/a_image_manager.h"
+#include "engine/sound/a_sound.h"
+#include "engine/sound/a_sound_manager.h"
+#include "engine/util/a_log.h"
+#include "game/shell/c_particle_manager.h"
+
+namespace dialogtest {
+
+namespace snd = platform::snd;
+
+template <class Base>
+void DialogBench<Base>::SetUp()
+{
+    snd::test_hooks::reset();
+    snd::test_hooks::setDefaultOutput(snd::kOutputManual);
+    aSound::shutdownAudio();
+    guitest::GuiBench<Base>::SetUp();
+    if (this->HasFatalFailure())
+        return;
+    this->mouse.clientWidth = 1024;
+    this->mouse.clientHeight = 768;
+    this->gui.reset();
+    res = std::make_unique<CResManager>(false);
+    takeLog();
+}
+
+template <class Base>
+void DialogBench<Base>::TearDown()
+{
+    this->gui.reset();
+    res.reset();
+    ini.reset();
+    guitest::GuiBench<Base>::TearDown();
+    aSound::shutdownAudio();
+    snd::test_hooks::reset();
+}
+
+template <class Base>
+void DialogBench<Base>::useDemoData()
+{
+    aFileServer& files = this->app.m_fileServer;
+    files.setAssign("gamedata", test_env::sourceDir() + "/data/GameData/");
+    for (const char* name : {"images", "sounds", "particles", "fonts", "gui"}) {
+        std::string folder = name;
+        folder[0] = char(folder[0] - 'a' + 'A');
+        files.setAssign(name, "gamedata:" + folder + "/");
+    }
+    files.setAssign("language", "gamedata:Language/English/");
+}
+
+template <class Base>
+void DialogBench<Base>::loadDemoResources()
+{
+    useDemoData();
+    res->GetImageManager()->LoadList("images:_images.list", "");
+    res->GetImageManager()->LoadList("images:GamePanel/_images.list", "GamePanel");
+    res->GetImageManager()->LoadList("particles:_images.list", "");
+    res->GetParticleManager()->LoadList("particles:_particles.list", "");
+    res->GetSoundManager()->LoadList("sounds:_sounds.list", "");
+    res->GetLocaleServer()->loadFile("language:Text/Main.txt");
+}
+
+template <class Base>
+void DialogBench<Base>::loadGuiText(const std::string& script)
+{
+    const std::string path = test_env::home() + "/test.agui";
+    test_env::writeFile(path, script);
+    loadGui(path);
+}
+
+template <class Base>
+void DialogBench<Base>::loadGui(const std::string& path)
+{
+    this->gui.reset();
+    this->gui = std::make_unique<GUI::Server>(res->GetImageManager(), res->GetSoundManager());
+    this->gui->load(path);
+    this->gui->InitWidgets();
+}
+
+template <class Base>
+void DialogBench<Base>::setRestoreTime(float seconds)
+{
+    const std::string path = test_env::home() + "/Game.ini";
+    test_env::writeFile(path, "[Other]\nTimeForRestoreHint = " + std::to_string(seconds) + "\n");
+    ini.reset();
+    ini = std::make_unique<CGameIni>(path, test_env::home() + "/");
+}
+
+template <class Base>
+void DialogBench<Base>::addStrings(const std::string& text, const std::string& group)
+{
+    const std::string path = test_env::home() + "/strings" + std::to_string(m_strings++) + ".txt";
+    test_env::writeFile(path, text);
+    res->GetLocaleServer()->loadFile(path, group);
+}
+
+template <class Base>
+void DialogBench<Base>::draw()
+{
+    aGraphServer* graph = this->app.m_graphServer;
+    ASSERT_TRUE(graph && graph->beginScene());
+    if (this->gui)
+        this->gui->Render();
+    graph->endScene();
+}
+
+template <class Base>
+void DialogBench<Base>::tick(int frames)
+{
+    for (int i = 0; i < frames; ++i) {
+        platform::KeyFrame keys{};
+        for (std::uint8_t k : this->m_held)
+            keys[k] = 0x80;
+        this->keys.push(keys);
+        this->mouse.push(this->m_buttons, this->m_mouseX, this->m_mouseY, 0, 0, 0);
+        this->frame(double(this->kDt) * 1000.0);
+        if (this->gui)
+            this->gui->Update(this->kDt);
+        if (onFrame)
+            onFrame(this->kDt);
+        if (drawFrames)
+            draw();
+    }
+}
+
+template <class Base>
+void DialogBench<Base>::press(int x, int y)
+{
+    moveTo(x, y);
+    tick();
+    this->m_buttons = 1;
+    tick();
+}
+
+template <class Base>
+void DialogBench<Base>::release()
+{
+    this->m_buttons = 0;
+    tick();
+}
+
+template <class Base>
+std::string DialogBench<Base>::takeLog()
+{
+    if (g_logFile)
+        std::fflush(g_logFile);
+    std::string all;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(test_env::dataHome(), ec))
+        if (e.path().filename() == "a2d.log")
+            all = test_env::readFile(e.path().string());
+    const std::string out = all.size() > m_logMark ? all.substr(m_logMark) : std::string();
+    m_logMark = all.size();
+    return out;
+}
+
+template class DialogBench<RecordingBase>;
+template class DialogBench<GlBase>;
+
+} // namespace dialogtest
