@@ -201,7 +201,7 @@ public:
 
     const std::string& GetName() const { return name; }
 
-    CPersonagesManager* owner = nullptr;
+    CPersonagesManager* owner = nullptr;  // the manager that made it (not owned); its pool and rooms
     const std::string name;
     CSpyItemRef currentItem;
     std::map<std::string, std::string> currentNotes;

@@ -60,10 +60,9 @@ void query(CPersonagesManager& personages)
 
 void appendBlock(std::vector<std::uint8_t>& payload, const std::string& key, const std::string& record)
 {
-    payload.insert(payload.end(), key.begin(), key.end());
-    payload.push_back(0);
-    for (int i = 0; i < 4; ++i)
-        payload.push_back(std::uint8_t(record.size() >> (8 * i)));
+    payload.insert(payload.end(), key.c_str(), key.c_str() + key.size() + 1);
+    for (int i = 0; i < 32; i += 8)
+        payload.push_back(std::uint8_t(record.size() >> i));
     payload.insert(payload.end(), record.begin(), record.end());
 }
 
@@ -101,10 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> payload;
     appendBlock(payload, "<Personage:Fuzzer", parts.size() > 1 ? parts[1] : std::string());
     appendBlock(payload, CPersonagesManager::kKey, parts.size() > 2 ? parts[2] : std::string());
-    const std::vector<std::uint8_t> file = SaveLoadSystem::BuildFile(payload, kVersion, 2);
-    const std::string path = fuzz::writeTemp("persons.save", file.data(), file.size());
     SaveLoadSystem system;
-    if (system.BeginLoad(path, kVersion)) {
+    if (system.BeginLoadPayload(payload, 2, "persons")) {
         system.LoadEntity(&personages);
         system.Finish();
     }
@@ -120,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     personages.ResetPersonages(true, findAll);
     query(personages);
-    if (system.BeginSave(path, kVersion)) {
+    if (system.BeginSave(fuzz::tempDir() + "persons.save", kVersion)) {
         system.SaveEntity(&personages);
         system.Finish();
     }

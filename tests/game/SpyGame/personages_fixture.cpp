@@ -7,9 +7,9 @@
 
 namespace persontest {
 
-std::vector<std::string> names(const std::vector<CFindItemsGroup>& lines)
+Names names(const std::vector<CFindItemsGroup>& lines)
 {
-    std::vector<std::string> out;
+    Names out;
     for (const CFindItemsGroup& line : lines)
         out.push_back(line.GetTaskName());
     return out;
@@ -32,14 +32,12 @@ void PersonagesTest::TearDown()
     log.reset();
 }
 
-void PersonagesTest::load(const std::string& caseName, bool findAll, std::uint32_t seed)
+void PersonagesTest::load(const std::string& caseName, bool findAll, std::uint32_t seed, const std::string& folder)
 {
-    const std::string folder = std::string(kCase);
     rooms.LoadRooms(folder, nullptr);
     rooms.AfterLoadInitRooms(folder, nullptr, nullptr);
     rooms.ResetRooms(folder);
-    aOptionsFile ini(folder + "_investigation.ini");
-    personages.CreatePersonages(ini, nullptr, &rooms);
+    personages.CreatePersonages(aOptionsFile(folder + "_investigation.ini"), nullptr, &rooms);
     personages.LoadRoomAiDataForAll(folder + "GlobalMap.AI/", "GlobalMap");
     personages.LoadAllRoomAiData(folder, caseName);
     for (const auto& room : rooms.GetRooms())

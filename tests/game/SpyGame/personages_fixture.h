@@ -1,9 +1,7 @@
 #pragma once
-// Personages on the test case PersonGame/ beside this file: its rooms
-// (items without objects, so no pictures are needed) in a rooms manager
-// with empty services, the personages created and loaded as the
-// investigation does it, and the personages' room context, which notes the
-// messages rooms show.
+// Personages on the test case PersonGame/ beside this file, whose items have
+// no objects (no pictures needed): its rooms in a rooms manager with empty
+// services and the personages' room context, which notes the messages.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -18,27 +16,29 @@
 
 namespace persontest {
 
+using Names = std::vector<std::string>;
 constexpr const char* kCase = "gamedata:_Investigations/caseP/";
 
 class MessageContext : public CPersonagesRoomContext {
 public:
     using CPersonagesRoomContext::CPersonagesRoomContext;
     void ShowMessage(const std::string& id, const std::string&, bool) override { messages.push_back(id); }
-    std::vector<std::string> messages;
+    Names messages;
 };
 
-// The task names of a list, in order.
-std::vector<std::string> names(const std::vector<CFindItemsGroup>& lines);
+// The task names of the lines, in order.
+Names names(const std::vector<CFindItemsGroup>& lines);
 
 class PersonagesTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
 
-    // The case's rooms loaded and reset; the personages created from its
-    // ini, their ".ai" data read (the global map's too) and the item counts
-    // set. Then ResetPersonages(false, findAll) with the generator seeded.
-    void load(const std::string& caseName = "caseP", bool findAll = false, std::uint32_t seed = 1);
+    // The case set up as the investigation does it (rooms, personages, their
+    // ".ai" data with the global map's, item counts), then ResetPersonages
+    // (false, findAll) with the generator seeded.
+    void load(const std::string& caseName = "caseP", bool findAll = false, std::uint32_t seed = 1,
+              const std::string& folder = kCase);
     CPersonage& quennick() { return *personages.GetPersonage("Quennick"); }
     CPersonage::CRoomInfo& hall() { return quennick().GetRoomInfo("Hall"); }
 
