@@ -2,6 +2,7 @@
 // "<SpyGameInterface>". A panel on a script with every widget it asks for
 // loads it, runs a few updates and render hooks with the loaded state, and
 // is saved again.
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -12,150 +13,43 @@
 
 namespace {
 
-const char* kScript = R"(
-window SpyGameInterface
+// The panel's widgets: type, name, the index of the parent (-1: the window).
+struct Part {
+    const char* type;
+    const char* name;
+    int parent;
+};
+const Part kParts[] = {
+    {"widget", "GamePanel", -1},          {"widget", "ContinueBtnPanel", -1},  {"widget", "Continue", 1},
+    {"widget", "skip_bonus_round_with_back", -1}, {"widget", "skip_bonus_round_center", -1},
+    {"widget", "btn_hint", -1},           {"staticimage", "hint_title", 5},    {"statictext", "HintsCount", 5},
+    {"widget", "hint_glass", -1},         {"widget", "btn_murderhunt", -1},    {"statictext", "text", 9},
+    {"statictext", "title", 9},           {"widget", "btn_cardroom", -1},      {"widget", "btn_map", -1},
+    {"widget", "btn_menu", -1},           {"widget", "clock", -1},             {"statictext", "clock_text_pause", 15},
+    {"widget", "clock_glass", -1},        {"statictext", "clock_text", -1},    {"widget", "notebook_ispy", -1},
+    {"statictext", "text2", 19},          {"widget", "notebook_no_ispy", -1},  {"statictext", "bonus_desc", 21},
+    {"statictext", "quennick_comment", 21}, {"statictext", "room_name", -1},   {"widget", "info_spy_room", -1},
+    {"statictext", "inv_name", 25},       {"statictext", "items_remain", 25},  {"widget", "info_map", -1},
+    {"statictext", "level_num", 28},      {"statictext", "n_items", 28},       {"widget", "Back", -1},
+    {"widget", "BlockWidget", -1},
+};
+
+// Every part 40 x 30, the children of `parent` nested in their parents.
+std::string widgets(int parent)
 {
-    AreaRect 0 0 1024 768
-    widget GamePanel
-    {
-        AreaRect 0 0 179 768
-    }
-    widget ContinueBtnPanel
-    {
-        AreaRect 500 600 160 56
-        widget Continue
-        {
-            AreaRect 0 0 160 56
-        }
-    }
-    widget skip_bonus_round_with_back
-    {
-        AreaRect 91 664 82 36
-    }
-    widget skip_bonus_round_center
-    {
-        AreaRect 48 664 82 36
-    }
-    widget btn_hint
-    {
-        AreaRect 96 2 80 96
-        staticimage hint_title
-        {
-            AreaRect 8 2 64 22
-        }
-        statictext HintsCount
-        {
-            AreaRect 17 38 50 36
-        }
-    }
-    widget hint_glass
-    {
-        AreaRect 113 32 50 50
-    }
-    widget btn_murderhunt
-    {
-        AreaRect 4 452 171 132
-        statictext text
-        {
-            AreaRect 20 62 134 62
-        }
-        statictext title
-        {
-            AreaRect 20 34 128 24
-        }
-    }
-    widget btn_cardroom
-    {
-        AreaRect 91 598 82 60
-    }
-    widget btn_map
-    {
-        AreaRect 6 598 82 60
-    }
-    widget btn_menu
-    {
-        AreaRect 6 714 167 44
-    }
-    widget clock
-    {
-        AreaRect 6 2 84 84
-        statictext clock_text_pause
-        {
-            AreaRect 14 28 48 30
-        }
-    }
-    widget clock_glass
-    {
-        AreaRect 6 2 84 84
-    }
-    statictext clock_text
-    {
-        AreaRect 20 54 56 18
-    }
-    widget notebook_ispy
-    {
-        AreaRect 6 176 167 272
-        statictext text2
-        {
-            AreaRect 34 14 128 250
-        }
-    }
-    widget notebook_no_ispy
-    {
-        AreaRect 6 176 167 272
-        statictext bonus_desc
-        {
-            AreaRect 34 14 128 130
-        }
-        statictext quennick_comment
-        {
-            AreaRect 34 150 128 110
-        }
-    }
-    statictext room_name
-    {
-        AreaRect 6 104 167 28
-    }
-    widget info_spy_room
-    {
-        AreaRect 6 136 167 38
-        statictext inv_name
-        {
-            AreaRect 0 0 167 18
-        }
-        statictext items_remain
-        {
-            AreaRect 0 18 167 18
-        }
-    }
-    widget info_map
-    {
-        AreaRect 6 136 167 38
-        statictext level_num
-        {
-            AreaRect 0 0 167 18
-        }
-        statictext n_items
-        {
-            AreaRect 0 18 167 18
-        }
-    }
-    widget Back
-    {
-        AreaRect 6 664 82 36
-    }
-    widget BlockWidget
-    {
-        AreaRect 0 0 179 768
-    }
+    std::string out;
+    for (int i = 0; i < int(std::size(kParts)); ++i)
+        if (kParts[i].parent == parent)
+            out += std::string(kParts[i].type) + " " + kParts[i].name + "\n{\nAreaRect " + std::to_string(i * 20) +
+                   " " + std::to_string(i * 10) + " 40 30\n" + widgets(i) + "}\n";
+    return out;
 }
-)";
 
 GUI::Server& gui()
 {
     static GUI::Server* server = [] {
         auto* s = new GUI::Server(nullptr, nullptr);
-        s->load(fuzz::writeTemp("panel.agui", kScript));
+        s->load(fuzz::writeTemp("panel.agui", "window SpyGameInterface\n{\nAreaRect 0 0 1024 768\n" + widgets(-1) + "}\n"));
         s->InitWidgets();
         return s;
     }();

@@ -1,7 +1,5 @@
 #include "dialog_fixture.h"
 
-#include <filesystem>
-
 #include "engine/gfx/a_image_manager.h"
 #include "engine/sound/a_sound.h"
 #include "engine/sound/a_sound_manager.h"
@@ -15,12 +13,9 @@ namespace snd = platform::snd;
 template <class Base>
 void DialogBench<Base>::SetUp()
 {
-    snd::test_hooks::reset();
     snd::test_hooks::setDefaultOutput(snd::kOutputManual);
     aSound::shutdownAudio();
     guitest::GuiBench<Base>::SetUp();
-    if (this->HasFatalFailure())
-        return;
     this->mouse.clientWidth = 1024;
     this->mouse.clientHeight = 768;
     this->gui.reset();
@@ -40,36 +35,22 @@ void DialogBench<Base>::TearDown()
 }
 
 template <class Base>
-void DialogBench<Base>::useDemoData()
+void DialogBench<Base>::loadDemoResources()
 {
     aFileServer& files = this->app.m_fileServer;
     files.setAssign("gamedata", test_env::sourceDir() + "/data/GameData/");
-    for (const char* name : {"images", "sounds", "particles", "fonts", "gui"}) {
-        std::string folder = name;
-        folder[0] = char(folder[0] - 'a' + 'A');
-        files.setAssign(name, "gamedata:" + folder + "/");
+    for (std::string name : {"Images", "Sounds", "Particles", "Fonts", "Gui"}) {
+        const std::string folder = "gamedata:" + name + "/";
+        name[0] = char(name[0] - 'A' + 'a');
+        files.setAssign(name, folder);
     }
     files.setAssign("language", "gamedata:Language/English/");
-}
-
-template <class Base>
-void DialogBench<Base>::loadDemoResources()
-{
-    useDemoData();
     res->GetImageManager()->LoadList("images:_images.list", "");
     res->GetImageManager()->LoadList("images:GamePanel/_images.list", "GamePanel");
     res->GetImageManager()->LoadList("particles:_images.list", "");
     res->GetParticleManager()->LoadList("particles:_particles.list", "");
     res->GetSoundManager()->LoadList("sounds:_sounds.list", "");
     res->GetLocaleServer()->loadFile("language:Text/Main.txt");
-}
-
-template <class Base>
-void DialogBench<Base>::loadGuiText(const std::string& script)
-{
-    const std::string path = test_env::home() + "/test.agui";
-    test_env::writeFile(path, script);
-    loadGui(path);
 }
 
 template <class Base>
@@ -82,6 +63,13 @@ void DialogBench<Base>::loadGui(const std::string& path)
 }
 
 template <class Base>
+void DialogBench<Base>::loadGuiText(const std::string& script)
+{
+    test_env::writeFile(test_env::home() + "/test.agui", script);
+    loadGui(test_env::home() + "/test.agui");
+}
+
+template <class Base>
 void DialogBench<Base>::setRestoreTime(float seconds)
 {
     const std::string path = test_env::home() + "/Game.ini";
@@ -91,20 +79,11 @@ void DialogBench<Base>::setRestoreTime(float seconds)
 }
 
 template <class Base>
-void DialogBench<Base>::addStrings(const std::string& text, const std::string& group)
-{
-    const std::string path = test_env::home() + "/strings" + std::to_string(m_strings++) + ".txt";
-    test_env::writeFile(path, text);
-    res->GetLocaleServer()->loadFile(path, group);
-}
-
-template <class Base>
 void DialogBench<Base>::draw()
 {
     aGraphServer* graph = this->app.m_graphServer;
-    ASSERT_TRUE(graph && graph->beginScene());
-    if (this->gui)
-        this->gui->Render();
+    ASSERT_TRUE(graph->beginScene());
+    this->gui->Render();
     graph->endScene();
 }
 
@@ -112,14 +91,10 @@ template <class Base>
 void DialogBench<Base>::tick(int frames)
 {
     for (int i = 0; i < frames; ++i) {
-        platform::KeyFrame keys{};
-        for (std::uint8_t k : this->m_held)
-            keys[k] = 0x80;
-        this->keys.push(keys);
+        this->keys.push(platform::KeyFrame{});
         this->mouse.push(this->m_buttons, this->m_mouseX, this->m_mouseY, 0, 0, 0);
         this->frame(double(this->kDt) * 1000.0);
-        if (this->gui)
-            this->gui->Update(this->kDt);
+        this->gui->Update(this->kDt);
         if (onFrame)
             onFrame(this->kDt);
         if (drawFrames)
@@ -128,17 +103,12 @@ void DialogBench<Base>::tick(int frames)
 }
 
 template <class Base>
-void DialogBench<Base>::press(int x, int y)
+void DialogBench<Base>::click(int x, int y)
 {
-    moveTo(x, y);
+    this->moveTo(x, y);
     tick();
     this->m_buttons = 1;
     tick();
-}
-
-template <class Base>
-void DialogBench<Base>::release()
-{
     this->m_buttons = 0;
     tick();
 }
@@ -146,13 +116,8 @@ void DialogBench<Base>::release()
 template <class Base>
 std::string DialogBench<Base>::takeLog()
 {
-    if (g_logFile)
-        std::fflush(g_logFile);
-    std::string all;
-    std::error_code ec;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(test_env::dataHome(), ec))
-        if (e.path().filename() == "a2d.log")
-            all = test_env::readFile(e.path().string());
+    std::fflush(g_logFile);
+    const std::string all = test_env::readFile(test_env::dataHome() + this->app.m_name + "/a2d.log");
     const std::string out = all.size() > m_logMark ? all.substr(m_logMark) : std::string();
     m_logMark = all.size();
     return out;

@@ -1,15 +1,13 @@
 #pragma once
 // The dialog bench: the resource manager with its managers, the demo data's
-// lists and string table (or nothing, for an in-test script), a GUI server
-// on the resource manager's images and sounds with the demo scripts or a
-// script text of the test, the manual sound output, scripted mouse and
-// keyboard, and frames of a fixed dt that poll input, update the GUI, run
-// the test's per-frame work and draw the GUI. Base is the recording device
-// (RecordingDialogBench) or offscreen GL with back-buffer reads (GlDialogBench).
+// lists and string table, a GUI server on the resource manager's images and
+// sounds with the demo scripts or a script text of the test, the manual
+// sound output, scripted mouse and keyboard, and frames of a fixed dt that
+// poll input, update the GUI, run onFrame and draw the GUI. Base is the
+// recording device (RecordingDialogBench) or offscreen GL (GlDialogBench).
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "engine/gui/gui_test_bench.h"
 #include "engine/util/a_locale_server.h"
@@ -24,36 +22,17 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // The assigns the game sets, on the repository's demo data.
-    void useDemoData();
-    // The demo's image, particle and sound lists and Main.txt, loaded at once.
+    // The demo's assigns, image, particle and sound lists and Main.txt.
     void loadDemoResources();
-    // A GUI server on the resource manager's managers with "gui:index.agui".
-    void loadDemoGui() { loadGui("gui:index.agui"); }
-    // A GUI server with a script text of the test (written under the home).
+    // A new GUI server with "gui:index.agui", or with a script text of the test.
+    void loadGui(const std::string& path = "gui:index.agui");
     void loadGuiText(const std::string& script);
-    void loadGui(const std::string& path);
-    // Game.ini with the given [Other] TimeForRestoreHint, as CGameIni reads it.
+    // Game.ini with [Other] TimeForRestoreHint, read by a new CGameIni.
     void setRestoreTime(float seconds);
-    // Strings of a table under a group, from text ("key = \"text\"" lines).
-    void addStrings(const std::string& text, const std::string& group = std::string());
 
-    // One frame: input, the GUI's update, onFrame, then the GUI drawn.
     void tick(int frames = 1);
-    void press(int x, int y);
-    void release();
-    void click(int x, int y)
-    {
-        press(x, y);
-        release();
-    }
-    void moveTo(int x, int y)
-    {
-        this->m_mouseX = x;
-        this->m_mouseY = y;
-    }
+    void click(int x, int y);
     void draw();
-
     // What was logged since the last call.
     std::string takeLog();
 
@@ -64,7 +43,6 @@ protected:
 
 private:
     std::size_t m_logMark = 0;
-    int m_strings = 0;
 };
 
 class RecordingBase : public imgtest::RecordingTest {

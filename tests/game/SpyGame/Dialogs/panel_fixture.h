@@ -1,7 +1,7 @@
 #pragma once
-// The game panel on the demo data: initialised, shown, updated every frame
-// with the counts in `counts`, over a study list whose keys the demo's
-// string table holds.
+// The game panel on the demo data, initialised, shown and updated every
+// frame with `counts`; the results it reports are gathered as the
+// investigation sees them, after the update and before the draw.
 #include <array>
 #include <memory>
 #include <string>
@@ -14,23 +14,20 @@ namespace dialogtest {
 
 using Panel = CDialogSpyGamePanel;
 
-// Unnamed one-item lines.
-inline std::vector<CFindItemsGroup> lines(std::initializer_list<const char*> names)
+// Unnamed one-item lines, then an optional named group of items.
+inline std::vector<CFindItemsGroup> lines(std::initializer_list<const char*> names, const std::string& group = "",
+                                          std::initializer_list<const char*> items = {})
 {
     std::vector<CFindItemsGroup> out;
     for (const char* n : names)
         out.emplace_back(n, CFindItem::Pick, true);
+    if (!group.empty()) {
+        out.emplace_back();
+        out.back().name = group;
+        for (const char* item : items)
+            out.back().AddItem(item, CFindItem::Pick);
+    }
     return out;
-}
-
-// A named line of several items.
-inline CFindItemsGroup group(const std::string& name, std::initializer_list<const char*> items)
-{
-    CFindItemsGroup g;
-    g.name = name;
-    for (const char* item : items)
-        g.AddItem(item, CFindItem::Pick);
-    return g;
 }
 
 template <class Bench>
@@ -39,19 +36,12 @@ protected:
     void SetUp() override
     {
         Bench::SetUp();
-        if (this->HasFatalFailure())
-            return;
         Panel::ResetSharedClockState();
         this->loadDemoResources();
         this->res->GetLocaleServer()->loadFile("language:_Locations/Study.txt", "Study");
-        this->loadDemoGui();
-        panel = std::make_unique<Panel>();
-        panel->Init();
-        panel->Show();
-        // The results as the investigation sees them: after the update, before the draw.
+        this->loadGui();
+        remake();
         this->onFrame = [this](float dt) {
-            if (!panel)
-                return;
             panel->Update(dt, counts[0], counts[1], counts[2], counts[3]);
             if (panel->GetState() > Panel::ResultShown)
                 results.push_back(panel->GetState());
@@ -62,30 +52,30 @@ protected:
         panel.reset();
         Bench::TearDown();
     }
-
-    // An i-spy study with the list; the hint glass usable.
-    void study(std::vector<CFindItemsGroup>* list, const std::string& title = std::string())
+    // A new panel, shown (after a new restore time, for instance).
+    void remake()
     {
-        panel->SetupRoom(title, list, nullptr, "Study", true, true);
+        panel = std::make_unique<Panel>();
+        panel->Init();
+        panel->Show();
+    }
+    // An i-spy study with the list and a usable hint glass.
+    void study(std::vector<CFindItemsGroup>* list, bool ispy = true)
+    {
+        panel->SetupRoom("", list, nullptr, "Study", true, ispy);
+        panel->SetRoomPause(false);
         panel->SetHintsCount(2);
         this->tick();
         panel->EnableHint(true);
     }
-    // The centre of a panel widget on screen.
-    void clickPart(Panel::Part part)
+    GUI::Widget* part(Panel::Part p) { return panel->GetPart(p); }
+    std::wstring text(Panel::Part p) { return part(p)->GetText(); }
+    void clickPart(Panel::Part p)
     {
-        const aRect r = panel->GetPart(part)->GetAbsoluteRect();
+        const aRect r = part(p)->GetAbsoluteRect();
         this->click(r.x + r.width / 2, r.y + r.height / 2);
     }
-    GUI::Widget* part(Panel::Part p) { return panel->GetPart(p); }
-    // The results seen since the last call.
-    std::vector<int> take()
-    {
-        std::vector<int> out;
-        out.swap(results);
-        return out;
-    }
-    std::wstring text(Panel::Part p) { return part(p)->GetText(); }
+    std::vector<int> take() { return std::exchange(results, {}); }
 
     std::unique_ptr<Panel> panel;
     std::array<std::int32_t, 4> counts{{-1, 0, 0, 0}};
