@@ -289,7 +289,6 @@ private:
     // Null without logging when the key is missing.
     const std::wstring* FindLocalised(const std::string& key, const std::string& group = std::string()) const;
     aImage* PanelImage(CachedImage& cached);
-    aFont* ListFont() const;
     bool MousePressedIn(Part part) const;
     bool MouseIn(Part part) const;
     void MousePos(std::int32_t& x, std::int32_t& y) const;
