@@ -9,7 +9,8 @@
 // poll its state word for the player's commands (Result). Its overlay (the
 // list, the clue, the effects) is drawn from the window's render events.
 // The lists it shows belong to the current personage; the panel only points
-// at them. Main thread only.
+// at them. It keeps images, effects and sounds of the resource manager, so it
+// must not outlive it; it may outlive the GUI server. Main thread only.
 #include <array>
 #include <cstdint>
 #include <list>
