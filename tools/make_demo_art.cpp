@@ -31,6 +31,8 @@
 //   line <x1> <y1> <x2> <y2> <width> <P> [soft]
 //   poly <P> <x1> <y1> <x2> <y2> <x3> <y3> ...
 //   text <x> <y> <size> <P> <left|center|right> <words...>   (the demo font)
+//   font <name>                     later text in <font folder>/<name>.ini
+//                                   (DejaVuSans28 until then)
 //   erase <x> <y> <w> <h>           clears to transparent
 #include <algorithm>
 #include <array>
@@ -395,6 +397,8 @@ private:
         }
         if (op == "paint" && w.size() >= 4)
             return definePaint(w);
+        if (op == "font" && w.size() == 2)
+            return selectFont(w[1]);
         if (!m_canvas)
             return false;
         if (op == "offset" && w.size() == 3) {
@@ -523,6 +527,21 @@ private:
                                    paint);
             pen += (float(g.w) + g.post + m_font->spacing) * scale;
         }
+        return true;
+    }
+
+    bool selectFont(const std::string& name)
+    {
+        std::unique_ptr<Font>& font = m_fonts[name];
+        if (!font) {
+            font = std::make_unique<Font>();
+            const std::string base = std::string(A2D_FONT_DIR) + "/" + name;
+            if (!font->load(base + ".ini", base + ".png")) {
+                m_fonts.erase(name);
+                return false;
+            }
+        }
+        m_font = font.get();
         return true;
     }
 
@@ -705,6 +724,7 @@ private:
 
     std::string m_outDir;
     const Font* m_font;
+    std::map<std::string, std::unique_ptr<Font>> m_fonts;  // selected by recipes
     std::string m_path;
     int m_line = 0;
     std::unique_ptr<Canvas> m_canvas;

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Makes the demo game's bitmap fonts from DejaVu Sans: a body size and a
-# title size, each an atlas PNG and its font description, plus the face's
-# licence. Usage: tools/make_demo_fonts.sh [output folder]
+# Makes the demo game's bitmap fonts from DejaVu Sans and Serif: a body size
+# and a title size of the sans face, the game panel's caption, clue and list
+# faces of the serif, each an atlas PNG and its font description, plus the
+# faces' licence. Usage: tools/make_demo_fonts.sh [output folder]
 # (default: data/GameData/Fonts). FONTGEN names a built fontgen to use;
 # without it fontgen is built in build/tools. The output is the same on
 # every run, so the files can be committed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/data/GameData/Fonts}
-face=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
+faces=/usr/share/fonts/truetype/dejavu
+face=$faces/DejaVuSans.ttf
 licence=/usr/share/doc/fonts-dejavu-core/copyright
 
 if [ -z "${FONTGEN:-}" ]; then
@@ -21,5 +23,8 @@ fi
 mkdir -p "$out"
 "$FONTGEN" "$face" 16 "$out/DejaVuSans16"
 "$FONTGEN" "$face" 28 "$out/DejaVuSans28"
+"$FONTGEN" "$faces/DejaVuSerif-Bold.ttf" 18 "$out/DejaVuSerifBold18"
+"$FONTGEN" "$faces/DejaVuSerif.ttf" 13 "$out/DejaVuSerif13"
+"$FONTGEN" "$faces/DejaVuSerif.ttf" 15 "$out/DejaVuSerif15"
 # The fonts' own paragraphs, without the packaging's.
 sed '/^Files: debian/,$d' "$licence" >"$out/DejaVu-LICENSE.txt"

@@ -114,6 +114,16 @@ Samples sparkle()
     return s;
 }
 
+// The clock's low-time warning: a tick and a lower tock.
+Samples tickTock()
+{
+    Samples s = silence(0.5);
+    addNote(s, 0.0, 0.12, 1320.0, 0.6, 40.0, 2);
+    addNote(s, 0.25, 0.12, 990.0, 0.6, 40.0, 2);
+    normalise(s, 0.7);
+    return s;
+}
+
 // A few bars of chords and a melody; `bars` of four beats at `bpm`.
 Samples music(const std::vector<std::vector<int>>& chords, const std::vector<int>& melody, double bpm)
 {
@@ -279,6 +289,7 @@ int main(int argc, char** argv)
     ok &= writeVorbis(sounds + "test_volume.ogg", beep(), 0.1f);
     ok &= writeVorbis(sounds + "location_completed.ogg", chime(), 0.1f);
     ok &= writeVorbis(sounds + "extra_hint.ogg", sparkle(), 0.1f);
+    ok &= writeVorbis(sounds + "low_time.ogg", tickTock(), 0.1f);
 
     // I-vi-IV-V in C, and a slower minor progression.
     ok &= writeVorbis(musicDir + "main_theme.ogg",
@@ -298,7 +309,8 @@ int main(int argc, char** argv)
                     "multiclick.ogg \n"
                     "test_volume.ogg \n"
                     "location_completed.ogg { Volume=0.8, Priority=64, SoundGroup=jingles }\n"
-                    "extra_hint.ogg \n");
+                    "extra_hint.ogg \n"
+                    "low_time.ogg \n");
     ok &= writeText(musicDir + "playlist.txt", "main_theme.ogg\ninvestigation.ogg\n");
     ok &= writeText(ambients + "_sounds.list",
                     "wind.ogg { StreamPlay=1 }\n"

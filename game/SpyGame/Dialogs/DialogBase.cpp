@@ -7,23 +7,22 @@ CDialogBase::~CDialogBase() { UnsubscribeAll(); }
 
 void CDialogBase::Init()
 {
-    if (m_state != kStateNew)
+    if (m_state != 0)
         return;
-    m_state = kStateHidden;
+    m_state = 1;
     Hide();
 }
 
 void CDialogBase::Show()
 {
-    if (m_state == kStateNew)
+    GUI::Widget* window = m_window.get();
+    if (m_state == 0 || !window)
         return;
-    if (GUI::Widget* window = m_window.get()) {
-        window->SetVisible(true);
-        window->BringToFront();
-        if (GUI::Server* gui = GUI::Server::getSingletonPtr())
-            gui->SetHoverWidget(nullptr);
-    }
-    m_state = kStateShown;
+    window->SetVisible(true);
+    window->BringToFront();
+    if (GUI::Server* gui = GUI::Server::getSingletonPtr())
+        gui->SetHoverWidget(nullptr);
+    m_state = 2;
 }
 
 bool CDialogBase::IsVisible() const
@@ -34,37 +33,47 @@ bool CDialogBase::IsVisible() const
 
 void CDialogBase::Hide()
 {
-    if (m_state == kStateNew)
+    if (m_state == 0)
         return;
     if (GUI::Widget* window = m_window.get())
         window->SetVisible(false);
-    m_state = kStateHidden;
+    m_state = 1;
 }
 
 aRect CDialogBase::GetArea() const
 {
     const GUI::Widget* window = m_window.get();
-    return window ? window->GetAreaRect() : aRect(0, 0, 0, 0);
+    return window ? window->GetAreaRect() : aRect();
 }
 
-void CDialogBase::Connect(GUI::Widget* widget, const std::string& event, std::unique_ptr<GUI::Subscriber> subscriber)
-{
-    Binding& binding = m_bindings[widget->GetName()];
-    binding.widget = GUI::WidgetRef(widget);
-    binding.connections.push_back(widget->SubscribeEvent(event, subscriber.get()));
-    binding.subscribers.push_back(std::move(subscriber));
-}
-
-bool CDialogBase::BindResult(GUI::Widget* widget, const std::string& event, std::int32_t id)
+CDialogBase::Binding* CDialogBase::BindingOf(GUI::Widget* widget)
 {
     if (!widget)
+        return nullptr;
+    Binding& binding = m_bindings[widget->GetName()];
+    if (!binding.widget.get())
+        binding.widget = GUI::WidgetRef(widget);
+    return &binding;
+}
+
+bool CDialogBase::BindResult(GUI::Widget* widget, const std::string& eventName, std::int32_t id)
+{
+    Binding* binding = BindingOf(widget);
+    if (!binding || binding->id != -1)
         return false;
-    const auto it = m_bindings.find(widget->GetName());
-    if (it != m_bindings.end() && it->second.id != -1)
-        return false;
-    Connect(widget, event, std::make_unique<GUI::MemberSubscriber<CDialogBase>>(this, &CDialogBase::OnBoundEvent));
-    m_bindings[widget->GetName()].id = id;
+    binding->connections.push_back(widget->SubscribeEvent(eventName, &m_boundEvent));
+    binding->id = id;
     return true;
+}
+
+void CDialogBase::Subscribe(GUI::Widget* widget, const std::string& eventName,
+                            std::unique_ptr<GUI::Subscriber> subscriber)
+{
+    Binding* binding = BindingOf(widget);
+    if (!binding || !subscriber)
+        return;
+    binding->connections.push_back(widget->SubscribeEvent(eventName, subscriber.get()));
+    binding->subscribers.push_back(std::move(subscriber));
 }
 
 bool CDialogBase::OnBoundEvent(const GUI::EventArgs& args)
@@ -82,31 +91,42 @@ bool CDialogBase::OnBoundEvent(const GUI::EventArgs& args)
 void CDialogBase::UnsubscribeAll()
 {
     for (auto& [name, binding] : m_bindings) {
-        for (const GUI::Connection& c : binding.connections)
-            c.Unsubscribe();
+        (void)name;
+        for (const GUI::Connection& connection : binding.connections)
+            connection.Unsubscribe();
         binding.connections.clear();
         binding.id = -1;
+    }
+}
+
+void CDialogBase::SetText(const std::wstring& text)
+{
+    if (GUI::Widget* label = FindWidget("text")) {
+        label->SetText(text);
+        label->Update(0.0f);
     }
 }
 
 GUI::Widget* CDialogBase::FindWindow(const std::string& name)
 {
     m_windowName = name;
-    const GUI::Server* gui = GUI::Server::getSingletonPtr();
-    GUI::Widget* window = gui && gui->GetRoot() ? gui->GetRoot()->FindChild(name, true) : nullptr;
+    GUI::Server* gui = GUI::Server::getSingleton();
+    GUI::Widget* root = gui ? gui->GetRoot() : nullptr;
+    GUI::Widget* window = root ? root->FindChild(name, true) : nullptr;
     if (!window)
-        a_log("CDialogBase. No window \"%s\"", name.c_str());
-    else
-        window->notifyRender = true;
+        a_log("CDialogBase::Init(). Window '%s' not found", name.c_str());
     m_window = GUI::WidgetRef(window);
     return window;
 }
 
-GUI::Widget* CDialogBase::FindChild(const std::string& name) const
+GUI::Widget* CDialogBase::FindWidget(const std::string& name) const { return FindWidget(m_window.get(), name); }
+
+GUI::Widget* CDialogBase::FindWidget(GUI::Widget* parent, const std::string& name) const
 {
-    GUI::Widget* window = m_window.get();
-    GUI::Widget* child = window ? window->FindChild(name, true) : nullptr;
-    if (window && !child)
-        a_log("CDialogBase. Window \"%s\" lacks \"%s\"", m_windowName.c_str(), name.c_str());
-    return child;
+    if (!parent)
+        return nullptr;  // the missing parent was logged
+    GUI::Widget* widget = parent->FindChild(name, true);
+    if (!widget)
+        a_log("CDialogBase. Dialog '%s': widget '%s' not found", m_windowName.c_str(), name.c_str());
+    return widget;
 }

@@ -34,7 +34,7 @@ void CDialogMainMenu::Init()
     if (m_state != kStateNew)
         return;
     GUI::Widget* window = FindWindow("MainMenu");
-    auto child = [this](const char* name) { return GUI::WidgetRef(FindChild(name)); };
+    auto child = [this](const char* name) { return GUI::WidgetRef(FindWidget(name)); };
     m_background = child("Background");
     m_play = child("Play");
     m_options = child("Options");

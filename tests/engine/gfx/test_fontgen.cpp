@@ -16,8 +16,10 @@ namespace {
 
 const char kFace[] = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 // In name order.
-const char* const kDemoFiles[] = {"DejaVu-LICENSE.txt", "DejaVuSans16.ini", "DejaVuSans16.png", "DejaVuSans28.ini",
-                                  "DejaVuSans28.png"};
+const char* const kDemoFiles[] = {"DejaVu-LICENSE.txt", "DejaVuSans16.ini",      "DejaVuSans16.png",
+                                  "DejaVuSans28.ini",   "DejaVuSans28.png",      "DejaVuSerif13.ini",
+                                  "DejaVuSerif13.png",  "DejaVuSerif15.ini",     "DejaVuSerif15.png",
+                                  "DejaVuSerifBold18.ini", "DejaVuSerifBold18.png"};
 
 class FontGen : public imgtest::RecordingTest {
 protected:
