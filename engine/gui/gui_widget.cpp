@@ -131,9 +131,9 @@ void Widget::EndFillProperties()
     if (pFadeOutTime.isSet)
         fadeOutTime = pFadeOutTime.AsFloat();
     if (pHorizontalAlign.isSet)
-        horzAlign = alignFromKeyword(pHorizontalAlign.value, "center", "right");
+        horzAlign = ParseHorzAlign(pHorizontalAlign.value);
     if (pVerticalAlign.isSet)
-        vertAlign = alignFromKeyword(pVerticalAlign.value, "center", "bottom");
+        vertAlign = ParseVertAlign(pVerticalAlign.value);
     if (pAlwaysOnTop.isSet) {
         const bool was = alwaysOnTop;
         alwaysOnTop = pAlwaysOnTop.AsBool();
@@ -170,6 +170,9 @@ void Widget::EndFillProperties()
 }
 
 bool Widget::IsA(const std::string&) const { return false; }
+
+std::uint8_t Widget::ParseHorzAlign(const std::string& text) { return alignFromKeyword(text, "center", "right"); }
+std::uint8_t Widget::ParseVertAlign(const std::string& text) { return alignFromKeyword(text, "center", "bottom"); }
 
 void Widget::Initialize()
 {

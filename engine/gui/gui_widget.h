@@ -60,6 +60,10 @@ public:
     void EndFillProperties() override;
     std::string GetLogName() const override { return name; }
     virtual const char* GetTypeName() const { return "Widget"; }
+    // Alignment keywords, ignoring case: "left"/"top" 0, "center" 1,
+    // "right"/"bottom" 2; any other text 0.
+    static std::uint8_t ParseHorzAlign(const std::string& text);
+    static std::uint8_t ParseVertAlign(const std::string& text);
     // True for the class's own type name (and some of its bases'); never
     // for "Widget".
     virtual bool IsA(const std::string& type) const;

@@ -1,6 +1,22 @@
 #include "engine/gui/gui_widget_factory.h"
 
+#include "engine/gui/gui_checkbox.h"
+#include "engine/gui/gui_editbox.h"
+#include "engine/gui/gui_image_button.h"
+#include "engine/gui/gui_listbox.h"
+#include "engine/gui/gui_memo.h"
+#include "engine/gui/gui_menus.h"
+#include "engine/gui/gui_option_button.h"
+#include "engine/gui/gui_scrollbar.h"
+#include "engine/gui/gui_shape.h"
+#include "engine/gui/gui_slider.h"
+#include "engine/gui/gui_spinner.h"
+#include "engine/gui/gui_static_anim.h"
+#include "engine/gui/gui_static_image.h"
+#include "engine/gui/gui_static_text.h"
+#include "engine/gui/gui_style_button.h"
 #include "engine/gui/gui_widget.h"
+#include "engine/gui/gui_window.h"
 #include "engine/util/a_log.h"
 
 namespace GUI {
@@ -14,7 +30,27 @@ namespace {
 // its line at its place here.
 void RegisterToolkitWidgets(WidgetFactory& factory)
 {
+    factory.RegisterWidget<Checkbox>("checkbox");
+    factory.RegisterWidget<Editbox>("editbox");
+    factory.RegisterWidget<ImageButton>("imagebutton");
+    factory.RegisterWidget<Listbox>("listbox");
+    factory.RegisterWidget<MainMenu>("mainmenu");
+    factory.RegisterWidget<MenuItem>("menuitem");
+    factory.RegisterWidget<OptionButton>("optionbutton");
+    factory.RegisterWidget<PopupMenu>("popupmenu");
+    factory.RegisterWidget<RadioButton>("radiobutton");
+    factory.RegisterWidget<Scrollbar>("scrollbar");
+    factory.RegisterWidget<Shape>("shape");
+    factory.RegisterWidget<Slider>("slider");
+    factory.RegisterWidget<Spinner>("spinner");
+    factory.RegisterWidget<StaticAnim>("staticanim");
+    factory.RegisterWidget<StaticImage>("staticimage");
+    factory.RegisterWidget<StaticText>("statictext");
+    factory.RegisterWidget<StyleButton>("stylebutton");
+    factory.RegisterWidget<Tooltip>("tooltip");
     factory.RegisterWidget<Widget>("widget");
+    factory.RegisterWidget<Window>("window");
+    factory.RegisterWidget<Memo>("memo");
 }
 
 } // namespace

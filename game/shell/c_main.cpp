@@ -2,6 +2,7 @@
 
 #include "engine/gfx/a_graph_server.h"
 #include "engine/gfx/a_image_manager.h"
+#include "engine/gui/gui_listbox.h"
 #include "engine/gui/gui_server.h"
 #include "engine/sound/a_sound_manager.h"
 #include "engine/util/a_cmdline.h"
@@ -67,6 +68,11 @@ int cMain::init(const std::string& name, void* instance, const char* commandLine
     m_gui = std::make_unique<GUI::Server>(m_resManager->GetImageManager(), m_resManager->GetSoundManager());
     m_gui->load("gui:index.agui");
     m_gui->InitWidgets();
+    // List items have no script form: the demo gallery's list gets its own here.
+    if (auto* fruits = dynamic_cast<GUI::Listbox*>(m_gui->GetRoot()->FindChild("Fruits", true)))
+        for (const wchar_t* fruit : {L"Pear", L"Fig", L"Apple", L"Quince", L"Kiwi", L"Plum", L"Cherry", L"Lime",
+                                     L"Mango", L"Date", L"Grape", L"Melon"})
+            fruits->AddTextItem(fruit);
     m_gui->ShowMouseCursor(true);
     m_updateTimer.reset();
     return 0;

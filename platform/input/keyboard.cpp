@@ -185,6 +185,15 @@ public:
         return LockToggles{(mod & KMOD_CAPS) != 0, (mod & KMOD_NUM) != 0, (mod & KMOD_SCROLL) != 0};
     }
 
+    bool cyrillicLayout() override
+    {
+        if (!SDL_WasInit(SDL_INIT_VIDEO))
+            return false;
+        // SDL keys of character keys are the characters the layout types.
+        const SDL_Keycode q = SDL_GetKeyFromScancode(SDL_SCANCODE_Q);
+        return q >= 0x400 && q <= 0x4FF;
+    }
+
 private:
     // A key pressed and released between two reads would never be seen in
     // the polled state; a press noted here reads as down once.
@@ -225,6 +234,8 @@ KeyboardSource& keyboard()
 void setKeyboard(KeyboardSource* source) { g_keyboard.store(source, std::memory_order_release); }
 
 LockToggles lockToggles() { return keyboard().locks(); }
+
+bool cyrillicLayout() { return keyboard().cyrillicLayout(); }
 
 InputResult ScriptedKeyboard::read(KeyFrame& out)
 {

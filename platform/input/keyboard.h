@@ -27,6 +27,8 @@ public:
     // Takes the device again after it was lost.
     virtual InputResult acquire() { return InputResult::Ok; }
     virtual LockToggles locks() { return LockToggles(); }
+    // True while the active layout types Cyrillic letters.
+    virtual bool cyrillicLayout() { return false; }
 };
 
 // SDL's keyboard through the scancode table. Every key reads up while no
@@ -38,6 +40,9 @@ KeyboardSource& keyboard();
 void setKeyboard(KeyboardSource* source);
 // The lock toggles of the keyboard in use.
 LockToggles lockToggles();
+// Whether the keyboard in use types Cyrillic. SDL's: the key its layout
+// puts on the Q position is a Cyrillic letter (false before video starts).
+bool cyrillicLayout();
 
 // DirectInput key code of an SDL scancode; 0 when the key has none.
 std::uint8_t dikFromScancode(int scancode);
@@ -49,6 +54,7 @@ public:
     InputResult read(KeyFrame& out) override;
     InputResult acquire() override;
     LockToggles locks() override { return LockToggles{capsLock, numLock, scrollLock}; }
+    bool cyrillicLayout() override { return cyrillic; }
     void push(const KeyFrame& frame) { frames.push_back(frame); }
     // Queues a frame with exactly the given keys down.
     void pushKeys(std::initializer_list<std::uint8_t> keys);
@@ -61,6 +67,7 @@ public:
     bool capsLock = false;
     bool numLock = false;
     bool scrollLock = false;
+    bool cyrillic = false;
 };
 
 } // namespace platform

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <initializer_list>
 #include <memory>
 #include <set>
 #include <string>
@@ -83,9 +84,15 @@ public:
     void watch(GUI::Widget* w)
     {
         for (const char* e : GUI::kWidgetEventNames)
+            watch(w, {e});
+    }
+    // Only the events named.
+    void watch(GUI::Widget* w, std::initializer_list<const char*> events)
+    {
+        for (const char* e : events) {
             m_handlers.push_back(std::make_unique<Handler>(this, w->name + "." + e));
-        for (std::size_t i = 0; i < 24; ++i)
-            w->SubscribeEvent(GUI::kWidgetEventNames[i], m_handlers[m_handlers.size() - 24 + i].get());
+            w->SubscribeEvent(e, m_handlers.back().get());
+        }
     }
     // What fired since the last call.
     std::vector<std::string> take()
@@ -174,6 +181,35 @@ protected:
             frame(double(kDt) * 1000.0);
             gui->Update(kDt);
         }
+    }
+
+    // A frame with the mouse at (x, y), then one with the buttons pressed.
+    void press(int x, int y, unsigned bits = 1)
+    {
+        moveTo(x, y);
+        step();
+        buttons(bits);
+        step();
+    }
+    void release()
+    {
+        buttons(0);
+        step();
+    }
+    void click(int x, int y, unsigned bits = 1)
+    {
+        press(x, y, bits);
+        release();
+    }
+    // A left drag from (x, y) through the points, one frame each.
+    void drag(int x, int y, std::initializer_list<std::pair<int, int>> path)
+    {
+        press(x, y);
+        for (const auto& [px, py] : path) {
+            moveTo(px, py);
+            step();
+        }
+        release();
     }
 
     // The synthetic font, registered with the server under the name.
