@@ -121,6 +121,9 @@ void CDecrypt::Entry(std::uint32_t value)
         a_log("CDecrypt::Entry(). Card [%s]: fewer than two letters to play; the puzzle can only be skipped",
               card->name.c_str());
     Layout();
+    // A text whose letters are all revealed is solved as it shows.
+    if (card->state == CMurderHunt::Enciphered)
+        CheckSolved();
 }
 
 void CDecrypt::Layout()
