@@ -420,15 +420,15 @@ void CDecrypt::Draw() const
         DrawLetter(tile.symbol, cx, y + h * 0.82f, h * 0.28f, kSymbolInk);
     }
 
-    if (!solved)
-        for (const Key& key : m_keys) {
-            float x = 0, y = 0, w = 0, h = 0;
-            GetKeyRect(key, x, y, w, h);
-            const bool used = IsLetterUsed(key.letter);
-            stretched(keyImage, x, y, w, h, used ? 0x70FFFFFF : 0xFFFFFFFF);
-            if (m_font)
-                DrawLetter(key.letter, x + w / 2.0f, y + h / 2.0f, h * 0.55f, used ? 0x60382A1C : 0xFF382A1C);
-        }
+    for (const Key& key : m_keys) {
+        float x = 0, y = 0, w = 0, h = 0;
+        GetKeyRect(key, x, y, w, h);
+        // A solved puzzle takes no more letters.
+        const bool used = solved || IsLetterUsed(key.letter);
+        stretched(keyImage, x, y, w, h, used ? 0x70FFFFFF : 0xFFFFFFFF);
+        if (m_font)
+            DrawLetter(key.letter, x + w / 2.0f, y + h / 2.0f, h * 0.55f, used ? 0x60382A1C : 0xFF382A1C);
+    }
     if (m_font)
         m_font->setScale(oldScale);
 }
