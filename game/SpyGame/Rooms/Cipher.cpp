@@ -22,7 +22,7 @@ wchar_t CCipherAlphabet::Fold(wchar_t c)
 void CCipherAlphabet::Assign(const std::wstring& text, const std::string& source)
 {
     m_letters.clear();
-    m_folded.clear();
+    m_index.clear();
     std::size_t dropped = 0;
     for (wchar_t c : text) {
         if (c <= L' ' || c == 0x7F || c == 0xA0)
@@ -31,8 +31,8 @@ void CCipherAlphabet::Assign(const std::wstring& text, const std::string& source
             ++dropped;
             continue;
         }
+        m_index.emplace(Fold(c), m_letters.size());
         m_letters.push_back(c);
-        m_folded.push_back(Fold(c));
     }
     if (dropped && !source.empty())
         a_log("CDecrypt. Alphabet '%s': %u repeated or unusable letters dropped", source.c_str(), unsigned(dropped));
@@ -40,9 +40,8 @@ void CCipherAlphabet::Assign(const std::wstring& text, const std::string& source
 
 std::size_t CCipherAlphabet::Find(wchar_t c) const
 {
-    const wchar_t f = Fold(c);
-    const auto it = std::find(m_folded.begin(), m_folded.end(), f);
-    return it == m_folded.end() ? npos : std::size_t(it - m_folded.begin());
+    const auto it = m_index.find(Fold(c));
+    return it == m_index.end() ? npos : it->second;
 }
 
 wchar_t CCipherAlphabet::Letter(wchar_t c) const

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // The puzzle's letters, in the order and case the data gives them. Letters
@@ -29,7 +30,7 @@ public:
 
 private:
     std::wstring m_letters;
-    std::vector<wchar_t> m_folded;
+    std::unordered_map<wchar_t, std::size_t> m_index;  // folded letter -> index
 };
 
 // The engine's generator formula with a state of its own, so that the

@@ -281,9 +281,14 @@ void CRoomBase::PutPickedItemToInventory()
 
 CMurderHunt* CRoomBase::GetMurderHunt() const
 {
-    if (auto* hunt = dynamic_cast<CMurderHunt*>(m_murderHunt))
-        return hunt;
-    if (!m_manager || !m_manager->HasRoom(CMurderHunt::kRoomName))
+    if (!m_manager)
+        return nullptr;
+    // The hunt given at set-up counts while it is still one of the rooms.
+    for (const auto& room : m_manager->GetRooms())
+        if (room.second.get() == m_murderHunt)
+            if (auto* hunt = dynamic_cast<CMurderHunt*>(m_murderHunt))
+                return hunt;
+    if (!m_manager->HasRoom(CMurderHunt::kRoomName))
         return nullptr;
     return dynamic_cast<CMurderHunt*>(m_manager->GetRoom(CMurderHunt::kRoomName));
 }

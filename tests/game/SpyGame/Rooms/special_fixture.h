@@ -55,31 +55,24 @@ protected:
     void give(wchar_t symbol, wchar_t letter)
     {
         CDecrypt& d = decrypt();
+        float x = 0, y = 0, w = 0, h = 0;
         for (const CDecrypt::Tile& tile : d.GetTiles())
             if (tile.symbol == symbol) {
-                clickRect(d, [&](float& x, float& y, float& w, float& h) { d.GetTileRect(tile, x, y, w, h); });
+                d.GetTileRect(tile, x, y, w, h);
+                this->click(d, int(x + w / 2), int(y + h / 2));
                 break;
             }
         for (const CDecrypt::Key& key : d.GetKeys())
-            if (key.letter == letter)
-                clickRect(d, [&](float& x, float& y, float& w, float& h) { d.GetKeyRect(key, x, y, w, h); });
-    }
-    template <class Rect>
-    void clickRect(CRoomBase& target, Rect rect)
-    {
-        float x = 0, y = 0, w = 0, h = 0;
-        rect(x, y, w, h);
-        this->click(target, int(x + w / 2), int(y + h / 2));
+            if (key.letter == letter) {
+                d.GetKeyRect(key, x, y, w, h);
+                this->click(d, int(x + w / 2), int(y + h / 2));
+            }
     }
 
     CGlobalMap* map = nullptr;
     CMurderHunt* hunt = nullptr;
     CInvCards* cards = nullptr;
 };
-
-} // namespace roomtest
-
-namespace roomtest {
 
 // Little-endian record bytes.
 struct Bytes {
