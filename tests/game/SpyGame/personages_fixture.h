@@ -1,0 +1,52 @@
+#pragma once
+// Personages on the test case PersonGame/ beside this file, whose items have
+// no objects (no pictures needed): its rooms in a rooms manager with empty
+// services and the personages' room context, which notes the messages.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/util/a_file_server.h"
+#include "engine/util/text_test_log.h"
+#include "game/SpyGame/PersonagesManager.h"
+#include "game/SpyGame/PersonagesRoomContext.h"
+#include "game/SpyGame/Rooms/RoomsManager.h"
+
+namespace persontest {
+
+using Names = std::vector<std::string>;
+constexpr const char* kCase = "gamedata:_Investigations/caseP/";
+
+class MessageContext : public CPersonagesRoomContext {
+public:
+    using CPersonagesRoomContext::CPersonagesRoomContext;
+    void ShowMessage(const std::string& id, const std::string&, bool) override { messages.push_back(id); }
+    Names messages;
+};
+
+// The task names of the lines, in order.
+Names names(const std::vector<CFindItemsGroup>& lines);
+
+class PersonagesTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The case set up as the investigation does it (rooms, personages, their
+    // ".ai" data with the global map's, item counts), then ResetPersonages
+    // (false, findAll) with the generator seeded.
+    void load(const std::string& caseName = "caseP", bool findAll = false, std::uint32_t seed = 1,
+              const std::string& folder = kCase);
+    CPersonage& quennick() { return *personages.GetPersonage("Quennick"); }
+    CPersonage::CRoomInfo& hall() { return quennick().GetRoomInfo("Hall"); }
+
+    aFileServer files;
+    std::unique_ptr<TestLog> log;
+    CRoomsManager rooms;
+    CPersonagesManager personages;
+    MessageContext context{personages};
+};
+
+} // namespace persontest
