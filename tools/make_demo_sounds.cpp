@@ -102,6 +102,19 @@ Samples chime()
     return s;
 }
 
+// A puzzle solved: a rising figure that settles on a held chord.
+Samples solveFanfare()
+{
+    Samples s = silence(1.6);
+    const int notes[] = {67, 72, 76, 79};
+    for (int i = 0; i < 4; ++i)
+        addNote(s, i * 0.09, 0.5, midi(notes[i]), 0.35, 5.0);
+    for (int note : {72, 76, 79, 84})
+        addNote(s, 0.4, 1.2, midi(note), 0.25, 2.5);
+    normalise(s, 0.8);
+    return s;
+}
+
 Samples sparkle()
 {
     Samples s = silence(0.45);
@@ -303,6 +316,7 @@ int main(int argc, char** argv)
 
     ok &= writeVorbis(ambients + "wind.ogg", wind(), -0.1f);
     ok &= writeVorbis(ambients + "birds.ogg", birds(), 0.0f);
+    ok &= writeVorbis(sounds + "solve.ogg", solveFanfare(), 0.1f);
 
     // Sound-list lines end in options or a blank: the loader needs the blank.
     ok &= writeText(sounds + "_sounds.list",
@@ -310,7 +324,9 @@ int main(int argc, char** argv)
                     "test_volume.ogg \n"
                     "location_completed.ogg { Volume=0.8, Priority=64, SoundGroup=jingles }\n"
                     "extra_hint.ogg \n"
-                    "low_time.ogg \n");
+                    "low_time.ogg \n"
+
+                    "solve.ogg \n");
     ok &= writeText(musicDir + "playlist.txt", "main_theme.ogg\ninvestigation.ogg\n");
     ok &= writeText(ambients + "_sounds.list",
                     "wind.ogg { StreamPlay=1 }\n"

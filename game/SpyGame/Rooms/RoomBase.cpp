@@ -143,8 +143,8 @@ void CRoomBase::LoadSettings(CRoomData& data)
 
 void CRoomBase::AfterLoadInit(CRoomBase* murderHunt, CRoomBase* invCards)
 {
-    (void)murderHunt;
     (void)invCards;
+    m_murderHunt = murderHunt;
     m_afterLoadDone = true;
     m_items->AfterLoad();
     m_ambient.CreateSounds();
@@ -500,7 +500,3 @@ void CRoomBase::LoadExtra(SaveLoadSystem& system, std::uint32_t pos, std::uint32
     (void)pos;
     (void)length;
 }
-
-// ------------------------------------------------------------------ registry
-
-void RegisterRoomKinds() { CRoomFactory::Register<CRoomBase>(CRoomBase::kClassName); }

@@ -26,6 +26,7 @@ class aParticleSystem;
 class aSound;
 class aSoundManager;
 class CInvestigation;
+class CMurderHunt;
 class CRoomContext;
 class CRoomData;
 class CRoomsManager;
@@ -132,6 +133,9 @@ public:
     virtual void RefreshItemState();
     // Once the room's lists are loaded. The boards use the two rooms.
     virtual void AfterLoadInit(CRoomBase* murderHunt, CRoomBase* invCards);
+    // The hunt given to AfterLoadInit, else the rooms manager's
+    // "MurderHunt"; null when neither is a murder-hunt board.
+    CMurderHunt* GetMurderHunt() const;
     // An item of some room was picked; the boards react.
     virtual void OnItemPicked(CSpyItem* item) { (void)item; }
     // Whether the room draws and serves the inventory strip.
@@ -224,6 +228,7 @@ protected:
     std::string m_locationFolder;
     CRoomsManager* m_manager = nullptr;
     CInvestigation* m_investigation = nullptr;
+    CRoomBase* m_murderHunt = nullptr;
     std::unique_ptr<CSpyItemManager> m_items;
     aAmbientSoundSystem m_ambient;
     std::vector<std::string> m_texts;  // string tables loaded under the room's name
@@ -295,5 +300,6 @@ private:
 
 using CRoomFactory = aObjFactory<CRoomBase>;
 
-// Registers "Room"; a second call changes nothing.
+// Registers "Room" and the special and puzzle rooms; a second call changes
+// nothing.
 void RegisterRoomKinds();

@@ -7,6 +7,7 @@
 #include "engine/gui/gui_server.h"
 #include "engine/util/a_input_server.h"
 #include "engine/util/a_log.h"
+#include "game/SpyGame/Rooms/MurderHunt.h"
 #include "game/SpyGame/Rooms/RoomBase.h"
 #include "game/SpyGame/Rooms/RoomsManager.h"
 #include "game/SpyGame/items/SpyItemKinds.h"
@@ -278,11 +279,28 @@ void CRoomBase::PutPickedItemToInventory()
 
 // ------------------------------------------------------------------ hints
 
+CMurderHunt* CRoomBase::GetMurderHunt() const
+{
+    if (!m_manager)
+        return nullptr;
+    // The hunt given at set-up counts while it is still one of the rooms.
+    for (const auto& room : m_manager->GetRooms())
+        if (room.second.get() == m_murderHunt)
+            if (auto* hunt = dynamic_cast<CMurderHunt*>(m_murderHunt))
+                return hunt;
+    if (!m_manager->HasRoom(CMurderHunt::kRoomName))
+        return nullptr;
+    return dynamic_cast<CMurderHunt*>(m_manager->GetRoom(CMurderHunt::kRoomName));
+}
+
 void CRoomBase::SetupGamePanel()
 {
     CRoomContext& context = Context();
+    const CMurderHunt* hunt = GetMurderHunt();
     context.SetupRoom(context.GetCurrentRoomTask(), context.GetTaskList(m_name), context.GetClueList(m_name), m_name,
-                      false, context.HasRoomTasks(m_name));
+                      hunt && hunt->IsPanelCardRoom(m_name), context.HasRoomTasks(m_name));
+    if (const int mode = hunt ? hunt->GetPanelMode() : -1; mode >= 0)
+        context.SetMode(mode);
     RebuildHintLists();
 }
 

@@ -116,6 +116,8 @@ public:
     // ---- What rooms use
     bool IsPickable() const { return m_pickable; }
     bool IsClickable() const { return m_clickable; }
+    // Rooms that switch an item off (a disabled map location) take it out of hit tests.
+    void SetClickable(bool clickable) { m_clickable = clickable; }
     bool KeepAfterUse() const { return m_keepAfterUse; }
     int GetLayer() const { return m_layer; }
     CSpyItem* GetCompanion() const { return m_companion; }

@@ -66,14 +66,14 @@ TEST_F(SoundEndToEnd, DemoDataLoadsAndPlaysThroughTheDiskDriver)
         std::list<float> costs;
         sounds.GetTaskCosts(costs);
         music.GetTaskCosts(costs);
-        EXPECT_EQ(costs.size(), 9u);
+        EXPECT_EQ(costs.size(), 10u);
         for (int frame = 0; frame < 100 && !(sounds.IsTasksDone() && music.IsTasksDone()); ++frame) {
             aBaseManager::Progress progress{platform::getTickCount(), 0.0f, 100};
             sounds.ProcessTasks(costs, progress);
             music.ProcessTasks(costs, progress);
         }
         EXPECT_EQ(log().find("rror"), std::string::npos) << log();
-        EXPECT_EQ(sounds.GetSoundCount(), 7u);
+        EXPECT_EQ(sounds.GetSoundCount(), 8u);
         aSound* jingle = sounds.GetSound("location_completed", "");
         ASSERT_NE(jingle, nullptr);
         EXPECT_EQ(jingle->GetPriority(), 64);
