@@ -11,6 +11,7 @@
 #include "engine/util/a_log.h"
 #include "engine/util/a_string.h"
 #include "game/SpyGame/Rooms/RoomBase.h"
+#include "game/SpyGame/SpyEvents.h"
 #include "game/SpyGame/items/SpyItemKinds.h"
 #include "game/SpyGame/items/objects/SpyObject.h"
 #include "game/shell/c_game_ini.h"
@@ -57,6 +58,7 @@ int cMain::init(const std::string& name, void* instance, const char* commandLine
     RegisterItemKinds();
     RegisterObjectKinds();
     RegisterRoomKinds();
+    RegisterEventKinds();
     m_resManager->GetLocaleServer()->loadFile("language:Text/Main.txt");
     // Without the string the window keeps the application's name.
     const std::wstring title = m_resManager->GetLocalizedString("window_title");
