@@ -194,6 +194,53 @@ public:
     // The last investigation line of that name is completed; false when none.
     bool CompleteInvTask(const std::string& task);
 
+    // ---- Item scripts; currentItem is set by SetCurrentRoom and HasItemInfo
+    // An item used on itself ("ONESELF" first in its UseTo): counters, task
+    // marks and its ChangeItemInfoAtUse. Any other item is only logged.
+    void OnClickAtFocusedItem(const CSpyItemRef& item);
+    // The held item applied to currentItem. The held item's info is the
+    // first in map order with its name, whatever its room; with none it is
+    // only logged. Whether the use is allowed is CanUseItemTo's question.
+    void OnApplyItemToFocusedItem(const CSpyItemRef& held);
+    // The pick-up of currentItem: task marks and its ChangeItemInfoAtPick.
+    void MarkFocusedItemAndApplyScripts();
+    // Text ids. With an info the click is marked and counted; without one ""
+    // and nothing changes.
+    std::string GetItemAbout(const CSpyItemRef& item);
+    std::string ClickItemAndGetBadUse(const CSpyItemRef& item);
+    std::string GetFocusedItemAbout() { return GetItemAbout(currentItem); }
+    std::string GetFocusedItemClickUse() const { return GetItemClickUse(currentItem); }
+    // Empty parts of a record address currentItem; "ALL" addresses every
+    // personage alive.
+    void ApplyItemScripts(const std::vector<CInfoChange>& records);
+    // "ROOM" changes the room info; a name with '?' changes the existing
+    // infos of the room whose names match it, making none.
+    void ChangeInfoByScript(const CSpyItemRef& item, const std::string& type, const std::string& value);
+    // The info is made for the five known types; other types change nothing.
+    void ChangeItemInfo(const CSpyItemRef& item, const std::string& type, const std::string& value);
+    void ChangeRoomInfo(const std::string& room, const std::string& type, const std::string& value);
+    // Each list is walked from its last line; the first line the action
+    // completes ends that list's walk.
+    void CompletePickTask(const CSpyItemRef& item);
+    void CompleteClickTask(const CSpyItemRef& item);
+    void CompleteUseTask(const CSpyItemRef& item);
+    void CompleteApplyTask(const CSpyItemRef& item);
+
+    // ---- Item queries: the info of exactly that reference; none is made
+    std::string GetItemClickUse(const CSpyItemRef& item) const;
+    // The reference as text: room, ':', name.
+    std::string GetItemSuccessApply(const std::string& item) const;
+    std::string GetItemBadUse(const CSpyItemRef& item) const;
+    CSpyItemRef GetItemCursorBigItem(const CSpyItemRef& item) const;
+    bool IsItemHideCursorInRoom(const CSpyItemRef& item) const;
+    std::uint32_t GetItemUseCount(const CSpyItemRef& item) const;
+    std::uint32_t GetItemInteractionCount(const CSpyItemRef& item) const;
+    bool IsItemUseToOneself(const CSpyItemRef& item) const;
+    bool IsItemUseToNone(const CSpyItemRef& item) const;
+    bool IsItemInTask(const CSpyItemRef& item) const;
+    // The first info in map order named heldName decides.
+    bool CanUseItemTo(const std::string& heldName, const CSpyItemRef& target) const;
+
     // ---- SaveLoadEntity
     std::uint32_t SaveSelf(SaveLoadSystem& system, std::uint32_t pos) override;
     // A record that overruns its block changes nothing.
@@ -220,6 +267,8 @@ private:
                       std::vector<CFindItemsGroup>& out) const;
     void LoadItemSection(const std::string& section, const std::string& room,
                          const std::list<std::pair<std::string, std::string>>& keys);
+    // With an info: the click marked and counted, and that text.
+    std::string ClickedText(const CSpyItemRef& item, std::string CItemInfo::*text);
     // The first pool line equal to the line, searched at levels 0, 1, 2, is removed.
     static void RemoveFromPool(CISpyLevels& pool, const CFindItemsGroup& line);
 };

@@ -85,3 +85,71 @@ void CPersonagesRoomContext::GenISpyTaskInRoom(const std::string& room, std::int
     if (CPersonage* personage = Current())
         personage->GenISpyTaskInRoom(room, count, allowRefill, force);
 }
+
+// ------------------------------------------------------------------ item scripts
+
+std::string CPersonagesRoomContext::GetItemAbout(const CSpyItemRef& item)
+{
+    CPersonage* personage = Current();
+    return personage ? personage->GetItemAbout(item) : std::string();
+}
+
+void CPersonagesRoomContext::OnClickAtFocusedItem(const CSpyItemRef& item)
+{
+    if (CPersonage* personage = Current())
+        personage->OnClickAtFocusedItem(item);
+}
+
+void CPersonagesRoomContext::OnApplyItemToFocusedItem(const CSpyItemRef& held)
+{
+    if (CPersonage* personage = Current())
+        personage->OnApplyItemToFocusedItem(held);
+}
+
+void CPersonagesRoomContext::MarkFocusedItemAndApplyScripts()
+{
+    if (CPersonage* personage = Current())
+        personage->MarkFocusedItemAndApplyScripts();
+}
+
+std::string CPersonagesRoomContext::ClickItemAndGetBadUse(const CSpyItemRef& item)
+{
+    CPersonage* personage = Current();
+    return personage ? personage->ClickItemAndGetBadUse(item) : std::string();
+}
+
+bool CPersonagesRoomContext::CanUseItemTo(const std::string& heldName, const CSpyItemRef& target)
+{
+    const CPersonage* personage = Current();
+    return personage && personage->CanUseItemTo(heldName, target);
+}
+
+std::string CPersonagesRoomContext::GetItemClickUse(const CSpyItemRef& item)
+{
+    const CPersonage* personage = Current();
+    return personage ? personage->GetItemClickUse(item) : std::string();
+}
+
+std::string CPersonagesRoomContext::GetItemSuccessApply(const std::string& held)
+{
+    const CPersonage* personage = Current();
+    return personage ? personage->GetItemSuccessApply(held) : std::string();
+}
+
+bool CPersonagesRoomContext::IsItemUseToOneself(const CSpyItemRef& item)
+{
+    const CPersonage* personage = Current();
+    return personage && personage->IsItemUseToOneself(item);
+}
+
+CSpyItemRef CPersonagesRoomContext::GetItemCursorBigItem(const CSpyItemRef& item)
+{
+    const CPersonage* personage = Current();
+    return personage ? personage->GetItemCursorBigItem(item) : CSpyItemRef();
+}
+
+bool CPersonagesRoomContext::IsItemHideCursorInRoom(const CSpyItemRef& item)
+{
+    const CPersonage* personage = Current();
+    return personage && personage->IsItemHideCursorInRoom(item);
+}

@@ -12,6 +12,7 @@
 #include "engine/util/a_string.h"
 #include "game/SpyGame/Rooms/RoomBase.h"
 #include "game/SpyGame/Dialogs/MenuDialogs.h"
+#include "game/SpyGame/SpyEvents.h"
 #include "game/SpyGame/items/SpyItemKinds.h"
 #include "game/SpyGame/items/objects/SpyObject.h"
 #include "game/shell/c_game_flow.h"
@@ -80,6 +81,7 @@ int cMain::init(const std::string& name, void* instance, const char* commandLine
     RegisterItemKinds();
     RegisterObjectKinds();
     RegisterRoomKinds();
+    RegisterEventKinds();
     m_flow = MakeGameFlow();
     m_flow->Start();
     m_updateTimer.reset();

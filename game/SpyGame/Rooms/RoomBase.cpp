@@ -74,7 +74,7 @@ CRoomContext& CRoomBase::Context() const
 
 bool CRoomBase::Load(CRoomsManager& manager, const std::string& name, const std::string& caseFolder,
                      const std::string& locationFolder, const std::string& location, CRoomData& data,
-                     CInvestigation* investigation)
+                     CSpyEventsOwner* investigation)
 {
     m_manager = &manager;
     m_name = name;
@@ -117,6 +117,9 @@ bool CRoomBase::Load(CRoomsManager& manager, const std::string& name, const std:
             services.res.locale->loadFile(path, name);
             m_texts.push_back(path);
         }
+    const std::string events = caseFolder + CSpyEventsManager::kFile;
+    if (file_isExistOrPacked(events))
+        m_events.AddEvents(events);
     return true;
 }
 
@@ -228,6 +231,7 @@ void CRoomBase::Reset()
     m_puzzleComplete = 0;
     m_hintStars.reset();
     SetAlpha(1.0f);
+    m_events.ResetEvents(m_name);
     if (m_manager)
         m_manager->ApplyParkedRecord(*this);
     RefreshItemState();

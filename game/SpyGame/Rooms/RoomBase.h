@@ -18,6 +18,7 @@
 
 #include "engine/sound/a_ambient_sound_system.h"
 #include "engine/util/a_rect.h"
+#include "game/SpyGame/SpyEventsManager.h"
 #include "game/SpyGame/items/ObjFactory.h"
 #include "game/SpyGame/items/SpyItemManager.h"
 
@@ -25,7 +26,6 @@ class aInputServer;
 class aParticleSystem;
 class aSound;
 class aSoundManager;
-class CInvestigation;
 class CMurderHunt;
 class CRoomContext;
 class CRoomData;
@@ -76,20 +76,22 @@ public:
     CRoomBase(const CRoomBase&) = delete;
     CRoomBase& operator=(const CRoomBase&) = delete;
 
-    // Reads the room's data and items and queues nothing (the manager queues
-    // the shared lists): name, case folder F, location folder L and the
-    // location's name (the image group). False when the room cannot be used.
+    // Reads the room's data, items and events (the events manager has its
+    // owner by now) and queues nothing (the manager queues the shared
+    // lists): name, case folder F, location folder L and the location's name
+    // (the image group). False when the room cannot be used.
     bool Load(CRoomsManager& manager, const std::string& name, const std::string& caseFolder,
               const std::string& locationFolder, const std::string& location, CRoomData& data,
-              CInvestigation* investigation);
+              CSpyEventsOwner* investigation);
     // Removal: the ambient's sounds and the room's texts go.
     void Unload();
 
     // ---- Operations the game calls, in slot order
     virtual std::string GetClassName() const { return kClassName; }
     // Items back to their defaults (then ShowItems and HideItems), flags
-    // cleared, this room's items out of the inventory, alpha 1; a record
-    // parked for the room is applied last. A room that was entered is left.
+    // and events cleared, this room's items out of the inventory, alpha 1; a
+    // record parked for the room is applied last. A room that was entered is
+    // left.
     virtual void Reset();
     virtual void Entry(std::uint32_t value);
     // Stops the ambient, puts the carried item back, result 9. Nothing more
@@ -190,7 +192,10 @@ public:
     const std::string& GetLocation() const { return m_location; }
     const std::string& GetCaseFolder() const { return m_caseFolder; }
     const std::string& GetLocationFolder() const { return m_locationFolder; }
-    CInvestigation* GetInvestigation() const { return m_investigation; }
+    CSpyEventsOwner* GetInvestigation() const { return m_investigation; }
+    // The room's scripted events, read at load from its case folder.
+    CSpyEventsManager& GetEventsManager() { return m_events; }
+    const CSpyEventsManager& GetEventsManager() const { return m_events; }
     const aAmbientSoundSystem& GetAmbient() const { return m_ambient; }
     std::uint16_t GetWidth() const { return m_width; }
     std::uint16_t GetHeight() const { return m_height; }
@@ -227,7 +232,8 @@ protected:
     std::string m_caseFolder;
     std::string m_locationFolder;
     CRoomsManager* m_manager = nullptr;
-    CInvestigation* m_investigation = nullptr;
+    CSpyEventsOwner* m_investigation = nullptr;
+    CSpyEventsManager m_events;
     CRoomBase* m_murderHunt = nullptr;
     std::unique_ptr<CSpyItemManager> m_items;
     aAmbientSoundSystem m_ambient;

@@ -9,6 +9,7 @@
 #include "engine/util/a_file_server.h"
 #include "engine/util/a_log.h"
 #include "engine/util/a_string_list.h"
+#include "game/SpyGame/SpyEventsOwner.h"
 #include "game/shell/save_load_system.h"
 
 namespace {
@@ -51,6 +52,33 @@ public:
 private:
     CRoomBase& m_room;
 };
+
+// A block carried as it is: an events manager's block of a room not loaded.
+class RawBlock : public SaveLoadEntity {
+public:
+    using SaveLoadEntity::SaveLoadEntity;
+    std::uint32_t LoadSelf(SaveLoadSystem& system, std::uint32_t pos) override
+    {
+        return system.ReadBytes(pos, system.BytesLeft(pos), bytes);
+    }
+    std::uint32_t SaveSelf(SaveLoadSystem& system, std::uint32_t pos) override
+    {
+        for (std::uint8_t byte : bytes)
+            pos = system.WriteU8(pos, byte);
+        return pos;
+    }
+    std::vector<std::uint8_t> bytes;
+};
+
+void appendBlock(std::vector<std::uint8_t>& payload, const std::string& key, const std::vector<std::uint8_t>& record)
+{
+    payload.insert(payload.end(), key.begin(), key.end());
+    payload.push_back(0);
+    const std::uint32_t length = std::uint32_t(record.size());
+    for (int i = 0; i < 4; ++i)
+        payload.push_back(std::uint8_t(length >> (8 * i)));
+    payload.insert(payload.end(), record.begin(), record.end());
+}
 
 } // namespace
 
@@ -130,7 +158,7 @@ std::vector<std::string> CRoomsManager::ReadRoomList(const std::string& folder) 
 
 // ------------------------------------------------------------------ rooms
 
-CRoomBase* CRoomsManager::AddRoom(const std::string& name, const std::string& folder, CInvestigation* investigation)
+CRoomBase* CRoomsManager::AddRoom(const std::string& name, const std::string& folder, CSpyEventsOwner* investigation)
 {
     if (!isName(name)) {
         a_log("CRoomsManager::AddRoom(). Bad room name '%s'; not added", name.c_str());
@@ -158,6 +186,9 @@ CRoomBase* CRoomsManager::AddRoom(const std::string& name, const std::string& fo
     if (m_context->IsFindAll() && location != name)
         a_log("CRoomsManager::AddRoom(). Warning: Find All room '%s' lies on location '%s'", name.c_str(),
               location.c_str());
+    if (investigation && investigation->GetName() == name)
+        a_log("CRoomsManager::AddRoom(). Warning: room '%s' bears its case's name; their events share one save block",
+              name.c_str());
 
     CRoomData data;
     data.Open(name, locationFolder == caseFolder ? std::string() : caseFolder + kRoomFile,
@@ -171,8 +202,12 @@ CRoomBase* CRoomsManager::AddRoom(const std::string& name, const std::string& fo
     std::unique_ptr<CRoomBase> room = CRoomFactory::Create(className);
     if (!room)
         return nullptr;
+    room->GetEventsManager().SetOwner(investigation);
     if (!room->Load(*this, name, caseFolder, locationFolder, location, data, investigation))
         return nullptr;
+    // Keyed now, not at the first Reset: a room loaded once for all cases
+    // may never be reset, and an empty key would not be saved.
+    room->GetEventsManager().ResetEvents(name);
     QueueLocation(locationFolder, location);
     CRoomBase* raw = room.get();
     m_rooms[name] = std::move(room);
@@ -211,7 +246,7 @@ std::uint32_t CRoomsManager::GetLocationUseCount(const std::string& locationFold
     return it == m_locations.end() ? 0 : it->second.rooms;
 }
 
-void CRoomsManager::LoadRooms(const std::string& caseFolder, CInvestigation* investigation)
+void CRoomsManager::LoadRooms(const std::string& caseFolder, CSpyEventsOwner* investigation)
 {
     m_caseRooms = ReadRoomList(caseFolder);
     for (const std::string& name : m_caseRooms)
@@ -258,6 +293,7 @@ void CRoomsManager::RemoveRooms(const std::string& folder)
     for (const std::string& name : ReadRoomList(folder))
         RemoveRoom(name);
     m_parked.clear();
+    m_parkedEvents.clear();
 }
 
 void CRoomsManager::ReleaseAll()
@@ -266,6 +302,7 @@ void CRoomsManager::ReleaseAll()
         RemoveRoom(m_rooms.begin()->first);
     m_inventory.clear();
     m_parked.clear();
+    m_parkedEvents.clear();
     m_findAll.Clear();
     m_caseRooms.clear();
 }
@@ -330,30 +367,70 @@ void CRoomsManager::NotifyItemPicked(CSpyItem* item)
 
 void CRoomsManager::ApplyParkedRecord(CRoomBase& room)
 {
-    const auto it = m_parked.find(room.GetName());
-    if (it == m_parked.end())
+    std::vector<std::uint8_t> payload;
+    std::uint32_t blocks = 0;
+    const auto record = m_parked.find(room.GetName());
+    const bool hasRecord = record != m_parked.end();
+    if (hasRecord) {
+        appendBlock(payload, ParkedRecord::kKey, record->second);
+        m_parked.erase(record);
+        ++blocks;
+    }
+    CSpyEventsManager& events = room.GetEventsManager();
+    const auto eventsRecord = m_parkedEvents.find(room.GetName());
+    const bool hasEvents = eventsRecord != m_parkedEvents.end() && !events.GetKey().empty();
+    if (hasEvents) {
+        appendBlock(payload, events.GetKey(), eventsRecord->second);
+        ++blocks;
+    }
+    if (eventsRecord != m_parkedEvents.end())
+        m_parkedEvents.erase(eventsRecord);
+    if (blocks == 0)
         return;
-    const std::vector<std::uint8_t> record = std::move(it->second);
-    m_parked.erase(it);
-    const std::string key = ParkedRecord::kKey;
-    std::vector<std::uint8_t> payload(key.begin(), key.end());
-    payload.push_back(0);
-    const std::uint32_t length = std::uint32_t(record.size());
-    for (int i = 0; i < 4; ++i)
-        payload.push_back(std::uint8_t(length >> (8 * i)));
-    payload.insert(payload.end(), record.begin(), record.end());
     SaveLoadSystem system;
-    if (!system.BeginLoadPayload(std::move(payload), 1, "parked record of room '" + room.GetName() + "'"))
+    if (!system.BeginLoadPayload(std::move(payload), blocks, "parked records of room '" + room.GetName() + "'"))
         return;
-    ParkedRecord entity(room);
-    system.LoadEntity(&entity);
+    if (hasEvents)
+        system.LoadEntity(&events);
+    if (hasRecord) {
+        ParkedRecord entity(room);
+        system.LoadEntity(&entity);
+    }
     system.Finish();
+}
+
+void CRoomsManager::SaveChildren(SaveLoadSystem& system)
+{
+    std::set<std::string> names;
+    for (const auto& room : m_rooms)
+        names.insert(room.first);
+    for (const auto& parked : m_parkedEvents)
+        names.insert(parked.first);
+    for (const std::string& name : names) {
+        const auto room = m_rooms.find(name);
+        if (room != m_rooms.end()) {
+            system.SaveEntity(&room->second->GetEventsManager());
+            continue;
+        }
+        RawBlock block(CSpyEventsManager::kKeyPrefix + name);
+        block.bytes = m_parkedEvents[name];
+        system.SaveEntity(&block);
+    }
 }
 
 void CRoomsManager::LoadChildren(SaveLoadSystem& system)
 {
-    (void)system;
     m_parked.clear();
+    m_parkedEvents.clear();
+    for (auto& room : m_rooms)
+        system.LoadEntity(&room.second->GetEventsManager());
+    for (const std::string& name : m_caseRooms) {
+        if (HasRoom(name) || m_parkedEvents.count(name))
+            continue;
+        RawBlock block(CSpyEventsManager::kKeyPrefix + name);
+        if (system.LoadEntity(&block))
+            m_parkedEvents[name] = std::move(block.bytes);
+    }
 }
 
 std::uint32_t CRoomsManager::SaveSelf(SaveLoadSystem& system, std::uint32_t pos)

@@ -8,7 +8,9 @@
 // Saved as "<RoomsManager>": u16 format 1; the inventory (u32 count, item
 // references); the Find All order (u32 count, names); the rooms in name
 // order (u32 count, then name, u32 length and the room's record). A record
-// is checked whole before any of it is applied. Main thread only.
+// is checked whole before any of it is applied. The rooms' events managers
+// are its children, in name order; the block of a listed room not loaded is
+// parked raw with the room's record. Main thread only.
 #include <cstdint>
 #include <list>
 #include <map>
@@ -22,7 +24,6 @@
 #include "game/shell/save_load_entity.h"
 
 class CGameDialogs;
-class CInvestigation;
 class CPersonagesManager;
 
 // The Find All walk over room names, in the room list's order.
@@ -74,11 +75,12 @@ public:
 
     // Makes the room from its case folder (the room's folder, with or
     // without its '/') and its location, queues the location's lists at its
-    // first use, and registers it. Null (logged) when the room has no
-    // location or its name is taken (the room there is kept).
-    CRoomBase* AddRoom(const std::string& name, const std::string& folder, CInvestigation* investigation);
+    // first use, and registers it. The room's events get the investigation
+    // as owner and, once read, the room's name as key. Null (logged) when the
+    // room has no location or its name is taken (the room there is kept).
+    CRoomBase* AddRoom(const std::string& name, const std::string& folder, CSpyEventsOwner* investigation);
     // Every room of caseFolder + "_rooms.list" (lines as they are).
-    void LoadRooms(const std::string& caseFolder, CInvestigation* investigation);
+    void LoadRooms(const std::string& caseFolder, CSpyEventsOwner* investigation);
     void AfterLoadInitRoom(const std::string& name, CRoomBase* murderHunt, CRoomBase* invCards);
     void AfterLoadInitRooms(const std::string& folder, CRoomBase* murderHunt, CRoomBase* invCards);
     // Resets the listed rooms that are loaded and refills the Find All order
@@ -115,13 +117,16 @@ public:
 
     // ---- Parked records
     bool HasParkedRecord(const std::string& room) const { return m_parked.count(room) != 0; }
-    // Applies and drops the room's parked record, if any.
+    bool HasParkedEvents(const std::string& room) const { return m_parkedEvents.count(room) != 0; }
+    // Applies and drops the room's parked records (its own and its events'), if any.
     void ApplyParkedRecord(CRoomBase& room);
 
     // ---- SaveLoadEntity
     std::uint32_t LoadSelf(SaveLoadSystem& system, std::uint32_t pos) override;
     std::uint32_t SaveSelf(SaveLoadSystem& system, std::uint32_t pos) override;
-    // A load begins: the parked records of an earlier load are dropped.
+    void SaveChildren(SaveLoadSystem& system) override;
+    // A load begins: the parked records of an earlier load are dropped; the
+    // loaded rooms' events are restored and the listed others' parked.
     void LoadChildren(SaveLoadSystem& system) override;
 
 private:
@@ -148,4 +153,5 @@ private:
     std::vector<std::string> m_caseRooms;
     std::map<std::string, Location> m_locations;
     std::map<std::string, std::vector<std::uint8_t>> m_parked;
+    std::map<std::string, std::vector<std::uint8_t>> m_parkedEvents;
 };

@@ -1,7 +1,11 @@
 #include "personages_fixture.h"
 
+#include <cstring>
+
 #include "engine/util/a_options_file.h"
 #include "engine/util/a_random.h"
+#include "game/shell/save_load_system.h"
+#include "game/SpyGame/SpyEvents.h"
 #include "game/SpyGame/items/SpyItemKinds.h"
 #include "support/test_env.h"
 
@@ -15,18 +19,62 @@ Names names(const std::vector<CFindItemsGroup>& lines)
     return out;
 }
 
+std::string path(const std::string& name) { return test_env::home() + "/" + name; }
+
+Blocks save(SaveLoadEntity& entity, const std::string& file)
+{
+    SaveLoadSystem system;
+    EXPECT_TRUE(system.BeginSave(file, kVersion));
+    system.SaveEntity(&entity);
+    EXPECT_TRUE(system.Finish());
+    const std::string text = test_env::readFile(file);
+    Bytes payload(text.begin() + SaveLoadSystem::kHeaderSize, text.end());
+    SaveLoadSystem::Scramble(payload.data(), std::uint32_t(payload.size()));
+    Blocks out;
+    for (std::size_t pos = 0; pos < payload.size();) {
+        const std::string key(reinterpret_cast<const char*>(&payload[pos]));
+        std::uint32_t length = 0;
+        std::memcpy(&length, &payload[pos + key.size() + 1], 4);
+        pos += key.size() + 5;
+        out[key] = Bytes(payload.begin() + std::ptrdiff_t(pos), payload.begin() + std::ptrdiff_t(pos + length));
+        pos += length;
+    }
+    return out;
+}
+
+bool restore(SaveLoadEntity& entity, const Blocks& blocks)
+{
+    Bytes payload;
+    for (const auto& [key, record] : blocks) {
+        payload.insert(payload.end(), key.c_str(), key.c_str() + key.size() + 1);
+        for (int i = 0; i < 32; i += 8)
+            payload.push_back(std::uint8_t(record.size() >> i));
+        payload.insert(payload.end(), record.begin(), record.end());
+    }
+    SaveLoadSystem system;
+    EXPECT_TRUE(system.BeginLoadPayload(payload, std::uint32_t(blocks.size()), "blocks"));
+    const bool loaded = system.LoadEntity(&entity);
+    system.Finish();
+    return loaded;
+}
+
 void PersonagesTest::SetUp()
 {
     files.setAssign("gamedata", test_env::sourceDir() + "/tests/game/SpyGame/PersonGame/");
     log = std::make_unique<TestLog>();
     RegisterItemKinds();
     RegisterRoomKinds();
+    RegisterEventKinds();
+    owner.name = "caseP";
+    owner.personages = &personages;
+    owner.rooms = &rooms;
     rooms.SetServices(CRoomServices());
     rooms.Init(&personages, nullptr, &context);
 }
 
 void PersonagesTest::TearDown()
 {
+    managers.clear();
     rooms.ReleaseAll();
     personages.Clear();
     log.reset();
@@ -34,7 +82,7 @@ void PersonagesTest::TearDown()
 
 void PersonagesTest::load(const std::string& caseName, bool findAll, std::uint32_t seed, const std::string& folder)
 {
-    rooms.LoadRooms(folder, nullptr);
+    rooms.LoadRooms(folder, &owner);
     rooms.AfterLoadInitRooms(folder, nullptr, nullptr);
     rooms.ResetRooms(folder);
     personages.CreatePersonages(aOptionsFile(folder + "_investigation.ini"), nullptr, &rooms);
@@ -44,6 +92,21 @@ void PersonagesTest::load(const std::string& caseName, bool findAll, std::uint32
         personages.SetRoomItemsCount(room.first, std::uint32_t(room.second->GetItemManager()->GetItems().size()));
     a_srand(seed);
     personages.ResetPersonages(false, findAll);
+}
+
+} // namespace persontest
+
+namespace persontest {
+
+CSpyEventsManager& PersonagesTest::events(const std::string& text)
+{
+    const std::string file = path("events" + std::to_string(managers.size()) + ".ini");
+    test_env::writeFile(file, text);
+    managers.push_back(std::make_unique<CSpyEventsManager>());
+    managers.back()->SetOwner(&owner);
+    managers.back()->AddEvents(file);
+    managers.back()->ResetEvents("caseP");
+    return *managers.back();
 }
 
 } // namespace persontest

@@ -10,50 +10,6 @@ using namespace persontest;
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-using Blocks = std::map<std::string, Bytes>;
-constexpr std::uint32_t kVersion = 4374;
-
-std::string path(const std::string& name) { return test_env::home() + "/" + name; }
-
-// Saves the entity (children first) into the file; its blocks by key.
-Blocks save(SaveLoadEntity& entity, const std::string& file = path("record.save"))
-{
-    SaveLoadSystem system;
-    EXPECT_TRUE(system.BeginSave(file, kVersion));
-    system.SaveEntity(&entity);
-    EXPECT_TRUE(system.Finish());
-    const std::string text = test_env::readFile(file);
-    Bytes payload(text.begin() + SaveLoadSystem::kHeaderSize, text.end());
-    SaveLoadSystem::Scramble(payload.data(), std::uint32_t(payload.size()));
-    Blocks out;
-    for (std::size_t pos = 0; pos < payload.size();) {
-        const std::string key(reinterpret_cast<const char*>(&payload[pos]));
-        std::uint32_t length = 0;
-        std::memcpy(&length, &payload[pos + key.size() + 1], 4);
-        pos += key.size() + 5;
-        out[key] = Bytes(payload.begin() + std::ptrdiff_t(pos), payload.begin() + std::ptrdiff_t(pos + length));
-        pos += length;
-    }
-    return out;
-}
-
-bool restore(SaveLoadEntity& entity, const Blocks& blocks)
-{
-    Bytes payload;
-    for (const auto& [key, record] : blocks) {
-        payload.insert(payload.end(), key.c_str(), key.c_str() + key.size() + 1);
-        for (int i = 0; i < 32; i += 8)
-            payload.push_back(std::uint8_t(record.size() >> i));
-        payload.insert(payload.end(), record.begin(), record.end());
-    }
-    SaveLoadSystem system;
-    EXPECT_TRUE(system.BeginLoadPayload(payload, std::uint32_t(blocks.size()), "blocks"));
-    const bool loaded = system.LoadEntity(&entity);
-    system.Finish();
-    return loaded;
-}
-
 std::size_t find(const Bytes& record, const std::string& text)
 {
     return std::size_t(std::search(record.begin(), record.end(), text.begin(), text.end()) - record.begin());

@@ -1,5 +1,7 @@
 // Rooms on the test game: data, clicks, carrying and picking, hints, entry
 // and exit, the manager's lookups and its save record.
+#include <cstring>
+
 #include <gtest/gtest.h>
 
 #include "engine/gfx/a_particle_system.h"
@@ -403,15 +405,19 @@ TEST_F(RoomsTest, RecordParksUnknownRoomsAndSurvivesDamage)
     EXPECT_EQ(item("Desk", "pen").GetWidthRounded(), 40);
 
     // A cut record: the load fails and the rooms stay as Reset left them.
+    // The manager's block comes last, after its children's.
     std::vector<std::uint8_t> file(first.begin(), first.end());
     std::vector<std::uint8_t> payload(file.begin() + SaveLoadSystem::kHeaderSize, file.end());
     SaveLoadSystem::Scramble(payload.data(), std::uint32_t(payload.size()));
-    const std::size_t keyEnd = std::string(payload.begin(), payload.end()).find('\0') + 1;
+    const std::size_t keyEnd =
+        std::string(payload.begin(), payload.end()).find(CRoomsManager::kKey) + std::strlen(CRoomsManager::kKey) + 1;
     const std::uint32_t cut = std::uint32_t(payload.size() - keyEnd - 4) / 2;
     payload.resize(keyEnd + 4 + cut);
     for (int i = 0; i < 4; ++i)
         payload[keyEnd + std::size_t(i)] = std::uint8_t(cut >> (8 * i));
-    const std::vector<std::uint8_t> broken = SaveLoadSystem::BuildFile(payload, 4374, 1);
+    std::uint32_t blocks = 0;
+    std::memcpy(&blocks, &file[12], 4);
+    const std::vector<std::uint8_t> broken = SaveLoadSystem::BuildFile(payload, 4374, blocks);
     test_env::writeFile(path, std::string(broken.begin(), broken.end()));
     rooms.ResetRooms(kCase);
     EXPECT_FALSE(restore(rooms, path));
