@@ -20,7 +20,7 @@ namespace invtest {
 const char* const kCaseIni = "[Main]\n"
                              "StartRoom = Hall\n"
                              "Music = investigation\n"
-                             "MHRoom = Envelope\n"
+                             "MHRoom = Study\n"
                              "[PersonagesList]\n"
                              "Personages = Quennick, Marivel\n"
                              "StartPersonages = Quennick\n";
@@ -233,12 +233,12 @@ std::string InvestigationBench<Base>::writeCase(const std::string& ini, const st
 {
     const std::string dir = test_env::home() + "/Cases/" + name + "/";
     test_env::writeFile(dir + "_investigation.ini", ini);
-    test_env::writeFile(dir + "_rooms.list", "Hall\nWide\nClose\nEnvelope\nDecrypt\n");
+    test_env::writeFile(dir + "_rooms.list", "Hall\nWide\nClose\nStudy\nDecrypt\n");
     writeRoom(dir + "Hall/", "Scripted", 845, 768, 0xFFFFFFFF, "SoundOnBack = solve\nISpyRoom = 1\n",
               "[coin]\nPos = 100 100\nIsISpyItem = 1\nObject = Image img=sq\n");
     writeRoom(dir + "Wide/", "Scripted", 1024, 768, 0xFF808080, "AllowBack = 0\n");
     writeRoom(dir + "Close/", "Scripted", 600, 450, 0xFFFF0000, "ContinueButton = 1\nSkipBonusRound = 1\n");
-    writeRoom(dir + "Envelope/", "Scripted", 845, 768, 0xFF0000FF, "",
+    writeRoom(dir + "Study/", "Scripted", 845, 768, 0xFF0000FF, "",
               "[ENVELOPE]\nPos = 200 300\nObject = Image img=sq\n\n[MH_CONTAINER]\nPos = 400 500\n"
               "Object = Image img=sq\n");
     test_env::writeFile(dir + "Quennick.ai", "[INVESTIGATION]\nMustPickItems = coin\n");

@@ -6,7 +6,7 @@
 //
 // A fixture case "caseA" is written into the test's home with pictures made
 // here: Hall (845 x 768, the start room, scripted), Wide (1024 x 768),
-// Close (a 600 x 450 close-up), Envelope (the hunt's card room, with
+// Close (a 600 x 450 close-up), Study (the hunt's card room, with
 // ENVELOPE and MH_CONTAINER) and the demo's Decrypt; ".ai" and
 // "_events.ini" files; the demo's three boards are added as the game root
 // adds them. Rooms of class "Scripted" report the results queued in their
@@ -106,7 +106,9 @@ public:
     using CInvestigation::fadeAlpha;
     using CInvestigation::faTutorialPending;
     using CInvestigation::findAllHintsUsed;
+    using CInvestigation::globalMap;
     using CInvestigation::history;
+    using CInvestigation::murderHunt;
     using CInvestigation::identifiedItem;
     using CInvestigation::mapEnabled;
     using CInvestigation::pendingRoom;
@@ -162,7 +164,7 @@ using InvestigationTest = InvestigationBench<dialogtest::RecordingDialogBench>;
 using InvestigationGlTest = InvestigationBench<dialogtest::GlDialogBench>;
 
 // The standard fixture case's ini: Hall to start, the case music, the hunt
-// on Envelope, one personage.
+// on Study, one personage.
 extern const char* const kCaseIni;
 
 } // namespace invtest
