@@ -250,3 +250,136 @@ TEST_F(InvestigationOps, GradesAndChildrenOrder)
                                               "<RoomsManager>", "CSpyEventsManager : caseA",
                                               "Investigation : caseA"}));
 }
+
+TEST_F(InvestigationOps, BoardSwitchesByState)
+{
+    struct Row {
+        std::uint32_t from;
+        bool hunt;           // OpenMurderHunt, else OpenInvCards
+        bool result;
+        std::size_t pushed;  // rooms added to the history
+        bool leftRoom;       // the room before was left
+    };
+    const Row rows[] = {
+        {4, true, true, 0, true},    {5, true, true, 1, true},   {7, true, true, 0, false},
+        {12, true, false, 0, false}, {13, true, true, 0, true},  {28, true, true, 1, true},
+        {8, true, false, 0, false},  {4, false, true, 0, true},  {5, false, true, 1, true},
+        {7, false, false, 0, false}, {12, false, true, 0, true}, {13, false, false, 0, false},
+        {28, false, true, 1, true},  {30, false, false, 0, false},
+    };
+    for (const Row& row : rows) {
+        inv->currentRoom = room("Hall");
+        inv->history.clear();
+        inv->state = row.from;
+        scripted("Hall").calls.clear();
+        panel->GetPart(CDialogSpyGamePanel::BtnCardRoom)->SetEnabled(false);
+        panel->SetRoomPause(false);
+        const bool result = row.hunt ? inv->OpenMurderHunt() : inv->OpenInvCards();
+        const std::string what = std::to_string(row.from) + (row.hunt ? " hunt" : " cards");
+        EXPECT_EQ(result, row.result) << what;
+        EXPECT_EQ(inv->history.size(), row.pushed) << what;
+        if (!row.result) {
+            EXPECT_EQ(inv->GetState(), row.from) << what;
+            EXPECT_EQ(inv->GetCurrentRoom(), room("Hall")) << what;
+            EXPECT_TRUE(scripted("Hall").calls.empty()) << what;
+            continue;
+        }
+        EXPECT_EQ(inv->GetState(), row.hunt ? 12u : 13u) << what;
+        EXPECT_TRUE(panel->IsRoomPause()) << what;
+        EXPECT_EQ(enabled(CDialogSpyGamePanel::BtnCardRoom), row.hunt) << what;
+        if (row.leftRoom) {
+            EXPECT_EQ(inv->GetCurrentRoom(), row.hunt ? static_cast<CRoomBase*>(hunt) : cards) << what;
+            EXPECT_EQ(scripted("Hall").calls, (std::vector<std::string>{"Exit"})) << what;
+        } else {  // state 7: the current room is entered again, not left
+            EXPECT_EQ(inv->GetCurrentRoom(), room("Hall")) << what;
+            EXPECT_EQ(scripted("Hall").calls, (std::vector<std::string>{"Entry(0)"})) << what;
+        }
+    }
+    // Without the boards both switches refuse.
+    inv->murderHunt = nullptr;
+    inv->state = 5;
+    EXPECT_FALSE(inv->OpenMurderHunt());
+}
+
+TEST_F(InvestigationOps, EventsGoRoomFirstAndItemEvents)
+{
+    // Entry carried out the hall's event; the next ready one is the case's.
+    EXPECT_EQ(inv->seen, (std::vector<std::string>{"Hall:hall_hello+done"}));
+    EXPECT_TRUE(inv->ProcessEvents());
+    EXPECT_EQ(inv->seen.back(), "caseA:case_hello+done");
+    EXPECT_FALSE(inv->ProcessEvents());
+    // Without a room only the case's manager is asked.
+    inv->GetEvents().ResetEvents("caseA");
+    inv->currentRoom = nullptr;
+    EXPECT_TRUE(inv->ProcessEvents());
+    EXPECT_EQ(inv->seen.back(), "caseA:case_hello+done");
+
+    // EventForItem: hide one item, show another, by full names.
+    inv->currentRoom = room("Study");
+    SpyEvents::EEventForItem event;
+    event.HideItem = "Study:ENVELOPE";
+    event.ShowItem = "Hall:coin";
+    rooms->GetItem("Hall", "coin")->SetVisible(false);
+    inv->currentEvent = &event;
+    inv->ApplyEventForItem();
+    EXPECT_FALSE(rooms->GetItem("Study", "ENVELOPE")->IsVisible());
+    EXPECT_TRUE(rooms->GetItem("Hall", "coin")->IsVisible());
+    event.HideItem = "Study:nothing";
+    inv->ApplyEventForItem();  // a missing item is skipped
+    inv->currentEvent = nullptr;
+}
+
+TEST_F(InvestigationOps, ChangePersonagesCalledDirectly)
+{
+    SpyEvents::EChangePersonages event;
+    event.QuitPersonages = {"Quennick"};
+    event.NewPersonages = {"Marivel"};
+    event.SendItems = {{"Quennick", "Nobody", "coin"}};
+    event.SendFinishedTasks = {"Ghost:coin", "Marivel:no_task"};
+    event.IsGoToMap = false;
+    inv->previousState = State::StatePlay;
+    inv->state = 15;
+    scripted("Hall").calls.clear();
+    inv->OnEventChangePersonages(&event);
+    EXPECT_EQ(personages->GetActiveNames(), (std::vector<std::string>{"Marivel"}));
+    EXPECT_EQ(personages->GetCurrentPersonage()->GetName(), "Marivel");
+    EXPECT_EQ(dialogs->icon, "Marivel");
+    EXPECT_EQ(logged("Personage 'Nobody' not exist!"), 1u);
+    EXPECT_EQ(scripted("Hall").calls, (std::vector<std::string>{"Exit", "Entry(0)"}));
+    EXPECT_EQ(inv->GetState(), State::StatePlay);
+    EXPECT_FALSE(visible(CDialogSpyGamePanel::BlockWidget));
+
+    // No room, nobody new, to the map.
+    event.NewPersonages.clear();
+    event.IsGoToMap = true;
+    inv->currentRoom = nullptr;
+    inv->OnEventChangePersonages(&event);
+    EXPECT_EQ(inv->GetState(), State::StateMap);
+    EXPECT_EQ(personages->GetCurrentPersonage()->GetName(), "Marivel");
+}
+
+TEST_F(InvestigationOps, CardsAndPhotos)
+{
+    EXPECT_FALSE(inv->ShowInvCard("no_card"));
+    EXPECT_EQ(logged("Not find investigation card 'no_card'."), 1u);
+    EXPECT_EQ(inv->GetState(), State::StatePlay);
+    ASSERT_GT(cards->GetCardCount(), 0u);
+    const std::string card = cards->GetCard(0)->name;
+    EXPECT_TRUE(inv->ShowInvCard(card));
+    EXPECT_EQ(inv->GetState(), State::StateInvCard);
+    EXPECT_EQ(inv->GetPreviousState(), State::StatePlay);
+    EXPECT_EQ(dialogs->take(), (std::vector<std::string>{"ShowInvCard"}));
+    EXPECT_TRUE(panel->IsBlockPause());
+
+    // The hunt photo of the card room, its text by the room's hunt state.
+    inv->state = State::StatePlay;
+    hunt->EntryNewInvestigation("Study");
+    hunt->Decipher(std::size_t(hunt->GetCurrentCard()), false);
+    inv->ShowInvCard("Study", true);
+    EXPECT_EQ(inv->GetState(), State::StateMHPhoto);
+    EXPECT_EQ(dialogs->take(), (std::vector<std::string>{"ShowMHPhoto"}));
+    inv->state = State::StatePlay;
+    inv->ShowInvCard("Attic", true);
+    EXPECT_EQ(logged("Not find investigation card 'Attic'."), 1u);
+    EXPECT_EQ(inv->GetState(), State::StatePlay);
+}
