@@ -242,7 +242,7 @@ std::string InvestigationBench<Base>::writeCase(const std::string& ini, const st
               "[ENVELOPE]\nPos = 200 300\nObject = Image img=sq\n\n[MH_CONTAINER]\nPos = 400 500\n"
               "Object = Image img=sq\n");
     test_env::writeFile(dir + "Quennick.ai", "[INVESTIGATION]\nMustPickItems = coin\n");
-    test_env::writeFile(dir + "Hall/Quennick.ai", "[ROOM]\nRoomTask = task_hall\nMustPickItems = coin\n");
+    test_env::writeFile(dir + "Hall/Quennick.ai", "[ROOM]\nRoomTask = task_hall\nISpyItemsCount = 1\n");
     test_env::writeFile(dir + "Hall/Marivel.ai", "[ROOM]\nRoomTask = task_hall_m\n");
     test_env::writeFile(dir + "_events.ini", "[ShowMessage]\nEventName = case_hello\nTextId = hello\n");
     test_env::writeFile(dir + "Hall/_events.ini", "[ShowMessage]\nEventName = hall_hello\nTextId = hall_text\n");
