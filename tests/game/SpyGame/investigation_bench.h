@@ -106,6 +106,7 @@ public:
     using CInvestigation::fadeAlpha;
     using CInvestigation::faTutorialPending;
     using CInvestigation::findAllHintsUsed;
+    using CInvestigation::flash;
     using CInvestigation::globalMap;
     using CInvestigation::history;
     using CInvestigation::murderHunt;
