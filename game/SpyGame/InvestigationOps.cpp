@@ -170,6 +170,14 @@ void CInvestigation::GoToMap()
 
 void CInvestigation::GoBack()
 {
+    // Leaving "Decrypt" once the hunt is decrypted skips the hunt board.
+    const bool skipHunt = currentRoom && currentRoom->GetName() == kDecrypt && murderHunt && !history.empty()
+                          && history.back() == murderHunt && murderHunt->GetCurrentState() == 2;
+    if (history.size() == (skipHunt ? 1u : 0u) && !globalMap) {
+        // Nowhere to go: the player stays in the room.
+        a_log("CInvestigation::GoBack(). No room to go back to and no map");
+        return;
+    }
     if (dialogs)
         dialogs->HideMessage();
     if (currentRoom) {
@@ -177,23 +185,11 @@ void CInvestigation::GoBack()
         if (aSound* sound = currentRoom->GetSoundOnBack())
             sound->Play(false, false);
     }
+    if (skipHunt)
+        history.pop_back();
     if (history.empty()) {
-        if (globalMap)
-            GoToMap();
-        else
-            a_log("CInvestigation::GoBack(). No room to go back to and no map");
+        GoToMap();
         return;
-    }
-    if (currentRoom && currentRoom->GetName() == kDecrypt) {
-        if (murderHunt && history.back() == murderHunt && murderHunt->GetCurrentState() == 2)
-            history.pop_back();
-        if (history.empty()) {
-            if (globalMap)
-                GoToMap();
-            else
-                a_log("CInvestigation::GoBack(). No room to go back to and no map");
-            return;
-        }
     }
     if (currentRoom)
         currentRoom->SetAlpha(fadeAlpha);

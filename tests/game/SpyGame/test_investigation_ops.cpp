@@ -149,9 +149,11 @@ TEST_F(InvestigationOps, GoBackThroughTheHistory)
     inv->currentRoom = room("Hall");
     inv->state = State::StatePlay;
     inv->globalMap = nullptr;
+    scripted("Hall").calls.clear();
     inv->GoBack();
     EXPECT_EQ(logged("No room to go back to and no map"), 1u);
     EXPECT_EQ(inv->GetState(), State::StatePlay);
+    EXPECT_TRUE(scripted("Hall").calls.empty());  // still entered
 }
 
 TEST_F(InvestigationOps, OnRoomLoadedMakesThePendingRoomCurrent)
