@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Replays a recording with the replay program in a fresh user folder,
+# offscreen, with the sound written to a file, and checks how it ended: exit
+# code 0, the replay's start and end lines, the expected number of
+# "Screenshot saved" lines and each screenshot a 24-bit 1024 x 768 bitmap.
+# Usage: run_replay.sh <replay program> <recording> <screenshots expected>
+set -u
+replay="$1"
+recording="$2"
+shots="$3"
+home=$(mktemp -d)
+trap 'rm -rf "$home"' EXIT
+export HOME="$home" XDG_DATA_HOME="$home/.local/share" TMPDIR="$home/tmp"
+mkdir -p "$TMPDIR"
+export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$home/audio.raw"
+log="$XDG_DATA_HOME/Tallowmere/VRK/a2d.log"
+
+fail() {
+  echo "$*"
+  [ -f "$log" ] && cat "$log"
+  exit 1
+}
+
+started=$(date +%s)
+"$replay" "$recording"
+code=$?
+echo "replay: exit code $code after $(($(date +%s) - started)) s"
+[ "$code" -eq 0 ] || fail "the replay exited with $code"
+[ -f "$log" ] || fail "no log at $log"
+grep -q "Replay: playing '$recording'" "$log" || fail "no start line"
+grep -q "Replay: finished after .* exit code 0" "$log" || fail "no end line"
+
+saved=$(sed -n 's/.*\tScreenshot saved: //p' "$log")
+count=$(printf '%s' "$saved" | grep -c . || true)
+[ "$count" -eq "$shots" ] || fail "$count screenshots saved, $shots expected"
+# A bottom-up 24-bit bitmap: 54 header bytes and 1024 rows of 3072 bytes.
+while IFS= read -r shot; do
+  [ -f "$shot" ] || fail "no screenshot at $shot"
+  size=$(stat -c %s "$shot")
+  read -r width height < <(od -An -t d4 -j 18 -N 8 "$shot")
+  bits=$(od -An -t u2 -j 28 -N 2 "$shot" | tr -d ' ')
+  [ "$width $height $bits $size" = "1024 768 24 2359350" ] ||
+    fail "$shot: ${width}x${height}, $bits bits, $size bytes"
+done <<< "$saved"
+echo "ok"
