@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Replays a recording with the replay program in a fresh user folder,
-# offscreen, with the sound written to a file, and checks how it ended: exit
-# code 0, the replay's start and end lines, the expected number of
-# "Screenshot saved" lines and each screenshot a 24-bit 1024 x 768 bitmap.
+# offscreen, with the sound written to a file, and checks how it ended: the
+# exit code (0 unless another is expected, then with the given log line), the
+# replay's start and end lines, the expected number of "Screenshot saved"
+# lines and each screenshot a 24-bit 1024 x 768 bitmap.
 # Usage: run_replay.sh <replay program> <recording> <screenshots expected>
+#                      [<exit code> <log line>]
 set -u
 replay="$1"
 recording="$2"
 shots="$3"
+expected_code="${4:-0}"
+expected_line="${5:-}"
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 export HOME="$home" XDG_DATA_HOME="$home/.local/share" TMPDIR="$home/tmp"
@@ -25,16 +29,23 @@ started=$(date +%s)
 "$replay" "$recording"
 code=$?
 echo "replay: exit code $code after $(($(date +%s) - started)) s"
-[ "$code" -eq 0 ] || fail "the replay exited with $code"
+[ "$code" -eq "$expected_code" ] || fail "the replay exited with $code, not $expected_code"
 [ -f "$log" ] || fail "no log at $log"
-grep -q "Replay: playing '$recording'" "$log" || fail "no start line"
-grep -q "Replay: finished after .* exit code 0" "$log" || fail "no end line"
+if [ -n "$expected_line" ]; then
+  grep -qF "$expected_line" "$log" || fail "no line '$expected_line'"
+fi
+# A recording that cannot be read stops the replay before it starts.
+if [ "$expected_code" -ne 2 ]; then
+  grep -q "Replay: playing '$recording'" "$log" || fail "no start line"
+  grep -q "Replay: finished after .* exit code $expected_code\$" "$log" || fail "no end line"
+fi
 
 saved=$(sed -n 's/.*\tScreenshot saved: //p' "$log")
 count=$(printf '%s' "$saved" | grep -c . || true)
 [ "$count" -eq "$shots" ] || fail "$count screenshots saved, $shots expected"
 # A bottom-up 24-bit bitmap: 54 header bytes and 1024 rows of 3072 bytes.
 while IFS= read -r shot; do
+  [ -n "$shot" ] || continue
   [ -f "$shot" ] || fail "no screenshot at $shot"
   size=$(stat -c %s "$shot")
   read -r width height < <(od -An -t d4 -j 18 -N 8 "$shot")
