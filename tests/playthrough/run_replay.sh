@@ -2,8 +2,8 @@
 # Replays a recording with the replay program in a fresh user folder,
 # offscreen, with the sound written to a file, and checks how it ended: the
 # exit code (0 unless another is expected, then with the given log line), the
-# replay's start and end lines, the expected number of "Screenshot saved"
-# lines and each screenshot a 24-bit 1024 x 768 bitmap.
+# replay's start and end lines, sound that is not silence, the expected number
+# of "Screenshot saved" lines and each screenshot a 24-bit 1024 x 768 bitmap.
 # Usage: run_replay.sh <replay program> <recording> <screenshots expected>
 #                      [<exit code> <log line>]
 set -u
@@ -38,6 +38,12 @@ fi
 if [ "$expected_code" -ne 2 ]; then
   grep -q "Replay: playing '$recording'" "$log" || fail "no start line"
   grep -q "Replay: finished after .* exit code $expected_code\$" "$log" || fail "no end line"
+fi
+
+# The menu plays music and ambience: the sound file holds more than silence.
+if [ "$expected_code" -eq 0 ]; then
+  audio="$SDL_DISKAUDIOFILE"
+  [ -s "$audio" ] && [ "$(tr -d '\000' < "$audio" | head -c 1 | wc -c)" -eq 1 ] || fail "the sound written is silent"
 fi
 
 saved=$(sed -n 's/.*\tScreenshot saved: //p' "$log")
