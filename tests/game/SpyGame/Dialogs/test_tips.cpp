@@ -3,6 +3,7 @@
 #include "engine/gui/gui_static_text.h"
 #include "engine/gui/gui_window.h"
 #include "engine/sound/a_sound_manager.h"
+#include "engine/util/a_string.h"
 #include "game/shell/save_load_system.h"
 #include "tips_fixture.h"
 
@@ -30,12 +31,8 @@ TEST_F(TipTest, ParsingDefaultsDuplicatesAndTheUserTip)
 {
     EXPECT_EQ(takeLog().find("not found"), std::string::npos) << "the demo scripts hold every widget and style";
     const CTipManager::Metrics& m = tips->GetMetrics();
-    EXPECT_EQ(m.defaultWidth, 300);
-    EXPECT_EQ(m.arrowHeight, 24);
-    EXPECT_EQ(m.minHeight, 96);
-    EXPECT_EQ(m.arrowOffset, 40);
-    EXPECT_EQ(m.textMargin, 14);
-    EXPECT_EQ(m.boxGap, 6);
+    EXPECT_EQ((std::vector<int>{m.defaultWidth, m.arrowHeight, m.minHeight, m.arrowOffset, m.textMargin, m.boxGap}),
+              (std::vector<int>{300, 24, 96, 40, 14, 6}));
 
     tipsText("[General]\nFadeTime = 0.25\n"
              "[a]\nQuarter = 2\nTimesPerLevel = 3\nX = 5\nY = 6\n"
@@ -48,28 +45,18 @@ TEST_F(TipTest, ParsingDefaultsDuplicatesAndTheUserTip)
     EXPECT_NE(log.find("Cannot find key"), std::string::npos) << log;
     EXPECT_NE(log.find("Tip 'c': Quarter 7 is out of range, -1 is taken"), std::string::npos) << log;
 
-    const auto& all = tips->GetTips();
-    ASSERT_EQ(all.size(), 4u);  // a, b, c and the user tip; never "General"
-    const CTipManager::CTipInfo& a = all.at("a");
-    EXPECT_EQ(a.quarter, 2);  // the second [a] keeps what it does not name
-    EXPECT_EQ(a.timesPerLevel, 3);
-    EXPECT_EQ(a.levelsCount, 4);
-    EXPECT_EQ(a.x, 7);
-    EXPECT_EQ(a.y, 0);  // X, Y and Width are set by every section
-    EXPECT_EQ(a.width, 300);
-    EXPECT_EQ(a.showsLeft, 3);
-    EXPECT_EQ(a.levelsLeft, 4);
-    const CTipManager::CTipInfo& b = all.at("b");
-    EXPECT_TRUE(b.pointer);
-    EXPECT_EQ(b.pointName, "thing");
-    EXPECT_EQ(b.width, 200);
-    EXPECT_EQ(b.quarter, -1);
-    EXPECT_EQ(b.timesPerLevel, -1);
-    EXPECT_FALSE(all.at("c").pointer);  // only 1 makes a pointer
-    EXPECT_EQ(all.at("c").quarter, -1);
-    const CTipManager::CTipInfo& user = all.at(CTipManager::kUserTip);
-    EXPECT_EQ(user.width, 300);
-    EXPECT_EQ(user.quarter, -1);
+    // Quarter, times, levels, X, Y, width, shows left, levels left, pointer, point name.
+    const auto fields = [&](const std::string& name) {
+        const CTipManager::CTipInfo& t = tips->GetTips().at(name);
+        return str_format("%d %d %d %d %d %d %d %d %d %s", t.quarter, t.timesPerLevel, t.levelsCount, t.x, t.y,
+                          t.width, t.showsLeft, t.levelsLeft, int(t.pointer), t.pointName.c_str());
+    };
+    ASSERT_EQ(tips->GetTips().size(), 4u);  // never "General"
+    // The second [a] keeps what it does not name; X, Y and Width come from every section.
+    EXPECT_EQ(fields("a"), "2 3 4 7 0 300 3 4 0 ");
+    EXPECT_EQ(fields("b"), "-1 -1 -1 0 0 200 -1 -1 1 thing");
+    EXPECT_EQ(fields("c"), "-1 -1 -1 0 0 10 -1 -1 0 ") << "only 1 makes a pointer";
+    EXPECT_EQ(fields(CTipManager::kUserTip), "-1 -1 -1 0 0 300 -1 -1 0 ");
 
     EXPECT_EQ(tips->FindTip("nope"), nullptr);
     EXPECT_NE(takeLog().find("CTipManager::FindTip - tip 'nope' not defined"), std::string::npos);
