@@ -318,6 +318,15 @@ int main(int argc, char** argv)
     ok &= writeVorbis(ambients + "birds.ogg", birds(), 0.0f);
     ok &= writeVorbis(sounds + "solve.ogg", solveFanfare(), 0.1f);
 
+    // The tip manager: "show_tip", a soft rising two-note bell as a balloon opens.
+    {
+        Samples bell = silence(0.5);
+        addNote(bell, 0.0, 0.5, midi(79), 0.35, 7.0, 2);
+        addNote(bell, 0.09, 0.41, midi(84), 0.35, 7.0, 2);
+        normalise(bell, 0.6);
+        ok &= writeVorbis(sounds + "show_tip.ogg", bell, 0.1f);
+    }
+
     // Sound-list lines end in options or a blank: the loader needs the blank.
     ok &= writeText(sounds + "_sounds.list",
                     "multiclick.ogg \n"
@@ -326,7 +335,9 @@ int main(int argc, char** argv)
                     "extra_hint.ogg \n"
                     "low_time.ogg \n"
 
-                    "solve.ogg \n");
+                    "solve.ogg \n"
+                    // the tip manager
+                    "show_tip.ogg \n");
     ok &= writeText(musicDir + "playlist.txt", "main_theme.ogg\ninvestigation.ogg\n");
     ok &= writeText(ambients + "_sounds.list",
                     "wind.ogg { StreamPlay=1 }\n"
