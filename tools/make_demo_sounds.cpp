@@ -276,6 +276,49 @@ bool writeText(const std::string& path, const std::string& text)
     return ok;
 }
 
+// ------------------------------------------------- banner and hint balloon
+// The case-solved jingle (its whole seconds time the banner) and the hint
+// balloon's soft pop; their list lines are appended to the sound list.
+
+Samples caseSolvedJingle()
+{
+    Samples s = silence(4.0);
+    const int notes[] = {60, 64, 67, 72, 67, 72, 76};
+    for (int i = 0; i < 7; ++i)
+        addNote(s, i * 0.16, 0.6, midi(notes[i]), 0.35, 4.0);
+    for (int note : {48, 60, 64, 67, 72, 79})
+        addNote(s, 1.2, 2.8, midi(note), 0.22, 1.2);
+    normalise(s, 0.8);
+    return s;
+}
+
+Samples hintPop()
+{
+    Samples s = silence(0.3);
+    addNote(s, 0.0, 0.3, midi(84), 0.5, 14.0, 2);
+    addNote(s, 0.05, 0.25, midi(91), 0.3, 16.0, 2);
+    normalise(s, 0.5);
+    return s;
+}
+
+bool appendText(const std::string& path, const std::string& text)
+{
+    std::FILE* f = std::fopen(path.c_str(), "ab");
+    bool ok = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    if (f)
+        ok &= std::fclose(f) == 0;
+    if (!ok)
+        std::fprintf(stderr, "make_demo_sounds: cannot append to %s\n", path.c_str());
+    return ok;
+}
+
+bool writeBannerSounds(const std::string& sounds)
+{
+    bool ok = writeVorbis(sounds + "investigation_completed.ogg", caseSolvedJingle(), 0.1f);
+    ok &= writeVorbis(sounds + "show_hint.ogg", hintPop(), 0.1f);
+    return ok && appendText(sounds + "_sounds.list", "investigation_completed.ogg \nshow_hint.ogg \n");
+}
+
 bool makeFolder(const std::string& path)
 {
     struct stat st;
@@ -338,6 +381,7 @@ int main(int argc, char** argv)
                     "solve.ogg \n"
                     // the tip manager
                     "show_tip.ogg \n");
+    ok &= writeBannerSounds(sounds);
     ok &= writeText(musicDir + "playlist.txt", "main_theme.ogg\ninvestigation.ogg\n");
     ok &= writeText(ambients + "_sounds.list",
                     "wind.ogg { StreamPlay=1 }\n"
