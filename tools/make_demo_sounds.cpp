@@ -349,5 +349,36 @@ int main(int argc, char** argv)
                     "pan = -0.8/-0.4, 0.4/0.8\n"
                     "delay = 1.0/4.0\n"
                     "pause = 3.0/9.0\n");
+
+    // ---- Demo investigation: the study's back sound and the comics' music.
+    // Its own seed keeps these bytes apart from the blocks before it; its
+    // names are appended to the lists written above.
+    {
+        a_srand(20261207);
+        const auto append = [&](const std::string& path, const char* lines) {
+            std::FILE* f = std::fopen(path.c_str(), "ab");
+            const bool done = f && std::fputs(lines, f) >= 0;
+            if (f)
+                std::fclose(f);
+            if (!done)
+                std::fprintf(stderr, "make_demo_sounds: cannot append to %s\n", path.c_str());
+            return done;
+        };
+        // A latch: a low knock, then the click of the tongue.
+        Samples door = silence(0.35);
+        addNote(door, 0.0, 0.25, 90.0, 0.8, 18.0, 4);
+        Samples latch = click();
+        for (std::size_t i = 0; i < latch.size() && i + std::size_t(0.12 * kRate) < door.size(); ++i)
+            door[i + std::size_t(0.12 * kRate)] += latch[i];
+        normalise(door, 0.8);
+        ok &= writeVorbis(sounds + "door_close.ogg", door, 0.1f);
+        // A light waltz-time loop in D for the comics pages.
+        ok &= writeVorbis(musicDir + "comics_theme.ogg",
+                          music({{50, 57, 66}, {47, 54, 62}, {43, 50, 59}, {45, 52, 61}},
+                                {74, 78, 81, 0, 79, 78, 76, 74, 71, 74, 79, 0, 76, 73, 69, 0}, 132.0),
+                          -0.1f);
+        ok &= append(sounds + "_sounds.list", "door_close.ogg \n");
+        ok &= append(musicDir + "playlist.txt", "comics_theme.ogg\n");
+    }
     return ok ? 0 : 1;
 }

@@ -244,11 +244,16 @@ TEST_F(PersonagesTest, DemoCaseListsAndTexts)
     rooms.SetServices(services);
     load("1chapter", false, 1, "gamedata:_Investigations/1chapter/");
     const CPersonage::CRoomInfo& study = *quennick().GetRoomInfoConst("Study");
-    EXPECT_EQ(study.ispyList.size(), 6u);
-    EXPECT_EQ(study.taskList.size(), 7u);
+    EXPECT_EQ(study.ispyList.size(), 5u);
+    EXPECT_EQ(study.taskList.size(), 5u);
+    const CPersonage::CRoomInfo& garden = *quennick().GetRoomInfoConst("Garden");
+    EXPECT_EQ(garden.ispyList.size(), 4u);
+    EXPECT_EQ(garden.taskList.size(), 6u);
+    ASSERT_EQ(garden.clueList.size(), 1u);
+    EXPECT_EQ(garden.clueList[0].items.at(0).name, "footprint");
     Names desk = names(quennick().GetRoomInfo("Desk_CU").taskList);
     std::sort(desk.begin(), desk.end());
-    EXPECT_EQ(desk, (Names{"card_1chapter", "drawer"}));
+    EXPECT_EQ(desk, (Names{"card_1chapter", "drawer", "letter"}));
     EXPECT_EQ(personages.GetPersonage("Marivel")->GetRoomInfo("Study").ispyList.size(), 4u);
     // Every text the files name is in the room's table.
     for (const auto& personage : personages.GetPersonages()) {
