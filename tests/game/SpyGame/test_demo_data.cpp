@@ -307,8 +307,8 @@ private:
             };
             if (!plainName(name) || kReserved.count(name))
                 Problem(path, "'" + name + "' cannot name an item");
-            if (name == "MH_CONTAINER" && !m_cardRooms.count(room.location))
-                Problem(path, "MH_CONTAINER outside a murder-hunt card room");
+            if ((name == "MH_CONTAINER" || name == "ENVELOPE") && !m_cardRooms.count(room.location))
+                Problem(path, name + " outside a murder-hunt card room");
             const std::string cls = value("Class");
             if (!cls.empty() && !kItemClasses.count(cls))
                 Problem(path, "[" + name + "] has the class '" + cls + "': not an item");

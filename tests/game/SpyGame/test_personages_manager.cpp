@@ -266,3 +266,40 @@ TEST_F(PersonagesTest, DemoCaseListsAndTexts)
     }
     rooms.ReleaseAll();
 }
+
+TEST_F(PersonagesTest, DemoFindAllEightLinesARoomAndItsFinishInTheGarden)
+{
+    files.setAssign("gamedata", test_env::sourceDir() + "/data/GameData/");
+    const std::string folder = "gamedata:_Investigations/FindAll/";
+    load("FindAll", true, 1, folder);
+    CPersonage& q = quennick();
+    CSpyEventsManager finish;
+    owner.name = "FindAll";
+    owner.findAll = true;
+    finish.SetOwner(&owner);
+    finish.AddEvents(folder + CSpyEventsManager::kFile);
+    finish.ResetEvents("FindAll");
+    owner.room = rooms.GetRoom("Garden");
+    // Before a room is entered its lines are still to come.
+    EXPECT_EQ(finish.GetReadyEvent(), nullptr);
+    for (const char* room : {"Study", "Garden"}) {
+        q.GenISpyTaskInRoom(room, std::int32_t(q.GetRoomInfo(room).ISpyItemsCount), true, false);
+        EXPECT_EQ(q.GetRoomInfo(room).ispyList.size(), 8u) << room;
+    }
+    EXPECT_EQ(finish.GetReadyEvent(), nullptr);
+    // Every line found, each replaced from the pool until the pool is out.
+    for (int round = 0; round < 40; ++round)
+        for (const char* room : {"Study", "Garden"}) {
+            const auto lines = q.GetRoomInfo(room).ispyList;
+            for (const CFindItemsGroup& line : lines)
+                for (const CFindItem& entry : line.items)
+                    q.CompletePickTask(CSpyItemRef(entry.name, room));
+        }
+    EXPECT_TRUE(q.IsRoomTaskCompleted("Study") && q.IsRoomTaskCompleted("Garden"));
+    owner.room = rooms.GetRoom("Study");
+    EXPECT_EQ(finish.GetReadyEvent(), nullptr);
+    owner.room = rooms.GetRoom("Garden");
+    ASSERT_NE(finish.GetReadyEvent(), nullptr);
+    EXPECT_EQ(finish.GetCurrentEvent()->GetEventName(), "find_all_done");
+    rooms.ReleaseAll();
+}
