@@ -350,7 +350,8 @@ int main(int argc, char** argv)
                     "delay = 1.0/4.0\n"
                     "pause = 3.0/9.0\n");
 
-    // ---- Demo investigation: the study's back sound and the comics' music.
+    // ---- Demo investigation: the study's back sound, the comics' music and
+    // the garden's ambience (its own list and ambient file in its location).
     // Its own seed keeps these bytes apart from the blocks before it; its
     // names are appended to the lists written above.
     {
@@ -379,6 +380,30 @@ int main(int argc, char** argv)
                           -0.1f);
         ok &= append(sounds + "_sounds.list", "door_close.ogg \n");
         ok &= append(musicDir + "playlist.txt", "comics_theme.ogg\n");
+        const std::string garden = root + "_Locations/Rooms/Garden/";
+        for (const std::string& folder : {root + "_Locations/", root + "_Locations/Rooms/", garden})
+            ok &= makeFolder(folder);
+        ok &= writeVorbis(garden + "garden_breeze.ogg", wind(), -0.1f);
+        ok &= writeVorbis(garden + "garden_birds.ogg", birds(), 0.0f);
+        ok &= writeText(garden + "_sounds.list", "garden_breeze.ogg { StreamPlay=1 }\n"
+                                                 "garden_birds.ogg \n");
+        ok &= writeText(garden + "ambient.ini",
+                        "; The garden's ambience: a breeze in the oak, and birds now and then.\n"
+                        "[garden_breeze]\n"
+                        "loop = 1\n"
+                        "volume = 0.4/0.7\n"
+                        "pan = -0.2/0.2\n"
+                        "delay = 0.0\n"
+                        "playtime = 10.0/16.0\n"
+                        "fade = 2.0\n"
+                        "pause = 0.5/2.0\n"
+                        "\n"
+                        "[garden_birds]\n"
+                        "loop = 0\n"
+                        "volume = 0.5/0.9\n"
+                        "pan = -0.9/-0.3, 0.3/0.9\n"
+                        "delay = 0.5/2.0\n"
+                        "pause = 2.0/6.0\n");
     }
     return ok ? 0 : 1;
 }
