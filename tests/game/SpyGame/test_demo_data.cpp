@@ -100,6 +100,7 @@ public:
         m_problems.clear();
         CheckLists(m_root);
         ReadHunt();
+        CheckCredits();
         const std::string list = m_root + "_Investigations/_investigations.list";
         if (!file_isExistOrPacked(list))
             Problem(list, "missing");
@@ -178,6 +179,21 @@ private:
         for (const std::string& id : m_huntTexts)
             if (!texts.findString(id, "MurderHunt"))
                 Problem(m_root + "_Locations/Global/MurderHunt/hunt.ini", "no English text '" + id + "'");
+    }
+
+    void CheckCredits()
+    {
+        const std::string path = m_root + "credits.ini";
+        if (!file_isExistOrPacked(path))
+            return;
+        aLocaleServer main;
+        if (file_isExistOrPacked(m_root + "Language/English/Text/Main.txt"))
+            main.loadFile(m_root + "Language/English/Text/Main.txt");
+        aOptionsFile credits(path);
+        for (const auto& section : credits.sections())
+            for (const auto& [key, value] : section.second)
+                if (key == "Text" && !main.findString(value))
+                    Problem(path, "no English text '" + value + "'");
     }
 
     // ---------------------------------------------------------------- a case
@@ -331,6 +347,18 @@ private:
                     Problem(path, "[" + name + "] has the bad group name '" + group + "'");
                 else
                     room.groups[group].push_back(name);
+            }
+            if (!value("HelpText").empty() && !m_texts->findString(value("HelpText")))
+                Problem(path, "[" + name + "]: no English text '" + value("HelpText") + "'");
+            for (auto [it, end] = k.equal_range("Object"); it != end; ++it) {
+                std::istringstream words(it->second);
+                std::string word;
+                words >> word;
+                if (word == "TextLine" || word == "Text")
+                    while (words >> word)
+                        if (word.rfind("text=", 0) == 0 && !m_texts->findString(word.substr(5), room.name) &&
+                            !m_texts->findString(word.substr(5)))
+                            Problem(path, "[" + name + "]: no English text '" + word.substr(5) + "'");
             }
             for (const char* key : {"Contents", "Reveals"})
                 for (const std::string& inside : tokens(value(key)))
@@ -590,11 +618,12 @@ TEST(DemoData, ABrokenTreeGetsEveryProblemNamedWithItsFile)
           "[chair]\nAbout = about_chair\n");
     write("_Locations/Rooms/Hall/location.ini", "[Room]\nHelpText = no_help\n");
     write("_Locations/Rooms/Hall/items.ini",
-          "[vase]\nIsISpyItem = 1\nObject = Image img=vase\n[Room]\nISpyRoom = 1\n[_BACK]\nObject = Image img=x\n"
+          "[vase]\nIsISpyItem = 1\nHelpText = vase_help\nObject = Image img=vase\nObject = TextLine font=x text=vase_label\n[Room]\nISpyRoom = 1\n[_BACK]\nObject = Image img=x\n"
           "[door]\nClass = Door\nTarget = Cellar\nObject = Image img=x\n[cups_1]\nClass = Chest\nObject = Image img=x\n"
           "[MH_CONTAINER]\nObject = Image img=x\n");
     write("_Locations/Rooms/Hall/_images.list", "vase.png 4444 8888\n");
     write("Language/English/Text/Main.txt", "Hall = \"Hall\"\n");
+    write("credits.ini", "[General]\nFont = Large\n[thanks]\nText = no_thanks\n");
 
     const auto problems = DataChecker(root).Run();
     const auto has = [&](const std::string& text) {
@@ -615,7 +644,9 @@ TEST(DemoData, ABrokenTreeGetsEveryProblemNamedWithItsFile)
           "[cups_1] has the class 'Chest': not an item", "MH_CONTAINER outside a murder-hunt card room",
           "location.ini: no English text 'no_help'", "investigation.txt: no INTRO_TEXT",
           "Hall/items.ini: no English text 'vase' for Hall", "Pat.ai: no English text 'vase' for Hall",
-          "Pat.ai: no English text 'cups_1' for Hall", "Pat.ai: no English text 'about_chair' for Hall"})
+          "Pat.ai: no English text 'cups_1' for Hall", "Pat.ai: no English text 'about_chair' for Hall",
+          "credits.ini: no English text 'no_thanks'", "[vase]: no English text 'vase_help'",
+          "[vase]: no English text 'vase_label'"})
         EXPECT_EQ(has(expected), 1) << expected << joined(problems);
-    EXPECT_EQ(problems.size(), 30u) << joined(problems);
+    EXPECT_EQ(problems.size(), 33u) << joined(problems);
 }
