@@ -300,6 +300,11 @@ private:
         for (const std::string& hidden : tokens(valueOf(roomIni, "Room", "HideItems")))
             room.hidden.insert(hidden);
         aOptionsFile location(room.locationFolder + "location.ini");
+        for (const auto& [section, keys] : location.sections())
+            if (section == "Scene" || section == "Overlay")
+                for (const auto& [key, value] : keys)
+                    if (key == "Object")
+                        CheckObject(room.locationFolder + "location.ini", section, value, room);
         const std::string help = valueOf(location, "Room", "HelpText");
         if (!help.empty() && !m_texts->findString(help))
             Problem(room.locationFolder + "location.ini", "no English text '" + help + "'");
@@ -350,6 +355,8 @@ private:
             }
             if (!value("HelpText").empty() && !m_texts->findString(value("HelpText")))
                 Problem(path, "[" + name + "]: no English text '" + value("HelpText") + "'");
+            for (auto [it, end] = k.equal_range("Object"); it != end; ++it)
+                CheckObject(path, name, it->second, room);
             for (auto [it, end] = k.equal_range("Object"); it != end; ++it) {
                 std::istringstream words(it->second);
                 std::string word;
@@ -384,6 +391,27 @@ private:
             else if (ref.find(':') != std::string::npos)
                 m_pendingRefs.push_back({it->file, ref});
             it = m_localRefs.erase(it);
+        }
+    }
+
+    // An object's picture or animation is one of its location's, or of the
+    // main lists (no group).
+    void CheckObject(const std::string& path, const std::string& owner, const std::string& line, const Room& room)
+    {
+        std::istringstream words(line);
+        std::string kind, word;
+        words >> kind;
+        while (words >> word) {
+            const bool image = word.rfind("img=", 0) == 0 && (kind == "Image" || kind == "Anim");
+            const bool anim = word.rfind("anim=", 0) == 0 && kind == "AdvAnim";
+            if (!image && !anim)
+                continue;
+            const std::string name = word.substr(word.find('=') + 1);
+            const bool found = image ? HasImage(room.locationFolder + "_images.list", name) ||
+                                           HasImage(m_root + "Images/_images.list", name)
+                                     : HasImage(room.locationFolder + "_anims.list", name);
+            if (!found)
+                Problem(path, "[" + owner + "]: " + kind + " '" + name + "' is in no list");
         }
     }
 
@@ -487,6 +515,8 @@ private:
 
     bool HasImage(const std::string& list, const std::string& image)
     {
+        if (!file_isExistOrPacked(list))
+            return false;
         for (const std::string& line : listLines(list)) {
             const std::string file = line.substr(0, line.find_first_of(" \t"));
             if (file.substr(0, file.rfind('.')) == image)
@@ -619,7 +649,7 @@ TEST(DemoData, ABrokenTreeGetsEveryProblemNamedWithItsFile)
     write("_Locations/Rooms/Hall/location.ini", "[Room]\nHelpText = no_help\n");
     write("_Locations/Rooms/Hall/items.ini",
           "[vase]\nIsISpyItem = 1\nHelpText = vase_help\nObject = Image img=vase\nObject = TextLine font=x text=vase_label\n[Room]\nISpyRoom = 1\n[_BACK]\nObject = Image img=x\n"
-          "[door]\nClass = Door\nTarget = Cellar\nObject = Image img=x\n[cups_1]\nClass = Chest\nObject = Image img=x\n"
+          "[door]\nClass = Door\nTarget = Cellar\nObject = Image img=vase\n[cups_1]\nClass = Chest\nObject = Image img=x\n"
           "[MH_CONTAINER]\nObject = Image img=x\n");
     write("_Locations/Rooms/Hall/_images.list", "vase.png 4444 8888\n");
     write("Language/English/Text/Main.txt", "Hall = \"Hall\"\n");
@@ -646,7 +676,8 @@ TEST(DemoData, ABrokenTreeGetsEveryProblemNamedWithItsFile)
           "Hall/items.ini: no English text 'vase' for Hall", "Pat.ai: no English text 'vase' for Hall",
           "Pat.ai: no English text 'cups_1' for Hall", "Pat.ai: no English text 'about_chair' for Hall",
           "credits.ini: no English text 'no_thanks'", "[vase]: no English text 'vase_help'",
-          "[vase]: no English text 'vase_label'"})
+          "[vase]: no English text 'vase_label'", "[_BACK]: Image 'x' is in no list",
+          "[cups_1]: Image 'x' is in no list", "[MH_CONTAINER]: Image 'x' is in no list"})
         EXPECT_EQ(has(expected), 1) << expected << joined(problems);
-    EXPECT_EQ(problems.size(), 33u) << joined(problems);
+    EXPECT_EQ(problems.size(), 36u) << joined(problems);
 }
