@@ -404,5 +404,61 @@ int main(int argc, char** argv)
                     "pan = -0.8/-0.4, 0.4/0.8\n"
                     "delay = 1.0/4.0\n"
                     "pause = 3.0/9.0\n");
+
+    // ---- Demo investigation: the study's back sound, the comics' music and
+    // the garden's ambience (its own list and ambient file in its location).
+    // Its own seed keeps these bytes apart from the blocks before it; its
+    // names are appended to the lists written above.
+    {
+        a_srand(20261207);
+        const auto append = [&](const std::string& path, const char* lines) {
+            std::FILE* f = std::fopen(path.c_str(), "ab");
+            const bool done = f && std::fputs(lines, f) >= 0;
+            if (f)
+                std::fclose(f);
+            if (!done)
+                std::fprintf(stderr, "make_demo_sounds: cannot append to %s\n", path.c_str());
+            return done;
+        };
+        // A latch: a low knock, then the click of the tongue.
+        Samples door = silence(0.35);
+        addNote(door, 0.0, 0.25, 90.0, 0.8, 18.0, 4);
+        Samples latch = click();
+        for (std::size_t i = 0; i < latch.size() && i + std::size_t(0.12 * kRate) < door.size(); ++i)
+            door[i + std::size_t(0.12 * kRate)] += latch[i];
+        normalise(door, 0.8);
+        ok &= writeVorbis(sounds + "door_close.ogg", door, 0.1f);
+        // A light waltz-time loop in D for the comics pages.
+        ok &= writeVorbis(musicDir + "comics_theme.ogg",
+                          music({{50, 57, 66}, {47, 54, 62}, {43, 50, 59}, {45, 52, 61}},
+                                {74, 78, 81, 0, 79, 78, 76, 74, 71, 74, 79, 0, 76, 73, 69, 0}, 132.0),
+                          -0.1f);
+        ok &= append(sounds + "_sounds.list", "door_close.ogg \n");
+        ok &= append(musicDir + "playlist.txt", "comics_theme.ogg\n");
+        const std::string garden = root + "_Locations/Rooms/Garden/";
+        for (const std::string& folder : {root + "_Locations/", root + "_Locations/Rooms/", garden})
+            ok &= makeFolder(folder);
+        ok &= writeVorbis(garden + "garden_breeze.ogg", wind(), -0.1f);
+        ok &= writeVorbis(garden + "garden_birds.ogg", birds(), 0.0f);
+        ok &= writeText(garden + "_sounds.list", "garden_breeze.ogg { StreamPlay=1 }\n"
+                                                 "garden_birds.ogg \n");
+        ok &= writeText(garden + "ambient.ini",
+                        "; The garden's ambience: a breeze in the oak, and birds now and then.\n"
+                        "[garden_breeze]\n"
+                        "loop = 1\n"
+                        "volume = 0.4/0.7\n"
+                        "pan = -0.2/0.2\n"
+                        "delay = 0.0\n"
+                        "playtime = 10.0/16.0\n"
+                        "fade = 2.0\n"
+                        "pause = 0.5/2.0\n"
+                        "\n"
+                        "[garden_birds]\n"
+                        "loop = 0\n"
+                        "volume = 0.5/0.9\n"
+                        "pan = -0.9/-0.3, 0.3/0.9\n"
+                        "delay = 0.5/2.0\n"
+                        "pause = 2.0/6.0\n");
+    }
     return ok ? 0 : 1;
 }
