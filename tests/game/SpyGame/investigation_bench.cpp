@@ -17,6 +17,15 @@
 
 namespace invtest {
 
+const char* const kTipsIni = "[General]\nFadeTime = 0.3\nCloseAnywhereTime = 2.0\n"
+                             "[first_global_map]\nTimesPerLevel = 1\n"
+                             "[mh_first_photo]\nPointer = 1\nPointName = ENVELOPE\nTimesPerLevel = 5\n"
+                             "[mh_instruction]\nTimesPerLevel = 5\n"
+                             "[mh_first_sticker]\nTimesPerLevel = 5\n"
+                             "[notepad]\nTimesPerLevel = 5\n"
+                             "[map_tab]\nTimesPerLevel = 5\n"
+                             "[skip]\nTimesPerLevel = 1\n";
+
 const char* const kCaseIni = "[Main]\n"
                              "StartRoom = Hall\n"
                              "Music = investigation\n"
@@ -68,13 +77,19 @@ void RecordingDialogs::Render()
 {
     if (layers)
         layers->push_back("dialogs");
-    CPanelOnlyDialogs::Render();
+    CGameDialogsLink::Render();
+}
+
+void RecordingDialogs::HideDialogs()
+{
+    add("HideDialogs");
+    CGameDialogsLink::HideDialogs();
 }
 
 void RecordingDialogs::HideAll()
 {
     add("HideAll");
-    CPanelOnlyDialogs::HideAll();
+    CGameDialogsLink::HideAll();
 }
 
 void RecordingDialogs::ShowMessage(const std::string& id, const std::string& prefix, bool timed)
@@ -85,19 +100,16 @@ void RecordingDialogs::ShowMessage(const std::string& id, const std::string& pre
 
 bool RecordingDialogs::ShowTip(const std::string& name, std::int32_t x, std::int32_t y)
 {
-    add("ShowTip(" + name + ")");
-    auto it = tips.find(name);
-    if (it == tips.end() || it->second <= 0)
-        return false;
-    --it->second;
-    shownTips.push_back(name + "@" + std::to_string(x) + "," + std::to_string(y));
-    return true;
+    const bool shown = CGameDialogsLink::ShowTip(name, x, y);
+    if (shown)
+        shownTips.push_back(name + "@" + std::to_string(x) + "," + std::to_string(y));
+    return shown;
 }
 
-bool RecordingDialogs::CanShowTip(const std::string& name)
+void RecordingDialogs::ResetTipCounters(bool full)
 {
-    auto it = tips.find(name);
-    return it != tips.end() && it->second > 0;
+    add(full ? "ResetTipCounters(1)" : "ResetTipCounters(0)");
+    CGameDialogsLink::ResetTipCounters(full);
 }
 
 void RecordingDialogs::ShowTutorial(const std::string& textId)
@@ -109,6 +121,7 @@ void RecordingDialogs::ShowTutorial(const std::string& textId)
 void RecordingDialogs::ShowInvCard(const std::shared_ptr<aImage>& card)
 {
     add(card ? "ShowInvCard" : "ShowInvCard(null)");
+    CGameDialogsLink::ShowInvCard(card);
 }
 
 void RecordingDialogs::ShowMHPhoto(const std::shared_ptr<aImage>& photo, const std::wstring& text)
@@ -202,7 +215,21 @@ void InvestigationBench<Base>::SetUp()
     CRoomFactory::Register<ScriptedRoom>(ScriptedRoom::kClassName);
     panel = std::make_unique<CDialogSpyGamePanel>();
     panel->Init();
-    dialogs = std::make_unique<RecordingDialogs>(panel.get());
+    tipManager = std::make_unique<CTipManager>();
+    loadTips();
+    banner = std::make_unique<CInvestigationBanner>();
+    banner->Load();
+    hint = std::make_unique<CDialogHint>();
+    hint->Init();
+    invCard = std::make_unique<CDialogInvCard>();
+    invCard->Init();
+    CInvestigationDialogParts parts;
+    parts.panel = panel.get();
+    parts.tips = tipManager.get();
+    parts.banner = banner.get();
+    parts.hint = hint.get();
+    parts.invCard = invCard.get();
+    dialogs = std::make_unique<RecordingDialogs>(parts);
     personages = std::make_unique<CPersonagesManager>();
     context = std::make_unique<CPanelRoomContext>(*personages, *panel);
     rooms = std::make_unique<CRoomsManager>();
@@ -223,9 +250,21 @@ void InvestigationBench<Base>::TearDown()
     context.reset();
     personages.reset();
     dialogs.reset();
+    invCard.reset();
+    hint.reset();
+    banner.reset();
+    tipManager.reset();
     panel.reset();
     CurrentProfile::Get() = CurrentProfile();
     Base::TearDown();
+}
+
+template <class Base>
+void InvestigationBench<Base>::loadTips(const std::string& text)
+{
+    const std::string path = test_env::home() + "/tips.ini";
+    test_env::writeFile(path, text.empty() ? kTipsIni : text);
+    tipManager->LoadTips(path);
 }
 
 template <class Base>

@@ -21,7 +21,12 @@
 
 #include "Dialogs/dialog_fixture.h"
 #include "game/SpyGame/Dialogs/DialogSpyGamePanel.h"
+#include "game/SpyGame/Dialogs/DialogHint.h"
+#include "game/SpyGame/Dialogs/DialogInvCard.h"
+#include "game/SpyGame/Dialogs/InvestigationBanner.h"
 #include "game/SpyGame/Dialogs/PanelRoomContext.h"
+#include "game/SpyGame/Dialogs/TipManager.h"
+#include "game/SpyGame/GameDialogsLink.h"
 #include "game/SpyGame/Investigation.h"
 #include "game/SpyGame/InvestigationDialogs.h"
 #include "game/SpyGame/PersonagesManager.h"
@@ -33,6 +38,10 @@
 namespace invtest {
 
 constexpr const char* kCases = "cases:";
+
+// Every tip the triggers know, shown five times a case (first_global_map
+// and skip once), mh_first_photo a pointer tip.
+extern const char* const kTipsIni;
 
 // A room whose Update hands out queued results (with the target, close-up
 // or clicked item each needs) and notes the calls the investigation makes.
@@ -54,27 +63,25 @@ public:
     std::vector<std::string> calls;
 };
 
-// The container as the investigation sees it, around the real panel: tips
-// are answered from `tips` (a tip shows while it has showings left), every
-// call that shows or hides something is noted.
-class RecordingDialogs : public CPanelOnlyDialogs {
+// The real panel, tip manager (on the fixture "tips.ini"), banner, hint
+// balloon and card dialog as the investigation sees them; the calls that
+// show or hide something are noted, and the tips that opened with their
+// points. The dialogs the game does not have yet answer as hidden.
+class RecordingDialogs : public CGameDialogsLink {
 public:
-    using CPanelOnlyDialogs::CPanelOnlyDialogs;
+    using CGameDialogsLink::CGameDialogsLink;
 
     // Notes "dialogs" in the layers and draws the GUI.
     void Render() override;
-    void HideDialogs() override { add("HideDialogs"); }
+    void HideDialogs() override;
     void HideAll() override;
     void ShowMessage(const std::string& id, const std::string& prefix, bool timed) override;
     void ShowPause(bool show) override { add(show ? "ShowPause(1)" : "ShowPause(0)"); }
-    bool IsBannerRunning() override { return banner; }
     bool IsMessageVisible() override { return message; }
     void HideMessage() override { message = false; }
     void SetMessagePersIcon(const std::string& personage) override { icon = personage; }
     bool ShowTip(const std::string& name, std::int32_t x, std::int32_t y) override;
-    bool CanShowTip(const std::string& name) override;
-    void ResetTipCounters(bool full) override { add(full ? "ResetTipCounters(1)" : "ResetTipCounters(0)"); }
-    bool IsTipShown() override { return false; }
+    void ResetTipCounters(bool full) override;
     bool IsTutorialVisible() override { return tutorial; }
     void ShowTutorial(const std::string& textId) override;
     void ShowInvCard(const std::shared_ptr<aImage>& card) override;
@@ -85,10 +92,8 @@ public:
     std::vector<std::string> take();
 
     std::vector<std::string> calls;
-    // Showings left by tip name; a name missing here cannot be shown.
-    std::map<std::string, int> tips;
     std::vector<std::string> shownTips;  // "name@x,y"
-    bool banner = false, message = false, tutorial = false;
+    bool message = false, tutorial = false;
     std::string icon;
     std::wstring photoText;
     aRect identArea{0, 0, 0, 0};
@@ -147,7 +152,14 @@ protected:
     // How often the log got the text since the last call.
     std::size_t logged(const std::string& text);
 
+    // Writes the fixture "tips.ini" (the default one when empty) and loads it.
+    void loadTips(const std::string& text = std::string());
+
     std::unique_ptr<CDialogSpyGamePanel> panel;
+    std::unique_ptr<CTipManager> tipManager;
+    std::unique_ptr<CInvestigationBanner> banner;
+    std::unique_ptr<CDialogHint> hint;
+    std::unique_ptr<CDialogInvCard> invCard;
     std::unique_ptr<RecordingDialogs> dialogs;
     std::unique_ptr<CPersonagesManager> personages;
     std::unique_ptr<CPanelRoomContext> context;

@@ -74,10 +74,11 @@ TEST_F(InvestigationOps, PauseAndResume)
     EXPECT_EQ(inv->GetPauseState(), State::StatePlay);
     EXPECT_TRUE(panel->IsRoomPause());
     EXPECT_EQ(dialogs->take(), (std::vector<std::string>{"ShowPause(1)"}));
-    dialogs->banner = true;  // no change while the banner runs
+    banner->Start(false);  // no change while the banner runs
+    ASSERT_TRUE(banner->IsRunning());
     inv->Pause(false);
     EXPECT_EQ(inv->GetState(), State::StatePaused);
-    dialogs->banner = false;
+    banner->Hide();
     inv->Pause(false);
     EXPECT_EQ(inv->GetState(), State::StatePlay);
     EXPECT_EQ(panel->IsRoomPause(), !panel->IsISpyRoom());
@@ -233,8 +234,8 @@ TEST_F(InvestigationOps, GradesAndChildrenOrder)
     inv->murderHunt = nullptr;
     EXPECT_EQ(inv->GetMHCertificateType(), 1);  // no hunt at all
 
-    // The seven children (here five: this container keeps no tips or
-    // message) in order, the case's events last, then the investigation.
+    // The children in order (the bench's container has no message dialog),
+    // the case's events last, then the investigation.
     const std::string path = test_env::home() + "/order.save";
     SaveLoadSystem save;
     ASSERT_TRUE(save.BeginSave(path, 4374));
@@ -248,7 +249,7 @@ TEST_F(InvestigationOps, GradesAndChildrenOrder)
     for (const std::string& key : keys)
         if (top.count(key))
             tops.push_back(key);
-    EXPECT_EQ(tops, (std::vector<std::string>{"<TipEvents>", "<SpyGameInterface>", "<PersonagesManager>",
+    EXPECT_EQ(tops, (std::vector<std::string>{"<TipEvents>", "<tip_manager>", "<SpyGameInterface>", "<PersonagesManager>",
                                               "<RoomsManager>", "CSpyEventsManager : caseA",
                                               "Investigation : caseA"}));
 }

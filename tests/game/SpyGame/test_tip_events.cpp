@@ -57,7 +57,6 @@ TEST_F(TipTriggers, GuardsBeforeInitAndWithoutRoomOrHunt)
     EXPECT_TRUE(loose.GetQueue().empty());
     EXPECT_FALSE(loose.Check(1.0f));
 
-    dialogs->tips = {{"notepad", 5}, {"mh_first_sticker", 5}, {"first_global_map", 5}};
     inv->currentRoom = nullptr;
     EXPECT_FALSE(tips().Check(1.0f));
     inv->murderHunt = nullptr;
@@ -69,7 +68,7 @@ TEST_F(TipTriggers, GuardsBeforeInitAndWithoutRoomOrHunt)
 
 TEST_F(TipTriggers, MapAndHuntStepsPointAtItemsOfAMovedRoom)
 {
-    dialogs->tips = {{"first_global_map", 5}, {"mh_first_photo", 5}, {"mh_instruction", 5}, {"mh_first_sticker", 5}};
+    tips().SetShown(CTipEvents::Notepad, true);
     inv->GoToMap();
     dialogs->tutorial = true;
     EXPECT_FALSE(tips().Check(0.1f));
@@ -98,6 +97,7 @@ TEST_F(TipTriggers, MapAndHuntStepsPointAtItemsOfAMovedRoom)
 
     // A hidden container gives the instruction up at once.
     tips().Reset();
+    tips().SetShown(CTipEvents::Notepad, true);
     tips().SetShown(CTipEvents::MHFirstPhoto, true);
     tips().SetShown(CTipEvents::FirstGlobalMap, true);
     tips().SetShown(CTipEvents::MHFirstSticker, true);
@@ -109,7 +109,6 @@ TEST_F(TipTriggers, MapAndHuntStepsPointAtItemsOfAMovedRoom)
 
 TEST_F(TipTriggers, QueueDelaysRefusalsAndTheTipsOption)
 {
-    dialogs->tips = {{"skip", 1}};
     tips().SetShown(CTipEvents::Notepad, true);
     tips().Queue("skip", 2.0f);
     tips().Queue("gone", 5.0f);  // the manager can no longer show it
@@ -120,7 +119,6 @@ TEST_F(TipTriggers, QueueDelaysRefusalsAndTheTipsOption)
     EXPECT_TRUE(tips().GetQueue().empty());
 
     // Tips off: nothing queued, steps 5 to 9 silent; the hunt steps still ask.
-    dialogs->tips = {{"notepad", 5}, {"skip", 5}};
     tips().SetShown(CTipEvents::Notepad, false);
     CurrentProfile::Get().showTips = 0;
     tips().Queue("skip", 0.0f);
@@ -133,7 +131,6 @@ TEST_F(TipTriggers, QueueDelaysRefusalsAndTheTipsOption)
 
 TEST_F(TipTriggers, MapTabAfterTheNotebookAndTwoMinutes)
 {
-    dialogs->tips = {{"map_tab", 5}};
     for (CTipEvents::Flag flag : {CTipEvents::Notepad, CTipEvents::MHFirstSticker, CTipEvents::MHFirstDecrypted})
         tips().SetShown(flag, true);
     ASSERT_TRUE(inv->HasRoomTasks());
