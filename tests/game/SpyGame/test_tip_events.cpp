@@ -173,3 +173,30 @@ TEST_F(TipTriggers, RecordsOfNineShortAndLongCounts)
     for (std::size_t i = 0; i < CTipEvents::kFlagCount; ++i)
         EXPECT_EQ(again.IsShown(CTipEvents::Flag(i)), loaded.IsShown(CTipEvents::Flag(i))) << i;
 }
+
+TEST_F(TipTriggers, HuntHintAndPhotoTexts)
+{
+    for (std::size_t i = 0; i < CTipEvents::kFlagCount; ++i)
+        tips().SetShown(CTipEvents::Flag(i), true);
+    moveTo(600, 400);
+    onFrame = [this](float dt) { hint->Update(dt); };  // the mouse rests
+    tick(40);
+    ASSERT_EQ(hunt->GetCurrentState(), 1);
+    inv->UseMHHint(true);
+    EXPECT_TRUE(hint->IsVisible());
+    inv->UseMHHint(false);  // a second press takes it down
+    EXPECT_FALSE(hint->IsVisible());
+    // A tip the triggers show first stops the hint.
+    tips().SetShown(CTipEvents::MHFirstSticker, false);
+    enter("Study");
+    inv->UseMHHint(true);
+    EXPECT_EQ(shown(), (std::vector<std::string>{"mh_first_sticker@-1,-1"}));
+    EXPECT_FALSE(hint->IsVisible());
+
+    // The photo's text follows the card room's hunt state.
+    hunt->Decipher(std::size_t(hunt->GetCurrentCard()), false);
+    inv->ShowInvCard("Study", true);
+    EXPECT_EQ(dialogs->photoText,
+              L"The clue is deciphered. A hint will show where the clue is hidden in the study.");
+    EXPECT_EQ(inv->GetState(), CInvestigation::StateMHPhoto);
+}
