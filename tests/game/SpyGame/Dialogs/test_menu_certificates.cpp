@@ -82,7 +82,7 @@ TEST_F(CertificateBench, TiersCountsAndNamesOfBothTwins)
     EXPECT_EQ(menu->GetState(Menu::kMHCertificate), CDialogCertificate::kClosed);
     draw();
     EXPECT_EQ(menu->GetState(Menu::kMHCertificate), 2);
-    click(220, 700);  // the parchment's lower corner
+    click(220, 650);  // the parchment's lower corner
     EXPECT_EQ(menu->GetState(Menu::kMHCertificate), CDialogCertificate::kClosed);
 
     // A second Init builds nothing twice: one click, one result, the same bindings.
