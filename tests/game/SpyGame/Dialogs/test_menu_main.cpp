@@ -140,3 +140,40 @@ TEST_F(MainMenuBench, RibbonsControlsAndMoreGames)
     EXPECT_EQ(child("MainMenu", "UserName")->GetText(), L"\u0410\u043D\u043D");
     EXPECT_TRUE(menu->IsOnFindAll(area("MenuBoard").x + area("FindAll").x + 5, area("MenuBoard").y + area("FindAll").y + 5));
 }
+
+TEST_F(MainMenuBench, MissingWindowsAndWidgetsAreLoggedAndNeverUsed)
+{
+    loadDemoResources();
+    // The main menu without its ribbons and name; no other window at all.
+    loadGuiText("window MainMenu\n{\nwidget Play\n{\n}\n}\nwidget MoreGames\n{\n}\n");
+    menu = std::make_unique<CMenuDialogs>();
+    menu->LoadAmbient();
+    menu->Init();
+    const std::string log = takeLog();
+    for (const char* missing : {"'OptionsMenu'", "'HelpMenu'", "'FACertificate'", "'MHCertificate'",
+                                "'DialogRestartFA'", "widget 'AwardMH'", "widget 'UserName'"})
+        EXPECT_NE(log.find(missing), std::string::npos) << missing;
+    // A root child named "MoreGames" is taken even without its buttons.
+    EXPECT_TRUE(menu->Has(Menu::kMainMenu) && menu->Has(Menu::kMoreGames) && !menu->Has(Menu::kOptions));
+
+    for (const Menu::Dialog d : {Menu::kMainMenu, Menu::kOptions, Menu::kMHCertificate, Menu::kFACertificate,
+                                 Menu::kHelp, Menu::kRestartFA, Menu::kMoreGames}) {
+        menu->Show(d);
+        menu->Hide(d);
+    }
+    menu->SetUserName("x");
+    menu->SetAwardMH(1);
+    menu->SetAwardFA(2);
+    menu->BlockFindAll(true);
+    menu->HideMoreGames(true);
+    menu->ShowCreditsButton(false);
+    menu->SetupMoreGames(test_env::sourceDir() + "/data/MoreGames.ini");
+    menu->GetMoreGames().SetControlsVisible(true);
+    menu->UpdateFullscreenEnabled();
+    menu->GetFACertificate().ShowAward(1, 1);
+    menu->GetMainMenu().SetControlsVisible(true);
+    menu->Update(0.1f);
+    menu->Render();
+    menu->HideAll();
+    EXPECT_TRUE(child("MainMenu", "Play")->IsVisible(true));
+}
