@@ -138,16 +138,3 @@ TEST_F(PagesBench, OpenLinkOpensWebLinksOnly)
     menu->OpenLink("https://example.com/c");
     EXPECT_NE(takeLog().find("Open link: https://example.com/c"), std::string::npos);
 }
-
-TEST_F(PagesBench, RestartFindAllAnswers)
-{
-    menu->Show(Menu::kRestartFA);
-    EXPECT_FALSE(widget("Play")->IsVisible(true));
-    clickOn(child("DialogRestartFA", "Yes"));
-    EXPECT_EQ(menu->GetState(Menu::kRestartFA), CDialogRestartFA::kYes);
-    draw();
-    clickOn(child("DialogRestartFA", "No"));
-    EXPECT_EQ(menu->GetState(Menu::kRestartFA), CDialogRestartFA::kNo);
-    menu->Hide(Menu::kRestartFA);
-    EXPECT_TRUE(widget("Play")->IsVisible(true));
-}
