@@ -2,8 +2,8 @@
 // mouse and keyboard: clicks skip the splash, the loading bar grows frame
 // by frame, the main menu draws, a new player is made through the player
 // choice, the more-games page opens its second link, and Exit ends the
-// game without a fault in the log. Also the
-// loading bar's pixels at nothing, half and all loaded.
+// game without a fault in the log. Also the loading bar's pixels at
+// nothing, half and all loaded.
 #include <gtest/gtest.h>
 
 #include <string>
