@@ -2,7 +2,10 @@
 
 #include "engine/gfx/a_image_manager.h"
 #include "engine/gui/gui_static_image.h"
+#include "engine/util/a_application.h"
 #include "engine/util/a_file_server.h"
+#include "engine/util/a_input_server.h"
+#include "engine/util/a_locale_server.h"
 #include "engine/util/a_string.h"
 #include "game/shell/c_game_ini.h"
 #include "game/shell/c_res_manager.h"
@@ -13,6 +16,7 @@ const char* const kMHRibbons[4] = {"goldmh", "silvermh", "bronzemh", "simplemh"}
 const char* const kFARibbons[4] = {"goldfa", "silverfa", "bronzefa", "simplefa"};
 const std::int16_t kMHPlaces[4][2] = {{763, 193}, {763, 193}, {763, 193}, {789, 198}};
 const std::int16_t kFAPlaces[4][2] = {{845, 193}, {845, 193}, {845, 193}, {871, 200}};
+constexpr std::int32_t kHintWidth = 100;
 
 } // namespace
 
@@ -65,6 +69,7 @@ void CDialogMainMenu::Init()
     Subscribe(m_awardFA.get(), GUI::EventMouseUp, &CDialogMainMenu::OnRibbonMouseUp);
     m_ambience.CreateSounds();
     CDialogBase::Init();
+    m_hint.Init();
 }
 
 void CDialogMainMenu::Show()
@@ -82,6 +87,7 @@ void CDialogMainMenu::Hide()
         return;
     m_ambience.Stop();
     CDialogBase::Hide();
+    m_hint.Hide();
     m_overMH = m_overFA = false;
 }
 
@@ -154,7 +160,23 @@ void CDialogMainMenu::SetAwardMH(std::int32_t tier) { m_hasMH = SetAward(m_award
 
 void CDialogMainMenu::SetAwardFA(std::int32_t tier) { m_hasFA = SetAward(m_awardFA, tier, kFARibbons, kFAPlaces); }
 
-void CDialogMainMenu::UpdateHints(float dt) { m_ambience.Update(dt); }
+void CDialogMainMenu::UpdateHints(float dt)
+{
+    m_ambience.Update(dt);
+    m_hint.Update(dt);
+    const aInputServer* input = g_application ? g_application->m_inputServer : nullptr;
+    if (!input)
+        return;
+    std::int32_t x = 0, y = 0;
+    input->getMousePos(x, y);
+    const CResManager* res = CResManager::getSingletonPtr();
+    auto offer = [&](bool over, const char* key) {
+        if (over && m_hint.CanShowHint(x, y) && res && res->GetLocaleServer()->findString(key))
+            m_hint.ShowHint(x, y, kHintWidth, key, "");
+    };
+    offer(m_overMH, "murder_hunt_hint");
+    offer(m_overFA, "find_all_hint");
+}
 
 bool CDialogMainMenu::OnEnterMH(const GUI::EventArgs&)
 {
@@ -180,5 +202,9 @@ bool CDialogMainMenu::OnLeaveFA(const GUI::EventArgs&)
     return false;
 }
 
-bool CDialogMainMenu::OnRibbonMouseUp(const GUI::EventArgs&) { return false; }
+bool CDialogMainMenu::OnRibbonMouseUp(const GUI::EventArgs&)
+{
+    m_hint.Hide();
+    return false;
+}
 

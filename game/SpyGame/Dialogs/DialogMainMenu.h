@@ -13,6 +13,7 @@
 
 #include "engine/sound/a_ambient_sound_system.h"
 #include "game/SpyGame/Dialogs/DialogBase.h"
+#include "game/SpyGame/Dialogs/DialogHint.h"
 
 class CDialogMainMenu : public CDialogBase {
 public:
@@ -44,12 +45,14 @@ public:
     // tier, or a picture that is missing, hides it.
     void SetAwardMH(std::int32_t tier);
     void SetAwardFA(std::int32_t tier);
+    // The ambience, and a ribbon's balloon once the mouse rests on it.
     void UpdateHints(float dt);
 
     GUI::Widget* GetFindAll() const { return m_findAll.get(); }
     bool IsOverMH() const { return m_overMH; }
     bool IsOverFA() const { return m_overFA; }
     const aAmbientSoundSystem& GetAmbience() const { return m_ambience; }
+    const CDialogHint& GetHint() const { return m_hint; }
 
 private:
     // True when the ribbon shows.
@@ -64,6 +67,7 @@ private:
     GUI::WidgetRef m_background, m_play, m_options, m_help, m_changeProfile, m_exit, m_findAll, m_moreGames;
     GUI::WidgetRef m_awardMH, m_awardFA, m_userName, m_welcome;
     aAmbientSoundSystem m_ambience;
+    CDialogHint m_hint;
     bool m_overMH = false, m_overFA = false;
     bool m_hasMH = false, m_hasFA = false;
     bool m_moreGamesHidden = false;

@@ -1,4 +1,5 @@
 #include "engine/gfx/a_image_manager.h"
+#include "engine/util/a_locale_server.h"
 #include "menu_fixture.h"
 
 using namespace menutest;
@@ -176,4 +177,37 @@ TEST_F(MainMenuBench, MissingWindowsAndWidgetsAreLoggedAndNeverUsed)
     menu->Render();
     menu->HideAll();
     EXPECT_TRUE(child("MainMenu", "Play")->IsVisible(true));
+}
+
+TEST_F(MainMenuBench, RibbonBalloonAfterARestGoneOnMouseUpNoneWithoutText)
+{
+    startMenu();
+    onFrame = [this](float dt) { main().UpdateHints(dt); };
+    menu->SetAwardMH(1);
+    menu->SetAwardFA(1);
+    menu->Show(Menu::kMainMenu);
+    const CDialogHint& hint = main().GetHint();
+    const aRect mh = child("MainMenu", "AwardMH")->GetAbsoluteRect();
+    moveTo(mh.x + 30, mh.y + 30);
+    tick(20);
+    EXPECT_TRUE(main().IsOverMH() && !hint.IsVisible());
+    tick(20);  // past half a second at rest
+    ASSERT_TRUE(hint.IsVisible());
+    EXPECT_EQ(child("Hint", "text")->GetText(), res->GetLocalizedString("murder_hunt_hint"));
+    EXPECT_GE(hint.GetArea().width, 100);
+    m_buttons = 1;
+    tick();
+    m_buttons = 0;
+    tick();
+    EXPECT_FALSE(hint.IsVisible());
+    EXPECT_EQ(menu->GetState(Menu::kMainMenu), CGameFlow::Menu::kAwardMH);
+
+    // The FA ribbon without its text in the tables: no balloon at all.
+    res->GetLocaleServer()->unloadFile("language:Text/Main.txt");
+    const aRect fa = child("MainMenu", "AwardFA")->GetAbsoluteRect();
+    moveTo(fa.x + 30, fa.y + 30);
+    tick(50);
+    EXPECT_TRUE(main().IsOverFA() && !hint.IsVisible());
+    main().Hide();
+    EXPECT_FALSE(main().IsOverFA());
 }
