@@ -115,6 +115,19 @@ Samples solveFanfare()
     return s;
 }
 
+// In-game dialogs: time ran out, a falling minor figure on a low close.
+Samples levelFailed()
+{
+    Samples s = silence(1.4);
+    const int notes[] = {67, 63, 60, 55};
+    for (int i = 0; i < 4; ++i)
+        addNote(s, i * 0.18, 0.6, midi(notes[i]), 0.35, 4.0);
+    for (int note : {43, 50, 55})
+        addNote(s, 0.72, 0.68, midi(note), 0.25, 3.0);
+    normalise(s, 0.8);
+    return s;
+}
+
 Samples sparkle()
 {
     Samples s = silence(0.45);
@@ -317,6 +330,8 @@ int main(int argc, char** argv)
     ok &= writeVorbis(ambients + "wind.ogg", wind(), -0.1f);
     ok &= writeVorbis(ambients + "birds.ogg", birds(), 0.0f);
     ok &= writeVorbis(sounds + "solve.ogg", solveFanfare(), 0.1f);
+    // In-game dialogs.
+    ok &= writeVorbis(sounds + "level_failed.ogg", levelFailed(), 0.1f);
 
     // Sound-list lines end in options or a blank: the loader needs the blank.
     ok &= writeText(sounds + "_sounds.list",
@@ -326,7 +341,9 @@ int main(int argc, char** argv)
                     "extra_hint.ogg \n"
                     "low_time.ogg \n"
 
-                    "solve.ogg \n");
+                    "solve.ogg \n"
+                    // In-game dialogs.
+                    "level_failed.ogg \n");
     ok &= writeText(musicDir + "playlist.txt", "main_theme.ogg\ninvestigation.ogg\n");
     ok &= writeText(ambients + "_sounds.list",
                     "wind.ogg { StreamPlay=1 }\n"
