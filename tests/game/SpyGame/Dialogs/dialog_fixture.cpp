@@ -135,7 +135,8 @@ void DialogBench<Base>::tick(int frames)
         this->keys.push(platform::KeyFrame{});
         this->mouse.push(this->m_buttons, this->m_mouseX, this->m_mouseY, 0, 0, 0);
         this->frame(double(this->kDt) * 1000.0);
-        this->gui->Update(this->kDt);
+        if (updateGui)
+            this->gui->Update(this->kDt);
         if (onFrame)
             onFrame(this->kDt);
         if (drawFrames)

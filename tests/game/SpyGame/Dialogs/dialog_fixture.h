@@ -3,8 +3,9 @@
 // lists and string table, a GUI server on the resource manager's images and
 // sounds with the demo scripts or a script text of the test, the manual
 // sound output, scripted mouse and keyboard, and frames of a fixed dt that
-// poll input, update the GUI, run onFrame and draw the GUI. Base is the
-// recording device (RecordingDialogBench) or offscreen GL (GlDialogBench).
+// poll input, update the GUI (unless onFrame does), run onFrame and draw the
+// GUI. Base is the recording device (RecordingDialogBench) or offscreen GL
+// (GlDialogBench).
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -54,6 +55,8 @@ protected:
     std::unique_ptr<CResManager> res;
     std::unique_ptr<CGameIni> ini;
     bool drawFrames = true;
+    // Off when onFrame updates the GUI itself.
+    bool updateGui = true;
 
 private:
     std::size_t m_logMark = 0;
