@@ -67,6 +67,8 @@ public:
     void startPlayback(std::vector<std::uint8_t> log, void (*onEnd)());
     // Writes the recording to the first free "<folder><name>NNN.input".
     void saveInputLog(const std::string& name);
+    // Bytes of the playback log not yet read; 0 when not playing back.
+    std::size_t playbackBytesLeft() const { return m_logMode == INPUT_LOG_PLAYING ? m_log.size() - m_logPos : 0; }
 
     std::uint32_t keyState(std::uint8_t key) const { return m_keys[key]; }
     // State 2 or 3.

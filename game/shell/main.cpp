@@ -1,23 +1,4 @@
 // Entry point of the game.
-#include <string>
+#include "game/shell/game_entry.h"
 
-#include "engine/util/a_cmdline.h"
-#include "engine/util/a_random.h"
-#include "game/shell/c_main.h"
-#include "platform/system/clock.h"
-
-int main(int argc, char** argv)
-{
-    static cMain game;
-
-    a_srand(platform::getTickCount());
-    const std::string commandLine = a_joinCommandLine(argc - 1, argv + 1);
-    const std::string name = "VRK";
-    const std::string company = "Tallowmere";
-
-    int exitCode = 1;
-    if (game.init(name, nullptr, commandLine.c_str(), company) >= 0)
-        exitCode = game.run();
-    game.shutdown();
-    return exitCode;
-}
+int main(int argc, char** argv) { return RunGame(argc, argv); }

@@ -21,5 +21,8 @@ log=$(sed -n 's/^Log: //p' <<<"$out")
 [ "$(head -c 2 "$shot")" = "BM" ] || { echo "the screenshot is no BMP"; exit 1; }
 size=$(od -An -tu4 -j18 -N8 "$shot" | awk '{print $1 "x" $2}')
 [ "$size" = "1024x768" ] || { echo "the screenshot is $size"; exit 1; }
+# Print Screen waits for the main menu: the screenshot follows the flow's line.
+awk '/CGameFlow. Main menu/ { menu = 1 } /Screenshot saved/ && menu { shot = 1 } END { exit !shot }' "$log" ||
+  { echo "no screenshot after the main menu showed"; exit 1; }
 grep -q "a2d Engine stopped" "$log" || { echo "no clean stop in the log"; exit 1; }
 echo "ok"

@@ -1,0 +1,121 @@
+// Test program: the game on a stepped clock, with an input recording played
+// into it from the first frame after start-up. It shares the game's entry,
+// program folder, data and Game.ini; only the clock and the input differ.
+//
+// Usage: vrk_replay <recording.input>
+// Exit: what the game returns (0) when the recording quits it; 2 when the
+// recording is missing or unreadable; 3 when the game still runs 3 s of game
+// time after the recording ended (the replay closes it); 4 when the game
+// quits with more than 10 frames of the recording left.
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "engine/util/a_application.h"
+#include "engine/util/a_input_server.h"
+#include "engine/util/a_log.h"
+#include "game/shell/game_entry.h"
+#include "platform/system/events.h"
+#include "stepped_clock.h"
+#include "tools/recording/input_recording.h"
+
+namespace {
+
+constexpr std::uint32_t kGraceMs = 3000;
+constexpr std::size_t kFramesLeftAllowed = 10;
+constexpr int kExitUnreadable = 2;
+constexpr int kExitRecordingEnded = 3;
+constexpr int kExitGameQuitEarly = 4;
+
+SteppedClock* g_clock = nullptr;
+bool g_playbackEnded = false;
+std::uint32_t g_endedAtMs = 0;
+bool g_closedByReplay = false;
+
+void onPlaybackEnd()
+{
+    g_playbackEnded = true;
+    g_endedAtMs = g_clock->elapsedMs();
+}
+
+// Runs after every frame's pacing step.
+void watch()
+{
+    if (!g_playbackEnded || g_closedByReplay || g_clock->elapsedMs() - g_endedAtMs < kGraceMs)
+        return;
+    g_closedByReplay = true;
+    a_log("Replay: recording ended before the game did");
+    if (g_application && g_application->m_window)
+        platform::sendMessage(g_application->m_window, WM_CLOSE, 0, 0);
+    else if (g_application)
+        g_application->windowProc(nullptr, WM_CLOSE, 0, 0);
+}
+
+// Frames that end after the given read position.
+std::size_t framesAfter(const std::vector<std::size_t>& frameEnds, std::size_t position)
+{
+    std::size_t n = 0;
+    for (std::size_t end : frameEnds)
+        n += end > position ? 1 : 0;
+    return n;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <recording.input>\n", argc > 0 ? argv[0] : "vrk_replay");
+        return kExitUnreadable;
+    }
+    const std::string path = argv[1];
+
+    SteppedClock clock;
+    g_clock = &clock;
+    clock.onStep = watch;
+    platform::setClock(&clock);
+    // Log stamps in game time, which a dump of the recording also shows.
+    a_logClock().reset();
+
+    std::vector<std::size_t> frameEnds;
+    std::size_t recordingSize = 0;
+
+    GameHooks hooks;
+    hooks.afterInit = [&]() {
+        aInputServer* input = g_application ? g_application->m_inputServer : nullptr;
+        if (!input || !input->startPlayback(path, &onPlaybackEnd)) {
+            a_log("Replay: cannot read the recording '%s'", path.c_str());
+            return kExitUnreadable;
+        }
+        // Frame boundaries, to tell how much was left when the game quit. A
+        // damaged tail is left to the input server, which stops there.
+        std::ifstream in(path, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        recording::Frames frames;
+        std::string error;
+        if (!recording::decode(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), frames, error,
+                               &frameEnds))
+            a_log("Replay: the recording is damaged (%s); playback stops there", error.c_str());
+        recordingSize = bytes.size();
+        a_log("Replay: playing '%s', %u frames", path.c_str(), unsigned(frameEnds.size()));
+        return 0;
+    };
+    hooks.afterRun = [&](int exitCode) {
+        const aInputServer* input = g_application ? g_application->m_inputServer : nullptr;
+        const std::size_t left = input ? input->playbackBytesLeft() : 0;
+        const std::size_t framesLeft = left > 0 ? framesAfter(frameEnds, recordingSize - left) : 0;
+        if (g_closedByReplay) {
+            exitCode = kExitRecordingEnded;
+        } else if (framesLeft > kFramesLeftAllowed) {
+            a_log("Replay: the game quit with %u frames of the recording left", unsigned(framesLeft));
+            exitCode = kExitGameQuitEarly;
+        }
+        a_log("Replay: finished after %u ms of game time, exit code %d", clock.elapsedMs(), exitCode);
+        return exitCode;
+    };
+    const int exitCode = RunGame(1, argv, hooks);
+    platform::setClock(nullptr);
+    return exitCode;
+}

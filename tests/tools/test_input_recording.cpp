@@ -1,0 +1,193 @@
+// The input-script compiler: what a compiled script does to the input
+// server frame by frame, the text form of a recording, and script errors.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/gfx/a_graph_server.h"
+#include "engine/util/a_application.h"
+#include "engine/util/a_input_server.h"
+#include "platform/input/dinput_keys.h"
+#include "platform/input/keyboard.h"
+#include "platform/input/mouse.h"
+#include "platform/system/clock.h"
+#include "platform/system/events.h"
+#include "tools/recording/input_recording.h"
+
+namespace {
+
+int g_ends = 0;
+void onEnd() { ++g_ends; }
+
+struct Expected {
+    std::int32_t x, y;
+    std::uint32_t left, right, escape, printScreen;
+};
+
+} // namespace
+
+TEST(InputRecording, CompiledScriptDrivesTheInputServerFrameByFrame)
+{
+    const std::string script = "# every command once\n"
+                               "move 100 50\n"
+                               "click 200 100\n"
+                               "\n"
+                               "wait 0.02   # two frames\n"
+                               "rclick 10 20\n"
+                               "drag 10 20 40 50 0.03\n"
+                               "key DIK_ESCAPE\n"
+                               "shot\n"
+                               "move 0 0 0.04\n";
+    recording::Frames frames;
+    std::string error;
+    ASSERT_TRUE(recording::compile(script, "road.txt", frames, error)) << error;
+
+    const std::vector<Expected> expected = {
+        {100, 50, 0, 0, 0, 0},  {200, 100, 0, 0, 0, 0}, {200, 100, 2, 0, 0, 0}, {200, 100, 1, 0, 0, 0},
+        {200, 100, 0, 0, 0, 0}, {200, 100, 0, 0, 0, 0}, {10, 20, 0, 0, 0, 0},   {10, 20, 0, 2, 0, 0},
+        {10, 20, 0, 1, 0, 0},   {10, 20, 0, 0, 0, 0},   {10, 20, 2, 0, 0, 0},   {20, 30, 3, 0, 0, 0},
+        {30, 40, 3, 0, 0, 0},   {40, 50, 3, 0, 0, 0},   {40, 50, 1, 0, 0, 0},   {40, 50, 0, 0, 2, 0},
+        {40, 50, 0, 0, 1, 0},   {40, 50, 0, 0, 0, 2},   {40, 50, 0, 0, 0, 1},   {30, 38, 0, 0, 0, 0},
+        {20, 25, 0, 0, 0, 0},   {10, 13, 0, 0, 0, 0},   {0, 0, 0, 0, 0, 0},
+    };
+    ASSERT_EQ(frames.size(), expected.size());
+
+    platform::ManualClock clock;
+    platform::ScriptedKeyboard keys;
+    platform::ScriptedMouse mouse;
+    platform::setClock(&clock);
+    platform::setKeyboard(&keys);
+    platform::setMouse(&mouse);
+    platform::messageQueue().reset();
+    {
+        aApplication app;
+        ASSERT_EQ(app.init("RecordingTest", nullptr, "", ""), 0);
+        auto* graph = new aGraphServer(1024, 768, false, true, nullptr, 0, false, false);
+        mouse.clientWidth = 1024;
+        mouse.clientHeight = 768;
+        auto* input = new aInputServer();
+        g_ends = 0;
+        input->startPlayback(recording::encode(frames), &onEnd);
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            clock.advanceMs(recording::kFrameMs);
+            input->update();
+            const Expected& e = expected[i];
+            const Expected got{input->m_cursorX,
+                               input->m_cursorY,
+                               input->m_mouseButtons[0],
+                               input->m_mouseButtons[1],
+                               input->keyState(platform::DIK_ESCAPE),
+                               input->keyState(platform::DIK_SYSRQ)};
+            EXPECT_TRUE(got.x == e.x && got.y == e.y && got.left == e.left && got.right == e.right &&
+                        got.escape == e.escape && got.printScreen == e.printScreen)
+                << "frame " << i << ": " << got.x << "," << got.y << " L" << got.left << " R" << got.right << " Esc"
+                << got.escape << " PrtSc" << got.printScreen;
+            // The relative motion is the cursor's step.
+            if (i == 12) {
+                EXPECT_TRUE(input->m_lX == 10 && input->m_lY == 10);
+            }
+            EXPECT_EQ(g_ends, i + 1 == expected.size() ? 1 : 0) << i;
+        }
+        EXPECT_EQ(input->m_logMode, INPUT_LOG_OFF);
+        EXPECT_EQ(mouse.cursorX, 0);  // the system cursor followed
+        delete input;
+        delete graph;
+        app.shutdown();
+    }
+    platform::setMouse(nullptr);
+    platform::setKeyboard(nullptr);
+    platform::setClock(nullptr);
+}
+
+TEST(InputRecording, TextFormRoundTripsAndDamageIsNamed)
+{
+    std::string error;
+    recording::Frames compiled;
+    ASSERT_TRUE(recording::compile("click 5 6\ndrag 1 2 -3 4 0.05\nkey DIK_F12\nwait 0.1\n", "a.txt", compiled,
+                                   error));
+    // Beyond what scripts make: a wheel turn, a key without a name, a byte
+    // other than 0x80, two changes of one key in a frame, extreme values.
+    recording::Frame odd;
+    odd.dz = -120;
+    odd.dx = -2147483647 - 1;
+    odd.y = 2147483647;
+    odd.keys = {{0x00, 0x80}, {0x55, 0x01}, {platform::DIK_A, 0x80}, {platform::DIK_A, 0x00}};
+    odd.buttons = {{2, 0x80}, {0, 0xFF}};
+    compiled.push_back(odd);
+    compiled.push_back(recording::Frame{});
+
+    const std::vector<std::uint8_t> bytes = recording::encode(compiled);
+    recording::Frames decoded;
+    std::vector<std::size_t> ends;
+    ASSERT_TRUE(recording::decode(bytes.data(), bytes.size(), decoded, error, &ends)) << error;
+    EXPECT_EQ(decoded, compiled);
+    ASSERT_EQ(ends.size(), compiled.size());
+    EXPECT_EQ(ends.back(), bytes.size());
+    EXPECT_EQ(ends.front(), 28u);  // an empty frame: two end marks, five values
+
+    const std::string text = recording::dump(decoded);
+    EXPECT_NE(text.find("\n1 0.01s cursor 5 6 button 0=80\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(" key 0=80 key 85=01 key DIK_A=80 key DIK_A=00"), std::string::npos) << text;
+    recording::Frames back;
+    ASSERT_TRUE(recording::undump(text, "dump.txt", back, error)) << error;
+    EXPECT_EQ(recording::encode(back), bytes);
+
+    // A cut anywhere keeps the whole frames before it and says where.
+    for (std::size_t cut : {std::size_t(1), ends[0] + 3, ends[3] - 1}) {
+        recording::Frames part;
+        EXPECT_FALSE(recording::decode(bytes.data(), cut, part, error));
+        EXPECT_EQ(part.size(), cut == 1 ? 0u : (cut < ends[1] ? 1u : 3u)) << cut;
+        EXPECT_NE(error.find("frame " + std::to_string(part.size()) + ": cut short"), std::string::npos) << error;
+    }
+    // A key record past the end mark, as the input server also refuses.
+    std::vector<std::uint8_t> bad = {0x2C, 0x01, 0, 0, 0x80};
+    recording::Frames part;
+    EXPECT_FALSE(recording::decode(bad.data(), bad.size(), part, error));
+    EXPECT_EQ(error, "frame 0: key record 300 out of range");
+
+    // Edited text is read strictly, with its line.
+    const std::pair<const char*, const char*> badDumps[] = {
+        {"0 0.00s cursor 1 2\n1 0.01s cursor 1\n", "dump.txt:2: expected '<frame> <time> cursor <x> <y>'"},
+        {"# head\n0 0.00s cursor 1 2\n2 0.01s cursor 1 2\n", "dump.txt:3: expected frame 1"},
+        {"0 0.00s cursor 1 2 button 3=80\n", "dump.txt:1: bad button change '3=80'"},
+        {"0 0.00s cursor 1 2 key DIK_NOPE=80\n", "dump.txt:1: bad key change 'DIK_NOPE=80'"},
+        {"0 0.00s cursor 1 2 key 7=800\n", "dump.txt:1: bad key change '7=800'"},
+        {"0 0.00s cursor 1 2 motion 1 2\n", "dump.txt:1: unexpected 'motion'"},
+    };
+    for (const auto& [dumpText, message] : badDumps) {
+        EXPECT_FALSE(recording::undump(dumpText, "dump.txt", back, error));
+        EXPECT_EQ(error, message);
+    }
+}
+
+TEST(InputRecording, BadScriptLinesAreReportedWithTheirNumber)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"wait 1\n\n# comment\njump 1 2\n", "s.txt:4: unknown command 'jump'"},
+        {"move 1\n", "s.txt:1: usage: move <x> <y> [<s>]"},
+        {"move 1 2 3 4\n", "s.txt:1: usage: move <x> <y> [<s>]"},
+        {"click 10 x\n", "s.txt:1: bad coordinate 'x'"},
+        {"click 10 40000\n", "s.txt:1: bad coordinate '40000'"},
+        {"rclick 1.5 2\n", "s.txt:1: bad coordinate '1.5'"},
+        {"wait 1\nwait -1\n", "s.txt:2: bad time '-1' (seconds, 0 to 3600)"},
+        {"wait nan\n", "s.txt:1: bad time 'nan' (seconds, 0 to 3600)"},
+        {"wait 1e9\n", "s.txt:1: bad time '1e9' (seconds, 0 to 3600)"},
+        {"drag 1 2 3 4\n", "s.txt:1: usage: drag <x1> <y1> <x2> <y2> <s>"},
+        {"key ESCAPE\n", "s.txt:1: unknown key 'ESCAPE' (a DIK name such as DIK_ESCAPE)"},
+        {"key\n", "s.txt:1: usage: key <DIK name>"},
+        {"shot 1\n", "s.txt:1: usage: shot"},
+        {"wait 3000\nwait 600\nwait 0.01\n", "s.txt:3: the recording passes an hour"},
+    };
+    for (const auto& [text, message] : cases) {
+        recording::Frames frames;
+        std::string error;
+        EXPECT_FALSE(recording::compile(text, "s.txt", frames, error)) << text;
+        EXPECT_EQ(error, message);
+    }
+    // Times round to whole frames; a zero wait adds none.
+    recording::Frames frames;
+    std::string error;
+    ASSERT_TRUE(recording::compile("wait 0\nwait 0.014\nwait 0.016\nmove 3 4 0\n", "s.txt", frames, error));
+    EXPECT_EQ(frames.size(), 4u);
+}

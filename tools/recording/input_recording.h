@@ -1,0 +1,64 @@
+#pragma once
+// Input recordings as frames: reading and writing the ".input" layout the
+// input server plays back, a text form of it for reading a recording frame
+// by frame (and editing it back), and the compiler from a short script of
+// moves, clicks and keys.
+//
+// Script, one command a line (times in seconds, a frame is 10 ms):
+//   wait <s>                      the input stays as it is
+//   move <x> <y> [<s>]            the cursor jumps there, or glides over s
+//   click <x> <y>, rclick <x> <y> moves there, presses, releases
+//   drag <x1> <y1> <x2> <y2> <s>  presses at 1, glides to 2 over s, releases
+//   key <DIK name>                presses and releases a key (key DIK_ESCAPE)
+//   shot                          presses and releases Print Screen
+//   # ...                         a comment; blank lines are skipped
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace recording {
+
+constexpr int kFrameMs = 10;
+
+// A raw device byte that changed this frame (bit 7 = down).
+struct Change {
+    std::uint32_t index = 0;
+    std::uint8_t value = 0;
+    bool operator==(const Change& o) const { return index == o.index && value == o.value; }
+};
+
+struct Frame {
+    std::vector<Change> keys;     // by DirectInput key code
+    std::vector<Change> buttons;  // 0 left, 1 right, 2 middle
+    std::int32_t dx = 0, dy = 0, dz = 0;
+    std::int32_t x = 0, y = 0;    // cursor in game coordinates
+    bool operator==(const Frame& o) const
+    {
+        return keys == o.keys && buttons == o.buttons && dx == o.dx && dy == o.dy && dz == o.dz && x == o.x &&
+               y == o.y;
+    }
+};
+using Frames = std::vector<Frame>;
+
+// Reads a recording. On a record out of range or a frame cut short it
+// returns false with a message; frames then holds the whole frames before
+// it. frameEnds, when given, gets the byte offset where each frame ends.
+bool decode(const std::uint8_t* data, std::size_t size, Frames& frames, std::string& error,
+            std::vector<std::size_t>* frameEnds = nullptr);
+std::vector<std::uint8_t> encode(const Frames& frames);
+
+// One line a frame: number, game time, cursor, then what changed.
+std::string dump(const Frames& frames);
+// Reads dump() text back. Errors read "file:line: message".
+bool undump(const std::string& text, const std::string& fileName, Frames& frames, std::string& error);
+
+// Compiles a script (above). Errors read "file:line: message".
+bool compile(const std::string& text, const std::string& fileName, Frames& frames, std::string& error);
+
+// "DIK_ESCAPE" for 0x01; null for a code with no name.
+const char* keyName(std::uint32_t code);
+// The code of a "DIK_..." name; false when there is none.
+bool keyCode(const std::string& name, std::uint8_t& code);
+
+} // namespace recording
