@@ -289,6 +289,49 @@ bool writeText(const std::string& path, const std::string& text)
     return ok;
 }
 
+// ------------------------------------------------- banner and hint balloon
+// The case-solved jingle (its whole seconds time the banner) and the hint
+// balloon's soft pop; their list lines are appended to the sound list.
+
+Samples caseSolvedJingle()
+{
+    Samples s = silence(4.0);
+    const int notes[] = {60, 64, 67, 72, 67, 72, 76};
+    for (int i = 0; i < 7; ++i)
+        addNote(s, i * 0.16, 0.6, midi(notes[i]), 0.35, 4.0);
+    for (int note : {48, 60, 64, 67, 72, 79})
+        addNote(s, 1.2, 2.8, midi(note), 0.22, 1.2);
+    normalise(s, 0.8);
+    return s;
+}
+
+Samples hintPop()
+{
+    Samples s = silence(0.3);
+    addNote(s, 0.0, 0.3, midi(84), 0.5, 14.0, 2);
+    addNote(s, 0.05, 0.25, midi(91), 0.3, 16.0, 2);
+    normalise(s, 0.5);
+    return s;
+}
+
+bool appendText(const std::string& path, const std::string& text)
+{
+    std::FILE* f = std::fopen(path.c_str(), "ab");
+    bool ok = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    if (f)
+        ok &= std::fclose(f) == 0;
+    if (!ok)
+        std::fprintf(stderr, "make_demo_sounds: cannot append to %s\n", path.c_str());
+    return ok;
+}
+
+bool writeBannerSounds(const std::string& sounds)
+{
+    bool ok = writeVorbis(sounds + "investigation_completed.ogg", caseSolvedJingle(), 0.1f);
+    ok &= writeVorbis(sounds + "show_hint.ogg", hintPop(), 0.1f);
+    return ok && appendText(sounds + "_sounds.list", "investigation_completed.ogg \nshow_hint.ogg \n");
+}
+
 bool makeFolder(const std::string& path)
 {
     struct stat st;
@@ -330,8 +373,15 @@ int main(int argc, char** argv)
     ok &= writeVorbis(ambients + "wind.ogg", wind(), -0.1f);
     ok &= writeVorbis(ambients + "birds.ogg", birds(), 0.0f);
     ok &= writeVorbis(sounds + "solve.ogg", solveFanfare(), 0.1f);
-    // In-game dialogs.
-    ok &= writeVorbis(sounds + "level_failed.ogg", levelFailed(), 0.1f);
+
+    // The tip manager: "show_tip", a soft rising two-note bell as a balloon opens.
+    {
+        Samples bell = silence(0.5);
+        addNote(bell, 0.0, 0.5, midi(79), 0.35, 7.0, 2);
+        addNote(bell, 0.09, 0.41, midi(84), 0.35, 7.0, 2);
+        normalise(bell, 0.6);
+        ok &= writeVorbis(sounds + "show_tip.ogg", bell, 0.1f);
+    }
 
     // Sound-list lines end in options or a blank: the loader needs the blank.
     ok &= writeText(sounds + "_sounds.list",
@@ -342,8 +392,12 @@ int main(int argc, char** argv)
                     "low_time.ogg \n"
 
                     "solve.ogg \n"
-                    // In-game dialogs.
-                    "level_failed.ogg \n");
+                    // the tip manager
+                    "show_tip.ogg \n");
+    ok &= writeBannerSounds(sounds);
+    // In-game dialogs: the out-of-time sound.
+    ok &= writeVorbis(sounds + "level_failed.ogg", levelFailed(), 0.1f);
+    ok &= appendText(sounds + "_sounds.list", "level_failed.ogg \n");
     ok &= writeText(musicDir + "playlist.txt", "main_theme.ogg\ninvestigation.ogg\n");
     ok &= writeText(ambients + "_sounds.list",
                     "wind.ogg { StreamPlay=1 }\n"
@@ -366,5 +420,61 @@ int main(int argc, char** argv)
                     "pan = -0.8/-0.4, 0.4/0.8\n"
                     "delay = 1.0/4.0\n"
                     "pause = 3.0/9.0\n");
+
+    // ---- Demo investigation: the study's back sound, the comics' music and
+    // the garden's ambience (its own list and ambient file in its location).
+    // Its own seed keeps these bytes apart from the blocks before it; its
+    // names are appended to the lists written above.
+    {
+        a_srand(20261207);
+        const auto append = [&](const std::string& path, const char* lines) {
+            std::FILE* f = std::fopen(path.c_str(), "ab");
+            const bool done = f && std::fputs(lines, f) >= 0;
+            if (f)
+                std::fclose(f);
+            if (!done)
+                std::fprintf(stderr, "make_demo_sounds: cannot append to %s\n", path.c_str());
+            return done;
+        };
+        // A latch: a low knock, then the click of the tongue.
+        Samples door = silence(0.35);
+        addNote(door, 0.0, 0.25, 90.0, 0.8, 18.0, 4);
+        Samples latch = click();
+        for (std::size_t i = 0; i < latch.size() && i + std::size_t(0.12 * kRate) < door.size(); ++i)
+            door[i + std::size_t(0.12 * kRate)] += latch[i];
+        normalise(door, 0.8);
+        ok &= writeVorbis(sounds + "door_close.ogg", door, 0.1f);
+        // A light waltz-time loop in D for the comics pages.
+        ok &= writeVorbis(musicDir + "comics_theme.ogg",
+                          music({{50, 57, 66}, {47, 54, 62}, {43, 50, 59}, {45, 52, 61}},
+                                {74, 78, 81, 0, 79, 78, 76, 74, 71, 74, 79, 0, 76, 73, 69, 0}, 132.0),
+                          -0.1f);
+        ok &= append(sounds + "_sounds.list", "door_close.ogg \n");
+        ok &= append(musicDir + "playlist.txt", "comics_theme.ogg\n");
+        const std::string garden = root + "_Locations/Rooms/Garden/";
+        for (const std::string& folder : {root + "_Locations/", root + "_Locations/Rooms/", garden})
+            ok &= makeFolder(folder);
+        ok &= writeVorbis(garden + "garden_breeze.ogg", wind(), -0.1f);
+        ok &= writeVorbis(garden + "garden_birds.ogg", birds(), 0.0f);
+        ok &= writeText(garden + "_sounds.list", "garden_breeze.ogg { StreamPlay=1 }\n"
+                                                 "garden_birds.ogg \n");
+        ok &= writeText(garden + "ambient.ini",
+                        "; The garden's ambience: a breeze in the oak, and birds now and then.\n"
+                        "[garden_breeze]\n"
+                        "loop = 1\n"
+                        "volume = 0.4/0.7\n"
+                        "pan = -0.2/0.2\n"
+                        "delay = 0.0\n"
+                        "playtime = 10.0/16.0\n"
+                        "fade = 2.0\n"
+                        "pause = 0.5/2.0\n"
+                        "\n"
+                        "[garden_birds]\n"
+                        "loop = 0\n"
+                        "volume = 0.5/0.9\n"
+                        "pan = -0.9/-0.3, 0.3/0.9\n"
+                        "delay = 0.5/2.0\n"
+                        "pause = 2.0/6.0\n");
+    }
     return ok ? 0 : 1;
 }

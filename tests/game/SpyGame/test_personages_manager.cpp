@@ -244,11 +244,16 @@ TEST_F(PersonagesTest, DemoCaseListsAndTexts)
     rooms.SetServices(services);
     load("1chapter", false, 1, "gamedata:_Investigations/1chapter/");
     const CPersonage::CRoomInfo& study = *quennick().GetRoomInfoConst("Study");
-    EXPECT_EQ(study.ispyList.size(), 6u);
-    EXPECT_EQ(study.taskList.size(), 7u);
+    EXPECT_EQ(study.ispyList.size(), 5u);
+    EXPECT_EQ(study.taskList.size(), 5u);
+    const CPersonage::CRoomInfo& garden = *quennick().GetRoomInfoConst("Garden");
+    EXPECT_EQ(garden.ispyList.size(), 4u);
+    EXPECT_EQ(garden.taskList.size(), 6u);
+    ASSERT_EQ(garden.clueList.size(), 1u);
+    EXPECT_EQ(garden.clueList[0].items.at(0).name, "footprint");
     Names desk = names(quennick().GetRoomInfo("Desk_CU").taskList);
     std::sort(desk.begin(), desk.end());
-    EXPECT_EQ(desk, (Names{"card_1chapter", "drawer"}));
+    EXPECT_EQ(desk, (Names{"card_1chapter", "drawer", "letter"}));
     EXPECT_EQ(personages.GetPersonage("Marivel")->GetRoomInfo("Study").ispyList.size(), 4u);
     // Every text the files name is in the room's table.
     for (const auto& personage : personages.GetPersonages()) {
@@ -259,5 +264,42 @@ TEST_F(PersonagesTest, DemoCaseListsAndTexts)
             for (const std::string* text : {&info.About, &info.BadUse, &info.SuccessApply})
                 EXPECT_TRUE(text->empty() || locale.findString(*text, item.room)) << *text;
     }
+    rooms.ReleaseAll();
+}
+
+TEST_F(PersonagesTest, DemoFindAllEightLinesARoomAndItsFinishInTheGarden)
+{
+    files.setAssign("gamedata", test_env::sourceDir() + "/data/GameData/");
+    const std::string folder = "gamedata:_Investigations/FindAll/";
+    load("FindAll", true, 1, folder);
+    CPersonage& q = quennick();
+    CSpyEventsManager finish;
+    owner.name = "FindAll";
+    owner.findAll = true;
+    finish.SetOwner(&owner);
+    finish.AddEvents(folder + CSpyEventsManager::kFile);
+    finish.ResetEvents("FindAll");
+    owner.room = rooms.GetRoom("Garden");
+    // Before a room is entered its lines are still to come.
+    EXPECT_EQ(finish.GetReadyEvent(), nullptr);
+    for (const char* room : {"Study", "Garden"}) {
+        q.GenISpyTaskInRoom(room, std::int32_t(q.GetRoomInfo(room).ISpyItemsCount), true, false);
+        EXPECT_EQ(q.GetRoomInfo(room).ispyList.size(), 8u) << room;
+    }
+    EXPECT_EQ(finish.GetReadyEvent(), nullptr);
+    // Every line found, each replaced from the pool until the pool is out.
+    for (int round = 0; round < 40; ++round)
+        for (const char* room : {"Study", "Garden"}) {
+            const auto lines = q.GetRoomInfo(room).ispyList;
+            for (const CFindItemsGroup& line : lines)
+                for (const CFindItem& entry : line.items)
+                    q.CompletePickTask(CSpyItemRef(entry.name, room));
+        }
+    EXPECT_TRUE(q.IsRoomTaskCompleted("Study") && q.IsRoomTaskCompleted("Garden"));
+    owner.room = rooms.GetRoom("Study");
+    EXPECT_EQ(finish.GetReadyEvent(), nullptr);
+    owner.room = rooms.GetRoom("Garden");
+    ASSERT_NE(finish.GetReadyEvent(), nullptr);
+    EXPECT_EQ(finish.GetCurrentEvent()->GetEventName(), "find_all_done");
     rooms.ReleaseAll();
 }

@@ -24,8 +24,9 @@ protected:
         load(kCase);
         study = &room("Study");
         desk = &room("Desk_CU");
+        garden = &room("Garden");
         // Centred in the investigation's area (179, 0, 845, 768).
-        for (CRoomBase* r : {study, desk})
+        for (CRoomBase* r : {study, desk, garden})
             r->SetPos(179.0f + float(845 - r->GetScaledWidth()) / 2, float(768 - r->GetScaledHeight()) / 2);
     }
     std::vector<std::uint32_t> shot(const std::function<void()>& draw) { return ItemPixelsTest::frame(draw); }
@@ -44,6 +45,7 @@ protected:
 
     CRoomBase* study = nullptr;
     CRoomBase* desk = nullptr;
+    CRoomBase* garden = nullptr;
 };
 
 int brightNear(const std::vector<std::uint32_t>& with, const std::vector<std::uint32_t>& without, int cx, int cy,
@@ -60,48 +62,50 @@ int brightNear(const std::vector<std::uint32_t>& with, const std::vector<std::ui
 
 } // namespace
 
-TEST_F(DemoRooms, StudyPixelsAlphaStripCursorAndHints)
+TEST_F(DemoRooms, GardenKeyPixelsAlphaStripCursorAndStudyHints)
 {
     EXPECT_EQ(study->GetPointX(), 179);
     EXPECT_EQ(study->GetScaledWidth(), 845);
     EXPECT_EQ(desk->GetScaledWidth(), 600);
     EXPECT_EQ(desk->GetScaledHeight(), 450);
-    study->Entry(0);
-    CSpyItem& key = item("Study", "key");
+    garden->Entry(0);
+    CSpyItem& key = item("Garden", "key");
     int kx = 0, ky = 0;
     const std::uint32_t keyColor = texel(key, 30, 11, kx, ky);
-    EXPECT_EQ(kx, 179 + 690 + 30);
-    const auto full = shot([&] { study->Draw(); });
+    EXPECT_EQ(kx, 179 + 250 + 30);
+    const auto full = shot([&] { garden->Draw(); });
     EXPECT_TRUE(near(at(full, kx, ky), keyColor, 2));
     // At half alpha over black the background halves, and the key over it
     // gives half its colour plus a quarter of the background's.
     key.SetVisible(false);
-    const auto bare = shot([&] { study->Draw(); });
+    const auto bare = shot([&] { garden->Draw(); });
     key.SetVisible(true);
-    study->SetAlpha(0.5f);
-    const auto half = shot([&] { study->Draw(); });
+    garden->SetAlpha(0.5f);
+    const auto half = shot([&] { garden->Draw(); });
     for (auto [x, y] : {std::pair<int, int>{400, 100}, {900, 300}})
         EXPECT_TRUE(near(at(half, x, y), (at(full, x, y) >> 1) & 0x7F7F7F, 3)) << x << "," << y;
     EXPECT_TRUE(near(at(half, kx, ky), ((keyColor >> 1) & 0x7F7F7F) + ((at(bare, kx, ky) >> 2) & 0x3F3F3F), 3));
-    study->SetAlpha(1.0f);
+    garden->SetAlpha(1.0f);
 
     // Picked into slot 1; carried, centred on the mouse.
-    EXPECT_EQ(click(*study, "key"), 8);
-    study->PutPickedItemToInventory();
-    const auto strip = shot([&] { study->Draw(); });
+    EXPECT_EQ(click(*garden, "key"), 8);
+    garden->PutPickedItemToInventory();
+    const auto strip = shot([&] { garden->Draw(); });
     EXPECT_TRUE(near(at(strip, 179 + 36, 696 + 36), keyColor, 24));
     EXPECT_FALSE(near(at(full, 179 + 36, 696 + 36), keyColor, 24));
-    click(*study, 179 + 36, 696 + 36);
-    ASSERT_EQ(study->GetCursorItem(), &key);
+    click(*garden, 179 + 36, 696 + 36);
+    ASSERT_EQ(garden->GetCursorItem(), &key);
     moveTo(600, 300);
     const auto carried = shot([&] {
-        study->Draw();
-        study->DrawCursorItem();
+        garden->Draw();
+        garden->DrawCursorItem();
     });
     EXPECT_TRUE(near(at(carried, 600, 300), keyColor, 24));
     EXPECT_FALSE(near(at(carried, 179 + 36, 696 + 36), keyColor, 24));
-    study->DropCursorItem();
+    garden->DropCursorItem();
 
+    garden->Exit();
+    study->Entry(0);
     // Hint stars on a coin here, and on the desk drawer for the close-up's drawer.
     const auto plain = shot([&] { study->Draw(); });
     for (const char* target : {"coins", "drawer"}) {
@@ -117,9 +121,12 @@ TEST_F(DemoRooms, StudyPixelsAlphaStripCursorAndHints)
 TEST_F(DemoRooms, TheCasePlayedSavedAndRestored)
 {
     // Each result answered as the play step answers it (no About texts here).
+    garden->Entry(0);
+    EXPECT_EQ(click(*garden, "key"), 8);
+    garden->PutPickedItemToInventory();
+    EXPECT_EQ(click(*garden, "gate"), 5);
+    EXPECT_EQ(garden->TakeTargetRoom(), "Study");
     study->Entry(0);
-    EXPECT_EQ(click(*study, "key"), 8);
-    study->PutPickedItemToInventory();
     EXPECT_EQ(click(*study, "desk_drawer"), 6);
     EXPECT_EQ(study->TakeCloseUpRoom(), "Desk_CU");
     desk->Entry(study->GetLeaveArg());
@@ -129,9 +136,9 @@ TEST_F(DemoRooms, TheCasePlayedSavedAndRestored)
     ctx.take();
     EXPECT_EQ(click(*desk, "drawer"), 7);
     EXPECT_EQ(ctx.take(), (std::vector<std::string>{"CanUseItemTo(key,Desk_CU:drawer)", "HasItemInfo(drawer)",
-                                                    "OnApplyItemToFocusedItem(Study:key)",
-                                                    "GetItemSuccessApply(Study:key)",
-                                                    "ShowMessage(key_fits_drawer,Study,1)"}));
+                                                    "OnApplyItemToFocusedItem(Garden:key)",
+                                                    "GetItemSuccessApply(Garden:key)",
+                                                    "ShowMessage(key_fits_drawer,Garden,1)"}));
     EXPECT_TRUE(rooms.GetInventory().empty());
     EXPECT_EQ(desk->Update(0.5f, false), 9);
     EXPECT_EQ(click(*desk, "card_1chapter"), 8);
@@ -143,9 +150,9 @@ TEST_F(DemoRooms, TheCasePlayedSavedAndRestored)
     const std::string path = test_env::home() + "/demo.save";
     const std::string saved = roomtest::save(rooms, path);
     rooms.ResetRooms(kCase);
-    EXPECT_TRUE(item("Study", "key").IsVisible());
+    EXPECT_TRUE(item("Garden", "key").IsVisible());
     ASSERT_TRUE(roomtest::restore(rooms, path));
-    EXPECT_FALSE(item("Study", "key").IsVisible());
+    EXPECT_FALSE(item("Garden", "key").IsVisible());
     EXPECT_FALSE(item("Desk_CU", "card_1chapter").IsVisible());
     EXPECT_EQ(item("Desk_CU", "drawer").GetVisualState(), "open");
     EXPECT_TRUE(study->IsEntered());

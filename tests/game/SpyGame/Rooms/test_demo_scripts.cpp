@@ -1,7 +1,7 @@
 // The demo case played through the room code with its real personages and
 // events (a fake investigation takes the ready events as the play step
-// does): the tasks complete, the case's and the study's events fire, and a
-// save through the save system comes back byte for byte.
+// does): the tasks complete, the case's and the rooms' events fire in the
+// story's order, and a save through the save system comes back.
 #include <gtest/gtest.h>
 
 #include "engine/util/a_options_file.h"
@@ -78,53 +78,88 @@ protected:
 TEST_F(DemoScripts, ThePlayFiresTheEventsAndTheSaveComesBack)
 {
     CRoomBase& study = room("Study");
+    CRoomBase& garden = room("Garden");
     CRoomBase& desk = room("Desk_CU");
     CPersonage& detective = *personages.GetPersonage("Quennick");
-    ASSERT_EQ(caseEvents.GetEvents().size(), 2u);
+    // Every line of the room's list found, as the panel would mark them.
+    const auto findAll = [&](const std::string& roomName) {
+        const auto lines = detective.GetRoomInfo(roomName).taskList;
+        for (const CFindItemsGroup& line : lines)
+            for (const CFindItem& entry : line.items)
+                if (entry.kind == CFindItem::Pick)
+                    detective.CompletePickTask(CSpyItemRef(entry.name, roomName));
+    };
+    ASSERT_EQ(caseEvents.GetEvents().size(), 7u);
+    EXPECT_EQ(detective.GetRoomInfo("Study").ispyList.size(), 5u);
+    EXPECT_EQ(detective.GetRoomInfo("Garden").ispyList.size(), 4u);
+    // The comics open the case wherever the player stands.
     study.Entry(0);
+    EXPECT_EQ(fire(study), "Comics");
     EXPECT_EQ(fire(study), "");
+    study.Exit();
 
-    EXPECT_EQ(click(study, "key"), 8);
-    study.PutPickedItemToInventory();
-    EXPECT_EQ(click(study, "desk_drawer"), 6);
-    study.TakeCloseUpRoom();
+    // The garden: the key brings the gardener, who points out the bird.
+    garden.Entry(0);
+    EXPECT_FALSE(item("Garden", "bird").IsVisible());
+    EXPECT_EQ(click(garden, "key"), 8);
+    garden.PutPickedItemToInventory();
+    EXPECT_EQ(fire(garden), "gardener_and_bird");
+    const auto& gardener = dynamic_cast<SpyEvents::EEventForItem&>(*garden.GetEventsManager().GetCurrentEvent());
+    EXPECT_EQ(gardener.NPC_Image, "npc_gardener");
+    ASSERT_EQ(rooms.GetItemByFullName(gardener.ShowItem), &item("Garden", "bird"));
+    item("Garden", "bird").SetVisible(true);
+    // The footprint is the garden's clue.
+    EXPECT_EQ(click(garden, "footprint"), 8);
+    garden.PutPickedItemToInventory();
+    EXPECT_TRUE(garden.IsClueFound());
+    EXPECT_EQ(fire(garden), "");
+    findAll("Garden");
+    EXPECT_TRUE(detective.IsRoomTaskCompleted("Garden"));
+    EXPECT_EQ(fire(garden), "garden_done");
+    garden.Exit();
+
+    // The desk: the key opens the drawer; its message, the letter's stars,
+    // and once both things are taken the stars go and the card's message.
     desk.Entry(0);
     click(desk, 179 + 36, 696 + 36);  // the key onto the cursor
     EXPECT_EQ(click(desk, "drawer"), 7);
     EXPECT_EQ(desk.Update(0.5f, false), 9);
-    EXPECT_EQ(click(desk, "card_1chapter"), 8);
-    desk.PutPickedItemToInventory();
+    EXPECT_EQ(fire(desk), "drawer_opened");
+    EXPECT_EQ(fire(desk), "letter_stars_on");
+    EXPECT_EQ(fire(desk), "");
+    for (const char* taken : {"card_1chapter", "letter"}) {
+        EXPECT_EQ(click(desk, taken), 8) << taken;
+        desk.PutPickedItemToInventory();
+    }
     EXPECT_TRUE(detective.IsRoomTaskCompleted("Desk_CU"));
     EXPECT_EQ(detective.investigationInfo.invTasks.at(0).toFind, 0);
-    EXPECT_EQ(context.messages, (persontest::Names{"enter_study", "key_fits_drawer"}));
-    // The desk's task makes the case's message ready; the study's own I-spy
-    // lines are still to find, so the case is not won.
+    EXPECT_EQ(fire(desk), "letter_stars_off");
     EXPECT_EQ(fire(desk), "card_found");
     EXPECT_EQ(fire(desk), "");
+    desk.Exit();
 
-    // Back in the study the letter's event fires; its item reference resolves.
-    EXPECT_EQ(click(desk, "back"), 5);
-    desk.TakeTargetRoom();
+    // The study searched: its finish, then the case is won and closed.
     study.Entry(0);
-    EXPECT_EQ(fire(study), "letter_appears");
-    const auto& letter = dynamic_cast<SpyEvents::EEventForItem&>(*study.GetEventsManager().GetCurrentEvent());
-    ASSERT_EQ(rooms.GetItemByFullName(letter.ShowItem), &item("Study", "letter"));
-    item("Study", "letter").SetVisible(true);
+    EXPECT_EQ(fire(study), "");
+    findAll("Study");
+    EXPECT_EQ(fire(study), "study_done");
+    EXPECT_EQ(fire(study), "case_won");
 
     // Saved, started again (every flag cleared), loaded, saved again.
     const std::string file = test_env::home() + "/scripts.save";
     const std::string first = saveAll(file);
     restart();
-    EXPECT_FALSE(caseEvents.GetEvent("card_found")->IsDone() ||
-                 study.GetEventsManager().GetEvent("letter_appears")->IsDone());
+    EXPECT_FALSE(caseEvents.GetEvent("case_won")->IsDone() ||
+                 garden.GetEventsManager().GetEvent("gardener_and_bird")->IsDone());
     SaveLoadSystem system;
     ASSERT_TRUE(system.BeginLoad(file, 4374));
     for (SaveLoadEntity* entity : entities)
         EXPECT_TRUE(system.LoadEntity(entity));
     system.Finish();
-    EXPECT_EQ(caseEvents.GetCurrentEvent(), caseEvents.GetEvent("card_found"));
-    EXPECT_TRUE(caseEvents.GetEvent("card_found")->IsDone() &&
-                study.GetEventsManager().GetEvent("letter_appears")->IsDone() &&
-                item("Study", "letter").IsVisible() && detective.IsRoomTaskCompleted("Desk_CU"));
+    EXPECT_EQ(caseEvents.GetCurrentEvent(), caseEvents.GetEvent("case_won"));
+    EXPECT_TRUE(caseEvents.GetEvent("case_won")->IsDone() &&
+                garden.GetEventsManager().GetEvent("gardener_and_bird")->IsDone() &&
+                item("Garden", "bird").IsVisible() && detective.IsRoomTaskCompleted("Desk_CU"));
     EXPECT_EQ(saveAll(file), first);
+    EXPECT_EQ(fire(study), "case_closed");
 }

@@ -84,8 +84,12 @@ TEST_F(DemoSpecial, OffLocationPuzzleTilesAndDecipheredPhotoPixels)
     CDecrypt& d = decrypt();
     d.Entry(0);
     const CCipher& c = d.GetCipher();
-    EXPECT_EQ(c.GetGiven(), (std::vector<wchar_t>{c.Encode(L'E'), c.Encode(L'O'), c.Encode(L'R')}));
-    const wchar_t t = c.Encode(L'T');
+    // Nine of the clue's fourteen letters start given, so five are left.
+    std::vector<wchar_t> given;
+    for (wchar_t letter : std::wstring(L"EDHKORTUB"))
+        given.push_back(c.Encode(letter));
+    EXPECT_EQ(c.GetGiven(), given);
+    const wchar_t t = c.Encode(L'L');
     give(t, 0);
     const auto lit = shot(d);
     int litTiles = 0;
@@ -96,8 +100,8 @@ TEST_F(DemoSpecial, OffLocationPuzzleTilesAndDecipheredPhotoPixels)
         } else if (tile.symbol) {
             EXPECT_GT(blue(lit, d, tile), 0xC8);
         }
-    EXPECT_EQ(litTiles, 4);
-    give(t, L'T');
+    EXPECT_EQ(litTiles, 1);
+    give(t, L'L');
     const auto inked = shot(d);
     for (const CDecrypt::Tile& tile : d.GetTiles()) {
         if (tile.symbol) {
@@ -157,13 +161,17 @@ TEST_F(DemoSpecial, TheFirstCasesHuntAndCardPlayedThroughTheRooms)
     study.PutPickedItemToInventory();
     EXPECT_EQ(hunt->GetCurrentState(), CMurderHunt::Opened);
 
-    // The case card: the key opens the desk's drawer, whose card is picked.
+    // The case card: the garden's key opens the desk's drawer, whose card is picked.
     const auto board = [&] { return shot(*cards); };
     int cx = 0, cy = 0;
     spot(item("InvCards", "card_1chapter"), 20, 21, cx, cy);
     EXPECT_FALSE(near(at(board(), cx, cy), 0xA01820, 24));
-    EXPECT_EQ(click(study, "key"), 8);
-    study.PutPickedItemToInventory();
+    study.Exit();
+    CRoomBase& garden = room("Garden");
+    garden.Entry(0);
+    EXPECT_EQ(click(garden, "key"), 8);
+    garden.PutPickedItemToInventory();
+    garden.Exit();
     desk.Entry(0);
     // The key is the second thing in the inventory, after the case.
     click(desk, 179 + 72 + 36, 696 + 36);
