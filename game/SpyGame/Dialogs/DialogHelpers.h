@@ -1,7 +1,6 @@
 #pragma once
 // Small pieces the in-game dialogs share: texts by id with the fallback
-// text, the screen size, and widget areas kept as designed. Main thread only.
-#include <cstdint>
+// text, and widget areas kept as designed. Main thread only.
 #include <string>
 
 #include "engine/gui/gui_widget.h"
@@ -10,9 +9,6 @@
 // The text of the key under the group prefix; when the tables lack it,
 // "String '<key>' not found!" with the key read as Windows-1251.
 std::wstring DialogText(const std::string& key, const std::string& prefix);
-// The back buffer's size; 1024 x 768 without a graphics server.
-std::uint16_t DialogScreenWidth();
-std::uint16_t DialogScreenHeight();
 
 // A widget's area as the script laid it out, to grow the widget and go back.
 class CDesignedArea {

@@ -7,6 +7,7 @@
 #include "engine/gui/gui_static_image.h"
 #include "engine/util/a_log.h"
 #include "game/SpyGame/Dialogs/DialogHelpers.h"
+#include "game/SpyGame/Dialogs/ScreenSize.h"
 #include "game/shell/c_res_manager.h"
 #include "game/shell/save_load_system.h"
 
@@ -35,7 +36,7 @@ void CDialogMessage::Init()
         m_designedY = window->GetAreaRect().y;
         m_designedAlpha = window->GetAlpha(true);
     }
-    m_bottomY = DialogScreenHeight();
+    m_bottomY = std::uint16_t(GetScreenSize().height);
     BindResult(window, GUI::EventBeginRender, kStateShown);
     Subscribe(FindWidget("Close"), GUI::EventClick, &CDialogMessage::OnClose);
     Subscribe(window, GUI::EventClick, &CDialogMessage::OnClose);

@@ -2,9 +2,10 @@
 
 #include "engine/gui/gui_server.h"
 
-std::array<CDialogBase*, 7> CGameDialogs::FirstModals()
+std::array<CDialogBase*, 9> CGameDialogs::FirstModals()
 {
-    return {{&itemIdent, &pickItem, &pickEvidence, &mhPhoto, &eventForItem, &inGameMenu, &confirmSaveExit}};
+    return {{&itemIdent, &pickItem, &pickEvidence, &mhPhoto, &invCard, &hint, &eventForItem, &inGameMenu,
+             &confirmSaveExit}};
 }
 
 std::array<CDialogBase*, 4> CGameDialogs::SecondModals()
@@ -22,10 +23,13 @@ void CGameDialogs::Init()
 {
     panel.Init();
     message.Init();
+    banner.Load();
     for (CDialogBase* dialog : FirstModals())
         dialog->Init();
+    scenePlayer.Init();
     for (CDialogBase* dialog : SecondModals())
         dialog->Init();
+    tipManager.LoadTips(kTipsFile);
     for (CDialogBase* dialog : LastModals())
         dialog->Init();
     GUI::Server* gui = GUI::Server::getSingleton();
@@ -39,21 +43,30 @@ void CGameDialogs::Update(float dt, std::int32_t a, std::int32_t b, std::int32_t
         gui->Update(dt);
     panel.Update(dt, a, b, c, d);
     message.Update(dt);
+    hint.Update(dt);
+    banner.Update(dt);
+    scenePlayer.Update(dt);
+    tipManager.Update(dt);
+    invCard.Update(dt);
 }
 
 void CGameDialogs::Render()
 {
     if (GUI::Server* gui = GUI::Server::getSingleton())
         gui->Render();
+    banner.Render();
 }
 
 void CGameDialogs::HideDialogs()
 {
     message.Hide();
+    banner.Hide();
     for (CDialogBase* dialog : FirstModals())
         dialog->Hide();
+    scenePlayer.Close();
     for (CDialogBase* dialog : SecondModals())
         dialog->Hide();
+    tipManager.HideTip();
     for (CDialogBase* dialog : LastModals())
         dialog->Hide();
 }
@@ -75,7 +88,7 @@ void CGameDialogs::ShowMessage(const std::string& id, const std::string& prefix,
 void CGameDialogs::ShowPause(bool show)
 {
     GUI::Widget* window = pauseWindow.get();
-    if (!window)
+    if (!window || banner.IsRunning())
         return;
     window->SetVisible(show);
     if (show)
@@ -87,4 +100,4 @@ void CDialogsRoomContext::ShowMessage(const std::string& id, const std::string& 
     m_dialogs.ShowMessage(id, prefix, timed);
 }
 
-bool CDialogsRoomContext::IsMouseOverTip() { return false; }
+bool CDialogsRoomContext::IsMouseOverTip() { return m_dialogs.tipManager.IsMouseOverTip(); }

@@ -4,6 +4,7 @@
 #include "engine/gui/gui_static_image.h"
 #include "engine/sound/a_sound.h"
 #include "engine/sound/a_sound_manager.h"
+#include "game/SpyGame/Dialogs/ScreenSize.h"
 #include "game/shell/c_res_manager.h"
 
 CInGameDialog::CInGameDialog(const char* windowName, std::initializer_list<Button> buttons)
@@ -143,7 +144,8 @@ void CDialogYesNo::CenterInRect(const aRect* rect)
     GUI::Widget* window = GetWindow();
     if (!window)
         return;
-    const aRect r = rect ? *rect : aRect(0, 0, DialogScreenWidth(), DialogScreenHeight());
+    const CScreenSize screen = GetScreenSize();
+    const aRect r = rect ? *rect : aRect(0, 0, std::uint16_t(screen.width), std::uint16_t(screen.height));
     const aRect& designed = m_designed.area();
     const std::int32_t x = r.x + (std::int32_t(r.width) - designed.width) / 2;
     const std::int32_t y = r.y + (std::int32_t(r.height) - designed.height) / 2;

@@ -17,6 +17,7 @@ protected:
         loadGui();
         takeLog();
         make();
+        initLog = takeLog();
         updateGui = false;
         drawFrames = false;
     }
@@ -34,21 +35,22 @@ protected:
     std::vector<CDialogBase*> modals()
     {
         CGameDialogs& g = *dialogs;
-        return {&g.itemIdent,  &g.pickItem,  &g.pickEvidence, &g.mhPhoto,        &g.eventForItem, &g.inGameMenu,
-                &g.confirmSaveExit, &g.searchFinish, &g.locFinish, &g.mhFinish, &g.solveConfirm, &g.helpPers,
-                &g.yesNo,      &g.outOfTime, &g.randomClicking, &g.tutorial,     &g.tutorialBig,  &g.marivelComment,
-                &g.mhInstruction, &g.introText};
+        return {&g.itemIdent,      &g.pickItem,  &g.pickEvidence,  &g.mhPhoto,   &g.invCard,       &g.hint,
+                &g.eventForItem,   &g.inGameMenu, &g.confirmSaveExit, &g.searchFinish, &g.locFinish, &g.mhFinish,
+                &g.solveConfirm,   &g.helpPers,  &g.yesNo,         &g.outOfTime, &g.randomClicking, &g.tutorial,
+                &g.tutorialBig,    &g.marivelComment, &g.mhInstruction, &g.introText};
     }
 
     std::unique_ptr<CGameDialogs> dialogs;
+    std::string initLog;
 };
 
 } // namespace
 
 TEST_F(GameDialogsTest, InitShowHideAndPause)
 {
-    EXPECT_EQ(takeLog().find("not found"), std::string::npos);
-    ASSERT_EQ(modals().size(), 20u);
+    EXPECT_EQ(initLog, "");
+    ASSERT_EQ(modals().size(), 22u);
     for (CDialogBase* d : modals())
         EXPECT_EQ(d->GetState(), 1) << d->GetWindowName();
     CGameDialogs& g = *dialogs;
@@ -61,10 +63,16 @@ TEST_F(GameDialogsTest, InitShowHideAndPause)
     ASSERT_NE(pause, nullptr);
     EXPECT_TRUE(pause->IsVisible(true) && pause->parent->drawOrder.back() == pause);
 
+    g.tipManager.ShowUserTip(L"Tip", 600, 300);
+    g.banner.Start(false);
+    g.ShowPause(false);  // refused while the banner runs
+    EXPECT_TRUE(pause->IsVisible(true) && g.banner.IsRunning() && g.tipManager.IsTipShown());
+
     g.HideDialogs();
     for (CDialogBase* d : modals())
         EXPECT_FALSE(d->IsVisible()) << d->GetWindowName();
     EXPECT_TRUE(!g.message.GetWindow()->IsVisible(true) && g.panel.IsVisible() && pause->IsVisible(true));
+    EXPECT_TRUE(g.banner.GetState() == CInvestigationBanner::Idle && !g.tipManager.IsTipShown());
     g.HideAll();
     EXPECT_FALSE(g.panel.IsVisible());
     g.ShowPause(false);
@@ -84,7 +92,14 @@ TEST_F(GameDialogsTest, MessagesThroughTheRoomContextAndUpdateOrder)
     CPersonagesManager personages;
     CDialogsRoomContext context(personages, *dialogs);
     CRoomContext& room = context;
+    dialogs->tipManager.ShowUserTip(L"Tip", 600, 300);
+    tick();
     EXPECT_FALSE(room.IsMouseOverTip());
+    const aRect balloon = dialogs->tipManager.GetBalloon()->GetAbsoluteRect();
+    moveTo(balloon.x + 5, balloon.y + 5);
+    tick();
+    EXPECT_TRUE(room.IsMouseOverTip());
+    dialogs->tipManager.HideTip();
     room.ShowMessage("card_found", "1chapter", true);
     CDialogMessage& message = dialogs->message;
     EXPECT_TRUE(message.IsVisible() && message.GetTimeOut() == 30.0f);
