@@ -107,12 +107,12 @@ void CDialogBase::SetText(const std::wstring& text)
     }
 }
 
-GUI::Widget* CDialogBase::FindWindow(const std::string& name)
+GUI::Widget* CDialogBase::FindWindow(const std::string& name, bool recursive)
 {
     m_windowName = name;
     GUI::Server* gui = GUI::Server::getSingleton();
     GUI::Widget* root = gui ? gui->GetRoot() : nullptr;
-    GUI::Widget* window = root ? root->FindChild(name, true) : nullptr;
+    GUI::Widget* window = root ? root->FindChild(name, recursive) : nullptr;
     if (!window)
         a_log("CDialogBase::Init(). Window '%s' not found", name.c_str());
     m_window = GUI::WidgetRef(window);

@@ -77,9 +77,10 @@ public:
     const std::map<std::string, Binding>& GetBindings() const { return m_bindings; }
 
 protected:
-    // Init's window lookup under the GUI root, recursive; one log line when
-    // it is missing (the dialog then has no window).
-    GUI::Widget* FindWindow(const std::string& name);
+    // Init's window lookup under the GUI root, recursive unless asked for
+    // the root's direct children; one log line when it is missing (the
+    // dialog then has no window).
+    GUI::Widget* FindWindow(const std::string& name, bool recursive = true);
     // A child of the window (or of parent), recursive; null and one log
     // line when missing (none when the parent itself is missing).
     GUI::Widget* FindWidget(const std::string& name) const;

@@ -1,19 +1,27 @@
 #pragma once
-// The dialogs of the menu screen, which the game flow owns and drives. So
-// far the main menu; the other dialogs answer Has() with false, and the
-// flow skips what would use them.
+// The dialogs of the menu screen, which the game flow owns and drives: the
+// main menu and, over it, the options, the two certificates, the help, the
+// question before Find All restarts and the more-games page. While one of
+// them is open the main menu's controls are hidden. Main thread only.
 #include <cstdint>
 #include <string>
 
+#include "game/SpyGame/Dialogs/DialogCertificate.h"
+#include "game/SpyGame/Dialogs/DialogHelp.h"
 #include "game/SpyGame/Dialogs/DialogMainMenu.h"
+#include "game/SpyGame/Dialogs/DialogMoreGames.h"
+#include "game/SpyGame/Dialogs/DialogOptions.h"
+#include "game/SpyGame/Dialogs/DialogRestartFA.h"
 #include "game/shell/c_game_flow.h"
 
 class CMenuDialogs : public CGameFlow::Menu {
 public:
     bool Has(Dialog dialog) const override;
     void LoadAmbient() override { m_mainMenu.LoadAmbient(); }
-    void Init() override { m_mainMenu.Init(); }
-    void HideAll() override { m_mainMenu.Hide(); }
+    void Init() override;
+    // Also gives the main menu its controls back for the next showing.
+    void HideAll() override;
+    // The GUI's input and widgets, the ribbons' balloons and the ambience, the options' test.
     void Update(float dt) override;
     void Render() override;
     void Show(Dialog dialog) override;
@@ -27,13 +35,28 @@ public:
     void HideMoreGames(bool hide) override { m_mainMenu.HideMoreGames(hide); }
     bool IsOnFindAll(std::int32_t x, std::int32_t y) const override;
 
-    void ShowCreditsButton(bool) override {}
-    void SetupMoreGames(const std::string&) override {}
-    void OpenLink(const std::string&) override {}
-    void UpdateFullscreenEnabled() override {}
+    void ShowCreditsButton(bool on) override { m_help.ShowCreditsButton(on); }
+    void SetupMoreGames(const std::string& path) override { m_moreGames.Setup(path); }
+    void OpenLink(const std::string& link) override { m_moreGames.OpenLink(link); }
+    void UpdateFullscreenEnabled() override { m_options.UpdateFullscreenEnabled(); }
 
     CDialogMainMenu& GetMainMenu() { return m_mainMenu; }
+    CDialogOptions& GetOptions() { return m_options; }
+    CDialogMHCertificate& GetMHCertificate() { return m_mhCertificate; }
+    CDialogFACertificate& GetFACertificate() { return m_faCertificate; }
+    CDialogHelp& GetHelp() { return m_help; }
+    CDialogRestartFA& GetRestartFA() { return m_restartFA; }
+    CDialogMoreGames& GetMoreGames() { return m_moreGames; }
 
 private:
+    CDialogBase* DialogOf(Dialog dialog);
+    const CDialogBase* DialogOf(Dialog dialog) const;
+
     CDialogMainMenu m_mainMenu;
+    CDialogOptions m_options;
+    CDialogMHCertificate m_mhCertificate;
+    CDialogFACertificate m_faCertificate;
+    CDialogHelp m_help;
+    CDialogRestartFA m_restartFA;
+    CDialogMoreGames m_moreGames;
 };

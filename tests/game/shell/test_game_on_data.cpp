@@ -1,8 +1,9 @@
 // The game in process on the demo data, offscreen, driven by the scripted
 // mouse and keyboard: clicks skip the splash, the loading bar grows frame
 // by frame, the main menu draws, a new player is made through the player
-// choice, and Exit ends the game without a fault in the log. Also the
-// loading bar's pixels at nothing, half and all loaded.
+// choice, the more-games page opens its second link, and Exit ends the
+// game without a fault in the log. Also the loading bar's pixels at
+// nothing, half and all loaded.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -17,6 +18,7 @@
 #include "game/shell/c_main.h"
 #include "game/shell/c_res_loader.h"
 #include "game/shell/c_res_manager.h"
+#include "platform/system/link_opener.h"
 #include "engine/gui/gui_test_bench.h"
 
 namespace {
@@ -157,6 +159,24 @@ TEST_F(GameOnData, SplashLoadingMenuPlayerChoiceAndExit)
     EXPECT_EQ(widget("UserName")->GetText(), L"Ann");
     const std::string list = game.m_fileServer.manglePath(game.m_savedGamesFolder) + "_profiles.dat";
     EXPECT_NE(test_env::readFile(list).find("Ann"), std::string::npos);
+
+    // The more-games page over the menu, whose controls make way; its second
+    // button opens the second link of MoreGames.ini beside the game.
+    platform::RecordingLinkOpener links;
+    platform::setLinkOpener(&links);
+    clickOn("MoreGames");
+    GUI::Widget* page = game.GetGui()->GetRoot()->FindChild("MoreGames");
+    ASSERT_TRUE(page && page->IsVisible(true));
+    EXPECT_FALSE(widget("Play")->IsVisible(true));
+    const aRect download2 = page->FindChild("download2", true)->GetAbsoluteRect();
+    click(download2.x + download2.width / 2, download2.y + download2.height / 2);
+    platform::setLinkOpener(nullptr);
+    ASSERT_EQ(links.links.size(), 1u);
+    EXPECT_EQ(links.links[0], "https://example.com/games/brask-manor");
+    const aRect back = page->FindChild("back", true)->GetAbsoluteRect();
+    click(back.x + back.width / 2, back.y + back.height / 2);
+    EXPECT_FALSE(page->IsVisible(true));
+    EXPECT_TRUE(widget("Play")->IsVisible(true));
 
     clickOn("Exit");
     EXPECT_EQ(result, A2D_E_ABORT);
