@@ -115,6 +115,19 @@ Samples solveFanfare()
     return s;
 }
 
+// In-game dialogs: time ran out, a falling minor figure on a low close.
+Samples levelFailed()
+{
+    Samples s = silence(1.4);
+    const int notes[] = {67, 63, 60, 55};
+    for (int i = 0; i < 4; ++i)
+        addNote(s, i * 0.18, 0.6, midi(notes[i]), 0.35, 4.0);
+    for (int note : {43, 50, 55})
+        addNote(s, 0.72, 0.68, midi(note), 0.25, 3.0);
+    normalise(s, 0.8);
+    return s;
+}
+
 Samples sparkle()
 {
     Samples s = silence(0.45);
@@ -382,6 +395,9 @@ int main(int argc, char** argv)
                     // the tip manager
                     "show_tip.ogg \n");
     ok &= writeBannerSounds(sounds);
+    // In-game dialogs: the out-of-time sound.
+    ok &= writeVorbis(sounds + "level_failed.ogg", levelFailed(), 0.1f);
+    ok &= appendText(sounds + "_sounds.list", "level_failed.ogg \n");
     ok &= writeText(musicDir + "playlist.txt", "main_theme.ogg\ninvestigation.ogg\n");
     ok &= writeText(ambients + "_sounds.list",
                     "wind.ogg { StreamPlay=1 }\n"

@@ -1,14 +1,52 @@
 #include "dialog_fixture.h"
 
+#include <cstring>
+
 #include "engine/gfx/a_image_manager.h"
 #include "engine/sound/a_sound.h"
 #include "engine/sound/a_sound_manager.h"
 #include "engine/util/a_log.h"
 #include "game/shell/c_particle_manager.h"
+#include "game/shell/save_load_entity.h"
+#include "game/shell/save_load_system.h"
 
 namespace dialogtest {
 
 namespace snd = platform::snd;
+
+void put(Bytes& b, const void* v, std::size_t n)
+{
+    b.insert(b.end(), static_cast<const std::uint8_t*>(v), static_cast<const std::uint8_t*>(v) + n);
+}
+
+bool loadRecord(SaveLoadEntity& entity, const Bytes& record, std::size_t length)
+{
+    const std::string& key = entity.GetKey();
+    Bytes block(key.begin(), key.end());
+    block.push_back(0);
+    const std::uint32_t n = std::uint32_t(length);
+    put(block, &n, 4);
+    block.insert(block.end(), record.begin(), record.begin() + std::ptrdiff_t(length));
+    SaveLoadSystem system;
+    if (!system.BeginLoadPayload(std::move(block), 1, "test"))
+        return false;
+    const bool ok = system.LoadEntity(&entity);
+    system.Finish();
+    return ok;
+}
+
+Bytes savedRecord(SaveLoadEntity& entity)
+{
+    const std::string path = test_env::home() + "/record.save";
+    SaveLoadSystem system;
+    system.BeginSave(path, 4374);
+    system.SaveEntity(&entity);
+    EXPECT_TRUE(system.Finish());
+    const std::string file = test_env::readFile(path);
+    Bytes payload(file.begin() + SaveLoadSystem::kHeaderSize, file.end());
+    SaveLoadSystem::Scramble(payload.data(), std::uint32_t(payload.size()));
+    return Bytes(payload.begin() + std::ptrdiff_t(entity.GetKey().size() + 5), payload.end());
+}
 
 template <class Base>
 void DialogBench<Base>::SetUp()
@@ -97,7 +135,8 @@ void DialogBench<Base>::tick(int frames)
         this->keys.push(platform::KeyFrame{});
         this->mouse.push(this->m_buttons, this->m_mouseX, this->m_mouseY, 0, 0, 0);
         this->frame(double(this->kDt) * 1000.0);
-        this->gui->Update(this->kDt);
+        if (updateGui)
+            this->gui->Update(this->kDt);
         if (onFrame)
             onFrame(this->kDt);
         if (drawFrames)

@@ -3,18 +3,33 @@
 // lists and string table, a GUI server on the resource manager's images and
 // sounds with the demo scripts or a script text of the test, the manual
 // sound output, scripted mouse and keyboard, and frames of a fixed dt that
-// poll input, update the GUI, run onFrame and draw the GUI. Base is the
-// recording device (RecordingDialogBench) or offscreen GL (GlDialogBench).
+// poll input, update the GUI (unless onFrame does), run onFrame and draw the
+// GUI. Base is the recording device (RecordingDialogBench) or offscreen GL
+// (GlDialogBench).
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/gui/gui_test_bench.h"
 #include "engine/util/a_locale_server.h"
 #include "game/shell/c_game_ini.h"
 #include "game/shell/c_res_manager.h"
 
+class SaveLoadEntity;
+
 namespace dialogtest {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Appends n raw bytes of v (little-endian here).
+void put(Bytes& b, const void* v, std::size_t n);
+// The first `length` bytes of the record loaded as the entity's block;
+// what LoadEntity answered.
+bool loadRecord(SaveLoadEntity& entity, const Bytes& record, std::size_t length);
+// The entity's record as a save file holds it.
+Bytes savedRecord(SaveLoadEntity& entity);
 
 template <class Base>
 class DialogBench : public guitest::GuiBench<Base> {
@@ -40,6 +55,8 @@ protected:
     std::unique_ptr<CResManager> res;
     std::unique_ptr<CGameIni> ini;
     bool drawFrames = true;
+    // Off when onFrame updates the GUI itself.
+    bool updateGui = true;
 
 private:
     std::size_t m_logMark = 0;

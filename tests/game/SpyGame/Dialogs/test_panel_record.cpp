@@ -6,11 +6,8 @@
 #include "panel_fixture.h"
 
 using namespace dialogtest;
-using Bytes = std::vector<std::uint8_t>;
 
 namespace {
-
-void put(Bytes& b, const void* v, std::size_t n) { b.insert(b.end(), (const std::uint8_t*)v, (const std::uint8_t*)v + n); }
 
 // Hints 2, the window shown, the blocker hidden, map and cards enabled, the
 // i-spy notebook and the folder shown, 90.5 s left and low, mode 1, two found
@@ -38,32 +35,8 @@ Bytes golden(float pulse = 0.5f, float seconds = 90.5f, float timer = 3.0f)
 
 class PanelRecordTest : public PanelTest {
 protected:
-    bool load(const Bytes& record, std::size_t length)
-    {
-        Bytes block(Panel::kEntityKey, Panel::kEntityKey + std::strlen(Panel::kEntityKey) + 1);
-        const std::uint32_t n = std::uint32_t(length);
-        put(block, &n, 4);
-        block.insert(block.end(), record.begin(), record.begin() + std::ptrdiff_t(length));
-        SaveLoadSystem system;
-        if (!system.BeginLoadPayload(std::move(block), 1, "test"))
-            return false;
-        const bool ok = system.LoadEntity(panel.get());
-        system.Finish();
-        return ok;
-    }
-    // The record as a save file holds it.
-    Bytes saved()
-    {
-        const std::string path = test_env::home() + "/panel.save";
-        SaveLoadSystem system;
-        system.BeginSave(path, 4374);
-        system.SaveEntity(panel.get());
-        EXPECT_TRUE(system.Finish());
-        const std::string file = test_env::readFile(path);
-        Bytes payload(file.begin() + SaveLoadSystem::kHeaderSize, file.end());
-        SaveLoadSystem::Scramble(payload.data(), std::uint32_t(payload.size()));
-        return Bytes(payload.begin() + std::ptrdiff_t(std::strlen(Panel::kEntityKey) + 5), payload.end());
-    }
+    bool load(const Bytes& record, std::size_t length) { return loadRecord(*panel, record, length); }
+    Bytes saved() { return savedRecord(*panel); }
     std::string snapshot()
     {
         std::string s = std::to_string(panel->GetHintsCount()) + std::to_string(panel->GetClockTime()) +

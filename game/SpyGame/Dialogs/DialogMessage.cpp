@@ -1,0 +1,245 @@
+#include "game/SpyGame/Dialogs/DialogMessage.h"
+
+#include <cmath>
+
+#include "engine/gfx/a_image_manager.h"
+#include "engine/gui/gui_event.h"
+#include "engine/gui/gui_static_image.h"
+#include "engine/util/a_log.h"
+#include "game/SpyGame/Dialogs/DialogHelpers.h"
+#include "game/SpyGame/Dialogs/ScreenSize.h"
+#include "game/shell/c_res_manager.h"
+#include "game/shell/save_load_system.h"
+
+CDialogMessage::CDialogMessage() : SaveLoadEntity(kEntityKey) {}
+
+CDialogMessage::~CDialogMessage()
+{
+    if (m_state == kStateNew)
+        return;
+    if (GUI::Widget* window = GetWindow()) {
+        window->SetPosition(std::int16_t(m_designedX), std::int16_t(m_designedY));
+        window->alpha = m_designedAlpha;
+    }
+}
+
+void CDialogMessage::Init()
+{
+    if (m_state != kStateNew)
+        return;
+    GUI::Widget* window = FindWindow(kWindowName);
+    m_text = GUI::WidgetRef(FindWidget("text"));
+    m_icon = GUI::WidgetRef(FindWidget("PersIcon"));
+    if (window) {
+        window->notifyRender = true;
+        m_designedX = window->GetAreaRect().x;
+        m_designedY = window->GetAreaRect().y;
+        m_designedAlpha = window->GetAlpha(true);
+    }
+    m_bottomY = std::uint16_t(GetScreenSize().height);
+    BindResult(window, GUI::EventBeginRender, kStateShown);
+    Subscribe(FindWidget("Close"), GUI::EventClick, &CDialogMessage::OnClose);
+    Subscribe(window, GUI::EventClick, &CDialogMessage::OnClose);
+    CDialogBase::Init();
+}
+
+bool CDialogMessage::OnClose(const GUI::EventArgs&)
+{
+    Hide();
+    return true;
+}
+
+void CDialogMessage::Show()
+{
+    GUI::Widget* window = GetWindow();
+    if (m_state == kStateNew || !window)
+        return;
+    window->SetPosition(window->GetAreaRect().x, std::int16_t(m_bottomY));
+    m_fade = 0.0f;
+    m_phase = PhaseAppearing;
+    CDialogBase::Show();
+}
+
+bool CDialogMessage::IsVisible() const { return CDialogBase::IsVisible() || m_phase == PhaseAppearing; }
+
+void CDialogMessage::TurnAround()
+{
+    if (m_phase == PhaseDisappearing)
+        m_phase = PhaseAppearing;
+}
+
+void CDialogMessage::ShowMessage(const std::string& id, const std::string& prefix)
+{
+    if (IsVisible() && id == m_stringId) {
+        TurnAround();
+        return;
+    }
+    SetTextById(id, prefix);
+    Show();
+}
+
+void CDialogMessage::ShowMessageTimed(const std::string& id, const std::string& prefix, float seconds)
+{
+    if (IsVisible() && id == m_stringId) {
+        m_timeOut = seconds;
+        m_timed = true;
+        TurnAround();
+        return;
+    }
+    SetTextById(id, prefix);
+    m_timeOut = seconds;
+    m_timed = true;
+    Show();
+}
+
+void CDialogMessage::SetTextById(const std::string& id, const std::string& prefix)
+{
+    m_stringId = id;
+    if (GUI::Widget* text = m_text.get())
+        text->SetText(DialogText(id, prefix));
+}
+
+void CDialogMessage::SetPersIcon(const std::string& name)
+{
+    m_iconPersonage = name;
+    auto* icon = m_icon.as<GUI::StaticImage>();
+    if (!icon)
+        return;
+    CResManager* res = CResManager::getSingletonPtr();
+    aImageManager* images = res ? res->GetImageManager() : nullptr;
+    const aImage* image = images && !name.empty() ? images->GetImage(name + "_icon") : nullptr;
+    icon->SetImage(image, nullptr);
+}
+
+void CDialogMessage::PlaceByFade()
+{
+    GUI::Widget* window = GetWindow();
+    if (!window)
+        return;
+    window->alpha = m_fade;
+    const float y = float(m_bottomY) - float(m_bottomY - m_designedY) * m_fade;
+    window->SetPosition(window->GetAreaRect().x, std::int16_t(std::int32_t(y)));
+}
+
+void CDialogMessage::Update(float dt)
+{
+    if (IsVisible() && m_timed) {
+        m_timeOut -= dt;
+        if (m_timeOut <= 0.0f) {
+            m_timed = false;
+            if (IsVisible() && m_phase == PhaseStill) {
+                m_phase = PhaseDisappearing;
+                m_fade = 1.0f;
+            }
+        }
+    }
+    const std::uint32_t phase = m_phase;
+    if (phase == PhaseAppearing) {
+        m_fade += kSlideSpeed * dt;
+        if (m_fade >= 1.0f) {
+            m_fade = 1.0f;
+            m_phase = PhaseStill;
+        }
+    } else if (phase == PhaseDisappearing) {
+        m_fade -= kSlideSpeed * dt;
+        if (m_fade <= 0.0f) {
+            m_fade = 0.0f;
+            m_phase = PhaseStill;
+            Hide();
+        }
+    }
+    if (phase == PhaseAppearing || phase == PhaseDisappearing)
+        PlaceByFade();
+}
+
+// ------------------------------------------------------------------ record
+
+struct CDialogMessage::Record {
+    std::uint32_t state = 0;
+    float timeOut = 0.0f;
+    std::uint8_t timed = 0;
+    float fade = 0.0f;
+    std::uint32_t phase = 0;
+    std::wstring text;
+    std::string id;
+    std::string icon;
+    std::int32_t textX = 0;
+    std::int32_t textY = 0;
+};
+
+std::uint32_t CDialogMessage::SaveSelf(SaveLoadSystem& system, std::uint32_t pos)
+{
+    const GUI::Widget* text = m_text.get();
+    pos = system.WriteU32(pos, std::uint32_t(m_state));
+    pos = system.WriteF32(pos, m_timeOut);
+    pos = system.WriteU8(pos, m_timed ? 1 : 0);
+    pos = system.WriteF32(pos, m_fade);
+    pos = system.WriteU32(pos, m_phase);
+    pos = system.WriteWString(pos, text ? text->GetText() : std::wstring());
+    pos = system.WriteString(pos, m_stringId);
+    pos = system.WriteString(pos, m_iconPersonage);
+    pos = system.WriteI32(pos, text ? text->GetAreaRect().x : 0);
+    return system.WriteI32(pos, text ? text->GetAreaRect().y : 0);
+}
+
+std::uint32_t CDialogMessage::LoadSelf(SaveLoadSystem& system, std::uint32_t pos)
+{
+    Record r;
+    pos = system.ReadU32(pos, r.state);
+    pos = system.ReadF32(pos, r.timeOut);
+    pos = system.ReadU8(pos, r.timed);
+    pos = system.ReadF32(pos, r.fade);
+    pos = system.ReadU32(pos, r.phase);
+    pos = system.ReadWString(pos, r.text);
+    pos = system.ReadString(pos, r.id);
+    pos = system.ReadString(pos, r.icon);
+    pos = system.ReadI32(pos, r.textX);
+    pos = system.ReadI32(pos, r.textY);
+    if (system.HasOverrun())
+        return pos;  // the save system reports it
+    if (const std::uint32_t left = system.BytesLeft(pos)) {
+        a_log("CDialogMessage::LoadSelf(). %u bytes after the record: not loaded", left);
+        return pos;
+    }
+
+    if (r.phase > PhaseDisappearing) {
+        a_log("CDialogMessage::LoadSelf(). Fade phase %u read as 0", r.phase);
+        r.phase = PhaseStill;
+    }
+    if (!(r.fade >= 0.0f && r.fade <= 1.0f)) {
+        const float fade = std::isnan(r.fade) ? 1.0f : std::fmin(std::fmax(r.fade, 0.0f), 1.0f);
+        a_log("CDialogMessage::LoadSelf(). Fade %g read as %g", double(r.fade), double(fade));
+        r.fade = fade;
+    }
+    if (!std::isfinite(r.timeOut)) {
+        a_log("CDialogMessage::LoadSelf(). Time-out %g read as 0", double(r.timeOut));
+        r.timeOut = 0.0f;
+    }
+    for (std::int32_t* v : {&r.textX, &r.textY})
+        if (*v < INT16_MIN || *v > INT16_MAX) {
+            a_log("CDialogMessage::LoadSelf(). Text position %d out of range, read as 0", *v);
+            *v = 0;
+        }
+
+    m_timeOut = r.timeOut;
+    m_timed = r.timed != 0;
+    m_fade = r.fade;
+    m_phase = r.phase;
+    GUI::Widget* text = m_text.get();
+    if (text)
+        text->SetText(r.text);
+    m_stringId = r.id;
+    SetPersIcon(r.icon);
+    if (text) {
+        text->SetPosition(std::int16_t(r.textX), text->GetAreaRect().y);
+        text->SetPosition(text->GetAreaRect().x, std::int16_t(r.textY));
+    }
+    if (r.state == std::uint32_t(kStateShown))
+        CDialogBase::Show();
+    else
+        Hide();
+    // A message shown between slides stands where its fade puts it.
+    if (CDialogBase::IsVisible())
+        PlaceByFade();
+    return pos;
+}
