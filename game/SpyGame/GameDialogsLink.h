@@ -46,6 +46,15 @@ public:
 
     SaveLoadEntity* GetTipManagerEntity() override;
 
+    // The card dialog and the tips of the play step.
+    void HideModal(Modal which) override;
+    std::int32_t GetModalState(Modal which) override;
+    void HideTip() override;
+    bool IsPointerTip() override;
+    std::string GetTipPointName() override;
+    std::string GetShownTipName() override;
+    void StartBanner(bool endGame) override;
+
     const CInvestigationDialogParts& GetParts() const { return m_parts; }
 
 private:
