@@ -36,60 +36,7 @@ bool leftButtonReleased()
 
 } // namespace
 
-// ------------------------------------------------------------------ the dialogs as the investigation sees them
-
-CSpyMainDialogsLink::CSpyMainDialogsLink(CGameDialogs& dialogs)
-    : CGameDialogsLink(
-          CInvestigationDialogParts{&dialogs.panel, &dialogs.tipManager, &dialogs.banner, &dialogs.hint, &dialogs.invCard}),
-      m_dialogs(dialogs)
-{
-}
-
-void CSpyMainDialogsLink::Update(float dt, std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d)
-{
-    m_dialogs.Update(dt, a, b, c, d);
-}
-
-void CSpyMainDialogsLink::Render() { m_dialogs.Render(); }
-void CSpyMainDialogsLink::HideDialogs() { m_dialogs.HideDialogs(); }
-void CSpyMainDialogsLink::HideAll() { m_dialogs.HideAll(); }
-
-void CSpyMainDialogsLink::ShowMessage(const std::string& id, const std::string& prefix, bool timed)
-{
-    m_dialogs.ShowMessage(id, prefix, timed);
-}
-
-void CSpyMainDialogsLink::ShowPause(bool show) { m_dialogs.ShowPause(show); }
-bool CSpyMainDialogsLink::IsMessageVisible() { return m_dialogs.message.IsVisible(); }
-void CSpyMainDialogsLink::HideMessage() { m_dialogs.message.Hide(); }
-void CSpyMainDialogsLink::SetMessagePersIcon(const std::string& personage) { m_dialogs.message.SetPersIcon(personage); }
-bool CSpyMainDialogsLink::IsTutorialVisible() { return m_dialogs.tutorial.IsVisible(); }
-
-void CSpyMainDialogsLink::ShowTutorial(const std::string& textId)
-{
-    m_dialogs.tutorial.SetTextById(textId, std::string());
-    m_dialogs.tutorial.Show();
-}
-
-void CSpyMainDialogsLink::ShowMHPhoto(const std::shared_ptr<aImage>& photo, const std::wstring& text)
-{
-    m_dialogs.mhPhoto.SetPhoto(photo, text);
-    m_dialogs.mhPhoto.Show();
-}
-
-bool CSpyMainDialogsLink::GetIdentItemArea(std::int32_t& x, std::int32_t& y, std::int32_t& w, std::int32_t& h)
-{
-    const aRect area = m_dialogs.itemIdent.GetIdentItemRect();
-    if (area.width == 0 || area.height == 0)
-        return false;
-    x = area.x;
-    y = area.y;
-    w = area.width;
-    h = area.height;
-    return true;
-}
-
-SaveLoadEntity* CSpyMainDialogsLink::GetMessageEntity() { return &m_dialogs.message; }
+// ------------------------------------------------------------------ the flow's tips
 
 bool CSpyMain::FlowTips::ShowTip(const std::string& name)
 {

@@ -22,8 +22,8 @@
 
 #include "engine/util/a_string_list.h"
 #include "game/SpyGame/Dialogs/GameDialogs.h"
-#include "game/SpyGame/GameDialogsLink.h"
 #include "game/SpyGame/Investigation.h"
+#include "game/SpyGame/InvestigationGameDialogs.h"
 #include "game/SpyGame/PersonagesManager.h"
 #include "game/SpyGame/Rooms/RoomsManager.h"
 #include "game/shell/c_game_flow.h"
@@ -36,32 +36,6 @@ class CDialogMHCertificate;
 class CDialogOptions;
 class CResLoader;
 class CResManager;
-
-// The investigation's view of the whole in-game container: the parts the
-// shared link knows, plus the message, the pause window, the tutorial, the
-// photo and the identified item's area.
-class CSpyMainDialogsLink : public CGameDialogsLink {
-public:
-    explicit CSpyMainDialogsLink(CGameDialogs& dialogs);
-
-    void Update(float dt, std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) override;
-    void Render() override;
-    void HideDialogs() override;
-    void HideAll() override;
-    void ShowMessage(const std::string& id, const std::string& prefix, bool timed) override;
-    void ShowPause(bool show) override;
-    bool IsMessageVisible() override;
-    void HideMessage() override;
-    void SetMessagePersIcon(const std::string& personage) override;
-    bool IsTutorialVisible() override;
-    void ShowTutorial(const std::string& textId) override;
-    void ShowMHPhoto(const std::shared_ptr<aImage>& photo, const std::wstring& text) override;
-    bool GetIdentItemArea(std::int32_t& x, std::int32_t& y, std::int32_t& w, std::int32_t& h) override;
-    SaveLoadEntity* GetMessageEntity() override;
-
-private:
-    CGameDialogs& m_dialogs;
-};
 
 class CSpyMain : public SaveLoadEntity, public CGameFlow::Root {
 public:
@@ -228,7 +202,7 @@ private:
     std::uint8_t faCertificateShown = 0;
 
     // What the investigation and the rooms see of the dialogs.
-    CSpyMainDialogsLink dialogsLink{dialogs};
+    CInvestigationGameDialogs dialogsLink{dialogs};
     CDialogsRoomContext roomContext{personages, dialogs};
     FlowTips flowTips{dialogs.tipManager};
     CInvestigation* inv = &investigation;
