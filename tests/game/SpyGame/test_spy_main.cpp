@@ -94,7 +94,11 @@ public:
 
 class Root : public CSpyMain {
 public:
-    Root() { UseInvestigation(&scripted); }
+    explicit Root(bool scriptedCase = true)
+    {
+        if (scriptedCase)
+            UseInvestigation(&scripted);
+    }
     ~Root() override
     {
         Unload();
@@ -180,7 +184,13 @@ protected:
             const std::string c = dir + name + "/";
             test_env::writeFile(c + "_investigation.ini", "[Main]\nStartRoom = Hall\n");
             test_env::writeFile(c + "_rooms.list", "Hall\n");
-            test_env::writeFile(c + "_events.ini", "[ShowMessage]\nEventName = Comics\nTextId = hello\n");
+            // Each ending fires once the test marks its trigger done.
+            test_env::writeFile(c + "_events.ini",
+                                "[ShowMessage]\nEventName = Comics\nLocation = Nowhere\nTextId = hello\n\n"
+                                "[ShowMessage]\nEventName = go_mh\nLocation = Nowhere\nTextId = hello\n\n"
+                                "[MHFinish]\nEventName = mh\nLocation = Hall\nAfterEvents = go_mh\n\n"
+                                "[ShowMessage]\nEventName = go_close\nLocation = Nowhere\nTextId = hello\n\n"
+                                "[InvestigationClose]\nEventName = close\nLocation = Hall\nAfterEvents = go_close\n");
             writeRoom(c + "Hall/", 0xFFFFFFFF);
             writeRoom(c + "Cellar/", 0xFF404040);
         }
@@ -188,10 +198,10 @@ protected:
     }
 
     // The root as the flow brings it to the menu.
-    void boot()
+    void boot(bool scriptedCase = true)
     {
         root.reset();
-        root = std::make_unique<Root>();
+        root = std::make_unique<Root>(scriptedCase);
         root->Init(&menu->GetOptions(), &menu->GetFACertificate(), &menu->GetHelp(), &menu->GetMHCertificate());
         root->LoadCommonResources();
         res->BeginLoading();
@@ -708,4 +718,43 @@ TEST_F(SpyMainTest, MenuTipsThatCanNeverOpenAreNotAskedForAgain)
     CurrentProfile::Get().showTips = 0;
     manager.ResetCounters(true);
     EXPECT_FALSE(tips.ShowTip("notepad"));
+}
+
+TEST_F(SpyMainTest, TheRealCaseEventsReachTheRoot)
+{
+    boot(false);
+    root->ContinuePlay();
+    ASSERT_EQ(playOn(), CSpyMain::StatePlay);
+    CInvestigation& inv = root->GetInvestigation();
+    // The case's introduction first.
+    CDialogBase& intro = root->GetDialogs().introText;
+    for (int i = 0; i < 100 && !intro.IsVisible(); ++i)
+        step();
+    ASSERT_TRUE(intro.IsVisible());
+    intro.SetState(3);
+    step(20);
+    ASSERT_EQ(root->GetState(), CSpyMain::StatePlay);
+    ASSERT_NE(inv.GetCurrentRoom(), nullptr);
+    EXPECT_EQ(inv.GetCurrentRoom()->GetName(), "Hall");
+
+    // The hunt solved: its certificate once, then play again.
+    inv.GetEvents().GetEvent("go_mh")->SetDone();
+    for (int i = 0; i < 100 && root->GetState() == CSpyMain::StatePlay; ++i)
+        step();
+    ASSERT_EQ(root->GetState(), CSpyMain::StateMHCertificate);
+    step();
+    ASSERT_TRUE(menu->GetMHCertificate().IsVisible());
+    menu->GetMHCertificate().SetState(3);
+    EXPECT_EQ(step(), CSpyMain::StatePlay);
+    step(20);
+    EXPECT_EQ(root->GetState(), CSpyMain::StatePlay);
+
+    // The case closed: the next one starts and is saved.
+    inv.GetEvents().GetEvent("go_close")->SetDone();
+    for (int i = 0; i < 100 && root->GetState() == CSpyMain::StatePlay; ++i)
+        step();
+    EXPECT_EQ(root->GetCurrentName(), "caseB");
+    ASSERT_EQ(playOn(), CSpyMain::StatePlay);
+    EXPECT_EQ(savedName(), "caseB");
+    EXPECT_EQ(inv.GetName(), "caseB");
 }
