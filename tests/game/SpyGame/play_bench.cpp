@@ -85,6 +85,29 @@ void PlayBench<Base>::SetUp()
 }
 
 template <class Base>
+void PlayBench<Base>::startCase()
+{
+    this->addBoards();
+    this->writeCase(kCaseIni);
+    this->playCase();
+    play().introTextPending = 0;
+}
+
+template <class Base>
+void PlayBench<Base>::enterRoom(const std::string& name, std::uint32_t state)
+{
+    PlayProbe& inv = play();
+    if (inv.currentRoom)
+        inv.currentRoom->Exit();
+    inv.currentRoom = this->room(name);
+    inv.currentRoom->Entry(0);
+    inv.state = state;
+    inv.previousState = InvState::Play;
+    inv.history.clear();
+    inv.UpdatePanelButtons();
+}
+
+template <class Base>
 void PlayBench<Base>::mouse(std::int32_t x, std::int32_t y, std::uint32_t button)
 {
     aInputServer* input = g_application->m_inputServer;

@@ -70,6 +70,10 @@ class PlayBench : public InvestigationBench<Base> {
 protected:
     void SetUp() override;
 
+    // The fixture case with the boards, played from its start, no introduction.
+    void startCase();
+    // The room current and entered in that state (5 to return to), no history.
+    void enterRoom(const std::string& name, std::uint32_t state = InvState::Play);
     PlayProbe& play() { return static_cast<PlayProbe&>(*this->inv); }
     PlayDialogs& modals() { return static_cast<PlayDialogs&>(*this->dialogs); }
     // The left button's state for the next step (2 pressed), at (x, y).

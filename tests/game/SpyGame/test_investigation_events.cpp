@@ -24,9 +24,7 @@ protected:
         PlayTest::SetUp();
         if (HasFatalFailure())
             return;
-        addBoards();
-        writeCase(kCaseIni);
-        playCase();
+        startCase();
         ASSERT_EQ(inv->GetState(), InvState::Play);
         inv->previousState = kBefore;
         dialogs->take();

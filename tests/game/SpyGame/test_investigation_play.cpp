@@ -19,10 +19,7 @@ protected:
         PlayTest::SetUp();
         if (HasFatalFailure())
             return;
-        addBoards();
-        writeCase(kCaseIni);
-        playCase();
-        play().introTextPending = 0;
+        startCase();
         // The fixture's ready events fire first, one a step.
         for (int i = 0; i < 4; ++i)
             inv->OnGuiEvent(0.02f);
@@ -47,15 +44,7 @@ protected:
         return quennick().itemInfos[CSpyItemRef(item, roomName)];
     }
     bool blocked() { return panel->GetPart(CDialogSpyGamePanel::BlockWidget)->IsVisible(true); }
-    void in(const std::string& roomName, std::uint32_t state = InvState::Play)
-    {
-        if (inv->currentRoom)
-            inv->currentRoom->Exit();
-        inv->currentRoom = room(roomName);
-        room(roomName)->Entry(0);
-        inv->state = state;
-        inv->history.clear();
-    }
+    void in(const std::string& roomName, std::uint32_t state = InvState::Play) { enterRoom(roomName, state); }
 };
 
 } // namespace

@@ -15,11 +15,8 @@ class Playthrough : public PlayGlTest {
 protected:
     void start()
     {
-        addBoards();
-        writeCase(kCaseIni);
         play().act = true;
-        playCase();
-        play().introTextPending = 0;
+        startCase();
         panel->Hide();
     }
     // One frame: the step, then the picture.

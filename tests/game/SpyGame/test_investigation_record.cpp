@@ -18,9 +18,7 @@ protected:
         PlayTest::SetUp();
         if (HasFatalFailure())
             return;
-        addBoards();
-        writeCase(kCaseIni);
-        playCase();
+        startCase();
         path = test_env::home() + "/inv.save";
     }
     // Saves the investigation with its children; the record's bytes.
@@ -236,21 +234,39 @@ TEST_F(InvestigationRecord, EveryCutIsRefused)
 
 TEST_F(InvestigationRecord, HuntModesOnLoad)
 {
-    // The card room's container decides between modes 1 and 2; other states map fixed.
-    inv->currentRoom = room("Study");
-    inv->state = InvState::Ready;
+    ASSERT_GT(hunt->GetCardCount(), 0u);
+    CMurderHunt::Card& card = *hunt->GetCard(0);
+    card.cardRoom = "Study";
+    card.state = CMurderHunt::NotBegun;
+    hunt->EntryNewInvestigation("Study");
+    ASSERT_EQ(hunt->GetCurrentCardRoom(), "Study");
+    CSpyItem* container = room("Study")->GetItem("MH_CONTAINER");
+    struct Case {
+        const char* room;
+        std::uint8_t cardState;
+        bool visible;
+        std::int32_t mode;
+    };
+    const Case cases[] = {
+        {"Study", 1, true, 0}, {"Study", 2, true, 1}, {"Study", 2, false, 2}, {"Hall", 2, true, 1},
+        {"Hall", 2, false, 2}, {"Study", 3, true, 3}, {"Study", 0, true, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.room) + " " + std::to_string(c.cardState));
+        card.state = c.cardState;
+        container->SetVisible(c.visible);
+        inv->currentRoom = room(c.room);
+        inv->state = InvState::Ready;
+        panel->SetMode(-7);
+        save();
+        ASSERT_TRUE(load());
+        EXPECT_EQ(panel->GetMode(), c.mode);
+    }
+    // A card room without the container counts as hidden.
+    card.cardRoom = "Wide";
+    card.state = 2;
+    inv->currentRoom = room("Wide");
     save();
     ASSERT_TRUE(load());
-    const int huntState = hunt->GetCurrentState();
-    const int expected[] = {4, 0, -1, 3, -1, -1};
-    if (huntState >= 0 && huntState <= 5 && expected[huntState] >= 0)
-        EXPECT_EQ(panel->GetMode(), expected[huntState]);
-    if (huntState == 2) {
-        CSpyItem* container = rooms->GetItemByFullName(hunt->GetCurrentCardRoom() + ":MH_CONTAINER");
-        if (container) {
-            container->SetVisible(false);
-            ASSERT_TRUE(load());
-            EXPECT_EQ(panel->GetMode(), 2);
-        }
-    }
+    EXPECT_EQ(panel->GetMode(), 2);
 }

@@ -19,26 +19,13 @@ protected:
         if (HasFatalFailure())
             return;
         CurrentProfile::Get().showTips = 1;
-        addBoards();
-        writeCase(kCaseIni);
-        playCase();
-        play().introTextPending = 0;
+        startCase();
         for (int i = 0; i < 4; ++i)
             inv->OnGuiEvent(0.02f);
         GUI::Server::getSingleton()->hover = nullptr;
         dialogs->take();
     }
-    void in(const std::string& roomName, std::uint32_t state = InvState::Play)
-    {
-        if (inv->currentRoom)
-            inv->currentRoom->Exit();
-        inv->currentRoom = room(roomName);
-        room(roomName)->Entry(0);
-        inv->state = state;
-        inv->previousState = InvState::Play;
-        inv->history.clear();
-        inv->UpdatePanelButtons();
-    }
+    void in(const std::string& roomName, std::uint32_t state = InvState::Play) { enterRoom(roomName, state); }
     std::string queued()
     {
         const auto& queue = inv->GetTipEvents().GetQueue();
@@ -273,10 +260,12 @@ TEST_F(InvestigationStates, EveryWaitingStateAnswered)
         EXPECT_EQ(step(), w.after);
         EXPECT_EQ(modals().states[w.modal], 1);
         EXPECT_FALSE(panel->GetPart(CDialogSpyGamePanel::BlockWidget)->IsVisible(true));
-        if (w.state == InvState::ItemIdent)
+        if (w.state == InvState::ItemIdent) {
             EXPECT_TRUE(room("Hall")->GetItem("coin")->IsVisible());
-        if (w.state == InvState::Comment)
+        }
+        if (w.state == InvState::Comment) {
             EXPECT_EQ(play().marivelCommentShown, 1);
+        }
     }
     // The card dialog answers through its own state word.
     in("Hall", InvState::InvCard);
