@@ -30,6 +30,8 @@ class aFlashPlayer;
 class aSound;
 class aSoundManager;
 class CDialogSpyGamePanel;
+class CGameDialogs;
+class CGameDialogsLink;
 class CGlobalMap;
 class CInvCards;
 class CInvestigationDialogs;
@@ -102,6 +104,8 @@ public:
     void SaveChildren(SaveLoadSystem& system) override;
     void LoadChildren(SaveLoadSystem& system) override;
     virtual void Init(CInvestigationDialogs* dialogs, CRoomsManager* rooms, CPersonagesManager* personages);
+    // The game's form: the container, reached through a link kept here.
+    void Init(CGameDialogs* container, CRoomsManager* rooms, CPersonagesManager* personages);
     virtual void Load(const std::string& folder, const std::string& name, bool findAll);
     virtual void Start();
     virtual void Entry();
@@ -259,6 +263,8 @@ protected:
     std::uint32_t findAllHintsUsed = 0;
 
 private:
+    std::unique_ptr<CGameDialogsLink> ownLink;
+
     void ReadClicksWarning();
     void LoadStringTables();
     void CountFindAllItems();

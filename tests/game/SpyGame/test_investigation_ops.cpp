@@ -182,7 +182,7 @@ TEST_F(InvestigationOps, OnRoomLoadedMakesThePendingRoomCurrent)
     EXPECT_EQ(inv->GetMapLocation(), "Close");
     EXPECT_EQ(inv->GetState(), State::StateTutorial);
     EXPECT_EQ(inv->GetPreviousState(), State::StatePlay);
-    EXPECT_TRUE(dialogs->tutorial);
+    EXPECT_TRUE(container->tutorial.IsVisible());
     EXPECT_TRUE(visible(CDialogSpyGamePanel::BlockWidget));
     EXPECT_EQ(inv->faTutorialPending, 0);
 
@@ -234,8 +234,7 @@ TEST_F(InvestigationOps, GradesAndChildrenOrder)
     inv->murderHunt = nullptr;
     EXPECT_EQ(inv->GetMHCertificateType(), 1);  // no hunt at all
 
-    // The children in order (the bench's container has no message dialog),
-    // the case's events last, then the investigation.
+    // The seven children in order, then the investigation.
     const std::string path = test_env::home() + "/order.save";
     SaveLoadSystem save;
     ASSERT_TRUE(save.BeginSave(path, 4374));
@@ -249,7 +248,7 @@ TEST_F(InvestigationOps, GradesAndChildrenOrder)
     for (const std::string& key : keys)
         if (top.count(key))
             tops.push_back(key);
-    EXPECT_EQ(tops, (std::vector<std::string>{"<TipEvents>", "<tip_manager>", "<SpyGameInterface>", "<PersonagesManager>",
+    EXPECT_EQ(tops, (std::vector<std::string>{"<TipEvents>", "<tip_manager>", "<SpyGameInterface>", "<DialogMessage>", "<PersonagesManager>",
                                               "<RoomsManager>", "CSpyEventsManager : caseA",
                                               "Investigation : caseA"}));
 }
@@ -346,7 +345,7 @@ TEST_F(InvestigationOps, ChangePersonagesCalledDirectly)
     inv->OnEventChangePersonages(&event);
     EXPECT_EQ(personages->GetActiveNames(), (std::vector<std::string>{"Marivel"}));
     EXPECT_EQ(personages->GetCurrentPersonage()->GetName(), "Marivel");
-    EXPECT_EQ(dialogs->icon, "Marivel");
+    EXPECT_EQ(container->message.GetIconPersonage(), "Marivel");
     EXPECT_EQ(logged("Personage 'Nobody' not exist!"), 1u);
     EXPECT_EQ(scripted("Hall").calls, (std::vector<std::string>{"Exit", "Entry(0)"}));
     EXPECT_EQ(inv->GetState(), State::StatePlay);

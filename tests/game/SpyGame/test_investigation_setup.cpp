@@ -168,7 +168,7 @@ TEST_F(InvestigationTest, ResetForStartKeepsOrResetsAndCentresRooms)
     EXPECT_EQ(at("Hall"), std::make_pair(179, 0));
     EXPECT_EQ(at("GlobalMap"), std::make_pair(0, 0));
     EXPECT_EQ(personages->GetCurrentPersonage()->GetName(), "Quennick");
-    EXPECT_EQ(dialogs->icon, "Quennick");
+    EXPECT_EQ(container->message.GetIconPersonage(), "Quennick");
     EXPECT_EQ(inv->GetPreviousState(), CInvestigation::kNoState);
 
     inv->ResetForStart(false);
