@@ -7,6 +7,11 @@
 
 CSpyEventsManager::~CSpyEventsManager()
 {
+    Clear();
+}
+
+void CSpyEventsManager::Clear()
+{
     m_names.clear();
     m_current = nullptr;
     m_events.clear();

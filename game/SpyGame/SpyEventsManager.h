@@ -38,6 +38,8 @@ public:
     CSpyEventBase* GetReadyEvent();
     // The key from the name, every done flag cleared, no current event.
     void ResetEvents(const std::string& name);
+    // Every event and name dropped; the key and the owner stay.
+    void Clear();
 
     const std::deque<std::shared_ptr<CSpyEventBase>>& GetEvents() const { return m_events; }
     CSpyEventBase* GetCurrentEvent() const { return m_current; }
