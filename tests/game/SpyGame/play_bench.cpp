@@ -77,9 +77,8 @@ void PlayBench<Base>::SetUp()
     InvestigationBench<Base>::SetUp();
     if (this->HasFatalFailure())
         return;
-    const CInvestigationDialogParts parts = this->dialogs->GetParts();
     this->inv.reset();
-    this->dialogs = std::make_unique<PlayDialogs>(parts);
+    this->dialogs = std::make_unique<PlayDialogs>(*this->container);
     this->inv = std::make_unique<PlayProbe>();
     this->dialogs->layers = &this->inv->layers;
 }
