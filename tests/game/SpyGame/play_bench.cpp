@@ -107,6 +107,18 @@ void PlayBench<Base>::enterRoom(const std::string& name, std::uint32_t state)
 }
 
 template <class Base>
+void PlayBench<Base>::huntCard(const std::string& room, std::uint8_t state)
+{
+    ASSERT_GT(this->hunt->GetCardCount(), 0u);
+    CMurderHunt::Card& card = *this->hunt->GetCard(0);
+    card.cardRoom = room;
+    card.state = CMurderHunt::NotBegun;
+    this->hunt->EntryNewInvestigation(room);
+    ASSERT_EQ(this->hunt->GetCurrentCardRoom(), room);
+    card.state = state;
+}
+
+template <class Base>
 void PlayBench<Base>::mouse(std::int32_t x, std::int32_t y, std::uint32_t button)
 {
     aInputServer* input = g_application->m_inputServer;
