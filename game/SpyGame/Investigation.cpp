@@ -17,6 +17,7 @@
 #include "engine/util/a_log.h"
 #include "engine/util/a_string_list.h"
 #include "game/SpyGame/Dialogs/DialogSpyGamePanel.h"
+#include "game/SpyGame/GameDialogsLink.h"
 #include "game/SpyGame/InvestigationDialogs.h"
 #include "game/SpyGame/PersonagesManager.h"
 #include "game/SpyGame/Rooms/GlobalMap.h"
@@ -72,6 +73,8 @@ CInvestigation::~CInvestigation()
     Clear();
     window.reset();
     flash.reset();
+    dialogs = nullptr;
+    ownLink.reset();
 }
 
 // ------------------------------------------------------------------ saving
@@ -124,6 +127,14 @@ void CInvestigation::Init(CInvestigationDialogs* dialogsIn, CRoomsManager* rooms
     // Owned here alone, never part of the GUI tree.
     window = std::make_shared<GUI::Window>(std::string());
     state = StateInitialised;
+}
+
+void CInvestigation::Init(CGameDialogs* container, CRoomsManager* roomsIn, CPersonagesManager* personagesIn)
+{
+    if (state != StateConstructed)
+        return;
+    ownLink = container ? std::make_unique<CGameDialogsLink>(*container) : nullptr;
+    Init(ownLink.get(), roomsIn, personagesIn);
 }
 
 void CInvestigation::Load(const std::string& folderIn, const std::string& nameIn, bool findAllIn)

@@ -32,6 +32,8 @@ class aMusicManager;
 class aSound;
 class aSoundManager;
 class CDialogSpyGamePanel;
+class CGameDialogs;
+class CGameDialogsLink;
 class CGlobalMap;
 class CInvCards;
 class CInvestigationDialogs;
@@ -106,6 +108,8 @@ public:
     void SaveChildren(SaveLoadSystem& system) override;
     void LoadChildren(SaveLoadSystem& system) override;
     virtual void Init(CInvestigationDialogs* dialogs, CRoomsManager* rooms, CPersonagesManager* personages);
+    // The game's form: the container, reached through a link kept here.
+    void Init(CGameDialogs* container, CRoomsManager* rooms, CPersonagesManager* personages);
     virtual void Load(const std::string& folder, const std::string& name, bool findAll);
     virtual void Start();
     virtual void Entry();
@@ -305,6 +309,8 @@ protected:
     void SetupPanelAfterLoad();
 
 private:
+    std::unique_ptr<CGameDialogsLink> ownLink;
+
     void ReadClicksWarning();
     void LoadStringTables();
     void CountFindAllItems();

@@ -2,9 +2,8 @@
 // What the investigation and its tip triggers use of the in-game dialog
 // container: the game panel, the whole-set operations, the message, the tip
 // balloons, the tutorial text, the card and photo dialogs, the hint balloon
-// and the banner's run. The game links the real container through this; a
-// dialog the link lacks answers as hidden and ignores its calls. Main thread
-// only.
+// and the banner's run. The game reaches the real container through this
+// (CGameDialogsLink); tests may note the calls on the way. Main thread only.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -105,41 +104,4 @@ public:
     virtual std::string GetShownTipName();
     // The investigation-complete banner; endGame shows the end-of-story picture.
     virtual void StartBanner(bool endGame);
-};
-
-// A container with only a panel (or none): every dialog hidden, every tip
-// refused, nothing saved but the panel.
-class CPanelOnlyDialogs : public CInvestigationDialogs {
-public:
-    explicit CPanelOnlyDialogs(CDialogSpyGamePanel* panel = nullptr) : m_panel(panel) {}
-
-    CDialogSpyGamePanel* GetPanel() override { return m_panel; }
-    void Update(float dt, std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) override;
-    void Render() override;
-    void HideDialogs() override {}
-    void HideAll() override;
-    void ShowMessage(const std::string&, const std::string&, bool) override {}
-    void ShowPause(bool) override {}
-    bool IsBannerRunning() override { return false; }
-    bool IsMessageVisible() override { return false; }
-    void HideMessage() override {}
-    void SetMessagePersIcon(const std::string&) override {}
-    bool ShowTip(const std::string&, std::int32_t, std::int32_t) override { return false; }
-    bool CanShowTip(const std::string&) override { return false; }
-    void ResetTipCounters(bool) override {}
-    bool IsTipShown() override { return false; }
-    bool IsTutorialVisible() override { return false; }
-    void ShowTutorial(const std::string&) override {}
-    void ShowInvCard(const std::shared_ptr<aImage>&) override {}
-    void ShowMHPhoto(const std::shared_ptr<aImage>&, const std::wstring&) override {}
-    bool GetIdentItemArea(std::int32_t&, std::int32_t&, std::int32_t&, std::int32_t&) override { return false; }
-    bool IsHintVisible() override { return false; }
-    void HideHint() override {}
-    bool CanShowHint(std::int32_t, std::int32_t) override { return false; }
-    void ShowHint(std::int32_t, std::int32_t, std::int32_t, const std::string&, const std::string&) override {}
-    SaveLoadEntity* GetTipManagerEntity() override { return nullptr; }
-    SaveLoadEntity* GetMessageEntity() override { return nullptr; }
-
-private:
-    CDialogSpyGamePanel* m_panel;
 };

@@ -95,7 +95,13 @@ void RecordingDialogs::HideAll()
 void RecordingDialogs::ShowMessage(const std::string& id, const std::string& prefix, bool timed)
 {
     add("ShowMessage(" + id + "," + prefix + "," + (timed ? "1" : "0") + ")");
-    message = true;
+    CGameDialogsLink::ShowMessage(id, prefix, timed);
+}
+
+void RecordingDialogs::ShowPause(bool show)
+{
+    add(show ? "ShowPause(1)" : "ShowPause(0)");
+    CGameDialogsLink::ShowPause(show);
 }
 
 bool RecordingDialogs::ShowTip(const std::string& name, std::int32_t x, std::int32_t y)
@@ -115,7 +121,7 @@ void RecordingDialogs::ResetTipCounters(bool full)
 void RecordingDialogs::ShowTutorial(const std::string& textId)
 {
     add("ShowTutorial(" + textId + ")");
-    tutorial = true;
+    CGameDialogsLink::ShowTutorial(textId);
 }
 
 void RecordingDialogs::ShowInvCard(const std::shared_ptr<aImage>& card)
@@ -128,17 +134,7 @@ void RecordingDialogs::ShowMHPhoto(const std::shared_ptr<aImage>& photo, const s
 {
     add(photo ? "ShowMHPhoto" : "ShowMHPhoto(null)");
     photoText = text;
-}
-
-bool RecordingDialogs::GetIdentItemArea(std::int32_t& x, std::int32_t& y, std::int32_t& w, std::int32_t& h)
-{
-    if (identArea.width <= 0)
-        return false;
-    x = identArea.x;
-    y = identArea.y;
-    w = identArea.width;
-    h = identArea.height;
-    return true;
+    CGameDialogsLink::ShowMHPhoto(photo, text);
 }
 
 std::vector<std::string> RecordingDialogs::take()
@@ -213,25 +209,16 @@ void InvestigationBench<Base>::SetUp()
     RegisterRoomKinds();
     RegisterEventKinds();
     CRoomFactory::Register<ScriptedRoom>(ScriptedRoom::kClassName);
-    panel = std::make_unique<CDialogSpyGamePanel>();
-    panel->Init();
-    tipManager = std::make_unique<CTipManager>();
+    container = std::make_unique<CGameDialogs>();
+    container->Init();
+    panel = &container->panel;
+    tipManager = &container->tipManager;
+    banner = &container->banner;
+    hint = &container->hint;
     loadTips();
-    banner = std::make_unique<CInvestigationBanner>();
-    banner->Load();
-    hint = std::make_unique<CDialogHint>();
-    hint->Init();
-    invCard = std::make_unique<CDialogInvCard>();
-    invCard->Init();
-    CInvestigationDialogParts parts;
-    parts.panel = panel.get();
-    parts.tips = tipManager.get();
-    parts.banner = banner.get();
-    parts.hint = hint.get();
-    parts.invCard = invCard.get();
-    dialogs = std::make_unique<RecordingDialogs>(parts);
+    dialogs = std::make_unique<RecordingDialogs>(*container);
     personages = std::make_unique<CPersonagesManager>();
-    context = std::make_unique<CPanelRoomContext>(*personages, *panel);
+    context = std::make_unique<CDialogsRoomContext>(*personages, *container);
     rooms = std::make_unique<CRoomsManager>();
     rooms->SetServices(CRoomServices::FromGame());
     rooms->Init(personages.get(), nullptr, context.get());
@@ -250,11 +237,7 @@ void InvestigationBench<Base>::TearDown()
     context.reset();
     personages.reset();
     dialogs.reset();
-    invCard.reset();
-    hint.reset();
-    banner.reset();
-    tipManager.reset();
-    panel.reset();
+    container.reset();
     CurrentProfile::Get() = CurrentProfile();
     Base::TearDown();
 }

@@ -10,8 +10,8 @@
 // ENVELOPE and MH_CONTAINER) and the demo's Decrypt; ".ai" and
 // "_events.ini" files; the demo's three boards are added as the game root
 // adds them. Rooms of class "Scripted" report the results queued in their
-// script from Update. The dialogs are a recording container around the
-// panel.
+// script from Update. The dialogs are the real container, its tips on a
+// fixture "tips.ini", seen through a recording link.
 #include <deque>
 #include <map>
 #include <memory>
@@ -21,11 +21,7 @@
 
 #include "Dialogs/dialog_fixture.h"
 #include "game/SpyGame/Dialogs/DialogSpyGamePanel.h"
-#include "game/SpyGame/Dialogs/DialogHint.h"
-#include "game/SpyGame/Dialogs/DialogInvCard.h"
-#include "game/SpyGame/Dialogs/InvestigationBanner.h"
-#include "game/SpyGame/Dialogs/PanelRoomContext.h"
-#include "game/SpyGame/Dialogs/TipManager.h"
+#include "game/SpyGame/Dialogs/GameDialogs.h"
 #include "game/SpyGame/GameDialogsLink.h"
 #include "game/SpyGame/Investigation.h"
 #include "game/SpyGame/InvestigationDialogs.h"
@@ -63,40 +59,30 @@ public:
     std::vector<std::string> calls;
 };
 
-// The real panel, tip manager (on the fixture "tips.ini"), banner, hint
-// balloon and card dialog as the investigation sees them; the calls that
-// show or hide something are noted, and the tips that opened with their
-// points. The dialogs the game does not have yet answer as hidden.
+// The real container as the investigation sees it: the calls that show
+// or hide something are noted, and the tips that opened with their points.
 class RecordingDialogs : public CGameDialogsLink {
 public:
     using CGameDialogsLink::CGameDialogsLink;
 
-    // Notes "dialogs" in the layers and draws the GUI.
+    // Notes "dialogs" in the layers, then the container draws.
     void Render() override;
     void HideDialogs() override;
     void HideAll() override;
     void ShowMessage(const std::string& id, const std::string& prefix, bool timed) override;
-    void ShowPause(bool show) override { add(show ? "ShowPause(1)" : "ShowPause(0)"); }
-    bool IsMessageVisible() override { return message; }
-    void HideMessage() override { message = false; }
-    void SetMessagePersIcon(const std::string& personage) override { icon = personage; }
+    void ShowPause(bool show) override;
     bool ShowTip(const std::string& name, std::int32_t x, std::int32_t y) override;
     void ResetTipCounters(bool full) override;
-    bool IsTutorialVisible() override { return tutorial; }
     void ShowTutorial(const std::string& textId) override;
     void ShowInvCard(const std::shared_ptr<aImage>& card) override;
     void ShowMHPhoto(const std::shared_ptr<aImage>& photo, const std::wstring& text) override;
-    bool GetIdentItemArea(std::int32_t& x, std::int32_t& y, std::int32_t& w, std::int32_t& h) override;
 
     void add(const std::string& call) { calls.push_back(call); }
     std::vector<std::string> take();
 
     std::vector<std::string> calls;
     std::vector<std::string> shownTips;  // "name@x,y"
-    bool message = false, tutorial = false;
-    std::string icon;
     std::wstring photoText;
-    aRect identArea{0, 0, 0, 0};
     std::vector<std::string>* layers = nullptr;
 };
 
@@ -155,14 +141,15 @@ protected:
     // Writes the fixture "tips.ini" (the default one when empty) and loads it.
     void loadTips(const std::string& text = std::string());
 
-    std::unique_ptr<CDialogSpyGamePanel> panel;
-    std::unique_ptr<CTipManager> tipManager;
-    std::unique_ptr<CInvestigationBanner> banner;
-    std::unique_ptr<CDialogHint> hint;
-    std::unique_ptr<CDialogInvCard> invCard;
+    std::unique_ptr<CGameDialogs> container;
+    // The container's.
+    CDialogSpyGamePanel* panel = nullptr;
+    CTipManager* tipManager = nullptr;
+    CInvestigationBanner* banner = nullptr;
+    CDialogHint* hint = nullptr;
     std::unique_ptr<RecordingDialogs> dialogs;
     std::unique_ptr<CPersonagesManager> personages;
-    std::unique_ptr<CPanelRoomContext> context;
+    std::unique_ptr<CDialogsRoomContext> context;
     std::unique_ptr<CRoomsManager> rooms;
     std::unique_ptr<Probe> inv;
     CGlobalMap* map = nullptr;

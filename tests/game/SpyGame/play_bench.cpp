@@ -77,9 +77,8 @@ void PlayBench<Base>::SetUp()
     InvestigationBench<Base>::SetUp();
     if (this->HasFatalFailure())
         return;
-    const CInvestigationDialogParts parts = this->dialogs->GetParts();
     this->inv.reset();
-    this->dialogs = std::make_unique<PlayDialogs>(parts);
+    this->dialogs = std::make_unique<PlayDialogs>(*this->container);
     this->inv = std::make_unique<PlayProbe>();
     this->dialogs->layers = &this->inv->layers;
 }
@@ -105,6 +104,18 @@ void PlayBench<Base>::enterRoom(const std::string& name, std::uint32_t state)
     inv.previousState = InvState::Play;
     inv.history.clear();
     inv.UpdatePanelButtons();
+}
+
+template <class Base>
+void PlayBench<Base>::huntCard(const std::string& room, std::uint8_t state)
+{
+    ASSERT_GT(this->hunt->GetCardCount(), 0u);
+    CMurderHunt::Card& card = *this->hunt->GetCard(0);
+    card.cardRoom = room;
+    card.state = CMurderHunt::NotBegun;
+    this->hunt->EntryNewInvestigation(room);
+    ASSERT_EQ(this->hunt->GetCurrentCardRoom(), room);
+    card.state = state;
 }
 
 template <class Base>

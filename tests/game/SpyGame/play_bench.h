@@ -74,6 +74,8 @@ protected:
     void startCase();
     // The room current and entered in that state (5 to return to), no history.
     void enterRoom(const std::string& name, std::uint32_t state = InvState::Play);
+    // The hunt's first card made current in the room, in that state.
+    void huntCard(const std::string& room, std::uint8_t state);
     PlayProbe& play() { return static_cast<PlayProbe&>(*this->inv); }
     PlayDialogs& modals() { return static_cast<PlayDialogs&>(*this->dialogs); }
     // The left button's state for the next step (2 pressed), at (x, y).

@@ -102,7 +102,7 @@ TEST_F(DrawTable, LayersByState)
     coin->SetVisible(false);
     float x = 0, y = 0;
     coin->GetPos(x, y);
-    dialogs->identArea = aRect(100, 100, 200, 100);
+    ASSERT_GT(container->itemIdent.GetIdentItemRect().width, 0);
     inv->identifiedItem = coin;
     inv->state = 14;
     drawFrame();

@@ -182,7 +182,7 @@ TEST_F(InvestigationOps, OnRoomLoadedMakesThePendingRoomCurrent)
     EXPECT_EQ(inv->GetMapLocation(), "Close");
     EXPECT_EQ(inv->GetState(), State::StateTutorial);
     EXPECT_EQ(inv->GetPreviousState(), State::StatePlay);
-    EXPECT_TRUE(dialogs->tutorial);
+    EXPECT_TRUE(container->tutorial.IsVisible());
     EXPECT_TRUE(visible(CDialogSpyGamePanel::BlockWidget));
     EXPECT_EQ(inv->faTutorialPending, 0);
 
@@ -231,11 +231,43 @@ TEST_F(InvestigationOps, GradesAndChildrenOrder)
         EXPECT_EQ(inv->GetFACertificateType(), grade) << used;
     }
     EXPECT_EQ(inv->GetMHCertificateType(), 1);  // counter 0
+    // A counter of -1, restored from a rooms record, gives 1 and is left at 0.
+    std::string extra, room, record, block;
+    auto u32 = [](std::string& out, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            out.push_back(char(v >> (8 * i)));
+    };
+    u32(extra, 0xFFFFFFFFu);  // counter
+    u32(extra, 0xFFFFFFFFu);  // no current card
+    u32(extra, 0);            // no cards
+    room.push_back('\0');     // flags
+    u32(room, 0);             // items
+    u32(room, std::uint32_t(extra.size()));
+    room += extra;
+    record = std::string("\x01\x00", 2);  // format
+    u32(record, 0);                        // inventory
+    u32(record, 0);                        // Find All order
+    u32(record, 1);
+    record += std::string("MurderHunt") + '\0';
+    u32(record, std::uint32_t(room.size()));
+    record += room;
+    block = std::string(CRoomsManager::kKey) + '\0';
+    u32(block, std::uint32_t(record.size()));
+    block += record;
+    const std::vector<std::uint8_t> file =
+        SaveLoadSystem::BuildFile(std::vector<std::uint8_t>(block.begin(), block.end()), 4374, 1);
+    test_env::writeFile(test_env::home() + "/hunt.save", std::string(file.begin(), file.end()));
+    SaveLoadSystem load;
+    ASSERT_TRUE(load.BeginLoad(test_env::home() + "/hunt.save", 4374));
+    ASSERT_TRUE(load.LoadEntity(rooms.get()));
+    load.Finish();
+    ASSERT_EQ(hunt->PeekCounter(), -1);
+    EXPECT_EQ(inv->GetMHCertificateType(), 1);
+    EXPECT_EQ(hunt->PeekCounter(), 0);
     inv->murderHunt = nullptr;
     EXPECT_EQ(inv->GetMHCertificateType(), 1);  // no hunt at all
 
-    // The children in order (the bench's container has no message dialog),
-    // the case's events last, then the investigation.
+    // The seven children in order, then the investigation.
     const std::string path = test_env::home() + "/order.save";
     SaveLoadSystem save;
     ASSERT_TRUE(save.BeginSave(path, 4374));
@@ -249,7 +281,7 @@ TEST_F(InvestigationOps, GradesAndChildrenOrder)
     for (const std::string& key : keys)
         if (top.count(key))
             tops.push_back(key);
-    EXPECT_EQ(tops, (std::vector<std::string>{"<TipEvents>", "<tip_manager>", "<SpyGameInterface>", "<PersonagesManager>",
+    EXPECT_EQ(tops, (std::vector<std::string>{"<TipEvents>", "<tip_manager>", "<SpyGameInterface>", "<DialogMessage>", "<PersonagesManager>",
                                               "<RoomsManager>", "CSpyEventsManager : caseA",
                                               "Investigation : caseA"}));
 }
@@ -346,7 +378,7 @@ TEST_F(InvestigationOps, ChangePersonagesCalledDirectly)
     inv->OnEventChangePersonages(&event);
     EXPECT_EQ(personages->GetActiveNames(), (std::vector<std::string>{"Marivel"}));
     EXPECT_EQ(personages->GetCurrentPersonage()->GetName(), "Marivel");
-    EXPECT_EQ(dialogs->icon, "Marivel");
+    EXPECT_EQ(container->message.GetIconPersonage(), "Marivel");
     EXPECT_EQ(logged("Personage 'Nobody' not exist!"), 1u);
     EXPECT_EQ(scripted("Hall").calls, (std::vector<std::string>{"Exit", "Entry(0)"}));
     EXPECT_EQ(inv->GetState(), State::StatePlay);

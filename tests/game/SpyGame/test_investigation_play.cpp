@@ -208,10 +208,9 @@ TEST_F(InvestigationPlay, HelpCommentsAndTheIntroduction)
     // "1chapter": nothing to report in the card room brings the comment.
     play().name = "1chapter";
     play().marivelCommentShown = 0;
-    if (hunt->GetCurrentState() == 2 && hunt->GetCurrentCardRoom() == "Hall") {
-        result("Hall", CRoomBase::ResultNone);
-        EXPECT_EQ(inv->GetState(), InvState::Comment);
-    }
+    huntCard("Hall", CMurderHunt::Deciphered);
+    result("Hall", CRoomBase::ResultNone);
+    EXPECT_EQ(inv->GetState(), InvState::Comment);
     play().name = "caseA";
 
     // The introduction once, then never again.
@@ -275,20 +274,31 @@ TEST_F(InvestigationPlay, PanelCodes)
 
 TEST_F(InvestigationPlay, MurderHuntCommand)
 {
-    const int huntState = hunt->GetCurrentState();
-    in("Decrypt");
+    // Enciphered: the cipher room opens over the room, which is kept.
+    huntCard("Hall", CMurderHunt::Enciphered);
     panelCode(CDialogSpyGamePanel::ResultMurderHunt);
     EXPECT_EQ(inv->GetCurrentRoom(), room("Decrypt"));
-    EXPECT_TRUE(inv->history.empty());
-    if (huntState == 1) {
-        in("Hall");
-        panelCode(CDialogSpyGamePanel::ResultMurderHunt);
-        EXPECT_EQ(inv->GetCurrentRoom(), room("Decrypt"));
-        EXPECT_EQ(inv->history, std::vector<CRoomBase*>{room("Hall")});
-        // From "Boathouse" of "11chapter" the second cipher, absent here: nothing.
-        play().name = "11chapter";
-        rooms->AddRoom("Boathouse", test_env::home() + "/Cases/caseA/Wide/", inv.get());
-    }
+    EXPECT_EQ(inv->history, std::vector<CRoomBase*>{room("Hall")});
+    EXPECT_EQ(scripted("Hall").calls.back(), "Entry(0)");  // not left
+    // In the cipher room itself: nothing.
+    panelCode(CDialogSpyGamePanel::ResultMurderHunt);
+    EXPECT_EQ(inv->history.size(), 1u);
+    // From "Boathouse" of "11chapter" the second cipher, missing here: logged, nothing.
+    play().name = "11chapter";
+    rooms->AddRoom("Boathouse", test_env::home() + "/Cases/caseA/Wide/", inv.get());
+    in("Boathouse");
+    logged("");
+    panelCode(CDialogSpyGamePanel::ResultMurderHunt);
+    EXPECT_EQ(logged("Cannot find room: Decrypt2"), 1u);
+    EXPECT_EQ(inv->GetCurrentRoom(), room("Boathouse"));
+    play().name = "caseA";
+
+    // Deciphered, in the card room with its container showing: "use_hints" once.
+    huntCard("Study", CMurderHunt::Deciphered);
+    in("Study");
+    panelCode(CDialogSpyGamePanel::ResultMurderHunt);
+    EXPECT_EQ(play().useHintsTipShown, 1);
+
     // Without the hunt nothing happens.
     in("Hall");
     inv->murderHunt = nullptr;

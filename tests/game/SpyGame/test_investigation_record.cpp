@@ -234,12 +234,8 @@ TEST_F(InvestigationRecord, EveryCutIsRefused)
 
 TEST_F(InvestigationRecord, HuntModesOnLoad)
 {
-    ASSERT_GT(hunt->GetCardCount(), 0u);
+    huntCard("Study", CMurderHunt::NotBegun);
     CMurderHunt::Card& card = *hunt->GetCard(0);
-    card.cardRoom = "Study";
-    card.state = CMurderHunt::NotBegun;
-    hunt->EntryNewInvestigation("Study");
-    ASSERT_EQ(hunt->GetCurrentCardRoom(), "Study");
     CSpyItem* container = room("Study")->GetItem("MH_CONTAINER");
     struct Case {
         const char* room;

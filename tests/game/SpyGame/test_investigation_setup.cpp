@@ -168,7 +168,7 @@ TEST_F(InvestigationTest, ResetForStartKeepsOrResetsAndCentresRooms)
     EXPECT_EQ(at("Hall"), std::make_pair(179, 0));
     EXPECT_EQ(at("GlobalMap"), std::make_pair(0, 0));
     EXPECT_EQ(personages->GetCurrentPersonage()->GetName(), "Quennick");
-    EXPECT_EQ(dialogs->icon, "Quennick");
+    EXPECT_EQ(container->message.GetIconPersonage(), "Quennick");
     EXPECT_EQ(inv->GetPreviousState(), CInvestigation::kNoState);
 
     inv->ResetForStart(false);
@@ -243,8 +243,11 @@ TEST_F(InvestigationTest, DemoCaseLifecycle)
     ASSERT_NE(personages->GetCurrentPersonage(), nullptr);
     EXPECT_EQ(personages->GetCurrentPersonage()->GetName(), "Quennick");
     EXPECT_FALSE(inv->GetEvents().GetEvents().empty());
+    aLocaleServer& locale = *res->GetLocaleServer();
+    EXPECT_NE(locale.findString("HINT_TOOL_TIP_MH_QUEST", "1chapter"), nullptr);
 
     inv->Clear();
+    EXPECT_EQ(locale.findString("HINT_TOOL_TIP_MH_QUEST", "1chapter"), nullptr);
     EXPECT_EQ(inv->GetState(), CInvestigation::StateInitialised);
     EXPECT_FALSE(rooms->HasRoom("Study") || rooms->HasRoom("Desk_CU"));
     EXPECT_TRUE(rooms->HasRoom("GlobalMap"));

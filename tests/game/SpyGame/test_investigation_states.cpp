@@ -269,9 +269,9 @@ TEST_F(InvestigationStates, EveryWaitingStateAnswered)
     }
     // The card dialog answers through its own state word.
     in("Hall", InvState::InvCard);
-    invCard->Show();
+    container->invCard.Show();
     EXPECT_EQ(step(), InvState::InvCard);
-    invCard->SetState(3);
+    container->invCard.SetState(3);
     EXPECT_EQ(step(), InvState::Play);
 
     // The comics end enters the room again and lets events run.

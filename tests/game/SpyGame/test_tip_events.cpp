@@ -70,9 +70,9 @@ TEST_F(TipTriggers, MapAndHuntStepsPointAtItemsOfAMovedRoom)
 {
     tips().SetShown(CTipEvents::Notepad, true);
     inv->GoToMap();
-    dialogs->tutorial = true;
+    container->tutorial.Show();
     EXPECT_FALSE(tips().Check(0.1f));
-    dialogs->tutorial = false;
+    container->tutorial.Hide();
     EXPECT_TRUE(tips().Check(0.1f));
     EXPECT_TRUE(tips().IsShown(CTipEvents::FirstGlobalMap));
     shown();

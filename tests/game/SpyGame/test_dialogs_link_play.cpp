@@ -1,14 +1,14 @@
-// The investigation's view of the real in-game dialog container.
+// The play step's dialogs, comics, tips and banner through the link to the real container.
 #include "Dialogs/dialog_fixture.h"
 #include "game/SpyGame/Dialogs/GameDialogs.h"
-#include "game/SpyGame/InvestigationGameDialogs.h"
+#include "game/SpyGame/GameDialogsLink.h"
 
 using namespace dialogtest;
 using Modal = CInvestigationDialogs::Modal;
 
 namespace {
 
-class InvestigationGameDialogs : public RecordingDialogBench {
+class DialogsLinkPlay : public RecordingDialogBench {
 protected:
     void SetUp() override
     {
@@ -18,7 +18,7 @@ protected:
         loadGui();
         game = std::make_unique<CGameDialogs>();
         game->Init();
-        view = std::make_unique<CInvestigationGameDialogs>(*game);
+        view = std::make_unique<CGameDialogsLink>(*game);
         drawFrames = false;
     }
     void TearDown() override
@@ -28,12 +28,12 @@ protected:
         RecordingDialogBench::TearDown();
     }
     std::unique_ptr<CGameDialogs> game;
-    std::unique_ptr<CInvestigationGameDialogs> view;
+    std::unique_ptr<CGameDialogsLink> view;
 };
 
 } // namespace
 
-TEST_F(InvestigationGameDialogs, EveryModalShowsAnswersAndHides)
+TEST_F(DialogsLinkPlay, EveryModalShowsAnswersAndHides)
 {
     for (int i = 0; i <= int(Modal::IntroText); ++i) {
         const Modal which = Modal(i);
