@@ -23,7 +23,7 @@
 #include "engine/util/a_string_list.h"
 #include "game/SpyGame/Dialogs/GameDialogs.h"
 #include "game/SpyGame/Investigation.h"
-#include "game/SpyGame/InvestigationGameDialogs.h"
+#include "game/SpyGame/GameDialogsLink.h"
 #include "game/SpyGame/PersonagesManager.h"
 #include "game/SpyGame/Rooms/RoomsManager.h"
 #include "game/shell/c_game_flow.h"
@@ -202,7 +202,7 @@ private:
     std::uint8_t faCertificateShown = 0;
 
     // What the investigation and the rooms see of the dialogs.
-    CInvestigationGameDialogs dialogsLink{dialogs};
+    CGameDialogsLink dialogsLink{dialogs};
     CDialogsRoomContext roomContext{personages, dialogs};
     FlowTips flowTips{dialogs.tipManager};
     CInvestigation* inv = &investigation;
