@@ -6,6 +6,7 @@
 // only.
 #include "game/SpyGame/InvestigationDialogs.h"
 
+class CDialogBase;
 class CGameDialogs;
 
 class CGameDialogsLink : public CInvestigationDialogs {
@@ -44,6 +45,25 @@ public:
 
     SaveLoadEntity* GetTipManagerEntity() override;
     SaveLoadEntity* GetMessageEntity() override;
+
+    // The play step's dialogs, comics, tips and banner.
+    void ShowModal(Modal which) override;
+    void HideModal(Modal which) override;
+    std::int32_t GetModalState(Modal which) override;
+    void SetModalText(Modal which, const std::string& id, const std::string& prefix) override;
+    void SetModalWideText(Modal which, const std::wstring& text) override;
+    void SetModalImage(Modal which, const std::string& image) override;
+    void CenterModal(Modal which) override;
+    bool GetPickItemArea(std::int32_t& x, std::int32_t& y, std::int32_t& w, std::int32_t& h) override;
+    void PlayScene(const std::string& folder, const std::string& scene, bool skippable, const std::string& music,
+                   const std::string& musicKey) override;
+    bool IsSceneOpen() override;
+    void HideTip() override;
+    bool IsPointerTip() override;
+    std::string GetTipPointName() override;
+    std::string GetShownTipName() override;
+    void StartBanner(bool endGame) override;
+    CDialogBase* GetModal(Modal which) const;
 
     CGameDialogs& GetContainer() const { return m_container; }
 

@@ -79,18 +79,6 @@ CInvestigation::~CInvestigation()
 
 // ------------------------------------------------------------------ saving
 
-std::uint32_t CInvestigation::LoadSelf(SaveLoadSystem& system, std::uint32_t pos)
-{
-    (void)system;
-    return pos;
-}
-
-std::uint32_t CInvestigation::SaveSelf(SaveLoadSystem& system, std::uint32_t pos)
-{
-    (void)system;
-    return pos;
-}
-
 void CInvestigation::SaveChildren(SaveLoadSystem& system)
 {
     system.SaveEntity(&tipEvents);
@@ -420,29 +408,4 @@ void CInvestigation::PlayCaseMusic() const
 
 // ------------------------------------------------------------------ the next steps' slots
 
-std::uint32_t CInvestigation::Update(float dt)
-{
-    (void)dt;
-    return state;
-}
 
-LRESULT CInvestigation::OnWindowMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, std::int32_t extra)
-{
-    (void)message;
-    (void)wParam;
-    (void)lParam;
-    (void)extra;
-    return 0;
-}
-
-void CInvestigation::OnGuiEvent(float dt)
-{
-    (void)dt;
-}
-
-bool CInvestigation::OnEvent(CSpyEventBase* event, const std::string& prefix)
-{
-    (void)event;
-    (void)prefix;
-    return false;
-}

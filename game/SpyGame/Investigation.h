@@ -20,6 +20,7 @@
 
 #include "engine/util/a_options_file.h"
 #include "engine/util/a_rect.h"
+#include "game/SpyGame/InvestigationDialogs.h"
 #include "game/SpyGame/SpyEventsManager.h"
 #include "game/SpyGame/SpyEventsOwner.h"
 #include "game/SpyGame/TipEvents.h"
@@ -27,6 +28,7 @@
 #include "platform/system/win_types.h"
 
 class aFlashPlayer;
+class aMusicManager;
 class aSound;
 class aSoundManager;
 class CDialogSpyGamePanel;
@@ -47,6 +49,8 @@ class Window;
 }
 namespace SpyEvents {
 class EChangePersonages;
+class EJumpToRoom;
+class EPlayFlash;
 }
 
 class CInvestigation : public SaveLoadEntity, public CSpyEventsOwner {
@@ -261,6 +265,48 @@ protected:
     std::uint8_t faTutorialPending = 1;
     std::uint8_t introTextPending = 1;
     std::uint32_t findAllHintsUsed = 0;
+
+    // ---- Play: the event actions, the play step, the states, the record
+    void HideTipBalloon() const;
+    void SetupRoomPanel() const;
+    bool PlayNamedSound(const std::string& sound) const;
+    aMusicManager* Music() const;
+    // The dialog with the text of the id under the prefix, shown; block
+    // blocks the panel first.
+    void ShowModal(CInvestigationDialogs::Modal which, const std::string& textId, const std::string& prefix,
+                   bool block);
+    bool PlayFlash(const SpyEvents::EPlayFlash& event);
+    void JumpToRoom(const SpyEvents::EJumpToRoom& event);
+    // False when the command ends the play step.
+    bool RunPanelCommand(float dt);
+    void RunMurderHuntCommand();
+    // False when the result ends the play step (no tips then).
+    bool OnRoomResult(int result);
+    void ShowComment();
+    void TakeDoor();
+    void OpenCloseUp();
+    void PickClickedItem();
+    void RunTips(float dt);
+    void RunDeveloperCommand(const std::string& command);
+    // The dialogs' frame with the task counters, or -1 for each.
+    void UpdateDialogs(float dt, bool noCounters);
+    // The dialogs' frame, then the current room's passive update.
+    void DialogStep(float dt);
+    // The dialog gave 3 (or hid itself, when that counts): hidden, panel unblocked.
+    bool Answered(CInvestigationDialogs::Modal which, bool hiddenCounts);
+    // Whether a ready event was taken, whatever its action answered.
+    bool TakeEvent();
+    bool IsBoard(const CRoomBase* room) const;
+    void EnterRoomAgain();
+    void UpdatePlay(float dt);
+    void CheckRapidClicks(float dt);
+    void ShowRandomClicking(const std::string& textId, const std::string& photo);
+    void CheckIdleTips();
+    void LandAfterGoingBack();
+    void UpdateFlash();
+    void UpdateModalTip(float dt);
+    void UpdateHintList(float dt);
+    void SetupPanelAfterLoad();
 
 private:
     std::unique_ptr<CGameDialogsLink> ownLink;

@@ -59,4 +59,49 @@ public:
     // ---- Saved children of the investigation; null when absent
     virtual SaveLoadEntity* GetTipManagerEntity() = 0;
     virtual SaveLoadEntity* GetMessageEntity() = 0;
+
+    // ---- Play: the modal dialogs, the comics and the tip balloon. A dialog
+    // the container lacks reads 1 (hidden) and ignores its calls.
+    enum class Modal {
+        ItemIdent,
+        EventForItem,
+        PickItem,
+        PickEvidence,
+        MHPhoto,
+        InvCard,
+        SearchFinish,
+        LocFinish,
+        SolveConfirm,
+        YesNo,
+        OutOfTime,
+        RandomClicking,
+        Tutorial,
+        TutorialBig,
+        MarivelComment,
+        MHInstruction,
+        IntroText,
+    };
+    virtual void ShowModal(Modal which);
+    virtual void HideModal(Modal which);
+    // The dialog's state word (2 shown, 3 and up the button pressed).
+    virtual std::int32_t GetModalState(Modal which);
+    // The text of a string id under the prefix; an empty id clears it.
+    virtual void SetModalText(Modal which, const std::string& id, const std::string& prefix);
+    virtual void SetModalWideText(Modal which, const std::wstring& text);
+    // The NPC picture or the photo, by image name (no group).
+    virtual void SetModalImage(Modal which, const std::string& image);
+    // Centred on the screen.
+    virtual void CenterModal(Modal which);
+    // Where the picked item is shown; false when there is no area.
+    virtual bool GetPickItemArea(std::int32_t& x, std::int32_t& y, std::int32_t& w, std::int32_t& h);
+    virtual void PlayScene(const std::string& folder, const std::string& scene, bool skippable,
+                           const std::string& music, const std::string& musicKey);
+    virtual bool IsSceneOpen();
+    virtual void HideTip();
+    virtual bool IsPointerTip();
+    virtual std::string GetTipPointName();
+    // The name of the tip on screen; empty when none.
+    virtual std::string GetShownTipName();
+    // The investigation-complete banner; endGame shows the end-of-story picture.
+    virtual void StartBanner(bool endGame);
 };

@@ -13,6 +13,7 @@
 #include "game/SpyGame/Rooms/RoomBase.h"
 #include "game/SpyGame/Dialogs/MenuDialogs.h"
 #include "game/SpyGame/SpyEvents.h"
+#include "game/SpyGame/SpyMain.h"
 #include "game/SpyGame/items/SpyItemKinds.h"
 #include "game/SpyGame/items/objects/SpyObject.h"
 #include "game/shell/c_game_flow.h"
@@ -28,9 +29,12 @@ cMain::~cMain() = default;
 
 std::unique_ptr<CGameFlow> cMain::MakeGameFlow()
 {
-    // The game root and the tip manager join the flow once they exist; until
-    // then the flow stays in the menu and says so once.
-    return std::make_unique<CGameFlow>(nullptr, std::make_unique<CMenuDialogs>(), nullptr);
+    auto menu = std::make_unique<CMenuDialogs>();
+    auto root = std::make_unique<CSpyMain>();
+    root->SetMenuDialogs(&menu->GetOptions(), &menu->GetFACertificate(), &menu->GetHelp(), &menu->GetMHCertificate());
+    // The tips live in the root's dialogs, which the flow keeps until it goes.
+    CGameFlow::Tips* tips = &root->GetFlowTips();
+    return std::make_unique<CGameFlow>(std::move(root), std::move(menu), tips);
 }
 
 int cMain::init(const std::string& name, void* instance, const char* commandLine, const std::string& company)
