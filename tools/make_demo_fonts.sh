@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Makes the demo game's bitmap fonts from DejaVu Sans and Serif: a body size
-# and a title size of the sans face, the game panel's caption, clue and list
-# faces of the serif, each an atlas PNG and its font description, plus the
-# faces' licence. Usage: tools/make_demo_fonts.sh [output folder]
+# Makes the demo game's bitmap fonts from DejaVu Sans and Serif: the sans
+# face at 11, 16, 18 and 28 px and in bold at 20 px, the game panel's
+# caption, clue and list faces of the serif, each an atlas PNG and its font
+# description, plus the faces' licence. Usage: tools/make_demo_fonts.sh [output folder]
 # (default: data/GameData/Fonts). FONTGEN names a built fontgen to use;
 # without it fontgen is built in build/tools. The output is the same on
 # every run, so the files can be committed.
@@ -21,7 +21,10 @@ if [ -z "${FONTGEN:-}" ]; then
 fi
 
 mkdir -p "$out"
+"$FONTGEN" "$face" 11 "$out/DejaVuSans11"
 "$FONTGEN" "$face" 16 "$out/DejaVuSans16"
+"$FONTGEN" "$face" 18 "$out/DejaVuSans18"
+"$FONTGEN" "$faces/DejaVuSans-Bold.ttf" 20 "$out/DejaVuSansBold20"
 "$FONTGEN" "$face" 28 "$out/DejaVuSans28"
 "$FONTGEN" "$faces/DejaVuSerif-Bold.ttf" 18 "$out/DejaVuSerifBold18"
 "$FONTGEN" "$faces/DejaVuSerif.ttf" 13 "$out/DejaVuSerif13"

@@ -16,10 +16,28 @@ namespace {
 
 const char kFace[] = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 // In name order.
-const char* const kDemoFiles[] = {"DejaVu-LICENSE.txt", "DejaVuSans16.ini",      "DejaVuSans16.png",
-                                  "DejaVuSans28.ini",   "DejaVuSans28.png",      "DejaVuSerif13.ini",
-                                  "DejaVuSerif13.png",  "DejaVuSerif15.ini",     "DejaVuSerif15.png",
-                                  "DejaVuSerifBold18.ini", "DejaVuSerifBold18.png"};
+const char* const kDemoFiles[] = {
+    "DejaVu-LICENSE.txt", "DejaVuSans11.ini",      "DejaVuSans11.png",      "DejaVuSans16.ini",
+    "DejaVuSans16.png",   "DejaVuSans18.ini",      "DejaVuSans18.png",      "DejaVuSans28.ini",
+    "DejaVuSans28.png",   "DejaVuSansBold20.ini",  "DejaVuSansBold20.png",  "DejaVuSerif13.ini",
+    "DejaVuSerif13.png",  "DejaVuSerif15.ini",     "DejaVuSerif15.png",     "DejaVuSerifBold18.ini",
+    "DejaVuSerifBold18.png"};
+
+// ASCII, Latin-1, the basic Cyrillic block and the typographic punctuation
+// of the Windows-1251 upper half (dashes, quotes, ellipsis, bullets).
+std::vector<wchar_t> characterSet()
+{
+    std::vector<wchar_t> set;
+    for (wchar_t c = 0x20; c < 0x7F; ++c)
+        set.push_back(c);
+    for (wchar_t c = 0xA0; c <= 0xFF; ++c)
+        set.push_back(c);
+    for (wchar_t c = 0x400; c < 0x460; ++c)
+        set.push_back(c);
+    for (int b = 0x80; b <= 0xFF; ++b)
+        set.push_back(str_cp1251CharToWide(static_cast<unsigned char>(b)));
+    return set;
+}
 
 class FontGen : public imgtest::RecordingTest {
 protected:
@@ -72,16 +90,7 @@ TEST_F(FontGen, MakesACompleteFontAndTheSameBytesAgain)
     EXPECT_EQ(newLog(), "");
     const aFontDataLoader* d = font.getLoader();
     ASSERT_TRUE(d && d->texture);
-    std::vector<wchar_t> set;
-    for (wchar_t c = 0x20; c < 0x7F; ++c)
-        set.push_back(c);
-    for (wchar_t c = 0xA0; c <= 0xFF; ++c)
-        set.push_back(c);
-    for (wchar_t c = 0x400; c < 0x460; ++c)
-        set.push_back(c);
-    for (int b = 0x80; b <= 0xFF; ++b)
-        set.push_back(str_cp1251CharToWide(static_cast<unsigned char>(b)));
-    for (wchar_t c : set)
+    for (wchar_t c : characterSet())
         EXPECT_NE(d->getChar(c), nullptr) << std::hex << int(c);
 
     // Rectangles inside the atlas, one line tall, none overlapping another.
@@ -142,6 +151,18 @@ TEST_F(FontGen, DemoFontsRegenerateByteForByte)
         EXPECT_FALSE(made.empty()) << name;
         EXPECT_TRUE(made == test_env::readFile(test_env::sourceDir() + "/data/GameData/Fonts/" + name)) << name;
     }
+    // Every committed face loads and covers the whole set.
+    for (const char* name : kDemoFiles) {
+        const std::string file = name;
+        if (file.size() < 4 || file.compare(file.size() - 4, 4, ".ini") != 0)
+            continue;
+        aFont font(test_env::sourceDir() + "/data/GameData/Fonts/" + file);
+        const aFontDataLoader* d = font.getLoader();
+        ASSERT_TRUE(d && d->texture) << name;
+        for (wchar_t c : characterSet())
+            EXPECT_NE(d->getChar(c), nullptr) << name << " " << std::hex << int(c);
+    }
+    EXPECT_EQ(newLog(), "");
 }
 
 } // namespace

@@ -295,8 +295,9 @@ protected:
 };
 
 // The demo data of data/GameData at the game's screen size: the assigns as
-// the game sets them, the image and sound lists, "gui:gallery.agui" loaded,
-// the widgets initialised and the image cursor on.
+// the game sets them, the image and sound lists, the widget galleries of
+// tests/data/gui ("gallery:") with their own pictures, the widgets
+// initialised and the image cursor on.
 class DemoBench : public GuiBench<SizedGlServerTest<1024, 768>> {
 protected:
     GUI::Server* gui_() override { return gui.get(); }
@@ -310,12 +311,14 @@ protected:
                 c = char(std::tolower(static_cast<unsigned char>(c)));
             app.m_fileServer.setAssign(assign, std::string("gamedata:") + folder + "/");
         }
+        app.m_fileServer.setAssign("gallery", test_env::sourceDir() + "/tests/data/gui/");
         images->LoadList("images:_images.list", "");
+        images->LoadList("gallery:Images/_images.list", "");
         sounds = std::make_unique<aSoundManager>();
         sounds->LoadList("sounds:_sounds.list", "");
         gui.reset();
         gui = std::make_unique<GUI::Server>(images.get(), sounds.get());
-        gui->load("gui:gallery.agui");
+        gui->load("gallery:gallery.agui");
         gui->InitWidgets();
         gui->ShowMouseCursor(true);
     }

@@ -1,4 +1,4 @@
-// The demo GUI of data/GameData on the offscreen GL device: it loads without
+// The widget galleries' GUI on the offscreen GL device: it loads without
 // a fault line, its tree is where the script puts it, and the cursor drawn
 // follows the widget under the injected mouse.
 #include <gtest/gtest.h>
@@ -14,9 +14,9 @@ TEST_F(DemoBench, LoadsCleanlyAndSwitchesCursors)
     moveTo(600, 500);
     step(3);
     const std::vector<std::string> lines = log();
-    const int start = logIndex("GUI script 'gui:gallery.agui' parsing started");
+    const int start = logIndex("GUI script 'gallery:gallery.agui' parsing started");
     ASSERT_GE(start, 0);
-    EXPECT_GE(logIndex("GUI script 'gui:gallery.agui' parsing finished", start), start);
+    EXPECT_GE(logIndex("GUI script 'gallery:gallery.agui' parsing finished", start), start);
     for (std::size_t i = std::size_t(start); i < lines.size(); ++i)
         for (const char* fault :
              {"Error", "not found", "Cannot find", "already", "invalid", "cannot create", "not specified"})

@@ -14,7 +14,7 @@ TEST_F(GalleryBench, EveryKindWorksByInput)
 {
     ASSERT_NE(widget("Gallery1"), nullptr);
     for (const char* fault : {"Error", "not found", "invalid", "cannot create", "no font"})
-        EXPECT_EQ(logIndex(fault, logIndex("GUI script 'gui:gallery.agui' parsing started")), -1) << fault;
+        EXPECT_EQ(logIndex(fault, logIndex("GUI script 'gallery:gallery.agui' parsing started")), -1) << fault;
     // The tinted swatch: white times FF3080C0.
     EXPECT_TRUE(near(shown(at("GallerySwatch", 24, 24)), 0x3080C0)) << std::hex << shown(at("GallerySwatch", 24, 24));
 
