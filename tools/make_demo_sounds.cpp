@@ -476,5 +476,21 @@ int main(int argc, char** argv)
                         "delay = 0.5/2.0\n"
                         "pause = 2.0/6.0\n");
     }
+
+    // ---- Polish: "reward_appear", as a ribbon appears in the main menu: a
+    // bright rising arpeggio over a held fifth. Its own seed keeps the bytes
+    // above as they were.
+    {
+        a_srand(20261208);
+        Samples reward = silence(1.2);
+        const int notes[] = {72, 76, 79, 84};
+        for (int i = 0; i < 4; ++i)
+            addNote(reward, i * 0.08, 1.1 - i * 0.08, midi(notes[i]), 0.35, 4.5, 2);
+        addNote(reward, 0.0, 1.2, midi(60), 0.2, 2.0);
+        addNote(reward, 0.0, 1.2, midi(67), 0.15, 2.0);
+        normalise(reward, 0.7);
+        ok &= writeVorbis(sounds + "reward_appear.ogg", reward, 0.1f);
+        ok &= appendText(sounds + "_sounds.list", "reward_appear.ogg \n");
+    }
     return ok ? 0 : 1;
 }

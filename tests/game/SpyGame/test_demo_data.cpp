@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -93,7 +94,11 @@ struct Room {
 
 class DataChecker {
 public:
-    explicit DataChecker(std::string root) : m_root(std::move(root)) {}
+    // fixedSounds: the effects the code plays by name.
+    explicit DataChecker(std::string root, Names fixedSounds = {})
+        : m_root(std::move(root)), m_fixedSounds(std::move(fixedSounds))
+    {
+    }
 
     std::vector<std::string> Run()
     {
@@ -101,6 +106,7 @@ public:
         CheckLists(m_root);
         ReadHunt();
         CheckCredits();
+        CheckSounds();
         const std::string list = m_root + "_Investigations/_investigations.list";
         if (!file_isExistOrPacked(list))
             Problem(list, "missing");
@@ -194,6 +200,37 @@ private:
             for (const auto& [key, value] : section.second)
                 if (key == "Text" && !main.findString(value))
                     Problem(path, "no English text '" + value + "'");
+    }
+
+    // Every effect the code or the data names is in the game's sound list:
+    // the GUI scripts' click and move sounds, a room's SoundOnBack and an
+    // event's Sound.
+    void CheckSounds()
+    {
+        Names loaded;
+        const std::string list = m_root + "Sounds/_sounds.list";
+        if (file_isExistOrPacked(list))
+            for (const std::string& line : listLines(list)) {
+                const std::string file = line.substr(0, line.find_first_of(" \t{"));
+                loaded.insert(file.substr(0, file.rfind('.')));
+            }
+        for (const std::string& name : m_fixedSounds)
+            if (!loaded.count(name))
+                Problem(list, "no sound '" + name + "', which the code plays");
+        const std::regex key("^\\s*(SoundClick|SoundMove|SoundOnBack|Sound)(\\s*=\\s*|\\s+)(\\S+)");
+        std::vector<std::string> files;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(m_root)) {
+            const std::string ext = e.path().extension().string();
+            if (e.is_regular_file() && (ext == ".agui" || ext == ".ini"))
+                files.push_back(e.path().string());
+        }
+        std::sort(files.begin(), files.end());
+        for (const std::string& path : files)
+            for (const std::string& line : listLines(path)) {
+                std::smatch m;
+                if (std::regex_search(line, m, key) && !loaded.count(m[3]))
+                    Problem(path, "no sound '" + std::string(m[3]) + "' for " + std::string(m[1]));
+            }
     }
 
     // ---------------------------------------------------------------- a case
@@ -596,6 +633,7 @@ private:
     };
 
     std::string m_root;
+    Names m_fixedSounds;
     std::vector<std::string> m_problems;
     Names m_huntCases, m_cardRooms;
     std::vector<std::string> m_huntTexts;
@@ -621,7 +659,11 @@ TEST(DemoData, EveryReferenceResolvesAndEveryTextExists)
 {
     aFileServer files;
     TestLog log;
-    const auto problems = DataChecker(test_env::sourceDir() + "/data/GameData/").Run();
+    // The effects the game, its dialogs and rooms play by name.
+    const Names fixedSounds{"multiclick",     "test_volume", "location_completed", "extra_hint",
+                            "low_time",       "solve",       "show_tip",           "investigation_completed",
+                            "show_hint",      "level_failed", "reward_appear"};
+    const auto problems = DataChecker(test_env::sourceDir() + "/data/GameData/", fixedSounds).Run();
     EXPECT_TRUE(problems.empty()) << problems.size() << " problems:" << joined(problems);
     // Parsing the data logged nothing either (a bad line, a missing include).
     EXPECT_TRUE(log.lines().empty()) << joined(log.lines());
@@ -654,6 +696,10 @@ TEST(DemoData, ABrokenTreeGetsEveryProblemNamedWithItsFile)
     write("_Locations/Rooms/Hall/_images.list", "vase.png 4444 8888\n");
     write("Language/English/Text/Main.txt", "Hall = \"Hall\"\n");
     write("credits.ini", "[General]\nFont = Large\n[thanks]\nText = no_thanks\n");
+    write("Sounds/_sounds.list", "click.ogg \n");
+    write("Sounds/click.ogg", "");
+    write("Gui/panel.agui", "template Button\n{\n    SoundClick  click\n    SoundMove   whoosh\n}\n");
+    write("_Locations/Rooms/Hall/room.ini", "[Room]\nSoundOnBack = slam\n");
 
     const auto problems = DataChecker(root).Run();
     const auto has = [&](const std::string& text) {
@@ -677,7 +723,8 @@ TEST(DemoData, ABrokenTreeGetsEveryProblemNamedWithItsFile)
           "Pat.ai: no English text 'cups_1' for Hall", "Pat.ai: no English text 'about_chair' for Hall",
           "credits.ini: no English text 'no_thanks'", "[vase]: no English text 'vase_help'",
           "[vase]: no English text 'vase_label'", "[_BACK]: Image 'x' is in no list",
-          "[cups_1]: Image 'x' is in no list", "[MH_CONTAINER]: Image 'x' is in no list"})
+          "[cups_1]: Image 'x' is in no list", "[MH_CONTAINER]: Image 'x' is in no list",
+          "Gui/panel.agui: no sound 'whoosh' for SoundMove", "Hall/room.ini: no sound 'slam' for SoundOnBack"})
         EXPECT_EQ(has(expected), 1) << expected << joined(problems);
-    EXPECT_EQ(problems.size(), 36u) << joined(problems);
+    EXPECT_EQ(problems.size(), 38u) << joined(problems);
 }

@@ -3,11 +3,16 @@
 // the text table of every story case that has a murder hunt.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "engine/util/a_file_server.h"
 #include "engine/util/a_locale_server.h"
+#include "engine/util/a_options_file.h"
 #include "engine/util/text_test_log.h"
 #include "game/SpyGame/Rooms/Cipher.h"
 #include "game/SpyGame/Rooms/RoomBase.h"
@@ -15,6 +20,45 @@
 #include "support/test_env.h"
 
 namespace {
+
+// The investigation's idle tips go round this many.
+constexpr int kIdleTips = 4;
+
+std::string readSource(const std::string& path)
+{
+    std::ifstream in(test_env::sourceDir() + "/" + path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Every tip name the code raises with a literal: the tip triggers' table and
+// their own calls, the investigation's queue and the menu's due tips. A name
+// ending in "_" is numbered from 1 (the idle tips).
+std::set<std::string> raisedTipNames()
+{
+    std::set<std::string> names;
+    const std::string triggers = readSource("game/SpyGame/TipEvents.cpp");
+    const std::size_t table = triggers.find("kTipNames[");
+    const std::string tableText = triggers.substr(table, triggers.find("};", table) - table);
+    const std::regex quoted("\"([a-z0-9_]+)\"");
+    for (std::sregex_iterator it(tableText.begin(), tableText.end(), quoted), end; it != end; ++it)
+        names.insert((*it)[1]);
+    const std::regex call("(?:Show|Queue|m_dueTips\\.push_back)\\(\"([a-z0-9_]+)\"");
+    for (const char* path : {"game/SpyGame/TipEvents.cpp", "game/SpyGame/InvestigationPlay.cpp",
+                             "game/SpyGame/InvestigationStates.cpp", "game/shell/c_game_flow.cpp"}) {
+        const std::string text = readSource(path);
+        for (std::sregex_iterator it(text.begin(), text.end(), call), end; it != end; ++it) {
+            const std::string name = (*it)[1];
+            if (name.back() != '_')
+                names.insert(name);
+            else
+                for (int i = 1; i <= kIdleTips; ++i)
+                    names.insert(name + std::to_string(i));
+        }
+    }
+    return names;
+}
 
 std::vector<std::string> mainKeys()
 {
@@ -38,12 +82,8 @@ std::vector<std::string> mainKeys()
             keys.push_back(award + std::string(text));
     }
     // The tips the game raises by name; a tip's text is "tip." and its name.
-    for (const char* tip : {"first_global_map", "notepad", "notepad_first_ispy_found", "mh_first_sticker",
-                            "mh_encrypted", "mh_first_decrypted", "mh_first_photo", "map_tab", "mh_instruction",
-                            "click_disabled_hints", "click_hints_on_map", "profile_open", "profile_change",
-                            "mh_first_ribbon_appear", "fa_first_ribbon_appear", "first_find_all_btn_appear",
-                            "fa_btn_block"})
-        keys.push_back(std::string("tip.") + tip);
+    for (const std::string& tip : raisedTipNames())
+        keys.push_back("tip." + tip);
     using E = ProfilesManager::NameError;
     for (E e : {E::Empty, E::TooLong, E::BadCharacter, E::Taken, E::TooMany})
         keys.push_back(ProfilesManager::GetNameErrorTextId(e));
@@ -75,5 +115,33 @@ TEST(FixedTextIds, MainAndTheHuntCasesHoldEveryKeyTheCodeNames)
     texts.loadFile(language + "_Investigations/" + huntCase + "/investigation.txt", huntCase);
     for (const char* key : kHuntCaseKeys)
         EXPECT_NE(texts.findString(key, huntCase), nullptr) << huntCase << ": " << key;
+    EXPECT_TRUE(log.lines().empty());
+}
+
+TEST(FixedTextIds, TipsIniDefinesEveryTipTheCodeRaises)
+{
+    aFileServer files;
+    TestLog log;
+    const std::set<std::string> raised = raisedTipNames();
+    // The triggers' nine, the hint, clock, skip and idle tips, the menu's six.
+    EXPECT_GE(raised.size(), 26u);
+    EXPECT_EQ(raised.count("idle_spy_room_4"), 1u);
+    EXPECT_EQ(raised.count("fa_btn_block"), 1u);
+
+    aOptionsFile tips(test_env::sourceDir() + "/data/GameData/tips.ini");
+    std::set<std::string> defined;
+    for (tips.firstSection(); !tips.isSectionsEnd(); tips.nextSection())
+        defined.insert(tips.getSectionName());
+    std::string missing;
+    for (const std::string& name : raised)
+        if (!defined.count(name))
+            missing += " " + name;
+    EXPECT_EQ(missing, "") << "tips.ini lacks these";
+    // A pointer tip names what the investigation waits for a click on.
+    for (const char* pointer : {"mh_first_photo", "mh_encrypted"}) {
+        ASSERT_TRUE(tips.selectSection(pointer)) << pointer;
+        EXPECT_EQ(tips.getInt("Pointer"), 1) << pointer;
+        EXPECT_FALSE(tips.getString("PointName").empty()) << pointer;
+    }
     EXPECT_TRUE(log.lines().empty());
 }

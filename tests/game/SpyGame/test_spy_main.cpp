@@ -704,9 +704,9 @@ TEST_F(SpyMainTest, MenuTipsThatCanNeverOpenAreNotAskedForAgain)
     takeLog();
     CGameFlow::Tips& tips = root->GetFlowTips();
     CTipManager& manager = root->GetDialogs().tipManager;
-    EXPECT_TRUE(tips.ShowTip("profile_open"));
+    EXPECT_TRUE(tips.ShowTip("no_such_tip"));
     EXPECT_FALSE(manager.IsTipShown());
-    EXPECT_NE(takeLog().find("Tip 'profile_open' is not defined; not asked for again"), std::string::npos);
+    EXPECT_NE(takeLog().find("Tip 'no_such_tip' is not defined; not asked for again"), std::string::npos);
     // Once a level: shown, then used up.
     EXPECT_TRUE(tips.ShowTip("notepad"));
     EXPECT_TRUE(manager.IsTipShown());
