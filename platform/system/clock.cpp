@@ -40,6 +40,8 @@ Clock& clock()
 
 void setClock(Clock* c) { g_clock.store(c, std::memory_order_release); }
 
+bool systemClockInUse() { return g_clock.load(std::memory_order_acquire) == nullptr; }
+
 void ManualClock::sleep(std::uint32_t ms)
 {
     ++sleepCount;

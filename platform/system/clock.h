@@ -21,6 +21,8 @@ public:
 Clock& clock();
 // Installs a clock (not owned); null restores the system clock.
 void setClock(Clock* clock);
+// Whether time is the system's, not a test's.
+bool systemClockInUse();
 
 inline std::uint32_t getTickCount() { return clock().tickCount(); }
 inline void sleepMs(std::uint32_t ms) { clock().sleep(ms); }

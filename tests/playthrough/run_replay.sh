@@ -3,15 +3,18 @@
 # offscreen, with the sound written to a file, and checks how it ended: the
 # exit code (0 unless another is expected, then with the given log line), the
 # replay's start and end lines, sound that is not silence, the expected number
-# of "Screenshot saved" lines and each screenshot a 24-bit 1024 x 768 bitmap.
+# of "Screenshot saved" lines and each screenshot a 24-bit 1024 x 768 bitmap,
+# and, given a checker and its probe file, the screenshots' probe points.
 # Usage: run_replay.sh <replay program> <recording> <screenshots expected>
-#                      [<exit code> <log line>]
+#                      [<exit code> <log line> [<shot checker> <probe file>]]
 set -u
 replay="$1"
 recording="$2"
 shots="$3"
 expected_code="${4:-0}"
 expected_line="${5:-}"
+checker="${6:-}"
+probes="${7:-}"
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 export HOME="$home" XDG_DATA_HOME="$home/.local/share" TMPDIR="$home/tmp"
@@ -59,4 +62,7 @@ while IFS= read -r shot; do
   [ "$width $height $bits $size" = "1024 768 24 2359350" ] ||
     fail "$shot: ${width}x${height}, $bits bits, $size bytes"
 done <<< "$saved"
+if [ -n "$checker" ]; then
+  "$checker" "$probes" "$XDG_DATA_HOME/Tallowmere/VRK/ScreenShots" || fail "the screenshots miss their probes"
+fi
 echo "ok"

@@ -4,6 +4,7 @@
 
 #include <chrono>
 
+#include "platform/system/clock.h"
 #include "platform/system/window.h"
 
 using namespace platform;
@@ -216,6 +217,15 @@ TEST_F(WindowTest, OffscreenVsyncPacesToTheRefreshRateInsteadOfSpinning)
     EXPECT_LE(paced, 32);
     window->setSwapInterval(false);
     EXPECT_GT(presentsIn(std::chrono::milliseconds(500)), 60);
+
+    // With a test's clock in place the stand-in blank waits for nothing.
+    platform::ManualClock manual;
+    platform::setClock(&manual);
+    window->setSwapInterval(true);
+    const int underTestClock = presentsIn(std::chrono::milliseconds(500));
+    platform::setClock(nullptr);
+    window->setSwapInterval(false);
+    EXPECT_GT(underTestClock, 60);
 }
 
 } // namespace
