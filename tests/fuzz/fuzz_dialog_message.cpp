@@ -14,16 +14,10 @@ namespace {
 
 GUI::Server& gui()
 {
-    static GUI::Server* server = [] {
-        auto* s = new GUI::Server(nullptr, nullptr);
-        s->load(fuzz::writeTemp("message.agui", "staticimage Message\n{\nAreaRect 200 650 600 100\n"
-                                                "staticimage PersIcon\n{\nAreaRect 10 10 80 80\n}\n"
-                                                "statictext text\n{\nAreaRect 100 10 400 80\n}\n"
-                                                "widget Close\n{\nAreaRect 560 10 30 30\n}\n}\n"));
-        s->InitWidgets();
-        return s;
-    }();
-    return *server;
+    return fuzz::scriptedGui("message.agui", "staticimage Message\n{\nAreaRect 200 650 600 100\n"
+                                             "staticimage PersIcon\n{\nAreaRect 10 10 80 80\n}\n"
+                                             "statictext text\n{\nAreaRect 100 10 400 80\n}\n"
+                                             "widget Close\n{\nAreaRect 560 10 30 30\n}\n}\n");
 }
 
 } // namespace

@@ -47,13 +47,7 @@ std::string widgets(int parent)
 
 GUI::Server& gui()
 {
-    static GUI::Server* server = [] {
-        auto* s = new GUI::Server(nullptr, nullptr);
-        s->load(fuzz::writeTemp("panel.agui", "window SpyGameInterface\n{\nAreaRect 0 0 1024 768\n" + widgets(-1) + "}\n"));
-        s->InitWidgets();
-        return s;
-    }();
-    return *server;
+    return fuzz::scriptedGui("panel.agui", "window SpyGameInterface\n{\nAreaRect 0 0 1024 768\n" + widgets(-1) + "}\n");
 }
 
 } // namespace

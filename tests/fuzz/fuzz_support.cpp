@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "engine/gfx/a_graph_server.h"
+#include "engine/gui/gui_server.h"
 #include "engine/util/a_application.h"
 #include "engine/util/a_log.h"
 #include "platform/gfx/d3d8_recording.h"
@@ -112,6 +113,17 @@ platform::Recorder& recordingGraphics()
     static Graphics graphics;
     graphics.recorder->clear();
     return *graphics.recorder;
+}
+
+GUI::Server& scriptedGui(const std::string& name, const std::string& script)
+{
+    static GUI::Server* server = [&] {
+        auto* s = new GUI::Server(nullptr, nullptr);
+        s->load(writeTemp(name, script));
+        s->InitWidgets();
+        return s;
+    }();
+    return *server;
 }
 
 } // namespace fuzz

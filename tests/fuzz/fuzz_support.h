@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+namespace GUI {
+class Server;
+}
 namespace platform {
 class Recorder;
 }
@@ -27,5 +30,9 @@ std::vector<std::string> splitParts(const std::uint8_t* data, std::size_t size, 
 // GL. Made on first use and kept; the device's largest texture is 1024.
 // Each call empties the recorder, so call it once per input.
 platform::Recorder& recordingGraphics();
+
+// A GUI server over the one script, written to tempDir() + name and loaded
+// on the first call; later calls return the same server.
+GUI::Server& scriptedGui(const std::string& name, const std::string& script);
 
 } // namespace fuzz

@@ -24,17 +24,14 @@ const char* const kScript = "window ToolTip\n{\nAreaRect 0 0 0 0\nVisible 0\n"
 
 GUI::Server& gui()
 {
-    static GUI::Server* server = [] {
-        auto* s = new GUI::Server(nullptr, nullptr);
+    static const std::string script = [] {
         std::string styles;
         for (const char* suffix : {"", "_point"})
             for (int q = 0; q < 4; ++q)
                 styles += "style tip_style" + std::to_string(q) + suffix + "\n{\n}\n";
-        s->load(fuzz::writeTemp("tips.agui", styles + kScript));
-        s->InitWidgets();
-        return s;
+        return styles + kScript;
     }();
-    return *server;
+    return fuzz::scriptedGui("tips.agui", script);
 }
 
 } // namespace
