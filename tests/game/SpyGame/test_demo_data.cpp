@@ -1,9 +1,10 @@
 // The demo data checked as a whole: every list entry resolves, every room
-// and item that ".ai" and "_events.ini" files name exists, "items.ini" holds
-// items only, Find All rooms are their own locations, reserved names appear
-// only where the game gives them their meaning, and every string id has an
-// English text. Every problem is listed with its file before the test fails;
-// a small broken tree shows that the checks catch what they are for.
+// and item that ".ai" and "_events.ini" files name exists, every picture and
+// effect the code names is listed, "items.ini" holds items only, Find All
+// rooms are their own locations, reserved names appear only where the game
+// gives them their meaning, and every string id has an English text. Every
+// problem is listed with its file before the test fails; a small broken tree
+// shows that the checks catch what they are for.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -94,9 +95,12 @@ struct Room {
 
 class DataChecker {
 public:
-    // fixedSounds: the effects the code plays by name.
-    explicit DataChecker(std::string root, Names fixedSounds = {})
-        : m_root(std::move(root)), m_fixedSounds(std::move(fixedSounds))
+    // fixedSounds: the effects the code plays by name; fixedImages: the
+    // pictures it shows by name, each with the list (under the root) that
+    // must hold it.
+    explicit DataChecker(std::string root, Names fixedSounds = {},
+                         std::map<std::string, std::string> fixedImages = {})
+        : m_root(std::move(root)), m_fixedSounds(std::move(fixedSounds)), m_fixedImages(std::move(fixedImages))
     {
     }
 
@@ -107,6 +111,9 @@ public:
         ReadHunt();
         CheckCredits();
         CheckSounds();
+        for (const auto& [image, list] : m_fixedImages)
+            if (!HasImage(m_root + list, image))
+                Problem(m_root + list, "no image '" + image + "', which the code shows");
         const std::string list = m_root + "_Investigations/_investigations.list";
         if (!file_isExistOrPacked(list))
             Problem(list, "missing");
@@ -634,6 +641,7 @@ private:
 
     std::string m_root;
     Names m_fixedSounds;
+    std::map<std::string, std::string> m_fixedImages;
     std::vector<std::string> m_problems;
     Names m_huntCases, m_cardRooms;
     std::vector<std::string> m_huntTexts;
@@ -663,7 +671,16 @@ TEST(DemoData, EveryReferenceResolvesAndEveryTextExists)
     const Names fixedSounds{"multiclick",     "test_volume", "location_completed", "extra_hint",
                             "low_time",       "solve",       "show_tip",           "investigation_completed",
                             "show_hint",      "level_failed", "reward_appear"};
-    const auto problems = DataChecker(test_env::sourceDir() + "/data/GameData/", fixedSounds).Run();
+    // The pictures the game and its dialogs show by name.
+    std::map<std::string, std::string> fixedImages{{"eye", "Images/GamePanel/_images.list"}};
+    for (const char* image : {"Marivel_Trusk", "Tamsel_Quennick", "back_card", "story_complete",
+                              "Investigation_complete", "Help_screen", "Help_screen_MH", "Help_screen_FA"})
+        fixedImages[image] = "Images/_images.list";
+    for (const char* tier : {"gold", "silver", "bronze", "simple"})
+        for (const char* award : {"_fa_cert", "_mh_cert"})
+            fixedImages[tier + std::string(award)] = "Images/Menu/_images.list";
+    const auto problems =
+        DataChecker(test_env::sourceDir() + "/data/GameData/", fixedSounds, fixedImages).Run();
     EXPECT_TRUE(problems.empty()) << problems.size() << " problems:" << joined(problems);
     // Parsing the data logged nothing either (a bad line, a missing include).
     EXPECT_TRUE(log.lines().empty()) << joined(log.lines());
@@ -701,7 +718,10 @@ TEST(DemoData, ABrokenTreeGetsEveryProblemNamedWithItsFile)
     write("Gui/panel.agui", "template Button\n{\n    SoundClick  click\n    SoundMove   whoosh\n}\n");
     write("_Locations/Rooms/Hall/room.ini", "[Room]\nSoundOnBack = slam\n");
 
-    const auto problems = DataChecker(root).Run();
+    write("Images/_images.list", "face.png 8888 8888\n");
+    write("Images/face.png", "");
+
+    const auto problems = DataChecker(root, {}, {{"face", "Images/_images.list"}, {"photo", "Images/_images.list"}}).Run();
     const auto has = [&](const std::string& text) {
         return std::count_if(problems.begin(), problems.end(),
                              [&](const std::string& p) { return p.find(text) != std::string::npos; });
@@ -724,7 +744,8 @@ TEST(DemoData, ABrokenTreeGetsEveryProblemNamedWithItsFile)
           "credits.ini: no English text 'no_thanks'", "[vase]: no English text 'vase_help'",
           "[vase]: no English text 'vase_label'", "[_BACK]: Image 'x' is in no list",
           "[cups_1]: Image 'x' is in no list", "[MH_CONTAINER]: Image 'x' is in no list",
-          "Gui/panel.agui: no sound 'whoosh' for SoundMove", "Hall/room.ini: no sound 'slam' for SoundOnBack"})
+          "Gui/panel.agui: no sound 'whoosh' for SoundMove", "Hall/room.ini: no sound 'slam' for SoundOnBack",
+          "Images/_images.list: no image 'photo', which the code shows"})
         EXPECT_EQ(has(expected), 1) << expected << joined(problems);
-    EXPECT_EQ(problems.size(), 38u) << joined(problems);
+    EXPECT_EQ(problems.size(), 39u) << joined(problems);
 }
