@@ -420,9 +420,11 @@ private:
         // The panel names what it lists by item, and groups by count.
         for (const std::string& item : room.ispySingles)
             NeedText(path, item, room.name);
-        for (const auto& [group, members] : room.groups)
+        for (const auto& [group, members] : room.groups) {
             for (std::size_t n = 1; n <= members.size(); ++n)
                 NeedText(path, group + "_" + std::to_string(n), room.name);
+            CheckGroupLine(path, group, members.size(), room.name);
+        }
         // Refs inside the room resolve once all its items are known.
         for (auto it = m_localRefs.begin(); it != m_localRefs.end();) {
             if (it->room != room.name) {
@@ -457,6 +459,25 @@ private:
             if (!found)
                 Problem(path, "[" + owner + "]: " + kind + " '" + name + "' is in no list");
         }
+    }
+
+    // A group's line reads "<group>_<count left>", and "<group>_1" once
+    // the group is done, struck through: every count must name the group
+    // alike, so the done line still reads as the group's own.
+    void CheckGroupLine(const std::string& file, const std::string& group, std::size_t count,
+                        const std::string& room)
+    {
+        const auto firstWord = [&](std::size_t n) {
+            const std::wstring* text = m_texts->findString(group + "_" + std::to_string(n), room);
+            std::wistringstream words(text ? *text : std::wstring());
+            std::wstring word;
+            words >> word;
+            return word;
+        };
+        for (std::size_t n = 2; n <= count; ++n)
+            if (firstWord(n) != firstWord(1))
+                Problem(file, "'" + group + "_1' and '" + group + "_" + std::to_string(n) +
+                                  "' do not name the group alike");
     }
 
     void LoadText(const std::string& path, const std::string& group)
@@ -709,9 +730,12 @@ TEST(DemoData, ABrokenTreeGetsEveryProblemNamedWithItsFile)
     write("_Locations/Rooms/Hall/items.ini",
           "[vase]\nIsISpyItem = 1\nHelpText = vase_help\nObject = Image img=vase\nObject = TextLine font=x text=vase_label\n[Room]\nISpyRoom = 1\n[_BACK]\nObject = Image img=x\n"
           "[door]\nClass = Door\nTarget = Cellar\nObject = Image img=vase\n[cups_1]\nClass = Chest\nObject = Image img=x\n"
-          "[MH_CONTAINER]\nObject = Image img=x\n");
+          "[MH_CONTAINER]\nObject = Image img=x\n"
+          "[mug_1]\nIsISpyItem = 1\nISpyGroup = mugs\nObject = Image img=vase\n"
+          "[mug_2]\nIsISpyItem = 1\nISpyGroup = mugs\nObject = Image img=vase\n");
     write("_Locations/Rooms/Hall/_images.list", "vase.png 4444 8888\n");
     write("Language/English/Text/Main.txt", "Hall = \"Hall\"\n");
+    write("Language/English/_Locations/Hall.txt", "mugs_1 = \"Mug\"\nmugs_2 = \"2 mugs\"\n");
     write("credits.ini", "[General]\nFont = Large\n[thanks]\nText = no_thanks\n");
     write("Sounds/_sounds.list", "click.ogg \n");
     write("Sounds/click.ogg", "");
@@ -745,7 +769,8 @@ TEST(DemoData, ABrokenTreeGetsEveryProblemNamedWithItsFile)
           "[vase]: no English text 'vase_label'", "[_BACK]: Image 'x' is in no list",
           "[cups_1]: Image 'x' is in no list", "[MH_CONTAINER]: Image 'x' is in no list",
           "Gui/panel.agui: no sound 'whoosh' for SoundMove", "Hall/room.ini: no sound 'slam' for SoundOnBack",
-          "Images/_images.list: no image 'photo', which the code shows"})
+          "Images/_images.list: no image 'photo', which the code shows",
+          "items.ini: 'mugs_1' and 'mugs_2' do not name the group alike"})
         EXPECT_EQ(has(expected), 1) << expected << joined(problems);
-    EXPECT_EQ(problems.size(), 39u) << joined(problems);
+    EXPECT_EQ(problems.size(), 40u) << joined(problems);
 }
