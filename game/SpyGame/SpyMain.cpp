@@ -506,6 +506,11 @@ void CSpyMain::UpdatePlay(float dt)
     default:
         break;
     }
+    // These screens leave the room unplayed under them, so nothing there
+    // would give back a pick or door cursor the last click left.
+    if (state == StateMHCertificate || state == StateFACertificate || state == StateHelp)
+        if (CRoomBase* room = inv->GetCurrentRoom())
+            room->RestoreCursor();
 }
 
 void CSpyMain::UpdateRoomLoad(float dt)

@@ -100,6 +100,9 @@ public:
     // Objects, effects and the ambient advance; a click counts unless
     // passive, the input flag is suspended, or the panel or a tip covers it.
     virtual int Update(float dt, bool passive);
+    // The GUI's own cursor again in place of the room's item or door
+    // cursor; the next active update takes it back when still over one.
+    void RestoreCursor() const;
     virtual std::uint32_t GetLeaveArg() const { return 0; }
     virtual std::string GetName() const { return m_name; }
     virtual void GetPos(float& x, float& y) const;
@@ -297,7 +300,6 @@ private:
     void ApplyItemLists();
     void RebuildHintLists();
     void UpdateHover(std::int32_t x, std::int32_t y, bool enabled);
-    void RestoreCursor() const;
     void StartHintStars(const CSpyItem& item);
     // Depth-first over close-up doors, each room once.
     static bool HoldsHintTarget(const CRoomBase& room, const std::string& name, std::vector<const CRoomBase*>& seen);

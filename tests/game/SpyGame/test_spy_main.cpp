@@ -532,6 +532,50 @@ TEST_F(SpyMainTest, CertificatesOnceAGameWithTheirGradesAndTheFlagsEachStartClea
     EXPECT_EQ(root->IsFACertificateShown(), 0);
 }
 
+TEST_F(SpyMainTest, TheRoomsPickCursorGoesUnderTheScreensThatStopPlay)
+{
+    // The hall is one pickable picture, so the mouse over it shows "hand".
+    const std::string hall = test_env::home() + "/GameData/_Investigations/caseA/Hall/";
+    test_env::writeFile(hall + "items.ini", "[thing]\nPos = 0 0\nPickable = 1\nObject = Image img=Hall_bg\n");
+    boot();
+    root->ContinuePlay();
+    ASSERT_EQ(playOn(), CSpyMain::StatePlay);
+    CDialogBase& intro = root->GetDialogs().introText;
+    for (int i = 0; i < 100 && !intro.IsVisible(); ++i)
+        step();
+    intro.SetState(3);
+    step(20);
+    gui->SetCursor("default");
+    moveTo(600, 400);
+    step(3);
+    ASSERT_NE(gui->cursor, nullptr);
+    ASSERT_EQ(gui->cursor->GetName(), "hand");
+
+    ScriptedCase& inv = root->scripted;
+    inv.results = {24};
+    EXPECT_EQ(step(), CSpyMain::StateMHCertificate);
+    EXPECT_EQ(gui->cursor->GetName(), "default");
+    // Play again over the picture: the room's cursor is back.
+    step();
+    menu->GetMHCertificate().SetState(3);
+    EXPECT_EQ(step(), CSpyMain::StatePlay);
+    step(3);
+    EXPECT_EQ(gui->cursor->GetName(), "hand");
+
+    inv.results = {CInvestigation::StateHelp};
+    EXPECT_EQ(step(), CSpyMain::StateHelp);
+    EXPECT_EQ(gui->cursor->GetName(), "default");
+    step();
+    menu->GetHelp().SetState(3);
+    EXPECT_EQ(step(), CSpyMain::StatePlay);
+    step(3);
+    EXPECT_EQ(gui->cursor->GetName(), "hand");
+
+    inv.results = {36};
+    EXPECT_EQ(step(), CSpyMain::StateFACertificate);
+    EXPECT_EQ(gui->cursor->GetName(), "default");
+}
+
 TEST_F(SpyMainTest, FindAllClosedByItsCaseEndKeepsTheStorySave)
 {
     boot();
