@@ -275,6 +275,8 @@ protected:
     // blocks the panel first.
     void ShowModal(CInvestigationDialogs::Modal which, const std::string& textId, const std::string& prefix,
                    bool block);
+    // A dialog whose script holds its own text, shown with that text.
+    void ShowModal(CInvestigationDialogs::Modal which, bool block);
     bool PlayFlash(const SpyEvents::EPlayFlash& event);
     void JumpToRoom(const SpyEvents::EJumpToRoom& event);
     // False when the command ends the play step.

@@ -70,6 +70,14 @@ void CInvestigation::ShowModal(CInvestigationDialogs::Modal which, const std::st
     dialogs->ShowModal(which);
 }
 
+void CInvestigation::ShowModal(CInvestigationDialogs::Modal which, bool block)
+{
+    if (block)
+        BlockPanel();
+    if (dialogs)
+        dialogs->ShowModal(which);
+}
+
 // ------------------------------------------------------------------ events
 
 bool CInvestigation::OnEvent(CSpyEventBase* event, const std::string& prefix)

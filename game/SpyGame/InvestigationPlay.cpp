@@ -110,7 +110,7 @@ bool CInvestigation::RunPanelCommand(float dt)
         OpenMurderHunt();
         break;
     case CDialogSpyGamePanel::ResultSkip:
-        ShowModal(Modal::SolveConfirm, std::string(), std::string(), true);
+        ShowModal(Modal::SolveConfirm, true);
         EnterKeepingPrevious(InvState::SolveConfirm);
         HideTipBalloon();
         break;
@@ -343,7 +343,7 @@ void CInvestigation::PickClickedItem()
         return;
     }
     if (clickUse == CMurderHunt::kContainer && murderHunt && murderHunt->GetCurrentIndex() == 0) {
-        ShowModal(Modal::MHInstruction, std::string(), std::string(), true);
+        ShowModal(Modal::MHInstruction, true);
         currentRoom->PutPickedItemToInventory();
         currentRoom->ResetResult();
         EnterKeepingPrevious(InvState::MHInstruction);
@@ -357,7 +357,7 @@ void CInvestigation::PickClickedItem()
         return;
     }
     if (clickUse == "EVIDENCE" || clickUse == "EVIDENCE_WT") {
-        ShowModal(Modal::PickEvidence, std::string(), std::string(), true);
+        ShowModal(Modal::PickEvidence, true);
         EnterKeepingPrevious(InvState::Evidence);
         HideTipBalloon();
         return;

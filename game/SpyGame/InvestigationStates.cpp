@@ -315,7 +315,7 @@ void CInvestigation::UpdatePlay(float dt)
     CDialogSpyGamePanel* panel = Panel();
     if (HasRoomTasks()) {
         if (!findAll && panel && panel->GetClockTime() <= 0.0f) {
-            ShowModal(Modal::OutOfTime, std::string(), std::string(), true);
+            ShowModal(Modal::OutOfTime, true);
             EnterKeepingPrevious(InvState::OutOfTime);
             return;
         }

@@ -219,6 +219,9 @@ protected:
 
     // The parts of a click.
     void ClickItem(CSpyItem& item);
+    // Whether the personage's lists let the item be picked: an I-spy object
+    // that no line names stays in the room while the lists hold any line.
+    bool IsAskedFor(const CSpyItem& item) const;
     void ApplyCarriedItem(CSpyItem& target);
     // A click inside the inventory strip.
     void ClickStrip(std::int32_t x, std::int32_t y);

@@ -196,6 +196,8 @@ void CRoomBase::ClickItem(CSpyItem& item)
         m_result = result;
         return;
     case CSpyItem::ResultPick:
+        if (!IsAskedFor(item))
+            return;
         m_clickedItem = &item;
         m_result = ResultPick;
         return;
@@ -219,6 +221,28 @@ void CRoomBase::ClickItem(CSpyItem& item)
         return;
     }
     Message(context.GetItemAbout(ref), item.GetRoomName());
+}
+
+bool CRoomBase::IsAskedFor(const CSpyItem& item) const
+{
+    // Picked before its line is dealt, an object could never be struck off
+    // (Find All deals lines for objects already gone).
+    if (!item.IsISpyItem())
+        return true;
+    CRoomContext& context = Context();
+    const std::string& room = item.GetRoomName();
+    bool anyLine = false;
+    for (const std::vector<CFindItemsGroup>* list :
+         {context.GetTaskList(room), context.GetISpyList(room), context.GetClueList(room)}) {
+        if (!list)
+            continue;
+        for (const CFindItemsGroup& group : *list) {
+            anyLine = true;
+            if (const CFindItem* entry = group.GetItem(item.GetName()); entry && !entry->IsFound())
+                return true;
+        }
+    }
+    return !anyLine;
 }
 
 void CRoomBase::ApplyCarriedItem(CSpyItem& target)

@@ -1,9 +1,10 @@
 // The demo data checked as a whole: every list entry resolves, every room
-// and item that ".ai" and "_events.ini" files name exists, "items.ini" holds
-// items only, Find All rooms are their own locations, reserved names appear
-// only where the game gives them their meaning, and every string id has an
-// English text. Every problem is listed with its file before the test fails;
-// a small broken tree shows that the checks catch what they are for.
+// and item that ".ai" and "_events.ini" files name exists, every picture and
+// effect the code names is listed, "items.ini" holds items only, Find All
+// rooms are their own locations, reserved names appear only where the game
+// gives them their meaning, and every string id has an English text. Every
+// problem is listed with its file before the test fails; a small broken tree
+// shows that the checks catch what they are for.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -94,9 +95,12 @@ struct Room {
 
 class DataChecker {
 public:
-    // fixedSounds: the effects the code plays by name.
-    explicit DataChecker(std::string root, Names fixedSounds = {})
-        : m_root(std::move(root)), m_fixedSounds(std::move(fixedSounds))
+    // fixedSounds: the effects the code plays by name; fixedImages: the
+    // pictures it shows by name, each with the list (under the root) that
+    // must hold it.
+    explicit DataChecker(std::string root, Names fixedSounds = {},
+                         std::map<std::string, std::string> fixedImages = {})
+        : m_root(std::move(root)), m_fixedSounds(std::move(fixedSounds)), m_fixedImages(std::move(fixedImages))
     {
     }
 
@@ -107,6 +111,9 @@ public:
         ReadHunt();
         CheckCredits();
         CheckSounds();
+        for (const auto& [image, list] : m_fixedImages)
+            if (!HasImage(m_root + list, image))
+                Problem(m_root + list, "no image '" + image + "', which the code shows");
         const std::string list = m_root + "_Investigations/_investigations.list";
         if (!file_isExistOrPacked(list))
             Problem(list, "missing");
@@ -413,9 +420,11 @@ private:
         // The panel names what it lists by item, and groups by count.
         for (const std::string& item : room.ispySingles)
             NeedText(path, item, room.name);
-        for (const auto& [group, members] : room.groups)
+        for (const auto& [group, members] : room.groups) {
             for (std::size_t n = 1; n <= members.size(); ++n)
                 NeedText(path, group + "_" + std::to_string(n), room.name);
+            CheckGroupLine(path, group, members.size(), room.name);
+        }
         // Refs inside the room resolve once all its items are known.
         for (auto it = m_localRefs.begin(); it != m_localRefs.end();) {
             if (it->room != room.name) {
@@ -450,6 +459,25 @@ private:
             if (!found)
                 Problem(path, "[" + owner + "]: " + kind + " '" + name + "' is in no list");
         }
+    }
+
+    // A group's line reads "<group>_<count left>", and "<group>_1" once
+    // the group is done, struck through: every count must name the group
+    // alike, so the done line still reads as the group's own.
+    void CheckGroupLine(const std::string& file, const std::string& group, std::size_t count,
+                        const std::string& room)
+    {
+        const auto firstWord = [&](std::size_t n) {
+            const std::wstring* text = m_texts->findString(group + "_" + std::to_string(n), room);
+            std::wistringstream words(text ? *text : std::wstring());
+            std::wstring word;
+            words >> word;
+            return word;
+        };
+        for (std::size_t n = 2; n <= count; ++n)
+            if (firstWord(n) != firstWord(1))
+                Problem(file, "'" + group + "_1' and '" + group + "_" + std::to_string(n) +
+                                  "' do not name the group alike");
     }
 
     void LoadText(const std::string& path, const std::string& group)
@@ -634,6 +662,7 @@ private:
 
     std::string m_root;
     Names m_fixedSounds;
+    std::map<std::string, std::string> m_fixedImages;
     std::vector<std::string> m_problems;
     Names m_huntCases, m_cardRooms;
     std::vector<std::string> m_huntTexts;
@@ -663,7 +692,16 @@ TEST(DemoData, EveryReferenceResolvesAndEveryTextExists)
     const Names fixedSounds{"multiclick",     "test_volume", "location_completed", "extra_hint",
                             "low_time",       "solve",       "show_tip",           "investigation_completed",
                             "show_hint",      "level_failed", "reward_appear"};
-    const auto problems = DataChecker(test_env::sourceDir() + "/data/GameData/", fixedSounds).Run();
+    // The pictures the game and its dialogs show by name.
+    std::map<std::string, std::string> fixedImages{{"eye", "Images/GamePanel/_images.list"}};
+    for (const char* image : {"Marivel_Trusk", "Tamsel_Quennick", "back_card", "story_complete",
+                              "Investigation_complete", "Help_screen", "Help_screen_MH", "Help_screen_FA"})
+        fixedImages[image] = "Images/_images.list";
+    for (const char* tier : {"gold", "silver", "bronze", "simple"})
+        for (const char* award : {"_fa_cert", "_mh_cert"})
+            fixedImages[tier + std::string(award)] = "Images/Menu/_images.list";
+    const auto problems =
+        DataChecker(test_env::sourceDir() + "/data/GameData/", fixedSounds, fixedImages).Run();
     EXPECT_TRUE(problems.empty()) << problems.size() << " problems:" << joined(problems);
     // Parsing the data logged nothing either (a bad line, a missing include).
     EXPECT_TRUE(log.lines().empty()) << joined(log.lines());
@@ -692,16 +730,22 @@ TEST(DemoData, ABrokenTreeGetsEveryProblemNamedWithItsFile)
     write("_Locations/Rooms/Hall/items.ini",
           "[vase]\nIsISpyItem = 1\nHelpText = vase_help\nObject = Image img=vase\nObject = TextLine font=x text=vase_label\n[Room]\nISpyRoom = 1\n[_BACK]\nObject = Image img=x\n"
           "[door]\nClass = Door\nTarget = Cellar\nObject = Image img=vase\n[cups_1]\nClass = Chest\nObject = Image img=x\n"
-          "[MH_CONTAINER]\nObject = Image img=x\n");
+          "[MH_CONTAINER]\nObject = Image img=x\n"
+          "[mug_1]\nIsISpyItem = 1\nISpyGroup = mugs\nObject = Image img=vase\n"
+          "[mug_2]\nIsISpyItem = 1\nISpyGroup = mugs\nObject = Image img=vase\n");
     write("_Locations/Rooms/Hall/_images.list", "vase.png 4444 8888\n");
     write("Language/English/Text/Main.txt", "Hall = \"Hall\"\n");
+    write("Language/English/_Locations/Hall.txt", "mugs_1 = \"Mug\"\nmugs_2 = \"2 mugs\"\n");
     write("credits.ini", "[General]\nFont = Large\n[thanks]\nText = no_thanks\n");
     write("Sounds/_sounds.list", "click.ogg \n");
     write("Sounds/click.ogg", "");
     write("Gui/panel.agui", "template Button\n{\n    SoundClick  click\n    SoundMove   whoosh\n}\n");
     write("_Locations/Rooms/Hall/room.ini", "[Room]\nSoundOnBack = slam\n");
 
-    const auto problems = DataChecker(root).Run();
+    write("Images/_images.list", "face.png 8888 8888\n");
+    write("Images/face.png", "");
+
+    const auto problems = DataChecker(root, {}, {{"face", "Images/_images.list"}, {"photo", "Images/_images.list"}}).Run();
     const auto has = [&](const std::string& text) {
         return std::count_if(problems.begin(), problems.end(),
                              [&](const std::string& p) { return p.find(text) != std::string::npos; });
@@ -724,7 +768,9 @@ TEST(DemoData, ABrokenTreeGetsEveryProblemNamedWithItsFile)
           "credits.ini: no English text 'no_thanks'", "[vase]: no English text 'vase_help'",
           "[vase]: no English text 'vase_label'", "[_BACK]: Image 'x' is in no list",
           "[cups_1]: Image 'x' is in no list", "[MH_CONTAINER]: Image 'x' is in no list",
-          "Gui/panel.agui: no sound 'whoosh' for SoundMove", "Hall/room.ini: no sound 'slam' for SoundOnBack"})
+          "Gui/panel.agui: no sound 'whoosh' for SoundMove", "Hall/room.ini: no sound 'slam' for SoundOnBack",
+          "Images/_images.list: no image 'photo', which the code shows",
+          "items.ini: 'mugs_1' and 'mugs_2' do not name the group alike"})
         EXPECT_EQ(has(expected), 1) << expected << joined(problems);
-    EXPECT_EQ(problems.size(), 38u) << joined(problems);
+    EXPECT_EQ(problems.size(), 40u) << joined(problems);
 }

@@ -163,6 +163,8 @@ TEST_F(InvestigationPlay, PickRulesInOrder)
     // 5: evidence.
     EXPECT_EQ(pick("EVIDENCE_WT"), InvState::Evidence);
     EXPECT_TRUE(blocked());
+    // Both dialogs keep the texts their scripts give them: none is set.
+    EXPECT_EQ(modals().texts.count(Modal::MHInstruction) + modals().texts.count(Modal::PickEvidence), 0u);
     // 7: an About text: the dialog with the item centred in its area.
     modals().pickArea = aRect{100, 200, 61, 41};
     EXPECT_EQ(pick("", "coin_about"), InvState::PickItem);

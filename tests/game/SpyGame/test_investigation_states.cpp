@@ -158,6 +158,7 @@ TEST_F(InvestigationStates, IdleSkipAndClockTips)
     panel->SetClockTime(0.0f);
     EXPECT_EQ(step(), InvState::OutOfTime);
     EXPECT_EQ(step(), InvState::OutOfTime);
+    EXPECT_EQ(modals().texts.count(Modal::OutOfTime), 0u);  // its script's text stays
     modals().states[Modal::OutOfTime] = 3;
     EXPECT_EQ(step(), InvState::OutOfTimeDone);
     EXPECT_EQ(scripted("Hall").calls.back(), "Exit");

@@ -9,7 +9,7 @@ TEST_F(PanelTest, ListKeysFoundNamesAndHiddenOrAppendedLines)
     list[2].visible = 0;
     study(&list);
     const auto& tasks = panel->GetItemTasks();
-    EXPECT_EQ(tasks[0].text + tasks[1].text + tasks[3].text, L"Key@zebra3 coins");
+    EXPECT_EQ(tasks[0].text + tasks[1].text + tasks[3].text, L"Key@zebraCoins (3)");
     EXPECT_FALSE(tasks[2].laidOut);  // hidden: neither listed nor measured
     EXPECT_EQ(tasks[3].y, tasks[1].y + tasks[1].height);
 
@@ -21,7 +21,7 @@ TEST_F(PanelTest, ListKeysFoundNamesAndHiddenOrAppendedLines)
     panel->AddFoundItem("letter");
     tick(5);
     ASSERT_EQ(tasks.size(), 4u);
-    EXPECT_EQ(tasks[3].text, L"2 coins");
+    EXPECT_EQ(tasks[3].text, L"Coins (2)");
     EXPECT_EQ(tasks[3].state, Panel::TaskRecheck);
     EXPECT_TRUE(panel->GetFoundNames() == Names{"letter"} && panel->IsFoundChanged());
     EXPECT_EQ(panel->GetLayoutCount(), layouts + 1);
@@ -34,6 +34,7 @@ TEST_F(PanelTest, ListKeysFoundNamesAndHiddenOrAppendedLines)
     panel->AddFoundItem("key");
     tick();
     EXPECT_EQ(tasks[3].key, "coins_1");
+    EXPECT_EQ(tasks[3].text, L"Coins (1)");  // still the group's own line
     EXPECT_TRUE(tasks[0].state == Panel::TaskDone && tasks[3].state == Panel::TaskDone);
     EXPECT_LT(tasks[0].progress, 0.05f);
     panel->MarkItemTask("coins_1");

@@ -213,6 +213,51 @@ TEST_F(RoomsTest, InventoryPickCarryAndApply)
     EXPECT_TRUE(key.IsVisible());
 }
 
+// An I-spy object is picked only while a line that is not yet found asks
+// for it: in Find All a line is dealt later for an object left in the room.
+TEST_F(RoomsTest, OnlyListedObjectsArePicked)
+{
+    load();
+    CRoomBase& hall = room("Hall");
+    CSpyItem& coin1 = item("Hall", "coin_1");
+    const auto clickAndTake = [&](const char* name) {
+        hall.Entry(0);
+        const int result = click(hall, name);
+        CSpyItem* clicked = hall.GetClickedItem();
+        hall.ResetResult();
+        return result == 8 && clicked == &item("Hall", name);
+    };
+    // No lines at all: any object can be picked.
+    EXPECT_TRUE(clickAndTake("coin_1"));
+    // Lines that do not name it: the click is a miss; a non-I-spy pick goes on.
+    ctx.ispyList = lines({"lamp"});
+    EXPECT_FALSE(clickAndTake("coin_1"));
+    EXPECT_TRUE(coin1.IsVisible());
+    EXPECT_TRUE(hall.TakeOneShotFlag());
+    EXPECT_TRUE(clickAndTake("note"));
+    // Named by the I-spy, task or clue list, or by a group's entry.
+    ctx.ispyList = lines({"coin_1"});
+    EXPECT_TRUE(clickAndTake("coin_1"));
+    ctx.ispyList = lines({"lamp"});
+    ctx.taskList = lines({"coin_1"});
+    EXPECT_TRUE(clickAndTake("coin_1"));
+    ctx.taskList.clear();
+    ctx.clueList = lines({"coin_1"});
+    EXPECT_TRUE(clickAndTake("coin_1"));
+    ctx.clueList.clear();
+    CFindItemsGroup coins;
+    coins.name = "coins";
+    coins.AddItem("coin_1", CFindItem::Pick);
+    coins.AddItem("coin_2", CFindItem::Pick);
+    coins.Reset();
+    ctx.ispyList = {coins};
+    EXPECT_TRUE(clickAndTake("coin_2"));
+    // An entry already found no longer asks for it.
+    ctx.ispyList[0].MarkPicked("coin_1");
+    EXPECT_FALSE(clickAndTake("coin_1"));
+    EXPECT_TRUE(clickAndTake("coin_2"));
+}
+
 TEST_F(RoomsTest, HintsAndSuspendedFlags)
 {
     load();
