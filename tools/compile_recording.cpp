@@ -2,7 +2,10 @@
 // recording as text a frame a line (for finding where a replay went apart).
 //
 // Usage: compile_recording <script> <output.input>
+//        compile_recording --until <line start> <script> <output.input>
 //        compile_recording --dump <recording.input>
+// --until compiles the lines before the first one that begins with the given
+// text, and fails when none does.
 // The script's commands are described in tools/recording/input_recording.h.
 #include <cstdio>
 #include <fstream>
@@ -39,6 +42,7 @@ bool writeAll(const std::string& path, const std::vector<std::uint8_t>& bytes)
 int usage()
 {
     std::fprintf(stderr, "usage: compile_recording <script> <output.input>\n"
+                         "       compile_recording --until <line start> <script> <output.input>\n"
                          "       compile_recording --dump <recording.input>\n");
     return 2;
 }
@@ -47,6 +51,12 @@ int usage()
 
 int main(int argc, char** argv)
 {
+    std::string marker;
+    if (argc == 5 && std::string(argv[1]) == "--until") {
+        marker = argv[2];
+        argv += 2;
+        argc -= 2;
+    }
     if (argc != 3)
         return usage();
     const std::string first = argv[1];
@@ -70,6 +80,10 @@ int main(int argc, char** argv)
     }
     if (!readAll(first, text)) {
         std::fprintf(stderr, "%s: cannot read\n", first.c_str());
+        return 1;
+    }
+    if (!marker.empty() && !recording::cutBefore(text, marker)) {
+        std::fprintf(stderr, "%s: no line begins with '%s'\n", first.c_str(), marker.c_str());
         return 1;
     }
     if (!recording::compile(text, first, frames, error)) {

@@ -219,6 +219,9 @@ struct Window::Impl {
     // the reported refresh rate instead (zero period: no waiting).
     std::chrono::nanoseconds blankPeriod{0};
     std::chrono::steady_clock::time_point blankOrigin;
+    // A window of a driver without a screen: nobody sees its framebuffer
+    // (every read takes the presented target), so present() leaves it be.
+    bool unseen = false;
 
     void waitForBlank()
     {
@@ -424,6 +427,7 @@ std::unique_ptr<Window> Window::create(const WindowDesc& desc, std::string* erro
     }
     w->m_fullscreen = desc.fullscreen;
     w->m_sdlId = SDL_GetWindowID(impl.window);
+    impl.unseen = isHeadlessDriver(SDL_GetCurrentVideoDriver());
 
     // A context that reports driver resets, where the driver offers one.
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, SDL_GL_CONTEXT_ROBUST_ACCESS_FLAG);
@@ -613,7 +617,7 @@ void Window::present(bool keepBackBuffer)
         const int w = m_bbWidth, h = m_bbHeight;
         int dw = 0, dh = 0;
         SDL_GL_GetDrawableSize(impl.window, &dw, &dh);
-        if (dw > 0 && dh > 0) {
+        if (dw > 0 && dh > 0 && !impl.unseen) {
             const Placement p = placeFrame(w, h, dw, dh, m_fullscreen);
             if (p.x0 > 0 || p.y0 > 0)
                 clearTarget(0, 0.f, 0.f, 0.f, 1.f);

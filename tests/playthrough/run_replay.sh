@@ -4,9 +4,12 @@
 # exit code (0 unless another is expected, then with the given log line), the
 # replay's start and end lines, sound that is not silence, the expected number
 # of "Screenshot saved" lines and each screenshot a 24-bit 1024 x 768 bitmap,
-# and, given a checker and its probe file, the screenshots' probe points.
+# and, given a checker and its probe file, the screenshots' probe points
+# (those of the shots expected). A command after them checks what the run
+# left: it gets the data folder (XDG_DATA_HOME) and the log appended.
 # Usage: run_replay.sh <replay program> <recording> <screenshots expected>
-#                      [<exit code> <log line> [<shot checker> <probe file>]]
+#                      [<exit code> <log line> [<shot checker> <probe file>
+#                      [<check command>...]]]
 set -u
 replay="$1"
 recording="$2"
@@ -15,6 +18,7 @@ expected_code="${4:-0}"
 expected_line="${5:-}"
 checker="${6:-}"
 probes="${7:-}"
+shift $(($# < 7 ? $# : 7))
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 export HOME="$home" XDG_DATA_HOME="$home/.local/share" TMPDIR="$home/tmp"
@@ -63,6 +67,9 @@ while IFS= read -r shot; do
     fail "$shot: ${width}x${height}, $bits bits, $size bytes"
 done <<< "$saved"
 if [ -n "$checker" ]; then
-  "$checker" "$probes" "$XDG_DATA_HOME/Tallowmere/VRK/ScreenShots" || fail "the screenshots miss their probes"
+  "$checker" "$probes" "$XDG_DATA_HOME/Tallowmere/VRK/ScreenShots" "$shots" || fail "the screenshots miss their probes"
+fi
+if [ $# -gt 0 ]; then
+  "$@" "$XDG_DATA_HOME" "$log" || fail "$(basename "$1") failed"
 fi
 echo "ok"

@@ -191,3 +191,24 @@ TEST(InputRecording, BadScriptLinesAreReportedWithTheirNumber)
     ASSERT_TRUE(recording::compile("wait 0\nwait 0.014\nwait 0.016\nmove 3 4 0\n", "s.txt", frames, error));
     EXPECT_EQ(frames.size(), 4u);
 }
+
+TEST(InputRecording, AScriptIsCutBeforeItsMarkedLine)
+{
+    // Only a line's start counts, and the first such line.
+    std::string text = "wait 1\n# ---- 10. b\nclick 1 2\n  # ---- 2. a\n# ---- 2. a\nshot\n# ---- 2. a\n";
+    ASSERT_TRUE(recording::cutBefore(text, "# ---- 2."));
+    EXPECT_EQ(text, "wait 1\n# ---- 10. b\nclick 1 2\n  # ---- 2. a\n");
+    // The marker on the first line leaves nothing; a last line without its
+    // newline is still found.
+    std::string first = "# ---- 1.\nwait 1\n";
+    ASSERT_TRUE(recording::cutBefore(first, "# ---- 1."));
+    EXPECT_EQ(first, "");
+    std::string last = "wait 1\nshot";
+    ASSERT_TRUE(recording::cutBefore(last, "shot"));
+    EXPECT_EQ(last, "wait 1\n");
+    // A missing or empty marker changes nothing.
+    std::string none = "wait 1\nshot\n";
+    EXPECT_FALSE(recording::cutBefore(none, "# ----"));
+    EXPECT_FALSE(recording::cutBefore(none, ""));
+    EXPECT_EQ(none, "wait 1\nshot\n");
+}

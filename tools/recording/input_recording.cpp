@@ -435,4 +435,21 @@ bool compile(const std::string& text, const std::string& fileName, Frames& frame
     return true;
 }
 
+bool cutBefore(std::string& text, const std::string& marker)
+{
+    if (marker.empty())
+        return false;
+    for (std::size_t at = 0; at < text.size();) {
+        if (text.compare(at, marker.size(), marker) == 0) {
+            text.resize(at);
+            return true;
+        }
+        const std::size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            break;
+        at = end + 1;
+    }
+    return false;
+}
+
 } // namespace recording

@@ -56,6 +56,11 @@ bool undump(const std::string& text, const std::string& fileName, Frames& frames
 // Compiles a script (above). Errors read "file:line: message".
 bool compile(const std::string& text, const std::string& fileName, Frames& frames, std::string& error);
 
+// Keeps a script's lines before the first one that begins with marker, so a
+// test can replay the start of a longer road; false (text untouched) when no
+// line does.
+bool cutBefore(std::string& text, const std::string& marker);
+
 // "DIK_ESCAPE" for 0x01; null for a code with no name.
 const char* keyName(std::uint32_t code);
 // The code of a "DIK_..." name; false when there is none.

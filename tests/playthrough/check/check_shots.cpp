@@ -2,11 +2,14 @@
 // file holds one point a line, "<shot> <x> <y> <RRGGBB>", with "#" comments;
 // shots count from 1 in the order they were taken, x and y are screen pixels
 // from the top left. Every probe off by more than 8 in a channel is listed
-// before the program fails.
+// before the program fails. Given a count, only the probes of the shots up
+// to it are checked (a replay of the start of a road).
 //
-// Usage: check_shots <probe file> <screenshot folder>
+// Usage: check_shots <probe file> <screenshot folder> [<shots>]
+#include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -47,10 +50,11 @@ int channelOff(int a, int b) { return a > b ? a - b : b - a; }
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: check_shots <probe file> <screenshot folder>\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: check_shots <probe file> <screenshot folder> [<shots>]\n");
         return 2;
     }
+    const int lastShot = argc == 4 ? std::atoi(argv[3]) : INT_MAX;
     std::ifstream probes(argv[1]);
     if (!probes) {
         std::fprintf(stderr, "cannot read %s\n", argv[1]);
@@ -66,7 +70,7 @@ int main(int argc, char** argv)
         std::istringstream words(line);
         int index = 0, x = 0, y = 0;
         std::string hex, extra;
-        if (!(words >> index))
+        if (!(words >> index) || index > lastShot)
             continue;
         unsigned rgb = 0;
         if (!(words >> x >> y >> hex) || (words >> extra) || hex.size() != 6 ||
