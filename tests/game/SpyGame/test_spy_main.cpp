@@ -551,25 +551,23 @@ TEST_F(SpyMainTest, TheRoomsPickCursorGoesUnderTheScreensThatStopPlay)
     ASSERT_NE(gui->cursor, nullptr);
     ASSERT_EQ(gui->cursor->GetName(), "hand");
 
+    // Each screen takes the cursor; play again over the picture brings it back.
     ScriptedCase& inv = root->scripted;
-    inv.results = {24};
-    EXPECT_EQ(step(), CSpyMain::StateMHCertificate);
-    EXPECT_EQ(gui->cursor->GetName(), "default");
-    // Play again over the picture: the room's cursor is back.
-    step();
-    menu->GetMHCertificate().SetState(3);
-    EXPECT_EQ(step(), CSpyMain::StatePlay);
-    step(3);
-    EXPECT_EQ(gui->cursor->GetName(), "hand");
-
-    inv.results = {CInvestigation::StateHelp};
-    EXPECT_EQ(step(), CSpyMain::StateHelp);
-    EXPECT_EQ(gui->cursor->GetName(), "default");
-    step();
-    menu->GetHelp().SetState(3);
-    EXPECT_EQ(step(), CSpyMain::StatePlay);
-    step(3);
-    EXPECT_EQ(gui->cursor->GetName(), "hand");
+    CDialogBase& help = menu->GetHelp();
+    CDialogBase& mh = menu->GetMHCertificate();
+    const std::tuple<int, CSpyMain::State, CDialogBase*> screens[] = {
+        {24, CSpyMain::StateMHCertificate, &mh}, {CInvestigation::StateHelp, CSpyMain::StateHelp, &help}};
+    for (const auto& [result, screen, dialog] : screens) {
+        SCOPED_TRACE(result);
+        inv.results = {result};
+        EXPECT_EQ(step(), screen);
+        EXPECT_EQ(gui->cursor->GetName(), "default");
+        step();
+        dialog->SetState(3);
+        EXPECT_EQ(step(), CSpyMain::StatePlay);
+        step(3);
+        EXPECT_EQ(gui->cursor->GetName(), "hand");
+    }
 
     inv.results = {36};
     EXPECT_EQ(step(), CSpyMain::StateFACertificate);

@@ -17,6 +17,16 @@ std::vector<CFindItemsGroup> lines(const std::vector<std::string>& names)
     return out;
 }
 
+CFindItemsGroup coinsLine()
+{
+    CFindItemsGroup coins;
+    coins.name = "coins";
+    coins.AddItem("coin_1", CFindItem::Pick);
+    coins.AddItem("coin_2", CFindItem::Pick);
+    coins.Reset();
+    return coins;
+}
+
 std::string save(CRoomsManager& rooms, const std::string& path)
 {
     SaveLoadSystem system;

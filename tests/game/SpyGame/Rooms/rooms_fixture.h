@@ -139,6 +139,8 @@ int cx(const CSpyItem& item);
 int cy(const CSpyItem& item);
 // A find-item line of one-entry groups.
 std::vector<CFindItemsGroup> lines(const std::vector<std::string>& names);
+// The line "coins" of the hall's coin_1 and coin_2, nothing found.
+CFindItemsGroup coinsLine();
 // The rooms manager saved alone into the file; the file's bytes.
 std::string save(CRoomsManager& rooms, const std::string& path);
 // Whether its block loaded.

@@ -245,12 +245,7 @@ TEST_F(RoomsTest, OnlyListedObjectsArePicked)
     ctx.clueList = lines({"coin_1"});
     EXPECT_TRUE(clickAndTake("coin_1"));
     ctx.clueList.clear();
-    CFindItemsGroup coins;
-    coins.name = "coins";
-    coins.AddItem("coin_1", CFindItem::Pick);
-    coins.AddItem("coin_2", CFindItem::Pick);
-    coins.Reset();
-    ctx.ispyList = {coins};
+    ctx.ispyList = {coinsLine()};
     EXPECT_TRUE(clickAndTake("coin_2"));
     // An entry already found no longer asks for it.
     ctx.ispyList[0].MarkPicked("coin_1");
@@ -262,12 +257,7 @@ TEST_F(RoomsTest, HintsAndSuspendedFlags)
 {
     load();
     CRoomBase& hall = room("Hall");
-    CFindItemsGroup coins;
-    coins.name = "coins";
-    coins.AddItem("coin_1", CFindItem::Pick);
-    coins.AddItem("coin_2", CFindItem::Pick);
-    coins.Reset();
-    ctx.ispyList = {coins};
+    ctx.ispyList = {coinsLine()};
     ctx.taskList = lines({"elsewhere"});
     ctx.roomTask = "task_hall";
     hall.Entry(0);
