@@ -9,6 +9,7 @@
 #include "fuzz/fuzz_support.h"
 #include "game/SpyGame/Dialogs/DialogMessage.h"
 #include "game/shell/save_load_system.h"
+#include "support/save_blocks.h"
 
 namespace {
 
@@ -30,20 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     message.Init();
     message.ShowMessageTimed("id", "", 0.05f);
 
-    std::vector<std::uint8_t> payload;
-    const std::string key = CDialogMessage::kEntityKey;
-    payload.insert(payload.end(), key.begin(), key.end());
-    payload.push_back(0);
-    for (int i = 0; i < 4; ++i)
-        payload.push_back(std::uint8_t(size >> (8 * i)));
-    payload.insert(payload.end(), data, data + size);
-    {
-        SaveLoadSystem system;
-        if (system.BeginLoadPayload(std::move(payload), 1, "fuzz")) {
-            system.LoadEntity(&message);
-            system.Finish();
-        }
-    }
+    save_blocks::loadRecord(message, CDialogMessage::kEntityKey, data, size, "fuzz");
     for (float dt : {0.0f, 0.02f, 0.2f, 1.5f}) {
         message.Update(dt);
         window->LaunchEvent(GUI::EventBeginRender, GUI::WidgetEventArgs(window));

@@ -18,6 +18,7 @@
 #include "game/SpyGame/fake_events_owner.h"
 #include "game/SpyGame/items/SpyItemKinds.h"
 #include "game/shell/save_load_system.h"
+#include "support/save_blocks.h"
 
 namespace {
 
@@ -40,14 +41,6 @@ void writeGame()
     RegisterItemKinds();
     RegisterRoomKinds();
     RegisterEventKinds();
-}
-
-void appendBlock(std::vector<std::uint8_t>& payload, const std::string& key, const std::string& record)
-{
-    payload.insert(payload.end(), key.c_str(), key.c_str() + key.size() + 1);
-    for (int i = 0; i < 32; i += 8)
-        payload.push_back(std::uint8_t(record.size() >> i));
-    payload.insert(payload.end(), record.begin(), record.end());
 }
 
 // Ready events taken as the play step takes them, a few rounds.
@@ -113,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fire(events);
 
     std::vector<std::uint8_t> payload;
-    appendBlock(payload, events.GetKey(), parts.size() > 1 ? parts[1] : std::string());
+    save_blocks::append(payload, events.GetKey(), parts.size() > 1 ? parts[1] : std::string());
     SaveLoadSystem system;
     if (system.BeginLoadPayload(payload, 1, "events")) {
         system.LoadEntity(&events);

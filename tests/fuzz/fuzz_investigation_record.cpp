@@ -7,24 +7,14 @@
 #include "fuzz/fuzz_support.h"
 #include "game/SpyGame/Investigation.h"
 #include "game/shell/save_load_system.h"
+#include "support/save_blocks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     CInvestigation investigation;
     investigation.SetKey(std::string(CInvestigation::kKeyPrefix) + "fuzz");
 
-    std::vector<std::uint8_t> payload(investigation.GetKey().begin(), investigation.GetKey().end());
-    payload.push_back(0);
-    for (int i = 0; i < 4; ++i)
-        payload.push_back(std::uint8_t(size >> (8 * i)));
-    payload.insert(payload.end(), data, data + size);
-    {
-        SaveLoadSystem system;
-        if (system.BeginLoadPayload(std::move(payload), 1, "fuzz")) {
-            system.LoadEntity(&investigation);
-            system.Finish();
-        }
-    }
+    save_blocks::loadRecord(investigation, investigation.GetKey(), data, size, "fuzz");
     investigation.Update(0.02f);
     investigation.Draw();
     SaveLoadSystem out;

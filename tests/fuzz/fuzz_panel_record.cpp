@@ -10,6 +10,7 @@
 #include "fuzz/fuzz_support.h"
 #include "game/SpyGame/Dialogs/DialogSpyGamePanel.h"
 #include "game/shell/save_load_system.h"
+#include "support/save_blocks.h"
 
 namespace {
 
@@ -65,20 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     panel.SetPersonageName("Fuzzer");
     panel.SetupRoom("title", &list, nullptr, "Room", true, true);
 
-    std::vector<std::uint8_t> payload;
-    const std::string key = CDialogSpyGamePanel::kEntityKey;
-    payload.insert(payload.end(), key.begin(), key.end());
-    payload.push_back(0);
-    for (int i = 0; i < 4; ++i)
-        payload.push_back(std::uint8_t(size >> (8 * i)));
-    payload.insert(payload.end(), data, data + size);
-    {
-        SaveLoadSystem system;
-        if (system.BeginLoadPayload(std::move(payload), 1, "fuzz")) {
-            system.LoadEntity(&panel);
-            system.Finish();
-        }
-    }
+    save_blocks::loadRecord(panel, CDialogSpyGamePanel::kEntityKey, data, size, "fuzz");
     panel.SetupRoom("title", &list, nullptr, "Room", true, true);
     panel.SetRoomPause(false);
     const GUI::WidgetEventArgs args(window);

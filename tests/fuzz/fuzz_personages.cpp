@@ -15,6 +15,7 @@
 #include "game/SpyGame/Rooms/RoomsManager.h"
 #include "game/SpyGame/items/SpyItemKinds.h"
 #include "game/shell/save_load_system.h"
+#include "support/save_blocks.h"
 
 namespace {
 
@@ -58,14 +59,6 @@ void query(CPersonagesManager& personages)
     p->GetEnterRoomText();
 }
 
-void appendBlock(std::vector<std::uint8_t>& payload, const std::string& key, const std::string& record)
-{
-    payload.insert(payload.end(), key.c_str(), key.c_str() + key.size() + 1);
-    for (int i = 0; i < 32; i += 8)
-        payload.push_back(std::uint8_t(record.size() >> i));
-    payload.insert(payload.end(), record.begin(), record.end());
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -98,8 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     query(personages);
 
     std::vector<std::uint8_t> payload;
-    appendBlock(payload, "<Personage:Fuzzer", parts.size() > 1 ? parts[1] : std::string());
-    appendBlock(payload, CPersonagesManager::kKey, parts.size() > 2 ? parts[2] : std::string());
+    save_blocks::append(payload, "<Personage:Fuzzer", parts.size() > 1 ? parts[1] : std::string());
+    save_blocks::append(payload, CPersonagesManager::kKey, parts.size() > 2 ? parts[2] : std::string());
     SaveLoadSystem system;
     if (system.BeginLoadPayload(payload, 2, "persons")) {
         system.LoadEntity(&personages);

@@ -7,29 +7,13 @@
 #include "fuzz/fuzz_support.h"
 #include "game/SpyGame/SpyMain.h"
 #include "game/shell/save_load_system.h"
+#include "support/save_blocks.h"
 
 namespace {
 
-std::vector<std::uint8_t> block(const std::uint8_t* data, std::size_t size)
-{
-    std::vector<std::uint8_t> payload;
-    const std::string key = CSpyMain::kEntityKey;
-    payload.insert(payload.end(), key.begin(), key.end());
-    payload.push_back(0);
-    for (int i = 0; i < 4; ++i)
-        payload.push_back(std::uint8_t(size >> (8 * i)));
-    payload.insert(payload.end(), data, data + size);
-    return payload;
-}
-
 bool load(CSpyMain& main, const std::uint8_t* data, std::size_t size)
 {
-    SaveLoadSystem system;
-    if (!system.BeginLoadPayload(block(data, size), 1, "fuzz"))
-        return false;
-    const bool read = system.LoadEntity(&main);
-    system.Finish();
-    return read;
+    return save_blocks::loadRecord(main, CSpyMain::kEntityKey, data, size, "fuzz");
 }
 
 } // namespace

@@ -7,25 +7,13 @@
 #include "fuzz/fuzz_support.h"
 #include "game/SpyGame/TipEvents.h"
 #include "game/shell/save_load_system.h"
+#include "support/save_blocks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     (void)fuzz::tempDir();
     CTipEvents tips;
-    std::vector<std::uint8_t> payload;
-    const std::string key = CTipEvents::kKey;
-    payload.insert(payload.end(), key.begin(), key.end());
-    payload.push_back(0);
-    for (int i = 0; i < 4; ++i)
-        payload.push_back(std::uint8_t(size >> (8 * i)));
-    payload.insert(payload.end(), data, data + size);
-    {
-        SaveLoadSystem system;
-        if (system.BeginLoadPayload(std::move(payload), 1, "fuzz")) {
-            system.LoadEntity(&tips);
-            system.Finish();
-        }
-    }
+    save_blocks::loadRecord(tips, CTipEvents::kKey, data, size, "fuzz");
     // Not initialised: nothing is shown, nothing queued.
     tips.Queue("skip", 0.0f);
     if (tips.Check(0.5f) || !tips.GetQueue().empty())

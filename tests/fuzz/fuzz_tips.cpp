@@ -11,6 +11,7 @@
 #include "game/SpyGame/Dialogs/TipManager.h"
 #include "game/shell/current_profile.h"
 #include "game/shell/save_load_system.h"
+#include "support/save_blocks.h"
 
 namespace {
 
@@ -67,20 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tips.ShowUserTip(L"Ad hoc", 600, 100, 5, 2, 4);
     tips.Update(0.1f);
 
-    std::vector<std::uint8_t> payload;
-    const std::string key = CTipManager::kEntityKey;
     const std::string record = parts.size() > 1 ? parts[1] : std::string();
-    payload.insert(payload.end(), key.c_str(), key.c_str() + key.size() + 1);
-    for (int i = 0; i < 32; i += 8)
-        payload.push_back(std::uint8_t(record.size() >> i));
-    payload.insert(payload.end(), record.begin(), record.end());
-    {
-        SaveLoadSystem system;
-        if (system.BeginLoadPayload(std::move(payload), 1, "fuzz")) {
-            system.LoadEntity(&tips);
-            system.Finish();
-        }
-    }
+    save_blocks::loadRecord(tips, CTipManager::kEntityKey, record.data(), record.size(), "fuzz");
     for (const std::string& name : names)
         tips.ShowTip(name, 100, 100);
     tips.ResetCounters(false);

@@ -5,6 +5,7 @@
 #include "engine/util/a_options_file.h"
 #include "engine/util/a_random.h"
 #include "game/shell/save_load_system.h"
+#include "support/save_blocks.h"
 #include "game/SpyGame/SpyEvents.h"
 #include "game/SpyGame/items/SpyItemKinds.h"
 #include "support/test_env.h"
@@ -45,12 +46,8 @@ Blocks save(SaveLoadEntity& entity, const std::string& file)
 bool restore(SaveLoadEntity& entity, const Blocks& blocks)
 {
     Bytes payload;
-    for (const auto& [key, record] : blocks) {
-        payload.insert(payload.end(), key.c_str(), key.c_str() + key.size() + 1);
-        for (int i = 0; i < 32; i += 8)
-            payload.push_back(std::uint8_t(record.size() >> i));
-        payload.insert(payload.end(), record.begin(), record.end());
-    }
+    for (const auto& [key, record] : blocks)
+        save_blocks::append(payload, key, record);
     SaveLoadSystem system;
     EXPECT_TRUE(system.BeginLoadPayload(payload, std::uint32_t(blocks.size()), "blocks"));
     const bool loaded = system.LoadEntity(&entity);

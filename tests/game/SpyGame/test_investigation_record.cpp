@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "game/shell/save_load_system.h"
+#include "support/save_blocks.h"
 #include "play_bench.h"
 #include "test_env.h"
 
@@ -56,17 +57,7 @@ protected:
     // Only the investigation's block, holding the record.
     bool loadRecord(const std::vector<std::uint8_t>& record)
     {
-        std::vector<std::uint8_t> payload(inv->GetKey().begin(), inv->GetKey().end());
-        payload.push_back(0);
-        for (int i = 0; i < 4; ++i)
-            payload.push_back(std::uint8_t(record.size() >> (8 * i)));
-        payload.insert(payload.end(), record.begin(), record.end());
-        SaveLoadSystem system;
-        if (!system.BeginLoadPayload(std::move(payload), 1, "cut"))
-            return false;
-        const bool loaded = system.LoadEntity(inv.get());
-        system.Finish();
-        return loaded;
+        return save_blocks::loadRecord(*inv, inv->GetKey(), record.data(), record.size(), "cut");
     }
     void setFields()
     {

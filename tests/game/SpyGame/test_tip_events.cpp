@@ -3,6 +3,7 @@
 #include "game/SpyGame/Rooms/MurderHunt.h"
 #include "game/shell/current_profile.h"
 #include "game/shell/save_load_system.h"
+#include "support/save_blocks.h"
 #include "investigation_bench.h"
 #include "test_env.h"
 
@@ -36,16 +37,7 @@ protected:
 // A record of the block "<TipEvents>" loaded into the triggers.
 bool loadRecord(CTipEvents& tips, const std::vector<std::uint8_t>& record)
 {
-    std::vector<std::uint8_t> payload(CTipEvents::kKey, CTipEvents::kKey + std::string(CTipEvents::kKey).size() + 1);
-    for (int i = 0; i < 4; ++i)
-        payload.push_back(std::uint8_t(record.size() >> (8 * i)));
-    payload.insert(payload.end(), record.begin(), record.end());
-    SaveLoadSystem system;
-    if (!system.BeginLoadPayload(std::move(payload), 1, "tips"))
-        return false;
-    const bool loaded = system.LoadEntity(&tips);
-    system.Finish();
-    return loaded;
+    return save_blocks::loadRecord(tips, CTipEvents::kKey, record.data(), record.size(), "tips");
 }
 
 } // namespace

@@ -1,0 +1,52 @@
+#pragma once
+// Save payloads made by hand, for tests and fuzz targets that feed one
+// entity a record: blocks of "<key>\0", the record's 4-byte little-endian
+// length, then the record.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "game/shell/save_load_system.h"
+
+namespace save_blocks {
+
+inline void append(std::vector<std::uint8_t>& payload, const std::string& key, const void* record, std::size_t size)
+{
+    payload.insert(payload.end(), key.c_str(), key.c_str() + key.size() + 1);
+    for (int i = 0; i < 32; i += 8)
+        payload.push_back(std::uint8_t(size >> i));
+    const auto* bytes = static_cast<const std::uint8_t*>(record);
+    payload.insert(payload.end(), bytes, bytes + size);
+}
+
+// Any byte container: std::string, std::vector<std::uint8_t>.
+template <class Bytes>
+void append(std::vector<std::uint8_t>& payload, const std::string& key, const Bytes& record)
+{
+    append(payload, key, record.data(), record.size());
+}
+
+// Whether the payload was taken and the entity's block loaded.
+inline bool load(SaveLoadEntity& entity, std::vector<std::uint8_t> payload, std::uint32_t blocks,
+                 const std::string& name)
+{
+    SaveLoadSystem system;
+    if (!system.BeginLoadPayload(std::move(payload), blocks, name))
+        return false;
+    const bool loaded = system.LoadEntity(&entity);
+    system.Finish();
+    return loaded;
+}
+
+// The entity loaded from a payload of its one block.
+inline bool loadRecord(SaveLoadEntity& entity, const std::string& key, const void* record, std::size_t size,
+                       const std::string& name)
+{
+    std::vector<std::uint8_t> payload;
+    append(payload, key, record, size);
+    return load(entity, std::move(payload), 1, name);
+}
+
+} // namespace save_blocks
