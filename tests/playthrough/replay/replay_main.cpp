@@ -115,6 +115,8 @@ int main(int argc, char** argv)
     std::size_t recordingSize = 0;
 
     GameHooks hooks;
+    // The clock steps with the window's frame pacing; full screen has none.
+    hooks.windowedOnly = true;
     hooks.afterInit = [&]() {
         aInputServer* input = g_application ? g_application->m_inputServer : nullptr;
         if (!input || !input->startPlayback(path, &onPlaybackEnd)) {
