@@ -115,7 +115,8 @@ void CInvestigation::LoadChildren(SaveLoadSystem& system)
     needed.push_back(&events);
     bool complete = true;
     for (const SaveLoadEntity* entity : needed)
-        if (!system.HasBlock(entity->GetKey())) {
+        // (One without a key is never saved: no case was loaded.)
+        if (!entity->GetKey().empty() && !system.HasBlock(entity->GetKey())) {
             a_log("CInvestigation::LoadChildren(). Save '%s' has no block '%s'; the case cannot be restored from it",
                   system.GetFileName().c_str(), entity->GetKey().c_str());
             complete = false;
