@@ -14,7 +14,6 @@ const char* SaveErrorTextId(int error)
         return "save_error_read_only";
     case ENOENT:
     case ENOTDIR:
-    case EISDIR:
         return "save_error_no_folder";
     case EFBIG:
         return kSaveErrorTooLargeText;
