@@ -276,7 +276,8 @@ void CGameFlow::ApplyProfile()
     aAmbientSoundSystem::SetVolume(profile.ambientVolume);
     aGraphServer* gs = g_application ? g_application->m_graphServer : nullptr;
     const CGameIni* ini = CGameIni::getSingletonPtr();
-    if (gs && !(ini && ini->IsWindowed()) && gs->m_fullscreen != (profile.fullscreen != 0)) {
+    if (gs && !(ini && ini->IsWindowed()) && g_application->canSwitchFullscreen() &&
+        gs->m_fullscreen != (profile.fullscreen != 0)) {
         gs->setFullscreen(profile.fullscreen != 0);
         g_application->onDisplayModeChanged();
     }
