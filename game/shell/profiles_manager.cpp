@@ -481,8 +481,6 @@ bool ProfilesManager::Remove(std::size_t index)
         return false;
     SyncCurrent();
     const std::string save = GetSaveFileName(m_profiles[index].name);
-    removeExact(save);
-    removeExact(save + "FA");
     m_profiles.erase(m_profiles.begin() + std::ptrdiff_t(index));
     if (m_profiles.empty()) {
         ResetToDefault();
@@ -491,6 +489,12 @@ bool ProfilesManager::Remove(std::size_t index)
     } else if (index < m_current) {
         --m_current;
     }
-    Save();
+    // While the list on disk still names the player, its saves stay too.
+    if (!Save()) {
+        a_log("ProfilesManager::Remove(). The list was not written; '%s' is kept", save.c_str());
+        return true;
+    }
+    removeExact(save);
+    removeExact(save + "FA");
     return true;
 }

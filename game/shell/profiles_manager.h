@@ -51,8 +51,9 @@ public:
     // Appends a profile with the defaults under the trimmed name (not
     // selected) and writes the list.
     NameError Add(const std::string& name);
-    // Removes a profile and deletes its ".save" and ".saveFA". Removing the
-    // current one selects the first left; removing the last leaves "Player".
+    // Removes a profile and, once the list without it is written, deletes
+    // its ".save" and ".saveFA". Removing the current one selects the first
+    // left; removing the last leaves "Player".
     bool Remove(std::size_t index);
     // Whether a name (trimmed) could be added now.
     NameError CheckName(const std::string& name) const;

@@ -348,10 +348,14 @@ TEST_F(Profiles, AListThatCannotBeOpenedIsNeitherRenamedNorWrittenOver)
         EXPECT_EQ(log.count("_profiles.dat' cannot be read (Permission denied); it is left as it is"), 1u);
         EXPECT_EQ(profiles.Add("Carol"), ProfilesManager::NameError::None);
         EXPECT_TRUE(profiles.Select(1));
+        // Player is in the list on disk still: its save stays.
+        test_env::writeFile(folder() + "Player.save", "progress");
+        EXPECT_TRUE(profiles.Remove(0));
         EXPECT_FALSE(profiles.Save());
         EXPECT_EQ(profiles.TakeSaveFailure(), "save_error_list_unread");
         EXPECT_EQ(test_env::readFile(listPath()), list);
-        EXPECT_EQ(savedFolder(), std::vector<std::string>{"_profiles.dat"});
+        EXPECT_EQ(savedFolder(), (std::vector<std::string>{"Player.save", "_profiles.dat"}));
+        std::filesystem::remove(folder() + "Player.save");
     }
     ProfilesManager profiles(folder());
     profiles.Load();
