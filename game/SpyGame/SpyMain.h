@@ -113,6 +113,9 @@ public:
     // the hunt counter read after it; the Find All grade and the hints used.
     void GetMHCertificate(std::int32_t& tier, std::int32_t& count) const override;
     void GetFACertificate(std::int32_t& tier, std::int32_t& count) const override;
+    // Why the last SaveProgress could not write the save (a Main.txt string
+    // id), once; "" when it was written.
+    std::string TakeSaveFailure() override;
 
     // ---- Own operations
     // n = 0: true when the list has a story case first. Otherwise the
@@ -207,4 +210,5 @@ private:
     FlowTips flowTips{dialogs.tipManager};
     CInvestigation* inv = &investigation;
     std::int32_t mhTier = 0, mhCount = 0, faTier = 0, faCount = 0;
+    std::string saveFailure;
 };
