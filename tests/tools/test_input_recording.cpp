@@ -272,6 +272,10 @@ TEST_F(ScriptTyping, KeysOfAFrameKeepTheirOrderAndModifiers)
     damaged[19] = 0x10;  // the first key-down's modifier byte, behind three changes
     EXPECT_FALSE(recording::decode(damaged.data(), damaged.size(), back, error));
     EXPECT_EQ(error, "frame 0: key-down record 554: unknown modifier bits 16") << error;
+    // Key-downs follow the frame's state changes, as they are written.
+    const std::vector<std::uint8_t> swapped = {0x1E, 0x02, 0, 0, 0x01, 0x1E, 0, 0, 0, 0x80, 0, 0x01, 0, 0, 0};
+    EXPECT_FALSE(recording::decode(swapped.data(), swapped.size(), back, error));
+    EXPECT_EQ(error, "frame 0: key record 30 after the key-down records");
 
     // Played back into an edit box.
     load("editbox Name\n{\n AreaRect 0 0 300 20\n Font f\n}\n");

@@ -101,7 +101,7 @@ bool readChanges(Reader& in, std::uint32_t endMark, std::vector<Change>& out, co
     }
 }
 
-// The key section of a frame: state changes and key-downs up to the end mark.
+// The key section of a frame: state changes, then key-downs, up to the end mark.
 bool readKeys(Reader& in, Frame& f, std::string& error)
 {
     for (;;) {
@@ -124,6 +124,11 @@ bool readKeys(Reader& in, Frame& f, std::string& error)
         }
         if (press && (value & ~kAllModifiers)) {
             error = "key-down record " + std::to_string(index) + ": unknown modifier bits " + std::to_string(value);
+            return false;
+        }
+        // The order encode() writes, so that a recording reads back byte for byte.
+        if (!press && !f.presses.empty()) {
+            error = "key record " + std::to_string(index) + " after the key-down records";
             return false;
         }
         if (press)
@@ -394,7 +399,8 @@ std::vector<std::uint8_t> encode(const Frames& frames)
 
 std::string dump(const Frames& frames)
 {
-    std::string out = "# frame, game time, cursor x y; then motion, button and key changes (hex bytes)\n";
+    std::string out = "# frame, game time, cursor x y; then motion, button and key changes (hex bytes), and\n"
+                      "# the keys that went down, in order, with their modifiers\n";
     char head[64];
     for (std::size_t i = 0; i < frames.size(); ++i) {
         const Frame& f = frames[i];
