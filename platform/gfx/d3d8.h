@@ -376,6 +376,10 @@ struct GfxDeviceStats {
     std::uint64_t drawCalls = 0;  // GL draw calls issued
     std::uint64_t flushes = 0;    // batches handed to GL
     std::uint64_t uploads = 0;    // texture uploads (whole or dirty part)
+    // Presents by how much of the frame was drawn (skipping unchanged frames).
+    std::uint64_t framesWhole = 0;
+    std::uint64_t framesPartial = 0;
+    std::uint64_t framesSkipped = 0;  // the frame on screen already was the same
 };
 
 // How Present maps the back buffer onto the window's client area:
@@ -450,6 +454,11 @@ public:
     // Consecutive draws that differ only in their texture share one GL draw
     // (on by default); off, each texture run is drawn alone.
     virtual void setTextureMerging(bool on) = 0;
+    // On, a frame is held until Present and compared with what the window
+    // shows: the same frame is neither drawn nor presented, a changed one is
+    // drawn again only where it changed. The pixels are those of a whole
+    // redraw either way. Off by default; devices without it ignore it.
+    virtual void setSkipUnchangedFrames(bool on) = 0;
 };
 
 class GfxDirect3D : public GfxObject {

@@ -52,6 +52,11 @@ const float kDelta = 1.0 / 64.0;
     s += "vec4 texel()\n{\n";
     if (units == 0) {
         s += "    return vec4(1.0);\n";
+    } else if (units == 1) {
+        // One texture: no branch, so the implicit gradients are defined and
+        // the sampler takes its cheaper path with them.
+        s += "    vec2 uv = vUV - kDelta * dFdx(vUV) + kDelta * dFdy(vUV);\n"
+             "    return texture(uTex[0], uv);\n";
     } else {
         s += "    vec2 dx = dFdx(vUV), dy = dFdy(vUV);\n"
              "    vec2 uv = vUV - kDelta * dx + kDelta * dy;\n";
@@ -414,7 +419,7 @@ void GlRenderer::use(Program& p, int width, int height, int samplerUnit)
 
 void GlRenderer::draw(const DrawState& st, TextureImpl* const* textures, int textureCount, std::uint32_t fbo,
                       int width, int height, const GlVertex* vertices, std::size_t vertexCount,
-                      const std::uint16_t* indices, std::size_t indexCount, GfxDeviceStats& stats)
+                      const std::uint16_t* indices, std::size_t indexCount, GfxDeviceStats& stats, const RECT* clip)
 {
     const int units = textureCount == 1 && !textures[0] ? 0 : std::min(textureCount, m_maxUnits);
     Program* all = program(st, units);
@@ -424,8 +429,14 @@ void GlRenderer::draw(const DrawState& st, TextureImpl* const* textures, int tex
     applyTarget(fbo, width, height);
     Applied& a = m_applied;
 
-    // The viewport is a scissor, clipped to the back buffer.
-    const RECT vp = clippedViewport(st.viewport, width, height);
+    // The viewport is a scissor, clipped to the back buffer (and the clip).
+    RECT vp = clippedViewport(st.viewport, width, height);
+    if (clip) {
+        vp.left = std::max(vp.left, clip->left);
+        vp.top = std::max(vp.top, clip->top);
+        vp.right = std::max(vp.left, std::min(vp.right, clip->right));
+        vp.bottom = std::max(vp.top, std::min(vp.bottom, clip->bottom));
+    }
     applyScissor(vp, height);
 
     if (!a.valid || a.blend != st.alphaBlend) {

@@ -60,11 +60,12 @@ public:
     int maxUnits() const { return m_maxUnits; }
 
     // Draws triangles into the framebuffer `fbo` of width x height with the
-    // state given; textures[i] goes to unit i, which the vertices name (null
-    // samples opaque white). Uploads what the textures' copies have dirty.
+    // state given, inside clip when given; textures[i] goes to unit i, which
+    // the vertices name (null samples opaque white). Uploads what the
+    // textures' copies have dirty.
     void draw(const DrawState& state, TextureImpl* const* textures, int textureCount, std::uint32_t fbo, int width,
               int height, const GlVertex* vertices, std::size_t vertexCount, const std::uint16_t* indices,
-              std::size_t indexCount, GfxDeviceStats& stats);
+              std::size_t indexCount, GfxDeviceStats& stats, const RECT* clip = nullptr);
     void clear(std::uint32_t fbo, int width, int height, const std::vector<RECT>& rects, D3DCOLOR color);
 
     // Logs each kind of GL error once per place.
