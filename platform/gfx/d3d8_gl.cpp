@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <tuple>
@@ -302,9 +303,12 @@ class GlDevice final : public DeviceBase {
 public:
     GlDevice(Window* window, const D3DPRESENT_PARAMETERS& params, const D3DCAPS8& caps)
         : DeviceBase(params, caps, nullptr), m_window(window),
-          m_token(std::make_shared<GlContextToken>(GlContextToken{window, window->sdlId()})), m_gl(m_token)
+          m_token(std::make_shared<GlContextToken>(GlContextToken{window, window->sdlId()})), m_gl(m_token),
+          m_scratch(m_token)
     {
         m_seenExposures = window->exposures();
+        const char* check = std::getenv("A2D_CHECK_FRAMES");
+        m_checkFrames = check && *check && std::strcmp(check, "0") != 0;
     }
 
     ~GlDevice() override
@@ -417,6 +421,8 @@ protected:
             }
             if (drawn == Drawn::Whole)
                 replay(m_frame, nullptr);
+            else
+                checkFrame(drawn == Drawn::Not);
         } else {
             flushBatch();
         }
@@ -592,6 +598,36 @@ private:
             replay(m_frame, &r);
     }
 
+    // A2D_CHECK_FRAMES: the frame drawn whole into a target of its own must
+    // equal, byte for byte, the back buffer drawn in part (or the presented
+    // frame, when nothing was drawn).
+    void checkFrame(bool skipped)
+    {
+        if (!m_checkFrames || !m_token->alive())
+            return;
+        m_window->makeCurrent();
+        if (!m_scratch.ensure(backBufferWidth(), backBufferHeight()))
+            return;
+        m_target = m_scratch.framebuffer();
+        replay(m_frame, nullptr);
+        m_target = 0;
+        std::vector<std::uint8_t> want, got;
+        int w = 0, h = 0;
+        const bool read = m_scratch.read(want) &&
+                          (skipped ? m_window->readPresented(got, w, h) : m_window->readBackBuffer(got, w, h));
+        m_gl.invalidate();
+        if (!read || got.size() != want.size())
+            return;
+        std::size_t differ = 0;
+        for (std::size_t i = 0; i < want.size(); i += 4)
+            differ += std::memcmp(&want[i], &got[i], 4) != 0;
+        if (differ > 0) {
+            ++m_stats.framesMismatched;
+            gfxLog("Frame check: %zu pixels of a frame %s differ from a whole redraw", differ,
+                   skipped ? "left as it was" : "drawn in part");
+        }
+    }
+
     // Draws the frame's calls (those touching clip, clipped to it, when given).
     void replay(const FrameRecord& f, const RECT* clip)
     {
@@ -623,7 +659,7 @@ private:
         m_window->makeCurrent();
         const int w = backBufferWidth(), h = backBufferHeight();
         const bool all = std::any_of(rects.begin(), rects.end(), [&](const RECT& r) { return covers(r, w, h); });
-        m_gl.clear(m_window->backBufferFramebuffer(all), w, h, rects, color);
+        m_gl.clear(m_target ? m_target : m_window->backBufferFramebuffer(all), w, h, rects, color);
     }
 
     // Adds triangles to the pending batch. A batch has one state and one
@@ -681,7 +717,7 @@ private:
         if (!m_batchIndices.empty() && m_token->alive()) {
             m_window->makeCurrent();
             m_gl.draw(m_batchState, m_batchTextures.data(), int(m_batchTextures.size()),
-                      m_window->backBufferFramebuffer(), backBufferWidth(), backBufferHeight(),
+                      m_target ? m_target : m_window->backBufferFramebuffer(), backBufferWidth(), backBufferHeight(),
                       m_batchVertices.data(), m_batchVertices.size(), m_batchIndices.data(), m_batchIndices.size(),
                       m_stats, m_batchClipped ? &m_batchClip : nullptr);
         }
@@ -713,6 +749,10 @@ private:
     bool m_spareKnown = false;
     bool m_drawNextWhole = false;
     std::uint32_t m_seenExposures = 0;
+
+    bool m_checkFrames = false;
+    GlScratchTarget m_scratch;
+    std::uint32_t m_target = 0;  // draws go here instead of the back buffer when set
 };
 
 class GlDirect3D final : public GfxDirect3D {

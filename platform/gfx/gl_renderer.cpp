@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 
 #include "platform/system/window.h"
 
@@ -194,6 +195,56 @@ GlTextureData::~GlTextureData()
         token->makeCurrent();
         glDeleteTextures(1, &name);
     }
+}
+
+GlScratchTarget::~GlScratchTarget()
+{
+    if (!m_fbo || !m_token->alive())
+        return;
+    m_token->makeCurrent();
+    glDeleteFramebuffers(1, &m_fbo);
+    glDeleteRenderbuffers(1, &m_rb);
+}
+
+bool GlScratchTarget::ensure(int width, int height)
+{
+    if (m_fbo && width == m_width && height == m_height)
+        return true;
+    m_token->makeCurrent();
+    if (!m_fbo) {
+        glGenFramebuffers(1, &m_fbo);
+        glGenRenderbuffers(1, &m_rb);
+    }
+    glBindRenderbuffer(GL_RENDERBUFFER, m_rb);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_rb);
+    const bool ok = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    m_width = ok ? width : 0;
+    m_height = ok ? height : 0;
+    return ok;
+}
+
+bool GlScratchTarget::read(std::vector<std::uint8_t>& bgra) const
+{
+    if (!m_fbo || m_width <= 0)
+        return false;
+    m_token->makeCurrent();
+    const std::size_t row = std::size_t(m_width) * 4;
+    std::vector<std::uint8_t> raw(row * std::size_t(m_height));
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glReadPixels(0, 0, m_width, m_height, GL_BGRA, GL_UNSIGNED_BYTE, raw.data());
+    // GL rows run bottom-up.
+    bgra.resize(raw.size());
+    for (int r = 0; r < m_height; ++r)
+        std::memcpy(bgra.data() + row * std::size_t(r), raw.data() + row * std::size_t(m_height - 1 - r), row);
+    return glGetError() == GL_NO_ERROR;
 }
 
 GlRenderer::~GlRenderer()
