@@ -307,8 +307,10 @@ public:
           m_scratch(m_token)
     {
         m_seenExposures = window->exposures();
+        // "abort": a test run stops at the first frame that differs.
         const char* check = std::getenv("A2D_CHECK_FRAMES");
         m_checkFrames = check && *check && std::strcmp(check, "0") != 0;
+        m_checkAborts = m_checkFrames && std::strcmp(check, "abort") == 0;
     }
 
     ~GlDevice() override
@@ -625,6 +627,11 @@ private:
             ++m_stats.framesMismatched;
             gfxLog("Frame check: %zu pixels of a frame %s differ from a whole redraw", differ,
                    skipped ? "left as it was" : "drawn in part");
+            if (m_checkAborts) {
+                std::fprintf(stderr, "Frame check: %zu pixels of a frame %s differ from a whole redraw\n", differ,
+                             skipped ? "left as it was" : "drawn in part");
+                std::abort();
+            }
         }
     }
 
@@ -751,6 +758,7 @@ private:
     std::uint32_t m_seenExposures = 0;
 
     bool m_checkFrames = false;
+    bool m_checkAborts = false;
     GlScratchTarget m_scratch;
     std::uint32_t m_target = 0;  // draws go here instead of the back buffer when set
 };
