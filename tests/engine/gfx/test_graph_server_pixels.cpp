@@ -200,7 +200,7 @@ TEST_F(GlServerTest, UnchangedFramesAreLeftAsTheyWereUnlessTheOptionIsOff)
         gdi.drawRect(x, 6, 8, 8, true);
         server->endScene();
     };
-    EXPECT_TRUE(server->m_skipUnchangedFrames);
+    server->m_skipUnchangedFrames = true;
     for (int x : {5, 5, 5, 9})
         frame(x);
     platform::GfxDeviceStats stats = server->m_device->stats();
@@ -219,9 +219,17 @@ TEST_F(GlServerTest, UnchangedFramesAreLeftAsTheyWereUnlessTheOptionIsOff)
     server.reset();
     EXPECT_EQ(logged("aGraphServer. Frames drawn whole 2, in part 0, not at all 0"), 1u);
 
-    // The environment turns it off from the start, for comparisons.
-    setenv("A2D_WHOLE_FRAMES", "1", 1);
-    server = std::make_unique<aGraphServer>(kWidth, kHeight, false, true, nullptr, 0, false, false);
-    unsetenv("A2D_WHOLE_FRAMES");
-    EXPECT_FALSE(server->m_skipUnchangedFrames);
+    // On unless the environment turns it off from the start, for comparisons.
+    const char* was = std::getenv("A2D_WHOLE_FRAMES");
+    const std::string kept = was ? was : "";
+    for (const char* value : {"", "0", "1"}) {
+        setenv("A2D_WHOLE_FRAMES", value, 1);
+        server = std::make_unique<aGraphServer>(kWidth, kHeight, false, true, nullptr, 0, false, false);
+        EXPECT_EQ(server->m_skipUnchangedFrames, std::string(value) != "1") << value;
+        server.reset();
+    }
+    if (was)
+        setenv("A2D_WHOLE_FRAMES", kept.c_str(), 1);
+    else
+        unsetenv("A2D_WHOLE_FRAMES");
 }
