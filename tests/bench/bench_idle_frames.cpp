@@ -1,8 +1,8 @@
 // Idle frames: what the game costs while little or nothing on screen moves.
 // The demo's main menu left alone, and the study with the cursor gliding
 // slowly over it, each paced at 60 Hz, against a bare clear, one-pixel read
-// and swap paced the same: process CPU per frame, every thread counted (the
-// rasteriser's, the mixer's, the music's).
+// and swap of a window paced the same: process CPU per frame, every thread
+// counted (the rasteriser's, the mixer's, the music's).
 //
 // Each figure comes from a process of its own (this program again with
 // --child bare|menu|study, in a fresh user folder); a run measures the three
@@ -16,8 +16,6 @@
 // drawn (the menu's left as they were, the study's drawn in part), never the
 // time. --whole-frames: the game draws every frame whole (A2D_WHOLE_FRAMES),
 // for comparison.
-#include <SDL.h>
-#include <epoxy/gl.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -31,6 +29,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -88,44 +87,36 @@ private:
 };
 
 // ---------------------------------------------------------------------------
-// The bare frame: SDL's window, a GL 3.3 core context, a clear, a one-pixel
-// read and a swap.
+// The bare frame: a window with its GL context, a clear, a one-pixel read
+// and a swap, through the platform's window alone.
 
 int bareChild(const Counts& counts)
 {
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "bare: %s\n", SDL_GetError());
-        return 1;
-    }
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_Window* window = SDL_CreateWindow("bare", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL);
-    SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
-    if (!context) {
-        std::fprintf(stderr, "bare: %s\n", SDL_GetError());
+    platform::WindowDesc desc;
+    desc.title = "bare";
+    desc.width = desc.backBufferWidth = kWidth;
+    desc.height = desc.backBufferHeight = kHeight;
+    std::string error;
+    std::unique_ptr<platform::Window> window = platform::Window::create(desc, &error);
+    if (!window) {
+        std::fprintf(stderr, "bare: %s\n", error.c_str());
         return 1;
     }
     Pacer pacer;
     pacer.start();
-    std::uint8_t pixel[4] = {};
+    std::vector<std::uint8_t> pixel;
+    bool read = true;
     double cpu0 = 0.0;
     for (int i = 0; i < counts.warmUp + counts.measured; ++i) {
         if (i == counts.warmUp)
             cpu0 = processCpuMs();
-        glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT);
-        glReadPixels(0, 0, 1, 1, GL_BGRA, GL_UNSIGNED_BYTE, pixel);
-        SDL_GL_SwapWindow(window);
+        window->clear(0xFF336699);
+        read = window->readBackBuffer(RECT{0, 0, 1, 1}, pixel) && read;
+        window->present();
         pacer.wait();
     }
     const double cpu = processCpuMs() - cpu0;
-    const bool ok = std::abs(int(pixel[2]) - 51) <= 1 && std::abs(int(pixel[1]) - 102) <= 1;
-    SDL_GL_DeleteContext(context);
-    SDL_DestroyWindow(window);
-    SDL_Quit();
-    if (!ok) {
+    if (!read || pixel.size() != 4 || pixel[2] != 0x33 || pixel[1] != 0x66 || pixel[0] != 0x99) {
         std::fprintf(stderr, "bare: the pixel read is not the clear colour\n");
         return 1;
     }
