@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -106,6 +107,8 @@ aGraphServer::aGraphServer(std::uint16_t width, std::uint16_t height, bool fulls
       m_vsync(vsync)
 {
     m_viewport = aRect(0, 0, width, height);
+    if (const char* whole = std::getenv("A2D_WHOLE_FRAMES"); whole && *whole && std::string(whole) != "0")
+        m_skipUnchangedFrames = false;
     if (!g_application) {
         a_log("aGraphServer. Error, aApplication object not created!");
         throw aResultError(A2D_E_D3DINIT);
@@ -307,10 +310,14 @@ void aGraphServer::chooseModes()
 aGraphServer::~aGraphServer()
 {
     deleteFont("__system__");
+    const platform::GfxDeviceStats stats = m_device ? m_device->stats() : platform::GfxDeviceStats{};
     release();
     if (g_application && g_application->m_graphServer == this)
         g_application->m_graphServer = nullptr;
     a_log("aGraphServer. Average fps %4.1f", double(m_fpsSum / float(m_fpsSamples > 0 ? m_fpsSamples : 1)));
+    a_log("aGraphServer. Frames drawn whole %llu, in part %llu, not at all %llu",
+          static_cast<unsigned long long>(stats.framesWhole), static_cast<unsigned long long>(stats.framesPartial),
+          static_cast<unsigned long long>(stats.framesSkipped));
     m_fonts.clear();
 }
 
@@ -554,6 +561,7 @@ bool aGraphServer::beginScene()
         break;
     }
 
+    m_device->setSkipUnchangedFrames(m_skipUnchangedFrames);
     const aRect kept = m_viewport;
     const D3DVIEWPORT8 whole = deviceViewport(aRect(0, 0, m_backBufferWidth, m_backBufferHeight),
                                               m_backBufferWidth, m_backBufferHeight);

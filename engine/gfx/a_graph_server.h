@@ -122,6 +122,11 @@ public:
     bool m_use32Bit = true;
     bool m_vsync = true;
     bool m_flushEachFrame = false;
+    // Frames the same as the one on screen are neither drawn nor presented,
+    // changed ones are drawn only where they changed (the pixels are those
+    // of a whole redraw). On unless A2D_WHOLE_FRAMES is set in the
+    // environment (for comparison); read at the start of every frame.
+    bool m_skipUnchangedFrames = true;
     bool m_texturesLost = false;
     bool m_linearFilter = true;
     std::int32_t m_mode16Index = -1;

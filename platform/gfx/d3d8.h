@@ -376,6 +376,13 @@ struct GfxDeviceStats {
     std::uint64_t drawCalls = 0;  // GL draw calls issued
     std::uint64_t flushes = 0;    // batches handed to GL
     std::uint64_t uploads = 0;    // texture uploads (whole or dirty part)
+    // Presents by how much of the frame was drawn (skipping unchanged frames).
+    std::uint64_t framesWhole = 0;
+    std::uint64_t framesPartial = 0;
+    std::uint64_t framesSkipped = 0;  // the frame on screen already was the same
+    // With A2D_CHECK_FRAMES set: frames drawn in part or skipped whose
+    // pixels differ from a whole redraw (each also logged).
+    std::uint64_t framesMismatched = 0;
 };
 
 // How Present maps the back buffer onto the window's client area:
@@ -454,6 +461,11 @@ public:
     // but reach no pixel: the window keeps the last frame presented before.
     // Replays that look at a few frames only skip the others' rasterising.
     virtual void setDrawingSkipped(bool on) = 0;
+    // On, a frame is held until Present and compared with what the window
+    // shows: the same frame is neither drawn nor presented, a changed one is
+    // drawn again only where it changed. The pixels are those of a whole
+    // redraw either way. Off by default; devices without it ignore it.
+    virtual void setSkipUnchangedFrames(bool on) = 0;
 };
 
 class GfxDirect3D : public GfxObject {

@@ -109,10 +109,11 @@ public:
         backendStateChanging();
         m_drawingSkipped = on;
     }
+    void setSkipUnchangedFrames(bool) override {}
 
     // For resources and the D3DX stand-ins.
-    // Hands pending draws to the backend (before pixels are read back).
-    void flush() { backendStateChanging(); }
+    // Hands pending draws to the backend: the back buffer is read next.
+    void flush() { backendReadingBack(); }
     // Logs the call (recording double) and returns an injected failure or D3D_OK.
     HRESULT resourceCall(const char* name, const void* object, std::initializer_list<std::int64_t> args,
                          const char* text = nullptr);
@@ -154,6 +155,9 @@ protected:
     virtual void backendClear(const std::vector<RECT>& rects, D3DCOLOR color) = 0;
     // A draw-affecting state is about to change, or a scene ends.
     virtual void backendStateChanging() {}
+    // The back buffer's pixels are about to be read: everything asked for
+    // so far must be in them.
+    virtual void backendReadingBack() { backendStateChanging(); }
     virtual void backendEndScene() {}
     // Triangles (three indices each) in the current state.
     virtual void backendDraw(TextureImpl* texture, const BatchVertex* vertices, std::size_t vertexCount,

@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <tuple>
 
 #include "platform/gfx/d3d8_device_base.h"
+#include "platform/gfx/frame_record.h"
 #include "platform/gfx/gl_renderer.h"
 #include "platform/system/window.h"
 
@@ -273,12 +275,42 @@ private:
     std::vector<std::uint8_t> m_bits;
 };
 
+// A changed frame whose changed area is above this share of the back buffer
+// is drawn whole: clipping its draws to that area saves little.
+constexpr std::int64_t kPartialPercent = 60;
+
+bool covers(const RECT& r, int width, int height)
+{
+    return r.left <= 0 && r.top <= 0 && r.right >= width && r.bottom >= height;
+}
+
+bool overlap(const RECT& a, const RECT& b)
+{
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+// Draws through GL. With unchanged frames skipped, a frame whose first call
+// clears the whole back buffer is held (recorded, not drawn) until Present,
+// then compared with the frames the window's two targets hold: the one
+// presented, and the one the back target still holds (the frame before,
+// since presenting trades the targets). The same as the presented frame:
+// nothing is drawn or presented. Otherwise only the areas that differ from
+// the back target's frame are drawn again, each draw that touches them in
+// order, clipped to them. Whatever cannot wait for Present (a read of the
+// back buffer, a write to or the end of a texture the frame draws) draws
+// the held part whole at once, and the frame goes on as usual.
 class GlDevice final : public DeviceBase {
 public:
     GlDevice(Window* window, const D3DPRESENT_PARAMETERS& params, const D3DCAPS8& caps)
         : DeviceBase(params, caps, nullptr), m_window(window),
-          m_token(std::make_shared<GlContextToken>(GlContextToken{window, window->sdlId()})), m_gl(m_token)
+          m_token(std::make_shared<GlContextToken>(GlContextToken{window, window->sdlId()})), m_gl(m_token),
+          m_scratch(m_token)
     {
+        m_seenExposures = window->exposures();
+        // "abort": a test run stops at the first frame that differs.
+        const char* check = std::getenv("A2D_CHECK_FRAMES");
+        m_checkFrames = check && *check && std::strcmp(check, "0") != 0;
+        m_checkAborts = m_checkFrames && std::strcmp(check, "abort") == 0;
     }
 
     ~GlDevice() override
@@ -299,8 +331,19 @@ public:
         return m;
     }
 
+    void setSkipUnchangedFrames(bool on) override
+    {
+        if (on == m_skipUnchanged)
+            return;
+        // From the next frame on; a frame held now is drawn now.
+        drawHeldFrame();
+        m_skipUnchanged = on;
+    }
+
     void textureDestroyed(TextureImpl* texture) override
     {
+        if (m_holding && m_frame.uses(texture))
+            drawHeldFrame();
         if (inBatch(texture))
             flushBatch();
         DeviceBase::textureDestroyed(texture);
@@ -333,27 +376,81 @@ protected:
             return D3DERR_DRIVERINTERNALERROR;
         if (lostNow(p))
             return D3DERR_DEVICELOST;
+        drawHeldFrame();
+        flushBatch();
         if (HRESULT hr = configureWindow(m_window, p); FAILED(hr))
             return hr;
         m_lost = false;
         m_gl.invalidate();
+        forgetFrames();
         return D3D_OK;
     }
 
     HRESULT backendPresent() override
     {
-        if (!m_token->alive())
-            return D3DERR_DEVICELOST;
-        if (m_lost || lostNow(m_params)) {
-            m_lost = true;
+        if (!m_token->alive() || m_lost || lostNow(m_params)) {
+            // Drawn but not shown; the next frame starts afresh.
+            drawHeldFrame();
+            flushBatch();
+            m_spareKnown = m_spareKnown && !m_frameStarted;
+            m_tracking = m_frameStarted = false;
+            if (m_token->alive())
+                m_lost = true;
             return D3DERR_DEVICELOST;
         }
+        const std::uint32_t exposures = m_window->exposures();
+        const bool whole = m_drawNextWhole || exposures != m_seenExposures;
         // A copy swap effect keeps the back buffer; a flip (or discard) leaves
         // the frame presented before in it.
         const D3DSWAPEFFECT effect = m_params.SwapEffect;
-        m_window->present(effect == D3DSWAPEFFECT_COPY || effect == D3DSWAPEFFECT_COPY_VSYNC);
+        const bool keep = effect == D3DSWAPEFFECT_COPY || effect == D3DSWAPEFFECT_COPY_VSYNC;
+
+        enum class Drawn { Whole, Partly, Not } drawn = Drawn::Whole;
+        if (m_holding) {
+            m_holding = false;
+            // A flip shows the back target's frame afterwards: skipping is
+            // only the same when both targets hold this frame.
+            if (!whole && m_shownKnown && m_frame.sameAs(m_shown) &&
+                (keep || (m_spareKnown && m_spare.sameAs(m_shown)))) {
+                drawn = Drawn::Not;
+            } else if (!whole && m_spareKnown) {
+                std::vector<RECT> areas = changedAreas(m_spare, m_frame);
+                const std::int64_t all = std::int64_t(backBufferWidth()) * backBufferHeight();
+                if (areaOf(areas) * 100 <= kPartialPercent * all) {
+                    drawn = Drawn::Partly;
+                    drawAreas(areas);
+                }
+            }
+            if (drawn == Drawn::Whole)
+                replay(m_frame, nullptr);
+            else
+                checkFrame(drawn == Drawn::Not);
+        } else {
+            flushBatch();
+        }
+        m_frameStarted = false;
+        if (drawn == Drawn::Not) {
+            ++m_stats.framesSkipped;
+            m_tracking = false;
+            m_window->presentNothing();
+            return D3D_OK;
+        }
+        ++(drawn == Drawn::Partly ? m_stats.framesPartial : m_stats.framesWhole);
+        m_drawNextWhole = false;
+        m_seenExposures = exposures;
+
+        // The targets trade places unless nothing drew since the last present.
+        const bool trades = !m_window->backHoldsPresented();
+        m_window->present(keep);
         m_gl.invalidate();
         m_gl.checkErrors("Present");
+        if (trades) {
+            std::swap(m_spare, m_shown);
+            m_spareKnown = m_shownKnown;
+            std::swap(m_shown, m_frame);
+            m_shownKnown = m_tracking;
+        }
+        m_tracking = false;
         return D3D_OK;
     }
 
@@ -368,6 +465,8 @@ protected:
     {
         if (!m_token->alive())
             return D3DERR_DEVICELOST;
+        // A screenshot is taken of this frame; the next one is drawn whole.
+        m_drawNextWhole = true;
         int x = 0, y = 0, w = backBufferWidth(), h = backBufferHeight();
         if (m_params.Windowed) {
             m_window->position(x, y);
@@ -400,39 +499,51 @@ protected:
     {
         if (!m_token->alive())
             return;
-        m_window->makeCurrent();
         const int w = backBufferWidth(), h = backBufferHeight();
-        const bool all = std::any_of(rects.begin(), rects.end(), [&](const RECT& r) {
-            return r.left <= 0 && r.top <= 0 && r.right >= w && r.bottom >= h;
-        });
-        m_gl.clear(m_window->backBufferFramebuffer(all), w, h, rects, color);
+        startFrame(std::any_of(rects.begin(), rects.end(), [&](const RECT& r) { return covers(r, w, h); }));
+        if (m_tracking)
+            m_frame.addClear(rects, color);
+        if (!m_holding)
+            clearNow(rects, color, nullptr);
     }
 
-    void backendStateChanging() override { flushBatch(); }
-    void backendEndScene() override { flushBatch(); }
+    void backendStateChanging() override
+    {
+        if (!m_holding)
+            flushBatch();
+    }
+    void backendEndScene() override
+    {
+        if (!m_holding)
+            flushBatch();
+    }
+    void backendReadingBack() override
+    {
+        drawHeldFrame();
+        flushBatch();
+    }
     void backendTextureWriting(TextureImpl* texture) override
     {
+        if (m_holding && m_frame.uses(texture))
+            drawHeldFrame();
         if (inBatch(texture))
             flushBatch();
     }
 
-    // Every draw of a batch has the same state (a change flushes first); the
-    // texture may differ, each getting a unit of its own while units last.
     void backendDraw(TextureImpl* texture, const BatchVertex* vertices, std::size_t vertexCount,
                      const std::uint16_t* indices, std::size_t indexCount) override
     {
-        if (!m_batchIndices.empty() && m_batchVertices.size() + vertexCount > kMaxBatchVertices)
-            flushBatch();
-        int unit = unitOf(texture);
-        if (unit < 0) {
-            flushBatch();
-            unit = unitOf(texture);
-        }
-        const auto base = std::uint16_t(m_batchVertices.size());
-        for (std::size_t i = 0; i < vertexCount; ++i)
-            m_batchVertices.push_back(GlVertex{vertices[i], std::uint32_t(unit)});
-        for (std::size_t i = 0; i < indexCount; ++i)
-            m_batchIndices.push_back(std::uint16_t(base + indices[i]));
+        startFrame(false);
+        DrawState st = drawState();
+        // Texels one to one on pixels: nearest sampling gives what linear
+        // gives, for less.
+        if (texture && (st.minFilter != D3DTEXF_POINT || st.magFilter != D3DTEXF_POINT) &&
+            texelsMatchPixels(vertices, indices, indexCount, texture->pixels().width(), texture->pixels().height()))
+            st.minFilter = st.magFilter = D3DTEXF_POINT;
+        if (m_tracking)
+            m_frame.addDraw(st, texture, vertices, vertexCount, indices, indexCount);
+        if (!m_holding)
+            submit(st, texture, vertices, vertexCount, indices, indexCount, nullptr);
     }
 
 public:
@@ -450,6 +561,145 @@ public:
     }
 
 private:
+    // The first clear or draw since the last present starts a frame: it is
+    // recorded when its pixels cannot depend on an earlier frame's, and held
+    // as well when unchanged frames are skipped.
+    void startFrame(bool clearsAll)
+    {
+        if (m_frameStarted)
+            return;
+        m_frameStarted = true;
+        m_frame.reset(backBufferWidth(), backBufferHeight());
+        m_tracking = clearsAll;
+        m_holding = clearsAll && m_skipUnchanged;
+    }
+
+    void forgetFrames()
+    {
+        m_shownKnown = m_spareKnown = false;
+        m_frameStarted = m_tracking = false;
+    }
+
+    // Draws what the held frame recorded so far, whole; later calls draw at once.
+    void drawHeldFrame()
+    {
+        if (!m_holding)
+            return;
+        m_holding = false;
+        replay(m_frame, nullptr);
+    }
+
+    void drawAreas(const std::vector<RECT>& areas)
+    {
+        if (!m_token->alive())
+            return;
+        m_window->makeCurrent();
+        // The back target holds the frame compared against: draw over it.
+        m_window->backBufferFramebuffer(true);
+        for (const RECT& r : areas)
+            replay(m_frame, &r);
+    }
+
+    // A2D_CHECK_FRAMES: the frame drawn whole into a target of its own must
+    // equal, byte for byte, the back buffer drawn in part (or the presented
+    // frame, when nothing was drawn).
+    void checkFrame(bool skipped)
+    {
+        if (!m_checkFrames || !m_token->alive())
+            return;
+        m_window->makeCurrent();
+        if (!m_scratch.ensure(backBufferWidth(), backBufferHeight()))
+            return;
+        m_target = m_scratch.framebuffer();
+        replay(m_frame, nullptr);
+        m_target = 0;
+        std::vector<std::uint8_t> want, got;
+        int w = 0, h = 0;
+        const bool read = m_scratch.read(want) &&
+                          (skipped ? m_window->readPresented(got, w, h) : m_window->readBackBuffer(got, w, h));
+        m_gl.invalidate();
+        if (!read || got.size() != want.size())
+            return;
+        std::size_t differ = 0;
+        for (std::size_t i = 0; i < want.size(); i += 4)
+            differ += std::memcmp(&want[i], &got[i], 4) != 0;
+        if (differ > 0) {
+            ++m_stats.framesMismatched;
+            gfxLog("Frame check: %zu pixels of a frame %s differ from a whole redraw", differ,
+                   skipped ? "left as it was" : "drawn in part");
+            if (m_checkAborts) {
+                std::fprintf(stderr, "Frame check: %zu pixels of a frame %s differ from a whole redraw\n", differ,
+                             skipped ? "left as it was" : "drawn in part");
+                std::abort();
+            }
+        }
+    }
+
+    // Draws the frame's calls (those touching clip, clipped to it, when given).
+    void replay(const FrameRecord& f, const RECT* clip)
+    {
+        for (const FrameOp& op : f.ops()) {
+            if (clip && !overlap(op.bounds, *clip))
+                continue;
+            if (op.kind == FrameOp::Kind::Clear) {
+                flushBatch();
+                clearNow(std::vector<RECT>(f.rects(op), f.rects(op) + op.count), op.color, clip);
+            } else {
+                submit(op.state, op.texture, f.vertices(op), op.count, f.indices(op), op.indexCount, clip);
+            }
+        }
+        flushBatch();
+    }
+
+    void clearNow(std::vector<RECT> rects, D3DCOLOR color, const RECT* clip)
+    {
+        if (!m_token->alive())
+            return;
+        if (clip) {
+            for (RECT& r : rects) {
+                r.left = std::max(r.left, clip->left);
+                r.top = std::max(r.top, clip->top);
+                r.right = std::max(r.left, std::min(r.right, clip->right));
+                r.bottom = std::max(r.top, std::min(r.bottom, clip->bottom));
+            }
+        }
+        m_window->makeCurrent();
+        const int w = backBufferWidth(), h = backBufferHeight();
+        const bool all = std::any_of(rects.begin(), rects.end(), [&](const RECT& r) { return covers(r, w, h); });
+        m_gl.clear(m_target ? m_target : m_window->backBufferFramebuffer(all), w, h, rects, color);
+    }
+
+    // Adds triangles to the pending batch. A batch has one state and one
+    // clip (a change draws it first); the texture may differ, each getting
+    // a unit of its own while units last.
+    void submit(const DrawState& st, TextureImpl* texture, const BatchVertex* vertices, std::size_t vertexCount,
+                const std::uint16_t* indices, std::size_t indexCount, const RECT* clip)
+    {
+        if (!m_batchIndices.empty()) {
+            const bool sameClip = clip ? m_batchClipped && std::memcmp(clip, &m_batchClip, sizeof(RECT)) == 0
+                                       : !m_batchClipped;
+            if (!sameClip || !sameDrawState(st, m_batchState) ||
+                m_batchVertices.size() + vertexCount > kMaxBatchVertices)
+                flushBatch();
+        }
+        int unit = unitOf(texture);
+        if (unit < 0) {
+            flushBatch();
+            unit = unitOf(texture);
+        }
+        if (m_batchIndices.empty()) {
+            m_batchState = st;
+            m_batchClipped = clip != nullptr;
+            if (clip)
+                m_batchClip = *clip;
+        }
+        const auto base = std::uint16_t(m_batchVertices.size());
+        for (std::size_t i = 0; i < vertexCount; ++i)
+            m_batchVertices.push_back(GlVertex{vertices[i], std::uint32_t(unit)});
+        for (std::size_t i = 0; i < indexCount; ++i)
+            m_batchIndices.push_back(std::uint16_t(base + indices[i]));
+    }
+
     bool inBatch(const TextureImpl* texture) const
     {
         return std::find(m_batchTextures.begin(), m_batchTextures.end(), texture) != m_batchTextures.end();
@@ -473,10 +723,10 @@ private:
     {
         if (!m_batchIndices.empty() && m_token->alive()) {
             m_window->makeCurrent();
-            m_gl.draw(drawState(), m_batchTextures.data(), int(m_batchTextures.size()),
-                      m_window->backBufferFramebuffer(), backBufferWidth(), backBufferHeight(),
+            m_gl.draw(m_batchState, m_batchTextures.data(), int(m_batchTextures.size()),
+                      m_target ? m_target : m_window->backBufferFramebuffer(), backBufferWidth(), backBufferHeight(),
                       m_batchVertices.data(), m_batchVertices.size(), m_batchIndices.data(), m_batchIndices.size(),
-                      m_stats);
+                      m_stats, m_batchClipped ? &m_batchClip : nullptr);
         }
         m_batchVertices.clear();
         m_batchIndices.clear();
@@ -490,6 +740,27 @@ private:
     std::vector<GlVertex> m_batchVertices;
     std::vector<std::uint16_t> m_batchIndices;
     std::vector<TextureImpl*> m_batchTextures;  // unit i's texture
+    DrawState m_batchState;
+    bool m_batchClipped = false;
+    RECT m_batchClip{0, 0, 0, 0};
+
+    bool m_skipUnchanged = false;
+    bool m_frameStarted = false;  // a clear or draw came since the last present
+    bool m_tracking = false;      // m_frame records the frame in hand
+    bool m_holding = false;       // ...and nothing of it is drawn yet
+    FrameRecord m_frame;
+    // What the presented target and the back target hold, when known.
+    FrameRecord m_shown;
+    FrameRecord m_spare;
+    bool m_shownKnown = false;
+    bool m_spareKnown = false;
+    bool m_drawNextWhole = false;
+    std::uint32_t m_seenExposures = 0;
+
+    bool m_checkFrames = false;
+    bool m_checkAborts = false;
+    GlScratchTarget m_scratch;
+    std::uint32_t m_target = 0;  // draws go here instead of the back buffer when set
 };
 
 class GlDirect3D final : public GfxDirect3D {

@@ -1,6 +1,7 @@
 #include "platform/gfx/d3d8_resources.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "platform/gfx/d3d8_device_base.h"
@@ -74,6 +75,8 @@ TextureImpl::TextureImpl(std::shared_ptr<DeviceLink> link, D3DFORMAT storedForma
                          std::uint32_t usage, D3DPOOL pool)
     : m_link(std::move(link)), m_usage(usage), m_pool(pool)
 {
+    static std::atomic<std::uint64_t> nextSerial{1};
+    m_serial = nextSerial.fetch_add(1, std::memory_order_relaxed);
     m_pixels.allocate(storedFormat, width, height);
     // A fresh texture is uploaded whole (zeros included) on first use.
     m_pixels.markAllDirty();
@@ -109,7 +112,10 @@ HRESULT TextureImpl::LockRect(std::uint32_t level, D3DLOCKED_RECT* locked, const
     }
     if (level != 0)
         return D3DERR_INVALIDCALL;
-    return m_pixels.lock(rect, flags, locked);
+    const HRESULT hr = m_pixels.lock(rect, flags, locked);
+    if (SUCCEEDED(hr) && !(flags & D3DLOCK_READONLY))
+        ++m_version;
+    return hr;
 }
 
 HRESULT TextureImpl::UnlockRect(std::uint32_t level)
@@ -121,7 +127,12 @@ HRESULT TextureImpl::UnlockRect(std::uint32_t level)
     }
     if (level != 0)
         return D3DERR_INVALIDCALL;
-    return m_pixels.unlock();
+    const bool wrote = m_pixels.isLocked() && !m_pixels.lockIsReadOnly();
+    const HRESULT hr = m_pixels.unlock();
+    // Writes through the lock's pointer land between lock and unlock.
+    if (SUCCEEDED(hr) && wrote)
+        ++m_version;
+    return hr;
 }
 
 ImageSurface::ImageSurface(std::shared_ptr<DeviceLink> link, D3DFORMAT format, int width, int height)

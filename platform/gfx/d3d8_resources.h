@@ -86,10 +86,17 @@ public:
     const PixelBuffer& pixels() const { return m_pixels; }
     std::unique_ptr<TextureBackendData> backend;
 
+    // Names this texture and its contents: the serial is never reused in the
+    // process, the version moves on with every lock that may write.
+    std::uint64_t serial() const { return m_serial; }
+    std::uint32_t version() const { return m_version; }
+
 private:
     ~TextureImpl() override;
     std::shared_ptr<DeviceLink> m_link;
     PixelBuffer m_pixels;
+    std::uint64_t m_serial;
+    std::uint32_t m_version = 0;
     std::uint32_t m_usage;
     D3DPOOL m_pool;
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 
 #include "platform/system/window.h"
 
@@ -52,6 +53,11 @@ const float kDelta = 1.0 / 64.0;
     s += "vec4 texel()\n{\n";
     if (units == 0) {
         s += "    return vec4(1.0);\n";
+    } else if (units == 1) {
+        // One texture: no branch, so the implicit gradients are defined and
+        // the sampler takes its cheaper path with them.
+        s += "    vec2 uv = vUV - kDelta * dFdx(vUV) + kDelta * dFdy(vUV);\n"
+             "    return texture(uTex[0], uv);\n";
     } else {
         s += "    vec2 dx = dFdx(vUV), dy = dFdy(vUV);\n"
              "    vec2 uv = vUV - kDelta * dx + kDelta * dy;\n";
@@ -189,6 +195,56 @@ GlTextureData::~GlTextureData()
         token->makeCurrent();
         glDeleteTextures(1, &name);
     }
+}
+
+GlScratchTarget::~GlScratchTarget()
+{
+    if (!m_fbo || !m_token->alive())
+        return;
+    m_token->makeCurrent();
+    glDeleteFramebuffers(1, &m_fbo);
+    glDeleteRenderbuffers(1, &m_rb);
+}
+
+bool GlScratchTarget::ensure(int width, int height)
+{
+    if (m_fbo && width == m_width && height == m_height)
+        return true;
+    m_token->makeCurrent();
+    if (!m_fbo) {
+        glGenFramebuffers(1, &m_fbo);
+        glGenRenderbuffers(1, &m_rb);
+    }
+    glBindRenderbuffer(GL_RENDERBUFFER, m_rb);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_rb);
+    const bool ok = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    m_width = ok ? width : 0;
+    m_height = ok ? height : 0;
+    return ok;
+}
+
+bool GlScratchTarget::read(std::vector<std::uint8_t>& bgra) const
+{
+    if (!m_fbo || m_width <= 0)
+        return false;
+    m_token->makeCurrent();
+    const std::size_t row = std::size_t(m_width) * 4;
+    std::vector<std::uint8_t> raw(row * std::size_t(m_height));
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glReadPixels(0, 0, m_width, m_height, GL_BGRA, GL_UNSIGNED_BYTE, raw.data());
+    // GL rows run bottom-up.
+    bgra.resize(raw.size());
+    for (int r = 0; r < m_height; ++r)
+        std::memcpy(bgra.data() + row * std::size_t(r), raw.data() + row * std::size_t(m_height - 1 - r), row);
+    return glGetError() == GL_NO_ERROR;
 }
 
 GlRenderer::~GlRenderer()
@@ -414,7 +470,7 @@ void GlRenderer::use(Program& p, int width, int height, int samplerUnit)
 
 void GlRenderer::draw(const DrawState& st, TextureImpl* const* textures, int textureCount, std::uint32_t fbo,
                       int width, int height, const GlVertex* vertices, std::size_t vertexCount,
-                      const std::uint16_t* indices, std::size_t indexCount, GfxDeviceStats& stats)
+                      const std::uint16_t* indices, std::size_t indexCount, GfxDeviceStats& stats, const RECT* clip)
 {
     const int units = textureCount == 1 && !textures[0] ? 0 : std::min(textureCount, m_maxUnits);
     Program* all = program(st, units);
@@ -424,8 +480,14 @@ void GlRenderer::draw(const DrawState& st, TextureImpl* const* textures, int tex
     applyTarget(fbo, width, height);
     Applied& a = m_applied;
 
-    // The viewport is a scissor, clipped to the back buffer.
-    const RECT vp = clippedViewport(st.viewport, width, height);
+    // The viewport is a scissor, clipped to the back buffer (and the clip).
+    RECT vp = clippedViewport(st.viewport, width, height);
+    if (clip) {
+        vp.left = std::max(vp.left, clip->left);
+        vp.top = std::max(vp.top, clip->top);
+        vp.right = std::max(vp.left, std::min(vp.right, clip->right));
+        vp.bottom = std::max(vp.top, std::min(vp.bottom, clip->bottom));
+    }
     applyScissor(vp, height);
 
     if (!a.valid || a.blend != st.alphaBlend) {

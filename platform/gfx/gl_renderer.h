@@ -42,6 +42,29 @@ struct GlVertex {
     std::uint32_t unit;
 };
 
+// An off-screen colour target (RGBA8) that a frame can be drawn into to
+// check it against the window's own targets.
+class GlScratchTarget {
+public:
+    explicit GlScratchTarget(std::shared_ptr<GlContextToken> token) : m_token(std::move(token)) {}
+    ~GlScratchTarget();
+    GlScratchTarget(const GlScratchTarget&) = delete;
+    GlScratchTarget& operator=(const GlScratchTarget&) = delete;
+
+    // Makes (or remakes) it width x height; false when GL refuses.
+    bool ensure(int width, int height);
+    std::uint32_t framebuffer() const { return m_fbo; }
+    // Its pixels, top row first, 4 bytes each B, G, R, A.
+    bool read(std::vector<std::uint8_t>& bgra) const;
+
+private:
+    std::shared_ptr<GlContextToken> m_token;
+    std::uint32_t m_fbo = 0;
+    std::uint32_t m_rb = 0;
+    int m_width = 0;
+    int m_height = 0;
+};
+
 class GlRenderer {
 public:
     // Textures one draw binds at most.
@@ -60,11 +83,12 @@ public:
     int maxUnits() const { return m_maxUnits; }
 
     // Draws triangles into the framebuffer `fbo` of width x height with the
-    // state given; textures[i] goes to unit i, which the vertices name (null
-    // samples opaque white). Uploads what the textures' copies have dirty.
+    // state given, inside clip when given; textures[i] goes to unit i, which
+    // the vertices name (null samples opaque white). Uploads what the
+    // textures' copies have dirty.
     void draw(const DrawState& state, TextureImpl* const* textures, int textureCount, std::uint32_t fbo, int width,
               int height, const GlVertex* vertices, std::size_t vertexCount, const std::uint16_t* indices,
-              std::size_t indexCount, GfxDeviceStats& stats);
+              std::size_t indexCount, GfxDeviceStats& stats, const RECT* clip = nullptr);
     void clear(std::uint32_t fbo, int width, int height, const std::vector<RECT>& rects, D3DCOLOR color);
 
     // Logs each kind of GL error once per place.

@@ -10,6 +10,45 @@ namespace platform::snd::detail {
 
 namespace {
 
+// Positions a caller sees are in frames of the sound itself, also of one
+// converted to the output rate at load.
+const SampleData* converted(const Voice& v)
+{
+    return v.sample && v.sample->sourceStep != 0 ? v.sample.get() : nullptr;
+}
+
+int soundRate(const Voice& v)
+{
+    const SampleData* s = converted(v);
+    return s ? s->sourceRate : v.rate;
+}
+
+std::uint64_t soundLength(const Voice& v)
+{
+    const SampleData* s = converted(v);
+    return s ? s->sourceFrames : v.length;
+}
+
+std::uint64_t soundFrameOf(const Voice& v)
+{
+    const SampleData* s = converted(v);
+    if (!s)
+        return v.pos >> kFracBits;
+    return std::uint64_t(((unsigned __int128)v.pos * s->sourceStep) >> (2 * kFracBits));
+}
+
+// The voice position of a frame of the sound: the first frame of the
+// voice's data read at or after it.
+Fixed positionOf(const Voice& v, std::uint64_t frame)
+{
+    const SampleData* s = converted(v);
+    if (!s)
+        return Fixed(frame) << kFracBits;
+    const unsigned __int128 at = (unsigned __int128)frame << kFracBits;
+    const auto index = std::uint64_t((at + s->sourceStep - 1) / s->sourceStep);
+    return Fixed(std::min(index, v.length - 1)) << kFracBits;
+}
+
 bool isFinite(float v) { return std::isfinite(v); }
 
 } // namespace
@@ -300,10 +339,12 @@ Result Core::createSound(const char* data, Mode mode, const CreateSoundExInfo* e
         return kErrInvalidParam;
     if (!(mode & kModeOpenMemory) || ((mode & kModeLoopOff) && (mode & kModeLoopNormal)))
         return kErrInvalidParam;
+    int outputRate;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_initialized)
             return kErrNotInitialized;
+        outputRate = m_outputRate;
     }
     // Decoding happens here, before the sound is registered.
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
@@ -334,6 +375,9 @@ Result Core::createSound(const char* data, Mode mode, const CreateSoundExInfo* e
         slot.channels = sample->channels;
         slot.rate = sample->rate;
         slot.length = sample->frames;
+        // A sound at another rate is converted once here, so that mixing it
+        // is a copy; the slot keeps its own rate and length.
+        convertSampleRate(*sample, outputRate, sampleByteLimit());
         slot.sample = std::move(sample);
     }
     // Positions are 32.32 fixed point.
@@ -460,8 +504,10 @@ Result Core::playSound(int channelIndex, const Sound& sound, bool paused, Channe
         v.sample = s->sample;
         v.stream = s->stream;
         v.channels = s->channels;
-        v.rate = s->rate;
-        v.length = s->length;
+        // The voice reads what the sample holds: converted, that is the
+        // output rate.
+        v.rate = s->sample ? s->sample->rate : s->rate;
+        v.length = s->sample ? s->sample->frames : s->length;
         v.loop = (s->mode & kModeLoopNormal) != 0;
         v.paused = paused;
         v.startSeq = ++m_playSeq;
@@ -763,10 +809,10 @@ Result Core::channelSetPosition(const Channel& h, std::uint32_t position, TimeUn
     {
         A2D_WITH_VOICE(h)
         const std::uint64_t frame =
-            unit == kTimeUnitMs ? std::uint64_t(position) * std::uint64_t(v->rate) / 1000 : position;
-        if (frame >= v->length)
+            unit == kTimeUnitMs ? std::uint64_t(position) * std::uint64_t(soundRate(*v)) / 1000 : position;
+        if (frame >= soundLength(*v))
             return kErrBadPosition;
-        v->pos = frame << kFracBits;
+        v->pos = positionOf(*v, frame);
         if (v->stream) {
             requestSeek(*v->stream, frame);
             if (m_device)
@@ -783,8 +829,9 @@ Result Core::channelGetPosition(const Channel& h, std::uint32_t* position, TimeU
     if (!position || (unit != kTimeUnitMs && unit != kTimeUnitPcm))
         return kErrInvalidParam;
     A2D_WITH_VOICE(h)
-    const std::uint64_t frame = v->pos >> kFracBits;
-    *position = unit == kTimeUnitMs ? std::uint32_t(frame * 1000 / std::uint64_t(v->rate)) : std::uint32_t(frame);
+    const std::uint64_t frame = soundFrameOf(*v);
+    *position =
+        unit == kTimeUnitMs ? std::uint32_t(frame * 1000 / std::uint64_t(soundRate(*v))) : std::uint32_t(frame);
     return kOk;
 }
 

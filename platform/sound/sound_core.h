@@ -42,10 +42,30 @@ std::uint64_t streamAhead(const StreamState& s);
 
 struct SampleData {
     int channels = 0;
-    int rate = 0;
-    std::uint64_t frames = 0;
+    int rate = 0;              // of pcm: the output rate once converted
+    std::uint64_t frames = 0;  // of pcm
     std::vector<float> pcm;
+    // Converted at load from the sound's own rate: that rate, its length
+    // in frames and the step (32.32 frames of it per frame of pcm) it was
+    // read with. sourceStep 0: not converted.
+    int sourceRate = 0;
+    std::uint64_t sourceFrames = 0;
+    Fixed sourceStep = 0;
+    // Frames of pcm near its ends were read with taps beyond the sound,
+    // which are silence for a sound that plays once (as pcm holds them) and
+    // the other end for a loop: those of a loop are held here, the first
+    // loopHead frames of pcm, then its last loopTail.
+    std::uint64_t loopHead = 0;
+    std::uint64_t loopTail = 0;
+    std::vector<float> loopEdges;
 };
+
+// Converts a decoded sample to the output rate with the mixer's
+// interpolation, as a voice at pitch 1 would read it, so that mixing it is a
+// copy. Left as it is at that rate already, when empty, or when the result
+// would pass byteLimit bytes (it is then resampled while mixing). Outside
+// the core mutex.
+void convertSampleRate(SampleData& sample, int outputRate, std::uint64_t byteLimit);
 
 struct StreamChunk {
     std::uint64_t fileStart = 0;  // frame index in the sound of pcm's first frame

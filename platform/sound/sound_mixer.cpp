@@ -124,6 +124,76 @@ void mixRunAny(const float* src, Fixed& pos, Fixed step, double* acc, std::uint3
         mixRunWithRamp<CH, false>(src, pos, step, acc, count, g);
 }
 
+// Frames index - 1 .. index + 2 of a sound (frames x channels at src) into
+// taps, what lies beyond the sound being silence, or its other end for a loop.
+template <int CH>
+void gatherTaps(const float* src, std::int64_t frames, std::int64_t index, bool loop, float* taps)
+{
+    for (int j = 0; j < 4; ++j) {
+        std::int64_t at = index - 1 + j;
+        if (at < 0 || at >= frames) {
+            if (!loop) {
+                for (int c = 0; c < CH; ++c)
+                    taps[j * CH + c] = 0.0f;
+                continue;
+            }
+            at = ((at % frames) + frames) % frames;
+        }
+        for (int c = 0; c < CH; ++c)
+            taps[j * CH + c] = src[std::size_t(at) * CH + std::size_t(c)];
+    }
+}
+
+// Frame `out` of a sound read at pos, the arithmetic of mixRun's.
+template <int CH>
+void readFrame(const float* taps, Fixed pos, float* out)
+{
+    const F4 w = lagrange(float(std::uint32_t(pos)) * kFracScale);
+    if constexpr (CH == 1) {
+        const F4 m = w * load4(taps);
+        out[0] = (m[0] + m[1]) + (m[2] + m[3]);
+    } else {
+        const F4 m = load4(taps) * __builtin_shufflevector(w, w, 0, 0, 1, 1) +
+                     load4(taps + 4) * __builtin_shufflevector(w, w, 2, 2, 3, 3);
+        const F2 lr = __builtin_shufflevector(m, m, 0, 1) + __builtin_shufflevector(m, m, 2, 3);
+        out[0] = lr[0];
+        out[1] = lr[1];
+    }
+}
+
+template <int CH>
+void convert(SampleData& s, Fixed step, std::uint64_t frames)
+{
+    const float* src = s.pcm.data();
+    const auto length = std::int64_t(s.frames);
+    std::vector<float> out(std::size_t(frames) * CH);
+    float taps[4 * CH];
+    for (std::uint64_t j = 0; j < frames; ++j) {
+        const Fixed pos = Fixed(j) * step;
+        gatherTaps<CH>(src, length, std::int64_t(pos >> kFracBits), false, taps);
+        readFrame<CH>(taps, pos, &out[std::size_t(j) * CH]);
+    }
+    // Frames whose taps reach past an end: before the sound's first frame
+    // (index 0) or beyond its last (index >= length - 2). All of them when
+    // the two ranges meet.
+    std::uint64_t head = 0;
+    while (head < frames && (Fixed(head) * step) >> kFracBits == 0)
+        ++head;
+    std::uint64_t tail = 0;
+    while (tail < frames - head && std::int64_t((Fixed(frames - 1 - tail) * step) >> kFracBits) >= length - 2)
+        ++tail;
+    s.loopHead = head;
+    s.loopTail = tail;
+    s.loopEdges.assign(std::size_t(head + tail) * CH, 0.0f);
+    for (std::uint64_t k = 0; k < head + tail; ++k) {
+        const std::uint64_t j = k < head ? k : frames - tail + (k - head);
+        const Fixed pos = Fixed(j) * step;
+        gatherTaps<CH>(src, length, std::int64_t(pos >> kFracBits), true, taps);
+        readFrame<CH>(taps, pos, &s.loopEdges[std::size_t(k) * CH]);
+    }
+    s.pcm = std::move(out);
+}
+
 const StreamChunk* findChunk(const StreamState& s, std::uint64_t index)
 {
     // Chunks of one stretch of the sound hold the same frames whichever lap
@@ -136,6 +206,31 @@ const StreamChunk* findChunk(const StreamState& s, std::uint64_t index)
 }
 
 } // namespace
+
+void convertSampleRate(SampleData& s, int outputRate, std::uint64_t byteLimit)
+{
+    if (s.rate == outputRate || s.rate <= 0 || outputRate <= 0 || s.frames == 0 || s.frames > 0xFFFFFFFFull ||
+        s.sourceStep != 0 ||
+        (s.channels != 1 && s.channels != 2))
+        return;
+    // The step a voice at pitch 1 takes (Core::recomputeParams), and the
+    // frames it plays before the end.
+    const Fixed step = std::max<Fixed>(
+        1, Fixed(std::ceil(double(s.rate) / double(outputRate) * double(1.0f) * double(kFixedOne))));
+    const unsigned __int128 end = (unsigned __int128)s.frames << kFracBits;
+    const unsigned __int128 frames = (end + step - 1) / step;
+    if (frames > 0xFFFFFFFFull || frames * std::uint64_t(s.channels) * sizeof(float) > byteLimit)
+        return;
+    s.sourceRate = s.rate;
+    s.sourceFrames = s.frames;
+    s.sourceStep = step;
+    if (s.channels == 1)
+        convert<1>(s, step, std::uint64_t(frames));
+    else
+        convert<2>(s, step, std::uint64_t(frames));
+    s.rate = outputRate;
+    s.frames = std::uint64_t(frames);
+}
 
 void Core::setTargetGains(Voice& v, float left, float right)
 {
@@ -361,7 +456,13 @@ void Core::sourceFrame(const Voice& v, std::int64_t index, float* frame)
     }
     const float* p;
     if (v.sample) {
-        p = v.sample->pcm.data() + std::size_t(index) * std::size_t(v.channels);
+        const SampleData& s = *v.sample;
+        p = s.pcm.data() + std::size_t(index) * std::size_t(v.channels);
+        if (v.loop && std::uint64_t(index) < s.loopHead)
+            p = s.loopEdges.data() + std::size_t(index) * std::size_t(v.channels);
+        else if (v.loop && std::uint64_t(index) >= s.frames - s.loopTail)
+            p = s.loopEdges.data() +
+                std::size_t(s.loopHead + std::uint64_t(index) - (s.frames - s.loopTail)) * std::size_t(v.channels);
     } else {
         const StreamChunk* c = findChunk(*v.stream, std::uint64_t(index));
         if (!c)
@@ -409,9 +510,12 @@ std::uint32_t Core::mixSource(const Voice& v, Fixed& pos, double* acc, std::uint
         std::uint64_t spanStart;
         std::uint64_t spanEnd;
         if (v.sample) {
-            base = v.sample->pcm.data();
-            spanStart = 0;
-            spanEnd = v.length;
+            // A loop's frames near the ends are held apart: they take the
+            // edge path.
+            const SampleData& s = *v.sample;
+            spanStart = v.loop ? s.loopHead : 0;
+            spanEnd = v.loop ? v.length - s.loopTail : v.length;
+            base = s.pcm.data() + std::size_t(spanStart) * std::size_t(v.channels);
         } else {
             StreamState& s = *v.stream;
             if (consume)

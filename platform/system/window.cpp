@@ -198,6 +198,15 @@ struct WindowAccess {
             case SDL_WINDOWEVENT_FOCUS_GAINED: w->m_focusLost = false; break;
             default: break;
             }
+            switch (e->window.event) {
+            case SDL_WINDOWEVENT_SHOWN:
+            case SDL_WINDOWEVENT_EXPOSED:
+            case SDL_WINDOWEVENT_RESIZED:
+            case SDL_WINDOWEVENT_SIZE_CHANGED:
+            case SDL_WINDOWEVENT_MAXIMIZED:
+            case SDL_WINDOWEVENT_RESTORED: ++w->m_exposures; break;
+            default: break;
+            }
         }
         return 0;
     }
@@ -219,6 +228,11 @@ struct Window::Impl {
     // the reported refresh rate instead (zero period: no waiting).
     std::chrono::nanoseconds blankPeriod{0};
     std::chrono::steady_clock::time_point blankOrigin;
+    // With a screen and vsync on: the refresh period and the last blank a
+    // swap waited for, so that a frame without a swap can wait as long.
+    bool vsync = false;
+    std::chrono::nanoseconds refreshPeriod{0};
+    std::chrono::steady_clock::time_point lastSwap;
     // A window of a driver without a screen: nobody sees its framebuffer
     // (every read takes the presented target), so present() leaves it be.
     bool unseen = false;
@@ -491,6 +505,7 @@ void Window::setIcon(int width, int height, const std::uint32_t* argb)
 
 void Window::setFullscreen(bool fullscreen)
 {
+    ++m_exposures;
     if (SDL_SetWindowFullscreen(m_impl->window, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0)
         m_fullscreen = fullscreen;
 }
@@ -499,6 +514,7 @@ void Window::setBounds(int x, int y, int w, int h)
 {
     if (m_fullscreen)
         return;
+    ++m_exposures;
     SDL_SetWindowPosition(m_impl->window, x, y);
     if (w > 0 && h > 0)
         SDL_SetWindowSize(m_impl->window, w, h);
@@ -528,11 +544,19 @@ void Window::position(int& x, int& y) const { SDL_GetWindowPosition(m_impl->wind
 
 void Window::drawableSize(int& w, int& h) const { SDL_GL_GetDrawableSize(m_impl->window, &w, &h); }
 
-void Window::show() { SDL_ShowWindow(m_impl->window); }
+void Window::show()
+{
+    ++m_exposures;
+    SDL_ShowWindow(m_impl->window);
+}
 
 void Window::minimize() { SDL_MinimizeWindow(m_impl->window); }
 
-void Window::restore() { SDL_RestoreWindow(m_impl->window); }
+void Window::restore()
+{
+    ++m_exposures;
+    SDL_RestoreWindow(m_impl->window);
+}
 
 void Window::raise() { SDL_RaiseWindow(m_impl->window); }
 
@@ -568,6 +592,7 @@ bool Window::resizeBackBuffer(int width, int height)
     }
     m_bbWidth = width;
     m_bbHeight = height;
+    ++m_exposures;
     clearTarget(m_impl->back.fbo, 0.f, 0.f, 0.f, 1.f);
     clearTarget(m_impl->presented.fbo, 0.f, 0.f, 0.f, 1.f);
     m_impl->backIsPresented = false;
@@ -597,6 +622,14 @@ void Window::setSwapInterval(bool vsync)
 {
     m_impl->ensureCurrent();
     SDL_GL_SetSwapInterval(vsync ? 1 : 0);
+    m_impl->vsync = vsync;
+    {
+        SDL_DisplayMode mode{};
+        const int hz = SDL_GetWindowDisplayMode(m_impl->window, &mode) == 0 && mode.refresh_rate > 0
+                           ? mode.refresh_rate
+                           : 60;
+        m_impl->refreshPeriod = std::chrono::nanoseconds(1000000000 / hz);
+    }
     m_impl->blankPeriod = std::chrono::nanoseconds(0);
     if (vsync && isHeadlessDriver(SDL_GetCurrentVideoDriver())) {
         SDL_DisplayMode mode{};
@@ -634,8 +667,29 @@ void Window::present(bool keepBackBuffer)
         impl.backIsPresented = keepBackBuffer;
     }
     SDL_GL_SwapWindow(impl.window);
+    impl.lastSwap = std::chrono::steady_clock::now();
     impl.waitForBlank();
 }
+
+void Window::presentNothing()
+{
+    Impl& impl = *m_impl;
+    if (impl.unseen) {
+        impl.waitForBlank();
+        return;
+    }
+    // A swap with vsync would have waited for the next blank: so does this,
+    // counted from the last one waited for.
+    if (!impl.vsync || impl.refreshPeriod.count() <= 0 || !platform::systemClockInUse() ||
+        impl.lastSwap == std::chrono::steady_clock::time_point{})
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    const auto blanks = (now - impl.lastSwap) / impl.refreshPeriod + 1;
+    impl.lastSwap += blanks * impl.refreshPeriod;
+    std::this_thread::sleep_until(impl.lastSwap);
+}
+
+bool Window::backHoldsPresented() const { return m_impl->backIsPresented; }
 
 void Window::presentMapping(float& scaleX, float& scaleY, float& offsetX, float& offsetY) const
 {

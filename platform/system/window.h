@@ -101,6 +101,17 @@ public:
     // presented frame. Afterwards the back buffer holds the same frame when
     // keepBackBuffer, else the frame presented before.
     void present(bool keepBackBuffer = true);
+    // A frame with nothing new to show: nothing is presented, and the call
+    // waits for the vertical blank a present would have waited for.
+    void presentNothing();
+    // True when the back buffer stands for the presented frame (a present
+    // kept it and nothing drew since): the next present swaps nothing, and
+    // the back target itself still holds the frame presented before.
+    bool backHoldsPresented() const;
+    // Counts what makes the window's picture need drawing whole again:
+    // shown, exposed, resized, restored, put to or from full screen, the
+    // back buffer resized.
+    std::uint32_t exposures() const { return m_exposures; }
     // How present() places the frame: client = offset + back-buffer pixel * scale.
     void presentMapping(float& scaleX, float& scaleY, float& offsetX, float& offsetY) const;
     // Last presented frame, top row first, 4 bytes per pixel B, G, R, A.
@@ -130,6 +141,7 @@ private:
     bool m_focusLost = false;
     int m_bbWidth = 0;
     int m_bbHeight = 0;
+    std::uint32_t m_exposures = 0;
     friend struct WindowAccess;
 };
 

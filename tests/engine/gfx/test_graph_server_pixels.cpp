@@ -190,3 +190,46 @@ TEST_F(GlServerTest, ALostFullScreenDeviceRecoversThroughReset)
     server->setFullscreen(false);
     EXPECT_FALSE(server->m_window->isFullscreen());
 }
+
+TEST_F(GlServerTest, UnchangedFramesAreLeftAsTheyWereUnlessTheOptionIsOff)
+{
+    aGDI gdi;
+    auto frame = [&](int x) {
+        ASSERT_TRUE(server->beginScene());
+        gdi.m_color = 0xFFFF8000;
+        gdi.drawRect(x, 6, 8, 8, true);
+        server->endScene();
+    };
+    server->m_skipUnchangedFrames = true;
+    for (int x : {5, 5, 5, 9})
+        frame(x);
+    platform::GfxDeviceStats stats = server->m_device->stats();
+    EXPECT_EQ(stats.framesSkipped, 2u);
+    EXPECT_EQ(stats.framesWhole + stats.framesPartial, 2u);
+    EXPECT_EQ(pixel(6, 8), 0u);
+    EXPECT_EQ(pixel(14, 8), 0xFF8000u);
+
+    server->m_skipUnchangedFrames = false;
+    server->m_device->resetStats();
+    frame(9);
+    frame(9);
+    stats = server->m_device->stats();
+    EXPECT_EQ(stats.framesWhole, 2u);
+    // The counts reach the log when the server goes.
+    server.reset();
+    EXPECT_EQ(logged("aGraphServer. Frames drawn whole 2, in part 0, not at all 0"), 1u);
+
+    // On unless the environment turns it off from the start, for comparisons.
+    const char* was = std::getenv("A2D_WHOLE_FRAMES");
+    const std::string kept = was ? was : "";
+    for (const char* value : {"", "0", "1"}) {
+        setenv("A2D_WHOLE_FRAMES", value, 1);
+        server = std::make_unique<aGraphServer>(kWidth, kHeight, false, true, nullptr, 0, false, false);
+        EXPECT_EQ(server->m_skipUnchangedFrames, std::string(value) != "1") << value;
+        server.reset();
+    }
+    if (was)
+        setenv("A2D_WHOLE_FRAMES", kept.c_str(), 1);
+    else
+        unsetenv("A2D_WHOLE_FRAMES");
+}

@@ -1,0 +1,387 @@
+#include "platform/gfx/frame_record.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace platform {
+
+namespace {
+
+// Texel coordinates may stray this far from a texel centre and still be one.
+constexpr float kTexelTolerance = 1.0f / 1024.0f;
+// Beyond this many unmatched draws the changed area is their bounding box.
+constexpr std::size_t kMaxAreas = 64;
+// Rectangles left after merging.
+constexpr std::size_t kMaxMergedAreas = 8;
+// Edits the comparison looks for before it gives up matching the middle.
+constexpr int kMaxEdits = 128;
+
+std::uint64_t mix(std::uint64_t h, std::uint64_t v)
+{
+    h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
+    h *= 0xFF51AFD7ED558CCDull;
+    return h ^ (h >> 33);
+}
+
+std::uint64_t hashBytes(std::uint64_t h, const void* data, std::size_t size)
+{
+    if (size == 0)
+        return mix(h, 0);
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        h = mix(h, w);
+    }
+    std::uint64_t tail = 0;
+    std::memcpy(&tail, p + i, size - i);
+    return mix(h, tail ^ (std::uint64_t(size) << 56));
+}
+
+std::uint64_t hashState(const DrawState& s)
+{
+    const std::uint32_t words[] = {s.alphaBlend, s.lighting,  s.srcBlend,  s.destBlend, s.colorOp,
+                                   s.colorArg1,  s.colorArg2, s.minFilter, s.magFilter, s.viewport.X,
+                                   s.viewport.Y, s.viewport.Width, s.viewport.Height};
+    std::uint64_t h = hashBytes(0x51A7E, words, sizeof words);
+    const float z[] = {s.viewport.MinZ, s.viewport.MaxZ};
+    return hashBytes(h, z, sizeof z);
+}
+
+} // namespace
+
+bool sameDrawState(const DrawState& a, const DrawState& b)
+{
+    return a.alphaBlend == b.alphaBlend && a.lighting == b.lighting && a.srcBlend == b.srcBlend &&
+           a.destBlend == b.destBlend && a.colorOp == b.colorOp && a.colorArg1 == b.colorArg1 &&
+           a.colorArg2 == b.colorArg2 && a.minFilter == b.minFilter && a.magFilter == b.magFilter &&
+           a.viewport.X == b.viewport.X && a.viewport.Y == b.viewport.Y && a.viewport.Width == b.viewport.Width &&
+           a.viewport.Height == b.viewport.Height && std::memcmp(&a.viewport.MinZ, &b.viewport.MinZ, 4) == 0 &&
+           std::memcmp(&a.viewport.MaxZ, &b.viewport.MaxZ, 4) == 0;
+}
+
+namespace {
+
+bool overlaps(const RECT& a, const RECT& b)
+{
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+bool empty(const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }
+
+RECT unite(const RECT& a, const RECT& b)
+{
+    return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                std::max(a.bottom, b.bottom)};
+}
+
+RECT intersect(const RECT& a, const RECT& b)
+{
+    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+           std::min(a.bottom, b.bottom)};
+    return empty(r) ? RECT{0, 0, 0, 0} : r;
+}
+
+std::int64_t area(const RECT& r)
+{
+    return empty(r) ? 0 : std::int64_t(r.right - r.left) * std::int64_t(r.bottom - r.top);
+}
+
+// A float coordinate as a whole pixel, held far from int overflow.
+std::int32_t pixelFloor(float v)
+{
+    if (!(v > -1.0e6f))
+        return -1000000;
+    return std::int32_t(std::floor(std::min(v, 1.0e6f)));
+}
+
+std::int32_t pixelCeil(float v)
+{
+    if (!(v < 1.0e6f))
+        return 1000000;
+    return std::int32_t(std::ceil(std::max(v, -1.0e6f)));
+}
+
+// The back-buffer pixels triangles may cover: their box with a pixel to
+// spare on every side (pixel centres sit on whole coordinates), clipped to
+// the viewport.
+RECT drawBounds(const DrawState& st, const BatchVertex* v, std::size_t count, int width, int height)
+{
+    const RECT clip = clippedViewport(st.viewport, width, height);
+    if (count == 0)
+        return RECT{0, 0, 0, 0};
+    float x0 = v[0].x, x1 = v[0].x, y0 = v[0].y, y1 = v[0].y;
+    bool finite = true;
+    for (std::size_t i = 0; i < count; ++i) {
+        finite = finite && std::isfinite(v[i].x) && std::isfinite(v[i].y);
+        x0 = std::min(x0, v[i].x);
+        x1 = std::max(x1, v[i].x);
+        y0 = std::min(y0, v[i].y);
+        y1 = std::max(y1, v[i].y);
+    }
+    if (!finite)
+        return clip;
+    return intersect(RECT{pixelFloor(x0) - 1, pixelFloor(y0) - 1, pixelCeil(x1) + 2, pixelCeil(y1) + 2}, clip);
+}
+
+bool nearWhole(float v) { return std::fabs(v - std::round(v)) <= kTexelTolerance; }
+
+} // namespace
+
+bool texelsMatchPixels(const BatchVertex* v, const std::uint16_t* idx, std::size_t indexCount, int width,
+                       int height)
+{
+    if (width <= 0 || height <= 0)
+        return false;
+    const float w = float(width), h = float(height);
+    bool any = false;
+    for (std::size_t t = 0; t + 2 < indexCount; t += 3) {
+        const BatchVertex& a = v[idx[t]];
+        const BatchVertex& b = v[idx[t + 1]];
+        const BatchVertex& c = v[idx[t + 2]];
+        const float area2 = (b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y);
+        if (!(std::fabs(area2) > 1.0e-6f))
+            continue;
+        // Texel coordinate minus pixel coordinate is one constant at every
+        // corner (so the map is a shift), and a pixel centre (whole
+        // coordinate) lands on a texel centre (whole plus a half).
+        const float du = a.u * w - a.x, dv = a.v * h - a.y;
+        for (const BatchVertex* p : {&b, &c})
+            if (!(std::fabs(p->u * w - p->x - du) <= kTexelTolerance &&
+                  std::fabs(p->v * h - p->y - dv) <= kTexelTolerance))
+                return false;
+        if (!nearWhole(du - 0.5f) || !nearWhole(dv - 0.5f))
+            return false;
+        any = true;
+    }
+    return any;
+}
+
+void FrameRecord::reset(int width, int height)
+{
+    m_width = width;
+    m_height = height;
+    m_standsAlone = false;
+    m_ops.clear();
+    m_vertices.clear();
+    m_indices.clear();
+    m_rects.clear();
+}
+
+void FrameRecord::addClear(const std::vector<RECT>& rects, D3DCOLOR color)
+{
+    FrameOp op;
+    op.kind = FrameOp::Kind::Clear;
+    op.color = color;
+    op.first = std::uint32_t(m_rects.size());
+    op.count = std::uint32_t(rects.size());
+    bool whole = false;
+    for (const RECT& r : rects) {
+        m_rects.push_back(r);
+        op.bounds = empty(op.bounds) ? r : unite(op.bounds, r);
+        whole = whole || (r.left <= 0 && r.top <= 0 && r.right >= m_width && r.bottom >= m_height);
+    }
+    op.bounds = intersect(op.bounds, RECT{0, 0, m_width, m_height});
+    if (m_ops.empty())
+        m_standsAlone = whole;
+    std::uint64_t h = mix(0xC1EA7, color);
+    op.hash = hashBytes(h, m_rects.data() + op.first, sizeof(RECT) * rects.size());
+    m_ops.push_back(op);
+}
+
+void FrameRecord::addDraw(const DrawState& state, TextureImpl* texture, const BatchVertex* vertices,
+                          std::size_t vertexCount, const std::uint16_t* indices, std::size_t indexCount)
+{
+    FrameOp op;
+    op.kind = FrameOp::Kind::Draw;
+    op.state = state;
+    op.texture = texture;
+    op.textureSerial = texture ? texture->serial() : 0;
+    op.textureVersion = texture ? texture->version() : 0;
+    op.first = std::uint32_t(m_vertices.size());
+    op.count = std::uint32_t(vertexCount);
+    op.firstIndex = std::uint32_t(m_indices.size());
+    op.indexCount = std::uint32_t(indexCount);
+    m_vertices.insert(m_vertices.end(), vertices, vertices + vertexCount);
+    m_indices.insert(m_indices.end(), indices, indices + indexCount);
+    op.bounds = drawBounds(state, vertices, vertexCount, m_width, m_height);
+    std::uint64_t h = mix(hashState(state), op.textureSerial);
+    h = mix(h, op.textureVersion);
+    h = hashBytes(h, vertices, sizeof(BatchVertex) * vertexCount);
+    op.hash = hashBytes(h, indices, sizeof(std::uint16_t) * indexCount);
+    m_ops.push_back(op);
+}
+
+bool FrameRecord::uses(const TextureImpl* texture) const
+{
+    return std::any_of(m_ops.begin(), m_ops.end(), [&](const FrameOp& op) { return op.texture == texture; });
+}
+
+bool FrameRecord::sameOp(const FrameOp& a, const FrameRecord& other, const FrameOp& b) const
+{
+    if (a.hash != b.hash || a.kind != b.kind || a.count != b.count)
+        return false;
+    auto same = [](const void* x, const void* y, std::size_t bytes) { return bytes == 0 || std::memcmp(x, y, bytes) == 0; };
+    if (a.kind == FrameOp::Kind::Clear)
+        return a.color == b.color && same(rects(a), other.rects(b), sizeof(RECT) * a.count);
+    return a.indexCount == b.indexCount && a.textureSerial == b.textureSerial &&
+           a.textureVersion == b.textureVersion && sameDrawState(a.state, b.state) &&
+           same(vertices(a), other.vertices(b), sizeof(BatchVertex) * a.count) &&
+           same(indices(a), other.indices(b), sizeof(std::uint16_t) * a.indexCount);
+}
+
+bool FrameRecord::sameAs(const FrameRecord& other) const
+{
+    if (m_width != other.m_width || m_height != other.m_height || m_ops.size() != other.m_ops.size())
+        return false;
+    for (std::size_t i = 0; i < m_ops.size(); ++i)
+        if (!sameOp(m_ops[i], other, other.m_ops[i]))
+            return false;
+    return true;
+}
+
+namespace {
+
+// Matches the middle parts a[0, n) and b[0, m) by their hashes with the
+// fewest edits (Myers' greedy walk), marking the pairs it keeps. False when
+// more than kMaxEdits edits would be needed.
+bool matchMiddle(const FrameOp* a, std::size_t n, const FrameOp* b, std::size_t m, std::vector<int>& aPair)
+{
+    const int maxD = int(std::min<std::size_t>(kMaxEdits, n + m));
+    const int offset = maxD + 1;
+    std::vector<int> v(2 * std::size_t(offset) + 1, 0);
+    std::vector<std::vector<int>> trace;
+    const int N = int(n), M = int(m);
+    for (int d = 0; d <= maxD; ++d) {
+        trace.push_back(v);
+        for (int k = -d; k <= d; k += 2) {
+            int x = (k == -d || (k != d && v[offset + k - 1] < v[offset + k + 1])) ? v[offset + k + 1]
+                                                                                   : v[offset + k - 1] + 1;
+            int y = x - k;
+            while (x < N && y < M && a[x].hash == b[y].hash) {
+                ++x;
+                ++y;
+            }
+            v[offset + k] = x;
+            if (x < N || y < M)
+                continue;
+            // Walk back through the rounds, keeping each diagonal run.
+            for (int e = d; e >= 0; --e) {
+                const std::vector<int>& tv = trace[std::size_t(e)];
+                const int kk = x - y;
+                const int prevK = (kk == -e || (kk != e && tv[offset + kk - 1] < tv[offset + kk + 1])) ? kk + 1
+                                                                                                     : kk - 1;
+                const int prevX = e > 0 ? tv[offset + prevK] : 0;
+                const int prevY = e > 0 ? prevX - prevK : 0;
+                while (x > prevX && y > prevY) {
+                    --x;
+                    --y;
+                    aPair[std::size_t(x)] = y;
+                }
+                x = prevX;
+                y = prevY;
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+// Merges rectangles that overlap or lie so close that one rectangle around
+// both costs little more, until at most kMaxMergedAreas remain and none
+// overlap (so no pixel is drawn twice).
+void mergeAreas(std::vector<RECT>& rects)
+{
+    bool merged = true;
+    while (merged && rects.size() > 1) {
+        merged = false;
+        std::size_t bestI = 0, bestJ = 0;
+        std::int64_t bestCost = -1;
+        for (std::size_t i = 0; i < rects.size() && !merged; ++i) {
+            for (std::size_t j = i + 1; j < rects.size(); ++j) {
+                const std::int64_t extra = area(unite(rects[i], rects[j])) - area(rects[i]) - area(rects[j]);
+                if (overlaps(rects[i], rects[j]) || extra <= 1024) {
+                    rects[i] = unite(rects[i], rects[j]);
+                    rects.erase(rects.begin() + std::ptrdiff_t(j));
+                    merged = true;
+                    break;
+                }
+                if (bestCost < 0 || extra < bestCost) {
+                    bestCost = extra;
+                    bestI = i;
+                    bestJ = j;
+                }
+            }
+        }
+        if (!merged && rects.size() > kMaxMergedAreas) {
+            rects[bestI] = unite(rects[bestI], rects[bestJ]);
+            rects.erase(rects.begin() + std::ptrdiff_t(bestJ));
+            merged = true;
+        }
+    }
+}
+
+} // namespace
+
+std::vector<RECT> changedAreas(const FrameRecord& before, const FrameRecord& now)
+{
+    const std::vector<FrameOp>& a = before.ops();
+    const std::vector<FrameOp>& b = now.ops();
+    std::size_t head = 0;
+    while (head < a.size() && head < b.size() && before.sameOp(a[head], now, b[head]))
+        ++head;
+    std::size_t tail = 0;
+    while (tail < a.size() - head && tail < b.size() - head &&
+           before.sameOp(a[a.size() - 1 - tail], now, b[b.size() - 1 - tail]))
+        ++tail;
+    const std::size_t n = a.size() - head - tail, m = b.size() - head - tail;
+
+    // Pairs of the middle parts: equal draws in the same order. Whatever is
+    // left unpaired on either side is where the pictures may differ.
+    std::vector<int> aPair(n, -1);
+    if (n > 0 && m > 0 && !matchMiddle(a.data() + head, n, b.data() + head, m, aPair) && n == m)
+        for (std::size_t i = 0; i < n; ++i)
+            aPair[i] = int(i);
+    std::vector<bool> bPaired(m, false);
+    for (std::size_t i = 0; i < n; ++i) {
+        const int j = aPair[i];
+        if (j < 0)
+            continue;
+        if (before.sameOp(a[head + i], now, b[head + std::size_t(j)]))
+            bPaired[std::size_t(j)] = true;
+        else
+            aPair[i] = -1;
+    }
+
+    std::vector<RECT> rects;
+    RECT box{0, 0, 0, 0};
+    auto add = [&](const RECT& r) {
+        if (empty(r))
+            return;
+        box = empty(box) ? r : unite(box, r);
+        if (rects.size() <= kMaxAreas)
+            rects.push_back(r);
+    };
+    for (std::size_t i = 0; i < n; ++i)
+        if (aPair[i] < 0)
+            add(a[head + i].bounds);
+    for (std::size_t j = 0; j < m; ++j)
+        if (!bPaired[j])
+            add(b[head + j].bounds);
+    if (rects.size() > kMaxAreas)
+        return {box};
+    mergeAreas(rects);
+    return rects;
+}
+
+std::int64_t areaOf(const std::vector<RECT>& rects)
+{
+    std::int64_t total = 0;
+    for (const RECT& r : rects)
+        total += area(r);
+    return total;
+}
+
+} // namespace platform

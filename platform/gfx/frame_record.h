@@ -1,0 +1,87 @@
+#pragma once
+// A frame as the list of what it draws, so that two frames can be compared:
+// clears and triangle draws with their state, texture (by serial and
+// version, never by address) and vertices, each with the back-buffer area it
+// can touch. The GL device keeps the frames its two targets hold and draws a
+// new one again only where it differs from the one in its target.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "platform/gfx/d3d8_device_base.h"
+
+namespace platform {
+
+// True when the triangles map the texture's texels one to one onto pixels
+// (no scale, no rotation, no mirror, texel centres on pixel centres), where
+// nearest sampling gives what linear sampling gives. width x height: the
+// texture's size. Degenerate triangles do not count against it.
+bool texelsMatchPixels(const BatchVertex* vertices, const std::uint16_t* indices, std::size_t indexCount,
+                       int width, int height);
+
+// Whether two states draw alike (every field, the viewport's depth range included).
+bool sameDrawState(const DrawState& a, const DrawState& b);
+
+struct FrameOp {
+    enum class Kind : std::uint8_t { Clear, Draw };
+    Kind kind = Kind::Draw;
+    // Clear: the colour and rects [first, first + count) of the frame's
+    // rects. Draw: vertices [first, first + count), indices relative to
+    // firstVertex in [firstIndex, firstIndex + indexCount).
+    D3DCOLOR color = 0;
+    std::uint32_t first = 0;
+    std::uint32_t count = 0;
+    std::uint32_t firstIndex = 0;
+    std::uint32_t indexCount = 0;
+    DrawState state;                  // as drawn: the filters already point for exact draws
+    TextureImpl* texture = nullptr;   // valid only while the frame is being drawn
+    std::uint64_t textureSerial = 0;  // 0: none
+    std::uint32_t textureVersion = 0;
+    RECT bounds{0, 0, 0, 0};  // pixels it may change, inside the back buffer
+    std::uint64_t hash = 0;   // of everything above but the texture's address
+};
+
+class FrameRecord {
+public:
+    // Empties the record for a width x height back buffer.
+    void reset(int width, int height);
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+
+    void addClear(const std::vector<RECT>& rects, D3DCOLOR color);
+    void addDraw(const DrawState& state, TextureImpl* texture, const BatchVertex* vertices, std::size_t vertexCount,
+                 const std::uint16_t* indices, std::size_t indexCount);
+
+    const std::vector<FrameOp>& ops() const { return m_ops; }
+    const BatchVertex* vertices(const FrameOp& op) const { return m_vertices.data() + op.first; }
+    const std::uint16_t* indices(const FrameOp& op) const { return m_indices.data() + op.firstIndex; }
+    const RECT* rects(const FrameOp& op) const { return m_rects.data() + op.first; }
+    bool uses(const TextureImpl* texture) const;
+
+    // The first thing drawn overwrites the whole back buffer, so the frame's
+    // pixels do not depend on what was there before.
+    bool standsAlone() const { return m_standsAlone; }
+
+    bool sameOp(const FrameOp& a, const FrameRecord& other, const FrameOp& b) const;
+    bool sameAs(const FrameRecord& other) const;
+
+private:
+    int m_width = 0;
+    int m_height = 0;
+    bool m_standsAlone = false;
+    std::vector<FrameOp> m_ops;
+    std::vector<BatchVertex> m_vertices;
+    std::vector<std::uint16_t> m_indices;
+    std::vector<RECT> m_rects;
+};
+
+// Where the pixels of `now` may differ from those of `before` (both drawn
+// whole on the same back buffer): the areas of the draws that are not
+// matched, in order, by an identical draw of the other frame, merged into a
+// few rectangles. Empty when they draw the same.
+std::vector<RECT> changedAreas(const FrameRecord& before, const FrameRecord& now);
+
+// Pixels the rectangles cover (overlaps counted once per rectangle).
+std::int64_t areaOf(const std::vector<RECT>& rects);
+
+} // namespace platform

@@ -1,0 +1,276 @@
+// Unchanged frames skipped on the GL device: each sequence of frames is
+// played with the skipping on and again with every frame drawn whole, and
+// every presented frame must be the same byte for byte; the counts say how
+// much of each frame was drawn.
+#include <functional>
+
+#include "test_d3d_fixture.h"
+
+using platform::GfxDeviceStats;
+using platform::GfxRef;
+using platform::GfxTexture;
+
+namespace {
+
+using Picture = std::vector<std::uint8_t>;
+
+class SkipTest : public d3dtest::GlDeviceTest {
+protected:
+    void SetUp() override
+    {
+        GlDeviceTest::SetUp();
+        // The fixture's frame is under way: end it.
+        ASSERT_EQ(dev->EndScene(), D3D_OK);
+        ASSERT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    }
+
+    // Frame i: cleared whole to the clear colour, then draw(i).
+    struct Played {
+        std::vector<Picture> frames;
+        GfxDeviceStats stats;
+    };
+    Played play(bool skip, int count, const std::function<void(int)>& draw, std::uint32_t clear = 0xFF000000)
+    {
+        dev->setSkipUnchangedFrames(skip);
+        dev->resetStats();
+        Played out;
+        for (int i = 0; i < count; ++i) {
+            EXPECT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, clear, 1.0f, 0), D3D_OK);
+            EXPECT_EQ(dev->BeginScene(), D3D_OK);
+            dev->SetVertexShader(kFvfTLVertex);
+            draw(i);
+            EXPECT_EQ(dev->EndScene(), D3D_OK);
+            EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+            out.frames.push_back(presented());
+        }
+        out.stats = dev->stats();
+        // And the back buffer between frames.
+        out.frames.push_back(Picture());
+        for (std::uint32_t px : read())
+            for (int shift : {0, 8, 16})
+                out.frames.back().push_back(std::uint8_t(px >> shift));
+        return out;
+    }
+
+    // Plays the frames skipping unchanged ones (after the fixture's black
+    // frame), then again drawing each whole; the presented frames and the
+    // back buffer after them must agree.
+    GfxDeviceStats same(int count, const std::function<void(int)>& draw)
+    {
+        const Played skipped = play(true, count, draw);
+        const Played whole = play(false, count, draw);
+        EXPECT_EQ(whole.stats.framesWhole, std::uint64_t(count));
+        for (int i = 0; i <= count; ++i)
+            EXPECT_TRUE(whole.frames[std::size_t(i)] == skipped.frames[std::size_t(i)])
+                << (i < count ? "frame " : "back buffer after frame ") << std::min(i, count - 1);
+        frames = skipped.frames;
+        return skipped.stats;
+    }
+
+    Picture presented()
+    {
+        Picture bgra;
+        int w = 0, h = 0;
+        EXPECT_TRUE(window->readPresented(bgra, w, h));
+        return bgra;
+    }
+
+    static std::uint32_t at(const Picture& p, int x, int y)
+    {
+        const std::uint8_t* px = &p[(std::size_t(y) * kWidth + std::size_t(x)) * 4];
+        return std::uint32_t(px[2]) << 16 | std::uint32_t(px[1]) << 8 | px[0];
+    }
+
+    void drawSprite(GfxTexture* t, float x, float y)
+    {
+        const D3DXVECTOR2 at{x, y};
+        ASSERT_EQ(sprite->Draw(t, nullptr, nullptr, nullptr, 0.0f, &at, 0xFFFFFFFF), D3D_OK);
+    }
+
+    void setTexel(GfxTexture* t, int x, int y, std::uint32_t argb)
+    {
+        const RECT r{x, y, x + 1, y + 1};
+        D3DLOCKED_RECT locked;
+        ASSERT_EQ(t->LockRect(0, &locked, &r, 0), D3D_OK);
+        platform::encodePixel(D3DFMT_A8R8G8B8, argb, static_cast<std::uint8_t*>(locked.pBits));
+        t->UnlockRect(0);
+    }
+
+    GfxRef<GfxTexture> checker(int size, std::uint32_t a, std::uint32_t b)
+    {
+        std::vector<std::uint32_t> px;
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x)
+                px.push_back((x + y) % 2 ? a : b);
+        return texture(size, size, D3DFMT_A8R8G8B8, px);
+    }
+
+    std::vector<Picture> frames;
+};
+
+} // namespace
+
+TEST_F(SkipTest, TheSameFrameIsDrawnOnceAndAChangedTexelShowsOnScreen)
+{
+    makeSprite();
+    auto tex = checker(8, 0xFFFF0000, 0xFF0000FF);
+    setFilter(D3DTEXF_LINEAR);
+    const GfxDeviceStats stats = same(6, [&](int i) {
+        if (i == 0)
+            setTexel(tex.get(), 3, 4, 0xFFFF0000);
+        // One texel, between two frames that draw the same.
+        if (i == 3)
+            setTexel(tex.get(), 3, 4, 0xFF00FF00);
+        drawSprite(tex.get(), 20, 10);
+    });
+    EXPECT_EQ(at(frames[2], 23, 14), 0xFF0000u);
+    EXPECT_EQ(at(frames[3], 23, 14), 0x00FF00u);
+    int differ = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            differ += at(frames[2], x, y) != at(frames[3], x, y);
+    EXPECT_EQ(differ, 1);
+    // Frames 1, 2, 4 and 5 are the one on screen; frame 3 is drawn where
+    // the texture lies.
+    EXPECT_EQ(stats.framesWhole, 1u);
+    EXPECT_EQ(stats.framesPartial, 1u);
+    EXPECT_EQ(stats.framesSkipped, 4u);
+}
+
+TEST_F(SkipTest, AMovedSpriteOverABlendedBackgroundLeavesTheBackgroundBehind)
+{
+    makeSprite();
+    // Background: a gradient with alpha, blended over the clear colour,
+    // stretched (linearly filtered) to the whole back buffer.
+    std::vector<std::uint32_t> grad;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            grad.push_back(std::uint32_t(0x40 + 8 * y) << 24 | std::uint32_t(16 * x) << 16 | std::uint32_t(12 * y) << 8 | 0x80);
+    auto background = texture(16, 16, D3DFMT_A8R8G8B8, grad);
+    // The sprite: opaque centre, half-transparent rim.
+    std::vector<std::uint32_t> dot(36, 0x80FFFF00);
+    for (int y = 1; y < 5; ++y)
+        for (int x = 1; x < 5; ++x)
+            dot[std::size_t(y) * 6 + x] = 0xFFFF00FF;
+    auto small = texture(6, 6, D3DFMT_A8R8G8B8, dot);
+    setBlend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
+    setColorOp(D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_MODULATE);
+    setFilter(D3DTEXF_LINEAR);
+    const float xs[] = {10, 10, 13, 30, 30, 52, 10};
+    const GfxDeviceStats stats = same(7, [&](int i) {
+        const D3DXVECTOR2 scale{float(kWidth) / 16.0f, float(kHeight) / 16.0f};
+        const D3DXVECTOR2 origin{0, 0};
+        ASSERT_EQ(sprite->Draw(background.get(), nullptr, &scale, nullptr, 0.0f, &origin, 0xFFFFFFFF), D3D_OK);
+        drawSprite(small.get(), xs[i], 20);
+    });
+    // Where it was, the background again (as in a frame where it never was);
+    // where it is, the sprite.
+    EXPECT_EQ(at(frames[3], 12, 22), at(frames[5], 12, 22));
+    EXPECT_NE(at(frames[1], 12, 22), at(frames[3], 12, 22));
+    EXPECT_EQ(at(frames[3], 32, 22), 0xFF00FFu);
+    EXPECT_EQ(at(frames[6], 12, 22), at(frames[0], 12, 22));
+    // Frame 2 is compared with the black frame the back target holds: whole.
+    EXPECT_EQ(stats.framesWhole, 2u);
+    EXPECT_EQ(stats.framesPartial, 3u);
+    EXPECT_EQ(stats.framesSkipped, 2u);
+}
+
+TEST_F(SkipTest, AFlipSkipsOnlyOnceBothTargetsHoldTheFrame)
+{
+    params.SwapEffect = D3DSWAPEFFECT_FLIP;
+    ASSERT_EQ(dev->Reset(&params), D3D_OK);
+    dev->SetTexture(0, nullptr);
+    // A, B, A, B, then B while the picture stays.
+    const GfxDeviceStats stats = same(8, [&](int i) {
+        dev->SetTexture(0, nullptr);
+        quad(i % 2 == 0 && i < 4 ? 4.0f : 30.0f, 8, 6, 6, 0xFFFFFFFF);
+        quad(50, 30, 4, 4, 0xFF00FF00);
+    });
+    EXPECT_EQ(stats.framesWhole, 2u);
+    EXPECT_EQ(stats.framesPartial, 3u);
+    EXPECT_EQ(stats.framesSkipped, 3u);
+}
+
+TEST_F(SkipTest, WhatCannotWaitDrawsTheHeldFrameAtOnce)
+{
+    makeSprite();
+    auto tex = checker(4, 0xFFFF0000, 0xFFFF0000);
+    auto gone = checker(4, 0xFF00FF00, 0xFF00FF00);
+    const GfxDeviceStats stats = same(4, [&](int i) {
+        if (i == 0)
+            setTexel(tex.get(), 0, 0, 0xFFFF0000);
+        drawSprite(tex.get(), 2, 2);
+        if (i == 1) {
+            // Written after the frame drew it: that draw keeps the old texel.
+            setTexel(tex.get(), 0, 0, 0xFF0000FF);
+            drawSprite(tex.get(), 10, 2);
+        }
+        if (i == 2) {
+            // Released before the frame is presented.
+            GfxRef<GfxTexture> last = checker(4, 0xFF00FF00, 0xFF00FF00);
+            drawSprite(last.get(), 20, 2);
+        }
+        // Read back in the middle of the frame.
+        if (i == 3) {
+            EXPECT_TRUE(d3dtest::near(pixel(2, 2), 0x0000FF, 0));
+        }
+        drawSprite(gone.get(), 30, 2);
+    });
+    EXPECT_EQ(at(frames[1], 2, 2), 0xFF0000u);
+    EXPECT_EQ(at(frames[1], 10, 2), 0x0000FFu);
+    EXPECT_EQ(at(frames[2], 20, 2), 0x00FF00u);
+    EXPECT_EQ(stats.framesWhole, 4u);
+}
+
+TEST_F(SkipTest, AFrameThatDoesNotClearAllAddsToTheLastAsBefore)
+{
+    dev->SetTexture(0, nullptr);
+    auto draw = [&](int i) {
+        // Only the viewport is cleared: the rest keeps the frames before.
+        D3DVIEWPORT8 vp{0, 0, 32, kHeight, 0.0f, 1.0f};
+        dev->SetViewport(&vp);
+        dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        D3DVIEWPORT8 all{0, 0, kWidth, kHeight, 0.0f, 1.0f};
+        dev->SetViewport(&all);
+        quad(float(4 * i), 30, 3, 3, 0xFFFFFFFF);
+    };
+    // The fixture's clear is left out: the frame starts with the viewport's.
+    auto playPartClears = [&](bool skip) {
+        play(false, 1, [](int) {});
+        dev->setSkipUnchangedFrames(skip);
+        dev->resetStats();
+        std::vector<Picture> out;
+        for (int i = 0; i < 12; ++i) {
+            EXPECT_EQ(dev->BeginScene(), D3D_OK);
+            draw(i);
+            EXPECT_EQ(dev->EndScene(), D3D_OK);
+            EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+            out.push_back(presented());
+        }
+        return out;
+    };
+    const auto whole = playPartClears(false);
+    const auto skipped = playPartClears(true);
+    EXPECT_TRUE(whole == skipped);
+    EXPECT_EQ(dev->stats().framesWhole, 12u);
+    EXPECT_EQ(at(skipped.back(), 40, 30), 0xFFFFFFu);
+}
+
+TEST_F(SkipTest, AScreenshotMakesTheNextFrameWhole)
+{
+    dev->SetTexture(0, nullptr);
+    D3DDISPLAYMODE desktop;
+    ASSERT_EQ(d3d->GetAdapterDisplayMode(0, &desktop), D3D_OK);
+    GfxRef<platform::GfxSurface> front;
+    ASSERT_EQ(dev->CreateImageSurface(desktop.Width, desktop.Height, D3DFMT_A8R8G8B8, front.out()), D3D_OK);
+    const GfxDeviceStats stats = same(4, [&](int i) {
+        quad(5, 5, 10, 10, 0xFFFF8000);
+        if (i == 1) {
+            EXPECT_EQ(dev->EndScene(), D3D_OK);
+            EXPECT_EQ(dev->GetFrontBuffer(front.get()), D3D_OK);
+            EXPECT_EQ(dev->BeginScene(), D3D_OK);
+        }
+    });
+    EXPECT_EQ(stats.framesWhole, 2u);
+    EXPECT_EQ(stats.framesSkipped, 2u);
+}

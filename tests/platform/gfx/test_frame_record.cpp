@@ -1,0 +1,125 @@
+// Frames as lists of draws: when texels map one to one onto pixels, and
+// where two frames differ.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "platform/gfx/frame_record.h"
+
+using platform::BatchVertex;
+using platform::DrawState;
+using platform::FrameRecord;
+
+namespace {
+
+constexpr int kW = 640;
+constexpr int kH = 480;
+
+// A sprite's quad as D3DX makes it: w x h texels of a tw x th texture from
+// (sx, sy), at (x, y), scaled and turned about its corner.
+std::vector<BatchVertex> quad(float x, float y, float w, float h, int tw, int th, float sx = 0, float sy = 0,
+                              float scale = 1.0f, float angle = 0.0f)
+{
+    std::vector<BatchVertex> v;
+    const float c = std::cos(angle), s = std::sin(angle);
+    for (int i = 0; i < 4; ++i) {
+        const float px = (i % 2) * w, py = float(i / 2) * h;
+        v.push_back(BatchVertex{x + scale * (c * px + s * py) - 0.5f, y + scale * (-s * px + c * py) - 0.5f,
+                                0xFFFFFFFF, (sx + px) / float(tw), (sy + py) / float(th)});
+    }
+    return v;
+}
+
+const std::uint16_t kQuad[] = {0, 1, 2, 2, 1, 3};
+
+bool oneToOne(const std::vector<BatchVertex>& v, int tw, int th)
+{
+    return platform::texelsMatchPixels(v.data(), kQuad, 6, tw, th);
+}
+
+// A frame: a whole clear, then a 10 x 10 untextured square at each point.
+FrameRecord frame(const std::vector<std::pair<int, int>>& squares, D3DCOLOR clear = 0xFF000000)
+{
+    FrameRecord f;
+    f.reset(kW, kH);
+    f.addClear({RECT{0, 0, kW, kH}}, clear);
+    DrawState st;
+    st.viewport.Width = kW;
+    st.viewport.Height = kH;
+    for (const auto& [x, y] : squares) {
+        const auto v = quad(float(x), float(y), 10, 10, 1, 1);
+        f.addDraw(st, nullptr, v.data(), v.size(), kQuad, 6);
+    }
+    return f;
+}
+
+bool inside(const std::vector<RECT>& rects, int x, int y)
+{
+    for (const RECT& r : rects)
+        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom)
+            return true;
+    return false;
+}
+
+} // namespace
+
+TEST(FrameRecord, TexelsMatchPixelsOnlyWhenShiftedByWholePixels)
+{
+    EXPECT_TRUE(oneToOne(quad(10, 20, 32, 16, 64, 64), 64, 64));
+    // A part of an atlas, at a negative position.
+    EXPECT_TRUE(oneToOne(quad(-7, 3, 12, 9, 256, 128, 100, 33), 256, 128));
+    // Half a pixel off: every pixel centre lies between two texels.
+    EXPECT_FALSE(oneToOne(quad(10.5f, 20, 32, 16, 64, 64), 64, 64));
+    EXPECT_FALSE(oneToOne(quad(10, 20, 32, 16, 64, 64, 0, 0, 2.0f), 64, 64));
+    EXPECT_FALSE(oneToOne(quad(10, 20, 32, 16, 64, 64, 0, 0, -1.0f), 64, 64));
+    EXPECT_FALSE(oneToOne(quad(10, 20, 32, 16, 64, 64, 0, 0, 1.0f, 1.5707964f), 64, 64));
+    // The texture's size counts: the same coordinates on a larger texture stretch it.
+    EXPECT_FALSE(oneToOne(quad(10, 20, 32, 16, 64, 64), 128, 64));
+    // Nothing but degenerate triangles: nothing to sample.
+    std::vector<BatchVertex> flat = quad(10, 20, 0, 16, 64, 64);
+    EXPECT_FALSE(oneToOne(flat, 64, 64));
+}
+
+TEST(FrameRecord, OnlyWhatMovedAppearedOrWentIsChanged)
+{
+    const FrameRecord before = frame({{20, 20}, {100, 100}, {300, 200}, {500, 400}});
+    EXPECT_TRUE(platform::changedAreas(before, before).empty());
+    EXPECT_TRUE(before.sameAs(frame({{20, 20}, {100, 100}, {300, 200}, {500, 400}})));
+    EXPECT_TRUE(before.standsAlone());
+
+    // Two squares far apart move: each old and new place, nothing between.
+    auto moved = platform::changedAreas(before, frame({{25, 20}, {100, 100}, {300, 200}, {505, 400}}));
+    EXPECT_TRUE(inside(moved, 22, 25) && inside(moved, 33, 25) && inside(moved, 510, 405));
+    EXPECT_FALSE(inside(moved, 105, 105) || inside(moved, 305, 205));
+    EXPECT_EQ(moved.size(), 2u);
+
+    // One drawn in the middle, one gone, while the first and last move: the
+    // ones between still pair up.
+    auto added = platform::changedAreas(before, frame({{21, 20}, {100, 100}, {200, 50}, {300, 200}, {501, 400}}));
+    EXPECT_TRUE(inside(added, 205, 55) && inside(added, 25, 25) && inside(added, 505, 405));
+    EXPECT_FALSE(inside(added, 105, 105) || inside(added, 305, 205));
+    auto removed = platform::changedAreas(before, frame({{21, 20}, {300, 200}, {501, 400}}));
+    EXPECT_TRUE(inside(removed, 105, 105));
+    EXPECT_FALSE(inside(removed, 305, 205));
+
+    // Another clear colour changes every pixel.
+    EXPECT_EQ(platform::areaOf(platform::changedAreas(before, frame({{20, 20}}, 0xFF102030))),
+              std::int64_t(kW) * kH);
+}
+
+TEST(FrameRecord, ManyChangesMergeIntoFewNonOverlappingAreas)
+{
+    std::vector<std::pair<int, int>> a, b;
+    for (int i = 0; i < 40; ++i) {
+        a.emplace_back(15 * i, 7 * i);
+        b.emplace_back(15 * i + 2, 7 * i);
+    }
+    const auto areas = platform::changedAreas(frame(a), frame(b));
+    EXPECT_LE(areas.size(), 8u);
+    for (std::size_t i = 0; i < areas.size(); ++i)
+        for (std::size_t j = i + 1; j < areas.size(); ++j)
+            EXPECT_FALSE(areas[i].left < areas[j].right && areas[j].left < areas[i].right &&
+                         areas[i].top < areas[j].bottom && areas[j].top < areas[i].bottom);
+    for (const auto& [x, y] : b)
+        EXPECT_TRUE(inside(areas, x, y) && inside(areas, x + 9, y + 9));
+}
