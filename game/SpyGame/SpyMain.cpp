@@ -328,6 +328,8 @@ void CSpyMain::CloseFindAll()
 
 std::uint32_t CSpyMain::Update(float dt)
 {
+    // The clock stands still while one of these screens covers the room.
+    Panel()->SetScreenPause(state >= StateInGameMenu && state <= StateFACertificate);
     switch (state) {
     case StateLoading:
         if (resManager)

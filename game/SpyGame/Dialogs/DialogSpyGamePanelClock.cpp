@@ -65,7 +65,7 @@ void CDialogSpyGamePanel::SetFindAllMode(bool on)
 
 void CDialogSpyGamePanel::UpdateClockText(float dt)
 {
-    const bool paused = m_roomPause || m_blockPause;
+    const bool paused = m_roomPause || m_blockPause || m_screenPause;
     if (m_showsPaused != paused) {
         s_pauseToggle = !s_pauseToggle;
         if (s_pauseToggle)

@@ -559,7 +559,7 @@ TEST_F(SpyMainTest, TheRoomsPickCursorGoesUnderTheScreensThatStopPlay)
         {24, CSpyMain::StateMHCertificate, &mh}, {CInvestigation::StateHelp, CSpyMain::StateHelp, &help}};
     for (const auto& [result, screen, dialog] : screens) {
         SCOPED_TRACE(result);
-        inv.results = {result};
+        inv.results = {std::uint32_t(result)};
         EXPECT_EQ(step(), screen);
         EXPECT_EQ(gui->cursor->GetName(), "default");
         step();
