@@ -450,6 +450,11 @@ void CSpyMain::SetUpLoaded()
             inv->Entry();
         } else if (inv->GetState() == CInvestigation::StateInGameMenu) {
             inv->Resume();
+        } else {
+            // A Find All room still to load: nothing above starts the
+            // case's music, so it starts here, as entering the case would.
+            inv->PlayCaseMusic();
+            aAmbientSoundSystem::SetVolume(CurrentProfile::Get().ambientVolume);
         }
         break;
     }

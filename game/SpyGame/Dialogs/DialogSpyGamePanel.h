@@ -92,6 +92,7 @@ public:
         LevelNum,
         NItems,
         Back,
+        ClockWindow,
         PartCount
     };
 

@@ -53,6 +53,8 @@ void CDialogSpyGamePanel::AddClockTime(float seconds) { SetClockTime(m_secondsLe
 void CDialogSpyGamePanel::SetFindAllMode(bool on)
 {
     m_findAllMode = on;
+    // Find All counts no time, so the clock shows no time window.
+    SetPartVisible(ClockWindow, !on);
     GUI::Widget* caption = GetPart(ClockTextPause);
     if (!caption)
         return;

@@ -5,6 +5,7 @@
 // Only the murder hunt's end is handed out on demand.
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <deque>
 #include <memory>
 #include <string>
@@ -256,4 +257,72 @@ TEST_F(CaseOnData, TheClockStopsUnderTheCertificateAndTheInGameMenu)
     const std::wstring underMenu = panelText("clock_text");
     wait(6.0f);
     EXPECT_EQ(panelText("clock_text"), underMenu);
+}
+
+namespace {
+
+struct Point {
+    int x, y;
+};
+
+// Every hidden object of the study twice over, and the garden's nine
+// (those of the road): the list shows eight lines at a time and only a
+// listed object can be picked, so the second round of the study finds what
+// the first could not, and the garden's butterfly is clicked twice around
+// the lantern.
+const std::vector<Point> kStudyRound = {{353, 365}, {270, 345}, {376, 333}, {573, 422}, {601, 423}, {699, 424},
+                                        {417, 524}, {397, 586}, {659, 590}, {461, 613}, {252, 620}, {350, 661},
+                                        {502, 662}, {612, 665}, {783, 672}, {973, 662}};
+const std::vector<Point> kGarden = {{654, 360}, {409, 327}, {654, 360}, {550, 475}, {520, 573}, {754, 482},
+                                    {840, 500}, {924, 476}, {324, 614}, {689, 665}, {895, 662}, {962, 611}};
+
+// The clock's time window, below the caption, where Find All shows no time.
+constexpr Box kClockWindow{22, 62, 52, 8};
+
+} // namespace
+
+TEST_F(CaseOnData, FindAllCountsItsObjectsDownToNoneAndContinuesWithItsMusic)
+{
+    start(true);
+    click(280, 342, 2.0f);
+    ASSERT_EQ(root().GetCurrentName(), "FindAll");
+    // The study, loaded as the player walks in; the tutorial's "Ok".
+    click(414, 180, 3.0f);
+    click(601, 401);
+    park();
+    EXPECT_EQ(panelText("items_remain"), L"27 items to find");
+    EXPECT_LT(inkIn(kClockWindow), 40) << "the clock shows an empty time window";
+
+    // Each find counts once.
+    int left = 27;
+    const auto findAt = [&](const Point& p) {
+        click(p.x, p.y, 0.6f);
+        int now = -1;
+        std::swscanf(panelText("items_remain").c_str(), L"%d", &now);
+        EXPECT_TRUE(now == left || now == left - 1) << p.x << "," << p.y << ": " << left << " -> " << now;
+        left = now;
+    };
+    for (int round = 0; round < 2; ++round)
+        for (const Point& p : kStudyRound)
+            findAt(p);
+    EXPECT_EQ(left, 11);
+
+    // Saved from the in-game menu; the program starts again and Find All
+    // continues, its room loaded anew, under the case's music.
+    saveAndLeave();
+    start();
+    click(280, 342);
+    click(602, 430, 3.0f);  // the question's "No": go on with the saved game
+    ASSERT_EQ(root().GetCurrentName(), "FindAll");
+    ASSERT_EQ(root().GetState(), CSpyMain::StatePlay);
+    std::string group;
+    EXPECT_EQ(game->GetResManager()->GetMusicManager()->GetCurrentTrack(group), "investigation");
+    EXPECT_EQ(panelText("items_remain"), L"11 items to find");
+
+    click(881, 352, 3.0f);
+    for (const Point& p : kGarden)
+        findAt(p);
+    wait(2.0f);
+    EXPECT_EQ(root().GetState(), CSpyMain::StateFACertificate);
+    EXPECT_EQ(panelText("items_remain"), L"0 items to find");
 }
