@@ -123,6 +123,10 @@ public:
     virtual void SetCurrentRoom(CRoomBase* room);
     CRoomBase* GetCurrentRoom() const override;
     virtual void Resume();
+    // Puts the case where opening the in-game menu puts it (state 29 over a
+    // state of play), so that a save made now continues as one made from
+    // the menu; false, with nothing changed, where the menu could not open.
+    bool HoldForSave();
     // The case's music from its start, at the player's volume.
     void PlayCaseMusic() const;
     // A developer hook; always 0.

@@ -627,6 +627,20 @@ void CSpyMain::UpdateCertificate(float dt, bool findAll)
     state = StateMenuGameOver;
 }
 
+void CSpyMain::SaveBeforeQuit()
+{
+    const bool inPlay = state == StatePlay || (state == StateHelp && savedState == StatePlay);
+    const bool underMenu = state == StateInGameMenu || state == StateOptions || state == StateConfirmExit
+                           || (state == StateHelp && savedState == StateInGameMenu);
+    if (!(inPlay || underMenu) || !inv->HoldForSave())
+        return;
+    a_log("CSpyMain. The game stops in play: saved as from the in-game menu");
+    SaveProgress();
+    inv->Exit();
+    dialogs.HideAll();
+    state = StateMenu;
+}
+
 void CSpyMain::GetMHCertificate(std::int32_t& tier, std::int32_t& count) const
 {
     tier = mhTier;
