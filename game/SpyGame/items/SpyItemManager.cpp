@@ -84,11 +84,13 @@ std::uint32_t CSpyItemManager::CountPooledItems(const std::string& file)
                     return v;
             return def;
         };
-        const auto flag = [&value](const char* key) {
+        // As the item reads them: an unreadable value is the default, 0.
+        const auto number = [&value](const char* key) {
             const std::string v = value(key, std::string());
-            return !v.empty() && str_isInt(v) && str_toInt(v) != 0;
+            return !v.empty() && str_isInt(v) ? str_toInt(v) : 0;
         };
-        if (CSpyItemFactory::IsRegistered(value("Class", "Item")) && flag("IsISpyItem") && !flag("Inventory"))
+        if (CSpyItemFactory::IsRegistered(value("Class", "Item")) && number("IsISpyItem") > 0 &&
+            number("Inventory") == 0)
             ++count;
     }
     return count;
