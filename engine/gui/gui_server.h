@@ -120,6 +120,7 @@ public:
     float repeatTimer = 0.0f;
     bool repeating = false;
     std::uint8_t keyDown[256] = {};
+    std::uint64_t pressesTaken = 0;  // the input poll whose key-downs were delivered
     std::uint32_t pressedButton = kNoButton;
     bool cursorOn = true;
     MouseCursor* cursor = nullptr;  // shown now, or null
@@ -140,9 +141,12 @@ private:
     void CancelRepeat();
     // This frame's mouse event arguments for the widget.
     MouseEventArgs MouseArgs(Widget* widget, std::uint32_t button) const;
-    KeybEventArgs KeyArgs(Widget* widget, std::uint32_t key) const;
+    KeybEventArgs KeyArgs(Widget* widget, std::uint32_t key) const { return KeyArgs(widget, key, modifiers); }
+    KeybEventArgs KeyArgs(Widget* widget, std::uint32_t key, std::uint32_t mods) const;
     void UpdateButtons();
     void UpdateKeys();
+    // A key that went down: its hotkey, else the focused widget's KeyDown.
+    void PressKey(std::uint32_t key, std::uint32_t mods);
     void UpdateRepeat(float dt);
 
     // A widget with its life token: hooks run while a script loads (a

@@ -71,12 +71,12 @@ MouseEventArgs Server::MouseArgs(Widget* widget, std::uint32_t button) const
     return args;
 }
 
-KeybEventArgs Server::KeyArgs(Widget* widget, std::uint32_t key) const
+KeybEventArgs Server::KeyArgs(Widget* widget, std::uint32_t key, std::uint32_t mods) const
 {
     KeybEventArgs args(widget);
-    args.modifiers = modifiers;
+    args.modifiers = mods;
     args.key = key;
-    args.character = KeyToChar(key, modifiers);
+    args.character = KeyToChar(key, mods);
     return args;
 }
 
@@ -149,24 +149,53 @@ void Server::UpdateButtons()
 void Server::UpdateKeys()
 {
     for (std::uint32_t k = 0; k < 256; ++k) {
-        const bool down = isDown(input->m_keys[k]);
-        if (!down && keyDown[k]) {
-            keyDown[k] = 0;
-            if (repeatKey == std::int32_t(k))
-                repeatKey = -1;
-            if (Widget* w = enabled(focus))
-                w->OnKeyUp(KeyArgs(w, k));
-        } else if (down && !keyDown[k] && pressedButton == kNoButton) {
-            keyDown[k] = 1;
-            repeatKey = std::int32_t(k);
-            repeatTimer = 0.0f;
-            repeating = false;
-            if (root->HandleHotkey(k, modifiers))
+        if (isDown(input->m_keys[k]) || !keyDown[k])
+            continue;
+        keyDown[k] = 0;
+        if (repeatKey == std::int32_t(k))
+            repeatKey = -1;
+        if (Widget* w = enabled(focus))
+            w->OnKeyUp(KeyArgs(w, k));
+    }
+    // Keys go down in the order they were pressed, each with the Shift,
+    // Ctrl, Alt and Caps Lock of its own moment: a fast typist puts several
+    // keys, and Shift going down and up, into one frame. Each poll's
+    // key-downs are taken once.
+    if (input->m_polls != pressesTaken) {
+        pressesTaken = input->m_polls;
+        using Press = aInputServer::KeyPress;
+        constexpr std::uint32_t kOwn = MOD_SHIFT | MOD_CTRL | MOD_ALT | MOD_CAPSLOCK;
+        for (const Press& p : input->m_keyPresses) {
+            if (pressedButton != kNoButton || p.key == 0 || !isDown(input->m_keys[p.key]))
                 continue;
-            if (Widget* w = enabled(focus))
-                w->OnKeyDown(KeyArgs(w, k));
+            const auto bit = [&p](std::uint8_t own, std::uint32_t flag) { return (p.modifiers & own) ? flag : 0u; };
+            const std::uint32_t mods = (modifiers & ~kOwn) | bit(Press::kShift, MOD_SHIFT) |
+                                       bit(Press::kCtrl, MOD_CTRL) | bit(Press::kAlt, MOD_ALT) |
+                                       bit(Press::kCapsLock, MOD_CAPSLOCK);
+            keyDown[p.key] = 1;
+            PressKey(p.key, mods);
         }
     }
+    // Keys down with no key-down of their own (an older recording, a key
+    // held as the window took the focus): in key-code order with the frame's
+    // modifiers.
+    for (std::uint32_t k = 0; k < 256; ++k) {
+        if (keyDown[k] || !isDown(input->m_keys[k]) || pressedButton != kNoButton)
+            continue;
+        keyDown[k] = 1;
+        PressKey(k, modifiers);
+    }
+}
+
+void Server::PressKey(std::uint32_t key, std::uint32_t mods)
+{
+    repeatKey = std::int32_t(key);
+    repeatTimer = 0.0f;
+    repeating = false;
+    if (root->HandleHotkey(key, mods))
+        return;
+    if (Widget* w = enabled(focus))
+        w->OnKeyDown(KeyArgs(w, key, mods));
 }
 
 void Server::UpdateRepeat(float dt)

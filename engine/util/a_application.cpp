@@ -282,8 +282,11 @@ int aApplication::run()
             } else if (!m_paused) {
                 result = update();
             }
-            if (result == 0)
+            if (result == 0) {
+                if (m_beforeRender)
+                    m_beforeRender();
                 result = render();
+            }
         } catch (const aResultError& e) {
             // A fatal display error inside the frame: tell the player and
             // close; shutdown runs as usual.

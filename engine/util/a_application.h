@@ -6,6 +6,7 @@
 // overrides the per-frame and activation operations.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -96,6 +97,10 @@ public:
     // Hooks for subsystems that join the loop later; null until set.
     static void (*s_flashSetPause)(bool paused);
     static void (*s_releaseDirectDraw)();
+    // Runs in each frame of the loop once input is read and the frame is
+    // updated, just before it is drawn (a replay chooses there which frames
+    // reach the screen).
+    std::function<void()> m_beforeRender;
 
     // Why the user folder could not be used ("" when it could).
     std::string m_userFolderError;

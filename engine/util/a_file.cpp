@@ -4,9 +4,13 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +23,14 @@ ssize_t (*g_fileWriteFunction)(int fd, const void* data, std::size_t size) = ::w
 
 namespace {
 
+int openFile(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
+
+} // namespace
+
+int (*g_fileOpenFunction)(const char* path, int flags, mode_t mode) = openFile;
+
+namespace {
+
 std::string fullPath(const std::string& path) { return file_layer::normalizeSeparators(file_manglePath(path)); }
 
 bool usablePath(const std::string& full) { return !full.empty() && full.size() < PATH_MAX; }
@@ -28,13 +40,68 @@ bool usablePath(const std::string& full) { return !full.empty() && full.size() <
 int openOnDisk(const std::string& full)
 {
     const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
-    const int fd = ::open(full.c_str(), flags);
+    const int fd = g_fileOpenFunction(full.c_str(), flags, 0);
     if (fd >= 0 || (errno != ENOENT && errno != ENOTDIR))
         return fd;
+    const int err = errno;
     std::string real;
-    if (!file_layer::resolveCaseless(full, real))
+    if (!file_layer::resolveCaseless(full, real)) {
+        errno = err;
         return -1;
-    return ::open(real.c_str(), flags);
+    }
+    return g_fileOpenFunction(real.c_str(), flags, 0);
+}
+
+// Reads an open file whole into a malloc'ed buffer (null when empty). 0, or
+// why not: EISDIR for a folder, EINVAL for anything else that is not a
+// regular file, EFBIG over maxSize (nothing read), ENOMEM, or the read's
+// error. The descriptor is closed.
+int readOpenFile(int fd, std::uint64_t maxSize, std::uint8_t** data, std::uint32_t* size)
+{
+    struct stat st;
+    int err = 0;
+    if (::fstat(fd, &st) != 0)
+        err = errno;
+    else if (S_ISDIR(st.st_mode))
+        err = EISDIR;
+    else if (!S_ISREG(st.st_mode))
+        err = EINVAL;
+    else if (st.st_size < 0 || std::uint64_t(st.st_size) > maxSize)
+        err = EFBIG;
+    if (err) {
+        ::close(fd);
+        return err;
+    }
+    const std::size_t want = std::size_t(st.st_size);
+    std::uint8_t* buffer = nullptr;
+    if (want > 0) {
+        buffer = static_cast<std::uint8_t*>(std::malloc(want));
+        if (!buffer) {
+            ::close(fd);
+            return ENOMEM;
+        }
+        std::size_t got = 0;
+        while (got < want) {
+            const ssize_t n = ::read(fd, buffer + got, want - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                // A file that shrank under us reads as cut short.
+                err = n < 0 ? errno : EIO;
+                break;
+            }
+            got += std::size_t(n);
+        }
+        if (got != want) {
+            std::free(buffer);
+            ::close(fd);
+            return err ? err : EIO;
+        }
+    }
+    ::close(fd);
+    *data = buffer;
+    *size = std::uint32_t(want);
+    return 0;
 }
 
 enum class DiskRead { NotAFile, Done, Failed };
@@ -44,45 +111,22 @@ DiskRead readDisk(const std::string& full, const std::string& path, std::uint8_t
     const int fd = openOnDisk(full);
     if (fd < 0)
         return DiskRead::NotAFile;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    switch (const int err = readOpenFile(fd, UINT32_MAX, data, size)) {
+    case 0:
+        return DiskRead::Done;
+    case EISDIR:
+    case EINVAL:
         return DiskRead::NotAFile;
-    }
-    if (st.st_size > off_t(UINT32_MAX)) {
-        ::close(fd);
+    case EFBIG:
         a_log("file_readFullAndMalloc. File too large: %s", path.c_str());
         return DiskRead::Failed;
+    case ENOMEM:
+        a_log("file_readFullAndMalloc. Cannot allocate memory for %s", path.c_str());
+        return DiskRead::Failed;
+    default:
+        a_log("file_readFullAndMalloc. Error reading file: %s (%s)", path.c_str(), std::strerror(err));
+        return DiskRead::Failed;
     }
-    const std::size_t want = std::size_t(st.st_size);
-    std::uint8_t* buffer = nullptr;
-    if (want > 0) {
-        buffer = static_cast<std::uint8_t*>(std::malloc(want));
-        if (!buffer) {
-            ::close(fd);
-            a_log("file_readFullAndMalloc. Cannot allocate %zu bytes for %s", want, path.c_str());
-            return DiskRead::Failed;
-        }
-        std::size_t got = 0;
-        while (got < want) {
-            const ssize_t n = ::read(fd, buffer + got, want - got);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            got += std::size_t(n);
-        }
-        if (got != want) {
-            std::free(buffer);
-            ::close(fd);
-            a_log("file_readFullAndMalloc. Error reading file: %s", path.c_str());
-            return DiskRead::Failed;
-        }
-    }
-    ::close(fd);
-    *data = buffer;
-    *size = std::uint32_t(want);
-    return DiskRead::Done;
 }
 
 // A regular file (or anything but a folder) on disk.
@@ -108,6 +152,131 @@ bool writeAll(int fd, const void* data, std::size_t size)
         size -= std::size_t(n);
     }
     return true;
+}
+
+// The write temporaries: "." + name + "." + pid + "." + counter + ".tmp"
+// beside the target. A process killed mid-write leaves its temporary; the
+// first write of a process into a folder removes those whose writer no
+// longer runs.
+struct TempFiles {
+    std::mutex mutex;
+    // Folders already swept by this process.
+    std::set<std::string> swept;
+    // Temporaries this process is writing now.
+    std::set<std::string> own;
+};
+
+TempFiles& tempFiles()
+{
+    static TempFiles* files = new TempFiles;  // never destroyed: writes may run at exit
+    return *files;
+}
+
+bool allDigits(const std::string& text, std::size_t begin, std::size_t end)
+{
+    if (begin >= end || end - begin > 10)
+        return false;
+    for (std::size_t i = begin; i < end; ++i)
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+    return true;
+}
+
+// The writer's pid when the name is one of our write temporaries, else 0.
+long tempWriter(const std::string& name)
+{
+    static const std::string kEnd = ".tmp";
+    if (name.size() < 1 + 1 + 2 + 2 + kEnd.size() || name[0] != '.' ||
+        name.compare(name.size() - kEnd.size(), kEnd.size(), kEnd) != 0)
+        return 0;
+    const std::size_t counterEnd = name.size() - kEnd.size();
+    const std::size_t counterDot = name.rfind('.', counterEnd - 1);
+    if (counterDot == std::string::npos || counterDot < 2 || !allDigits(name, counterDot + 1, counterEnd))
+        return 0;
+    const std::size_t pidDot = name.rfind('.', counterDot - 1);
+    if (pidDot == std::string::npos || pidDot < 2 || !allDigits(name, pidDot + 1, counterDot))
+        return 0;
+    const long pid = std::strtol(name.c_str() + pidDot + 1, nullptr, 10);
+    return pid > 0 && pid <= INT_MAX ? pid : 0;
+}
+
+bool writerRuns(long pid)
+{
+    if (pid == long(::getpid()))
+        return false;  // then only the temporaries in TempFiles::own are live
+    return ::kill(pid_t(pid), 0) == 0 || errno != ESRCH;
+}
+
+// Called under the TempFiles lock before the first write into the folder.
+void sweepStaleTemps(TempFiles& files, const std::string& folder)
+{
+    if (files.swept.count(folder))
+        return;
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir)
+        return;  // the write fails too; the sweep waits for a write that works
+    files.swept.insert(folder);
+    std::vector<std::string> stale;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        const long pid = tempWriter(name);
+        if (pid == 0 || writerRuns(pid) || files.own.count(folder + name))
+            continue;
+        stale.push_back(name);
+    }
+    ::closedir(dir);
+    for (const std::string& name : stale) {
+        const std::string path = folder + name;
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        if (::unlink(path.c_str()) == 0)
+            a_log("file_writeFull. Removed '%s', left by an interrupted write", path.c_str());
+    }
+    if (!stale.empty())
+        file_layer::forgetFolder(folder);
+}
+
+// Why the folder of an unresolvable target is no place to write.
+int folderError(const std::string& full)
+{
+    const std::string folder = file_layer::parentOf(full);
+    struct stat st;
+    if (folder.empty() || ::stat(folder.c_str(), &st) != 0)
+        return folder.empty() ? ENOENT : errno;
+    return S_ISDIR(st.st_mode) ? ENOENT : ENOTDIR;
+}
+
+// Copies the open file into a new file at to; 0 or an errno value.
+int copyInto(int from, const std::string& to, mode_t mode)
+{
+    const int out = g_fileOpenFunction(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (out < 0)
+        return errno;
+    char buffer[65536];
+    int err = 0;
+    for (;;) {
+        const ssize_t n = ::read(from, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            err = errno;
+            break;
+        }
+        if (n == 0)
+            break;
+        if (!writeAll(out, buffer, std::size_t(n))) {
+            err = errno;
+            break;
+        }
+    }
+    if (!err && ::fsync(out) != 0)
+        err = errno;
+    if (::close(out) != 0 && !err)
+        err = errno;
+    if (err)
+        ::unlink(to.c_str());
+    return err;
 }
 
 } // namespace
@@ -180,7 +349,9 @@ bool file_writeFull(const std::string& path, const void* data, std::uint32_t siz
     const std::string full = fullPath(path);
     std::string target;
     if (!usablePath(full) || full.back() == '/' || !file_layer::resolveForWrite(full, target)) {
-        a_log("file_writeFull. Error open file: %s", path.c_str());
+        const int err = usablePath(full) && full.back() != '/' ? folderError(full) : EINVAL;
+        a_log("file_writeFull. Error open file: %s (%s)", path.c_str(), std::strerror(err));
+        errno = err;
         return false;
     }
     // The data goes to a new file beside the target and replaces it only
@@ -189,16 +360,32 @@ bool file_writeFull(const std::string& path, const void* data, std::uint32_t siz
     const std::string folder = file_layer::parentOf(target);
     const std::string name = target.substr(folder.size()).substr(0, 100);
     static std::atomic<unsigned> counter{0};
+    TempFiles& files = tempFiles();
     std::string temp;
     int fd = -1;
+    int err = 0;
+    {
+        std::lock_guard<std::mutex> guard(files.mutex);
+        sweepStaleTemps(files, folder);
+    }
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temp = folder + "." + name + "." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
+        {
+            std::lock_guard<std::mutex> guard(files.mutex);
+            files.own.insert(temp);
+        }
+        fd = g_fileOpenFunction(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        err = errno;
+        if (fd < 0) {
+            std::lock_guard<std::mutex> guard(files.mutex);
+            files.own.erase(temp);
+        }
+        if (fd < 0 && err != EEXIST)
             break;
     }
     if (fd < 0) {
-        a_log("file_writeFull. Error open file: %s (%s)", path.c_str(), std::strerror(errno));
+        a_log("file_writeFull. Error open file: %s (%s)", path.c_str(), std::strerror(err));
+        errno = err;
         return false;
     }
     struct stat old;
@@ -211,7 +398,7 @@ bool file_writeFull(const std::string& path, const void* data, std::uint32_t siz
         step = "sync";
         ok = ::fsync(fd) == 0;
     }
-    int err = errno;
+    err = errno;
     if (::close(fd) != 0 && ok) {
         step = "close";
         ok = false;
@@ -222,10 +409,16 @@ bool file_writeFull(const std::string& path, const void* data, std::uint32_t siz
         ok = false;
         err = errno;
     }
-    if (!ok) {
+    if (!ok)
         ::unlink(temp.c_str());
+    {
+        std::lock_guard<std::mutex> guard(files.mutex);
+        files.own.erase(temp);
+    }
+    if (!ok) {
         file_layer::forgetFolder(folder);
         a_log("file_writeFull. Error writing file: %s (%s: %s)", path.c_str(), step, std::strerror(err));
+        errno = err;
         return false;
     }
     // The rename itself is durable only once the folder is synced.
@@ -236,6 +429,68 @@ bool file_writeFull(const std::string& path, const void* data, std::uint32_t siz
     }
     file_layer::forgetFolder(folder);
     return true;
+}
+
+int file_readDisk(const std::string& path, std::uint32_t maxSize, std::vector<std::uint8_t>& data)
+{
+    data.clear();
+    const std::string full = fullPath(path);
+    if (!usablePath(full))
+        return ENOENT;
+    const int fd = openOnDisk(full);
+    if (fd < 0)
+        return errno;
+    std::uint8_t* bytes = nullptr;
+    std::uint32_t size = 0;
+    const int err = readOpenFile(fd, maxSize, &bytes, &size);
+    if (err == 0 && bytes) {
+        data.assign(bytes, bytes + size);
+        std::free(bytes);
+    }
+    return err;
+}
+
+std::string file_setAside(const std::string& path, const std::string& suffix, bool move)
+{
+    std::string real;
+    struct stat st;
+    const std::string full = fullPath(path);
+    if (!usablePath(full) || !file_layer::resolve(full, real, &st)) {
+        errno = ENOENT;
+        return std::string();
+    }
+    if (!S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return std::string();
+    }
+    // A link or an exclusive create never replaces an earlier copy. What
+    // stays under the old name gets a copy of its own, so that nothing
+    // written there later in place can reach it.
+    int err = EEXIST;
+    std::string aside;
+    for (int n = 1; n <= kMaxSetAside && err == EEXIST; ++n) {
+        aside = real + suffix + (n == 1 ? std::string() : "." + std::to_string(n));
+        err = move && ::link(real.c_str(), aside.c_str()) == 0 ? 0 : move ? errno : EPERM;
+        if (err == EPERM || err == EXDEV || err == EMLINK || err == ENOTSUP || err == EOPNOTSUPP || err == ENOSYS) {
+            const int from = g_fileOpenFunction(real.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0);
+            err = from < 0 ? errno : copyInto(from, aside, st.st_mode & 0777);
+            if (from >= 0)
+                ::close(from);
+        }
+    }
+    if (err) {
+        errno = err;
+        return std::string();
+    }
+    if (move && ::unlink(real.c_str()) != 0) {
+        err = errno;
+        ::unlink(aside.c_str());
+        file_layer::forgetParentOf(real);
+        errno = err;
+        return std::string();
+    }
+    file_layer::forgetParentOf(real);
+    return aside;
 }
 
 std::uint32_t file_getSize(const std::string& path)

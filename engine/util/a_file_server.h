@@ -88,11 +88,28 @@ bool file_isExist(const std::string& path, bool alsoInArchives);
 // (when given) receives the size, 0 on failure.
 std::uint8_t* file_readFullAndMalloc(const std::string& path, std::uint32_t* size);
 // Replaces the file with the data: written to a temporary file beside it,
-// synced and renamed over it, so the old file stays intact on failure.
+// synced and renamed over it, so the old file stays intact on failure; then
+// errno says why. The first write of the process into a folder removes the
+// temporaries that writers no longer running left there.
 bool file_writeFull(const std::string& path, const void* data, std::uint32_t size);
-// Test seam: file_writeFull writes its data through this (::write unless a
-// test replaces it).
+// Test seams: file_writeFull writes its data through the first (::write
+// unless a test replaces it); disk reads, the temporary files and copies are
+// opened through the second (::open).
 extern ssize_t (*g_fileWriteFunction)(int fd, const void* data, std::size_t size);
+extern int (*g_fileOpenFunction)(const char* path, int flags, mode_t mode);
+// Reads a whole regular file on disk, never inside an archive (a name that
+// misses is looked up ignoring case). 0 with the bytes, else why not:
+// ENOENT when there is none, EISDIR for a folder, EINVAL for another kind
+// of file, EFBIG when it is over maxSize bytes (nothing is read), or the
+// error of the open or the read.
+int file_readDisk(const std::string& path, std::uint32_t maxSize, std::vector<std::uint8_t>& data);
+// Gives a regular file on disk a further name beside it that no file has
+// yet: its name + suffix, then + suffix + ".2", ".3" ... up to kMaxSetAside.
+// With move the file is renamed (hard-linked, then unlinked); otherwise
+// the new name gets a copy. The name taken, or "" with errno set (EEXIST
+// when every name is taken).
+std::string file_setAside(const std::string& path, const std::string& suffix, bool move);
+constexpr int kMaxSetAside = 999;
 // 0 when missing.
 std::uint32_t file_getSize(const std::string& path);
 // "a/b/c.txt" -> "a/b/", "c.txt", "txt".

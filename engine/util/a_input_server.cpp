@@ -100,7 +100,9 @@ void aInputServer::update()
     // An inactive application reads no input; the frame is neither recorded
     // nor played back, so a log never holds half a frame.
     const bool active = g_application && g_application->m_active;
+    m_keyPresses.clear();
     if (active) {
+        ++m_polls;
         pollKeyboard();
         if (m_logMode != INPUT_LOG_OFF || m_hasMouse)
             pollMouse();
@@ -123,25 +125,48 @@ void aInputServer::pollKeyboard()
                 return;
             if (key == kEndOfKeys)
                 break;
-            std::uint8_t value = 0;
-            if (key > 255) {
+            const bool press = key >= kKeyPressRecord && key < kKeyPressRecord + 256;
+            if (key > 255 && !press) {
                 endPlayback("bad key record");
                 return;
             }
+            std::uint8_t value = 0;
             if (!readBytes(&value, 1))
                 return;
-            m_rawKeys[key] = value;
+            if (!press) {
+                m_rawKeys[key] = value;
+                continue;
+            }
+            if (value & ~KeyPress::kAll) {
+                endPlayback("bad key-down record");
+                return;
+            }
+            if (m_keyPresses.size() < kMaxKeyPresses)
+                m_keyPresses.push_back(KeyPress{std::uint8_t(key - kKeyPressRecord), value});
         }
     } else {
         platform::KeyFrame raw{};
+        platform::KeyboardSource& keyboard = platform::keyboard();
+        bool read = false;
         if (!m_hasKeyboard) {
             raw.fill(0);
-        } else if (const platform::InputResult r = platform::keyboard().read(raw); r != platform::InputResult::Ok) {
+        } else if (const platform::InputResult r = keyboard.read(raw); r != platform::InputResult::Ok) {
             a_log("aInputServer. Keyboard GetDeviceState failed (%s)", platform::inputResultName(r));
             raw.fill(0);
             if (platform::needsAcquire(r)) {
-                if (const platform::InputResult a = platform::keyboard().acquire(); a != platform::InputResult::Ok)
+                if (const platform::InputResult a = keyboard.acquire(); a != platform::InputResult::Ok)
                     a_log("aInputServer. Keyboard Acquire failed (%s)", platform::inputResultName(a));
+            }
+        } else {
+            read = true;
+        }
+        if (read) {
+            for (const platform::KeyEvent& e : keyboard.events()) {
+                if (!e.down || e.key == 0 || m_keyPresses.size() >= kMaxKeyPresses)
+                    continue;
+                const std::uint8_t mods = (e.shift ? KeyPress::kShift : 0) | (e.ctrl ? KeyPress::kCtrl : 0) |
+                                          (e.alt ? KeyPress::kAlt : 0) | (e.capsLock ? KeyPress::kCapsLock : 0);
+                m_keyPresses.push_back(KeyPress{e.key, mods});
             }
         }
         std::memcpy(m_rawKeys, raw.data(), sizeof m_rawKeys);
@@ -151,6 +176,10 @@ void aInputServer::pollKeyboard()
                     appendU32(k);
                     append(&m_rawKeys[k], 1);
                 }
+            }
+            for (const KeyPress& p : m_keyPresses) {
+                appendU32(kKeyPressRecord + p.key);
+                append(&p.modifiers, 1);
             }
             appendU32(kEndOfKeys);
             std::memcpy(m_prevRawKeys, m_rawKeys, sizeof m_prevRawKeys);

@@ -3,11 +3,18 @@
 // four-state value: 0 up, 1 released this frame, 2 pressed this frame,
 // 3 held. The state fields are read directly by the GUI and the game.
 //
+// Beside the states, the keys that went down this frame are kept in the
+// order they went down, each with the modifiers of its moment: typing fast
+// puts several key-downs, and Shift going down and up, into one frame.
+//
 // The raw input of every frame can be recorded into a memory log and saved
 // as an ".input" file, or such a log played back in place of the devices.
 // File format (little-endian, no header), per frame: for each key whose raw
-// byte changed, u32 key and u8 byte, then u32 256; for each changed mouse
-// button, u32 button and u8 byte, then u32 3; i32 lX, lY, lZ; i32 cursor x, y.
+// byte changed, u32 key and u8 byte; for each key that went down, in order,
+// u32 512 + key and u8 modifier bits (KeyPress); then u32 256; for each
+// changed mouse button, u32 button and u8 byte, then u32 3; i32 lX, lY, lZ;
+// i32 cursor x, y. A frame without key-down records (older recordings) has
+// its new keys typed in key-code order with the frame's modifiers.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,6 +38,22 @@ enum aInputLogMode : std::uint32_t {
 
 class aInputServer {
 public:
+    // A key that went down, with the modifiers held (and Caps Lock's toggle)
+    // at that moment.
+    struct KeyPress {
+        static constexpr std::uint8_t kShift = 1;
+        static constexpr std::uint8_t kCtrl = 2;
+        static constexpr std::uint8_t kAlt = 4;
+        static constexpr std::uint8_t kCapsLock = 8;
+        static constexpr std::uint8_t kAll = 15;
+        std::uint8_t key = 0;
+        std::uint8_t modifiers = 0;
+    };
+    // Key-down records of a recording start here (512 + key).
+    static constexpr std::uint32_t kKeyPressRecord = 512;
+    // More key-downs in one frame than anyone types; the rest are dropped.
+    static constexpr std::size_t kMaxKeyPresses = 64;
+
     struct DoubleClick {
         std::uint8_t clicked = 0;  // double-clicked this frame
         std::uint8_t waiting = 0;  // waiting for the second press
@@ -84,6 +107,11 @@ public:
     }
 
     std::uint32_t m_keys[256] = {};
+    // This frame's key-downs in order (empty in a frame not polled).
+    std::vector<KeyPress> m_keyPresses;
+    // Counts the polled frames, so that a reader sees each frame's
+    // key-downs once however often it runs.
+    std::uint64_t m_polls = 0;
     std::uint32_t m_mouseButtons[3] = {};
     DoubleClick m_doubleClick[3];
     std::uint8_t m_rawKeys[256] = {};

@@ -98,18 +98,51 @@ void CInvestigation::SaveChildren(SaveLoadSystem& system)
 
 void CInvestigation::LoadChildren(SaveLoadSystem& system)
 {
-    system.LoadEntity(&tipEvents);
-    if (SaveLoadEntity* tips = dialogs ? dialogs->GetTipManagerEntity() : nullptr)
-        system.LoadEntity(tips);
-    if (CDialogSpyGamePanel* panel = Panel())
-        system.LoadEntity(panel);
-    if (SaveLoadEntity* message = dialogs ? dialogs->GetMessageEntity() : nullptr)
-        system.LoadEntity(message);
-    if (personages)
-        system.LoadEntity(personages);
+    // The case cannot go on without the panel, the personages, the rooms and
+    // the events as they were saved; only a save of another build can lack
+    // one. All are looked for before anything is read, so a save refused
+    // for it leaves the case as it was.
+    CDialogSpyGamePanel* panel = Panel();
+    std::vector<const SaveLoadEntity*> needed;
+    if (panel)
+        needed.push_back(panel);
+    if (personages) {
+        needed.push_back(personages);
+        for (const auto& personage : personages->GetPersonages())
+            needed.push_back(personage.get());
+    }
     if (rooms)
-        system.LoadEntity(rooms);
-    system.LoadEntity(&events);
+        needed.push_back(rooms);
+    needed.push_back(&events);
+    bool complete = true;
+    for (const SaveLoadEntity* entity : needed)
+        // (One without a key is never saved: no case was loaded.)
+        if (!entity->GetKey().empty() && !system.HasBlock(entity->GetKey())) {
+            a_log("CInvestigation::LoadChildren(). Save '%s' has no block '%s'; the case cannot be restored from it",
+                  system.GetFileName().c_str(), entity->GetKey().c_str());
+            complete = false;
+        }
+    if (!complete) {
+        system.FailParent();
+        return;
+    }
+
+    // Without these the case plays on; what they held starts afresh.
+    auto optional = [&system](SaveLoadEntity* entity) {
+        if (entity && !system.LoadEntity(entity) && !system.HasBlock(entity->GetKey()))
+            a_log("CInvestigation::LoadChildren(). Save '%s' has no block '%s'; it starts afresh",
+                  system.GetFileName().c_str(), entity->GetKey().c_str());
+    };
+    optional(&tipEvents);
+    optional(dialogs ? dialogs->GetTipManagerEntity() : nullptr);
+    if (panel)
+        system.LoadRequiredEntity(panel);
+    optional(dialogs ? dialogs->GetMessageEntity() : nullptr);
+    if (personages)
+        system.LoadRequiredEntity(personages);
+    if (rooms)
+        system.LoadRequiredEntity(rooms);
+    system.LoadRequiredEntity(&events);
 }
 
 // ------------------------------------------------------------------ set-up

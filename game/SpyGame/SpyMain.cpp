@@ -21,6 +21,7 @@
 #include "game/shell/c_res_manager.h"
 #include "game/shell/current_profile.h"
 #include "game/shell/profiles_manager.h"
+#include "game/shell/save_error_text.h"
 
 namespace {
 
@@ -233,8 +234,11 @@ void CSpyMain::ContinueFrom(const std::string& file, bool findAll)
                 state = StateStart;
                 return;
             }
-            if (currentName != kEndGame)
+            if (currentName != kEndGame) {
                 a_log("CSpyMain::ContinuePlay(). Investigation '%s' not found!", currentName.c_str());
+                // Maybe a newer game's case: its progress outlives the new game's first save.
+                SaveLoadSystem::KeepAsideBeforeSave(file);
+            }
             saveSystem.Finish();
         }
     }
@@ -290,7 +294,17 @@ void CSpyMain::SaveProgress()
         return;
     saveSystem.SaveEntity(this);
     saveSystem.SaveEntity(inv);
-    saveSystem.Finish();
+    if (saveSystem.Finish())
+        saveFailure.clear();
+    else
+        saveFailure = SaveErrorTextId(saveSystem.GetWriteError());
+}
+
+std::string CSpyMain::TakeSaveFailure()
+{
+    std::string failure;
+    failure.swap(saveFailure);
+    return failure;
 }
 
 bool CSpyMain::NextInvestigation()

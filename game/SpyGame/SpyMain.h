@@ -117,6 +117,9 @@ public:
     // and leaves the case as the menu's "save and exit" does. Elsewhere
     // (loading, certificates, a dialog over the room) the last save stands.
     void SaveBeforeQuit() override;
+    // Why the last SaveProgress could not write the save (a Main.txt string
+    // id), once; "" when it was written.
+    std::string TakeSaveFailure() override;
 
     // ---- Own operations
     // n = 0: true when the list has a story case first. Otherwise the
@@ -211,4 +214,5 @@ private:
     FlowTips flowTips{dialogs.tipManager};
     CInvestigation* inv = &investigation;
     std::int32_t mhTier = 0, mhCount = 0, faTier = 0, faCount = 0;
+    std::string saveFailure;
 };

@@ -19,6 +19,7 @@
 #include "game/shell/c_res_loader.h"
 #include "game/shell/c_res_manager.h"
 #include "game/shell/profiles_manager.h"
+#include "game/shell/save_error_text.h"
 #include "game/shell/save_load_entity.h"
 #include "game/shell/save_load_system.h"
 #include "platform/input/dinput_keys.h"
@@ -275,7 +276,8 @@ void CGameFlow::ApplyProfile()
     aAmbientSoundSystem::SetVolume(profile.ambientVolume);
     aGraphServer* gs = g_application ? g_application->m_graphServer : nullptr;
     const CGameIni* ini = CGameIni::getSingletonPtr();
-    if (gs && !(ini && ini->IsWindowed()) && gs->m_fullscreen != (profile.fullscreen != 0)) {
+    if (gs && !(ini && ini->IsWindowed()) && g_application->canSwitchFullscreen() &&
+        gs->m_fullscreen != (profile.fullscreen != 0)) {
         gs->setFullscreen(profile.fullscreen != 0);
         g_application->onDisplayModeChanged();
     }
@@ -323,8 +325,31 @@ void CGameFlow::AskTips()
         m_dueTips.pop_front();
 }
 
+void CGameFlow::TellSaveFailures()
+{
+    std::wstring text;
+    auto tell = [&](const char* heading, const std::string& reason) {
+        if (reason.empty())
+            return;
+        a_log("CGameFlow. The player is told: %s, %s", heading, reason.c_str());
+        if (CResManager* res = CResManager::getSingletonPtr())
+            text += (text.empty() ? L"" : L" ") + res->GetLocalizedString(heading) + L" " +
+                    res->GetLocalizedString(reason);
+    };
+    if (m_root)
+        tell(kSaveFailedGameText, m_root->TakeSaveFailure());
+    if (ProfilesManager* profiles = ProfilesManager::getSingletonPtr())
+        tell(kSaveFailedPlayersText, profiles->TakeSaveFailure());
+    if (text.empty() || !HasDialog(Menu::kNotice, "notice"))
+        return;
+    m_menu->SetNoticeText(text);
+    m_menu->Show(Menu::kNotice);
+}
+
 void CGameFlow::UpdateMenu(float dt)
 {
+    // Before the menu's own step, so the notice is up before another click.
+    TellSaveFailures();
     m_menu->Update(dt);
     const FrameInput in = readInput();
     if (m_findAllBlocked && in.leftReleased && m_menu->IsOnFindAll(in.x, in.y) &&
@@ -412,7 +437,7 @@ void CGameFlow::HandleDialogs()
         StartCredits();
         return;
     }
-    for (const Menu::Dialog d : {Menu::kMHCertificate, Menu::kFACertificate})
+    for (const Menu::Dialog d : {Menu::kMHCertificate, Menu::kFACertificate, Menu::kNotice})
         if (state(d) == 3)
             m_menu->Hide(d);
     switch (state(Menu::kRestartFA)) {

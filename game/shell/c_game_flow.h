@@ -60,12 +60,15 @@ public:
         // The program is about to stop: a game in play is saved as the
         // in-game menu saves it, where the menu could.
         virtual void SaveBeforeQuit() {}
+        // Why the game could not be saved (a Main.txt string id), once per
+        // failure; "" when nothing is to be told.
+        virtual std::string TakeSaveFailure() { return std::string(); }
     };
 
     // The menu dialogs.
     class Menu {
     public:
-        enum Dialog { kMainMenu, kOptions, kMHCertificate, kFACertificate, kHelp, kRestartFA, kMoreGames };
+        enum Dialog { kMainMenu, kOptions, kMHCertificate, kFACertificate, kHelp, kRestartFA, kMoreGames, kNotice };
         // Results of the main menu.
         static constexpr std::int32_t kPlay = 4;
         static constexpr std::int32_t kOptionsButton = 5;
@@ -103,6 +106,8 @@ public:
         virtual void SetupMoreGames(const std::string& path) = 0;
         virtual void OpenLink(const std::string& link) = 0;
         virtual void UpdateFullscreenEnabled() = 0;
+        // The text of the notice (kNotice: "Ok" gives 3).
+        virtual void SetNoticeText(const std::wstring& text) { (void)text; }
     };
 
     // The tutorial tips.
@@ -168,6 +173,9 @@ private:
     void StartCredits();
     void ApplyProfile();
     void AskTips();
+    // A save or the player list that could not be written since the last
+    // call: the notice tells the player.
+    void TellSaveFailures();
     void Quit(bool reinstall);
 
     std::unique_ptr<Root> m_root;

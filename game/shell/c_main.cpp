@@ -60,7 +60,11 @@ int cMain::init(const std::string& name, void* instance, const char* commandLine
     m_profiles = std::make_unique<ProfilesManager>(m_savedGamesFolder);
     m_profiles->Load();
 
-    const bool windowed = m_gameIni->IsWindowed() || !CurrentProfile::Get().fullscreen;
+    bool windowed = m_gameIni->IsWindowed() || !CurrentProfile::Get().fullscreen;
+    if (!windowed && m_windowedOnly) {
+        a_log("cMain. Full screen is not available to this run: the game runs in a window");
+        windowed = true;
+    }
     try {
         new aGraphServer(m_gameIni->GetWidth(), m_gameIni->GetHeight(), !windowed, m_gameIni->IsUse32Bit(), nullptr,
                          104, m_gameIni->IsVSync(), false);
@@ -165,7 +169,7 @@ LRESULT cMain::windowProc(HWND window, std::uint32_t message, WPARAM wParam, LPA
     return aApplication::windowProc(window, message, wParam, lParam);
 }
 
-bool cMain::canSwitchFullscreen() { return !(m_gameIni && m_gameIni->IsWindowed()); }
+bool cMain::canSwitchFullscreen() { return !m_windowedOnly && !(m_gameIni && m_gameIni->IsWindowed()); }
 
 void cMain::onDisplayModeChanged()
 {

@@ -27,7 +27,7 @@ public:
     void onDeactivate() override;
     void onActivate() override;
     LRESULT windowProc(HWND window, std::uint32_t message, WPARAM wParam, LPARAM lParam) override;
-    // Not while Game.ini forces a window.
+    // Not while Game.ini forces a window, nor in a windowed-only run.
     bool canSwitchFullscreen() override;
     void onDisplayModeChanged() override;
 
@@ -46,6 +46,10 @@ public:
     CResManager* GetResManager() const { return m_resManager.get(); }
     GUI::Server* GetGui() const { return m_gui.get(); }
     CGameFlow* GetFlow() const { return m_flow.get(); }
+
+    // Set before init: the game runs in a window whatever Game.ini and the
+    // player ask (a replay, whose clock steps with the window's frame pacing).
+    bool m_windowedOnly = false;
 
 protected:
     // The flow with its collaborators; the last step of init.

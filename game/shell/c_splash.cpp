@@ -22,11 +22,15 @@ void CSplash::Load(const std::string& path, aImageManager* images)
         const CIniSection values(section, path, "CSplash");
         Screen screen;
         screen.name = section.first;
+        // Without a picture the screen is its colour alone; a picture named
+        // but missing leaves the screen out.
         const std::string image = values.GetString("Image");
-        screen.image = images && !image.empty() && images->HasImage(image) ? images->GetImage(image) : nullptr;
-        if (!screen.image) {
-            values.Log("Image: no picture '" + image + "', screen left out");
-            continue;
+        if (!image.empty()) {
+            screen.image = images && images->HasImage(image) ? images->GetImage(image) : nullptr;
+            if (!screen.image) {
+                values.Log("Image: no picture '" + image + "', screen left out");
+                continue;
+            }
         }
         screen.time = values.GetFloat("Time", kDefaultTime);
         screen.fade = values.GetFloat("Fade", kDefaultFade);
@@ -76,7 +80,7 @@ void CSplash::Render(CResManager& res, float w, float h) const
     res.SetRectColor(s.color);
     res.DrawRect(0.0f, 0.0f, w, h);
     const std::uint32_t alpha = std::uint32_t(GetAlpha() * 255.0f + 0.5f);
-    if (alpha == 0)
+    if (alpha == 0 || !s.image)
         return;
     const float x = float(int((w - float(s.image->getWidth())) / 2.0f));
     const float y = float(int((h - float(s.image->getHeight())) / 2.0f));

@@ -1,7 +1,7 @@
 #pragma once
 // The splash sequence of start-up ("gamedata:splash.ini"): one screen per
-// section, in file order, each a picture of the Loading list centred on a
-// colour, faded in, held and faded out on the frame time. A skip (a click
+// section, in file order, each a colour with a picture of the Loading list
+// centred on it (or none), faded in, held and faded out on the frame time. A skip (a click
 // or a key) starts the current screen's fade-out; a stop (Escape) ends the
 // sequence. Main thread only.
 #include <cstddef>
@@ -21,18 +21,19 @@ public:
 
     struct Screen {
         std::string name;
-        const aImage* image = nullptr;  // the image manager's
+        const aImage* image = nullptr;  // the image manager's; null: the colour alone
         float time = kDefaultTime;      // at full alpha
         float fade = kDefaultFade;      // in, and again out
         std::uint32_t color = kDefaultColor;
     };
 
-    // Reads the screens. A missing file gives none; a screen whose picture
-    // the manager lacks is left out with a log line.
+    // Reads the screens. A missing file gives none; a screen without an
+    // Image key shows its colour alone; one whose picture the manager lacks
+    // is left out with a log line.
     void Load(const std::string& path, aImageManager* images);
 
     void Update(float dt, bool skip, bool stop);
-    // The screen's colour over w x h, then its picture centred.
+    // The screen's colour over w x h, then its picture (if any) centred.
     void Render(CResManager& res, float w, float h) const;
 
     bool IsDone() const { return m_current >= m_screens.size(); }

@@ -17,6 +17,7 @@ int RunGame(int argc, char** argv, const GameHooks& hooks)
     const std::string company = "Tallowmere";
 
     int exitCode = 1;
+    game.m_windowedOnly = hooks.windowedOnly;
     const int started = game.init(name, nullptr, commandLine.c_str(), company);
     if (started >= 0) {
         // Another running copy (1) still goes through run, which ends at once.

@@ -12,6 +12,8 @@ struct GameHooks {
     // Runs after the loop, before shutdown (the log is still open), with the
     // loop's exit code; returns the exit code to use.
     std::function<int(int exitCode)> afterRun;
+    // Runs the game in a window whatever Game.ini and the player ask.
+    bool windowedOnly = false;
 };
 
 int RunGame(int argc, char** argv, const GameHooks& hooks = GameHooks());

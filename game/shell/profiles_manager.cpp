@@ -1,5 +1,6 @@
 #include "game/shell/profiles_manager.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "engine/util/a_log.h"
 #include "engine/util/a_string.h"
 #include "game/shell/byte_order.h"
+#include "game/shell/save_error_text.h"
 
 namespace {
 
@@ -266,28 +268,43 @@ std::string ProfilesManager::GetSaveFileName() const { return GetSaveFileName(Cu
 void ProfilesManager::Load()
 {
     ResetToDefault();
+    m_leaveFile = false;
+    m_saveFailure.clear();
     const std::string path = FilePath();
-    if (!file_isExistOnDisk(path)) {
+    std::vector<std::uint8_t> bytes;
+    const int error = file_readDisk(path, kMaxFileSize, bytes);
+    if (error == ENOENT) {
         a_log("ProfilesManager::Load(). No '%s' yet, starting with '%s'", path.c_str(), CurrentProfile::kDefaultName);
         return;
     }
-    std::string problem;
-    {
-        aFile file(path);
-        problem = file.isLoaded() ? Parse(file.data(), file.size()) : std::string("cannot be read");
-    }
-    if (!problem.empty()) {
-        ResetToDefault();
-        const std::string full = file_manglePath(path);
-        const std::string bad = full + ".bad";
-        const bool moved = std::rename(full.c_str(), bad.c_str()) == 0;
-        file_layer::forgetParentOf(full);
-        a_log("ProfilesManager::Load(). '%s' is damaged (%s); %s, starting with '%s'", path.c_str(), problem.c_str(),
-              moved ? "renamed to _profiles.dat.bad" : "it could not be renamed", CurrentProfile::kDefaultName);
+    if (error != 0 && error != EFBIG) {
+        // Not damaged: it may read next time. Writing the defaults over it
+        // would lose every player.
+        m_leaveFile = true;
+        a_log("ProfilesManager::Load(). '%s' cannot be read (%s); it is left as it is and not written in this run, "
+              "starting with '%s'",
+              path.c_str(), std::strerror(error), CurrentProfile::kDefaultName);
         return;
     }
-    a_log("ProfilesManager::Load(). %u profiles from '%s', current '%s'", unsigned(m_profiles.size()), path.c_str(),
-          CurrentProfile::Get().name.c_str());
+    const std::string problem = error == EFBIG ? str_format("over %u bytes, more than a list can hold", kMaxFileSize)
+                                               : Parse(bytes.data(), std::uint32_t(bytes.size()));
+    if (problem.empty()) {
+        a_log("ProfilesManager::Load(). %u profiles from '%s', current '%s'", unsigned(m_profiles.size()),
+              path.c_str(), CurrentProfile::Get().name.c_str());
+        return;
+    }
+    ResetToDefault();
+    const std::string aside = file_setAside(path, ".bad", true);
+    if (aside.empty()) {
+        const int why = errno;
+        m_leaveFile = true;
+        a_log("ProfilesManager::Load(). '%s' is damaged (%s); it could not be renamed (%s), so it is left as it is and "
+              "not written in this run, starting with '%s'",
+              path.c_str(), problem.c_str(), std::strerror(why), CurrentProfile::kDefaultName);
+        return;
+    }
+    a_log("ProfilesManager::Load(). '%s' is damaged (%s); renamed to %s, starting with '%s'", path.c_str(),
+          problem.c_str(), file_getName(aside).c_str(), CurrentProfile::kDefaultName);
 }
 
 std::string ProfilesManager::Parse(const std::uint8_t* data, std::uint32_t size)
@@ -407,12 +424,30 @@ std::vector<std::uint8_t> ProfilesManager::Serialize() const
 bool ProfilesManager::Save()
 {
     SyncCurrent();
-    const std::vector<std::uint8_t> bytes = Serialize();
-    if (!file_writeFull(FilePath(), bytes.data(), std::uint32_t(bytes.size()))) {
-        a_log("ProfilesManager::Save(). Cannot write '%s'; the profiles stay in memory", FilePath().c_str());
+    if (m_leaveFile) {
+        a_log("ProfilesManager::Save(). Cannot write '%s': it could not be read at start-up and is left as it is; "
+              "the profiles stay in memory",
+              FilePath().c_str());
+        m_saveFailure = kSaveErrorListUnreadText;
         return false;
     }
+    const std::vector<std::uint8_t> bytes = Serialize();
+    if (!file_writeFull(FilePath(), bytes.data(), std::uint32_t(bytes.size()))) {
+        const int error = errno;
+        a_log("ProfilesManager::Save(). Cannot write '%s' (%s); the profiles stay in memory", FilePath().c_str(),
+              std::strerror(error));
+        m_saveFailure = SaveErrorTextId(error);
+        return false;
+    }
+    m_saveFailure.clear();
     return true;
+}
+
+std::string ProfilesManager::TakeSaveFailure()
+{
+    std::string failure;
+    failure.swap(m_saveFailure);
+    return failure;
 }
 
 // ---------------------------------------------------------------------------
@@ -446,8 +481,6 @@ bool ProfilesManager::Remove(std::size_t index)
         return false;
     SyncCurrent();
     const std::string save = GetSaveFileName(m_profiles[index].name);
-    removeExact(save);
-    removeExact(save + "FA");
     m_profiles.erase(m_profiles.begin() + std::ptrdiff_t(index));
     if (m_profiles.empty()) {
         ResetToDefault();
@@ -456,6 +489,12 @@ bool ProfilesManager::Remove(std::size_t index)
     } else if (index < m_current) {
         --m_current;
     }
-    Save();
+    // While the list on disk still names the player, its saves stay too.
+    if (!Save()) {
+        a_log("ProfilesManager::Remove(). The list was not written; '%s' is kept", save.c_str());
+        return true;
+    }
+    removeExact(save);
+    removeExact(save + "FA");
     return true;
 }

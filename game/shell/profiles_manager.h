@@ -17,6 +17,9 @@ public:
     static constexpr std::size_t kMaxNameLength = 24;
     static constexpr std::uint16_t kFormat = 1;
     static constexpr const char* kFileName = "_profiles.dat";
+    // A list of 64 full records is about 4 KB; the margin leaves room for
+    // fields that later versions append to a record.
+    static constexpr std::uint32_t kMaxFileSize = 1u << 20;
 
     // Why a name was refused.
     enum class NameError { None, Empty, TooLong, BadCharacter, Taken, TooMany };
@@ -25,10 +28,17 @@ public:
     explicit ProfilesManager(const std::string& folder);
 
     // Reads the list and selects its current profile. With no file the list
-    // holds "Player"; a damaged file is renamed "_profiles.dat.bad" first.
+    // holds "Player". A damaged file (its checks fail, or it is over
+    // kMaxFileSize) is renamed "_profiles.dat.bad" first, or ".bad.2" and on
+    // when that name is taken. A file that cannot be opened or read is not
+    // damaged: the list holds "Player" and this run never writes the file.
     void Load();
     // Copies the current profile back into the list and writes the file.
+    // False (logged) when it cannot be written.
     bool Save();
+    // The Main.txt string id of why the last Save failed, then "" until Save
+    // fails again; "" when it succeeded.
+    std::string TakeSaveFailure();
 
     std::size_t GetCount() const { return m_profiles.size(); }
     std::vector<std::string> GetNames() const;
@@ -41,8 +51,9 @@ public:
     // Appends a profile with the defaults under the trimmed name (not
     // selected) and writes the list.
     NameError Add(const std::string& name);
-    // Removes a profile and deletes its ".save" and ".saveFA". Removing the
-    // current one selects the first left; removing the last leaves "Player".
+    // Removes a profile and, once the list without it is written, deletes
+    // its ".save" and ".saveFA". Removing the current one selects the first
+    // left; removing the last leaves "Player".
     bool Remove(std::size_t index);
     // Whether a name (trimmed) could be added now.
     NameError CheckName(const std::string& name) const;
@@ -77,4 +88,7 @@ private:
     std::size_t m_current = 0;
     // While parsing: the file's record index of each kept profile.
     std::vector<std::uint32_t> m_fileIndices;
+    // The file on disk could not be read or set aside: never written over.
+    bool m_leaveFile = false;
+    std::string m_saveFailure;
 };

@@ -1,6 +1,7 @@
 #include "game/shell/save_load_system.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <zlib.h>
 
@@ -29,7 +30,25 @@ bool keyIsValid(const std::string& key)
     return !key.empty() && key.size() <= SaveLoadSystem::kMaxKeyLength && key.find('\0') == std::string::npos;
 }
 
+// Saves that failed to load in this run, by their mangled path: the first
+// save over one keeps it aside. Main thread only, as the save system is.
+std::set<std::string>& unloadableSaves()
+{
+    static std::set<std::string> saves;
+    return saves;
+}
+
 } // namespace
+
+void SaveLoadSystem::KeepAsideBeforeSave(const std::string& fileName)
+{
+    unloadableSaves().insert(file_manglePath(fileName));
+}
+
+bool SaveLoadSystem::KeepsAsideBeforeSave(const std::string& fileName)
+{
+    return unloadableSaves().count(file_manglePath(fileName)) != 0;
+}
 
 // Obfuscation only: the CRC catches edits.
 void SaveLoadSystem::Scramble(std::uint8_t* data, std::uint32_t size)
@@ -97,6 +116,7 @@ void SaveLoadSystem::Clear()
     m_recordKey.clear();
     m_recordBegin = m_recordEnd = 0;
     m_writeFailed = m_overrun = m_outsideLogged = false;
+    m_fromFile = m_childFailed = false;
     // m_depth is left alone: a session may end inside SaveChildren or
     // LoadChildren, and the unwinding calls bring it back to 0.
 }
@@ -135,10 +155,12 @@ bool SaveLoadSystem::BeginLoad(const std::string& fileName, std::uint32_t versio
     if (!problem.empty()) {
         a_log("SaveLoadSystem::BeginLoad(). File '%s': %s", fileName.c_str(), problem.c_str());
         Clear();
+        KeepAsideBeforeSave(fileName);
         return false;
     }
     m_mode = Mode::Load;
     m_version = version;
+    m_fromFile = true;
     return true;
 }
 
@@ -171,17 +193,22 @@ bool SaveLoadSystem::BeginLoadPayload(std::vector<std::uint8_t> payload, std::ui
 
 std::string SaveLoadSystem::ReadFile(const std::string& fileName, std::uint32_t version)
 {
-    // Checked before reading, so a huge file is never read into memory.
-    const std::uint32_t fileSize = file_getSize(fileName);
-    if (fileSize < kHeaderSize)
-        return str_format("cut short (%u bytes)", fileSize);
-    if (fileSize - kHeaderSize > kMaxPayload)
-        return str_format("%u bytes is too large for a save", fileSize);
-    aFile file(fileName);
-    if (!file.isLoaded())
-        return "cannot be read";
-    const std::uint8_t* h = file.data();
-    const std::uint32_t size = file.size();
+    // The size is checked before reading, so a huge file is never read into memory.
+    std::vector<std::uint8_t> bytes;
+    switch (const int error = file_readDisk(fileName, kHeaderSize + kMaxPayload, bytes)) {
+    case 0:
+        break;
+    case EFBIG:
+        return str_format("over %u bytes, too large for a save", kHeaderSize + kMaxPayload);
+    case EISDIR:
+        return "a folder, not a save file";
+    case EINVAL:
+        return "not a regular file";
+    default:
+        return str_format("cannot be read (%s)", std::strerror(error));
+    }
+    const std::uint8_t* h = bytes.data();
+    const std::uint32_t size = std::uint32_t(bytes.size());
     if (size < kHeaderSize)
         return str_format("cut short (%u bytes)", size);
     if (std::memcmp(h, kMagic, 4) != 0)
@@ -301,15 +328,24 @@ bool SaveLoadSystem::LoadEntity(SaveLoadEntity* entity)
               kMaxDepth);
         return false;
     }
+    const bool outerFailed = m_childFailed;
+    m_childFailed = false;
     ++m_depth;
     entity->LoadChildren(*this);
     --m_depth;
+    const bool childFailed = m_childFailed;
+    m_childFailed = outerFailed;
     if (m_mode != Mode::Load)
         return false;  // a child ended the session
 
+    if (childFailed) {
+        a_log("SaveLoadSystem::LoadEntity(). '%s' lacks a part it needs (file '%s'); not loaded",
+              entity->GetKey().c_str(), m_fileName.c_str());
+        return Failed();
+    }
     const auto it = m_index.find(entity->GetKey());
     if (it == m_index.end())
-        return false;
+        return Failed();
     m_inRecord = true;
     m_recordKey = it->first;
     m_recordBegin = it->second.offset;
@@ -321,12 +357,45 @@ bool SaveLoadSystem::LoadEntity(SaveLoadEntity* entity)
     if (m_overrun) {
         a_log("SaveLoadSystem::LoadEntity(). Block '%s' overran its length (file '%s')", m_recordKey.c_str(),
               m_fileName.c_str());
-        return false;
+        return Failed();
     }
     if (end < m_recordEnd && end >= m_recordBegin)
         a_log("SaveLoadSystem::LoadEntity(). Block '%s': %u bytes left unread (file '%s')", m_recordKey.c_str(),
               m_recordEnd - end, m_fileName.c_str());
     return true;
+}
+
+bool SaveLoadSystem::Failed()
+{
+    // A file whose top entity cannot be read is a save this game cannot
+    // continue; its progress must survive the next save.
+    if (m_depth == 0 && m_fromFile)
+        KeepAsideBeforeSave(m_fileName);
+    return false;
+}
+
+bool SaveLoadSystem::HasBlock(const std::string& key) const
+{
+    return m_mode == Mode::Load && m_index.count(key) != 0;
+}
+
+void SaveLoadSystem::FailParent()
+{
+    if (m_mode == Mode::Load && m_depth > 0)
+        m_childFailed = true;
+}
+
+bool SaveLoadSystem::LoadRequiredEntity(SaveLoadEntity* entity)
+{
+    if (LoadEntity(entity))
+        return true;
+    if (entity && m_mode == Mode::Load) {
+        if (!HasBlock(entity->GetKey()))
+            a_log("SaveLoadSystem::LoadEntity(). File '%s' has no block '%s'", m_fileName.c_str(),
+                  entity->GetKey().c_str());
+        FailParent();
+    }
+    return false;
 }
 
 bool SaveLoadSystem::Finish()
@@ -349,15 +418,37 @@ bool SaveLoadSystem::Finish()
     if (m_payloadFull || payloadSize > kMaxPayload) {
         a_log("SaveLoadSystem::Finish(). Cannot write '%s': the save is over 16 MiB", fileName.c_str());
         Clear();
+        m_writeError = EFBIG;
         return false;
     }
     const std::vector<std::uint8_t> file = BuildFile(m_payload, m_version, m_blockCount);
     Clear();
 
+    const std::string key = file_manglePath(fileName);
+    if (unloadableSaves().count(key)) {
+        // A damaged save, or one from another version of the game: kept
+        // under a name no later copy takes, never replaced.
+        const std::string aside = file_setAside(fileName, ".bad", false);
+        const int error = errno;
+        if (!aside.empty()) {
+            a_log("SaveLoadSystem::Finish(). '%s' could not be loaded; kept as '%s' before it is replaced",
+                  fileName.c_str(), file_getName(aside).c_str());
+        } else if (error != ENOENT && error != EISDIR && error != EINVAL) {
+            // (With no regular file there, nothing is replaced.)
+            m_writeError = error;
+            a_log("SaveLoadSystem::Finish(). Cannot write '%s': the save there could not be loaded and could not be "
+                  "kept aside (%s)",
+                  fileName.c_str(), std::strerror(error));
+            return false;
+        }
+        unloadableSaves().erase(key);
+    }
     if (!file_writeFull(fileName, file.data(), std::uint32_t(file.size()))) {
-        a_log("SaveLoadSystem::Finish(). Cannot write '%s': %s", fileName.c_str(), "the write failed");
+        m_writeError = errno;
+        a_log("SaveLoadSystem::Finish(). Cannot write '%s': %s", fileName.c_str(), std::strerror(m_writeError));
         return false;
     }
+    m_writeError = 0;
     return true;
 }
 

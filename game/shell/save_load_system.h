@@ -35,7 +35,8 @@ public:
     // Starts a save into memory. A session still running is dropped (logged).
     bool BeginSave(const std::string& fileName, std::uint32_t version);
     // Reads, unscrambles, checks and indexes the file. False for a missing
-    // file (silently) and for any damage or another version (one log line).
+    // file (silently) and for any damage, another version, or a file that
+    // cannot be read (one log line with the reason).
     bool BeginLoad(const std::string& fileName, std::uint32_t version);
     // A load over a plain payload held in memory (blocks back to back, as
     // in a file); the name stands for the file in log lines. False, with a
@@ -45,11 +46,33 @@ public:
     // written for the entity itself (refused call, bad key, failed record).
     bool SaveEntity(SaveLoadEntity* entity);
     // The children, then the entity's record from the block under its key.
-    // False when the block is absent (LoadSelf is not called) or overran.
+    // False when the block is absent (LoadSelf is not called) or overran, or
+    // when a child the entity needs failed (see LoadRequiredEntity). A top
+    // entity that fails makes the file one to keep aside.
     bool LoadEntity(SaveLoadEntity* entity);
+    // Inside LoadChildren: a child the entity cannot be restored without.
+    // When it fails (its absent key is logged), the entity's LoadEntity
+    // returns false without reading the entity's own block.
+    bool LoadRequiredEntity(SaveLoadEntity* entity);
+    // Inside LoadChildren: the entity's LoadEntity is to fail, as above.
+    void FailParent();
+    // While loading: the file has a block under the key.
+    bool HasBlock(const std::string& key) const;
     // Ends a load (true), or writes the save; false when it cannot be written
-    // (the old file stays as it was).
+    // (the old file stays as it was; GetWriteError says why). A file that
+    // failed to load in this run is first kept aside: it gets a further name
+    // (".bad", ".bad.2" ...) that no earlier copy has, with a log line; when
+    // that fails the save is not written.
     bool Finish();
+    // The errno value of the last failed save (EFBIG for one over 16 MiB),
+    // 0 after one that was written.
+    int GetWriteError() const { return m_writeError; }
+
+    // Marks a save file as one the game could not load: the first save over
+    // it keeps it aside. BeginLoad does so for a damaged file or another
+    // version, LoadEntity for a top entity it cannot read.
+    static void KeepAsideBeforeSave(const std::string& fileName);
+    static bool KeepsAsideBeforeSave(const std::string& fileName);
 
     bool IsSaving() const { return m_mode == Mode::Save; }
     bool IsLoading() const { return m_mode == Mode::Load; }
@@ -113,6 +136,8 @@ private:
     // Checks the header and walks the blocks; "" when all is well, else why not.
     std::string ReadFile(const std::string& fileName, std::uint32_t version);
     std::string IndexBlocks(std::uint32_t blockCount);
+    // LoadEntity's false.
+    bool Failed();
 
     // Room for n bytes at pos in the record being written; null (and the
     // record marked failed) when pos lies outside it or the payload is full.
@@ -139,4 +164,9 @@ private:
     bool m_overrun = false;
     bool m_outsideLogged = false;
     int m_depth = 0;
+    // The session reads a file (not a payload held in memory).
+    bool m_fromFile = false;
+    // A required child of the entity being loaded failed.
+    bool m_childFailed = false;
+    int m_writeError = 0;
 };

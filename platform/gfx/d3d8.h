@@ -450,6 +450,10 @@ public:
     // Consecutive draws that differ only in their texture share one GL draw
     // (on by default); off, each texture run is drawn alone.
     virtual void setTextureMerging(bool on) = 0;
+    // While on, clears, draws and presents are checked and answered as usual
+    // but reach no pixel: the window keeps the last frame presented before.
+    // Replays that look at a few frames only skip the others' rasterising.
+    virtual void setDrawingSkipped(bool on) = 0;
 };
 
 class GfxDirect3D : public GfxObject {

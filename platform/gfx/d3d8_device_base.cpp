@@ -259,7 +259,7 @@ HRESULT DeviceBase::Present(const RECT*, const RECT*, HWND, const void*)
     if (HRESULT hr = injected("Present"); FAILED(hr))
         return hr;
     backendStateChanging();
-    return backendPresent();
+    return m_drawingSkipped ? D3D_OK : backendPresent();
 }
 
 HRESULT DeviceBase::GetBackBuffer(std::uint32_t index, D3DBACKBUFFER_TYPE type, GfxSurface** surface)
@@ -401,7 +401,7 @@ HRESULT DeviceBase::Clear(std::uint32_t count, const D3DRECT* rects, std::uint32
         }
     }
     backendStateChanging();
-    if (!parts.empty())
+    if (!parts.empty() && !m_drawingSkipped)
         backendClear(parts, color);
     return D3D_OK;
 }
@@ -771,7 +771,7 @@ TextureImpl* DeviceBase::drawTexture() const
 
 void DeviceBase::flushExpanded()
 {
-    if (!m_outIndices.empty())
+    if (!m_outIndices.empty() && !m_drawingSkipped)
         backendDraw(m_outTexture, m_outVertices.data(), m_outVertices.size(), m_outIndices.data(),
                     m_outIndices.size());
     m_outVertices.clear();

@@ -104,6 +104,11 @@ public:
         m_textureMerging = on;
     }
     bool textureMerging() const { return m_textureMerging; }
+    void setDrawingSkipped(bool on) override
+    {
+        backendStateChanging();
+        m_drawingSkipped = on;
+    }
 
     // For resources and the D3DX stand-ins.
     // Hands pending draws to the backend (before pixels are read back).
@@ -193,6 +198,7 @@ private:
     bool m_inScene = false;
     bool m_powerOfTwo = false;
     bool m_textureMerging = true;
+    bool m_drawingSkipped = false;
     std::uint32_t m_maxTextureSize = 0;
 
     std::vector<const TLVertex*> m_gather;  // vertex pointers of the draw in hand

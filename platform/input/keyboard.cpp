@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <atomic>
 
 #include "platform/system/window.h"
@@ -166,16 +167,21 @@ public:
         }
         const bool focused = ourWindowHasFocus();
         const ScancodeTable& t = table();
+        m_events.clear();
         if (focused) {
             int count = 0;
             const Uint8* state = SDL_GetKeyboardState(&count);
             for (int sc = 0; sc < count && sc < SDL_NUM_SCANCODES; ++sc)
                 if ((state[sc] || m_pressedSinceRead[sc]) && t[sc])
                     out[t[sc]] = 0x80;
+            m_events.swap(m_pending);
         }
+        m_pending.clear();
         m_pressedSinceRead.fill(false);
         return InputResult::Ok;
     }
+
+    const std::vector<KeyEvent>& events() const override { return m_events; }
 
     LockToggles locks() override
     {
@@ -197,17 +203,36 @@ public:
 private:
     // A key pressed and released between two reads would never be seen in
     // the polled state; a press noted here reads as down once.
+    // Events are kept in arrival order with the modifier state SDL gave each.
     static int SDLCALL watch(void* self, SDL_Event* e)
     {
-        if (e->type == SDL_KEYDOWN && !e->key.repeat) {
-            const int sc = e->key.keysym.scancode;
-            if (sc >= 0 && sc < SDL_NUM_SCANCODES)
-                static_cast<SdlKeyboard*>(self)->m_pressedSinceRead[sc] = true;
+        if ((e->type != SDL_KEYDOWN && e->type != SDL_KEYUP) || e->key.repeat)
+            return 1;
+        auto* me = static_cast<SdlKeyboard*>(self);
+        const int sc = e->key.keysym.scancode;
+        if (sc < 0 || sc >= SDL_NUM_SCANCODES)
+            return 1;
+        const bool down = e->type == SDL_KEYDOWN;
+        if (down)
+            me->m_pressedSinceRead[sc] = true;
+        const std::uint8_t key = table()[sc];
+        if (key && me->m_pending.size() < kMaxEvents) {
+            const Uint16 mod = e->key.keysym.mod;
+            KeyEvent ev;
+            ev.key = key;
+            ev.down = down;
+            ev.shift = (mod & KMOD_SHIFT) != 0;
+            ev.ctrl = (mod & KMOD_CTRL) != 0;
+            ev.alt = (mod & KMOD_ALT) != 0;
+            ev.capsLock = (mod & KMOD_CAPS) != 0;
+            me->m_pending.push_back(ev);
         }
         return 1;
     }
 
     std::array<bool, SDL_NUM_SCANCODES> m_pressedSinceRead{};
+    std::vector<KeyEvent> m_pending;  // since the last read
+    std::vector<KeyEvent> m_events;   // handed out by the last read
     bool m_watching = false;
 };
 
@@ -240,11 +265,14 @@ bool cyrillicLayout() { return keyboard().cyrillicLayout(); }
 InputResult ScriptedKeyboard::read(KeyFrame& out)
 {
     ++reads;
+    m_events.clear();
     if (!frames.empty()) {
-        last = frames.front();
+        last = frames.front().frame;
+        m_events = std::move(frames.front().events);
         frames.pop_front();
     }
     if (error != InputResult::Ok) {
+        m_events.clear();
         out.fill(0);
         return error;
     }
@@ -263,7 +291,34 @@ void ScriptedKeyboard::pushKeys(std::initializer_list<std::uint8_t> keys)
     KeyFrame f{};
     for (std::uint8_t k : keys)
         f[k] = 0x80;
-    frames.push_back(f);
+    push(f);
+}
+
+void ScriptedKeyboard::pushEvents(const std::vector<Step>& steps)
+{
+    Queued q;
+    KeyFrame pressed{};
+    const auto held = [this](DiKey a, DiKey b) { return m_held[a] != 0 || m_held[b] != 0; };
+    for (const Step& s : steps) {
+        if (s.key == 0)
+            continue;
+        KeyEvent e;
+        e.key = s.key;
+        e.down = s.down;
+        e.shift = held(DIK_LSHIFT, DIK_RSHIFT);
+        e.ctrl = held(DIK_LCONTROL, DIK_RCONTROL);
+        e.alt = held(DIK_LMENU, DIK_RMENU);
+        e.capsLock = capsLock;
+        if (s.down && s.key == DIK_CAPITAL)
+            capsLock = !capsLock;
+        m_held[s.key] = s.down ? 0x80 : 0;
+        if (s.down)
+            pressed[s.key] = 0x80;
+        q.events.push_back(e);
+    }
+    for (std::size_t k = 0; k < q.frame.size(); ++k)
+        q.frame[k] = m_held[k] | pressed[k];
+    frames.push_back(std::move(q));
 }
 
 } // namespace platform

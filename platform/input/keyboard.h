@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
+#include <vector>
 
 #include "platform/input/dinput_keys.h"
 #include "platform/input/input_result.h"
@@ -19,16 +21,43 @@ struct LockToggles {
     bool scroll = false;
 };
 
+// One key going down or up, with the modifier and Caps Lock states in force
+// as it happened (for a Shift key itself: before it).
+struct KeyEvent {
+    std::uint8_t key = 0;  // DirectInput code, never 0
+    bool down = false;
+    bool shift = false;
+    bool ctrl = false;
+    bool alt = false;
+    bool capsLock = false;
+    bool operator==(const KeyEvent& o) const
+    {
+        return key == o.key && down == o.down && shift == o.shift && ctrl == o.ctrl && alt == o.alt &&
+               capsLock == o.capsLock;
+    }
+};
+
 class KeyboardSource {
 public:
+    // Events kept between two reads; typing never comes near it.
+    static constexpr std::size_t kMaxEvents = 64;
+
     virtual ~KeyboardSource() = default;
     // Reads the current state; all keys up when the device cannot be read.
+    // A key pressed and released since the last read reads down once.
     virtual InputResult read(KeyFrame& out) = 0;
+    // The key events since the read before the last one, in the order they
+    // happened: several keys can go down within one frame, and only this
+    // order tells which came first. Empty for a source that has none.
+    virtual const std::vector<KeyEvent>& events() const { return m_noEvents; }
     // Takes the device again after it was lost.
     virtual InputResult acquire() { return InputResult::Ok; }
     virtual LockToggles locks() { return LockToggles(); }
     // True while the active layout types Cyrillic letters.
     virtual bool cyrillicLayout() { return false; }
+
+private:
+    std::vector<KeyEvent> m_noEvents;
 };
 
 // SDL's keyboard through the scancode table. Every key reads up while no
@@ -51,14 +80,34 @@ std::uint8_t dikFromScancode(int scancode);
 // empty the last frame read is repeated (all up at first).
 class ScriptedKeyboard : public KeyboardSource {
 public:
+    // A key going down (+key) or up (-key) in a frame of pushEvents.
+    struct Step {
+        std::uint8_t key;
+        bool down;
+    };
+    static Step press(std::uint8_t key) { return Step{key, true}; }
+    static Step lift(std::uint8_t key) { return Step{key, false}; }
+
     InputResult read(KeyFrame& out) override;
+    const std::vector<KeyEvent>& events() const override { return m_events; }
     InputResult acquire() override;
     LockToggles locks() override { return LockToggles{capsLock, numLock, scrollLock}; }
     bool cyrillicLayout() override { return cyrillic; }
-    void push(const KeyFrame& frame) { frames.push_back(frame); }
+    void push(const KeyFrame& frame) { frames.push_back(Queued{frame, {}}); }
     // Queues a frame with exactly the given keys down.
     void pushKeys(std::initializer_list<std::uint8_t> keys);
-    std::deque<KeyFrame> frames;
+    // Queues a frame as SDL's keyboard reports one: the keys go down and up
+    // in this order, each event with the Shift, Ctrl, Alt and Caps Lock
+    // states of its moment; the frame reads down every key held at its end
+    // or pressed within it. Keys stay held into later frames of pushEvents
+    // until lifted. Caps Lock (capsLock) toggles at once as its key goes down.
+    void pushEvents(const std::vector<Step>& steps);
+
+    struct Queued {
+        KeyFrame frame;
+        std::vector<KeyEvent> events;
+    };
+    std::deque<Queued> frames;
     KeyFrame last{};
     InputResult error = InputResult::Ok;         // what read() answers
     InputResult acquireError = InputResult::Ok;  // what acquire() answers
@@ -68,6 +117,10 @@ public:
     bool numLock = false;
     bool scrollLock = false;
     bool cyrillic = false;
+
+private:
+    std::vector<KeyEvent> m_events;
+    KeyFrame m_held{};  // after the last frame of pushEvents
 };
 
 } // namespace platform

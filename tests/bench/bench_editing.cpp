@@ -30,6 +30,7 @@
 #include "platform/input/dinput_keys.h"
 #include "platform/system/clipboard.h"
 #include "support/test_env.h"
+#include "bench_report.h"
 
 namespace {
 
@@ -150,7 +151,9 @@ int main(int argc, char** argv)
                     layout * 1e3, paste / layout);
         std::printf("list box Render: 100 items %.4f ms, 10,000 items %.4f ms (x%.2f, limit 1.2)\n",
                     hundred * 1e3, many * 1e3, many / hundred);
-        slow = key / measure > 8 || paste / layout > 20 || many / hundred > 1.2;
+        slow = !benchFigure("memo keystroke / getStringSize", key / measure, 8);
+        slow = !benchFigure("paste / one layout", paste / layout, 20) || slow;
+        slow = !benchFigure("list box Render 10,000 / 100 items", many / hundred, 1.2) || slow;
         gui.reset();
         input.reset();
         graph.reset();

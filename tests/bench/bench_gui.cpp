@@ -1,14 +1,21 @@
-// GUI scripts at two sizes in one run: a generated script of 100 widgets and
-// one of 1,000 (panels of ten children from a template, with a style and
+// GUI scripts at two sizes in one run: a generated script of 110 widgets and
+// one of 1,100 (panels of ten children from a template, with a style and
 // nested sections), each loaded into a fresh GUI server, then Update and
-// Render of its tree (the mean of 20 frames), on the recording device. Prints the time ratios of
-// the large script to the small one; exits 1 when loading, or updating and
-// rendering, takes more than 15 times as long.
+// Render of its tree (the median frame), on the recording device. Prints
+// the time ratios of the large script to the small one; exits 1 when
+// loading takes more than 15 times as long, or a frame more than 12 times.
+//
+// Each frame starts with the caches emptied, as in the game, where drawing
+// and mixing stream megabytes between two GUI frames. Run hot, the small
+// tree alone would sit in the first-level data cache (32 KiB) and the large
+// one not, which makes each widget of the large tree 1.5 times as dear
+// while the work per widget is the same.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/gfx/a_graph_server.h"
 #include "engine/gfx/a_image_manager.h"
@@ -18,12 +25,23 @@
 #include "engine/util/a_log.h"
 #include "platform/gfx/d3d8_recording.h"
 #include "support/test_env.h"
+#include "bench_report.h"
 
 namespace {
 
 constexpr int kRounds = 7;
-constexpr int kFrames = 20;
-constexpr double kLimit = 15.0;
+constexpr int kFrames = 100;
+constexpr double kLoadLimit = 15.0;
+constexpr double kFrameLimit = 12.0;
+// Larger than the second-level cache of any core we run on.
+constexpr std::size_t kEvictBytes = 16u << 20;
+
+void emptyCaches()
+{
+    static std::vector<char> buffer(kEvictBytes);
+    for (std::size_t i = 0; i < buffer.size(); i += 64)
+        ++buffer[i];
+}
 
 // panels x 10 children, plus one widget per panel: 11 x panels widgets.
 std::string script(int panels)
@@ -51,6 +69,7 @@ Timing measure(const std::string& path, aImageManager& images, platform::Recorde
                std::size_t expectedWidgets)
 {
     Timing best;
+    std::vector<double> frames;
     for (int round = 0; round < kRounds; ++round) {
         const auto t0 = std::chrono::steady_clock::now();
         auto gui = std::make_unique<GUI::Server>(&images, nullptr);
@@ -58,12 +77,15 @@ Timing measure(const std::string& path, aImageManager& images, platform::Recorde
         const auto t1 = std::chrono::steady_clock::now();
         gui->InitWidgets();
         recorder.clear();
-        const auto t2 = std::chrono::steady_clock::now();
         for (int frame = 0; frame < kFrames; ++frame) {
+            // What the recording device keeps is not the GUI's cost.
+            recorder.clear();
+            emptyCaches();
+            const auto t2 = std::chrono::steady_clock::now();
             gui->Update(0.02f);
             gui->Render();
+            frames.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - t2).count());
         }
-        const auto t3 = std::chrono::steady_clock::now();
         std::size_t count = 0;
         for (const GUI::Widget* panel : gui->GetRoot()->children)
             count += 1 + panel->children.size();
@@ -72,8 +94,9 @@ Timing measure(const std::string& path, aImageManager& images, platform::Recorde
             std::exit(1);
         }
         best.load = std::min(best.load, std::chrono::duration<double>(t1 - t0).count());
-        best.frame = std::min(best.frame, std::chrono::duration<double>(t3 - t2).count() / kFrames);
     }
+    std::nth_element(frames.begin(), frames.begin() + frames.size() / 2, frames.end());
+    best.frame = frames[frames.size() / 2];
     return best;
 }
 
@@ -107,8 +130,9 @@ int main()
                     one.frame * 1e3);
         std::printf("GUI script of 1100 widgets: load %.3f ms (x%.2f), Update + Render %.3f ms (x%.2f)\n",
                     ten.load * 1e3, loadRatio, ten.frame * 1e3, frameRatio);
-        if (loadRatio > kLimit || frameRatio > kLimit) {
-            std::printf("bench_gui: more than %.0f times the time for 10 times the widgets\n", kLimit);
+        const bool loadMet = benchFigure("load 1100 / 110 widgets", loadRatio, kLoadLimit);
+        if (!benchFigure("Update + Render 1100 / 110 widgets", frameRatio, kFrameLimit) || !loadMet) {
+            std::printf("bench_gui: over a limit for 10 times the widgets\n");
             status = 1;
         }
         input.reset();

@@ -36,6 +36,7 @@
 #include "game/SpyGame/items/objects/SpyObjectKinds.h"
 #include "platform/system/window.h"
 #include "support/jng_writer.h"
+#include "bench_report.h"
 
 namespace {
 
@@ -254,6 +255,8 @@ int main(int argc, char** argv)
         std::printf("%-9s median %.3f ms\n", "baseline", bm);
         std::printf("%-9s median %.3f ms\n", "items", im);
         std::printf("items ratio %.3f (target at most %.2f)\n", ratio, kTarget);
+        if (smokeFrames == 0)
+            benchFigure("items / baseline", ratio, kTarget);
     }
 
     delete gs;

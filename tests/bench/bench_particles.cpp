@@ -34,6 +34,7 @@
 #include "engine/util/a_application.h"
 #include "engine/util/a_random.h"
 #include "platform/system/window.h"
+#include "bench_report.h"
 
 namespace {
 
@@ -335,6 +336,8 @@ int main(int argc, char** argv)
         std::printf("%-9s median %.3f ms, %llu GL draw calls per frame\n", "particles", pm,
                     static_cast<unsigned long long>(particleDraws));
         std::printf("particles ratio %.3f (target at most %.2f)\n", ratio, kTarget);
+        if (smokeFrames == 0)
+            benchFigure("particles / baseline", ratio, kTarget);
         std::printf("snapshot frame agrees with the baseline's on %.3f %% of pixels (need 99.9 %%)\n", agree);
         if (agree < 99.9)
             fail("the snapshot frames disagree");

@@ -24,6 +24,7 @@
 #include "engine/gfx/a_graph_server.h"
 #include "engine/util/a_application.h"
 #include "platform/system/window.h"
+#include "bench_report.h"
 
 namespace {
 
@@ -166,6 +167,8 @@ int main(int argc, char** argv)
         std::printf("%-8s median %.3f ms\n", "baseline", bm);
         std::printf("%-8s median %.3f ms\n", "engine", em);
         std::printf("%-8s ratio %.3f (target at most 1.5)\n", "engine", bm > 0 ? em / bm : 0.0);
+        if (smokeFrames == 0)
+            benchFigure("present / baseline", bm > 0 ? em / bm : 0.0, 1.5);
     }
 
     platform::setGfxLogSink(nullptr);

@@ -40,6 +40,7 @@
 #include "engine/gfx/a_image.h"
 #include "engine/util/a_application.h"
 #include "platform/system/window.h"
+#include "bench_report.h"
 
 namespace {
 
@@ -553,6 +554,9 @@ int main(int argc, char** argv)
                             static_cast<unsigned long long>(r.draws));
                 std::printf("  %-8s ratio %.3f (target at most %.1f)\n", r.name, bm > 0 ? r.ms / bm : 0.0,
                             scene.target);
+                if (smokeFrames == 0)
+                    benchFigure((std::string(scene.name) + ": " + r.name + " / baseline").c_str(),
+                                bm > 0 ? r.ms / bm : 0.0, scene.target);
                 std::printf("  %-8s final frame agrees with the baseline's on %.3f %% of pixels (need 99.9 %%)\n",
                             r.name, r.agree);
                 if (r.agree < 99.9)

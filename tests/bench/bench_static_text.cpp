@@ -24,6 +24,7 @@
 #include "engine/util/a_log.h"
 #include "platform/gfx/d3d8_recording.h"
 #include "support/test_env.h"
+#include "bench_report.h"
 
 namespace {
 
@@ -137,7 +138,9 @@ int main(int argc, char** argv)
                         glyphs, nonSpace, unchangedIdle ? "quiet" : "laid out");
             status = 1;
         }
-        if (!smoke && (layout > kLayoutLimit * measure || drawText > kDrawLimit * drawString)) {
+        const bool layoutMet = smoke || benchFigure("layout / getStringSize", layout / measure, kLayoutLimit);
+        const bool drawMet = smoke || benchFigure("drawing / drawString", drawText / drawString, kDrawLimit);
+        if (!layoutMet || !drawMet) {
             std::printf("bench_static_text: a target missed\n");
             status = 1;
         }

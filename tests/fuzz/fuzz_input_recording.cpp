@@ -24,6 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t frame = 0; frame <= size / 4 + 1 && input.m_logMode == INPUT_LOG_PLAYING; ++frame) {
         clock.advanceMs(double(frame % 7) * 90.0);
         input.update();
+        if (input.m_keyPresses.size() > aInputServer::kMaxKeyPresses)
+            __builtin_trap();
     }
     if (input.m_logMode == INPUT_LOG_PLAYING)
         __builtin_trap();

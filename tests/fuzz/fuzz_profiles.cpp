@@ -1,6 +1,7 @@
 // "_profiles.dat": the first byte chooses the input's form: odd, the rest is
 // the file as it is; even, the rest gets a valid CRC appended, so mutations
 // reach the header and record checks.
+#include <filesystem>
 #include <string>
 #include <vector>
 #include <zlib.h>
@@ -28,5 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!ProfilesManager::UnescapeName(ProfilesManager::EscapeName(name), back) || back != name)
             __builtin_trap();
     }
+    // A damaged list is renamed to a free ".bad" name: none may pile up.
+    std::error_code error;
+    std::filesystem::remove_all(folder, error);
     return 0;
 }

@@ -1,5 +1,5 @@
-// Save files: BeginLoad, then typed reads of a few entities, a child first,
-// and a find-item group list. The first byte chooses the input's form: odd,
+// Save files: BeginLoad, then typed reads of a few entities, a child the
+// parent needs first, and a find-item group list with a child it can lack. The first byte chooses the input's form: odd,
 // the rest is the file as it is; even, the second byte is the block count and
 // the rest is a plain payload that gets a valid header and CRC, so mutations
 // reach the block walk and the record readers.
@@ -66,9 +66,13 @@ public:
     void LoadChildren(SaveLoadSystem& s) override
     {
         for (Reader* child : children)
-            s.LoadEntity(child);
+            if (childrenRequired)
+                s.LoadRequiredEntity(child);
+            else
+                s.LoadEntity(child);
     }
     std::vector<Reader*> children;
+    bool childrenRequired = false;
 
 private:
     int m_kind;
@@ -88,8 +92,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::vector<std::uint8_t> file = SaveLoadSystem::BuildFile(payload, kVersion, data[1]);
         path = fuzz::writeTemp("game.save", file.data(), file.size());
     }
+    // The parent cannot be restored without its child; the lists' parent can.
     Reader child("<Child>", 2), parent("<Parent>", 0), lists("<Lists>", 1), absent("<Absent>", 0);
     parent.children = {&child};
+    parent.childrenRequired = true;
+    lists.children = {&absent};
     SaveLoadSystem system;
     if (system.BeginLoad(path, kVersion)) {
         system.LoadEntity(&parent);

@@ -27,7 +27,7 @@ fail() {
   exit 1
 }
 
-"$replay" "$first" &
+"$replay" --draw-every 8 "$first" &
 pid=$!
 for _ in $(seq 1 1500); do
   grep -q "Screenshot saved" "$log" 2>/dev/null && break
@@ -47,7 +47,7 @@ grep -q "The game stops in play: saved as from the in-game menu" "$log" || fail 
 grep -q "a2d Engine stopped" "$log" || fail "no stop banner after SIGTERM"
 
 rm -rf "$user/ScreenShots"
-"$replay" "$second"
+"$replay" --draw-every 8 "$second"
 code=$?
 [ "$code" -eq 3 ] || fail "the second replay exited with $code, not 3"
 grep -q "Load investigation: 1chapter" "$log" || fail "Play did not load the case"

@@ -7,10 +7,15 @@
 # and, given a checker and its probe file, the screenshots' probe points
 # (those of the shots expected). A command after them checks what the run
 # left: it gets the data folder (XDG_DATA_HOME) and the log appended.
-# Usage: run_replay.sh <replay program> <recording> <screenshots expected>
-#                      [<exit code> <log line> [<shot checker> <probe file>
-#                      [<check command>...]]]
+# Usage: run_replay.sh [--draw-every N] <replay program> <recording>
+#                      <screenshots expected> [<exit code> <log line>
+#                      [<shot checker> <probe file> [<check command>...]]]
 set -u
+draw=()
+if [ "${1:-}" = "--draw-every" ]; then
+  draw=(--draw-every "$2")
+  shift 2
+fi
 replay="$1"
 recording="$2"
 shots="$3"
@@ -33,7 +38,7 @@ fail() {
 }
 
 started=$(date +%s)
-"$replay" "$recording"
+"$replay" "${draw[@]}" "$recording"
 code=$?
 echo "replay: exit code $code after $(($(date +%s) - started)) s"
 [ "$code" -eq "$expected_code" ] || fail "the replay exited with $code, not $expected_code"

@@ -107,11 +107,34 @@ std::vector<std::uint8_t> toBytes(const std::vector<std::uint32_t>& argb, bool a
 
 } // namespace
 
+// 8-bit RGBA rows without filters, deflated fast: the suite builds many
+// fixture pictures, and a searching encoder took most of some tests' time.
 std::string buildPng(int width, int height, const std::vector<std::uint32_t>& argb)
 {
-    const auto rgba = toBytes(argb, true);
-    std::string out;
-    stbi_write_png_to_func(appendBytes, &out, width, height, 4, rgba.data(), width * 4);
+    std::string raw;
+    raw.reserve(std::size_t(height) * (std::size_t(width) * 4 + 1));
+    for (int y = 0; y < height; ++y) {
+        raw.push_back('\0');
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t p = argb[std::size_t(y) * std::size_t(width) + std::size_t(x)];
+            const char px[4] = {char(p >> 16), char(p >> 8), char(p), char(p >> 24)};
+            raw.append(px, 4);
+        }
+    }
+    uLongf size = compressBound(uLong(raw.size()));
+    std::string idat(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(&idat[0]), &size, reinterpret_cast<const Bytef*>(raw.data()), uLong(raw.size()),
+              Z_BEST_SPEED);
+    idat.resize(size);
+
+    std::string header;
+    putU32(header, std::uint32_t(width));
+    putU32(header, std::uint32_t(height));
+    header += std::string("\x08\x06\x00\x00\x00", 5);  // 8 bits, RGBA, deflate, no filter method, no interlace
+    std::string out = "\x89PNG\r\n\x1a\n";
+    chunk(out, "IHDR", header);
+    chunk(out, "IDAT", idat);
+    chunk(out, "IEND", "");
     return out;
 }
 

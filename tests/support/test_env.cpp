@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <time.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -96,6 +97,18 @@ std::vector<std::string> readLines(const std::string& path)
 InheritHome::InheritHome() { setenv(kInheritHomeVariable, g_home.c_str(), 1); }
 
 InheritHome::~InheritHome() { unsetenv(kInheritHomeVariable); }
+
+double cpuSeconds(const std::function<void()>& f)
+{
+    auto now = [] {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+    };
+    const double start = now();
+    f();
+    return now() - start;
+}
 
 std::string sourceDir()
 {

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,5 +31,18 @@ public:
 
 // The repository's source folder (for test data).
 std::string sourceDir();
+
+// CPU seconds the calling thread spends in f: what a bound on work checks,
+// whatever else keeps the machine busy.
+double cpuSeconds(const std::function<void()>& f);
+// How many times slower the sanitizers make this build's code: limits on
+// CPU time are multiplied by it.
+#if defined(__SANITIZE_THREAD__)
+constexpr double kSanitizerSlowdown = 5.0;
+#elif defined(__SANITIZE_ADDRESS__)
+constexpr double kSanitizerSlowdown = 2.0;
+#else
+constexpr double kSanitizerSlowdown = 1.0;
+#endif
 
 } // namespace test_env

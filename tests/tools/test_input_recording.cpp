@@ -13,6 +13,8 @@
 #include "platform/input/mouse.h"
 #include "platform/system/clock.h"
 #include "platform/system/events.h"
+#include "engine/gui/gui_editbox.h"
+#include "engine/gui/widgets2_fixture.h"
 #include "tools/recording/input_recording.h"
 
 namespace {
@@ -177,6 +179,9 @@ TEST(InputRecording, BadScriptLinesAreReportedWithTheirNumber)
         {"key ESCAPE\n", "s.txt:1: unknown key 'ESCAPE' (a DIK name such as DIK_ESCAPE)"},
         {"key\n", "s.txt:1: usage: key <DIK name>"},
         {"shot 1\n", "s.txt:1: usage: shot"},
+        {"keys\n", "s.txt:1: usage: keys <+NAME|-NAME|NAME> ..."},
+        {"keys DIK_A +DIK_NOPE\n", "s.txt:1: unknown key 'DIK_NOPE' (a DIK name such as DIK_ESCAPE)"},
+        {"keys +\n", "s.txt:1: unknown key '' (a DIK name such as DIK_ESCAPE)"},
         {"wait 3000\nwait 600\nwait 0.01\n", "s.txt:3: the recording passes an hour"},
     };
     for (const auto& [text, message] : cases) {
@@ -211,4 +216,78 @@ TEST(InputRecording, AScriptIsCutBeforeItsMarkedLine)
     EXPECT_FALSE(recording::cutBefore(none, "# ----"));
     EXPECT_FALSE(recording::cutBefore(none, ""));
     EXPECT_EQ(none, "wait 1\nshot\n");
+}
+
+// Typing scripted several keys a frame, Shift going down and up between
+// them: the recording keeps each key-down in order with its modifiers, its
+// text form reads back, and played into an edit box it types the text.
+namespace {
+
+class ScriptTyping : public guitest::Widgets2Bench {};
+
+} // namespace
+
+TEST_F(ScriptTyping, KeysOfAFrameKeepTheirOrderAndModifiers)
+{
+    using recording::kCapsLock;
+    using recording::kShift;
+    const std::string script = "keys +DIK_LSHIFT DIK_D -DIK_LSHIFT DIK_E\n"
+                               "keys DIK_T DIK_E DIK_C\n"
+                               "keys DIK_T DIK_I DIK_V DIK_E\n"
+                               "keys DIK_SPACE +DIK_LSHIFT DIK_J -DIK_LSHIFT +DIK_O\n"
+                               "wait 0.02  # O held\n"
+                               "keys -DIK_O DIK_CAPITAL DIK_A\n"
+                               "key DIK_B\n";
+    recording::Frames frames;
+    std::string error;
+    ASSERT_TRUE(recording::compile(script, "typing.txt", frames, error)) << error;
+    ASSERT_EQ(frames.size(), 9u);
+    using P = std::vector<recording::Change>;
+    namespace k = platform;
+    EXPECT_EQ(frames[0].presses, (P{{k::DIK_LSHIFT, 0}, {k::DIK_D, kShift}, {k::DIK_E, 0}}));
+    // Keys pressed within a frame read down in it, and up in the next unless pressed again.
+    EXPECT_EQ(frames[0].keys, (P{{k::DIK_E, 0x80}, {k::DIK_D, 0x80}, {k::DIK_LSHIFT, 0x80}}));
+    EXPECT_EQ(frames[1].keys, (P{{k::DIK_T, 0x80}, {k::DIK_D, 0}, {k::DIK_LSHIFT, 0}, {k::DIK_C, 0x80}}));
+    EXPECT_EQ(frames[3].presses, (P{{k::DIK_SPACE, 0}, {k::DIK_LSHIFT, 0}, {k::DIK_J, kShift}, {k::DIK_O, 0}}));
+    EXPECT_TRUE(frames[4].presses.empty() && frames[5].presses.empty());
+    EXPECT_EQ(frames[6].presses, (P{{k::DIK_CAPITAL, 0}, {k::DIK_A, kCapsLock}}));
+    EXPECT_EQ(frames[7].presses, (P{{k::DIK_B, kCapsLock}}));
+
+    // Bytes and text form round-trip; a damaged key-down is named.
+    const std::vector<std::uint8_t> bytes = recording::encode(frames);
+    recording::Frames back;
+    ASSERT_TRUE(recording::decode(bytes.data(), bytes.size(), back, error)) << error;
+    EXPECT_EQ(back, frames);
+    const std::string text = recording::dump(frames);
+    EXPECT_NE(text.find(" press DIK_SPACE press DIK_LSHIFT press DIK_J+shift press DIK_O\n"), std::string::npos) << text;
+    ASSERT_TRUE(recording::undump(text, "dump.txt", back, error)) << error;
+    EXPECT_EQ(back, frames);
+    ASSERT_TRUE(recording::undump("0 0.00s cursor 0 0 press 30+ctrl+alt+caps+shift\n", "d.txt", back, error));
+    EXPECT_EQ(back[0].presses, (P{{30, 15}}));
+    for (const char* bad : {"press DIK_A+shift+shift", "press DIK_A+big", "press 256", "press"}) {
+        EXPECT_FALSE(recording::undump(std::string("0 0.00s cursor 0 0 ") + bad + "\n", "d.txt", back, error));
+        EXPECT_NE(error.find("d.txt:1: "), std::string::npos) << error;
+    }
+    std::vector<std::uint8_t> damaged = bytes;
+    damaged[19] = 0x10;  // the first key-down's modifier byte, behind three changes
+    EXPECT_FALSE(recording::decode(damaged.data(), damaged.size(), back, error));
+    EXPECT_EQ(error, "frame 0: key-down record 554: unknown modifier bits 16") << error;
+    // Key-downs follow the frame's state changes, as they are written.
+    const std::vector<std::uint8_t> swapped = {0x1E, 0x02, 0, 0, 0x01, 0x1E, 0, 0, 0, 0x80, 0, 0x01, 0, 0, 0};
+    EXPECT_FALSE(recording::decode(swapped.data(), swapped.size(), back, error));
+    EXPECT_EQ(error, "frame 0: key record 30 after the key-down records");
+
+    // Played back into an edit box.
+    load("editbox Name\n{\n AreaRect 0 0 300 20\n Font f\n}\n");
+    auto* name = find<GUI::Editbox>("Name");
+    gui->SetFocus(name);
+    ASSERT_TRUE(recording::compile("keys +DIK_LSHIFT DIK_D -DIK_LSHIFT DIK_E\nkeys DIK_T DIK_E DIK_C\n"
+                                   "keys DIK_T DIK_I DIK_V DIK_E\nkeys DIK_SPACE +DIK_LSHIFT DIK_J -DIK_LSHIFT\n"
+                                   "keys DIK_O\nwait 0.01\n",
+                                   "typing.txt", frames, error))
+        << error;
+    input->startPlayback(recording::encode(frames), nullptr);
+    for (int i = 0; i < 10 && input->m_logMode == INPUT_LOG_PLAYING; ++i)
+        step();
+    EXPECT_EQ(name->GetText(), L"Detective Jo");
 }

@@ -1,5 +1,6 @@
 #include "tools/recording/input_recording.h"
 
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -15,6 +16,9 @@ namespace {
 
 constexpr std::uint32_t kEndOfKeys = 256;
 constexpr std::uint32_t kEndOfButtons = 3;
+// Key-down records: this plus the key code, the modifier bits as the byte.
+constexpr std::uint32_t kPressRecord = 512;
+constexpr std::uint8_t kAllModifiers = kShift | kCtrl | kAlt | kCapsLock;
 constexpr std::uint8_t kDown = 0x80;
 // A wait longer than this is a typo, not a plan; so is a whole recording.
 constexpr double kLongestSeconds = 3600.0;
@@ -97,6 +101,49 @@ bool readChanges(Reader& in, std::uint32_t endMark, std::vector<Change>& out, co
     }
 }
 
+// The key section of a frame: state changes, then key-downs, up to the end mark.
+bool readKeys(Reader& in, Frame& f, std::string& error)
+{
+    for (;;) {
+        std::uint32_t index = 0;
+        std::uint8_t value = 0;
+        if (!in.u32(index)) {
+            error = "cut short in the key records";
+            return false;
+        }
+        if (index == kEndOfKeys)
+            return true;
+        const bool press = index >= kPressRecord && index < kPressRecord + 256;
+        if (index > kEndOfKeys && !press) {
+            error = "key record " + std::to_string(index) + " out of range";
+            return false;
+        }
+        if (!in.u8(value)) {
+            error = "cut short in the key records";
+            return false;
+        }
+        if (press && (value & ~kAllModifiers)) {
+            error = "key-down record " + std::to_string(index) + ": unknown modifier bits " + std::to_string(value);
+            return false;
+        }
+        // The order encode() writes, so that a recording reads back byte for byte.
+        if (!press && !f.presses.empty()) {
+            error = "key record " + std::to_string(index) + " after the key-down records";
+            return false;
+        }
+        if (press)
+            f.presses.push_back(Change{index - kPressRecord, value});
+        else
+            f.keys.push_back(Change{index, value});
+    }
+}
+
+struct ModifierName {
+    std::uint8_t bit;
+    const char* name;
+};
+constexpr ModifierName kModifierNames[] = {{kShift, "shift"}, {kCtrl, "ctrl"}, {kAlt, "alt"}, {kCapsLock, "caps"}};
+
 std::string hexByte(std::uint8_t v)
 {
     char text[4];
@@ -127,6 +174,37 @@ bool parseHexByte(const std::string& token, std::uint8_t& out)
     if (*end != '\0')
         return false;
     out = std::uint8_t(v);
+    return true;
+}
+
+// "DIK_A+shift+caps" (or a key number) of the text form.
+bool parsePress(const std::string& item, std::vector<Change>& out)
+{
+    std::size_t plus = item.find('+');
+    const std::string name = item.substr(0, plus);
+    Change c;
+    std::uint8_t code = 0;
+    std::int32_t number = 0;
+    if (keyCode(name, code))
+        c.index = code;
+    else if (parseInt(name, 0, 255, number))
+        c.index = std::uint32_t(number);
+    else
+        return false;
+    while (plus != std::string::npos) {
+        const std::size_t next = item.find('+', plus + 1);
+        const std::string mod = item.substr(plus + 1, next == std::string::npos ? std::string::npos : next - plus - 1);
+        bool known = false;
+        for (const ModifierName& m : kModifierNames)
+            if (mod == m.name && !(c.value & m.bit)) {
+                c.value |= m.bit;
+                known = true;
+            }
+        if (!known)
+            return false;
+        plus = next;
+    }
+    out.push_back(c);
     return true;
 }
 
@@ -169,12 +247,13 @@ private:
     int m_number = 0;
 };
 
-// Builds frames from script commands, keeping the cursor between them.
+// Builds frames from script commands, keeping the cursor and the keys held
+// between them.
 class Builder {
 public:
     explicit Builder(Frames& frames) : m_frames(frames) {}
 
-    void frameAt(std::int32_t x, std::int32_t y, std::vector<Change> buttons = {}, std::vector<Change> keys = {})
+    void frameAt(std::int32_t x, std::int32_t y, std::vector<Change> buttons = {})
     {
         Frame f;
         f.dx = x - m_x;
@@ -182,7 +261,16 @@ public:
         f.x = m_x = x;
         f.y = m_y = y;
         f.buttons = std::move(buttons);
-        f.keys = std::move(keys);
+        // As the keyboard reads: held now, or pressed since the last frame.
+        for (std::uint32_t k = 0; k < 256; ++k) {
+            const std::uint8_t now = (m_held[k] || m_pressed[k]) ? kDown : 0;
+            if (now != m_shown[k])
+                f.keys.push_back(Change{k, now});
+            m_shown[k] = now;
+        }
+        f.presses = std::move(m_presses);
+        m_presses.clear();
+        m_pressed.fill(false);
         m_frames.push_back(std::move(f));
     }
     void wait(long frames)
@@ -203,15 +291,39 @@ public:
     }
     void press(std::uint32_t button) { frameAt(m_x, m_y, {{button, kDown}}); }
     void release(std::uint32_t button) { frameAt(m_x, m_y, {{button, 0}}); }
+    // A key going down or up within the coming frame.
+    void keyDown(std::uint8_t code)
+    {
+        const auto held = [this](std::uint8_t a, std::uint8_t b) { return m_held[a] || m_held[b]; };
+        std::uint8_t mods = 0;
+        mods |= held(platform::DIK_LSHIFT, platform::DIK_RSHIFT) ? kShift : 0;
+        mods |= held(platform::DIK_LCONTROL, platform::DIK_RCONTROL) ? kCtrl : 0;
+        mods |= held(platform::DIK_LMENU, platform::DIK_RMENU) ? kAlt : 0;
+        mods |= m_capsLock ? kCapsLock : 0;
+        m_presses.push_back(Change{code, mods});
+        if (code == platform::DIK_CAPITAL)
+            m_capsLock = !m_capsLock;
+        m_held[code] = true;
+        m_pressed[code] = true;
+    }
+    void keyUp(std::uint8_t code) { m_held[code] = false; }
     void key(std::uint8_t code)
     {
-        frameAt(m_x, m_y, {}, {{code, kDown}});
-        frameAt(m_x, m_y, {}, {{code, 0}});
+        keyDown(code);
+        frameAt(m_x, m_y);
+        keyUp(code);
+        frameAt(m_x, m_y);
     }
+    void keysFrame() { frameAt(m_x, m_y); }
 
 private:
     Frames& m_frames;
     std::int32_t m_x = 0, m_y = 0;
+    std::array<bool, 256> m_held{};
+    std::array<bool, 256> m_pressed{};    // went down since the last frame
+    std::array<std::uint8_t, 256> m_shown{};  // the raw bytes of the last frame
+    std::vector<Change> m_presses;
+    bool m_capsLock = false;
 };
 
 } // namespace
@@ -245,8 +357,7 @@ bool decode(const std::uint8_t* data, std::size_t size, Frames& frames, std::str
     while (!in.atEnd()) {
         Frame f;
         std::string why;
-        bool whole = readChanges(in, kEndOfKeys, f.keys, "key", why) &&
-                     readChanges(in, kEndOfButtons, f.buttons, "button", why);
+        bool whole = readKeys(in, f, why) && readChanges(in, kEndOfButtons, f.buttons, "button", why);
         if (whole && !(in.i32(f.dx) && in.i32(f.dy) && in.i32(f.dz) && in.i32(f.x) && in.i32(f.y))) {
             why = "cut short in the motion and cursor";
             whole = false;
@@ -270,6 +381,10 @@ std::vector<std::uint8_t> encode(const Frames& frames)
             putU32(out, c.index);
             out.push_back(c.value);
         }
+        for (const Change& c : f.presses) {
+            putU32(out, kPressRecord + c.index);
+            out.push_back(c.value);
+        }
         putU32(out, kEndOfKeys);
         for (const Change& c : f.buttons) {
             putU32(out, c.index);
@@ -284,7 +399,8 @@ std::vector<std::uint8_t> encode(const Frames& frames)
 
 std::string dump(const Frames& frames)
 {
-    std::string out = "# frame, game time, cursor x y; then motion, button and key changes (hex bytes)\n";
+    std::string out = "# frame, game time, cursor x y; then motion, button and key changes (hex bytes), and\n"
+                      "# the keys that went down, in order, with their modifiers\n";
     char head[64];
     for (std::size_t i = 0; i < frames.size(); ++i) {
         const Frame& f = frames[i];
@@ -299,6 +415,13 @@ std::string dump(const Frames& frames)
         for (const Change& c : f.keys) {
             const char* name = keyName(c.index);
             out += " key " + (name ? std::string(name) : std::to_string(c.index)) + "=" + hexByte(c.value);
+        }
+        for (const Change& c : f.presses) {
+            const char* name = keyName(c.index);
+            out += " press " + (name ? std::string(name) : std::to_string(c.index));
+            for (const ModifierName& m : kModifierNames)
+                if (c.value & m.bit)
+                    out += std::string("+") + m.name;
         }
         out += '\n';
     }
@@ -345,6 +468,12 @@ bool undump(const std::string& text, const std::string& fileName, Frames& frames
                 if (!ok)
                     return lines.fail(error, "bad " + what + " change '" + item + "'");
                 (what == "button" ? f.buttons : f.keys).push_back(c);
+                i += 2;
+                continue;
+            }
+            if (what == "press" && i + 1 < w.size()) {
+                if (!parsePress(w[i + 1], f.presses))
+                    return lines.fail(error, "bad key-down '" + w[i + 1] + "'");
                 i += 2;
                 continue;
             }
@@ -422,6 +551,22 @@ bool compile(const std::string& text, const std::string& fileName, Frames& frame
             if (!keyCode(w[1], code))
                 return lines.fail(error, "unknown key '" + w[1] + "' (a DIK name such as DIK_ESCAPE)");
             build.key(code);
+        } else if (cmd == "keys") {
+            if (args == 0)
+                return usage("keys <+NAME|-NAME|NAME> ...");
+            for (std::size_t i = 1; i < w.size(); ++i) {
+                const std::string& step = w[i];
+                const char sign = step[0];
+                std::uint8_t code = 0;
+                const std::string name = sign == '+' || sign == '-' ? step.substr(1) : step;
+                if (!keyCode(name, code))
+                    return lines.fail(error, "unknown key '" + name + "' (a DIK name such as DIK_ESCAPE)");
+                if (sign != '-')
+                    build.keyDown(code);
+                if (sign != '+')
+                    build.keyUp(code);
+            }
+            build.keysFrame();
         } else if (cmd == "shot") {
             if (args != 0)
                 return usage("shot");

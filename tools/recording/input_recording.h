@@ -10,7 +10,15 @@
 //   click <x> <y>, rclick <x> <y> moves there, presses, releases
 //   drag <x1> <y1> <x2> <y2> <s>  presses at 1, glides to 2 over s, releases
 //   key <DIK name>                presses and releases a key (key DIK_ESCAPE)
+//   keys <step> ...               one frame of keys in this order: +NAME goes
+//                                 down, -NAME goes up, NAME goes down and up
+//                                 (keys +DIK_LSHIFT DIK_D -DIK_LSHIFT DIK_E);
+//                                 a key that went down and up reads down in
+//                                 this frame and up in the next
 //   shot                          presses and releases Print Screen
+// Keys held by "keys" stay down through the commands after it. Each key
+// going down is recorded in order with the Shift, Ctrl, Alt and Caps Lock
+// of its moment (Caps Lock starts off and toggles as its key goes down).
 //   # ...                         a comment; blank lines are skipped
 #include <cstddef>
 #include <cstdint>
@@ -28,14 +36,18 @@ struct Change {
     bool operator==(const Change& o) const { return index == o.index && value == o.value; }
 };
 
+// Modifier bits of a key that went down.
+constexpr std::uint8_t kShift = 1, kCtrl = 2, kAlt = 4, kCapsLock = 8;
+
 struct Frame {
     std::vector<Change> keys;     // by DirectInput key code
+    std::vector<Change> presses;  // keys that went down, in order; value = modifier bits
     std::vector<Change> buttons;  // 0 left, 1 right, 2 middle
     std::int32_t dx = 0, dy = 0, dz = 0;
     std::int32_t x = 0, y = 0;    // cursor in game coordinates
     bool operator==(const Frame& o) const
     {
-        return keys == o.keys && buttons == o.buttons && dx == o.dx && dy == o.dy && dz == o.dz && x == o.x &&
+        return keys == o.keys && presses == o.presses && buttons == o.buttons && dx == o.dx && dy == o.dy && dz == o.dz && x == o.x &&
                y == o.y;
     }
 };

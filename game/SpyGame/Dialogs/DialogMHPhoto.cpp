@@ -13,13 +13,14 @@ void CDialogMHPhoto::InitParts()
     GUI::Widget* textWindow = FindWidget("text_window");
     m_textWindow.Keep(textWindow);
     m_text.Keep(FindWidget(textWindow, "text"));
+    m_continue.Keep(FindWidget("Continue"));
 }
 
 CDialogMHPhoto::~CDialogMHPhoto()
 {
     if (!Initialised())
         return;
-    for (const CDesignedArea* area : {&m_window, &m_box, &m_textWindow, &m_text})
+    for (const CDesignedArea* area : {&m_window, &m_box, &m_textWindow, &m_text, &m_continue})
         area->Restore();
 }
 
@@ -76,6 +77,11 @@ void CDialogMHPhoto::SetPhoto(const std::shared_ptr<aImage>& image, const std::w
         twH = u16(dTw.height + u16(h - dText.height));
         if (textWindow)
             textWindow->SetHeight(twH);
+    }
+    // The button moves as the box's bottom right corner does.
+    if (GUI::Widget* button = m_continue.get()) {
+        const aRect dButton = m_continue.area();
+        button->SetPosition(i16(dButton.x + wider), i16(dButton.y + (boxH - dBox.height)));
     }
     const u16 gap = u16(dTw.y - dBox.y - dBox.height);
     if (textWindow)

@@ -2,7 +2,9 @@
 // The murder-hunt photo: a picture in "item_box" with an optional text in
 // "text_window" below it. The box grows to the photo, the window widens
 // with it and grows to the text, and stays centred where it was designed.
-// Hiding takes the photo out. Main thread only.
+// "Continue" keeps its designed place beside the box's bottom right corner,
+// so a large photo never lies under it. Hiding takes the photo out. Main
+// thread only.
 #include <memory>
 #include <string>
 
@@ -21,5 +23,5 @@ protected:
     void InitParts() override;
 
 private:
-    CDesignedArea m_window, m_box, m_textWindow, m_text;
+    CDesignedArea m_window, m_box, m_textWindow, m_text, m_continue;
 };

@@ -68,9 +68,17 @@ void CDialogMessage::TurnAround()
         m_phase = PhaseAppearing;
 }
 
+bool CDialogMessage::IsShowing(const std::string& id) const
+{
+    // A message clicked away during its slide-in still counts as visible
+    // until the slide ends, but is no longer on screen: asked for again,
+    // it comes back as a new one.
+    return CDialogBase::IsVisible() && id == m_stringId;
+}
+
 void CDialogMessage::ShowMessage(const std::string& id, const std::string& prefix)
 {
-    if (IsVisible() && id == m_stringId) {
+    if (IsShowing(id)) {
         TurnAround();
         return;
     }
@@ -80,7 +88,7 @@ void CDialogMessage::ShowMessage(const std::string& id, const std::string& prefi
 
 void CDialogMessage::ShowMessageTimed(const std::string& id, const std::string& prefix, float seconds)
 {
-    if (IsVisible() && id == m_stringId) {
+    if (IsShowing(id)) {
         m_timeOut = seconds;
         m_timed = true;
         TurnAround();

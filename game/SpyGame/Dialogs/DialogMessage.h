@@ -62,6 +62,8 @@ private:
     void PlaceByFade();
     // A turned-around slide-out comes back up from where it is.
     void TurnAround();
+    // The message of that id is on screen (shown, maybe sliding).
+    bool IsShowing(const std::string& id) const;
 
     GUI::WidgetRef m_text;
     GUI::WidgetRef m_icon;

@@ -24,6 +24,8 @@ const CDialogBase* CMenuDialogs::DialogOf(Dialog dialog) const
         return &m_restartFA;
     case kMoreGames:
         return &m_moreGames;
+    case kNotice:
+        return &m_notice;
     }
     return nullptr;
 }
@@ -43,6 +45,7 @@ void CMenuDialogs::Init()
     m_help.Init();
     m_restartFA.Init();
     m_moreGames.Init();
+    m_notice.Init();
 }
 
 void CMenuDialogs::HideAll()
@@ -54,6 +57,7 @@ void CMenuDialogs::HideAll()
     m_help.Hide();
     m_restartFA.Hide();
     m_moreGames.Hide();
+    m_notice.Hide();
     m_mainMenu.SetControlsVisible(true);
 }
 
@@ -87,7 +91,7 @@ void CMenuDialogs::Hide(Dialog dialog)
         d->Hide();
     if (dialog == kMainMenu)
         return;
-    for (const Dialog other : {kOptions, kMHCertificate, kFACertificate, kHelp, kRestartFA, kMoreGames})
+    for (const Dialog other : {kOptions, kMHCertificate, kFACertificate, kHelp, kRestartFA, kMoreGames, kNotice})
         if (DialogOf(other)->IsVisible())
             return;
     m_mainMenu.SetControlsVisible(true);

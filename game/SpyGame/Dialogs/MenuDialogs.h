@@ -1,7 +1,7 @@
 #pragma once
 // The dialogs of the menu screen, which the game flow owns and drives: the
 // main menu and, over it, the options, the two certificates, the help, the
-// question before Find All restarts and the more-games page. While one of
+// question before Find All restarts, the more-games page and the notice. While one of
 // them is open the main menu's controls are hidden. Main thread only.
 #include <cstdint>
 #include <string>
@@ -10,6 +10,7 @@
 #include "game/SpyGame/Dialogs/DialogHelp.h"
 #include "game/SpyGame/Dialogs/DialogMainMenu.h"
 #include "game/SpyGame/Dialogs/DialogMoreGames.h"
+#include "game/SpyGame/Dialogs/DialogNotice.h"
 #include "game/SpyGame/Dialogs/DialogOptions.h"
 #include "game/SpyGame/Dialogs/DialogRestartFA.h"
 #include "game/shell/c_game_flow.h"
@@ -39,6 +40,7 @@ public:
     void SetupMoreGames(const std::string& path) override { m_moreGames.Setup(path); }
     void OpenLink(const std::string& link) override { m_moreGames.OpenLink(link); }
     void UpdateFullscreenEnabled() override { m_options.UpdateFullscreenEnabled(); }
+    void SetNoticeText(const std::wstring& text) override { m_notice.SetText(text); }
 
     CDialogMainMenu& GetMainMenu() { return m_mainMenu; }
     CDialogOptions& GetOptions() { return m_options; }
@@ -47,6 +49,7 @@ public:
     CDialogHelp& GetHelp() { return m_help; }
     CDialogRestartFA& GetRestartFA() { return m_restartFA; }
     CDialogMoreGames& GetMoreGames() { return m_moreGames; }
+    CDialogNotice& GetNotice() { return m_notice; }
 
 private:
     CDialogBase* DialogOf(Dialog dialog);
@@ -59,4 +62,5 @@ private:
     CDialogHelp m_help;
     CDialogRestartFA m_restartFA;
     CDialogMoreGames m_moreGames;
+    CDialogNotice m_notice;
 };

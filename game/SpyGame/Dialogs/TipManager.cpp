@@ -335,8 +335,11 @@ void CTipManager::Update(float dt)
     // whose file gives neither time.
     if (m_timer <= m_fadeTime + m_closeAnywhereTime)
         m_timer += dt;
+    // A press on the balloon's own box or close button is theirs: their
+    // click comes with the release, and a fade begun now would refuse it.
     const bool pressed = m_input && m_input->m_mouseButtons[0] == KEY_PRESSED;
-    if (pressed && m_timer > m_closeAnywhereTime && !m_current->pointer)
+    const bool onControl = IsMouseOver(m_dontShow.get()) || IsMouseOver(m_close.get());
+    if (pressed && !onControl && m_timer > m_closeAnywhereTime && !m_current->pointer)
         StartFadeOut();
 }
 
@@ -354,6 +357,8 @@ bool CTipManager::OnDontShowClick(const GUI::EventArgs&)
         showTips = showTips ? 0 : 1;
         if (GUI::Widget* check = m_check.get())
             check->SetVisible(showTips == 0);
+        // The player has answered the tip; it fades with its tick showing.
+        StartFadeOut();
     }
     return true;
 }
@@ -367,17 +372,21 @@ void CTipManager::HideTip()
     m_current = nullptr;
 }
 
-bool CTipManager::IsMouseOverTip() const
+bool CTipManager::IsMouseOver(const GUI::Widget* widget) const
 {
-    // A hidden balloon keeps its last place; it must not swallow clicks.
-    const GUI::Widget* balloon = m_balloon.get();
-    if (!m_current || !balloon || !m_input)
+    if (!widget || !m_input || !widget->IsVisible())
         return false;
     std::int32_t x = 0, y = 0;
     m_input->getMousePos(x, y);
-    const std::int32_t left = balloon->GetAbsoluteX(), top = balloon->GetAbsoluteY();
-    const aRect& area = balloon->GetAreaRect();
+    const std::int32_t left = widget->GetAbsoluteX(), top = widget->GetAbsoluteY();
+    const aRect& area = widget->GetAreaRect();
     return x >= left && x < left + area.width && y >= top && y < top + area.height;
+}
+
+bool CTipManager::IsMouseOverTip() const
+{
+    // A hidden balloon keeps its last place; it must not swallow clicks.
+    return m_current && IsMouseOver(m_balloon.get());
 }
 
 std::string CTipManager::GetPointName() const

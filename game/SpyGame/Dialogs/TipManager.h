@@ -130,6 +130,8 @@ private:
     // Fades the balloon out, or hides it at once without a fade time.
     void StartFadeOut();
     void SetBalloonAlpha(float alpha);
+    // The mouse is over the widget as shown (left and top inclusive).
+    bool IsMouseOver(const GUI::Widget* widget) const;
     void ReadTip(const class aOptionsFile& file, CTipInfo& tip);
 
     aSound* m_showSound = nullptr;  // the sound manager's

@@ -3,6 +3,8 @@
 // follows the widget under the injected mouse.
 #include <gtest/gtest.h>
 
+#include "engine/gfx/a_image.h"
+#include "engine/gui/gui_mouse_cursor.h"
 #include "gui_test_bench.h"
 
 using namespace GUI;
@@ -47,4 +49,46 @@ TEST_F(DemoBench, LoadsCleanlyAndSwitchesCursors)
     EXPECT_EQ(pixelAt(380, 95), 0xFF8000u);
     EXPECT_EQ(pixelAt(380 - 11 + 3, 95 - 11 + 1), 0x000000u);
     EXPECT_EQ(pixelAt(600 - 1 + 3, 500 - 1 + 6), 0x000000u);
+}
+
+// The demo's default cursor is a plain arrow: one frame, black and white
+// only, drawn the same however long it shows.
+TEST_F(DemoBench, DefaultCursorIsOnePlainArrow)
+{
+    loadDemo();
+    MouseCursor* arrow = gui->GetMouseCursor("default");
+    ASSERT_NE(arrow, nullptr);
+    EXPECT_EQ(arrow->anim.getFrameCount(), 1u);
+    aImage* picture = images->GetImage("cursor_default");
+    ASSERT_NE(picture, nullptr);
+    int coloured = 0, shown = 0;
+    for (int y = 0; y < int(picture->getHeight()); ++y)
+        for (int x = 0; x < int(picture->getWidth()); ++x) {
+            const std::uint32_t p = picture->getPixel(x, y);
+            if ((p >> 24) == 0)
+                continue;
+            ++shown;
+            const int r = int(p >> 16 & 0xFF), g = int(p >> 8 & 0xFF), b = int(p & 0xFF);
+            coloured += std::max({r, g, b}) - std::min({r, g, b}) > 8;
+        }
+    EXPECT_GT(shown, 100);
+    EXPECT_EQ(coloured, 0);
+
+    // Its place on the screen (hot spot 1, 1) looks the same over two seconds.
+    const auto cursorArea = [&] {
+        draw();
+        std::vector<std::uint32_t> out;
+        const auto shot = backBuffer();
+        for (int y = 499; y < 499 + 24; ++y)
+            for (int x = 599; x < 599 + 24; ++x)
+                out.push_back(shot[std::size_t(y) * 1024 + std::size_t(x)]);
+        return out;
+    };
+    moveTo(600, 500);
+    step(3);
+    const auto first = cursorArea();
+    for (int i = 0; i < 8; ++i) {
+        step(16);
+        EXPECT_TRUE(cursorArea() == first) << i;
+    }
 }

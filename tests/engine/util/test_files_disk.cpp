@@ -1,7 +1,10 @@
 // Disk lookups ignoring case, whole-file reads and writes, temporary copies.
 #include <cerrno>
 #include <climits>
+#include <csignal>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "test_files_common.h"
@@ -187,7 +190,9 @@ TEST_F(FileDisk, PathSplitting)
 TEST_F(FileDisk, WritesReplaceWholeFiles)
 {
     EXPECT_FALSE(file_writeFull("temp:Saves/p.dat", "x", 1));  // no such folder
-    EXPECT_EQ(messages(), std::vector<std::string>{"file_writeFull. Error open file: temp:Saves/p.dat"});
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(messages(),
+              std::vector<std::string>{"file_writeFull. Error open file: temp:Saves/p.dat (No such file or directory)"});
 
     put("Saves/keep", "");
     ASSERT_TRUE(file_writeFull("temp:Saves/p.dat", "first", 5));
@@ -233,11 +238,89 @@ TEST_F(FileDisk, FailedWritesKeepTheOldFile)
     const std::size_t before = messages().size();
     put("Blocked", "not a folder");
     EXPECT_FALSE(file_writeFull("temp:Blocked/profile.dat", next.data(), std::uint32_t(next.size())));
+    EXPECT_EQ(errno, ENOTDIR);
     EXPECT_EQ(test_env::readFile(m_temp + "Blocked"), "not a folder");
     ASSERT_EQ(messages().size(), before + 1);
     EXPECT_NE(messages().back().find("temp:Blocked/profile.dat"), std::string::npos) << messages().back();
     ASSERT_TRUE(file_writeFull("temp:Saves/profile.dat", next.data(), std::uint32_t(next.size())));
     EXPECT_EQ(test_env::readFile(m_temp + "Saves/profile.dat"), next);
+}
+
+namespace {
+
+// A pid no process has: a child that has ended and been waited for.
+pid_t endedPid()
+{
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        ::_exit(0);
+    ::waitpid(pid, nullptr, 0);
+    return pid;
+}
+
+} // namespace
+
+TEST_F(FileDisk, TemporariesOfWritersThatNoLongerRunGoOnTheFirstWrite)
+{
+    const std::string dead = std::to_string(endedPid());
+    const std::string mine = std::to_string(::getpid());
+    const std::vector<std::string> stale = {".p.dat." + dead + ".0.tmp", ".other.save." + dead + ".17.tmp",
+                                            ".p.dat." + mine + ".4000.tmp"};
+    // Pid 1 always runs; the rest do not have the form of a write temporary.
+    const std::vector<std::string> kept = {".p.dat.1.0.tmp", "p.dat." + dead + ".0.tmp", ".p.dat." + dead + ".tmp",
+                                           ".p.dat." + dead + ".0.tmp.keep", "." + dead + ".0.tmp",
+                                           ".p.dat.x" + dead + ".0.tmp", "notes.tmp"};
+    for (const std::string& name : stale)
+        put("Saves/" + name, "half a save");
+    for (const std::string& name : kept)
+        put("Saves/" + name, "not ours to remove");
+    ASSERT_TRUE(fs::create_directory(m_temp + "Saves/.dir." + dead + ".0.tmp"));
+
+    ASSERT_TRUE(file_writeFull("temp:Saves/p.dat", "new", 3));
+    std::vector<std::string> expected = kept;
+    expected.push_back(".dir." + dead + ".0.tmp");
+    expected.push_back("p.dat");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(folderNames("Saves"), expected);
+    EXPECT_EQ(countMessages("left by an interrupted write"), stale.size());
+
+    // Only the first write into a folder looks.
+    put("Saves/" + stale[0], "half a save");
+    ASSERT_TRUE(file_writeFull("temp:Saves/p.dat", "newer", 5));
+    EXPECT_TRUE(test_env::exists(m_temp + "Saves/" + stale[0]));
+    EXPECT_EQ(test_env::readFile(m_temp + "Saves/p.dat"), "newer");
+}
+
+TEST_F(FileDisk, SetAsideNeverReplacesAnEarlierCopyAndDiskReadsSayWhyTheyFail)
+{
+    put("Saves/p.save", "first");
+    EXPECT_EQ(file_setAside("temp:Saves/p.save", ".bad", false), m_temp + "Saves/p.save.bad");
+    put("Saves/p.save", "second");
+    EXPECT_EQ(file_setAside("temp:saves/P.SAVE", ".bad", true), m_temp + "Saves/p.save.bad.2");
+    EXPECT_FALSE(test_env::exists(m_temp + "Saves/p.save"));
+    EXPECT_EQ(test_env::readFile(m_temp + "Saves/p.save.bad"), "first");
+    EXPECT_EQ(test_env::readFile(m_temp + "Saves/p.save.bad.2"), "second");
+    EXPECT_EQ(file_setAside("temp:Saves/p.save", ".bad", false), "");
+    EXPECT_EQ(errno, ENOENT);
+    ASSERT_TRUE(fs::create_directory(m_temp + "Saves/folder"));
+    EXPECT_EQ(file_setAside("temp:Saves/folder", ".bad", false), "");
+    EXPECT_EQ(errno, EISDIR);
+
+    std::vector<std::uint8_t> data = {1};
+    EXPECT_EQ(file_readDisk("temp:Saves/none", 100, data), ENOENT);
+    EXPECT_TRUE(data.empty());
+    EXPECT_EQ(file_readDisk("temp:Saves/folder", 100, data), EISDIR);
+    EXPECT_EQ(file_readDisk("temp:SAVES/p.save.BAD", 100, data), 0);
+    EXPECT_EQ(std::string(data.begin(), data.end()), "first");
+    EXPECT_EQ(file_readDisk("temp:Saves/p.save.bad", 4, data), EFBIG);
+    // The size is checked first: a sparse file of 4 GiB is never read.
+    const int fd = ::open((m_temp + "Saves/huge").c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, off_t(UINT32_MAX)), 0);
+    ::close(fd);
+    EXPECT_EQ(file_readDisk("temp:Saves/huge", UINT32_MAX - 1, data), EFBIG);
+    EXPECT_EQ(::mkfifo((m_temp + "Saves/fifo").c_str(), 0644), 0);
+    EXPECT_EQ(file_readDisk("temp:Saves/fifo", 100, data), EINVAL);
 }
 
 TEST_F(FileDisk, TemporaryCopies)

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <climits>
 #include <list>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -229,9 +229,10 @@ TEST(OptionsFile, IncludeBombEndsQuicklyAndKeepsTheTopFilesKeys)
         writeIni("bomb" + std::to_string(i) + ".ini", text);
     }
     const std::string top = test_env::home() + "/bomb0.ini";
-    const auto start = std::chrono::steady_clock::now();
-    aOptionsFile ini(top);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    std::unique_ptr<aOptionsFile> loaded;
+    EXPECT_LT(test_env::cpuSeconds([&] { loaded = std::make_unique<aOptionsFile>(top); }),
+              1.0 * test_env::kSanitizerSlowdown);
+    aOptionsFile& ini = *loaded;
     ASSERT_TRUE(ini.selectSection("B0"));
     EXPECT_EQ(ini.getString("k"), "0");
     EXPECT_EQ(log.count("aOptionsFile. More than 4096 files included by " + top), 1u);

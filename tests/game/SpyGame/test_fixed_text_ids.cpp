@@ -3,6 +3,7 @@
 // the text table of every story case that has a murder hunt.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fstream>
 #include <regex>
 #include <set>
@@ -17,6 +18,7 @@
 #include "game/SpyGame/Rooms/Cipher.h"
 #include "game/SpyGame/Rooms/RoomBase.h"
 #include "game/shell/profiles_manager.h"
+#include "game/shell/save_error_text.h"
 #include "support/test_env.h"
 
 namespace {
@@ -87,6 +89,11 @@ std::vector<std::string> mainKeys()
     using E = ProfilesManager::NameError;
     for (E e : {E::Empty, E::TooLong, E::BadCharacter, E::Taken, E::TooMany})
         keys.push_back(ProfilesManager::GetNameErrorTextId(e));
+    // What the player is told when a save or the player list is not written.
+    for (const char* key : {kSaveFailedGameText, kSaveFailedPlayersText, kSaveErrorListUnreadText})
+        keys.push_back(key);
+    for (int error : {ENOSPC, EROFS, ENOTDIR, EFBIG, EIO})
+        keys.push_back(SaveErrorTextId(error));
     return keys;
 }
 

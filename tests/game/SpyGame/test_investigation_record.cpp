@@ -2,6 +2,7 @@
 // trip, what loading restores, and refused cuts.
 #include <algorithm>
 #include <cstring>
+#include <set>
 
 #include "game/shell/save_load_system.h"
 #include "support/save_blocks.h"
@@ -32,18 +33,29 @@ protected:
         const std::string file = test_env::readFile(path);
         std::vector<std::uint8_t> payload(file.begin() + 24, file.end());
         SaveLoadSystem::Scramble(payload.data(), std::uint32_t(payload.size()));
+        std::vector<std::uint8_t> record;
+        children.clear();
+        childBlocks = 0;
+        bool found = false;
         for (std::size_t at = 0; at < payload.size();) {
+            const std::size_t begin = at;
             const std::string key(reinterpret_cast<const char*>(payload.data() + at));
             at += key.size() + 1;
             std::uint32_t length = 0;
             std::memcpy(&length, payload.data() + at, 4);
             at += 4;
-            if (key == inv->GetKey())
-                return std::vector<std::uint8_t>(payload.begin() + long(at), payload.begin() + long(at + length));
+            if (key == inv->GetKey()) {
+                record.assign(payload.begin() + long(at), payload.begin() + long(at + length));
+                found = true;
+            } else {
+                children.insert(children.end(), payload.begin() + long(begin), payload.begin() + long(at + length));
+                ++childBlocks;
+            }
             at += length;
         }
-        ADD_FAILURE() << "no block " << inv->GetKey();
-        return {};
+        if (!found)
+            ADD_FAILURE() << "no block " << inv->GetKey();
+        return record;
     }
     bool load()
     {
@@ -54,10 +66,13 @@ protected:
         system.Finish();
         return loaded;
     }
-    // Only the investigation's block, holding the record.
+    // The children's blocks of the last save and the investigation's
+    // block holding the record.
     bool loadRecord(const std::vector<std::uint8_t>& record)
     {
-        return save_blocks::loadRecord(*inv, inv->GetKey(), record.data(), record.size(), "cut");
+        std::vector<std::uint8_t> payload = children;
+        save_blocks::append(payload, inv->GetKey(), record);
+        return save_blocks::load(*inv, std::move(payload), childBlocks + 1, "cut");
     }
     void setFields()
     {
@@ -77,6 +92,9 @@ protected:
         play().introTextPending = 0;
     }
     std::string path;
+    // Every block of the last save but the investigation's.
+    std::vector<std::uint8_t> children;
+    std::uint32_t childBlocks = 0;
 };
 
 void u32(std::vector<std::uint8_t>& out, std::uint32_t v)
@@ -256,4 +274,51 @@ TEST_F(InvestigationRecord, HuntModesOnLoad)
     save();
     ASSERT_TRUE(load());
     EXPECT_EQ(panel->GetMode(), 2);
+}
+
+TEST_F(InvestigationRecord, ASaveWithoutAPartTheCaseNeedsIsRefusedUnread)
+{
+    setFields();
+    const std::vector<std::uint8_t> record = save();
+    // The save file again, less the blocks named.
+    auto writeWithout = [&](const std::set<std::string>& left) {
+        std::vector<std::uint8_t> payload;
+        std::uint32_t blocks = 1;
+        for (std::size_t at = 0; at < children.size();) {
+            const std::string key(reinterpret_cast<const char*>(children.data() + at));
+            std::uint32_t length = 0;
+            std::memcpy(&length, children.data() + at + key.size() + 1, 4);
+            if (!left.count(key)) {
+                save_blocks::append(payload, key, children.data() + at + key.size() + 5, length);
+                ++blocks;
+            }
+            at += key.size() + 5 + length;
+        }
+        save_blocks::append(payload, inv->GetKey(), record);
+        const std::vector<std::uint8_t> file = SaveLoadSystem::BuildFile(payload, 4374, blocks);
+        test_env::writeFile(path, std::string(file.begin(), file.end()));
+    };
+    inv->ResetForStart(false);
+    const std::uint32_t state = inv->GetState();
+
+    writeWithout({"<Personage:Marivel"});
+    logged("");
+    EXPECT_FALSE(load());
+    EXPECT_EQ(logged("Save '" + path + "' has no block '<Personage:Marivel'; the case cannot be restored from it"), 1u);
+    EXPECT_TRUE(SaveLoadSystem::KeepsAsideBeforeSave(path));
+    EXPECT_EQ(inv->GetState(), state);
+    EXPECT_EQ(inv->fadeAlpha, 1.0f);
+    EXPECT_EQ(inv->findAllHintsUsed, 0u);
+
+    writeWithout({"<SpyGameInterface>", "<PersonagesManager>", "<RoomsManager>", "CSpyEventsManager : caseA"});
+    EXPECT_FALSE(load());
+    EXPECT_EQ(logged("the case cannot be restored from it"), 4u);
+    EXPECT_EQ(inv->GetState(), state);
+
+    // What the case plays on without starts afresh, logged.
+    writeWithout({"<DialogMessage>", "<TipEvents>", "<tip_manager>"});
+    logged("");
+    EXPECT_TRUE(load());
+    EXPECT_EQ(logged("' has no block '<"), 3u);
+    EXPECT_EQ(inv->findAllHintsUsed, 7u);
 }

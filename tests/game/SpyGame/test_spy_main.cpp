@@ -555,7 +555,7 @@ TEST_F(SpyMainTest, TheRoomsPickCursorGoesUnderTheScreensThatStopPlay)
     ScriptedCase& inv = root->scripted;
     CDialogBase& help = menu->GetHelp();
     CDialogBase& mh = menu->GetMHCertificate();
-    const std::tuple<int, CSpyMain::State, CDialogBase*> screens[] = {
+    const std::tuple<std::uint32_t, CSpyMain::State, CDialogBase*> screens[] = {
         {24, CSpyMain::StateMHCertificate, &mh}, {CInvestigation::StateHelp, CSpyMain::StateHelp, &help}};
     for (const auto& [result, screen, dialog] : screens) {
         SCOPED_TRACE(result);

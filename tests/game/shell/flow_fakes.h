@@ -17,8 +17,8 @@ using Menu = CGameFlow::Menu;
 
 inline const char* dialogName(Menu::Dialog d)
 {
-    static const char* const names[] = {"MainMenu",      "Options",   "MHCertificate", "FACertificate",
-                                        "Help",          "RestartFA", "MoreGames"};
+    static const char* const names[] = {"MainMenu", "Options",   "MHCertificate", "FACertificate",
+                                        "Help",     "RestartFA", "MoreGames",     "Notice"};
     return names[d];
 }
 
@@ -61,9 +61,16 @@ struct FakeRoot : CGameFlow::Root {
         tier = 1;
         count = 0;
     }
+    std::string TakeSaveFailure() override
+    {
+        std::string failure;
+        failure.swap(saveFailure);
+        return failure;
+    }
     Calls& calls;
     const bool& menu;
     std::deque<std::uint32_t> states;
+    std::string saveFailure;
 };
 
 struct FakeMenu : Menu {
@@ -101,10 +108,12 @@ struct FakeMenu : Menu {
         states[kMoreGames] = 2;
     }
     void UpdateFullscreenEnabled() override { log("UpdateFullscreenEnabled"); }
+    void SetNoticeText(const std::wstring& text) override { notice = text; }
     Calls& calls;
     bool& alive;
     std::set<Dialog> present{kMainMenu};
     std::map<Dialog, std::int32_t> states;
+    std::wstring notice;
 };
 
 struct FakeTips : CGameFlow::Tips {

@@ -37,12 +37,14 @@ public:
     {
         note("LoadChildren " + GetKey());
         for (TestEntity* child : children)
-            childResults.push_back(system.LoadEntity(child));
+            childResults.push_back(childrenRequired ? system.LoadRequiredEntity(child) : system.LoadEntity(child));
     }
 
     Writer save;
     Writer load;
     std::vector<TestEntity*> children;
+    // The entity cannot be restored without its children.
+    bool childrenRequired = false;
     std::vector<bool> childResults;
     int loads = 0;
 

@@ -1,5 +1,6 @@
 // The built game as a user starts it: without a display, closed by a
-// hangup, and crashing on a signal from another process.
+// hangup, crashing on a signal from another process, and started while its
+// player list cannot be opened.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -18,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "game/shell/profiles_manager.h"
 #include "support/test_env.h"
 
 extern char** environ;
@@ -175,4 +177,51 @@ TEST(GameBinary, CrashReportNamesTheSenderAndOurFunctionsWithoutWaiting)
     EXPECT_TRUE(contains(names, " aApplication::run() + 0x")) << names;
     EXPECT_TRUE(contains(names, " main + 0x")) << names;
     EXPECT_TRUE(contains(game.output(), "Critical error!"));
+}
+
+TEST(GameBinary, AListThatCannotBeOpenedSurvivesTwoStartsAndComesBackWhole)
+{
+    const std::string saves = test_env::dataHome() + "Saved Games/Tallowmere/VRK/";
+    std::filesystem::create_directories(saves);
+    {
+        ProfilesManager profiles(saves);
+        profiles.Load();
+        ASSERT_EQ(profiles.Add("Alice"), ProfilesManager::NameError::None);
+        ASSERT_EQ(profiles.Add("Bob"), ProfilesManager::NameError::None);
+    }
+    const std::string list = test_env::readFile(saves + "_profiles.dat");
+    // The first open of the list fails in each of two runs, each closed by a
+    // hangup (which writes the list at shutdown).
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        std::filesystem::remove(GameProcess::userFolder() + "a2d.log");
+        GameProcess game({{"LD_PRELOAD", std::string(A2D_FAIL_OPEN_SHIM)},
+                          {"A2D_FAIL_OPEN_NAME", "_profiles.dat"},
+                          {"ASAN_OPTIONS", "detect_leaks=0:verify_asan_link_order=0"}});
+        ASSERT_TRUE(game.started());
+        ASSERT_TRUE(game.waitForLog(kReady, kPatience)) << game.output();
+        ::kill(game.pid(), SIGHUP);
+        const std::optional<int> status = game.waitExit(kPatience);
+        ASSERT_TRUE(status);
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+        const std::string log = GameProcess::log();
+        EXPECT_TRUE(contains(log, "_profiles.dat' cannot be read (Permission denied); it is left as it is")) << log;
+        EXPECT_TRUE(contains(log, "starting with 'Player'"));
+        EXPECT_EQ(test_env::readFile(saves + "_profiles.dat"), list);
+    }
+    std::filesystem::remove(GameProcess::userFolder() + "a2d.log");
+    GameProcess game(EnvChanges{});
+    ASSERT_TRUE(game.started());
+    ASSERT_TRUE(game.waitForLog(kReady, kPatience)) << game.output();
+    ::kill(game.pid(), SIGHUP);
+    ASSERT_TRUE(game.waitExit(kPatience));
+    EXPECT_TRUE(contains(GameProcess::log(), "3 profiles from")) << GameProcess::log();
+
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(saves))
+        files.push_back(entry.path().filename().string());
+    EXPECT_EQ(files, std::vector<std::string>{"_profiles.dat"});
+    ProfilesManager profiles(saves);
+    profiles.Load();
+    EXPECT_EQ(profiles.GetNames(), (std::vector<std::string>{"Player", "Alice", "Bob"}));
 }

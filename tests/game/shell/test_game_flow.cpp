@@ -261,6 +261,43 @@ TEST_F(FlowTest, OptionsAppliedWriteTheProfilesAtOnce)
     EXPECT_EQ(menu->GetState(Menu::kOptions), 1);
 }
 
+TEST_F(FlowTest, SavesThatFailAreToldOnceInTheMenu)
+{
+    res->GetLocaleServer()->loadFile(putFile("Save.txt", "save_failed_game = \"No game saved.\"\n"
+                                                         "save_failed_players = \"No players saved.\"\n"
+                                                         "save_error_full = \"Disk full.\"\n"
+                                                         "save_error_no_folder = \"No folder.\"\n"));
+    toMenu();
+    menu->present.insert({Menu::kNotice, Menu::kOptions});
+    press(4);
+    root->saveFailure = "save_error_full";
+    root->states = {6};
+    frame();
+    EXPECT_EQ(flow->GetScreen(), CGameFlow::kMenu);
+    take();
+    frame();
+    frame();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "menu.Show Notice"), 1);
+    EXPECT_EQ(menu->notice, L"No game saved. Disk full.");
+    menu->states[Menu::kNotice] = 3;
+    frame();
+    EXPECT_EQ(menu->GetState(Menu::kNotice), 1);
+
+    // The player list, written when the options are applied, has no folder.
+    const std::string saves = app.m_fileServer.manglePath(app.m_savedGamesFolder);
+    std::filesystem::remove_all(saves);
+    test_env::writeFile(saves.substr(0, saves.size() - 1), "a file");
+    press(5);
+    menu->states[Menu::kOptions] = 4;
+    take();
+    frame();
+    frame();
+    EXPECT_EQ(take(), (Calls{"menu.Hide Options", "menu.Show Notice"}));
+    EXPECT_EQ(menu->notice, L"No players saved. No folder.");
+    EXPECT_NE(newLog().find("CGameFlow. The player is told: save_failed_players, save_error_no_folder"),
+              std::string::npos);
+}
+
 TEST_F(FlowTest, PlayForwardsUpdatesBeforeDrawingRecordsCertificatesOnceAndComesBack)
 {
     toMenu();

@@ -2,12 +2,17 @@
 // certificate rule.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <string>
+#include <unistd.h>
 #include <vector>
 #include <zlib.h>
 
+#include "engine/util/a_file_server.h"
 #include "engine/util/text_test_log.h"
 #include "game/shell/byte_order.h"
 #include "game/shell/profiles_manager.h"
@@ -70,6 +75,44 @@ struct ListFile {
         test_env::writeFile(listPath(), std::string(out.begin(), out.end()));
     }
 };
+
+// Opens of "_profiles.dat" fail with EACCES while the count lasts, as when
+// the file cannot be opened at that moment.
+int g_failedOpens = 0;
+int failListOpens(const char* path, int flags, mode_t mode)
+{
+    const std::string p = path;
+    const std::string name = "/_profiles.dat";
+    if (g_failedOpens > 0 && p.size() >= name.size() && p.compare(p.size() - name.size(), name.size(), name) == 0) {
+        --g_failedOpens;
+        errno = EACCES;
+        return -1;
+    }
+    return ::open(path, flags, mode);
+}
+
+struct FailListOpens {
+    explicit FailListOpens(int count) : previous(g_fileOpenFunction)
+    {
+        g_failedOpens = count;
+        g_fileOpenFunction = failListOpens;
+    }
+    ~FailListOpens()
+    {
+        g_fileOpenFunction = previous;
+        g_failedOpens = 0;
+    }
+    int (*previous)(const char*, int, mode_t);
+};
+
+std::vector<std::string> savedFolder()
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder()))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 } // namespace
 
@@ -263,7 +306,7 @@ TEST_F(Profiles, EscapedNamesRoundTripAndStayInsideTheFolder)
         EXPECT_FALSE(ProfilesManager::UnescapeName(bad, back)) << bad;
 }
 
-TEST_F(Profiles, UnwritableFolderKeepsTheListInMemory)
+TEST_F(Profiles, UnwritableFolderKeepsTheListInMemoryAndSaysWhyOnce)
 {
     TestLog log;
     ProfilesManager profiles(test_env::home() + "/missing/");
@@ -272,6 +315,98 @@ TEST_F(Profiles, UnwritableFolderKeepsTheListInMemory)
     EXPECT_EQ(profiles.GetCount(), 2u);
     EXPECT_FALSE(profiles.Save());
     EXPECT_GE(log.count("ProfilesManager::Save(). Cannot write"), 2u);
+    EXPECT_EQ(profiles.TakeSaveFailure(), "save_error_no_folder");
+    EXPECT_EQ(profiles.TakeSaveFailure(), "");
+
+    // The saved-games path taken by a file; then a folder that works again.
+    test_env::writeFile(test_env::home() + "/missing", "a file");
+    EXPECT_FALSE(profiles.Save());
+    EXPECT_EQ(profiles.TakeSaveFailure(), "save_error_no_folder");
+    std::filesystem::remove(test_env::home() + "/missing");
+    std::filesystem::create_directory(test_env::home() + "/missing");
+    EXPECT_TRUE(profiles.Save());
+    EXPECT_EQ(profiles.TakeSaveFailure(), "");
+}
+
+TEST_F(Profiles, AListThatCannotBeOpenedIsNeitherRenamedNorWrittenOver)
+{
+    {
+        ProfilesManager profiles(folder());
+        profiles.Load();
+        profiles.Add("Alice");
+        profiles.Add("Bob");
+    }
+    const std::string list = test_env::readFile(listPath());
+    // Two runs whose first open of the list fails, each making changes
+    // and saving at the end as the game does.
+    for (int run = 0; run < 2; ++run) {
+        TestLog log;
+        FailListOpens fail(1);
+        ProfilesManager profiles(folder());
+        profiles.Load();
+        EXPECT_EQ(profiles.GetNames(), std::vector<std::string>{"Player"});
+        EXPECT_EQ(log.count("_profiles.dat' cannot be read (Permission denied); it is left as it is"), 1u);
+        EXPECT_EQ(profiles.Add("Carol"), ProfilesManager::NameError::None);
+        EXPECT_TRUE(profiles.Select(1));
+        // Player is in the list on disk still: its save stays.
+        test_env::writeFile(folder() + "Player.save", "progress");
+        EXPECT_TRUE(profiles.Remove(0));
+        EXPECT_FALSE(profiles.Save());
+        EXPECT_EQ(profiles.TakeSaveFailure(), "save_error_list_unread");
+        EXPECT_EQ(test_env::readFile(listPath()), list);
+        EXPECT_EQ(savedFolder(), (std::vector<std::string>{"Player.save", "_profiles.dat"}));
+        std::filesystem::remove(folder() + "Player.save");
+    }
+    ProfilesManager profiles(folder());
+    profiles.Load();
+    EXPECT_EQ(profiles.GetNames(), (std::vector<std::string>{"Player", "Alice", "Bob"}));
+
+    // A folder in its place is no list either, and is left alone.
+    std::filesystem::remove(listPath());
+    std::filesystem::create_directory(listPath());
+    TestLog log;
+    ProfilesManager again(folder());
+    again.Load();
+    EXPECT_EQ(log.count("cannot be read (Is a directory)"), 1u);
+    EXPECT_FALSE(again.Save());
+    EXPECT_TRUE(std::filesystem::is_directory(listPath()));
+    EXPECT_EQ(savedFolder(), std::vector<std::string>{"_profiles.dat"});
+}
+
+TEST_F(Profiles, DamagedListsKeepEveryEarlierCopyAndOversizedOnesAreNotRead)
+{
+    TestLog log;
+    std::vector<std::string> damaged;
+    for (int i = 0; i < 3; ++i) {
+        ListFile file(1, 0);
+        file.record([i](ListFile& f) { f.name("Run" + std::to_string(i)); });
+        file.write();
+        std::string bytes = test_env::readFile(listPath());
+        bytes.back() ^= 0x40;  // the CRC
+        test_env::writeFile(listPath(), bytes);
+        damaged.push_back(bytes);
+        ProfilesManager profiles(folder());
+        profiles.Load();
+        EXPECT_EQ(profiles.GetNames(), std::vector<std::string>{"Player"});
+        EXPECT_TRUE(profiles.Save());  // the default list, as at shutdown
+    }
+    EXPECT_EQ(test_env::readFile(listPath() + ".bad"), damaged[0]);
+    EXPECT_EQ(test_env::readFile(listPath() + ".bad.2"), damaged[1]);
+    EXPECT_EQ(test_env::readFile(listPath() + ".bad.3"), damaged[2]);
+    EXPECT_EQ(log.count("is damaged (CRC mismatch); renamed to _profiles.dat.bad.3,"), 1u);
+
+    // A sparse list of 4 GiB is judged by its size alone.
+    std::filesystem::remove(listPath());
+    const int fd = ::open(listPath().c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, off_t(0xFFFFFFFFu)), 0);
+    ::close(fd);
+    ProfilesManager profiles(folder());
+    profiles.Load();
+    EXPECT_EQ(profiles.GetNames(), std::vector<std::string>{"Player"});
+    EXPECT_EQ(log.count("is damaged (over 1048576 bytes, more than a list can hold); renamed to _profiles.dat.bad.4"),
+              1u);
+    EXPECT_EQ(std::filesystem::file_size(listPath() + ".bad.4"), 0xFFFFFFFFu);
 }
 
 TEST(CurrentProfile, CertificateRule)

@@ -2,9 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 #include "engine/util/a_file_server.h"
@@ -490,7 +494,7 @@ TEST(SaveLoadSystem, FailedWriteKeepsTheOldSave)
     const bool saved = scene.save(savePath());
     g_fileWriteFunction = ::write;
     EXPECT_FALSE(saved);
-    EXPECT_EQ(log.count("SaveLoadSystem::Finish(). Cannot write '" + savePath() + "'"), 1u);
+    EXPECT_EQ(log.count("SaveLoadSystem::Finish(). Cannot write '" + savePath() + "': No space left on device"), 1u);
     EXPECT_EQ(readBytes(savePath()), old);
     std::size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(test_env::home()))
@@ -508,6 +512,221 @@ TEST(SaveLoadSystem, FailedWriteKeepsTheOldSave)
     system.BeginSave(savePath(), kVersion);
     EXPECT_FALSE(system.SaveEntity(&big));
     EXPECT_FALSE(system.Finish());
+    EXPECT_EQ(system.GetWriteError(), EFBIG);
     EXPECT_EQ(log.count("the save is over 16 MiB"), 1u);
     EXPECT_EQ(readBytes(savePath()), old);
+}
+
+namespace {
+
+std::vector<std::string> namesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A save over a file that could not be loaded, as the game makes it.
+bool saveOver(const std::string& path, std::uint32_t value)
+{
+    TestEntity e("<e>");
+    e.save = [value](SaveLoadSystem& s, std::uint32_t pos) { return s.WriteU32(pos, value); };
+    SaveLoadSystem system;
+    system.BeginSave(path, kVersion);
+    system.SaveEntity(&e);
+    return system.Finish();
+}
+
+} // namespace
+
+TEST(SaveLoadSystem, SavesThatCannotBeLoadedAreKeptAsideBeforeTheFirstSaveOverThem)
+{
+    const std::string folder = test_env::home() + "/kept/";
+    std::filesystem::create_directories(folder);
+    const std::string path = folder + "Player.save";
+    Scene scene;
+    ASSERT_TRUE(scene.save(path));
+    std::vector<std::uint8_t> newer = readBytes(path);
+    byte_order::store32(&newer[8], kVersion + 1);
+    std::vector<std::uint8_t> damaged = readBytes(path);
+    damaged.back() ^= 1;
+    const std::vector<std::uint8_t> cut(damaged.begin(), damaged.begin() + 30);
+    std::vector<std::uint8_t> noRoot;
+    appendBlock(noRoot, "<other>", {1, 2});
+    const std::vector<std::uint8_t> noRootFile = SaveLoadSystem::BuildFile(noRoot, kVersion, 1);
+
+    TestLog log;
+    std::vector<std::vector<std::uint8_t>> kept;
+    for (const auto& file : {newer, damaged, cut, noRootFile}) {
+        writeBytes(path, file);
+        Scene target;
+        EXPECT_FALSE(loadOne(path, target.a));
+        EXPECT_TRUE(SaveLoadSystem::KeepsAsideBeforeSave(path));
+        // The new game's first save keeps it, the next ones write as usual.
+        ASSERT_TRUE(saveOver(path, 1));
+        ASSERT_TRUE(saveOver(path, 2));
+        kept.push_back(file);
+    }
+    EXPECT_EQ(namesIn(folder), (std::vector<std::string>{"Player.save", "Player.save.bad", "Player.save.bad.2",
+                                                         "Player.save.bad.3", "Player.save.bad.4"}));
+    EXPECT_EQ(readBytes(path + ".bad"), kept[0]);
+    EXPECT_EQ(readBytes(path + ".bad.2"), kept[1]);
+    EXPECT_EQ(readBytes(path + ".bad.3"), kept[2]);
+    EXPECT_EQ(readBytes(path + ".bad.4"), kept[3]);
+    EXPECT_EQ(log.count("could not be loaded; kept as 'Player.save.bad.4' before it is replaced"), 1u);
+    TestEntity e("<e>");
+    std::uint32_t value = 0;
+    e.load = [&](SaveLoadSystem& s, std::uint32_t pos) { return s.ReadU32(pos, value); };
+    EXPECT_TRUE(loadOne(path, e));
+    EXPECT_EQ(value, 2u);
+
+    // A save that loads, or no save at all, is replaced with no copy.
+    Scene good;
+    ASSERT_TRUE(good.save(path));
+    EXPECT_TRUE(loadOne(path, good.a));
+    ASSERT_TRUE(saveOver(path, 3));
+    SaveLoadSystem::KeepAsideBeforeSave(folder + "gone.save");
+    ASSERT_TRUE(saveOver(folder + "gone.save", 3));
+    EXPECT_EQ(namesIn(folder).size(), 6u);
+}
+
+TEST(SaveLoadSystem, FilesThatCannotBeReadAreLoggedWithTheRealReason)
+{
+    const std::string folder = test_env::home() + "/reasons/";
+    std::filesystem::create_directories(folder + "Folder.save");
+    const std::string huge = folder + "Huge.save";
+    const int fd = ::open(huge.c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, off_t(20u << 20)), 0);
+    ::close(fd);
+    Scene scene;
+    ASSERT_TRUE(scene.save(folder + "Locked.save"));
+    const std::vector<std::uint8_t> locked = readBytes(folder + "Locked.save");
+
+    TestLog log;
+    SaveLoadSystem system;
+    EXPECT_FALSE(system.BeginLoad(folder + "Folder.save", kVersion));
+    EXPECT_EQ(log.count("Folder.save': a folder, not a save file"), 1u);
+    EXPECT_FALSE(system.BeginLoad(huge, kVersion));
+    EXPECT_EQ(log.count("Huge.save': over 16777240 bytes, too large for a save"), 1u);
+    auto* previous = g_fileOpenFunction;
+    g_fileOpenFunction = [](const char*, int, mode_t) {
+        errno = EIO;
+        return -1;
+    };
+    EXPECT_FALSE(system.BeginLoad(folder + "Locked.save", kVersion));
+    g_fileOpenFunction = previous;
+    EXPECT_EQ(log.count("Locked.save': cannot be read (Input/output error)"), 1u);
+    EXPECT_EQ(log.count("cut short"), 0u);
+
+    // The save that could not be opened is kept once the next save comes.
+    ASSERT_TRUE(saveOver(folder + "Locked.save", 5));
+    EXPECT_EQ(readBytes(folder + "Locked.save.bad"), locked);
+    Scene back;
+    EXPECT_TRUE(loadOne(folder + "Locked.save.bad", back.a));
+}
+
+TEST(SaveLoadSystem, AMissingRequiredChildFailsItsParentUnread)
+{
+    std::vector<std::string> calls;
+    TestEntity root("<root>", &calls), needed("<needed>", &calls), absent("<absent>", &calls), top("<top>", &calls);
+    root.children = {&needed, &absent};
+    top.children = {&root};
+    for (TestEntity* e : {&root, &needed, &absent, &top})
+        e->save = [](SaveLoadSystem& s, std::uint32_t pos) { return s.WriteU8(pos, 1); };
+    {
+        // Written without "<absent>", as another build might.
+        root.children = {&needed};
+        SaveLoadSystem system;
+        system.BeginSave(savePath(), kVersion);
+        system.SaveEntity(&top);
+        ASSERT_TRUE(system.Finish());
+        root.children = {&needed, &absent};
+    }
+
+    // Optional children: the parent loads as before.
+    EXPECT_TRUE(loadOne(savePath(), top));
+    EXPECT_EQ(root.childResults, (std::vector<bool>{true, false}));
+    EXPECT_FALSE(SaveLoadSystem::KeepsAsideBeforeSave(savePath()));
+
+    TestLog log;
+    calls.clear();
+    root.childResults.clear();
+    root.childrenRequired = true;
+    EXPECT_FALSE(loadOne(savePath(), root));
+    EXPECT_EQ(calls, (std::vector<std::string>{"LoadChildren <root>", "LoadChildren <needed>", "LoadSelf <needed>",
+                                               "LoadChildren <absent>"}));
+    EXPECT_EQ(log.count("File '" + savePath() + "' has no block '<absent>'"), 1u);
+    EXPECT_EQ(log.count("'<root>' lacks a part it needs"), 1u);
+    EXPECT_TRUE(SaveLoadSystem::KeepsAsideBeforeSave(savePath()));
+
+    // Through a parent that does not need it: only that one fails.
+    calls.clear();
+    top.childResults.clear();
+    EXPECT_TRUE(loadOne(savePath(), top));
+    EXPECT_EQ(top.childResults, std::vector<bool>{false});
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "LoadSelf <top>"), 1);
+}
+
+TEST(SaveLoadSystem, AWriterKilledMidSaveLeavesNoTemporaryAndTheSaveLoads)
+{
+    const std::string folder = test_env::home() + "/killed/";
+    std::filesystem::create_directories(folder);
+    const std::string path = folder + "Player.save";
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Large saves in a loop; once one is whole, the next tells the
+        // parent after its first bytes and writes on slowly.
+        static int signal = -1;
+        static int saves = 0;
+        signal = ready[1];
+        g_fileWriteFunction = [](int fd, const void* data, std::size_t size) -> ssize_t {
+            const ssize_t n = ::write(fd, data, std::min<std::size_t>(size, 1 << 16));
+            if (saves > 0 && signal >= 0) {
+                ::write(signal, "w", 1);
+                signal = -1;
+            }
+            if (saves > 0)
+                ::usleep(2000);
+            return n;
+        };
+        TestEntity big("<big>");
+        big.save = [](SaveLoadSystem& s, std::uint32_t pos) { return s.WriteString(pos, std::string(4u << 20, 'x')); };
+        for (;; ++saves) {
+            SaveLoadSystem system;
+            system.BeginSave(path, kVersion);
+            system.SaveEntity(&big);
+            if (!system.Finish())
+                ::_exit(2);
+        }
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    const std::vector<std::string> left = namesIn(folder);
+    ASSERT_EQ(left.size(), 2u);
+    const std::string temp = ".Player.save." + std::to_string(child) + ".";
+    EXPECT_EQ(left[0].compare(0, temp.size(), temp), 0) << left[0];
+    EXPECT_EQ(left[1], "Player.save");
+
+    // The game saves into the folder: the temporary goes, the save loads.
+    TestLog log;
+    ASSERT_TRUE(saveOver(path, 9));
+    EXPECT_EQ(namesIn(folder), std::vector<std::string>{"Player.save"});
+    EXPECT_EQ(log.count("left by an interrupted write"), 1u);
+    TestEntity e("<e>");
+    std::uint32_t value = 0;
+    e.load = [&](SaveLoadSystem& s, std::uint32_t pos) { return s.ReadU32(pos, value); };
+    EXPECT_TRUE(loadOne(path, e));
+    EXPECT_EQ(value, 9u);
 }

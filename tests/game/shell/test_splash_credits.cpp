@@ -194,3 +194,38 @@ TEST_F(SplashPixels, MidFadeBlendsThePictureHalfOverItsColour)
     EXPECT_EQ(pixel(4, 4), 0x000080u);
     EXPECT_EQ(lit(0x000080), box(16, 16, 32, 16));
 }
+
+TEST_F(SplashPixels, ScreenWithoutAPictureShowsItsColourForItsTime)
+{
+    aImageManager images;
+    const std::string folder = test_env::home() + "/img/";
+    test_env::writeFile(folder + "logo.png", jng_writer::buildPng(32, 16, imgtest::solid(32, 16, 0xFFFFFFFF)));
+    images.LoadFile(folder, "logo.png 8888 8888", "");
+    // A plain screen, one whose picture is missing (left out), a picture.
+    test_env::writeFile(folder + "splash.ini", "[Plain]\nTime = 1\nFade = 0.5\nColor = FF203040\n"
+                                               "[Missing]\nImage = nothing\n"
+                                               "[Logo]\nImage = logo\nColor = FF000080\n");
+    CSplash splash;
+    splash.Load(folder + "splash.ini", &images);
+    ASSERT_EQ(splash.GetScreens().size(), 2u);
+    EXPECT_EQ(splash.GetScreens()[0].name, "Plain");
+    EXPECT_EQ(splash.GetScreens()[1].name, "Logo");
+    CResManager res(false);
+    const auto render = [&] {
+        ASSERT_TRUE(server->beginScene());
+        splash.Render(res, float(kWidth), float(kHeight));
+        server->endScene();
+    };
+    // Mid-fade and held: the colour alone, everywhere.
+    for (float dt : {0.25f, 0.75f}) {
+        splash.Update(dt, false, false);
+        render();
+        EXPECT_EQ(splash.GetCurrent(), 0u);
+        EXPECT_TRUE(lit(0x203040).empty());
+    }
+    // Its 2 s in all, then the picture's screen.
+    splash.Update(0.99f, false, false);
+    EXPECT_EQ(splash.GetCurrent(), 0u);
+    splash.Update(0.02f, false, false);
+    EXPECT_EQ(splash.GetCurrent(), 1u);
+}

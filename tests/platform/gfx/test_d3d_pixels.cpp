@@ -485,3 +485,47 @@ TEST_F(ReadBack, BackBufferAfterPresentFollowsTheSwapEffect)
 }
 
 } // namespace
+
+// Skipped frames run every call (answers and counters as usual) but leave the
+// window showing the frame presented before them; drawing resumes whole.
+TEST_F(ReadBack, SkippedFramesKeepTheLastPresentedFrameOnScreen)
+{
+    D3DDISPLAYMODE desktop;
+    ASSERT_EQ(d3d->GetAdapterDisplayMode(0, &desktop), D3D_OK);
+    GfxRef<GfxSurface> front;
+    ASSERT_EQ(dev->CreateImageSurface(desktop.Width, desktop.Height, D3DFMT_A8R8G8B8, front.out()), D3D_OK);
+    auto frame = [&](D3DCOLOR clear, D3DCOLOR square) {
+        EXPECT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, clear, 1.0f, 0), D3D_OK);
+        EXPECT_EQ(quad(4, 4, 8, 8, square), D3D_OK);
+        EXPECT_EQ(dev->EndScene(), D3D_OK);
+        EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        EXPECT_EQ(dev->BeginScene(), D3D_OK);
+    };
+    auto shown = [&](int x, int y) {
+        int wx = 0, wy = 0;
+        window->position(wx, wy);
+        EXPECT_EQ(dev->GetFrontBuffer(front.get()), D3D_OK);
+        D3DLOCKED_RECT l;
+        const RECT one{wx + x, wy + y, wx + x + 1, wy + y + 1};
+        EXPECT_EQ(front->LockRect(&l, &one, D3DLOCK_READONLY), D3D_OK);
+        const std::uint32_t c = decodePixel(D3DFMT_A8R8G8B8, static_cast<std::uint8_t*>(l.pBits)) & 0xFFFFFF;
+        front->UnlockRect();
+        return c;
+    };
+    dev->SetTexture(0, nullptr);
+    dev->SetVertexShader(kFvfTLVertex);
+    frame(0xFF000080, 0xFFFF0000);
+    EXPECT_EQ(shown(0, 0), 0x000080u);
+    EXPECT_EQ(shown(6, 6), 0xFF0000u);
+
+    dev->setDrawingSkipped(true);
+    frame(0xFF008000, 0xFF0000FF);
+    frame(0xFF808080, 0xFFFFFFFF);
+    EXPECT_EQ(shown(0, 0), 0x000080u);
+    EXPECT_EQ(shown(6, 6), 0xFF0000u);
+
+    dev->setDrawingSkipped(false);
+    frame(0xFF008000, 0xFF0000FF);
+    EXPECT_EQ(shown(0, 0), 0x008000u);
+    EXPECT_EQ(shown(6, 6), 0x0000FFu);
+}

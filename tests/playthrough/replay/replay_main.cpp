@@ -2,21 +2,28 @@
 // into it from the first frame after start-up. It shares the game's entry,
 // program folder, data and Game.ini; only the clock and the input differ.
 //
-// Usage: vrk_replay <recording.input>
+// Usage: vrk_replay [--draw-every N] <recording.input>
+// With --draw-every N only every Nth frame, and each frame that takes a
+// screenshot, is drawn; the others run whole but reach no pixel (the game's
+// state does not depend on drawing, which the determinism check proves).
 // Exit: what the game returns (0) when the recording quits it; 2 when the
 // recording is missing or unreadable; 3 when the game still runs 3 s of game
 // time after the recording ended (the replay closes it); 4 when the game
 // quits with more than 10 frames of the recording left.
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "engine/gfx/a_graph_server.h"
 #include "engine/util/a_application.h"
 #include "engine/util/a_input_server.h"
 #include "engine/util/a_log.h"
 #include "game/shell/game_entry.h"
+#include "platform/input/dinput_keys.h"
 #include "platform/system/events.h"
 #include "stepped_clock.h"
 #include "tools/recording/input_recording.h"
@@ -33,6 +40,9 @@ SteppedClock* g_clock = nullptr;
 bool g_playbackEnded = false;
 std::uint32_t g_endedAtMs = 0;
 bool g_closedByReplay = false;
+std::uint32_t g_drawEvery = 1;
+std::uint32_t g_frames = 0;
+std::uint32_t g_framesDrawn = 0;
 
 void onPlaybackEnd()
 {
@@ -53,6 +63,21 @@ void watch()
         g_application->windowProc(nullptr, WM_CLOSE, 0, 0);
 }
 
+// Before each frame is drawn: draw it when it is one of every Nth or when it
+// takes a screenshot (the screenshot reads the frame presented).
+void chooseDrawing()
+{
+    aGraphServer* gs = g_application ? g_application->m_graphServer : nullptr;
+    if (!gs || !gs->m_device)
+        return;
+    const aInputServer* input = g_application->m_inputServer;
+    const bool shot = input && input->keyState(platform::DIK_SYSRQ) == KEY_PRESSED;
+    const bool draw = shot || g_frames % g_drawEvery == 0;
+    ++g_frames;
+    g_framesDrawn += draw ? 1 : 0;
+    gs->m_device->setDrawingSkipped(!draw);
+}
+
 // Frames that end after the given read position.
 std::size_t framesAfter(const std::vector<std::size_t>& frameEnds, std::size_t position)
 {
@@ -66,11 +91,18 @@ std::size_t framesAfter(const std::vector<std::size_t>& frameEnds, std::size_t p
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <recording.input>\n", argc > 0 ? argv[0] : "vrk_replay");
+    int arg = 1;
+    if (argc == 4 && std::strcmp(argv[1], "--draw-every") == 0) {
+        char* end = nullptr;
+        const unsigned long n = std::strtoul(argv[2], &end, 10);
+        g_drawEvery = *argv[2] && !*end && n >= 1 && n <= 1000000 ? std::uint32_t(n) : 0;
+        arg = 3;
+    }
+    if (argc != arg + 1 || g_drawEvery == 0) {
+        std::fprintf(stderr, "usage: %s [--draw-every N] <recording.input>\n", argc > 0 ? argv[0] : "vrk_replay");
         return kExitUnreadable;
     }
-    const std::string path = argv[1];
+    const std::string path = argv[arg];
 
     SteppedClock clock;
     g_clock = &clock;
@@ -83,6 +115,8 @@ int main(int argc, char** argv)
     std::size_t recordingSize = 0;
 
     GameHooks hooks;
+    // The clock steps with the window's frame pacing; full screen has none.
+    hooks.windowedOnly = true;
     hooks.afterInit = [&]() {
         aInputServer* input = g_application ? g_application->m_inputServer : nullptr;
         if (!input || !input->startPlayback(path, &onPlaybackEnd)) {
@@ -100,6 +134,8 @@ int main(int argc, char** argv)
             a_log("Replay: the recording is damaged (%s); playback stops there", error.c_str());
         recordingSize = bytes.size();
         a_log("Replay: playing '%s', %u frames", path.c_str(), unsigned(frameEnds.size()));
+        if (g_drawEvery > 1)
+            g_application->m_beforeRender = chooseDrawing;
         return 0;
     };
     hooks.afterRun = [&](int exitCode) {
@@ -112,6 +148,8 @@ int main(int argc, char** argv)
             a_log("Replay: the game quit with %u frames of the recording left", unsigned(framesLeft));
             exitCode = kExitGameQuitEarly;
         }
+        if (g_drawEvery > 1)
+            a_log("Replay: drew %u of %u frames", g_framesDrawn, g_frames);
         a_log("Replay: finished after %u ms of game time, exit code %d", clock.elapsedMs(), exitCode);
         return exitCode;
     };

@@ -41,7 +41,8 @@ TEST_F(DemoGuiNames, MenusDialogsPanelAndTipsFindEveryName)
     game->Init();
 
     using Menu = CGameFlow::Menu;
-    for (Menu::Dialog d : {Menu::kMainMenu, Menu::kOptions, Menu::kHelp, Menu::kRestartFA, Menu::kMoreGames}) {
+    for (Menu::Dialog d :
+         {Menu::kMainMenu, Menu::kOptions, Menu::kHelp, Menu::kRestartFA, Menu::kMoreGames, Menu::kNotice}) {
         menu->Show(d);
         tick();
         menu->Hide(d);

@@ -47,7 +47,7 @@ TEST_F(MainMenuBench, InitOrderAndHidingBeforeAnything)
     menu->Init();
     EXPECT_EQ(menu->GetState(Menu::kMainMenu), 1);
     for (const Menu::Dialog d : {Menu::kOptions, Menu::kMHCertificate, Menu::kFACertificate, Menu::kHelp,
-                                 Menu::kRestartFA, Menu::kMoreGames}) {
+                                 Menu::kRestartFA, Menu::kMoreGames, Menu::kNotice}) {
         EXPECT_TRUE(menu->Has(d)) << d;
         EXPECT_EQ(menu->GetState(d), 1) << d;
     }
@@ -152,13 +152,13 @@ TEST_F(MainMenuBench, MissingWindowsAndWidgetsAreLoggedAndNeverUsed)
     menu->Init();
     const std::string log = takeLog();
     for (const char* missing : {"'OptionsMenu'", "'HelpMenu'", "'FACertificate'", "'MHCertificate'",
-                                "'DialogRestartFA'", "widget 'AwardMH'", "widget 'UserName'"})
+                                "'DialogRestartFA'", "'Notice'", "widget 'AwardMH'", "widget 'UserName'"})
         EXPECT_NE(log.find(missing), std::string::npos) << missing;
     // A root child named "MoreGames" is taken even without its buttons.
     EXPECT_TRUE(menu->Has(Menu::kMainMenu) && menu->Has(Menu::kMoreGames) && !menu->Has(Menu::kOptions));
 
     for (const Menu::Dialog d : {Menu::kMainMenu, Menu::kOptions, Menu::kMHCertificate, Menu::kFACertificate,
-                                 Menu::kHelp, Menu::kRestartFA, Menu::kMoreGames}) {
+                                 Menu::kHelp, Menu::kRestartFA, Menu::kMoreGames, Menu::kNotice}) {
         menu->Show(d);
         menu->Hide(d);
     }

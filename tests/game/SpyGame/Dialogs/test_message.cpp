@@ -141,6 +141,32 @@ TEST_F(MessageTest, SameIdWhileSlidingOutTurnsBack)
     EXPECT_TRUE(w->GetAreaRect().y == kY && w->alpha == 1.0f);
 }
 
+// Clicked away during its slide-in, the message still counts as visible
+// until the slide ends; asked for again, it must come back on screen.
+TEST_F(MessageTest, SameIdAfterAClickAwayMidSlideShowsAgain)
+{
+    for (const bool timed : {true, false}) {
+        const auto ask = [&] {
+            if (timed)
+                message->ShowMessageTimed("card_found", "1chapter", 30.0f);
+            else
+                message->ShowMessage("card_found", "1chapter");
+        };
+        ask();
+        tick(3);
+        click(kX + 300, 760);
+        ASSERT_TRUE(message->IsVisible() && !window()->IsVisible(true)) << timed;
+        ask();
+        EXPECT_TRUE(window()->IsVisible(true) && y() == 768 && message->GetFade() == 0.0f) << timed;
+        tick(22);
+        EXPECT_TRUE(message->IsVisible() && window()->IsVisible(true) && y() == kY) << timed;
+        EXPECT_EQ(text(), L"The first case card. The case has begun.");
+        click(kX + 300, kY + 50);
+        tick(30);
+        EXPECT_FALSE(message->IsVisible());
+    }
+}
+
 TEST_F(MessageTest, RecordRoundTripAndDamage)
 {
     // Left at the bottom, transparent, by an earlier slide-out.

@@ -190,20 +190,12 @@ TEST_F(TipTest, FadesClicksAndTheTurnOffBox)
     tick(16);
     EXPECT_EQ(balloon()->alpha, 1.0f);
 
-    // The box toggles the option and the tick.
-    GUI::Widget* check = tips->GetPart("dont_show_auto_check");
-    clickIn(tips->GetPart("dont_show"));
-    EXPECT_EQ(CurrentProfile::Get().showTips, 0);
-    EXPECT_TRUE(check->IsVisible(true));
-    clickIn(tips->GetPart("dont_show"));
-    EXPECT_EQ(CurrentProfile::Get().showTips, 1);
-    EXPECT_FALSE(check->IsVisible(true));
-
     // A click on the balloon fades it out; the box then does nothing.
     clickIn(balloon());
     EXPECT_LT(tips->GetFadeTimer(), 0.0f);
     tips->OnDontShowClick(GUI::EventArgs());
     EXPECT_EQ(CurrentProfile::Get().showTips, 1);
+    EXPECT_FALSE(tips->GetPart("dont_show_auto_check")->IsVisible(true));
     tick(40);
     EXPECT_FALSE(tips->IsTipShown());
     EXPECT_FALSE(tips->GetWindow()->IsVisible(true));
@@ -357,4 +349,43 @@ TEST_F(TipGlTest, QuarterThreeBalloonLeftOfAndAbovePoint)
     EXPECT_NE(rgb(px - 4, py - 13), 0u);
     for (auto [x, y] : {std::pair{px + 45, py - 30}, {px - 100, py + 10}, {px + 10, py + 10}, {r.x - 10, r.y + 30}})
         EXPECT_EQ(rgb(x, y), 0u) << x << "," << y;
+}
+
+// The menu's first tip on the demo data, long after a click anywhere would
+// close it: pressing its box must not start the fade, so the release ticks
+// the box, turns tips off and closes the tip with the tick showing.
+TEST_F(TipGlTest, TurnOffBoxTicksTurnsTipsOffAndCloses)
+{
+    drawFrames = false;
+    ASSERT_TRUE(tips->ShowTip("profile_open"));
+    tick(64 * 3);  // past FadeTime + CloseAnywhereTime
+    GUI::Widget* box = tips->GetPart("dont_show");
+    const aRect mark = tips->GetPart("dont_show_auto_check")->GetAbsoluteRect();
+    ASSERT_TRUE(box->IsVisible() && mark.width > 0);
+    // The tick's green inside the check mark's rectangle.
+    const auto green = [&] {
+        draw();
+        const std::vector<std::uint32_t> shot = backBuffer();
+        int n = 0;
+        for (int y = mark.y; y < mark.bottom(); ++y)
+            for (int x = mark.x; x < mark.right(); ++x) {
+                const std::uint32_t p = shot[std::size_t(y) * 1024 + std::size_t(x)];
+                const int r = int(p >> 16 & 0xFF), g = int(p >> 8 & 0xFF), b = int(p & 0xFF);
+                n += g > r + 40 && g > b + 40;
+            }
+        return n;
+    };
+    EXPECT_EQ(green(), 0);
+
+    clickIn(box);
+    EXPECT_EQ(CurrentProfile::Get().showTips, 0);
+    EXPECT_TRUE(tips->IsTipShown() && tips->GetFadeTimer() < 0.0f) << "fading out";
+    EXPECT_GT(green(), 20);
+    tick(32);
+    EXPECT_FALSE(tips->IsTipShown());
+
+    // Tips are off as Options' "Show tips" turns them off: plain tips are
+    // refused, a pointer tip still shows.
+    EXPECT_FALSE(tips->ShowTip("profile_change"));
+    EXPECT_TRUE(tips->ShowTip("mh_first_photo", 300, 300));
 }
