@@ -24,6 +24,7 @@
 #include "game/SpyGame/Rooms/InvCards.h"
 #include "game/SpyGame/Rooms/MurderHunt.h"
 #include "game/SpyGame/Rooms/RoomsManager.h"
+#include "game/SpyGame/items/SpyItemManager.h"
 #include "game/shell/c_game_ini.h"
 #include "game/shell/c_res_manager.h"
 #include "game/shell/current_profile.h"
@@ -279,15 +280,12 @@ void CInvestigation::CountFindAllItems()
     aStringList list;
     if (file_isExistOrPacked(folder + CRoomsManager::kRoomsList))
         list.load(folder + CRoomsManager::kRoomsList);
-    for (const std::string& room : list.lines()) {
-        const std::string items = std::string(CRoomsManager::kLocationsFolder) + room + "/items.ini";
-        std::uint32_t count = 0;
-        if (file_isExistOrPacked(items)) {
-            const aOptionsFile file(items);
-            count = std::uint32_t(file.sections().size());
-        }
-        personages->SetRoomItemsCount(room, count);
-    }
+    // What the player will have to find in each room before it is loaded:
+    // the items its pool will take, not every section (doors, scenery).
+    for (const std::string& room : list.lines())
+        personages->SetRoomItemsCount(room, CSpyItemManager::CountPooledItems(
+                                                std::string(CRoomsManager::kLocationsFolder) + room + "/" +
+                                                CSpyItemManager::kItemsFile));
     for (const char* room : {CGlobalMap::kClassName, CInvCards::kClassName, CMurderHunt::kRoomName})
         personages->SetRoomItemsCount(room, 0);
 }

@@ -123,6 +123,12 @@ public:
     virtual void SetCurrentRoom(CRoomBase* room);
     CRoomBase* GetCurrentRoom() const override;
     virtual void Resume();
+    // Puts the case where opening the in-game menu puts it (state 29 over a
+    // state of play), so that a save made now continues as one made from
+    // the menu; false, with nothing changed, where the menu could not open.
+    bool HoldForSave();
+    // The case's music from its start, at the player's volume.
+    void PlayCaseMusic() const;
     // A developer hook; always 0.
     virtual LRESULT OnWindowMessage(std::uint32_t message, WPARAM wParam, LPARAM lParam, std::int32_t extra);
     virtual void Pause(bool pause);
@@ -210,7 +216,6 @@ protected:
     CPersonage* CurrentPersonage() const;
     // The room's top-left when centred in the area: signed, halves floored.
     void CentreRoom(CRoomBase& room) const;
-    void PlayCaseMusic() const;
     static std::int16_t CentreCoordinate(std::int16_t start, std::int16_t extent, std::int32_t size);
 
     // The members, in order; widths as stored.

@@ -147,6 +147,9 @@ bool CInvestigation::OnEvent(CSpyEventBase* event, const std::string& prefix)
         const CSpyItemRef music = CSpyItemRef::Parse(e->ComicsMusic);
         if (dialogs)
             dialogs->PlayScene("language:Comics/", e->ComicsName, true, music.name, music.room);
+        // The pages cover the room: its clock stands still under them.
+        if (CDialogSpyGamePanel* panel = Panel())
+            panel->SetBlockPause(true);
         EnterKeepingPrevious(InvState::Comics);
         HideTipBalloon();
         return true;

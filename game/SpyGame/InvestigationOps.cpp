@@ -132,6 +132,29 @@ void CInvestigation::Resume()
         globalMap->RefreshItemState();
 }
 
+bool CInvestigation::HoldForSave()
+{
+    // The states whose play step takes the panel's Menu button.
+    const auto playing = [](std::uint32_t s) {
+        return s == StatePlay || s == StateMurderHunt || s == StateInvCards || s == StateMap;
+    };
+    if (state == StatePaused && playing(pauseState))
+        Pause(false);
+    if (state == StateInGameMenu)
+        return playing(previousState);
+    if (state == StateHelp && playing(previousState)) {
+        state = StateInGameMenu;
+        return true;
+    }
+    if (!playing(state))
+        return false;
+    EnterKeepingPrevious(StateInGameMenu);
+    if (CDialogSpyGamePanel* panel = Panel())
+        panel->SetRoomPause(true);
+    HideTipBalloon();
+    return true;
+}
+
 void CInvestigation::Exit()
 {
     if (state <= StateLoaded)

@@ -389,8 +389,9 @@ void CInvestigation::RunTips(float dt)
     if (tipEvents.Check(dt)) {
         if (panel)
             panel->SetBlockPause(true);
+        // Closing the tip returns to the state the tip came over.
         if (dialogs->IsPointerTip())
-            state = InvState::ModalTip;
+            EnterKeepingPrevious(InvState::ModalTip);
     } else if (panel) {
         panel->SetBlockPause(!panel->IsISpyRoom());
     }

@@ -157,6 +157,10 @@ void CInvestigation::SetupPanelAfterLoad()
     const CPersonage::CRoomInfo& info = personage->GetRoomInfo(personage->currentItem.room);
     panel->SetupRoom(task, &info.taskList, &info.clueList, roomName, isCardRoom,
                      personage->HasRoomTasks(roomName));
+    // The panel's record restores the notebook pair from info_spy_room, which
+    // stays visible on the map too; the room decides which notebook it shows.
+    SetPanelButtonVisible(CDialogSpyGamePanel::NotebookISpy, currentRoom->IsISpyRoom());
+    SetPanelButtonVisible(CDialogSpyGamePanel::NotebookNoISpy, !currentRoom->IsISpyRoom());
     if (!murderHunt || huntState == kHuntOver)
         return;
     // A card room without its container counts as hidden.

@@ -196,6 +196,8 @@ std::uint32_t CInvestigation::Update(float dt)
     case InvState::Comics:
         UpdateDialogs(dt, false);
         if (!dialogs || !dialogs->IsSceneOpen()) {
+            if (CDialogSpyGamePanel* panel = Panel())
+                panel->SetBlockPause(!panel->IsISpyRoom());
             EnterRoomAgain();
             state = previousState;
             ProcessEvents();

@@ -184,6 +184,8 @@ public:
     bool IsTaskItemFound(const CSpyItemRef& item) const;
     void GetRoomTaskProgress(const std::string& room, std::uint32_t& total, std::uint32_t& done,
                              bool useItemsCount) const;
+    // I-spy lines and lines found; with useItemsCount (Find All) objects and
+    // objects found, a room not entered yet counted by its items count.
     void CountISpyProgress(std::uint32_t& total, std::uint32_t& done, bool useItemsCount) const;
     // Only lines that come from ".ai" files count.
     void CountTaskProgress(std::uint32_t& total, std::uint32_t& done) const;

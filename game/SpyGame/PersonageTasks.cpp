@@ -267,16 +267,29 @@ void CPersonage::GetRoomTaskProgress(const std::string& room, std::uint32_t& tot
 void CPersonage::CountISpyProgress(std::uint32_t& total, std::uint32_t& done, bool useItemsCount) const
 {
     total = done = 0;
-    std::uint32_t items = 0;
-    for (const auto& entry : roomInfos) {
-        for (const CFindItemsGroup& line : entry.second.ispyList) {
-            ++total;
-            done += line.toFind == 0;
+    for (const auto& [room, info] : roomInfos) {
+        if (!useItemsCount) {
+            for (const CFindItemsGroup& line : info.ispyList) {
+                ++total;
+                done += line.toFind == 0;
+            }
+            continue;
         }
-        items += entry.second.roomItemsCount;
+        // Find All counts objects: a room not entered yet by what its pool
+        // will hold, an entered one by its lines and what its pool still holds.
+        if (info.ispyPending) {
+            total += info.roomItemsCount;
+            continue;
+        }
+        for (const CFindItemsGroup& line : info.ispyList) {
+            total += std::uint32_t(line.items.size());
+            done += std::uint32_t(line.items.size() - std::min<std::size_t>(line.toFind, line.items.size()));
+        }
+        if (const CISpyLevels* pool = owner ? owner->GetISpyPool(room) : nullptr)
+            for (const auto& level : *pool)
+                for (const CFindItemsGroup& line : level.second)
+                    total += std::uint32_t(line.items.size());
     }
-    if (useItemsCount)
-        total = items;
 }
 
 void CPersonage::CountTaskProgress(std::uint32_t& total, std::uint32_t& done) const

@@ -342,6 +342,8 @@ void CSpyMain::CloseFindAll()
 
 std::uint32_t CSpyMain::Update(float dt)
 {
+    // The clock stands still while one of these screens covers the room.
+    Panel()->SetScreenPause(state >= StateInGameMenu && state <= StateFACertificate);
     switch (state) {
     case StateLoading:
         if (resManager)
@@ -462,6 +464,11 @@ void CSpyMain::SetUpLoaded()
             inv->Entry();
         } else if (inv->GetState() == CInvestigation::StateInGameMenu) {
             inv->Resume();
+        } else {
+            // A Find All room still to load: nothing above starts the
+            // case's music, so it starts here, as entering the case would.
+            inv->PlayCaseMusic();
+            aAmbientSoundSystem::SetVolume(CurrentProfile::Get().ambientVolume);
         }
         break;
     }
@@ -632,6 +639,20 @@ void CSpyMain::UpdateCertificate(float dt, bool findAll)
     SaveProgress();
     dialogs.HideAll();
     state = StateMenuGameOver;
+}
+
+void CSpyMain::SaveBeforeQuit()
+{
+    const bool inPlay = state == StatePlay || (state == StateHelp && savedState == StatePlay);
+    const bool underMenu = state == StateInGameMenu || state == StateOptions || state == StateConfirmExit
+                           || (state == StateHelp && savedState == StateInGameMenu);
+    if (!(inPlay || underMenu) || !inv->HoldForSave())
+        return;
+    a_log("CSpyMain. The game stops in play: saved as from the in-game menu");
+    SaveProgress();
+    inv->Exit();
+    dialogs.HideAll();
+    state = StateMenu;
 }
 
 void CSpyMain::GetMHCertificate(std::int32_t& tier, std::int32_t& count) const

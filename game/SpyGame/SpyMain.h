@@ -113,6 +113,10 @@ public:
     // the hunt counter read after it; the Find All grade and the hints used.
     void GetMHCertificate(std::int32_t& tier, std::int32_t& count) const override;
     void GetFACertificate(std::int32_t& tier, std::int32_t& count) const override;
+    // In play, or under the in-game menu and the screens it opens: saves
+    // and leaves the case as the menu's "save and exit" does. Elsewhere
+    // (loading, certificates, a dialog over the room) the last save stands.
+    void SaveBeforeQuit() override;
     // Why the last SaveProgress could not write the save (a Main.txt string
     // id), once; "" when it was written.
     std::string TakeSaveFailure() override;

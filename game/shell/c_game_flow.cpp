@@ -573,6 +573,12 @@ LRESULT CGameFlow::OnWindowMessage(HWND window, std::uint32_t message, WPARAM wP
     return 0;
 }
 
+void CGameFlow::OnQuitRequest()
+{
+    if (m_screen == kPlay && m_root)
+        m_root->SaveBeforeQuit();
+}
+
 void CGameFlow::OnDisplayModeChanged()
 {
     if (HasDialog(Menu::kOptions, "options"))

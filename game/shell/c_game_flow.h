@@ -57,6 +57,9 @@ public:
         // changing anything.
         virtual void GetMHCertificate(std::int32_t& tier, std::int32_t& count) const = 0;
         virtual void GetFACertificate(std::int32_t& tier, std::int32_t& count) const = 0;
+        // The program is about to stop: a game in play is saved as the
+        // in-game menu saves it, where the menu could.
+        virtual void SaveBeforeQuit() {}
         // Why the game could not be saved (a Main.txt string id), once per
         // failure; "" when nothing is to be told.
         virtual std::string TakeSaveFailure() { return std::string(); }
@@ -135,6 +138,8 @@ public:
     // The root's answer in play; 0 elsewhere.
     LRESULT OnWindowMessage(HWND window, std::uint32_t message, WPARAM wParam, LPARAM lParam);
     void OnDisplayModeChanged();
+    // The window closed, or a stop signal: play saves before the game ends.
+    void OnQuitRequest();
 
     // Where the more-games links are read ("home:MoreGames.ini").
     void SetMoreGamesFile(const std::string& path) { m_moreGamesFile = path; }

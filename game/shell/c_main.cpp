@@ -163,6 +163,9 @@ LRESULT cMain::windowProc(HWND window, std::uint32_t message, WPARAM wParam, LPA
 {
     if (message == kGameMessage)
         return m_flow ? m_flow->OnWindowMessage(window, message, wParam, lParam) : 0;
+    // Closing the window, SIGINT, SIGTERM and SIGHUP all come as WM_CLOSE.
+    if (message == WM_CLOSE && m_flow)
+        m_flow->OnQuitRequest();
     return aApplication::windowProc(window, message, wParam, lParam);
 }
 

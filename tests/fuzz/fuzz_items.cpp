@@ -94,6 +94,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CSpyItemManager items("Room", location.res);
     items.SetMagicStarsEffect("sparkle");
     items.Load(location.dir, "Room");
+    // Find All counts a room's objects from its file before it loads the
+    // room: the count must be what the loaded room's pool takes.
+    std::uint32_t pooled = 0;
+    for (const CSpyItem* item : items.GetItems())
+        pooled += item->IsISpyItem() != 0 && !item->IsInventoryItem();
+    if (CSpyItemManager::CountPooledItems(location.dir + CSpyItemManager::kItemsFile) != pooled)
+        __builtin_trap();
     items.AfterLoad();
     items.SetOrigin(3.0f, 5.0f);
     items.SetScale(0.75f);

@@ -58,6 +58,7 @@ const PartName kParts[P::PartCount] = {
     {"level_num", P::InfoMap},
     {"n_items", P::InfoMap},
     {"Back", P::PartCount},
+    {"clock_window", P::Clock},
 };
 
 constexpr const char* kImageGroup = "GamePanel";

@@ -92,6 +92,7 @@ public:
         LevelNum,
         NItems,
         Back,
+        ClockWindow,
         PartCount
     };
 
@@ -194,6 +195,9 @@ public:
     // The investigation's screen-blocked flag: the room is not an i-spy room.
     void SetRoomPause(bool on) { m_roomPause = on; }
     bool IsRoomPause() const { return m_roomPause; }
+    // The game root's own screens (in-game menu, help, certificates) cover
+    // the room; not saved, the root sets it every frame.
+    void SetScreenPause(bool on) { m_screenPause = on; }
     bool IsShowingPaused() const { return m_showsPaused; }
 
     // ---- Hints
@@ -345,6 +349,7 @@ private:
     bool m_findAllMode = false;
     bool m_roomPause = true;
     bool m_blockPause = false;
+    bool m_screenPause = false;
     bool m_showsPaused = false;
     float m_lastFrameTime = 0.0f;
     aSound* m_lowTimeSound = nullptr;  // the sound manager's

@@ -53,6 +53,8 @@ void CDialogSpyGamePanel::AddClockTime(float seconds) { SetClockTime(m_secondsLe
 void CDialogSpyGamePanel::SetFindAllMode(bool on)
 {
     m_findAllMode = on;
+    // Find All counts no time, so the clock shows no time window.
+    SetPartVisible(ClockWindow, !on);
     GUI::Widget* caption = GetPart(ClockTextPause);
     if (!caption)
         return;
@@ -65,7 +67,7 @@ void CDialogSpyGamePanel::SetFindAllMode(bool on)
 
 void CDialogSpyGamePanel::UpdateClockText(float dt)
 {
-    const bool paused = m_roomPause || m_blockPause;
+    const bool paused = m_roomPause || m_blockPause || m_screenPause;
     if (m_showsPaused != paused) {
         s_pauseToggle = !s_pauseToggle;
         if (s_pauseToggle)

@@ -283,6 +283,9 @@ void CMurderHunt::OnItemPicked(CSpyItem* item)
         return;
     SetState(std::size_t(m_current), Opened);
     RefreshItemState();
+    // The panel's clue folder follows at once: its clue is found, so it no
+    // longer points at where the clue hides.
+    Context().SetMode(GetPanelMode());
 }
 
 bool CMurderHunt::IsPanelCardRoom(const std::string& room) const

@@ -7,6 +7,7 @@
 #include "engine/util/a_file_server.h"
 #include "engine/util/a_log.h"
 #include "engine/util/a_options_file.h"
+#include "engine/util/a_string.h"
 #include "game/shell/save_load_system.h"
 
 CSpyItemManager::CSpyItemManager(const std::string& roomName, const CSpyResources& resources)
@@ -64,6 +65,35 @@ bool CSpyItemManager::Load(const std::string& folder, const std::string& group)
     ResolveCompanions();
     ResolveContents();
     return true;
+}
+
+std::uint32_t CSpyItemManager::CountPooledItems(const std::string& file)
+{
+    if (!file_isExistOrPacked(file))
+        return 0;
+    const aOptionsFile ini(file);
+    std::set<std::string> names;
+    std::uint32_t count = 0;
+    for (const auto& [name, keys] : ini.sections()) {
+        if (!names.insert(name).second)
+            continue;
+        // The first pair of a key counts, as the item's own lookups take it.
+        const auto value = [&keys = keys](const char* key, const std::string& def) {
+            for (const auto& [k, v] : keys)
+                if (k == key)
+                    return v;
+            return def;
+        };
+        // As the item reads them: an unreadable value is the default, 0.
+        const auto number = [&value](const char* key) {
+            const std::string v = value(key, std::string());
+            return !v.empty() && str_isInt(v) ? str_toInt(v) : 0;
+        };
+        if (CSpyItemFactory::IsRegistered(value("Class", "Item")) && number("IsISpyItem") > 0 &&
+            number("Inventory") == 0)
+            ++count;
+    }
+    return count;
 }
 
 void CSpyItemManager::ResolveCompanions()

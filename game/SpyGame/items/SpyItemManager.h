@@ -34,6 +34,11 @@ public:
     // location's image and animation group. False, with one log line, when
     // the file is missing.
     bool Load(const std::string& folder, const std::string& group);
+    // How many items of such a file a Find All pool takes (I-spy items that
+    // do not go to the inventory), read as Load reads them but silently; 0
+    // for a missing file. Find All counts a room's objects with it before
+    // the room is loaded.
+    static std::uint32_t CountPooledItems(const std::string& file);
     // Once the room's lists are loaded: objects look up their resources,
     // items take their sizes and icons; then Reset.
     void AfterLoad();

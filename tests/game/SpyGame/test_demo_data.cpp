@@ -774,3 +774,84 @@ TEST(DemoData, ABrokenTreeGetsEveryProblemNamedWithItsFile)
         EXPECT_EQ(has(expected), 1) << expected << joined(problems);
     EXPECT_EQ(problems.size(), 40u) << joined(problems);
 }
+
+namespace {
+
+// Every text of the demo a player reads, each with where it stands: the
+// string tables, the GUI scripts' texts and the words drawn into pictures
+// (the art recipes' "text" lines).
+std::vector<std::pair<std::string, std::string>> playerTexts(const std::string& source)
+{
+    std::vector<std::pair<std::string, std::string>> out;
+    const auto each = [&](const std::string& folder, const std::string& ext,
+                          const std::function<void(const std::string&, const std::string&)>& take) {
+        for (const auto& e : std::filesystem::recursive_directory_iterator(folder))
+            if (e.is_regular_file() && e.path().extension() == ext)
+                for (const std::string& line : test_env::readLines(e.path().string()))
+                    take(e.path().string(), line);
+    };
+    const std::regex quoted(R"(^\s*[A-Za-z_.0-9]+\s*=\s*"(.*)\")");
+    const std::regex guiText(R"(^\s*Text\s+"(.*)\")");
+    const std::regex drawn(R"(^text\s+\S+\s+\S+\s+\S+\s+\S+\s+\S+\s+(.*)$)");
+    const auto matching = [&](const std::regex& pattern) {
+        return [&out, &pattern](const std::string& file, const std::string& line) {
+            std::smatch m;
+            if (std::regex_search(line, m, pattern))
+                out.emplace_back(file, m[1].str());
+        };
+    };
+    each(source + "/data/GameData/Language/English", ".txt", matching(quoted));
+    each(source + "/data/GameData/Gui", ".agui", matching(guiText));
+    each(source + "/tools/art", ".txt", matching(drawn));
+    return out;
+}
+
+} // namespace
+
+TEST(DemoData, TheStoryTellsOneStoryToItsEnd)
+{
+    aFileServer files;
+    TestLog log;
+    const std::string source = test_env::sourceDir();
+    const auto texts = playerTexts(source);
+    ASSERT_GT(texts.size(), 100u);
+    std::set<std::string> professors;
+    const std::regex professor(R"(Professor ([A-Z][a-z]+))");
+    for (const auto& [file, text] : texts) {
+        for (std::sregex_iterator it(text.begin(), text.end(), professor), end; it != end; ++it)
+            if ((*it)[1] != "Study")  // the case card's title, "The Professor's Study"
+                professors.insert((*it)[1]);
+        std::string lower = text;
+        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+        // The murder hunt's clue waits in a leather case, and nothing else.
+        for (const char* other : {"envelope", "photograph"})
+            EXPECT_EQ(lower.find(other), std::string::npos) << file << ": " << text;
+        // Find All counts no time.
+        EXPECT_EQ(lower.find("against the clock"), std::string::npos) << file << ": " << text;
+        // A player who has never played is not welcomed back.
+        EXPECT_EQ(lower.find("welcome back"), std::string::npos) << file << ": " << text;
+    }
+    EXPECT_EQ(professors, (std::set<std::string>{"Halloway"}));
+
+    // Once the first case is won, a comics page tells its end before the
+    // case closes.
+    const std::string root = source + "/data/GameData/";
+    files.setAssign("language", root + "Language/English/");
+    const aOptionsFile events(root + "_Investigations/1chapter/_events.ini");
+    std::vector<std::pair<std::string, std::map<std::string, std::string>>> sections;
+    for (const auto& [kind, keys] : events.sections())
+        sections.emplace_back(kind, std::map<std::string, std::string>(keys.begin(), keys.end()));
+    // The first event of the kind, with that value of the key when one is given.
+    const auto named = [&](const std::string& kind, const std::string& key = "", const std::string& value = "") {
+        for (auto& [k, keys] : sections)
+            if (k == kind && (key.empty() || keys[key] == value))
+                return keys;
+        return std::map<std::string, std::string>();
+    };
+    const std::string won = named("InvestigationWin")["EventName"];
+    ASSERT_FALSE(won.empty());
+    auto ending = named("EventForComics", "AfterEvents", won);
+    ASSERT_FALSE(ending.empty()) << "no comics page after '" << won << "'";
+    EXPECT_TRUE(file_isExistOrPacked("language:Comics/" + ending["ComicsName"] + "_p1.jpg")) << ending["ComicsName"];
+    EXPECT_FALSE(named("InvestigationClose", "AfterEvents", ending["EventName"]).empty());
+}

@@ -160,6 +160,7 @@ TEST_F(InvestigationEvents, EveryKindByTable)
         } else if (k == "EventForComics") {
             EXPECT_TRUE(called("PlayScene(language:Comics/,intro,1,comics_theme,)"));
             EXPECT_EQ(scripted("Hall").calls.back(), "Exit");
+            EXPECT_TRUE(panel->IsBlockPause());  // the clock stands under the pages
         } else if (k == "PlayFlash missing") {
             EXPECT_EQ(logged("CInvestigation::OnEvent(). Error play flash 'flash:none.swf'!"), 1u);
             EXPECT_EQ(track(), "investigation");  // the case's music is back

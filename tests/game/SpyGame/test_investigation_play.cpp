@@ -319,7 +319,7 @@ TEST_F(InvestigationPlay, PointerTipAndItsClick)
     inv->OnGuiEvent(0.02f);
     ASSERT_TRUE(tipManager->IsTipShown());
     EXPECT_EQ(inv->GetState(), InvState::ModalTip);
-    EXPECT_EQ(inv->GetPreviousState(), InvState::Play);  // untouched
+    EXPECT_EQ(inv->GetPreviousState(), InvState::Play);  // the room it came over
     EXPECT_TRUE(panel->IsBlockPause());
 
     // A click beside the item leaves the tip up; on it, the click reaches the item now.
@@ -353,6 +353,64 @@ TEST_F(InvestigationPlay, PointerTipAndItsClick)
     inv->previousState = InvState::Map;
     tipManager->HideTip();
     EXPECT_EQ(step(), InvState::Map);
+}
+
+namespace {
+
+// The fixture case started as the game starts it, on the map with its
+// introduction still to come.
+class PlayFromTheMap : public PlayTest {
+protected:
+    void SetUp() override
+    {
+        PlayTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        addBoards();
+        std::string ini = kCaseIni;
+        ini.replace(ini.find("StartRoom = Hall"), 16, "StartRoom =");
+        writeCase(ini);
+        playCase();
+    }
+    // Steps until the state is reached (at most n).
+    std::uint32_t stepUntil(std::uint32_t wanted, int n = 20)
+    {
+        for (int i = 0; i < n && inv->GetState() != wanted; ++i)
+            step();
+        return inv->GetState();
+    }
+    void clickItem(CRoomBase* at, const std::string& item)
+    {
+        const CSpyItem* target = at->GetItem(item);
+        float x = 0, y = 0;
+        target->GetPos(x, y);
+        mouse(std::int32_t(x + target->GetWidth() / 2), std::int32_t(y + target->GetHeight() / 2));
+    }
+};
+
+} // namespace
+
+TEST_F(PlayFromTheMap, APointerTipInARoomEnteredFromTheMapGoesBackToThatRoom)
+{
+    loadTips("[General]\nFadeTime = 0.3\n[mh_first_photo]\nPointer = 1\nPointName = ENVELOPE\nTimesPerLevel = 5\n");
+    ASSERT_EQ(inv->GetState(), InvState::Map);
+    ASSERT_EQ(stepUntil(InvState::IntroText), InvState::IntroText);
+    modals().states[Modal::IntroText] = 3;
+    EXPECT_EQ(step(), InvState::Map);
+
+    // The study's door on the map.
+    clickItem(map, "loc_study");
+    EXPECT_EQ(stepUntil(InvState::Play, 3), InvState::Play);
+    releaseMouse();
+    ASSERT_EQ(inv->GetCurrentRoom(), room("Study"));
+
+    inv->GetTipEvents().Queue("mh_first_photo", 0.0f);
+    ASSERT_EQ(stepUntil(InvState::ModalTip), InvState::ModalTip);
+    clickItem(room("Study"), "ENVELOPE");
+    EXPECT_EQ(step(), InvState::Play);
+    releaseMouse();
+    EXPECT_FALSE(tipManager->IsTipShown());
+    EXPECT_EQ(inv->GetCurrentRoom(), room("Study"));
 }
 
 TEST_F(InvestigationPlay, DeveloperHook)

@@ -280,8 +280,10 @@ TEST_F(InvestigationStates, EveryWaitingStateAnswered)
     modals().sceneOpen = true;
     EXPECT_EQ(step(), InvState::Comics);
     modals().sceneOpen = false;
+    panel->SetBlockPause(true);
     EXPECT_EQ(step(), InvState::Play);
     EXPECT_EQ(scripted("Hall").calls.back(), "Entry(0)");
+    EXPECT_EQ(panel->IsBlockPause(), !panel->IsISpyRoom());
 
     // The banner: back once it stops running.
     in("Hall", InvState::Banner);

@@ -7,6 +7,7 @@
 #include "engine/util/a_options_file.h"
 #include "engine/util/a_random.h"
 #include "game/SpyGame/RandomShuffle.h"
+#include "game/SpyGame/items/SpyItemManager.h"
 #include "personages_fixture.h"
 #include "support/test_env.h"
 
@@ -192,8 +193,6 @@ TEST_F(PersonagesTest, ProgressAndVisibilityQueries)
     q.GetTaskCounts(total, done, taskTotal, taskDone, false);
     EXPECT_EQ(total - done, q.GetRoomInfo("Library").ispyList.size());
     EXPECT_EQ(taskDone, 4u);
-    q.CountISpyProgress(total, done, true);
-    EXPECT_EQ(total, 12u + 2u + 1u);  // the rooms' item counts
     EXPECT_TRUE(q.CompleteInvTask("lamp"));
     EXPECT_EQ(q.investigationInfo.invTasks[0].toFind, 0);
     EXPECT_FALSE(q.CompleteInvTask("nothing"));
@@ -280,21 +279,42 @@ TEST_F(PersonagesTest, DemoFindAllEightLinesARoomAndItsFinishInTheGarden)
     finish.AddEvents(folder + CSpyEventsManager::kFile);
     finish.ResetEvents("FindAll");
     owner.room = rooms.GetRoom("Garden");
+    // The objects to find, counted as the case counts them before it loads
+    // a room: 16 in the study and 11 in the garden, on 13 and 9 lines.
+    for (const char* room : {"Study", "Garden"})
+        personages.SetRoomItemsCount(
+            room, CSpyItemManager::CountPooledItems(std::string("gamedata:_Locations/Rooms/") + room + "/items.ini"));
+    std::uint32_t total = 0, found = 0;
+    q.CountISpyProgress(total, found, true);
+    EXPECT_EQ(total, 27u);
+    EXPECT_EQ(found, 0u);
     // Before a room is entered its lines are still to come.
     EXPECT_EQ(finish.GetReadyEvent(), nullptr);
     for (const char* room : {"Study", "Garden"}) {
         q.GenISpyTaskInRoom(room, std::int32_t(q.GetRoomInfo(room).ISpyItemsCount), true, false);
         EXPECT_EQ(q.GetRoomInfo(room).ispyList.size(), 8u) << room;
+        q.CountISpyProgress(total, found, true);
+        EXPECT_EQ(total, 27u) << room;
     }
     EXPECT_EQ(finish.GetReadyEvent(), nullptr);
-    // Every line found, each replaced from the pool until the pool is out.
+    // Every line found, each replaced from the pool until the pool is out;
+    // each object found counts once.
+    std::uint32_t picks = 0;
     for (int round = 0; round < 40; ++round)
         for (const char* room : {"Study", "Garden"}) {
             const auto lines = q.GetRoomInfo(room).ispyList;
             for (const CFindItemsGroup& line : lines)
-                for (const CFindItem& entry : line.items)
+                for (const CFindItem& entry : line.items) {
+                    if (entry.IsFound())
+                        continue;
                     q.CompletePickTask(CSpyItemRef(entry.name, room));
+                    q.CountISpyProgress(total, found, true);
+                    ++picks;
+                    EXPECT_EQ(total, 27u);
+                    EXPECT_EQ(found, picks) << entry.name;
+                }
         }
+    EXPECT_EQ(picks, 27u);
     EXPECT_TRUE(q.IsRoomTaskCompleted("Study") && q.IsRoomTaskCompleted("Garden"));
     owner.room = rooms.GetRoom("Study");
     EXPECT_EQ(finish.GetReadyEvent(), nullptr);

@@ -559,7 +559,7 @@ TEST_F(SpyMainTest, TheRoomsPickCursorGoesUnderTheScreensThatStopPlay)
         {24, CSpyMain::StateMHCertificate, &mh}, {CInvestigation::StateHelp, CSpyMain::StateHelp, &help}};
     for (const auto& [result, screen, dialog] : screens) {
         SCOPED_TRACE(result);
-        inv.results = {result};
+        inv.results = {std::uint32_t(result)};
         EXPECT_EQ(step(), screen);
         EXPECT_EQ(gui->cursor->GetName(), "default");
         step();
@@ -799,4 +799,79 @@ TEST_F(SpyMainTest, TheRealCaseEventsReachTheRoot)
     ASSERT_EQ(playOn(), CSpyMain::StatePlay);
     EXPECT_EQ(savedName(), "caseB");
     EXPECT_EQ(inv.GetName(), "caseB");
+}
+
+TEST_F(SpyMainTest, AStopInPlayOrUnderTheMenuSavesAsTheMenuDoesAndNowhereElse)
+{
+    boot();
+    root->ContinuePlay();
+    ASSERT_EQ(playOn(), CSpyMain::StatePlay);
+    ScriptedCase& inv = root->scripted;
+    // The introduction is a dialog over the room: the menu cannot open.
+    CDialogBase& intro = root->GetDialogs().introText;
+    for (int i = 0; i < 100 && !intro.IsVisible(); ++i)
+        step();
+    ASSERT_TRUE(intro.IsVisible());
+    root->SaveBeforeQuit();
+    EXPECT_EQ(root->GetState(), CSpyMain::StatePlay);
+    EXPECT_FALSE(exists(saveFile()));
+    intro.SetState(3);
+    step(20);
+    ASSERT_EQ(inv.GetState(), std::uint32_t(CInvestigation::StatePlay));
+    // Nor under a certificate.
+    inv.results = {24};
+    ASSERT_EQ(step(), CSpyMain::StateMHCertificate);
+    root->SaveBeforeQuit();
+    EXPECT_FALSE(exists(saveFile()));
+    step();
+    menu->GetMHCertificate().SetState(3);
+    ASSERT_EQ(step(), CSpyMain::StatePlay);
+
+    // In play: saved under the menu, over the room it was in.
+    inv.marker = 7;
+    root->SaveBeforeQuit();
+    EXPECT_EQ(root->GetState(), CSpyMain::StateMenu);
+    EXPECT_EQ(savedName(), "caseA");
+    root->SaveBeforeQuit();  // a second request finds the menu: nothing more
+    root.reset();
+    boot();
+    root->ContinuePlay();
+    ASSERT_EQ(playOn(), CSpyMain::StatePlay);
+    EXPECT_EQ(root->scripted.marker, 7u);
+    EXPECT_EQ(root->scripted.calls.back(), "Resume");
+    EXPECT_EQ(root->GetInvestigation().GetState(), std::uint32_t(CInvestigation::StatePlay));
+    ASSERT_NE(root->GetInvestigation().GetCurrentRoom(), nullptr);
+    EXPECT_EQ(root->GetInvestigation().GetCurrentRoom()->GetName(), "Hall");
+
+    // Under the in-game menu's options, and while the window is away (the
+    // pause): saved too.
+    root->scripted.results = {29};
+    step(2);
+    root->GetDialogs().inGameMenu.SetState(4);
+    ASSERT_EQ(step(), CSpyMain::StateOptions);
+    root->scripted.marker = 8;
+    root->SaveBeforeQuit();
+    EXPECT_EQ(root->GetState(), CSpyMain::StateMenu);
+    root.reset();
+    boot();
+    root->ContinuePlay();
+    ASSERT_EQ(playOn(), CSpyMain::StatePlay);
+    EXPECT_EQ(root->scripted.marker, 8u);
+    root->OnDeactivate();
+    ASSERT_EQ(root->GetInvestigation().GetState(), std::uint32_t(CInvestigation::StatePaused));
+    root->scripted.marker = 9;
+    root->SaveBeforeQuit();
+    EXPECT_EQ(root->GetState(), CSpyMain::StateMenu);
+    EXPECT_FALSE(root->GetDialogs().GetPauseWindow()->IsVisible());
+    root.reset();
+    boot();
+    root->ContinuePlay();
+    ASSERT_EQ(playOn(), CSpyMain::StatePlay);
+    EXPECT_EQ(root->scripted.marker, 9u);
+
+    // In the main menu there is no game to save.
+    saveAndExit();
+    const Bytes saved = fileBytes(saveFile());
+    root->SaveBeforeQuit();
+    EXPECT_EQ(fileBytes(saveFile()), saved);
 }

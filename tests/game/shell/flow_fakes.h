@@ -48,6 +48,7 @@ struct FakeRoot : CGameFlow::Root {
         return 77;
     }
     void Unload() override { calls.push_back(menu ? "root.Unload, menu alive" : "root.Unload"); }
+    void SaveBeforeQuit() override { calls.push_back("root.SaveBeforeQuit"); }
     void GetMHCertificate(std::int32_t& tier, std::int32_t& count) const override
     {
         calls.push_back("root.GetMHCertificate");

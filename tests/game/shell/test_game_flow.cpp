@@ -302,11 +302,15 @@ TEST_F(FlowTest, PlayForwardsUpdatesBeforeDrawingRecordsCertificatesOnceAndComes
 {
     toMenu();
     EXPECT_EQ(flow->OnWindowMessage(nullptr, CGameFlow::kRootMessage, 1, 2), 0);
+    flow->OnQuitRequest();  // no game to save in the menu
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "root.SaveBeforeQuit"), 0);
     take();
     press(4);
     EXPECT_EQ(flow->OnWindowMessage(nullptr, CGameFlow::kRootMessage, 1, 2), 77);
     flow->OnDeactivate();
-    EXPECT_EQ(take(), (Calls{"menu.HideAll", "root.ContinuePlay", "root.OnWindowMessage 1024", "root.OnDeactivate"}));
+    flow->OnQuitRequest();
+    EXPECT_EQ(take(), (Calls{"menu.HideAll", "root.ContinuePlay", "root.OnWindowMessage 1024", "root.OnDeactivate",
+                             "root.SaveBeforeQuit"}));
     root->states = {12, 17, 17, 17, 12, 18, 18, 7};
     frame();
     flow->Render();

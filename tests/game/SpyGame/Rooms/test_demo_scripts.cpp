@@ -89,7 +89,7 @@ TEST_F(DemoScripts, ThePlayFiresTheEventsAndTheSaveComesBack)
                 if (entry.kind == CFindItem::Pick)
                     detective.CompletePickTask(CSpyItemRef(entry.name, roomName));
     };
-    ASSERT_EQ(caseEvents.GetEvents().size(), 7u);
+    ASSERT_EQ(caseEvents.GetEvents().size(), 8u);
     EXPECT_EQ(detective.GetRoomInfo("Study").ispyList.size(), 5u);
     EXPECT_EQ(detective.GetRoomInfo("Garden").ispyList.size(), 4u);
     // The comics open the case wherever the player stands.
@@ -161,5 +161,7 @@ TEST_F(DemoScripts, ThePlayFiresTheEventsAndTheSaveComesBack)
                 garden.GetEventsManager().GetEvent("gardener_and_bird")->IsDone() &&
                 item("Garden", "bird").IsVisible() && detective.IsRoomTaskCompleted("Desk_CU"));
     EXPECT_EQ(saveAll(file), first);
+    // The ending's comics page, then the case closes.
+    EXPECT_EQ(fire(study), "case_ending");
     EXPECT_EQ(fire(study), "case_closed");
 }

@@ -158,8 +158,12 @@ TEST_F(DemoSpecial, TheFirstCasesHuntAndCardPlayedThroughTheRooms)
     d.Exit();
     study.Entry(0);
     EXPECT_EQ(click(study, container), 8);
+    ctx.take();
     study.PutPickedItemToInventory();
     EXPECT_EQ(hunt->GetCurrentState(), CMurderHunt::Opened);
+    // The panel's clue folder goes with it.
+    const Calls picked = ctx.take();
+    EXPECT_NE(std::find(picked.begin(), picked.end(), "SetMode(3)"), picked.end());
 
     // The case card: the garden's key opens the desk's drawer, whose card is picked.
     const auto board = [&] { return shot(*cards); };

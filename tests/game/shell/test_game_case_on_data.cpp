@@ -1,0 +1,333 @@
+// The demo's case in process, offscreen, played by clicks at the screen
+// points a player uses (those of the road): the map's notebook after a
+// continued game, the clock under the screens that stop play, and Find All
+// from its first find to its certificate, continued after a program start.
+// Only the murder hunt's end is handed out on demand.
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/gfx/a_graph_server.h"
+#include "engine/gui/gui_server.h"
+#include "engine/gui/gui_test_bench.h"
+#include "engine/sound/a_music_manager.h"
+#include "engine/util/a_input_server.h"
+#include "game/SpyGame/Dialogs/MenuDialogs.h"
+#include "game/SpyGame/SpyMain.h"
+#include "game/shell/c_game_flow.h"
+#include "game/shell/c_main.h"
+#include "game/shell/c_res_manager.h"
+#include "game/shell/profiles_manager.h"
+#include "game/shell/save_load_system.h"
+
+namespace {
+
+class OnDemandCase : public CInvestigation {
+public:
+    std::uint32_t Update(float dt) override
+    {
+        if (results.empty())
+            return CInvestigation::Update(dt);
+        const std::uint32_t r = results.front();
+        results.pop_front();
+        return r;
+    }
+    std::deque<std::uint32_t> results;
+};
+
+class OnDemandRoot : public CSpyMain {
+public:
+    OnDemandRoot() { UseInvestigation(&inv); }
+    ~OnDemandRoot() override
+    {
+        Unload();
+        UseInvestigation(nullptr);
+    }
+    OnDemandCase inv;
+};
+
+class CaseMain : public cMain {
+public:
+    OnDemandRoot* root = nullptr;
+
+protected:
+    std::unique_ptr<CGameFlow> MakeGameFlow() override
+    {
+        auto menu = std::make_unique<CMenuDialogs>();
+        auto made = std::make_unique<OnDemandRoot>();
+        made->SetMenuDialogs(&menu->GetOptions(), &menu->GetFACertificate(), &menu->GetHelp(),
+                             &menu->GetMHCertificate());
+        root = made.get();
+        CGameFlow::Tips* tips = &made->GetFlowTips();
+        return std::make_unique<CGameFlow>(std::move(made), std::move(menu), tips);
+    }
+};
+
+// The "<SpyMain>" record of a story save that stands at its end.
+class StoryOver : public SaveLoadEntity {
+public:
+    StoryOver() : SaveLoadEntity(CSpyMain::kEntityKey) {}
+    std::uint32_t SaveSelf(SaveLoadSystem& system, std::uint32_t pos) override
+    {
+        pos = system.WriteString(pos, CSpyMain::kEndGame);
+        pos = system.WriteU32(pos, 0);
+        pos = system.WriteU32(pos, 0);
+        pos = system.WriteU8(pos, 1);
+        return system.WriteU8(pos, 0);
+    }
+    std::uint32_t LoadSelf(SaveLoadSystem&, std::uint32_t pos) override { return pos; }
+};
+
+struct Box {
+    int x, y, w, h;
+};
+
+class CaseOnData : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::setClock(&clock);
+        platform::setKeyboard(&keys);
+        platform::setMouse(&mouse);
+        platform::messageQueue().reset();
+        mouse.clientWidth = 1024;
+        mouse.clientHeight = 768;
+    }
+    void TearDown() override
+    {
+        if (game)
+            game->shutdown();
+        game.reset();
+        platform::setMouse(nullptr);
+        platform::setKeyboard(nullptr);
+        platform::setClock(nullptr);
+    }
+    // A program start, up to the main menu; before the menu shows, the
+    // story save is written when asked for.
+    void start(bool storyOver = false)
+    {
+        if (game)
+            game->shutdown();
+        game = std::make_unique<CaseMain>();
+        platform::messageQueue().reset();
+        ASSERT_EQ(game->init("VRK", nullptr, "", "Tallowmere"), 0);
+        game->GetResManager()->SetProgressFunction([this](const std::string&) { clock.advanceMs(30); });
+        if (storyOver) {
+            StoryOver record;
+            SaveLoadSystem save;
+            ASSERT_TRUE(save.BeginSave(ProfilesManager::getSingletonPtr()->GetSaveFileName(), CGameFlow::kSaveVersion));
+            save.SaveEntity(&record);
+            ASSERT_TRUE(save.Finish());
+        }
+        CGameFlow& flow = *game->GetFlow();
+        // Clicks end the splash pictures; the shared resources then load.
+        for (int i = 0; i < 800 && flow.GetScreen() != CGameFlow::kMenu; ++i)
+            frames(1, unsigned(i % 2));
+        ASSERT_EQ(flow.GetScreen(), CGameFlow::kMenu);
+        wait(0.6f);
+    }
+    // Frames of 20 ms. Only the frames whose pixels a test reads are drawn
+    // to the last pixel; the others run whole (the game does not depend on
+    // drawing) at a fraction of the cost.
+    void frames(int n = 1, unsigned buttons = 0, bool draw = false)
+    {
+        for (int i = 0; i < n; ++i) {
+            keys.pushKeys({});
+            mouse.push(buttons, x, y);
+            clock.advanceMs(20);
+            game->m_inputServer->update();
+            game->m_graphServer->m_device->setDrawingSkipped(!draw);
+            if (game->update() == 0)
+                game->render();
+        }
+    }
+    void wait(float seconds) { frames(int(seconds * 50.0f + 0.5f)); }
+    void click(int cx, int cy, float after = 1.0f)
+    {
+        x = cx;
+        y = cy;
+        frames();
+        frames(1, 1);
+        frames();
+        wait(after);
+    }
+    // The cursor parked away from everything the tests look at.
+    void park()
+    {
+        x = 1010;
+        y = 750;
+        frames(3);
+    }
+    // Play from the main menu through the comics to the case's map.
+    void playToTheMap()
+    {
+        click(280, 270, 6.0f);
+        ASSERT_EQ(root().GetState(), CSpyMain::StatePlay);
+        click(906, 734, 2.0f);
+        click(906, 734, 3.0f);
+        click(601, 398, 2.0f);
+        ASSERT_EQ(root().inv.GetState(), std::uint32_t(CInvestigation::StateMap));
+    }
+    // The in-game menu's "Main menu", then "Yes".
+    void saveAndLeave()
+    {
+        click(88, 733);
+        click(601, 510);
+        click(521, 436, 4.0f);
+        ASSERT_EQ(game->GetFlow()->GetScreen(), CGameFlow::kMenu);
+    }
+    OnDemandRoot& root() { return *game->root; }
+    std::wstring panelText(const char* name)
+    {
+        GUI::Widget* panel = game->GetGui()->GetRoot()->FindChild("SpyGameInterface", true);
+        GUI::Widget* w = panel ? panel->FindChild(name, true) : nullptr;
+        return w ? w->GetText() : L"<none>";
+    }
+    // Pixels in the box darker than the notebook's paper and its rules.
+    int inkIn(const Box& box)
+    {
+        frames(1, 0, true);
+        const std::vector<std::uint32_t> screen = gstest::readBackBuffer(*game->m_graphServer);
+        int n = 0;
+        for (int py = box.y; py < box.y + box.h; ++py)
+            for (int px = box.x; px < box.x + box.w; ++px) {
+                const std::uint32_t c = screen[std::size_t(py) * 1024 + std::size_t(px)];
+                const int r = int((c >> 16) & 0xFF), g = int((c >> 8) & 0xFF), b = int(c & 0xFF);
+                n += (r * 3 + g * 6 + b) / 10 < 120;
+            }
+        return n;
+    }
+
+    platform::ManualClock clock;
+    platform::ScriptedKeyboard keys;
+    platform::ScriptedMouse mouse;
+    std::unique_ptr<CaseMain> game;
+    int x = 1010, y = 750;
+};
+
+// The notebook's lower part, where the detective's word on the case stands.
+constexpr Box kNotebookComment{40, 326, 128, 110};
+
+} // namespace
+
+TEST_F(CaseOnData, AContinuedCaseShowsTheMapsNotebookAsItWasLeft)
+{
+    start();
+    playToTheMap();
+    park();
+    const int before = inkIn(kNotebookComment);
+    EXPECT_GT(before, 150) << "the map's notebook holds no text to compare";
+
+    saveAndLeave();
+    click(280, 270, 6.0f);
+    ASSERT_EQ(root().GetState(), CSpyMain::StatePlay);
+    EXPECT_EQ(root().inv.GetState(), std::uint32_t(CInvestigation::StateMap));
+    park();
+    EXPECT_NEAR(inkIn(kNotebookComment), before, before / 20);
+}
+
+TEST_F(CaseOnData, TheClockStopsUnderTheCertificateAndTheInGameMenu)
+{
+    start();
+    playToTheMap();
+    // The study, its enter message closed: the clock runs.
+    click(414, 180, 3.0f);
+    click(944, 676, 2.5f);
+    // A click on the wallpaper puts the notebook's tip away.
+    click(560, 300);
+    const std::wstring running = panelText("clock_text");
+    wait(3.0f);
+    ASSERT_NE(panelText("clock_text"), running);
+
+    // The murder hunt's certificate over the room.
+    root().inv.results = {24};
+    frames();
+    ASSERT_EQ(root().GetState(), CSpyMain::StateMHCertificate);
+    wait(0.5f);
+    const std::wstring underCertificate = panelText("clock_text");
+    wait(6.0f);
+    EXPECT_EQ(panelText("clock_text"), underCertificate);
+    click(600, 400);
+    ASSERT_EQ(root().GetState(), CSpyMain::StatePlay);
+    wait(2.0f);
+    EXPECT_NE(panelText("clock_text"), underCertificate) << "the clock did not run again";
+
+    // The in-game menu, then its help.
+    click(88, 733);
+    ASSERT_EQ(root().GetState(), CSpyMain::StateInGameMenu);
+    const std::wstring underMenu = panelText("clock_text");
+    wait(6.0f);
+    EXPECT_EQ(panelText("clock_text"), underMenu);
+}
+
+namespace {
+
+struct Point {
+    int x, y;
+};
+
+// Every hidden object of the study twice over, and the garden's nine
+// (those of the road): the list shows eight lines at a time and only a
+// listed object can be picked, so the second round of the study finds what
+// the first could not, and the garden's butterfly is clicked twice around
+// the lantern.
+const std::vector<Point> kStudyRound = {{353, 365}, {270, 345}, {376, 333}, {573, 422}, {601, 423}, {699, 424},
+                                        {417, 524}, {397, 586}, {659, 590}, {461, 613}, {252, 620}, {350, 661},
+                                        {502, 662}, {612, 665}, {783, 672}, {973, 662}};
+const std::vector<Point> kGarden = {{654, 360}, {409, 327}, {654, 360}, {550, 475}, {520, 573}, {754, 482},
+                                    {840, 500}, {924, 476}, {324, 614}, {689, 665}, {895, 662}, {962, 611}};
+
+// The clock's time window, below the caption, where Find All shows no time.
+constexpr Box kClockWindow{22, 62, 52, 8};
+
+} // namespace
+
+TEST_F(CaseOnData, FindAllCountsItsObjectsDownToNoneAndContinuesWithItsMusic)
+{
+    start(true);
+    click(280, 342, 2.0f);
+    ASSERT_EQ(root().GetCurrentName(), "FindAll");
+    // The study, loaded as the player walks in; the tutorial's "Ok".
+    click(414, 180, 3.0f);
+    click(601, 401);
+    park();
+    EXPECT_EQ(panelText("items_remain"), L"27 items to find");
+    EXPECT_LT(inkIn(kClockWindow), 40) << "the clock shows an empty time window";
+
+    // Each find counts once.
+    int left = 27;
+    const auto findAt = [&](const Point& p) {
+        click(p.x, p.y, 0.6f);
+        int now = -1;
+        std::swscanf(panelText("items_remain").c_str(), L"%d", &now);
+        EXPECT_TRUE(now == left || now == left - 1) << p.x << "," << p.y << ": " << left << " -> " << now;
+        left = now;
+    };
+    for (int round = 0; round < 2; ++round)
+        for (const Point& p : kStudyRound)
+            findAt(p);
+    EXPECT_EQ(left, 11);
+
+    // Saved from the in-game menu; the program starts again and Find All
+    // continues, its room loaded anew, under the case's music.
+    saveAndLeave();
+    start();
+    click(280, 342);
+    click(602, 430, 3.0f);  // the question's "No": go on with the saved game
+    ASSERT_EQ(root().GetCurrentName(), "FindAll");
+    ASSERT_EQ(root().GetState(), CSpyMain::StatePlay);
+    std::string group;
+    EXPECT_EQ(game->GetResManager()->GetMusicManager()->GetCurrentTrack(group), "investigation");
+    EXPECT_EQ(panelText("items_remain"), L"11 items to find");
+
+    click(881, 352, 3.0f);
+    for (const Point& p : kGarden)
+        findAt(p);
+    wait(2.0f);
+    EXPECT_EQ(root().GetState(), CSpyMain::StateFACertificate);
+    EXPECT_EQ(panelText("items_remain"), L"0 items to find");
+}
