@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/gfx/d3d8_device_base.h"
 
@@ -87,11 +88,21 @@ protected:
 
     void backendClear(const std::vector<RECT>& rects, D3DCOLOR color) override
     {
+        // Encode the colour once and copy rows: the tests clear a whole
+        // back buffer every frame, and they run unoptimised.
         PixelBuffer& px = m_backBuffer->pixels();
-        for (const RECT& r : rects)
-            for (int y = r.top; y < r.bottom; ++y)
-                for (int x = r.left; x < r.right; ++x)
-                    encodePixel(px.format(), color, px.pixel(x, y));
+        const std::size_t bpp = std::size_t(px.bytesPerPixel());
+        for (const RECT& r : rects) {
+            if (r.right <= r.left || r.bottom <= r.top)
+                continue;
+            std::uint8_t* first = px.pixel(r.left, r.top);
+            encodePixel(px.format(), color, first);
+            const std::size_t rowBytes = std::size_t(r.right - r.left) * bpp;
+            for (std::size_t done = bpp; done < rowBytes; done *= 2)
+                std::memcpy(first + done, first, std::min(done, rowBytes - done));
+            for (int y = r.top + 1; y < r.bottom; ++y)
+                std::memcpy(px.pixel(r.left, y), first, rowBytes);
+        }
     }
 
     void backendDraw(TextureImpl*, const BatchVertex*, std::size_t, const std::uint16_t*, std::size_t) override

@@ -3,7 +3,10 @@
 # in a fresh user folder as run_replay.sh does, and compares what the runs
 # left: every save and every screenshot must be byte-identical (the log,
 # with its wall-clock banners, and the lock file are left out).
-#   whole: every frame drawn whole (A2D_WHOLE_FRAMES);
+#   whole: every 4th frame and those that take a screenshot drawn whole
+#          (A2D_WHOLE_FRAMES): drawing all of them whole made the check
+#          four times as long, and the shots run shows the state does not
+#          depend on which frames are drawn;
 #   skip:  every frame drawn where it differs from the one on screen, as the
 #          game draws;
 #   shots: only the frames that take a screenshot drawn.
@@ -35,7 +38,7 @@ for run in "${runs[@]}"; do
     export HOME="$home" XDG_DATA_HOME="$home/.local/share" TMPDIR="$home/tmp"
     export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$home/tmp/audio.raw"
     case "$run" in
-      whole) A2D_WHOLE_FRAMES=1 exec "$replay" "$recording" ;;
+      whole) A2D_WHOLE_FRAMES=1 exec "$replay" --draw-every 4 "$recording" ;;
       skip) exec "$replay" "$recording" ;;
       shots) exec "$replay" --draw-every 1000000 "$recording" ;;
     esac
@@ -56,7 +59,7 @@ echo "replay_compare: the runs ended after $(($(date +%s) - started)) s"
 logline() { grep -ho "$2" "$top/$1/.local/share/Tallowmere/VRK/a2d.log"; }
 drawn='Frames drawn whole [0-9]*, in part [0-9]*, not at all [0-9]*'
 whole=$(logline whole "$drawn")
-grep -q ", in part 0, not at all 0$" <<< "$whole" || fail "the whole run did not draw every frame whole: $whole"
+grep -q ", in part 0, not at all 0$" <<< "$whole" || fail "the whole run drew a frame in part or left one as it was: $whole"
 skip=$(logline skip "$drawn")
 grep -q ", in part [1-9][0-9]*, not at all [1-9][0-9]*$" <<< "$skip" ||
   fail "the skip run drew no frame in part or left none as it was: $skip"
