@@ -20,52 +20,15 @@
 #include "game/SpyGame/SpyMain.h"
 #include "game/shell/c_game_flow.h"
 #include "game/shell/c_main.h"
+#include "on_demand_game.h"
 #include "game/shell/c_res_manager.h"
 #include "game/shell/profiles_manager.h"
 #include "game/shell/save_load_system.h"
 
 namespace {
 
-class OnDemandCase : public CInvestigation {
-public:
-    std::uint32_t Update(float dt) override
-    {
-        if (results.empty())
-            return CInvestigation::Update(dt);
-        const std::uint32_t r = results.front();
-        results.pop_front();
-        return r;
-    }
-    std::deque<std::uint32_t> results;
-};
-
-class OnDemandRoot : public CSpyMain {
-public:
-    OnDemandRoot() { UseInvestigation(&inv); }
-    ~OnDemandRoot() override
-    {
-        Unload();
-        UseInvestigation(nullptr);
-    }
-    OnDemandCase inv;
-};
-
-class CaseMain : public cMain {
-public:
-    OnDemandRoot* root = nullptr;
-
-protected:
-    std::unique_ptr<CGameFlow> MakeGameFlow() override
-    {
-        auto menu = std::make_unique<CMenuDialogs>();
-        auto made = std::make_unique<OnDemandRoot>();
-        made->SetMenuDialogs(&menu->GetOptions(), &menu->GetFACertificate(), &menu->GetHelp(),
-                             &menu->GetMHCertificate());
-        root = made.get();
-        CGameFlow::Tips* tips = &made->GetFlowTips();
-        return std::make_unique<CGameFlow>(std::move(made), std::move(menu), tips);
-    }
-};
+using OnDemandRoot = ondemand::Root;
+using CaseMain = ondemand::Main;
 
 // The "<SpyMain>" record of a story save that stands at its end.
 class StoryOver : public SaveLoadEntity {
