@@ -48,7 +48,7 @@ void CPersonage::OnClickAtFocusedItem(const CSpyItemRef& item)
 {
     const auto it = itemInfos.find(item);
     if (it == itemInfos.end() || !firstTargetIs(it->second.curUseTo, kOneself)) {
-        a_log("CPersonage::OnClickAtFocusedItem(). [%s] Not specification use item '%s'", name.c_str(),
+        a_log("CPersonage::OnClickAtFocusedItem(). [%s] Unscripted use of item '%s'", name.c_str(),
               item.ToString().c_str());
         return;
     }
@@ -65,7 +65,7 @@ void CPersonage::OnApplyItemToFocusedItem(const CSpyItemRef& held)
     const auto found = std::find_if(itemInfos.begin(), itemInfos.end(),
                                     [&held](const auto& entry) { return entry.first.name == held.name; });
     if (found == itemInfos.end()) {
-        a_log("CPersonage::OnApplyItemToFocusedItem(). [%s] Not specification use item '%s' to '%s'", name.c_str(),
+        a_log("CPersonage::OnApplyItemToFocusedItem(). [%s] Unscripted use of item '%s' to '%s'", name.c_str(),
               held.name.c_str(), currentItem.name.c_str());
         return;
     }

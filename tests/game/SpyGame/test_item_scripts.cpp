@@ -31,7 +31,7 @@ TEST_F(PersonagesTest, ItemActionsAndScripts)
     // Used on nothing: logged, nothing counted.
     vase.curUseTo = {CSpyItemRef("NONE", "")};
     q.OnClickAtFocusedItem(kVase);
-    EXPECT_EQ(log->count("[Quennick] Not specification use item 'Hall:vase'"), 1u);
+    EXPECT_EQ(log->count("[Quennick] Unscripted use of item 'Hall:vase'"), 1u);
     EXPECT_EQ(vase.useCount + vase.interactionCount, 0u);
     // Used on itself: counted, its click line marked, its scripts run: a
     // pattern over the room's existing infos, every personage's room task.
@@ -66,7 +66,7 @@ TEST_F(PersonagesTest, ItemActionsAndScripts)
     // Applied without an info: the three-argument line, the target's counters stay.
     q.HasItemInfo("vase");
     q.OnApplyItemToFocusedItem(CSpyItemRef("nothing", "Cellar"));
-    EXPECT_EQ(log->count("[Quennick] Not specification use item 'nothing' to 'vase'"), 1u);
+    EXPECT_EQ(log->count("[Quennick] Unscripted use of item 'nothing' to 'vase'"), 1u);
     EXPECT_EQ(vase.useCount, 1u);
     // The held item's info is found by name whatever its room; the target's is made.
     q.SetCurrentRoom("Cellar");
