@@ -60,12 +60,12 @@ int parseRange(const std::string& token, float& minimum, float& maximum, bool& c
 
 } // namespace
 
-float aAmbientSoundSystem::Param::Draw() const
+float aAmbientSoundSystem::Param::Draw(aRandom& random) const
 {
     if (ranges.empty())
         return def;
-    const std::pair<float, float>& range = ranges[std::size_t(a_rand()) % ranges.size()];
-    const int r = a_rand();
+    const std::pair<float, float>& range = ranges[std::size_t(random.next()) % ranges.size()];
+    const int r = random.next();
     return float(double(range.first) + (double(range.second) - double(range.first)) * r / double(A_RAND_MAX));
 }
 
@@ -182,12 +182,13 @@ void aAmbientSoundSystem::Play()
 {
     if (m_state != kSoundsCreated)
         return;
+    m_random.seed(std::uint32_t(a_rand()));
     for (Descriptor& d : m_descriptors) {
         if (!d.sound)
             continue;
         d.sound->Stop();
         d.playing = false;
-        d.wait = d.delay.Draw();
+        d.wait = d.delay.Draw(m_random);
         d.elapsed = 0.0f;
     }
     m_state = kPlaying;
@@ -216,13 +217,13 @@ void aAmbientSoundSystem::Update(float dt)
 
         if (!d.playing && d.elapsed >= d.wait) {
             d.playing = true;
-            d.currentVolume = d.volume.Draw();
+            d.currentVolume = d.volume.Draw(m_random);
             // A looped sound that fades in starts silent.
             d.sound->SetVolume(d.loop && d.fade > 0.0f ? 0.0f : d.currentVolume);
-            d.sound->SetPan(d.pan.Draw());
+            d.sound->SetPan(d.pan.Draw(m_random));
             if (d.loop) {
                 d.sound->Play(true, false);
-                d.wait = d.playtime.Draw();
+                d.wait = d.playtime.Draw(m_random);
                 d.elapsed = 0.0f;
             } else {
                 d.sound->Play(false, false);
@@ -246,7 +247,7 @@ void aAmbientSoundSystem::Update(float dt)
 
         if (d.playing && !d.sound->IsPlaying()) {
             d.playing = false;
-            d.wait = d.pause.Draw();
+            d.wait = d.pause.Draw(m_random);
             d.elapsed = 0.0f;
         }
     }

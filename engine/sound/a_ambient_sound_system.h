@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/sound/a_sound.h"
+#include "engine/util/a_random.h"
 
 class aSoundManager;
 class aOptionsFile;
@@ -30,7 +31,7 @@ public:
     struct Param {
         float def = 0.0f;
         std::vector<std::pair<float, float>> ranges;
-        float Draw() const;
+        float Draw(aRandom& random) const;
     };
 
     struct Descriptor {
@@ -58,6 +59,9 @@ public:
     // Copies the loaded sounds; a sound the manager lacks leaves its
     // descriptor silent.
     void CreateSounds();
+    // Starts the ambience. Its draws come from a generator of its own,
+    // seeded here by one draw of the game's: a sound ends when the device
+    // has played it, and the game's sequence must not follow the device.
     void Play();
     void Stop();
     void Update(float dt);
@@ -79,6 +83,7 @@ private:
     void ReadParams(Descriptor& d, const aOptionsFile& ini, const std::string& iniPath);
 
     int m_state = kEmpty;
+    aRandom m_random;
     aSoundManager* m_manager = nullptr;
     std::list<Descriptor> m_descriptors;
 };

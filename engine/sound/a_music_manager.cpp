@@ -1,10 +1,12 @@
 #include "engine/sound/a_music_manager.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "engine/util/a_application.h"
 #include "engine/util/a_file_server.h"
 #include "engine/util/a_log.h"
+#include "platform/system/clock.h"
 
 namespace {
 
@@ -14,14 +16,36 @@ std::string cutExtension(const std::string& fileName) { return fileName.substr(0
 
 } // namespace
 
+namespace {
+
+// Managers stepped in game time (main thread only).
+std::vector<aMusicManager*>& gameTimeManagers()
+{
+    static std::vector<aMusicManager*> managers;
+    return managers;
+}
+
+} // namespace
+
 aMusicManager::aMusicManager(bool startWorker)
 {
-    if (startWorker)
+    if (!startWorker)
+        return;
+    if (platform::systemClockInUse()) {
         m_worker = std::thread(&aMusicManager::WorkerLoop, this);
+        return;
+    }
+    m_gameTime = true;
+    m_gameTimeLast = platform::clock().counter();
+    gameTimeManagers().push_back(this);
 }
 
 aMusicManager::~aMusicManager()
 {
+    if (m_gameTime) {
+        auto& managers = gameTimeManagers();
+        managers.erase(std::remove(managers.begin(), managers.end(), this), managers.end());
+    }
     if (m_worker.joinable()) {
         {
             std::lock_guard<std::mutex> lock(m_wakeMutex);
@@ -54,6 +78,22 @@ void aMusicManager::Step()
     if (app && app->m_paused.load())
         return;
     Update(kStepSeconds);
+}
+
+void aMusicManager::StepInGameTime()
+{
+    // A stall longer than this is not caught up step by step.
+    constexpr std::int64_t kMostSteps = 500;
+    platform::Clock& clock = platform::clock();
+    const std::int64_t now = clock.counter();
+    const std::int64_t stepTicks = std::max<std::int64_t>(clock.frequency() * 20 / 1000, 1);
+    for (aMusicManager* music : gameTimeManagers()) {
+        music->m_gameTimeCarry = std::min(music->m_gameTimeCarry + std::max<std::int64_t>(now - music->m_gameTimeLast, 0),
+                                          kMostSteps * stepTicks);
+        music->m_gameTimeLast = now;
+        for (; music->m_gameTimeCarry >= stepTicks; music->m_gameTimeCarry -= stepTicks)
+            music->Step();
+    }
 }
 
 std::string aMusicManager::GetNameFromLine(const std::string& line)

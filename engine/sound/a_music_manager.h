@@ -3,6 +3,9 @@
 // from a playlist (one file per line), of which at most one is current.
 // Tracks fade in, out and to pause; a worker thread of the manager advances
 // the fades every 20 ms, so they take the same time whatever the frame rate.
+// Under a test's clock (a stepped replay) there is no worker: the sound
+// engine's per-frame update steps the fades by the game time passed, so a
+// replay fades the same on any machine.
 //
 // Threads: every public operation may be called from the main thread while
 // the worker runs; each takes the manager's (recursive) critical section,
@@ -32,7 +35,8 @@ public:
         kFadingIn = 5,
     };
 
-    // The game always starts the worker; tests may step Update by hand.
+    // The game always starts the worker (under the system clock); tests may
+    // step Update by hand.
     explicit aMusicManager(bool startWorker = true);
     // Stops and joins the worker before the tracks go.
     ~aMusicManager() override;
@@ -78,6 +82,9 @@ public:
     void Update(float dt);
     // One worker step: Update(0.02) unless the application is paused.
     void Step();
+    // Main thread, once a frame: every manager stepped in game time takes
+    // the steps of the time passed on platform::clock() since the last call.
+    static void StepInGameTime();
 
     // Set by the holder; while set Play refuses and the fades stand still.
     void SetPaused(bool paused) { m_paused.store(paused); }
@@ -92,6 +99,7 @@ public:
     aSound* GetTrackSound(std::size_t index);
     std::int16_t GetCurrentIndex();
     bool HasWorker() const { return m_worker.joinable(); }
+    bool StepsInGameTime() const { return m_gameTime; }
 
     static constexpr float kStepSeconds = 0.02f;
 
@@ -112,6 +120,12 @@ private:
     float m_defaultVolume = 1.0f;
     std::atomic<bool> m_paused{false};
     std::int16_t m_current = -1;
+
+    // Stepped in game time: the clock's counter at the last step and the
+    // ticks since then not yet stepped (main thread only).
+    bool m_gameTime = false;
+    std::int64_t m_gameTimeLast = 0;
+    std::int64_t m_gameTimeCarry = 0;
 
     std::atomic<bool> m_stopRequest{false};
     std::mutex m_wakeMutex;

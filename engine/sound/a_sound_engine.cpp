@@ -1,5 +1,6 @@
 #include "engine/sound/a_sound_engine.h"
 
+#include "engine/sound/a_music_manager.h"
 #include "engine/util/a_log.h"
 
 namespace snd = platform::snd;
@@ -88,6 +89,8 @@ void aSound::aFModEngine::Shutdown()
 
 void aSound::aFModEngine::Update()
 {
+    // Fades first: the frame's mix hears them.
+    aMusicManager::StepInGameTime();
     if (snd::System* system = GetSystem())
         system->update();
 }

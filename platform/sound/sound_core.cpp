@@ -126,7 +126,8 @@ Result Core::findSound(const Sound& h, SoundSlot** sound)
 
 Result Core::setOutput(int output)
 {
-    if (output != kOutputAutoDetect && output != kOutputNoSoundNrt && output != kOutputManual)
+    if (output != kOutputAutoDetect && output != kOutputNoSoundNrt && output != kOutputManual &&
+        output != kOutputStepped)
         return kErrInvalidParam;
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_initialized)
@@ -158,8 +159,8 @@ Result Core::init(int maxChannels)
     // The device opens outside the lock: its callback takes the lock.
     int rate = 48000;
     std::unique_ptr<SdlOutput> device;
-    if (output == kOutputAutoDetect) {
-        device = std::make_unique<SdlOutput>(this);
+    if (output == kOutputAutoDetect || output == kOutputStepped) {
+        device = std::make_unique<SdlOutput>(this, output == kOutputStepped);
         const Result result = device->open(&rate);
         if (result != kOk)
             return result;
@@ -192,6 +193,8 @@ Result Core::init(int maxChannels)
         m_initialized = true;
         m_device = std::move(device);
     }
+    if (output == kOutputStepped)
+        m_device->start();
     if (output == kOutputAutoDetect) {
         {
             std::lock_guard<std::mutex> lock(m_feederMutex);
@@ -257,13 +260,8 @@ Result Core::close()
     return kOk;
 }
 
-Result Core::update()
+std::uint64_t Core::framesSinceUpdate()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_initialized)
-        return kErrNotInitialized;
-    if (m_output != kOutputNoSoundNrt)
-        return kOk;
     Clock& c = clock();
     const std::int64_t now = c.counter();
     const std::int64_t frequency = std::max<std::int64_t>(c.frequency(), 1);
@@ -271,15 +269,66 @@ Result Core::update()
     m_lastUpdateCounter = now;
     if (total < 0)
         total = 0;
-    const std::uint64_t frames = std::uint64_t(total / frequency);
     m_updateRemainder = std::int64_t(total % frequency);
-    if (m_paramsDirty)
-        recomputeParams();
-    for (Voice& v : m_voices) {
-        if (v.active)
-            advanceVoice(v, frames);
+    return std::uint64_t(total / frequency);
+}
+
+Result Core::update()
+{
+    std::uint64_t frames = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_initialized)
+            return kErrNotInitialized;
+        if (m_output != kOutputNoSoundNrt && m_output != kOutputStepped)
+            return kOk;
+        frames = framesSinceUpdate();
+        // Time the stepped queue could not hold anyway (a long stall) passes
+        // unmixed, as it would with no sound: voices still end on time.
+        const std::uint64_t keep =
+            m_output == kOutputStepped ? std::uint64_t(m_outputRate) * kSteppedQueueMs / 1000 : 0;
+        if (frames > keep) {
+            if (m_paramsDirty)
+                recomputeParams();
+            for (Voice& v : m_voices) {
+                if (v.active)
+                    advanceVoice(v, frames - keep);
+            }
+            if (m_output == kOutputStepped)
+                m_stats.droppedFrames += frames - keep;
+            frames = keep;
+        }
     }
+    if (frames > 0)
+        mixStepped(std::uint32_t(frames));
     return kOk;
+}
+
+void Core::mixStepped(std::uint32_t frames)
+{
+    m_steppedMix.resize(std::size_t(frames) * 2);
+    for (std::uint32_t done = 0; done < frames;) {
+        const std::uint32_t n = std::min(kMixBlock, frames - done);
+        for (const auto& s : playingStreams())
+            fillStream(s);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        mixLocked(m_steppedMix.data() + std::size_t(done) * 2, n);
+        m_streamsNeedData = false;
+        done += n;
+    }
+    // update() and close() come from one thread: the device stays while
+    // this queues.
+    SdlOutput* device = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        device = m_device.get();
+    }
+    if (!device)
+        return;
+    const std::uint64_t dropped =
+        device->queue(m_steppedMix.data(), frames, std::uint32_t(std::uint64_t(m_outputRate) * kSteppedQueueMs / 1000));
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_stats.droppedFrames += dropped;
 }
 
 Result Core::getMasterSoundGroup(SoundGroup* group)

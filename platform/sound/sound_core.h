@@ -276,6 +276,11 @@ private:
     // Under m_mutex: notes a stream whose buffer fell below half its mark.
     void checkStreamLevel(const StreamState& s);
     void stopOutput();
+    // Under m_mutex: output frames of the clock's time since the last call.
+    std::uint64_t framesSinceUpdate();
+    // Stepped output, outside m_mutex on the updating thread: mixes frames
+    // and queues them for the device.
+    void mixStepped(std::uint32_t frames);
 
     mutable std::mutex m_mutex;
     bool m_initialized = false;
@@ -302,6 +307,7 @@ private:
     std::uint32_t m_tailLive = 0;  // frames of the ring that may hold sound
     std::int64_t m_lastUpdateCounter = 0;
     std::int64_t m_updateRemainder = 0;
+    std::vector<float> m_steppedMix;  // the updating thread's own
 
     // The device and the stream feeder (real-time output only). Started and
     // stopped by init and close outside m_mutex.
@@ -323,15 +329,22 @@ private:
 // costs at least, for benchmarks).
 class SdlOutput {
 public:
-    explicit SdlOutput(Core* core) : m_core(core) {}
+    // queued: the core queues what it mixes (stepped output) instead of
+    // mixing in the device's callback.
+    SdlOutput(Core* core, bool queued) : m_core(core), m_queued(queued) {}
     ~SdlOutput() { close(); }
     // kOk, or kErrOutputInit when SDL's audio or the device fails.
     Result open(int* rate);
     void start();
     void close();
+    // Queued devices: appends frames of stereo float. When the queue would
+    // pass limit frames, what the device has not taken yet is dropped
+    // first; answers the frames dropped.
+    std::uint64_t queue(const float* frames, std::uint32_t count, std::uint32_t limit);
 
 private:
     Core* m_core;
+    bool m_queued;
     std::uint32_t m_device = 0;
     bool m_subsystem = false;
 };

@@ -49,7 +49,15 @@ enum : int {
     kOutputAutoDetect = 0,  // the SDL2 audio device
     kOutputNoSoundNrt = 4,  // no device; update() advances voices by wall time
     kOutputManual = 100,    // no device; the owner calls System::mix
+    // The SDL2 audio device, fed in game time: each update() mixes the
+    // frames of the time passed on platform::clock() since the last one and
+    // queues them for the device. Voices end when game time says, whatever
+    // pace the device keeps; what a slow device has not taken after
+    // kSteppedQueueMs is dropped, and a fast one plays silence between.
+    kOutputStepped = 101,
 };
+// Most sound the stepped output keeps queued for its device.
+constexpr std::uint32_t kSteppedQueueMs = 500;
 
 using Mode = std::uint32_t;
 enum : Mode {
@@ -109,6 +117,7 @@ struct Stats {
     std::uint64_t streamUnderruns = 0;
     std::uint64_t setChannelGroupCalls = 0;
     std::uint64_t feederWakeups = 0;  // times the stream feeder woke to decode
+    std::uint64_t droppedFrames = 0;  // stepped output: mixed, never queued
     int voicesPlaying = 0;      // active voices now (paused ones included)
     int maxVoicesPlaying = 0;   // highest number ever active at once
     int maxVoices = 0;          // the limit given to init
@@ -237,7 +246,8 @@ public:
     // kErrOutputInit and leaves the system uninitialised.
     Result init(int maxChannels, std::uint32_t flags, void* extraDriverData);
     // Once per frame; with kOutputNoSoundNrt advances every voice by the time
-    // passed on platform::clock() since the last update (or init).
+    // passed on platform::clock() since the last update (or init), with
+    // kOutputStepped mixes that time (streams decode on this thread).
     Result update();
     // Stops the output and frees every sound, voice and group; init may be
     // called again afterwards.

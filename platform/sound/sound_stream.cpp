@@ -144,8 +144,8 @@ Result SdlOutput::open(int* rate)
     want.format = AUDIO_F32SYS;
     want.channels = 2;
     want.samples = 1024;
-    want.callback = audioCallback;
-    want.userdata = m_core;
+    want.callback = m_queued ? nullptr : audioCallback;
+    want.userdata = m_queued ? nullptr : m_core;
     // Format and channels stay as asked (SDL converts if the device differs);
     // the rate and buffer size are the device's.
     m_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have,
@@ -162,6 +162,23 @@ void SdlOutput::start()
 {
     if (m_device)
         SDL_PauseAudioDevice(m_device, 0);
+}
+
+std::uint64_t SdlOutput::queue(const float* frames, std::uint32_t count, std::uint32_t limit)
+{
+    if (!m_device || !m_queued || count == 0)
+        return 0;
+    constexpr Uint32 kFrameBytes = 2 * sizeof(float);
+    std::uint64_t dropped = 0;
+    const Uint32 waiting = SDL_GetQueuedAudioSize(m_device) / kFrameBytes;
+    if (std::uint64_t(waiting) + count > limit) {
+        // The device fell behind: it skips to the newest sound.
+        SDL_ClearQueuedAudio(m_device);
+        dropped += waiting;
+    }
+    if (SDL_QueueAudio(m_device, frames, count * kFrameBytes) != 0)
+        dropped += count;
+    return dropped;
 }
 
 void SdlOutput::close()

@@ -74,11 +74,12 @@ TEST_F(Ambient, RangesAndDefaultsFromTheIni)
     EXPECT_EQ(m_manager.GetTaskCount(), 3u);
 
     EXPECT_EQ(spread.file, "spread.wav");
-    EXPECT_EQ(spread.pan.Draw(), 0.0f);
-    EXPECT_EQ(spread.delay.Draw(), 0.0f);
+    aRandom random(12345);
+    EXPECT_EQ(spread.pan.Draw(random), 0.0f);
+    EXPECT_EQ(spread.delay.Draw(random), 0.0f);
     float low = 1.0f, high = 0.5f;
     for (int i = 0; i < 2000; ++i) {
-        const float v = spread.volume.Draw();
+        const float v = spread.volume.Draw(random);
         ASSERT_TRUE(v >= 0.5f && v <= 1.0f) << v;
         low = std::min(low, v);
         high = std::max(high, v);
@@ -87,11 +88,11 @@ TEST_F(Ambient, RangesAndDefaultsFromTheIni)
     EXPECT_GT(high, 0.98f);
 
     EXPECT_TRUE(pair.loop);
-    EXPECT_EQ(pair.playtime.Draw(), -1.0f);
+    EXPECT_EQ(pair.playtime.Draw(random), -1.0f);
     EXPECT_FLOAT_EQ(pair.fade, 0.1f);
     std::map<float, int> seen;
     for (int i = 0; i < 1000; ++i)
-        ++seen[pair.volume.Draw()];
+        ++seen[pair.volume.Draw(random)];
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_GT(seen[0.3f], 400);
     EXPECT_GT(seen[0.8f], 400);
@@ -214,6 +215,40 @@ TEST_F(Ambient, OneShotsAndStates)
     system.ReleaseSounds();
     EXPECT_EQ(system.GetState(), aAmbientSoundSystem::kEmpty);
     EXPECT_TRUE(system.GetDescriptors().empty());
+}
+
+TEST_F(Ambient, DrawsLeaveTheGamesGeneratorAlone)
+{
+    // Pauses drawn whenever a sound ends, which the sound device decides.
+    writeWav("amb/tick.wav", 0.5f, 0.5f, 0.05);
+    files("[tick]\ndelay = 0.1/0.2\npause = 0.05/0.3\nvolume = 0.2/1.0\npan = -1/1\n", "tick.wav \n");
+    auto run = [&](int endings) {
+        a_srand(777);
+        aAmbientSoundSystem system;
+        start(system);
+        const Descriptor& tick = system.GetDescriptors().front();
+        std::vector<float> waits;
+        while (int(waits.size()) < endings) {
+            const bool was = tick.playing;
+            system.Update(0.01f);
+            mix(kRate / 100);
+            if (was && !tick.playing)
+                waits.push_back(tick.wait);
+        }
+        system.ReleaseSounds();
+        return std::make_pair(a_rand(), waits);
+    };
+    const auto few = run(2);
+    const auto many = run(12);
+    // Play seeds the ambience with one draw; the endings draw nothing more.
+    a_srand(777);
+    a_rand();
+    EXPECT_EQ(few.first, a_rand());
+    EXPECT_EQ(many.first, few.first);
+    // The same seed gives the same ambience, and the pauses do vary.
+    EXPECT_TRUE(std::equal(few.second.begin(), few.second.end(), many.second.begin()));
+    EXPECT_NE(*std::min_element(many.second.begin(), many.second.end()),
+              *std::max_element(many.second.begin(), many.second.end()));
 }
 
 TEST_F(Ambient, SharedFilesStayUntilBothReleasedAndUnused)

@@ -1,6 +1,7 @@
 // The music manager stepped by hand (no worker thread).
 #include "engine/sound/a_music_manager.h"
 #include "engine/util/a_application.h"
+#include "platform/system/clock.h"
 #include "sound_fixture.h"
 
 using namespace sound_test;
@@ -203,4 +204,40 @@ TEST_F(Music, UnloadingAndReplacingKeepTheCurrentTrackRight)
     EXPECT_EQ(level().second, 0.0f);
     ASSERT_TRUE(m_music->Play("right", "", false, true));
     EXPECT_FLOAT_EQ(level().second, 0.25f);
+}
+
+TEST_F(Music, UnderATestClockTheFramesStepTheFadesInGameTime)
+{
+    platform::ManualClock clock;
+    platform::setClock(&clock);
+    {
+        aMusicManager music;
+        EXPECT_FALSE(music.HasWorker());
+        EXPECT_TRUE(music.StepsInGameTime());
+        ASSERT_TRUE(music.AddTrack(m_dir + "left.wav", ""));
+        ASSERT_TRUE(music.Play("left", "", true, true));
+        // However long a frame really takes, 10 ms of game time is half a
+        // step: a one-second fade in takes 100 frames.
+        for (int frame = 1; frame < 100; ++frame) {
+            clock.advanceMs(10);
+            aSound::globalEngine().Update();
+        }
+        EXPECT_EQ(music.GetTrackState(0), aMusicManager::kFadingIn);
+        EXPECT_NEAR(music.GetTrackFadeLevel(0), 0.98f, 1e-4);
+        // Fifty steps of 0.02 reach 1 in float arithmetic one step late.
+        for (int frame = 100; frame <= 102; ++frame) {
+            clock.advanceMs(10);
+            aSound::globalEngine().Update();
+        }
+        EXPECT_EQ(music.GetTrackState(0), aMusicManager::kPlaying);
+        // A stall is caught up to a bound, not step by step for ever.
+        ASSERT_TRUE(music.Stop(true));
+        clock.advanceMs(3600 * 1000);
+        aSound::globalEngine().Update();
+        EXPECT_EQ(music.GetTrackState(0), aMusicManager::kStopped);
+    }
+    // A manager gone is stepped no more.
+    clock.advanceMs(100);
+    aSound::globalEngine().Update();
+    platform::setClock(nullptr);
 }

@@ -285,3 +285,112 @@ TEST(SoundOutputs, TheFeederSleepsWhileNoStreamNeedsData)
     EXPECT_GT(sys.stats().feederWakeups, before);
     EXPECT_LE(wakeupsOver200Ms(), 2u);
 }
+
+namespace {
+
+// Plays a 100 ms sample and a 150 ms stream on the output, then steps the
+// clock 10 ms before each update, sleeping sleepMs of real time on every
+// other step; answers the update after which each had ended.
+struct Endings {
+    int sample = -1;
+    int stream = -1;
+};
+
+Endings stepUntilBothEnd(TestSystem& sys, platform::ManualClock& clock, int sleepMs)
+{
+    const Channel sample = sys.play(sys.sample(makeWav(tone(1, 48000, 4800, 440, 0.8), 1, 48000, WavFormat::F32)));
+    const Channel stream = sys.play(sys.stream(makeVorbis(tone(2, 44100, 6615, 440, 0.5), 2, 44100)));
+    Endings e;
+    for (int step = 1; step <= 40 && (e.sample < 0 || e.stream < 0); ++step) {
+        if (step % 2 == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(sleepMs));
+        clock.advanceMs(10);
+        EXPECT_EQ(sys->update(), kOk);
+        if (e.sample < 0 && playing(sample) != kOk)
+            e.sample = step;
+        if (e.stream < 0 && playing(stream) != kOk)
+            e.stream = step;
+    }
+    return e;
+}
+
+} // namespace
+
+TEST(SoundOutputs, SteppedDeviceEndsSoundsInClockTimeWhateverThePaceOfTheDevice)
+{
+    platform::ManualClock clock;
+    platform::setClock(&clock);
+    Endings silent;
+    {
+        TestSystem sys(kOutputNoSoundNrt);
+        ASSERT_EQ(sys.initResult(), kOk);
+        silent = stepUntilBothEnd(sys, clock, 0);
+    }
+    EXPECT_EQ(silent.sample, 10);
+    EXPECT_GE(silent.stream, 15);
+    const std::string path = test_env::home() + "/stepped-audio.raw";
+    {
+        ScopedEnv driver("SDL_AUDIODRIVER", "disk");
+        ScopedEnv file("SDL_DISKAUDIOFILE", path);
+        // Far more than the sound's length between device buffers, then
+        // (below) far less: neither moves the endings.
+        for (const char* delay : {"400", "1"}) {
+            ScopedEnv pace("SDL_DISKAUDIODELAY", delay);
+            TestSystem sys(kOutputStepped);
+            ASSERT_EQ(sys.initResult(), kOk) << delay;
+            int rate = 0;
+            ASSERT_EQ(sys->getOutputRate(&rate), kOk);
+            ASSERT_EQ(rate, 48000);
+            const Endings stepped = stepUntilBothEnd(sys, clock, 30);
+            EXPECT_EQ(stepped.sample, silent.sample) << delay;
+            EXPECT_EQ(stepped.stream, silent.stream) << delay;
+            // Each update mixed its 10 ms, on this thread.
+            EXPECT_EQ(sys.stats().mixedFrames, std::uint64_t(stepped.stream) * 480u) << delay;
+            EXPECT_EQ(sys.stats().droppedFrames, 0u) << delay;
+            EXPECT_EQ(sys.stats().feederWakeups, 0u) << delay;
+            float out[4];
+            EXPECT_EQ(sys->mix(out, 2), kErrInvalidParam);
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+    }
+    platform::setClock(nullptr);
+    // What was mixed reached the device.
+    std::ifstream in(path, std::ios::binary);
+    std::vector<float> samples;
+    float v;
+    while (in.read(reinterpret_cast<char*>(&v), sizeof v))
+        samples.push_back(v);
+    ASSERT_GT(samples.size(), 9600u);
+    EXPECT_GT(peak(samples, 2, 0), 0.7f);
+}
+
+TEST(SoundOutputs, SteppedDeviceBoundsItsQueueAndPassesOverLongStalls)
+{
+    platform::ManualClock clock;
+    platform::setClock(&clock);
+    {
+        ScopedEnv driver("SDL_AUDIODRIVER", "disk");
+        ScopedEnv file("SDL_DISKAUDIOFILE", test_env::home() + "/stalled-audio.raw");
+        // A device that takes a buffer a second falls behind the game.
+        ScopedEnv pace("SDL_DISKAUDIODELAY", "1000");
+        TestSystem sys(kOutputStepped);
+        ASSERT_EQ(sys.initResult(), kOk);
+        const Channel longSound = sys.play(sys.sample(makeWav(constant(1, 96000, 0.5f), 1, 48000, WavFormat::F32)));
+        for (int step = 0; step < 150; ++step) {
+            clock.advanceMs(10);
+            ASSERT_EQ(sys->update(), kOk);
+        }
+        // 1.5 s mixed; no more than the queue's half second waits.
+        EXPECT_EQ(sys.stats().mixedFrames, 72000u);
+        EXPECT_GE(sys.stats().droppedFrames, 72000u - 24000u - 1024u);
+        EXPECT_EQ(playing(longSound), kOk);
+        // A five-second stall: the voice ends all the same; only the last
+        // half second of it is mixed.
+        const std::uint64_t mixed = sys.stats().mixedFrames;
+        clock.advanceMs(5000);
+        ASSERT_EQ(sys->update(), kOk);
+        EXPECT_EQ(playing(longSound), kErrInvalidHandle);
+        EXPECT_EQ(sys.stats().mixedFrames - mixed, 24000u);
+    }
+    platform::setClock(nullptr);
+}

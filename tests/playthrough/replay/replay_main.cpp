@@ -1,6 +1,7 @@
 // Test program: the game on a stepped clock, with an input recording played
 // into it from the first frame after start-up. It shares the game's entry,
-// program folder, data and Game.ini; only the clock and the input differ.
+// program folder, data and Game.ini; only the clock, the input and the
+// sound's pace (mixed in game time) differ.
 //
 // Usage: vrk_replay [--draw-every N] <recording.input>
 // With --draw-every N only every Nth frame, and each frame that takes a
@@ -24,6 +25,7 @@
 #include "engine/util/a_log.h"
 #include "game/shell/game_entry.h"
 #include "platform/input/dinput_keys.h"
+#include "platform/sound/sound_layer.h"
 #include "platform/system/events.h"
 #include "stepped_clock.h"
 #include "tools/recording/input_recording.h"
@@ -108,6 +110,9 @@ int main(int argc, char** argv)
     g_clock = &clock;
     clock.onStep = watch;
     platform::setClock(&clock);
+    // Sound is mixed in game time too, each frame's in that frame: a sound
+    // ends at the same frame whatever pace the sound device keeps.
+    platform::snd::test_hooks::setDefaultOutput(platform::snd::kOutputStepped);
     // Log stamps in game time, which a dump of the recording also shows.
     a_logClock().reset();
 

@@ -1,8 +1,8 @@
 #pragma once
 // The replay's clock: game time is a fixed start plus 10 ms for every pacing
 // sleep of the main thread, so every frame lasts the same on any machine and
-// a run repeats exactly. Other threads (the music worker, the audio device)
-// really sleep and only read the time.
+// a run repeats exactly. Other threads (the audio device) really sleep and
+// only read the time.
 #include <atomic>
 #include <cstdint>
 #include <functional>
