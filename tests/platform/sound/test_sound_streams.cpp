@@ -60,6 +60,17 @@ private:
     std::string m_old;
 };
 
+// The floats of a file the disk driver wrote.
+std::vector<float> readFloats(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<float> samples;
+    float v;
+    while (in.read(reinterpret_cast<char*>(&v), sizeof v))
+        samples.push_back(v);
+    return samples;
+}
+
 template <class F>
 bool waitFor(F condition, int ms)
 {
@@ -242,12 +253,8 @@ TEST(SoundOutputs, DiskDeviceWritesTheTone)
         // callbacks mean at least two whole buffers of the tone on disk.
         EXPECT_TRUE(waitFor([&] { return sys.stats().mixCalls >= unpausedAt + 3; }, 20000));
     }
-    std::ifstream in(path, std::ios::binary);
-    ASSERT_TRUE(in.good());
-    std::vector<float> samples;
-    float v;
-    while (in.read(reinterpret_cast<char*>(&v), sizeof v))
-        samples.push_back(v);
+    ASSERT_TRUE(std::ifstream(path).good());
+    const std::vector<float> samples = readFloats(path);
     ASSERT_GT(samples.size(), 4096u);
     EXPECT_GT(peak(samples, 2, 0), 0.5f);
     EXPECT_NEAR(frequency(samples, 2, 0, 48000), 440.0, 5.0);
@@ -355,11 +362,7 @@ TEST(SoundOutputs, SteppedDeviceEndsSoundsInClockTimeWhateverThePaceOfTheDevice)
     }
     platform::setClock(nullptr);
     // What was mixed reached the device.
-    std::ifstream in(path, std::ios::binary);
-    std::vector<float> samples;
-    float v;
-    while (in.read(reinterpret_cast<char*>(&v), sizeof v))
-        samples.push_back(v);
+    const std::vector<float> samples = readFloats(path);
     ASSERT_GT(samples.size(), 9600u);
     EXPECT_GT(peak(samples, 2, 0), 0.7f);
 }
