@@ -252,8 +252,8 @@ int folderError(const std::string& full)
 
 // A new write temporary beside the file named name in folder, open for
 // writing; -1 with errno set. It is listed as this process's own until
-// DropTemp.
-int OpenTemp(const std::string& folder, const std::string& name, mode_t mode, std::string& temp)
+// dropTemp.
+int openTemp(const std::string& folder, const std::string& name, mode_t mode, std::string& temp)
 {
     static std::atomic<unsigned> counter{0};
     TempFiles& files = tempFiles();
@@ -283,7 +283,7 @@ int OpenTemp(const std::string& folder, const std::string& name, mode_t mode, st
     return fd;
 }
 
-void DropTemp(const std::string& temp)
+void dropTemp(const std::string& temp)
 {
     TempFiles& files = tempFiles();
     std::lock_guard<std::mutex> guard(files.mutex);
@@ -315,7 +315,7 @@ int copyWhole(const std::string& from, const std::string& to, mode_t mode)
         return errno;
     const std::string folder = file_layer::parentOf(to);
     std::string temp;
-    const int out = OpenTemp(folder, to.substr(folder.size()), mode, temp);
+    const int out = openTemp(folder, to.substr(folder.size()), mode, temp);
     if (out < 0) {
         const int err = errno;
         ::close(in);
@@ -345,7 +345,7 @@ int copyWhole(const std::string& from, const std::string& to, mode_t mode)
         err = renameNoReplace(temp, to);
     if (err)
         ::unlink(temp.c_str());
-    DropTemp(temp);
+    dropTemp(temp);
     return err;
 }
 
@@ -467,7 +467,7 @@ bool file_writeFull(const std::string& path, const void* data, std::uint32_t siz
     // the old file as it was.
     const std::string folder = file_layer::parentOf(target);
     std::string temp;
-    const int fd = OpenTemp(folder, target.substr(folder.size()), 0666, temp);
+    const int fd = openTemp(folder, target.substr(folder.size()), 0666, temp);
     int err = errno;
     if (fd < 0) {
         a_log("file_writeFull. Error open file: %s (%s)", path.c_str(), std::strerror(err));
@@ -497,7 +497,7 @@ bool file_writeFull(const std::string& path, const void* data, std::uint32_t siz
     }
     if (!ok)
         ::unlink(temp.c_str());
-    DropTemp(temp);
+    dropTemp(temp);
     if (!ok) {
         file_layer::forgetFolder(folder);
         a_log("file_writeFull. Error writing file: %s (%s: %s)", path.c_str(), step, std::strerror(err));

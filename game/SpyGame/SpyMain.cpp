@@ -289,26 +289,28 @@ void CSpyMain::ContinuePlayFindAll()
 
 // ------------------------------------------------------------------ saving
 
-void CSpyMain::SaveProgress()
+bool CSpyMain::SaveProgress()
 {
     if (!SavesEnabled())
-        return;
+        return true;
     const bool findAll = inv->GetName() == kFindAll;
     const std::string file = SaveFileName(findAll);
     if (file.empty()) {
         a_log("CSpyMain::SaveProgress(). No profile: nothing saved");
-        return;
+        return true;
     }
     if (findAll && CurrentProfile::Get().faCompleted != 0.0f)
         currentName = kEndGame;
     if (!saveSystem.BeginSave(file, kSaveVersion))
-        return;
+        return true;
     saveSystem.SaveEntity(this);
     saveSystem.SaveEntity(inv);
-    if (saveSystem.Finish())
+    if (saveSystem.Finish()) {
         saveFailure.clear();
-    else
-        saveFailure = SaveErrorTextId(saveSystem.GetWriteError());
+        return true;
+    }
+    saveFailure = SaveErrorTextId(saveSystem.GetWriteError());
+    return false;
 }
 
 std::string CSpyMain::TakeSaveFailure()
@@ -698,10 +700,10 @@ bool CSpyMain::SaveBeforeQuit()
         if (state == StateFACertificate) {
             a_log("CSpyMain. The game stops under the Find All certificate: saved as at its end");
             currentName = kEndGame;
-            SaveProgress();
+            const bool saved = SaveProgress();
             dialogs.HideAll();
             state = StateMenuGameOver;
-            return saveFailure.empty();
+            return saved;
         }
         state = StatePlay;
         break;
@@ -726,8 +728,7 @@ bool CSpyMain::SaveBeforeQuit()
         return true;
     }
     a_log("CSpyMain. The game stops in play: saved as from the in-game menu");
-    SaveProgress();
-    if (!saveFailure.empty()) {
+    if (!SaveProgress()) {
         // The case stays under the in-game menu, from which it can be saved
         // again when the game goes on.
         a_log("CSpyMain. The game could not be saved before it stops");

@@ -133,7 +133,8 @@ public:
     bool HasInvestigation(const std::string& name) const;
     // -1 for "FindAll" or a name not in the list.
     std::int32_t GetInvestigationIndex() const;
-    void SaveProgress();
+    // False when the save could not be written (TakeSaveFailure says why).
+    bool SaveProgress();
     bool NextInvestigation();
 
     // ---- Read by the flow and tests
