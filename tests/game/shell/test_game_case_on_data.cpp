@@ -288,6 +288,42 @@ TEST_F(CaseOnData, AWindowCloseThatCannotSaveLeavesTheGameUpAndSaysWhy)
     EXPECT_FALSE(test_env::exists(save));
 }
 
+TEST_F(CaseOnData, AStopUnderTheWarningOrTheHintListSavesThePlayUnderThem)
+{
+    start();
+    playToTheMap();
+    click(414, 180, 3.0f);
+    click(944, 676);
+    // Six clicks on the wallpaper within a second: the rapid-click warning.
+    for (int i = 0; i < 6; ++i)
+        click(560, 300, 0.05f);
+    ASSERT_TRUE(root().GetDialogs().randomClicking.IsVisible());
+    const std::string save = game->m_fileServer.manglePath(ProfilesManager::getSingletonPtr()->GetSaveFileName());
+    const auto stopAndPlayAgain = [&]() {
+        game->windowProc(game->m_window, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(platform::messageQueue().quitPosted());
+        ASSERT_TRUE(test_env::exists(save));
+        start();
+        click(280, 270, 6.0f);
+        ASSERT_EQ(root().GetState(), CSpyMain::StatePlay);
+        EXPECT_EQ(root().inv.GetState(), std::uint32_t(CInvestigation::StatePlay));
+        ASSERT_NE(root().inv.GetCurrentRoom(), nullptr);
+        EXPECT_EQ(root().inv.GetCurrentRoom()->GetName(), "Study");
+    };
+    stopAndPlayAgain();
+    EXPECT_FALSE(root().GetDialogs().randomClicking.IsVisible());
+
+    // The panel's magnifying glass: the hint list, no hint taken yet.
+    const std::uint32_t hints = root().GetDialogs().panel.GetHintsCount();
+    click(136, 50);
+    ASSERT_EQ(root().inv.GetState(), std::uint32_t(CInvestigation::StateHintList));
+    stopAndPlayAgain();
+    EXPECT_EQ(root().GetDialogs().panel.GetHintsCount(), hints);
+    // A click on the list is play again, not a hint.
+    click(70, 276);
+    EXPECT_EQ(root().GetDialogs().panel.GetHintsCount(), hints);
+}
+
 namespace {
 
 struct Point {
