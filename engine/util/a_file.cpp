@@ -6,6 +6,7 @@
 #include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,6 +14,7 @@
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "engine/util/a_file_lookup.h"
 #include "engine/util/a_file_server.h"
@@ -28,6 +30,7 @@ int openFile(const char* path, int flags, mode_t mode) { return ::open(path, fla
 } // namespace
 
 int (*g_fileOpenFunction)(const char* path, int flags, mode_t mode) = openFile;
+int (*g_fileLinkFunction)(const char* from, const char* to) = ::link;
 
 namespace {
 
@@ -247,36 +250,141 @@ int folderError(const std::string& full)
     return S_ISDIR(st.st_mode) ? ENOENT : ENOTDIR;
 }
 
-// Copies the open file into a new file at to; 0 or an errno value.
-int copyInto(int from, const std::string& to, mode_t mode)
+// A new write temporary beside the file named name in folder, open for
+// writing; -1 with errno set. It is listed as this process's own until
+// dropTemp.
+int openTemp(const std::string& folder, const std::string& name, mode_t mode, std::string& temp)
 {
-    const int out = g_fileOpenFunction(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (out < 0)
+    static std::atomic<unsigned> counter{0};
+    TempFiles& files = tempFiles();
+    {
+        std::lock_guard<std::mutex> guard(files.mutex);
+        sweepStaleTemps(files, folder);
+    }
+    const std::string base = name.substr(0, 100);
+    int fd = -1;
+    int err = 0;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = folder + "." + base + "." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
+        {
+            std::lock_guard<std::mutex> guard(files.mutex);
+            files.own.insert(temp);
+        }
+        fd = g_fileOpenFunction(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        err = errno;
+        if (fd < 0) {
+            std::lock_guard<std::mutex> guard(files.mutex);
+            files.own.erase(temp);
+        }
+        if (fd < 0 && err != EEXIST)
+            break;
+    }
+    errno = err;
+    return fd;
+}
+
+void dropTemp(const std::string& temp)
+{
+    TempFiles& files = tempFiles();
+    std::lock_guard<std::mutex> guard(files.mutex);
+    files.own.erase(temp);
+}
+
+// Renames, never over a file that has the new name (EEXIST then).
+int renameNoReplace(const std::string& from, const std::string& to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
         return errno;
+    // A file system that cannot refuse: the test and the rename are as
+    // close as they go, and one game runs at a time.
+    struct stat st;
+    if (::lstat(to.c_str(), &st) == 0)
+        return EEXIST;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+// Copies the file at from to the new name to, whole or not at all: into a
+// write temporary beside it, synced, then renamed. 0 or an errno value
+// (EEXIST when to is taken meanwhile).
+int copyWhole(const std::string& from, const std::string& to, mode_t mode)
+{
+    const int in = g_fileOpenFunction(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0);
+    if (in < 0)
+        return errno;
+    const std::string folder = file_layer::parentOf(to);
+    std::string temp;
+    const int out = openTemp(folder, to.substr(folder.size()), mode, temp);
+    if (out < 0) {
+        const int err = errno;
+        ::close(in);
+        return err;
+    }
     char buffer[65536];
     int err = 0;
     for (;;) {
-        const ssize_t n = ::read(from, buffer, sizeof buffer);
+        const ssize_t n = ::read(in, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            err = errno;
+        if (n <= 0) {
+            err = n < 0 ? errno : 0;
             break;
         }
-        if (n == 0)
-            break;
         if (!writeAll(out, buffer, std::size_t(n))) {
             err = errno;
             break;
         }
     }
+    ::close(in);
     if (!err && ::fsync(out) != 0)
         err = errno;
     if (::close(out) != 0 && !err)
         err = errno;
+    if (!err)
+        err = renameNoReplace(temp, to);
     if (err)
-        ::unlink(to.c_str());
+        ::unlink(temp.c_str());
+    dropTemp(temp);
     return err;
+}
+
+// Two regular files of the same size hold the same bytes.
+bool sameBytes(const std::string& a, const std::string& b)
+{
+    const int fa = g_fileOpenFunction(a.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0);
+    const int fb = fa < 0 ? -1 : g_fileOpenFunction(b.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0);
+    bool same = fa >= 0 && fb >= 0;
+    std::vector<char> bufferA(65536), bufferB(65536);
+    while (same) {
+        const ssize_t n = ::read(fa, bufferA.data(), bufferA.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            same = n == 0 && ::read(fb, bufferB.data(), 1) == 0;
+            break;
+        }
+        std::size_t got = 0;
+        while (got < std::size_t(n)) {
+            const ssize_t m = ::read(fb, bufferB.data() + got, std::size_t(n) - got);
+            if (m < 0 && errno == EINTR)
+                continue;
+            if (m <= 0)
+                break;
+            got += std::size_t(m);
+        }
+        same = got == std::size_t(n) && std::memcmp(bufferA.data(), bufferB.data(), got) == 0;
+    }
+    if (fa >= 0)
+        ::close(fa);
+    if (fb >= 0)
+        ::close(fb);
+    return same;
+}
+
+bool linksUnsupported(int err)
+{
+    return err == EPERM || err == EXDEV || err == EMLINK || err == ENOTSUP || err == EOPNOTSUPP || err == ENOSYS;
 }
 
 } // namespace
@@ -358,31 +466,9 @@ bool file_writeFull(const std::string& path, const void* data, std::uint32_t siz
     // once it is complete on disk: a crash or a full disk mid-write leaves
     // the old file as it was.
     const std::string folder = file_layer::parentOf(target);
-    const std::string name = target.substr(folder.size()).substr(0, 100);
-    static std::atomic<unsigned> counter{0};
-    TempFiles& files = tempFiles();
     std::string temp;
-    int fd = -1;
-    int err = 0;
-    {
-        std::lock_guard<std::mutex> guard(files.mutex);
-        sweepStaleTemps(files, folder);
-    }
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = folder + "." + name + "." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
-        {
-            std::lock_guard<std::mutex> guard(files.mutex);
-            files.own.insert(temp);
-        }
-        fd = g_fileOpenFunction(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        err = errno;
-        if (fd < 0) {
-            std::lock_guard<std::mutex> guard(files.mutex);
-            files.own.erase(temp);
-        }
-        if (fd < 0 && err != EEXIST)
-            break;
-    }
+    const int fd = openTemp(folder, target.substr(folder.size()), 0666, temp);
+    int err = errno;
     if (fd < 0) {
         a_log("file_writeFull. Error open file: %s (%s)", path.c_str(), std::strerror(err));
         errno = err;
@@ -411,10 +497,7 @@ bool file_writeFull(const std::string& path, const void* data, std::uint32_t siz
     }
     if (!ok)
         ::unlink(temp.c_str());
-    {
-        std::lock_guard<std::mutex> guard(files.mutex);
-        files.own.erase(temp);
-    }
+    dropTemp(temp);
     if (!ok) {
         file_layer::forgetFolder(folder);
         a_log("file_writeFull. Error writing file: %s (%s: %s)", path.c_str(), step, std::strerror(err));
@@ -450,8 +533,10 @@ int file_readDisk(const std::string& path, std::uint32_t maxSize, std::vector<st
     return err;
 }
 
-std::string file_setAside(const std::string& path, const std::string& suffix, bool move)
+std::string file_setAside(const std::string& path, const std::string& suffix, SetAside how, bool* alreadyKept)
 {
+    if (alreadyKept)
+        *alreadyKept = false;
     std::string real;
     struct stat st;
     const std::string full = fullPath(path);
@@ -463,26 +548,56 @@ std::string file_setAside(const std::string& path, const std::string& suffix, bo
         errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         return std::string();
     }
-    // A link or an exclusive create never replaces an earlier copy. What
-    // stays under the old name gets a copy of its own, so that nothing
-    // written there later in place can reach it.
+    const auto nameOf = [&](int n) { return real + suffix + (n == 1 ? std::string() : "." + std::to_string(n)); };
+    // The names taken before the first free one; one that is this very file
+    // already keeps it.
+    std::vector<std::string> taken;
+    int first = 1;
+    for (struct stat other; first <= kMaxSetAside; ++first) {
+        const std::string name = nameOf(first);
+        if (::lstat(name.c_str(), &other) != 0)
+            break;
+        if (how == SetAside::Keep && S_ISREG(other.st_mode) && other.st_dev == st.st_dev && other.st_ino == st.st_ino) {
+            if (alreadyKept)
+                *alreadyKept = true;
+            return name;
+        }
+        if (S_ISREG(other.st_mode) && other.st_size == st.st_size)
+            taken.push_back(name);
+    }
+    bool copyChecked = false;
     int err = EEXIST;
     std::string aside;
-    for (int n = 1; n <= kMaxSetAside && err == EEXIST; ++n) {
-        aside = real + suffix + (n == 1 ? std::string() : "." + std::to_string(n));
-        err = move && ::link(real.c_str(), aside.c_str()) == 0 ? 0 : move ? errno : EPERM;
-        if (err == EPERM || err == EXDEV || err == EMLINK || err == ENOTSUP || err == EOPNOTSUPP || err == ENOSYS) {
-            const int from = g_fileOpenFunction(real.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0);
-            err = from < 0 ? errno : copyInto(from, aside, st.st_mode & 0777);
-            if (from >= 0)
-                ::close(from);
+    for (int n = first; n <= kMaxSetAside && err == EEXIST; ++n) {
+        aside = nameOf(n);
+        err = g_fileLinkFunction(real.c_str(), aside.c_str()) == 0 ? 0 : errno;
+        if (!linksUnsupported(err))
+            continue;
+        if (how == SetAside::Move) {
+            err = renameNoReplace(real, aside);
+            if (err == 0) {
+                file_layer::forgetParentOf(real);
+                return aside;
+            }
+            continue;
         }
+        // Without links a copy is what keeps it; an identical one is enough.
+        if (!copyChecked) {
+            copyChecked = true;
+            for (const std::string& name : taken)
+                if (sameBytes(real, name)) {
+                    if (alreadyKept)
+                        *alreadyKept = true;
+                    return name;
+                }
+        }
+        err = copyWhole(real, aside, st.st_mode & 0777);
     }
     if (err) {
         errno = err;
         return std::string();
     }
-    if (move && ::unlink(real.c_str()) != 0) {
+    if (how == SetAside::Move && ::unlink(real.c_str()) != 0) {
         err = errno;
         ::unlink(aside.c_str());
         file_layer::forgetParentOf(real);

@@ -125,7 +125,11 @@ public:
     virtual void Resume();
     // Puts the case where opening the in-game menu puts it (state 29 over a
     // state of play), so that a save made now continues as one made from
-    // the menu; false, with nothing changed, where the menu could not open.
+    // the menu. A dialog over the room is first gone on from as its button
+    // would (a question left unanswered), a scene or movie left to play
+    // again, a fade finished. False where that leads to no state of play:
+    // a room to load, or the out-of-time answer given (state 34), after
+    // which the case restarts.
     bool HoldForSave();
     // The case's music from its start, at the player's volume.
     void PlayCaseMusic() const;
@@ -314,6 +318,13 @@ protected:
     void UpdateModalTip(float dt);
     void UpdateHintList(float dt);
     void SetupPanelAfterLoad();
+    // Once the dialog of a waiting state is hidden and the panel unblocked:
+    // what its button leads to.
+    void GoOnFromDialog();
+    // One step of HoldForSave out of a state that is not play; false when
+    // none is taken.
+    bool GoOnForSave();
+    static constexpr int kMaxHeldDialogs = 8;
 
 private:
     std::unique_ptr<CGameDialogsLink> ownLink;

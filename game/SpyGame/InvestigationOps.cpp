@@ -138,8 +138,11 @@ bool CInvestigation::HoldForSave()
     const auto playing = [](std::uint32_t s) {
         return s == StatePlay || s == StateMurderHunt || s == StateInvCards || s == StateMap;
     };
-    if (state == StatePaused && playing(pauseState))
-        Pause(false);
+    // Whatever is over the room is gone on from first, as the player would,
+    // so that what is saved is whole; one dialog may have opened over
+    // another.
+    for (int i = 0; i < kMaxHeldDialogs && !playing(state) && GoOnForSave(); ++i) {
+    }
     if (state == StateInGameMenu)
         return playing(previousState);
     if (state == StateHelp && playing(previousState)) {

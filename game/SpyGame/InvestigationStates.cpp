@@ -144,30 +144,19 @@ std::uint32_t CInvestigation::Update(float dt)
         DialogStep(dt);
         if (pickedItem)
             pickedItem->UpdateObject(dt);
-        if (Answered(Modal::PickItem, true)) {
-            if (currentRoom)
-                currentRoom->PutPickedItemToInventory();
-            state = previousState;
-        }
+        if (Answered(Modal::PickItem, true))
+            GoOnFromDialog();
         break;
     case InvState::Evidence:
         DialogStep(dt);
-        if (Answered(Modal::PickEvidence, true)) {
-            if (currentRoom)
-                currentRoom->PutPickedItemToInventory();
-            state = previousState;
-        }
+        if (Answered(Modal::PickEvidence, true))
+            GoOnFromDialog();
         break;
     case InvState::MHPhoto:
     case InvState::InvCard:
         DialogStep(dt);
-        if (Answered(state == InvState::MHPhoto ? Modal::MHPhoto : Modal::InvCard, state == InvState::MHPhoto)) {
-            if (pickedItem && currentRoom)
-                currentRoom->PutPickedItemToInventory();
-            if (state == InvState::MHPhoto)
-                HideTipBalloon();
-            state = previousState;
-        }
+        if (Answered(state == InvState::MHPhoto ? Modal::MHPhoto : Modal::InvCard, state == InvState::MHPhoto))
+            GoOnFromDialog();
         break;
     case InvState::MurderHunt:
     case InvState::InvCards:
@@ -178,20 +167,13 @@ std::uint32_t CInvestigation::Update(float dt)
         break;
     case InvState::ItemIdent:
         DialogStep(dt);
-        if (Answered(Modal::ItemIdent, false)) {
-            const auto* event = dynamic_cast<const SpyEvents::ENpcItemIdent*>(currentEvent);
-            if (event && !event->OpenItem.empty() && rooms)
-                if (CSpyItem* item = rooms->GetItemByFullName(event->OpenItem))
-                    item->SetVisible(true);
-            state = previousState;
-        }
+        if (Answered(Modal::ItemIdent, false))
+            GoOnFromDialog();
         break;
     case InvState::EventForItem:
         DialogStep(dt);
-        if (Answered(Modal::EventForItem, false)) {
-            ApplyEventForItem();
-            state = previousState;
-        }
+        if (Answered(Modal::EventForItem, false))
+            GoOnFromDialog();
         break;
     case InvState::Comics:
         UpdateDialogs(dt, false);
@@ -222,23 +204,13 @@ std::uint32_t CInvestigation::Update(float dt)
         break;
     case InvState::SearchFinish:
         DialogStep(dt);
-        if (Answered(Modal::SearchFinish, false)) {
-            const auto* finish = dynamic_cast<const SpyEvents::ESearchFinish*>(currentEvent);
-            if (finish && finish->IsGoToMap)
-                GoToMap();
-            else
-                state = previousState;
-            if (aMusicManager* musicManager = Music())
-                musicManager->SetVolume(CurrentProfile::Get().musicVolume);
-        }
+        if (Answered(Modal::SearchFinish, false))
+            GoOnFromDialog();
         break;
     case InvState::LocFinish:
         DialogStep(dt);
         if (Answered(Modal::LocFinish, false)) {
-            GoToMap();
-            // Without a map the player stays where the location ended.
-            if (state == InvState::LocFinish)
-                state = previousState;
+            GoOnFromDialog();
             ProcessEvents();
         }
         break;
@@ -284,7 +256,7 @@ std::uint32_t CInvestigation::Update(float dt)
             currentRoom->Update(dt, true);
         if (state == InvState::RandomClicking) {
             if (Answered(Modal::RandomClicking, false))
-                state = previousState;
+                GoOnFromDialog();
         } else if (dialogs && dialogs->GetModalState(Modal::OutOfTime) == 3) {
             if (currentRoom)
                 currentRoom->Exit();
@@ -303,13 +275,163 @@ std::uint32_t CInvestigation::Update(float dt)
         static constexpr Modal kModals[] = {Modal::Tutorial, Modal::TutorialBig, Modal::MarivelComment,
                                             Modal::MHInstruction, Modal::IntroText};
         if (Answered(kModals[state - InvState::Tutorial], false))
-            state = previousState;
+            GoOnFromDialog();
         break;
     }
     default:
         break;
     }
     return state;
+}
+
+void CInvestigation::GoOnFromDialog()
+{
+    switch (state) {
+    case InvState::PickItem:
+    case InvState::Evidence:
+        if (currentRoom)
+            currentRoom->PutPickedItemToInventory();
+        break;
+    case InvState::MHPhoto:
+    case InvState::InvCard:
+        if (pickedItem && currentRoom)
+            currentRoom->PutPickedItemToInventory();
+        if (state == InvState::MHPhoto)
+            HideTipBalloon();
+        break;
+    case InvState::ItemIdent: {
+        const auto* event = dynamic_cast<const SpyEvents::ENpcItemIdent*>(currentEvent);
+        if (event && !event->OpenItem.empty() && rooms)
+            if (CSpyItem* item = rooms->GetItemByFullName(event->OpenItem))
+                item->SetVisible(true);
+        break;
+    }
+    case InvState::EventForItem:
+        ApplyEventForItem();
+        break;
+    case InvState::SearchFinish: {
+        const auto* finish = dynamic_cast<const SpyEvents::ESearchFinish*>(currentEvent);
+        if (finish && finish->IsGoToMap)
+            GoToMap();
+        else
+            state = previousState;
+        if (aMusicManager* musicManager = Music())
+            musicManager->SetVolume(CurrentProfile::Get().musicVolume);
+        return;
+    }
+    case InvState::LocFinish:
+        GoToMap();
+        // Without a map the player stays where the location ended.
+        if (state != InvState::LocFinish)
+            return;
+        break;
+    case InvState::Comment:
+        marivelCommentShown = 1;
+        break;
+    default:
+        break;
+    }
+    state = previousState;
+}
+
+bool CInvestigation::GoOnForSave()
+{
+    static constexpr struct {
+        std::uint32_t state;
+        Modal dialog;
+    } kWaits[] = {
+        {InvState::PickItem, Modal::PickItem},         {InvState::Evidence, Modal::PickEvidence},
+        {InvState::MHPhoto, Modal::MHPhoto},           {InvState::InvCard, Modal::InvCard},
+        {InvState::ItemIdent, Modal::ItemIdent},       {InvState::EventForItem, Modal::EventForItem},
+        {InvState::SearchFinish, Modal::SearchFinish}, {InvState::LocFinish, Modal::LocFinish},
+        {InvState::SolveConfirm, Modal::SolveConfirm}, {InvState::RandomClicking, Modal::RandomClicking},
+        {InvState::Tutorial, Modal::Tutorial},         {InvState::TutorialBig, Modal::TutorialBig},
+        {InvState::Comment, Modal::MarivelComment},    {InvState::MHInstruction, Modal::MHInstruction},
+        {InvState::IntroText, Modal::IntroText},
+    };
+    for (const auto& wait : kWaits)
+        if (wait.state == state) {
+            // A question is left unanswered: nothing is solved.
+            if (dialogs)
+                dialogs->HideModal(wait.dialog);
+            UnblockPanel();
+            GoOnFromDialog();
+            return true;
+        }
+    CDialogSpyGamePanel* panel = Panel();
+    switch (state) {
+    case InvState::Paused:
+        Pause(false);
+        return state != InvState::Paused;
+    case InvState::FadeIn:
+        fadeAlpha = 1.0f;
+        if (currentRoom)
+            currentRoom->SetAlpha(fadeAlpha);
+        UpdatePanelButtons();
+        UnblockPanel();
+        state = InvState::Play;
+        return true;
+    case InvState::GoBack:
+        fadeAlpha = 0.0f;
+        if (currentRoom)
+            currentRoom->SetAlpha(fadeAlpha);
+        LandAfterGoingBack();
+        return true;
+    case InvState::Comics:
+    case InvState::Flash:
+    case InvState::FlashQuestion:
+        // The scene or the movie is not over: it plays again from its start.
+        if (dialogs)
+            dialogs->HideDialogs();
+        if (state != InvState::Comics) {
+            if (flash)
+                flash->pause(true);
+            if (panel)
+                panel->Show();
+        }
+        if (dynamic_cast<SpyEvents::EEventForComics*>(currentEvent)
+            || dynamic_cast<SpyEvents::EPlayFlash*>(currentEvent))
+            currentEvent->ResetDone();
+        UnblockPanel();
+        state = previousState;
+        return true;
+    case InvState::ModalTip:
+        HideTipBalloon();
+        UnblockPanel();
+        state = previousState;
+        return true;
+    case InvState::MHFinished:
+    case InvState::FAFinished:
+        state = previousState;
+        return true;
+    case InvState::Banner:
+        // The win was saved as the banner started; what follows it is the
+        // case's next event, which the play step takes.
+        if (dialogs)
+            dialogs->HideDialogs();
+        UnblockPanel();
+        state = previousState;
+        return true;
+    case InvState::HintList:
+        if (panel)
+            panel->SetHintMode(false);
+        if (currentRoom)
+            currentRoom->SuspendFlags(true);
+        UnblockPanel();
+        state = previousState;
+        return true;
+    case InvState::OutOfTime:
+        // Its only answer restarts the case, which the game root does.
+        if (currentRoom)
+            currentRoom->Exit();
+        if (dialogs)
+            dialogs->HideModal(Modal::OutOfTime);
+        UnblockPanel();
+        state = InvState::OutOfTimeDone;
+        return false;
+    default:
+        return false;
+    }
 }
 
 void CInvestigation::UpdatePlay(float dt)

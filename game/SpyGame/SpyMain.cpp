@@ -14,6 +14,7 @@
 #include "game/SpyGame/Dialogs/DialogHelp.h"
 #include "game/SpyGame/Dialogs/DialogOptions.h"
 #include "game/SpyGame/Dialogs/ScreenSize.h"
+#include "game/SpyGame/InvestigationStateIds.h"
 #include "game/SpyGame/Rooms/MurderHunt.h"
 #include "game/SpyGame/SpyEventBase.h"
 #include "game/shell/c_game_ini.h"
@@ -210,20 +211,30 @@ std::string CSpyMain::SaveFileName(bool findAll)
     return profiles->GetSaveFileName() + (findAll ? "FA" : "");
 }
 
-bool CSpyMain::OpenSave(const std::string& file)
+CSpyMain::SaveOpen CSpyMain::OpenSave(const std::string& file)
 {
-    if (file.empty() || !file_isExist(file, false) || !saveSystem.BeginLoad(file, kSaveVersion))
-        return false;
+    if (file.empty())
+        return SaveOpen::None;
+    if (!saveSystem.BeginLoad(file, kSaveVersion))
+        return saveSystem.GetLoadFailure() == SaveLoadSystem::LoadFailure::Unreadable ? SaveOpen::Unreadable
+                                                                                      : SaveOpen::None;
     if (saveSystem.LoadEntity(this))
-        return true;
+        return SaveOpen::Open;
     a_log("CSpyMain. Save '%s' has no readable record \"%s\"; a new game starts", file.c_str(), kEntityKey);
     saveSystem.Finish();
-    return false;
+    return SaveOpen::None;
 }
 
 void CSpyMain::ContinueFrom(const std::string& file, bool findAll)
 {
-    if (SavesEnabled() && OpenSave(file)) {
+    const SaveOpen open = SavesEnabled() ? OpenSave(file) : SaveOpen::None;
+    if (open == SaveOpen::Unreadable) {
+        // Not damaged: a new game would replace it, and it may read later.
+        a_log("CSpyMain::ContinuePlay(). The save '%s' cannot be read now: no game starts", file.c_str());
+        loadFailure = LoadErrorTextId(saveSystem.GetLoadError());
+        return;
+    }
+    if (open == SaveOpen::Open) {
         if (findAll && CurrentProfile::Get().faCompleted != 0.0f) {
             saveSystem.Finish();
         } else {
@@ -278,32 +289,41 @@ void CSpyMain::ContinuePlayFindAll()
 
 // ------------------------------------------------------------------ saving
 
-void CSpyMain::SaveProgress()
+bool CSpyMain::SaveProgress()
 {
     if (!SavesEnabled())
-        return;
+        return true;
     const bool findAll = inv->GetName() == kFindAll;
     const std::string file = SaveFileName(findAll);
     if (file.empty()) {
         a_log("CSpyMain::SaveProgress(). No profile: nothing saved");
-        return;
+        return true;
     }
     if (findAll && CurrentProfile::Get().faCompleted != 0.0f)
         currentName = kEndGame;
     if (!saveSystem.BeginSave(file, kSaveVersion))
-        return;
+        return true;
     saveSystem.SaveEntity(this);
     saveSystem.SaveEntity(inv);
-    if (saveSystem.Finish())
+    if (saveSystem.Finish()) {
         saveFailure.clear();
-    else
-        saveFailure = SaveErrorTextId(saveSystem.GetWriteError());
+        return true;
+    }
+    saveFailure = SaveErrorTextId(saveSystem.GetWriteError());
+    return false;
 }
 
 std::string CSpyMain::TakeSaveFailure()
 {
     std::string failure;
     failure.swap(saveFailure);
+    return failure;
+}
+
+std::string CSpyMain::TakeLoadFailure()
+{
+    std::string failure;
+    failure.swap(loadFailure);
     return failure;
 }
 
@@ -495,7 +515,14 @@ void CSpyMain::UpdatePlay(float dt)
             inv->Pause(false);
         return;
     }
+    const std::uint32_t before = inv->GetState();
     const std::uint32_t result = inv->Update(dt);
+    // The case won: saved before its banner and what follows, so a stop
+    // there keeps the win.
+    if (result == InvState::Banner && before != InvState::Banner) {
+        a_log("CSpyMain. Investigation '%s' won: saved", currentName.c_str());
+        SaveProgress();
+    }
     switch (result) {
     case 24:
         if (!mhCertificateShown)
@@ -511,11 +538,8 @@ void CSpyMain::UpdatePlay(float dt)
     case CInvestigation::StateInGameMenu:
         state = StateInGameMenu;
         break;
-    case 34:
-        inv->ResetForStart(true);
-        if (CSpyEventBase* comics = inv->GetEvents().GetEvent(kComicsEvent))
-            comics->SetDone();
-        inv->Entry();
+    case InvState::OutOfTimeDone:
+        RestartCase();
         break;
     case CInvestigation::StateRoomToLoad:
         UpdateRoomLoad(dt);
@@ -532,6 +556,14 @@ void CSpyMain::UpdatePlay(float dt)
     if (state == StateMHCertificate || state == StateFACertificate || state == StateHelp)
         if (CRoomBase* room = inv->GetCurrentRoom())
             room->RestoreCursor();
+}
+
+void CSpyMain::RestartCase()
+{
+    inv->ResetForStart(true);
+    if (CSpyEventBase* comics = inv->GetEvents().GetEvent(kComicsEvent))
+        comics->SetDone();
+    inv->Entry();
 }
 
 void CSpyMain::UpdateRoomLoad(float dt)
@@ -641,18 +673,76 @@ void CSpyMain::UpdateCertificate(float dt, bool findAll)
     state = StateMenuGameOver;
 }
 
-void CSpyMain::SaveBeforeQuit()
+bool CSpyMain::SaveBeforeQuit()
 {
-    const bool inPlay = state == StatePlay || (state == StateHelp && savedState == StatePlay);
-    const bool underMenu = state == StateInGameMenu || state == StateOptions || state == StateConfirmExit
-                           || (state == StateHelp && savedState == StateInGameMenu);
-    if (!(inPlay || underMenu) || !inv->HoldForSave())
-        return;
+    switch (state) {
+    case StateStart:
+    case StateLoading:
+    case StateWaitLoader:
+    case StateLoaded:
+        a_log("CSpyMain. The game stops while a case loads: the last save stands");
+        return true;
+    case StatePlay:
+        if (inv->GetState() == CInvestigation::StateRoomToLoad) {
+            a_log("CSpyMain. The game stops while a room loads: the last save stands");
+            return true;
+        }
+        break;
+    case StateMHCertificate:
+    case StateFACertificate: {
+        // The certificate read: its end comes first (Find All's ends the game).
+        CDialogCertificate* dialog = state == StateFACertificate
+                                         ? static_cast<CDialogCertificate*>(faCertificateDialog)
+                                         : static_cast<CDialogCertificate*>(mhCertificateDialog);
+        if (dialog)
+            dialog->Hide();
+        SetMusicVolume(CurrentProfile::Get().musicVolume);
+        if (state == StateFACertificate) {
+            a_log("CSpyMain. The game stops under the Find All certificate: saved as at its end");
+            currentName = kEndGame;
+            const bool saved = SaveProgress();
+            dialogs.HideAll();
+            state = StateMenuGameOver;
+            return saved;
+        }
+        state = StatePlay;
+        break;
+    }
+    case StateInGameMenu:
+    case StateOptions:
+    case StateHelp:
+    case StateConfirmExit:
+        break;
+    default:
+        return true;
+    }
+    bool held = inv->HoldForSave();
+    if (!held && inv->GetState() == InvState::OutOfTimeDone) {
+        // Out of time: its answer restarts the case, which is then saved.
+        RestartCase();
+        held = inv->HoldForSave();
+    }
+    if (!held) {
+        a_log("CSpyMain. The game stops in investigation state %u, which cannot be saved: the last save stands",
+              inv->GetState());
+        return true;
+    }
     a_log("CSpyMain. The game stops in play: saved as from the in-game menu");
-    SaveProgress();
+    if (!SaveProgress()) {
+        // The case stays under the in-game menu, from which it can be saved
+        // again when the game goes on.
+        a_log("CSpyMain. The game could not be saved before it stops");
+        for (CDialogBase* dialog : {static_cast<CDialogBase*>(optionsDialog), static_cast<CDialogBase*>(helpDialog),
+                                    static_cast<CDialogBase*>(&dialogs.confirmSaveExit)})
+            if (dialog)
+                dialog->Hide();
+        state = StateInGameMenu;
+        return false;
+    }
     inv->Exit();
     dialogs.HideAll();
     state = StateMenu;
+    return true;
 }
 
 void CSpyMain::GetMHCertificate(std::int32_t& tier, std::int32_t& count) const

@@ -113,13 +113,18 @@ public:
     // the hunt counter read after it; the Find All grade and the hints used.
     void GetMHCertificate(std::int32_t& tier, std::int32_t& count) const override;
     void GetFACertificate(std::int32_t& tier, std::int32_t& count) const override;
-    // In play, or under the in-game menu and the screens it opens: saves
-    // and leaves the case as the menu's "save and exit" does. Elsewhere
-    // (loading, certificates, a dialog over the room) the last save stands.
-    void SaveBeforeQuit() override;
+    // During a case: saves and leaves it as the menu's "save and exit"
+    // does, once what is over the room is gone on from (a certificate's end
+    // first; Find All's ends the game). While a case or a room loads the
+    // last save stands. False when the save could not be written: the case
+    // then stays under the in-game menu.
+    bool SaveBeforeQuit() override;
     // Why the last SaveProgress could not write the save (a Main.txt string
     // id), once; "" when it was written.
     std::string TakeSaveFailure() override;
+    // Why the last Play found the save unreadable and started nothing (a
+    // Main.txt string id), once; "" otherwise.
+    std::string TakeLoadFailure() override;
 
     // ---- Own operations
     // n = 0: true when the list has a story case first. Otherwise the
@@ -128,7 +133,8 @@ public:
     bool HasInvestigation(const std::string& name) const;
     // -1 for "FindAll" or a name not in the list.
     std::int32_t GetInvestigationIndex() const;
-    void SaveProgress();
+    // False when the save could not be written (TakeSaveFailure says why).
+    bool SaveProgress();
     bool NextInvestigation();
 
     // ---- Read by the flow and tests
@@ -169,12 +175,18 @@ private:
     // The profile's save file; "FA" appended for Find All.
     static std::string SaveFileName(bool findAll);
     static bool SavesEnabled();
-    // Opens the save and reads this record; false (and closed) otherwise.
-    bool OpenSave(const std::string& file);
+    enum class SaveOpen { Open, None, Unreadable };
+    // Opens the save and reads this record (Open); None when there is no
+    // save to continue (missing or damaged), Unreadable when it cannot be
+    // read now. Closed unless Open.
+    SaveOpen OpenSave(const std::string& file);
     void ContinueFrom(const std::string& file, bool findAll);
     void SetUpLoaded();
     void UpdatePlay(float dt);
     void UpdateRoomLoad(float dt);
+    // The case again from its start room after the clock ran out, its
+    // progress kept and its opening comics not played again.
+    void RestartCase();
     void UpdateInGameMenu(float dt);
     void UpdateCertificate(float dt, bool findAll);
     void StartCertificate(bool findAll);
@@ -215,4 +227,5 @@ private:
     CInvestigation* inv = &investigation;
     std::int32_t mhTier = 0, mhCount = 0, faTier = 0, faCount = 0;
     std::string saveFailure;
+    std::string loadFailure;
 };

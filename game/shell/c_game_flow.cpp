@@ -256,9 +256,18 @@ bool CGameFlow::IsStoryOver()
 {
     if (m_storyEnded)
         return true;
+    // Once won, the story stays won whatever its save holds since (Play
+    // starts it again): what the profile and the Find All save keep shows it.
+    const CurrentProfile& profile = CurrentProfile::Get();
+    if (profile.mhTier != 0 || profile.faTier != 0 || profile.faCompleted != 0.0f)
+        return true;
     const ProfilesManager* profiles = ProfilesManager::getSingletonPtr();
+    if (!profiles)
+        return false;
+    if (file_isExistOnDisk(profiles->GetSaveFileName() + "FA"))
+        return true;
     SaveLoadSystem save;
-    if (!profiles || !save.BeginLoad(profiles->GetSaveFileName(), kSaveVersion))
+    if (!save.BeginCheck(profiles->GetSaveFileName(), kSaveVersion))
         return false;
     StoryName story;
     const bool read = save.LoadEntity(&story);
@@ -287,6 +296,7 @@ void CGameFlow::EnterMenu()
 {
     const CurrentProfile& profile = CurrentProfile::Get();
     m_screen = kMenu;
+    m_closeRefused = m_tellInPlay = false;
     m_findAllBlocked = !IsStoryOver();
     m_menu->SetUserName(profile.name);
     m_menu->SetAwardMH(profile.mhTier);
@@ -327,19 +337,22 @@ void CGameFlow::AskTips()
 
 void CGameFlow::TellSaveFailures()
 {
+    ProfilesManager* profiles = ProfilesManager::getSingletonPtr();
+    Tell({{kSaveFailedGameText, m_root ? m_root->TakeSaveFailure() : std::string()},
+          {kSaveFailedPlayersText, profiles ? profiles->TakeSaveFailure() : std::string()}});
+}
+
+void CGameFlow::Tell(std::initializer_list<std::pair<const char*, std::string>> failures)
+{
     std::wstring text;
-    auto tell = [&](const char* heading, const std::string& reason) {
+    for (const auto& [heading, reason] : failures) {
         if (reason.empty())
-            return;
+            continue;
         a_log("CGameFlow. The player is told: %s, %s", heading, reason.c_str());
         if (CResManager* res = CResManager::getSingletonPtr())
             text += (text.empty() ? L"" : L" ") + res->GetLocalizedString(heading) + L" " +
                     res->GetLocalizedString(reason);
-    };
-    if (m_root)
-        tell(kSaveFailedGameText, m_root->TakeSaveFailure());
-    if (ProfilesManager* profiles = ProfilesManager::getSingletonPtr())
-        tell(kSaveFailedPlayersText, profiles->TakeSaveFailure());
+    }
     if (text.empty() || !HasDialog(Menu::kNotice, "notice"))
         return;
     m_menu->SetNoticeText(text);
@@ -465,9 +478,14 @@ void CGameFlow::StartPlay(void (Root::*start)(), const char* what)
 {
     if (!Can(m_root != nullptr, std::string("the game root's ") + what))
         return;
+    (m_root.get()->*start)();
+    if (const std::string unread = m_root->TakeLoadFailure(); !unread.empty()) {
+        // Nothing started: the menu stays and says why.
+        Tell({{kLoadFailedGameText, unread}});
+        return;
+    }
     m_menu->HideAll();
     LeaveMenu();
-    (m_root.get()->*start)();
     m_rootState = 0;
     m_screen = kPlay;
 }
@@ -484,7 +502,16 @@ void CGameFlow::UpdatePlay(float dt)
         m_root->ReturnToMenu();
         m_rootState = kRootMenu;
         EnterMenu();
+        return;
     }
+    if (m_rootState == kRootPlay)
+        m_closeRefused = false;
+    if (m_tellInPlay) {
+        m_tellInPlay = false;
+        TellSaveFailures();
+    }
+    if (m_menu && m_menu->Has(Menu::kNotice) && m_menu->GetState(Menu::kNotice) == 3)
+        m_menu->Hide(Menu::kNotice);
 }
 
 void CGameFlow::RecordCertificate(std::uint32_t state)
@@ -573,10 +600,18 @@ LRESULT CGameFlow::OnWindowMessage(HWND window, std::uint32_t message, WPARAM wP
     return 0;
 }
 
-void CGameFlow::OnQuitRequest()
+bool CGameFlow::OnQuitRequest(bool fromWindow)
 {
-    if (m_screen == kPlay && m_root)
-        m_root->SaveBeforeQuit();
+    if (m_screen != kPlay || !m_root || m_root->SaveBeforeQuit())
+        return true;
+    if (!fromWindow || m_closeRefused) {
+        a_log("CGameFlow. The game ends unsaved: the save before it could not be written");
+        return true;
+    }
+    a_log("CGameFlow. The window stays: the game could not be saved before it closes");
+    m_closeRefused = true;
+    m_tellInPlay = true;
+    return false;
 }
 
 void CGameFlow::OnDisplayModeChanged()

@@ -11,9 +11,11 @@
 // and the menu stays. Main thread only.
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "game/shell/c_credits.h"
 #include "game/shell/c_profile_select.h"
@@ -28,6 +30,7 @@ public:
 
     // Root states the flow acts on after each update.
     static constexpr std::uint32_t kRootMenu = 6;
+    static constexpr std::uint32_t kRootPlay = 12;
     static constexpr std::uint32_t kRootStoryOver = 7;
     static constexpr std::uint32_t kRootMHCertificate = 17;
     static constexpr std::uint32_t kRootFACertificate = 18;
@@ -58,11 +61,14 @@ public:
         virtual void GetMHCertificate(std::int32_t& tier, std::int32_t& count) const = 0;
         virtual void GetFACertificate(std::int32_t& tier, std::int32_t& count) const = 0;
         // The program is about to stop: a game in play is saved as the
-        // in-game menu saves it, where the menu could.
-        virtual void SaveBeforeQuit() {}
+        // in-game menu saves it. False when that save failed.
+        virtual bool SaveBeforeQuit() { return true; }
         // Why the game could not be saved (a Main.txt string id), once per
         // failure; "" when nothing is to be told.
         virtual std::string TakeSaveFailure() { return std::string(); }
+        // Why the last start found a saved game it cannot read and started
+        // nothing (a Main.txt string id), once; "" when it started.
+        virtual std::string TakeLoadFailure() { return std::string(); }
     };
 
     // The menu dialogs.
@@ -138,15 +144,19 @@ public:
     // The root's answer in play; 0 elsewhere.
     LRESULT OnWindowMessage(HWND window, std::uint32_t message, WPARAM wParam, LPARAM lParam);
     void OnDisplayModeChanged();
-    // The window closed, or a stop signal: play saves before the game ends.
-    void OnQuitRequest();
+    // The window closed (fromWindow), or a stop signal: play saves before
+    // the game ends. True when the game may end. A window close whose save
+    // failed is refused once: the game stays, under the in-game menu, and
+    // the notice tells why; the next close ends it, saved or not.
+    bool OnQuitRequest(bool fromWindow);
 
     // Where the more-games links are read ("home:MoreGames.ini").
     void SetMoreGamesFile(const std::string& path) { m_moreGamesFile = path; }
 
     Screen GetScreen() const { return m_screen; }
-    // The story is over for the current player: its save says so, or the
-    // root said so in this run.
+    // The story was won by the current player: the root said so in this
+    // run, the profile holds an award or a finished Find All, a Find All
+    // game is saved, or the story save stands at its end.
     bool IsStoryOver();
     const CSplash& GetSplash() const { return m_splash; }
     const CCredits& GetCredits() const { return m_credits; }
@@ -176,6 +186,9 @@ private:
     // A save or the player list that could not be written since the last
     // call: the notice tells the player.
     void TellSaveFailures();
+    // The notice with each failure that has a reason: its heading and the
+    // reason (Main.txt string ids).
+    void Tell(std::initializer_list<std::pair<const char*, std::string>> failures);
     void Quit(bool reinstall);
 
     std::unique_ptr<Root> m_root;
@@ -196,6 +209,11 @@ private:
     bool m_findAllTipAsked = false;
     bool m_mhRibbonTip = false;
     bool m_faRibbonTip = false;
+    // A window close was refused, its save having failed: the next one
+    // ends the game. Cleared once play goes on or the menu shows.
+    bool m_closeRefused = false;
+    // The refusal is still to be told.
+    bool m_tellInPlay = false;
     std::string m_profileAtOpen;
     std::string m_moreGamesFile = "home:MoreGames.ini";
     std::set<std::string> m_skipped;

@@ -163,9 +163,10 @@ LRESULT cMain::windowProc(HWND window, std::uint32_t message, WPARAM wParam, LPA
 {
     if (message == kGameMessage)
         return m_flow ? m_flow->OnWindowMessage(window, message, wParam, lParam) : 0;
-    // Closing the window, SIGINT, SIGTERM and SIGHUP all come as WM_CLOSE.
-    if (message == WM_CLOSE && m_flow)
-        m_flow->OnQuitRequest();
+    // Closing the window, SIGINT, SIGTERM and SIGHUP all come as WM_CLOSE;
+    // only a close the player asked of the window may be refused.
+    if (message == WM_CLOSE && m_flow && !m_flow->OnQuitRequest(wParam == kCloseFromWindow))
+        return 0;
     return aApplication::windowProc(window, message, wParam, lParam);
 }
 

@@ -294,7 +294,7 @@ void ProfilesManager::Load()
         return;
     }
     ResetToDefault();
-    const std::string aside = file_setAside(path, ".bad", true);
+    const std::string aside = file_setAside(path, ".bad", SetAside::Move);
     if (aside.empty()) {
         const int why = errno;
         m_leaveFile = true;

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+#include "game/shell/save_load_system.h"
+
 const char* SaveErrorTextId(int error)
 {
     switch (error) {
@@ -17,6 +19,22 @@ const char* SaveErrorTextId(int error)
         return "save_error_no_folder";
     case EFBIG:
         return kSaveErrorTooLargeText;
+    case SaveLoadSystem::kLeftUnread:
+        return kSaveErrorLeftUnreadText;
+    default:
+        return "save_error_other";
+    }
+}
+
+const char* LoadErrorTextId(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return "load_error_denied";
+    case EISDIR:
+    case EINVAL:
+        return "load_error_not_a_file";
     default:
         return "save_error_other";
     }

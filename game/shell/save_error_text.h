@@ -1,7 +1,7 @@
 #pragma once
 // What the player is told when a save or the player list could not be
-// written: Main.txt string ids, a heading for each and a reason in plain
-// words for each write error.
+// written, or a saved game could not be read: Main.txt string ids, a heading
+// for each and a reason in plain words for each error.
 
 // The headings.
 constexpr const char* kSaveFailedGameText = "save_failed_game";
@@ -11,6 +11,14 @@ constexpr const char* kSaveFailedPlayersText = "save_failed_players";
 constexpr const char* kSaveErrorListUnreadText = "save_error_list_unread";
 // The reason when the save is larger than a save may be.
 constexpr const char* kSaveErrorTooLargeText = "save_error_too_large";
+// The reason when the save on disk could not be read in this run, so this
+// run leaves it alone.
+constexpr const char* kSaveErrorLeftUnreadText = "save_error_left_unread";
+// The heading when Play finds a save it cannot read now, and the reasons.
+constexpr const char* kLoadFailedGameText = "load_failed_game";
+
+// The reason for an errno value of a failed read.
+const char* LoadErrorTextId(int error);
 
 // The reason for an errno value of a failed write.
 const char* SaveErrorTextId(int error);

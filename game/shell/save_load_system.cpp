@@ -38,6 +38,14 @@ std::set<std::string>& unloadableSaves()
     return saves;
 }
 
+// Saves that could not be read in this run: never written over until one
+// loads.
+std::set<std::string>& unreadSaves()
+{
+    static std::set<std::string> saves;
+    return saves;
+}
+
 } // namespace
 
 void SaveLoadSystem::KeepAsideBeforeSave(const std::string& fileName)
@@ -48,6 +56,11 @@ void SaveLoadSystem::KeepAsideBeforeSave(const std::string& fileName)
 bool SaveLoadSystem::KeepsAsideBeforeSave(const std::string& fileName)
 {
     return unloadableSaves().count(file_manglePath(fileName)) != 0;
+}
+
+bool SaveLoadSystem::IsLeftAlone(const std::string& fileName)
+{
+    return unreadSaves().count(file_manglePath(fileName)) != 0;
 }
 
 // Obfuscation only: the CRC catches edits.
@@ -116,7 +129,7 @@ void SaveLoadSystem::Clear()
     m_recordKey.clear();
     m_recordBegin = m_recordEnd = 0;
     m_writeFailed = m_overrun = m_outsideLogged = false;
-    m_fromFile = m_childFailed = false;
+    m_fromFile = m_childFailed = m_checkOnly = false;
     // m_depth is left alone: a session may end inside SaveChildren or
     // LoadChildren, and the unwinding calls bring it back to 0.
 }
@@ -139,6 +152,18 @@ bool SaveLoadSystem::BeginSave(const std::string& fileName, std::uint32_t versio
 
 bool SaveLoadSystem::BeginLoad(const std::string& fileName, std::uint32_t version)
 {
+    return Load(fileName, version, false);
+}
+
+bool SaveLoadSystem::BeginCheck(const std::string& fileName, std::uint32_t version)
+{
+    return Load(fileName, version, true);
+}
+
+bool SaveLoadSystem::Load(const std::string& fileName, std::uint32_t version, bool check)
+{
+    m_loadFailure = LoadFailure::None;
+    m_loadError = 0;
     if (m_inRecord) {
         a_log("SaveLoadSystem: Error call to BeginLoad() inside the record of '%s'!", m_recordKey.c_str());
         return false;
@@ -148,19 +173,28 @@ bool SaveLoadSystem::BeginLoad(const std::string& fileName, std::uint32_t versio
         Clear();
     }
     // No save yet is the normal start of a new game.
-    if (!file_isExistOnDisk(fileName))
-        return false;
-    m_fileName = fileName;
-    const std::string problem = ReadFile(fileName, version);
-    if (!problem.empty()) {
-        a_log("SaveLoadSystem::BeginLoad(). File '%s': %s", fileName.c_str(), problem.c_str());
-        Clear();
-        KeepAsideBeforeSave(fileName);
+    if (!file_isExistOnDisk(fileName)) {
+        m_loadFailure = LoadFailure::Missing;
         return false;
     }
+    m_fileName = fileName;
+    const std::string problem = ReadFile(fileName, version);
+    const std::string key = file_manglePath(fileName);
+    if (!problem.empty()) {
+        const bool unread = m_loadFailure == LoadFailure::Unreadable;
+        a_log("SaveLoadSystem::BeginLoad(). File '%s': %s%s", fileName.c_str(), problem.c_str(),
+              unread && !check ? "; it is left as it is" : "");
+        Clear();
+        if (!check)
+            (unread ? unreadSaves() : unloadableSaves()).insert(key);
+        return false;
+    }
+    if (!check)
+        unreadSaves().erase(key);
     m_mode = Mode::Load;
     m_version = version;
     m_fromFile = true;
+    m_checkOnly = check;
     return true;
 }
 
@@ -195,16 +229,23 @@ std::string SaveLoadSystem::ReadFile(const std::string& fileName, std::uint32_t 
 {
     // The size is checked before reading, so a huge file is never read into memory.
     std::vector<std::uint8_t> bytes;
+    m_loadFailure = LoadFailure::Damaged;
     switch (const int error = file_readDisk(fileName, kHeaderSize + kMaxPayload, bytes)) {
     case 0:
         break;
     case EFBIG:
         return str_format("over %u bytes, too large for a save", kHeaderSize + kMaxPayload);
     case EISDIR:
+        m_loadFailure = LoadFailure::Unreadable;
+        m_loadError = error;
         return "a folder, not a save file";
     case EINVAL:
+        m_loadFailure = LoadFailure::Unreadable;
+        m_loadError = error;
         return "not a regular file";
     default:
+        m_loadFailure = LoadFailure::Unreadable;
+        m_loadError = error;
         return str_format("cannot be read (%s)", std::strerror(error));
     }
     const std::uint8_t* h = bytes.data();
@@ -230,7 +271,10 @@ std::string SaveLoadSystem::ReadFile(const std::string& fileName, std::uint32_t 
         Scramble(m_payload.data(), payloadSize);
     if (crcOf(m_payload.data(), payloadSize) != load32(h + 20))
         return "CRC mismatch";
-    return IndexBlocks(blockCount);
+    std::string problem = IndexBlocks(blockCount);
+    if (problem.empty())
+        m_loadFailure = LoadFailure::None;
+    return problem;
 }
 
 std::string SaveLoadSystem::IndexBlocks(std::uint32_t blockCount)
@@ -369,7 +413,7 @@ bool SaveLoadSystem::Failed()
 {
     // A file whose top entity cannot be read is a save this game cannot
     // continue; its progress must survive the next save.
-    if (m_depth == 0 && m_fromFile)
+    if (m_depth == 0 && m_fromFile && !m_checkOnly)
         KeepAsideBeforeSave(m_fileName);
     return false;
 }
@@ -425,13 +469,22 @@ bool SaveLoadSystem::Finish()
     Clear();
 
     const std::string key = file_manglePath(fileName);
+    if (unreadSaves().count(key)) {
+        m_writeError = kLeftUnread;
+        a_log("SaveLoadSystem::Finish(). Cannot write '%s': the save there could not be read in this run, so it is "
+              "left as it is",
+              fileName.c_str());
+        return false;
+    }
     if (unloadableSaves().count(key)) {
         // A damaged save, or one from another version of the game: kept
         // under a name no later copy takes, never replaced.
-        const std::string aside = file_setAside(fileName, ".bad", false);
+        bool already = false;
+        const std::string aside = file_setAside(fileName, ".bad", SetAside::Keep, &already);
         const int error = errno;
         if (!aside.empty()) {
-            a_log("SaveLoadSystem::Finish(). '%s' could not be loaded; kept as '%s' before it is replaced",
+            a_log(already ? "SaveLoadSystem::Finish(). '%s' could not be loaded; it is kept as '%s' already"
+                          : "SaveLoadSystem::Finish(). '%s' could not be loaded; kept as '%s' before it is replaced",
                   fileName.c_str(), file_getName(aside).c_str());
         } else if (error != ENOENT && error != EISDIR && error != EINVAL) {
             // (With no regular file there, nothing is replaced.)

@@ -34,10 +34,29 @@ public:
 
     // Starts a save into memory. A session still running is dropped (logged).
     bool BeginSave(const std::string& fileName, std::uint32_t version);
+    // Why the last BeginLoad or BeginCheck gave false.
+    enum class LoadFailure {
+        None,
+        // No file: a new game starts.
+        Missing,
+        // It could not be opened or read (GetLoadError says why). Not
+        // damage: it may read next time, so it is left as it is.
+        Unreadable,
+        // Its content failed its checks, or it is another version's.
+        Damaged,
+    };
+
     // Reads, unscrambles, checks and indexes the file. False for a missing
     // file (silently) and for any damage, another version, or a file that
-    // cannot be read (one log line with the reason).
+    // cannot be read (one log line with the reason). A damaged file is one
+    // to keep aside before the first save over it; one that cannot be read
+    // is not written over in this run until it loads.
     bool BeginLoad(const std::string& fileName, std::uint32_t version);
+    // BeginLoad for a look at a file, which never marks it either way.
+    bool BeginCheck(const std::string& fileName, std::uint32_t version);
+    LoadFailure GetLoadFailure() const { return m_loadFailure; }
+    // The errno value of an unreadable file, 0 otherwise.
+    int GetLoadError() const { return m_loadError; }
     // A load over a plain payload held in memory (blocks back to back, as
     // in a file); the name stands for the file in log lines. False, with a
     // log line, when the blocks do not walk.
@@ -59,20 +78,24 @@ public:
     // While loading: the file has a block under the key.
     bool HasBlock(const std::string& key) const;
     // Ends a load (true), or writes the save; false when it cannot be written
-    // (the old file stays as it was; GetWriteError says why). A file that
-    // failed to load in this run is first kept aside: it gets a further name
-    // (".bad", ".bad.2" ...) that no earlier copy has, with a log line; when
-    // that fails the save is not written.
+    // (the old file stays as it was; GetWriteError says why). A damaged file
+    // is first kept aside under a further name (".bad", ".bad.2" ...) that no
+    // earlier copy has, with a log line, unless it is kept already; when
+    // that fails the save is not written. A file that could not be read in
+    // this run is not written over.
     bool Finish();
-    // The errno value of the last failed save (EFBIG for one over 16 MiB),
-    // 0 after one that was written.
+    // The errno value of the last failed save (EFBIG for one over 16 MiB,
+    // kLeftUnread for a file left alone), 0 after one that was written.
     int GetWriteError() const { return m_writeError; }
+    static constexpr int kLeftUnread = -1;
 
     // Marks a save file as one the game could not load: the first save over
     // it keeps it aside. BeginLoad does so for a damaged file or another
     // version, LoadEntity for a top entity it cannot read.
     static void KeepAsideBeforeSave(const std::string& fileName);
     static bool KeepsAsideBeforeSave(const std::string& fileName);
+    // The file could not be read in this run (and has not loaded since).
+    static bool IsLeftAlone(const std::string& fileName);
 
     bool IsSaving() const { return m_mode == Mode::Save; }
     bool IsLoading() const { return m_mode == Mode::Load; }
@@ -133,7 +156,9 @@ private:
     // Logs and returns false when the call cannot run now.
     bool CheckCall(const char* call, Mode wanted);
     void Clear();
-    // Checks the header and walks the blocks; "" when all is well, else why not.
+    bool Load(const std::string& fileName, std::uint32_t version, bool check);
+    // Checks the header and walks the blocks; "" when all is well, else why
+    // not (m_loadFailure then says which kind of failure it is).
     std::string ReadFile(const std::string& fileName, std::uint32_t version);
     std::string IndexBlocks(std::uint32_t blockCount);
     // LoadEntity's false.
@@ -168,5 +193,9 @@ private:
     bool m_fromFile = false;
     // A required child of the entity being loaded failed.
     bool m_childFailed = false;
+    // The session only looks: nothing is marked.
+    bool m_checkOnly = false;
     int m_writeError = 0;
+    LoadFailure m_loadFailure = LoadFailure::None;
+    int m_loadError = 0;
 };

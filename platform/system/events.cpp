@@ -51,7 +51,7 @@ bool translate(const SDL_Event& e, Message& out)
             return false;
         switch (e.window.event) {
         case SDL_WINDOWEVENT_CLOSE:
-            out = Message{w, WM_CLOSE, 0, 0};
+            out = Message{w, WM_CLOSE, kCloseFromWindow, 0};
             return true;
         case SDL_WINDOWEVENT_FOCUS_GAINED:
             out = Message{w, WM_ACTIVATEAPP, 1, 0};

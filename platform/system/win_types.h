@@ -28,6 +28,10 @@ constexpr std::uint32_t WM_EXITMENULOOP = 0x0212;
 constexpr std::uint32_t WM_ENTERSIZEMOVE = 0x0231;
 constexpr std::uint32_t WM_EXITSIZEMOVE = 0x0232;
 
+// WM_CLOSE's wParam when the player closed the window (the window
+// manager's close); 0 for a stop signal or the program's own close.
+constexpr WPARAM kCloseFromWindow = 1;
+
 constexpr WPARAM SIZE_RESTORED = 0;
 constexpr WPARAM SIZE_MINIMIZED = 1;
 constexpr WPARAM SIZE_MAXIMIZED = 2;

@@ -310,6 +310,9 @@ bool initVideo(std::string* error)
         setError(error, noDisplay);
         return false;
     }
+    // A closed window is told as such (SDL_WINDOWEVENT_CLOSE), never also
+    // as a quit request, which the program could not refuse.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         const std::string why = std::string("SDL video: ") + SDL_GetError();
         if (envSet("DISPLAY") || envSet("WAYLAND_DISPLAY")) {

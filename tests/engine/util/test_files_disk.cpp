@@ -15,6 +15,11 @@ namespace {
 
 class FileDisk : public FileLayerTest {
 protected:
+    static ino_t inode(const std::string& path)
+    {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+    }
     std::vector<std::string> folderNames(const std::string& rel) const
     {
         std::vector<std::string> names;
@@ -293,17 +298,27 @@ TEST_F(FileDisk, TemporariesOfWritersThatNoLongerRunGoOnTheFirstWrite)
 
 TEST_F(FileDisk, SetAsideNeverReplacesAnEarlierCopyAndDiskReadsSayWhyTheyFail)
 {
+    const std::string save = m_temp + "Saves/p.save";
     put("Saves/p.save", "first");
-    EXPECT_EQ(file_setAside("temp:Saves/p.save", ".bad", false), m_temp + "Saves/p.save.bad");
-    put("Saves/p.save", "second");
-    EXPECT_EQ(file_setAside("temp:saves/P.SAVE", ".bad", true), m_temp + "Saves/p.save.bad.2");
-    EXPECT_FALSE(test_env::exists(m_temp + "Saves/p.save"));
-    EXPECT_EQ(test_env::readFile(m_temp + "Saves/p.save.bad"), "first");
-    EXPECT_EQ(test_env::readFile(m_temp + "Saves/p.save.bad.2"), "second");
-    EXPECT_EQ(file_setAside("temp:Saves/p.save", ".bad", false), "");
+    const ino_t first = inode(save);
+    bool already = true;
+    EXPECT_EQ(file_setAside("temp:Saves/p.save", ".bad", SetAside::Keep, &already), save + ".bad");
+    EXPECT_FALSE(already);
+    // Kept by a link: the same file under both names, no second copy.
+    EXPECT_EQ(inode(save + ".bad"), first);
+    EXPECT_EQ(file_setAside("temp:Saves/p.save", ".bad", SetAside::Keep, &already), save + ".bad");
+    EXPECT_TRUE(already);
+    // Replaced as every save is, the old file stays kept.
+    ASSERT_TRUE(file_writeFull("temp:Saves/p.save", "second", 6));
+    EXPECT_EQ(file_setAside("temp:saves/P.SAVE", ".bad", SetAside::Move, &already), save + ".bad.2");
+    EXPECT_FALSE(already);
+    EXPECT_FALSE(test_env::exists(save));
+    EXPECT_EQ(test_env::readFile(save + ".bad"), "first");
+    EXPECT_EQ(test_env::readFile(save + ".bad.2"), "second");
+    EXPECT_EQ(file_setAside("temp:Saves/p.save", ".bad", SetAside::Keep), "");
     EXPECT_EQ(errno, ENOENT);
     ASSERT_TRUE(fs::create_directory(m_temp + "Saves/folder"));
-    EXPECT_EQ(file_setAside("temp:Saves/folder", ".bad", false), "");
+    EXPECT_EQ(file_setAside("temp:Saves/folder", ".bad", SetAside::Keep), "");
     EXPECT_EQ(errno, EISDIR);
 
     std::vector<std::uint8_t> data = {1};
@@ -321,6 +336,50 @@ TEST_F(FileDisk, SetAsideNeverReplacesAnEarlierCopyAndDiskReadsSayWhyTheyFail)
     EXPECT_EQ(file_readDisk("temp:Saves/huge", UINT32_MAX - 1, data), EFBIG);
     EXPECT_EQ(::mkfifo((m_temp + "Saves/fifo").c_str(), 0644), 0);
     EXPECT_EQ(file_readDisk("temp:Saves/fifo", 100, data), EINVAL);
+}
+
+TEST_F(FileDisk, WithoutLinksSetAsideCopiesWholeThroughATemporaryOrRenames)
+{
+    struct NoLinks {
+        NoLinks()
+        {
+            g_fileLinkFunction = [](const char*, const char*) {
+                errno = EPERM;
+                return -1;
+            };
+        }
+        ~NoLinks() { g_fileLinkFunction = ::link; }
+    } noLinks;
+    const std::string save = m_temp + "Saves/p.save";
+    put("Saves/p.save", "damaged");
+    put("Saves/p.save.bad", "an older one");
+    bool already = true;
+    EXPECT_EQ(file_setAside("temp:Saves/p.save", ".bad", SetAside::Keep, &already), save + ".bad.2");
+    EXPECT_FALSE(already);
+    EXPECT_NE(inode(save + ".bad.2"), inode(save));
+    EXPECT_EQ(test_env::readFile(save + ".bad.2"), "damaged");
+    EXPECT_EQ(test_env::readFile(save), "damaged");
+    // The same bytes are kept already, whatever name holds them.
+    EXPECT_EQ(file_setAside("temp:Saves/p.save", ".bad", SetAside::Keep, &already), save + ".bad.2");
+    EXPECT_TRUE(already);
+    ASSERT_TRUE(file_writeFull("temp:Saves/p.save", "damagex", 7));
+    EXPECT_EQ(file_setAside("temp:Saves/p.save", ".bad", SetAside::Keep, &already), save + ".bad.3");
+    EXPECT_FALSE(already);
+
+    // A copy that cannot be written whole leaves no name behind.
+    {
+        WriteHook full(failingWrite);
+        put("Saves/q.save", "to keep");
+        EXPECT_EQ(file_setAside("temp:Saves/q.save", ".bad", SetAside::Keep), "");
+        EXPECT_EQ(errno, ENOSPC);
+    }
+    EXPECT_EQ(folderNames("Saves"), (std::vector<std::string>{"p.save", "p.save.bad", "p.save.bad.2", "p.save.bad.3",
+                                                              "q.save"}));
+
+    // Moving renames, never over a name taken.
+    EXPECT_EQ(file_setAside("temp:Saves/p.save", ".bad", SetAside::Move), save + ".bad.4");
+    EXPECT_EQ(test_env::readFile(save + ".bad.4"), "damagex");
+    EXPECT_FALSE(test_env::exists(save));
 }
 
 TEST_F(FileDisk, TemporaryCopies)

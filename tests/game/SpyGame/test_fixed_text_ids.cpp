@@ -19,6 +19,7 @@
 #include "game/SpyGame/Rooms/RoomBase.h"
 #include "game/shell/profiles_manager.h"
 #include "game/shell/save_error_text.h"
+#include "game/shell/save_load_system.h"
 #include "support/test_env.h"
 
 namespace {
@@ -90,10 +91,14 @@ std::vector<std::string> mainKeys()
     for (E e : {E::Empty, E::TooLong, E::BadCharacter, E::Taken, E::TooMany})
         keys.push_back(ProfilesManager::GetNameErrorTextId(e));
     // What the player is told when a save or the player list is not written.
-    for (const char* key : {kSaveFailedGameText, kSaveFailedPlayersText, kSaveErrorListUnreadText})
+    for (const char* key :
+         {kSaveFailedGameText, kSaveFailedPlayersText, kSaveErrorListUnreadText, kLoadFailedGameText})
         keys.push_back(key);
-    for (int error : {ENOSPC, EROFS, ENOTDIR, EFBIG, EIO})
+    for (int error : {ENOSPC, EROFS, ENOTDIR, EFBIG, EIO, int(SaveLoadSystem::kLeftUnread)})
         keys.push_back(SaveErrorTextId(error));
+    // And when Play finds a saved game it cannot read.
+    for (int error : {EACCES, EISDIR, EIO})
+        keys.push_back(LoadErrorTextId(error));
     return keys;
 }
 

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
 #include <deque>
 #include <filesystem>
 #include <string>
@@ -801,47 +803,52 @@ TEST_F(SpyMainTest, TheRealCaseEventsReachTheRoot)
     EXPECT_EQ(inv.GetName(), "caseB");
 }
 
-TEST_F(SpyMainTest, AStopInPlayOrUnderTheMenuSavesAsTheMenuDoesAndNowhereElse)
+TEST_F(SpyMainTest, AStopDuringACaseSavesAsTheMenuDoesOnceWhatIsOverTheRoomIsGoneOn)
 {
     boot();
     root->ContinuePlay();
+    // While the case loads the last save (none yet) stands.
+    takeLog();
+    EXPECT_TRUE(root->SaveBeforeQuit());
+    EXPECT_EQ(root->GetState(), CSpyMain::StateStart);
+    EXPECT_NE(takeLog().find("The game stops while a case loads: the last save stands"), std::string::npos);
+    EXPECT_FALSE(exists(saveFile()));
     ASSERT_EQ(playOn(), CSpyMain::StatePlay);
-    ScriptedCase& inv = root->scripted;
-    // The introduction is a dialog over the room: the menu cannot open.
+
+    // Under the introduction: it is read, and the case saved under the menu.
     CDialogBase& intro = root->GetDialogs().introText;
     for (int i = 0; i < 100 && !intro.IsVisible(); ++i)
         step();
     ASSERT_TRUE(intro.IsVisible());
-    root->SaveBeforeQuit();
-    EXPECT_EQ(root->GetState(), CSpyMain::StatePlay);
-    EXPECT_FALSE(exists(saveFile()));
-    intro.SetState(3);
-    step(20);
-    ASSERT_EQ(inv.GetState(), std::uint32_t(CInvestigation::StatePlay));
-    // Nor under a certificate.
-    inv.results = {24};
-    ASSERT_EQ(step(), CSpyMain::StateMHCertificate);
-    root->SaveBeforeQuit();
-    EXPECT_FALSE(exists(saveFile()));
-    step();
-    menu->GetMHCertificate().SetState(3);
-    ASSERT_EQ(step(), CSpyMain::StatePlay);
-
-    // In play: saved under the menu, over the room it was in.
-    inv.marker = 7;
-    root->SaveBeforeQuit();
+    root->scripted.marker = 6;
+    EXPECT_TRUE(root->SaveBeforeQuit());
     EXPECT_EQ(root->GetState(), CSpyMain::StateMenu);
     EXPECT_EQ(savedName(), "caseA");
-    root->SaveBeforeQuit();  // a second request finds the menu: nothing more
-    root.reset();
+    EXPECT_FALSE(intro.IsVisible());
+    EXPECT_TRUE(root->SaveBeforeQuit());  // a second request finds the menu: nothing more
     boot();
     root->ContinuePlay();
     ASSERT_EQ(playOn(), CSpyMain::StatePlay);
-    EXPECT_EQ(root->scripted.marker, 7u);
-    EXPECT_EQ(root->scripted.calls.back(), "Resume");
+    EXPECT_EQ(root->scripted.marker, 6u);
+    step(20);
+    EXPECT_FALSE(root->GetDialogs().introText.IsVisible());
     EXPECT_EQ(root->GetInvestigation().GetState(), std::uint32_t(CInvestigation::StatePlay));
     ASSERT_NE(root->GetInvestigation().GetCurrentRoom(), nullptr);
     EXPECT_EQ(root->GetInvestigation().GetCurrentRoom()->GetName(), "Hall");
+
+    // Under the murder-hunt certificate: read, so it is not shown again.
+    root->scripted.results = {24};
+    ASSERT_EQ(step(), CSpyMain::StateMHCertificate);
+    step();
+    ASSERT_TRUE(menu->GetMHCertificate().IsVisible());
+    EXPECT_TRUE(root->SaveBeforeQuit());
+    EXPECT_FALSE(menu->GetMHCertificate().IsVisible());
+    boot();
+    root->ContinuePlay();
+    ASSERT_EQ(playOn(), CSpyMain::StatePlay);
+    EXPECT_EQ(root->IsMHCertificateShown(), 1);
+    root->scripted.results = {24};
+    EXPECT_EQ(step(), CSpyMain::StatePlay);
 
     // Under the in-game menu's options, and while the window is away (the
     // pause): saved too.
@@ -850,9 +857,8 @@ TEST_F(SpyMainTest, AStopInPlayOrUnderTheMenuSavesAsTheMenuDoesAndNowhereElse)
     root->GetDialogs().inGameMenu.SetState(4);
     ASSERT_EQ(step(), CSpyMain::StateOptions);
     root->scripted.marker = 8;
-    root->SaveBeforeQuit();
+    EXPECT_TRUE(root->SaveBeforeQuit());
     EXPECT_EQ(root->GetState(), CSpyMain::StateMenu);
-    root.reset();
     boot();
     root->ContinuePlay();
     ASSERT_EQ(playOn(), CSpyMain::StatePlay);
@@ -860,18 +866,115 @@ TEST_F(SpyMainTest, AStopInPlayOrUnderTheMenuSavesAsTheMenuDoesAndNowhereElse)
     root->OnDeactivate();
     ASSERT_EQ(root->GetInvestigation().GetState(), std::uint32_t(CInvestigation::StatePaused));
     root->scripted.marker = 9;
-    root->SaveBeforeQuit();
+    EXPECT_TRUE(root->SaveBeforeQuit());
     EXPECT_EQ(root->GetState(), CSpyMain::StateMenu);
     EXPECT_FALSE(root->GetDialogs().GetPauseWindow()->IsVisible());
-    root.reset();
     boot();
     root->ContinuePlay();
     ASSERT_EQ(playOn(), CSpyMain::StatePlay);
     EXPECT_EQ(root->scripted.marker, 9u);
+    EXPECT_EQ(root->scripted.calls.back(), "Resume");
 
     // In the main menu there is no game to save.
     saveAndExit();
     const Bytes saved = fileBytes(saveFile());
-    root->SaveBeforeQuit();
+    EXPECT_TRUE(root->SaveBeforeQuit());
     EXPECT_EQ(fileBytes(saveFile()), saved);
+}
+
+TEST_F(SpyMainTest, AStopWhoseSaveFailsKeepsTheCaseUnderTheInGameMenu)
+{
+    boot();
+    root->ContinuePlay();
+    ASSERT_EQ(playOn(), CSpyMain::StatePlay);
+    saveAndExit();
+    root->ReturnToMenu();
+    const Bytes saved = fileBytes(saveFile());
+    root->ContinuePlay();
+    ASSERT_EQ(playOn(), CSpyMain::StatePlay);
+    root->scripted.results = {CInvestigation::StateHelp};
+    ASSERT_EQ(step(), CSpyMain::StateHelp);
+    step();
+    ASSERT_TRUE(menu->GetHelp().IsVisible());
+
+    // The saved-games folder takes no new file.
+    auto* previous = g_fileOpenFunction;
+    g_fileOpenFunction = [](const char* path, int flags, mode_t mode) {
+        if (flags & O_CREAT) {
+            errno = EROFS;
+            return -1;
+        }
+        return ::open(path, flags, mode);
+    };
+    EXPECT_FALSE(root->SaveBeforeQuit());
+    g_fileOpenFunction = previous;
+    EXPECT_EQ(root->GetState(), CSpyMain::StateInGameMenu);
+    EXPECT_EQ(root->GetInvestigation().GetState(), std::uint32_t(CInvestigation::StateInGameMenu));
+    EXPECT_FALSE(menu->GetHelp().IsVisible());
+    EXPECT_EQ(root->TakeSaveFailure(), "save_error_read_only");
+    EXPECT_EQ(fileBytes(saveFile()), saved);
+    // The game goes on under the menu, which saves it now.
+    step(2);
+    EXPECT_TRUE(root->GetDialogs().inGameMenu.IsVisible());
+    root->scripted.marker = 5;
+    EXPECT_TRUE(root->SaveBeforeQuit());
+    EXPECT_EQ(root->GetState(), CSpyMain::StateMenu);
+    boot();
+    root->ContinuePlay();
+    ASSERT_EQ(playOn(), CSpyMain::StatePlay);
+    EXPECT_EQ(root->scripted.marker, 5u);
+}
+
+TEST_F(SpyMainTest, AWonCaseIsSavedAsItsBannerStarts)
+{
+    boot();
+    root->ContinuePlay();
+    ASSERT_EQ(playOn(), CSpyMain::StatePlay);
+    EXPECT_FALSE(exists(saveFile()));
+    root->scripted.marker = 4;
+    root->scripted.results = {26};
+    EXPECT_EQ(step(), CSpyMain::StatePlay);
+    EXPECT_EQ(savedName(), "caseA");
+    boot();
+    root->ContinuePlay();
+    ASSERT_EQ(playOn(), CSpyMain::StatePlay);
+    EXPECT_EQ(root->scripted.marker, 4u);
+}
+
+TEST_F(SpyMainTest, ASaveThatCannotBeOpenedAtPlayStartsNothingAndStaysAsItWas)
+{
+    writeSave("caseB");
+    writeSave("FindAll", true);
+    const Bytes story = fileBytes(saveFile());
+    const Bytes findAll = fileBytes(saveFile(true));
+    boot();
+    static std::string blocked;
+    blocked = app.m_fileServer.manglePath(saveFile());
+    auto* previous = g_fileOpenFunction;
+    g_fileOpenFunction = [](const char* path, int flags, mode_t mode) {
+        if (path == blocked || path == blocked + "FA") {
+            errno = EACCES;
+            return -1;
+        }
+        return ::open(path, flags, mode);
+    };
+    takeLog();
+    root->ContinuePlay();
+    EXPECT_EQ(root->GetState(), CSpyMain::StateMenu);
+    EXPECT_EQ(root->TakeLoadFailure(), "load_error_denied");
+    EXPECT_EQ(root->TakeLoadFailure(), "");
+    EXPECT_NE(takeLog().find("cannot be read now: no game starts"), std::string::npos);
+    root->ContinuePlayFindAll();
+    EXPECT_EQ(root->GetState(), CSpyMain::StateMenu);
+    EXPECT_EQ(root->TakeLoadFailure(), "load_error_denied");
+    g_fileOpenFunction = previous;
+    EXPECT_EQ(fileBytes(saveFile()), story);
+    EXPECT_EQ(fileBytes(saveFile(true)), findAll);
+    EXPECT_FALSE(exists(saveFile() + ".bad"));
+    EXPECT_FALSE(exists(saveFile(true) + ".bad"));
+
+    // Once it opens, it is continued.
+    root->ContinuePlay();
+    EXPECT_EQ(root->GetCurrentName(), "caseB");
+    EXPECT_EQ(root->GetStartMode(), CSpyMain::ContinueGame);
 }

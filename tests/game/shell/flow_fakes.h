@@ -48,7 +48,11 @@ struct FakeRoot : CGameFlow::Root {
         return 77;
     }
     void Unload() override { calls.push_back(menu ? "root.Unload, menu alive" : "root.Unload"); }
-    void SaveBeforeQuit() override { calls.push_back("root.SaveBeforeQuit"); }
+    bool SaveBeforeQuit() override
+    {
+        calls.push_back("root.SaveBeforeQuit");
+        return saveFailure.empty();
+    }
     void GetMHCertificate(std::int32_t& tier, std::int32_t& count) const override
     {
         calls.push_back("root.GetMHCertificate");
@@ -67,10 +71,17 @@ struct FakeRoot : CGameFlow::Root {
         failure.swap(saveFailure);
         return failure;
     }
+    std::string TakeLoadFailure() override
+    {
+        std::string failure;
+        failure.swap(loadFailure);
+        return failure;
+    }
     Calls& calls;
     const bool& menu;
     std::deque<std::uint32_t> states;
     std::string saveFailure;
+    std::string loadFailure;
 };
 
 struct FakeMenu : Menu {

@@ -5,8 +5,11 @@
 // Only the murder hunt's end is handed out on demand.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <cwchar>
 #include <deque>
+#include <fcntl.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +18,7 @@
 #include "engine/gui/gui_server.h"
 #include "engine/gui/gui_test_bench.h"
 #include "engine/sound/a_music_manager.h"
+#include "engine/util/a_file_server.h"
 #include "engine/util/a_input_server.h"
 #include "game/SpyGame/Dialogs/MenuDialogs.h"
 #include "game/SpyGame/SpyMain.h"
@@ -24,6 +28,8 @@
 #include "game/shell/c_res_manager.h"
 #include "game/shell/profiles_manager.h"
 #include "game/shell/save_load_system.h"
+#include "platform/system/events.h"
+#include "support/test_env.h"
 
 namespace {
 
@@ -225,6 +231,97 @@ TEST_F(CaseOnData, TheClockStopsUnderTheCertificateAndTheInGameMenu)
     const std::wstring underMenu = panelText("clock_text");
     wait(6.0f);
     EXPECT_EQ(panelText("clock_text"), underMenu);
+}
+
+TEST_F(CaseOnData, AWindowCloseThatCannotSaveLeavesTheGameUpAndSaysWhy)
+{
+    start();
+    playToTheMap();
+    // The study, then the garden through its glass door: the key's pick dialog.
+    click(414, 180, 3.0f);
+    click(944, 676);
+    click(880, 300, 3.0f);
+    click(944, 676);
+    click(458, 652, 2.0f);
+    ASSERT_TRUE(root().GetDialogs().pickItem.IsVisible());
+
+    // The saved-games folder takes no new file, as when it is read-only
+    // (which root, running the tests, would not notice).
+    struct ReadOnlySaves {
+        ReadOnlySaves()
+        {
+            g_fileOpenFunction = [](const char* path, int flags, mode_t mode) {
+                if ((flags & O_CREAT) && std::strstr(path, "/Saved Games/")) {
+                    errno = EROFS;
+                    return -1;
+                }
+                return ::open(path, flags, mode);
+            };
+        }
+        ~ReadOnlySaves() { g_fileOpenFunction = previous; }
+        int (*previous)(const char*, int, mode_t) = g_fileOpenFunction;
+    } readOnly;
+    const std::string save = game->m_fileServer.manglePath(ProfilesManager::getSingletonPtr()->GetSaveFileName());
+    EXPECT_EQ(game->windowProc(game->m_window, WM_CLOSE, kCloseFromWindow, 0), 0);
+    EXPECT_FALSE(platform::messageQueue().quitPosted());
+    frames(3);
+    // The key went into the inventory first; the case waits under the menu.
+    EXPECT_FALSE(root().GetDialogs().pickItem.IsVisible());
+    EXPECT_EQ(root().GetState(), CSpyMain::StateInGameMenu);
+    EXPECT_TRUE(root().GetDialogs().inGameMenu.IsVisible());
+    GUI::Widget* notice = game->GetGui()->GetRoot()->FindChild("Notice", true);
+    ASSERT_NE(notice, nullptr);
+    EXPECT_TRUE(notice->IsVisible(true));
+    GUI::Widget* text = notice->FindChild("text", true);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->GetText(), L"The game could not be saved. The saved-games folder cannot be written to.");
+    EXPECT_FALSE(test_env::exists(save));
+
+    // Its "Ok" takes it away; the next close ends the game, saved or not.
+    GUI::Widget* ok = notice->FindChild("Ok", true);
+    ASSERT_NE(ok, nullptr);
+    const aRect r = ok->GetAbsoluteRect();
+    click(r.x + r.width / 2, r.y + r.height / 2);
+    EXPECT_FALSE(notice->IsVisible(true));
+    game->windowProc(game->m_window, WM_CLOSE, kCloseFromWindow, 0);
+    EXPECT_TRUE(platform::messageQueue().quitPosted());
+    EXPECT_FALSE(test_env::exists(save));
+}
+
+TEST_F(CaseOnData, AStopUnderTheWarningOrTheHintListSavesThePlayUnderThem)
+{
+    start();
+    playToTheMap();
+    click(414, 180, 3.0f);
+    click(944, 676);
+    // Six clicks on the wallpaper within a second: the rapid-click warning.
+    for (int i = 0; i < 6; ++i)
+        click(560, 300, 0.05f);
+    ASSERT_TRUE(root().GetDialogs().randomClicking.IsVisible());
+    const std::string save = game->m_fileServer.manglePath(ProfilesManager::getSingletonPtr()->GetSaveFileName());
+    const auto stopAndPlayAgain = [&]() {
+        game->windowProc(game->m_window, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(platform::messageQueue().quitPosted());
+        ASSERT_TRUE(test_env::exists(save));
+        start();
+        click(280, 270, 6.0f);
+        ASSERT_EQ(root().GetState(), CSpyMain::StatePlay);
+        EXPECT_EQ(root().inv.GetState(), std::uint32_t(CInvestigation::StatePlay));
+        ASSERT_NE(root().inv.GetCurrentRoom(), nullptr);
+        EXPECT_EQ(root().inv.GetCurrentRoom()->GetName(), "Study");
+    };
+    stopAndPlayAgain();
+    EXPECT_FALSE(root().GetDialogs().randomClicking.IsVisible());
+
+    // The panel's magnifying glass: the hint list, no hint taken yet.
+    const std::uint32_t hints = root().GetDialogs().panel.GetHintsCount();
+    click(136, 50);
+    ASSERT_EQ(root().inv.GetState(), std::uint32_t(CInvestigation::StateHintList));
+    stopAndPlayAgain();
+    EXPECT_EQ(root().GetDialogs().panel.GetHintsCount(), hints);
+    // A click on the list is play again, not a hint.
+    click(70, 276);
+    EXPECT_EQ(root().GetDialogs().panel.GetHintsCount(), hints);
 }
 
 namespace {

@@ -186,7 +186,7 @@ TEST_F(FlowTest, EveryMenuResult)
     const std::string moreGames = test_env::home() + "/MoreGames.ini";
     auto faSave = [](FlowTest& t) { t.writeSave(t.profiles->GetSaveFileName() + "FA", "FindAll"); };
     const std::vector<Row> rows = {
-        {"play", {}, nullptr, {{D::kMainMenu, 4}}, {"menu.HideAll", "root.ContinuePlay"}, CGameFlow::kPlay},
+        {"play", {}, nullptr, {{D::kMainMenu, 4}}, {"root.ContinuePlay", "menu.HideAll"}, CGameFlow::kPlay},
         {"options, cancelled", {D::kOptions}, nullptr, {{D::kMainMenu, 5}, {D::kOptions, 3}},
          {"menu.Show Options", "menu.Hide Options"}, CGameFlow::kMenu},
         {"help, closed", {D::kHelp}, nullptr, {{D::kMainMenu, 6}, {D::kHelp, 3}},
@@ -197,18 +197,21 @@ TEST_F(FlowTest, EveryMenuResult)
         {"exit", {}, nullptr, {{D::kMainMenu, 8}}, {}, CGameFlow::kQuit},
         {"change player", {}, nullptr, {{D::kMainMenu, 9}}, {"tips.ShowTip profile_change"}, CGameFlow::kProfiles},
         {"find all, no saved game", {D::kRestartFA}, nullptr, {{D::kMainMenu, 10}},
-         {"menu.HideAll", "root.StartFindAll"}, CGameFlow::kPlay},
+         {"root.StartFindAll", "menu.HideAll"}, CGameFlow::kPlay},
         {"find all, saved: restart", {D::kRestartFA}, faSave, {{D::kMainMenu, 10}, {D::kRestartFA, 3}},
-         {"menu.Show RestartFA", "menu.Hide RestartFA", "menu.HideAll", "root.StartFindAll"}, CGameFlow::kPlay},
+         {"menu.Show RestartFA", "tips.ShowTip first_find_all_btn_appear", "menu.Hide RestartFA", "root.StartFindAll",
+          "menu.HideAll"},
+         CGameFlow::kPlay},
         {"find all, saved: continue", {D::kRestartFA}, faSave, {{D::kMainMenu, 10}, {D::kRestartFA, 4}},
-         {"menu.Show RestartFA", "menu.Hide RestartFA", "menu.HideAll", "root.ContinuePlayFindAll"},
+         {"menu.Show RestartFA", "tips.ShowTip first_find_all_btn_appear", "menu.Hide RestartFA",
+          "root.ContinuePlayFindAll", "menu.HideAll"},
          CGameFlow::kPlay},
         {"find all, saved but completed", {D::kRestartFA},
          [&](FlowTest& t) {
              faSave(t);
              CurrentProfile::Get().faCompleted = 1.0f;
          },
-         {{D::kMainMenu, 10}}, {"menu.HideAll", "root.StartFindAll"}, CGameFlow::kPlay},
+         {{D::kMainMenu, 10}}, {"root.StartFindAll", "menu.HideAll"}, CGameFlow::kPlay},
         {"murder-hunt award", {D::kMHCertificate}, nullptr, {{D::kMainMenu, 11}, {D::kMHCertificate, 3}},
          {"menu.Show MHCertificate", "menu.Hide MHCertificate"}, CGameFlow::kMenu},
         {"find-all award", {D::kFACertificate}, nullptr, {{D::kMainMenu, 12}, {D::kFACertificate, 3}},
@@ -244,7 +247,7 @@ TEST_F(FlowTest, EveryMenuResult)
         EXPECT_EQ(seen, row.expected) << row.what;
         EXPECT_EQ(flow->GetScreen(), row.screen) << row.what;
         EXPECT_EQ(running, row.screen != CGameFlow::kQuit) << row.what;
-        std::remove((profiles->GetSaveFileName() + "FA").c_str());
+        std::remove(app.m_fileServer.manglePath(profiles->GetSaveFileName() + "FA").c_str());
     }
 }
 
@@ -302,14 +305,14 @@ TEST_F(FlowTest, PlayForwardsUpdatesBeforeDrawingRecordsCertificatesOnceAndComes
 {
     toMenu();
     EXPECT_EQ(flow->OnWindowMessage(nullptr, CGameFlow::kRootMessage, 1, 2), 0);
-    flow->OnQuitRequest();  // no game to save in the menu
+    EXPECT_TRUE(flow->OnQuitRequest(true));  // no game to save in the menu
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "root.SaveBeforeQuit"), 0);
     take();
     press(4);
     EXPECT_EQ(flow->OnWindowMessage(nullptr, CGameFlow::kRootMessage, 1, 2), 77);
     flow->OnDeactivate();
-    flow->OnQuitRequest();
-    EXPECT_EQ(take(), (Calls{"menu.HideAll", "root.ContinuePlay", "root.OnWindowMessage 1024", "root.OnDeactivate",
+    EXPECT_TRUE(flow->OnQuitRequest(true));
+    EXPECT_EQ(take(), (Calls{"root.ContinuePlay", "menu.HideAll", "root.OnWindowMessage 1024", "root.OnDeactivate",
                              "root.SaveBeforeQuit"}));
     root->states = {12, 17, 17, 17, 12, 18, 18, 7};
     frame();
@@ -343,13 +346,91 @@ TEST_F(FlowTest, PlayForwardsUpdatesBeforeDrawingRecordsCertificatesOnceAndComes
     EXPECT_NE(std::find(calls.begin(), calls.end(), "menu.BlockFindAll 0"), calls.end());
 }
 
-TEST_F(FlowTest, StoryOverComesFromTheSave)
+TEST_F(FlowTest, TheStoryStaysWonWhateverItsSaveHoldsSince)
 {
     writeSave(profiles->GetSaveFileName(), "Case2");
     toMenu();
     EXPECT_FALSE(flow->IsStoryOver());
     writeSave(profiles->GetSaveFileName(), "EndGame");
     EXPECT_TRUE(flow->IsStoryOver());
+    // Play again after the win, saved: what the profile and the Find All
+    // save keep still shows the win.
+    writeSave(profiles->GetSaveFileName(), "Case1");
+    EXPECT_FALSE(flow->IsStoryOver());
+    CurrentProfile& profile = CurrentProfile::Get();
+    profile.mhTier = 4;
+    EXPECT_TRUE(flow->IsStoryOver());
+    profile.mhTier = 0;
+    profile.faCompleted = 1.0f;
+    EXPECT_TRUE(flow->IsStoryOver());
+    profile.faCompleted = 0.0f;
+    writeSave(profiles->GetSaveFileName() + "FA", "FindAll");
+    EXPECT_TRUE(flow->IsStoryOver());
+    std::remove(app.m_fileServer.manglePath(profiles->GetSaveFileName() + "FA").c_str());
+    EXPECT_FALSE(flow->IsStoryOver());
+
+    // A save the look cannot read or load is marked for nothing.
+    const std::string save = profiles->GetSaveFileName();
+    test_env::writeFile(app.m_fileServer.manglePath(save), "damaged");
+    EXPECT_FALSE(flow->IsStoryOver());
+    EXPECT_FALSE(SaveLoadSystem::KeepsAsideBeforeSave(save));
+    EXPECT_FALSE(SaveLoadSystem::IsLeftAlone(save));
+}
+
+TEST_F(FlowTest, PlayOverASaveThatCannotBeReadNowKeepsTheMenuAndSaysWhy)
+{
+    res->GetLocaleServer()->loadFile(putFile("Load.txt", "load_failed_game = \"Cannot read it now.\"\n"
+                                                         "load_error_denied = \"Not allowed.\"\n"));
+    toMenu();
+    menu->present.insert(Menu::kNotice);
+    frame();
+    take();
+    root->loadFailure = "load_error_denied";
+    press(4);
+    EXPECT_EQ(take(), (Calls{"root.ContinuePlay", "menu.Show Notice"}));
+    EXPECT_EQ(flow->GetScreen(), CGameFlow::kMenu);
+    EXPECT_EQ(menu->notice, L"Cannot read it now. Not allowed.");
+    press(4);
+    EXPECT_EQ(flow->GetScreen(), CGameFlow::kPlay);
+}
+
+TEST_F(FlowTest, AWindowCloseWhoseSaveFailsIsRefusedOnceAndTold)
+{
+    res->GetLocaleServer()->loadFile(putFile("Save.txt", "save_failed_game = \"No game saved.\"\n"
+                                                         "save_error_full = \"Disk full.\"\n"));
+    toMenu();
+    menu->present.insert(Menu::kNotice);
+    press(4);
+    take();
+    // A stop signal ends the game whatever the save did.
+    root->saveFailure = "save_error_full";
+    EXPECT_TRUE(flow->OnQuitRequest(false));
+    EXPECT_NE(newLog().find("The game ends unsaved"), std::string::npos);
+    take();
+
+    // The window's close: refused, and the notice is up over play once the
+    // root has gone to its in-game menu.
+    root->saveFailure = "save_error_full";
+    EXPECT_FALSE(flow->OnQuitRequest(true));
+    root->states = {13, 13};
+    frame();
+    EXPECT_EQ(take(), (Calls{"root.SaveBeforeQuit", "root.Update", "menu.Show Notice"}));
+    EXPECT_EQ(menu->notice, L"No game saved. Disk full.");
+    menu->states[Menu::kNotice] = 3;
+    frame();
+    EXPECT_EQ(take(), (Calls{"root.Update", "menu.Hide Notice"}));
+    // The next close ends it, even when that save fails again.
+    root->saveFailure = "save_error_full";
+    EXPECT_TRUE(flow->OnQuitRequest(true));
+
+    // Once play goes on, a failing close is refused (and told) again.
+    root->states = {12};
+    frame();
+    root->saveFailure = "save_error_full";
+    EXPECT_FALSE(flow->OnQuitRequest(true));
+    // A close that saves ends the game.
+    root->saveFailure.clear();
+    EXPECT_TRUE(flow->OnQuitRequest(true));
 }
 
 TEST_F(FlowTest, PlayerChoice)

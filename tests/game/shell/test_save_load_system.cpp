@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -618,14 +620,171 @@ TEST(SaveLoadSystem, FilesThatCannotBeReadAreLoggedWithTheRealReason)
     };
     EXPECT_FALSE(system.BeginLoad(folder + "Locked.save", kVersion));
     g_fileOpenFunction = previous;
-    EXPECT_EQ(log.count("Locked.save': cannot be read (Input/output error)"), 1u);
+    EXPECT_EQ(system.GetLoadFailure(), SaveLoadSystem::LoadFailure::Unreadable);
+    EXPECT_EQ(system.GetLoadError(), EIO);
+    EXPECT_EQ(log.count("Locked.save': cannot be read (Input/output error); it is left as it is"), 1u);
     EXPECT_EQ(log.count("cut short"), 0u);
 
-    // The save that could not be opened is kept once the next save comes.
-    ASSERT_TRUE(saveOver(folder + "Locked.save", 5));
-    EXPECT_EQ(readBytes(folder + "Locked.save.bad"), locked);
+    // Not damage: nothing is kept aside, and no save of this run replaces
+    // it, until it loads.
+    EXPECT_FALSE(saveOver(folder + "Locked.save", 5));
+    EXPECT_EQ(system.GetLoadFailure(), SaveLoadSystem::LoadFailure::Unreadable);
+    EXPECT_EQ(readBytes(folder + "Locked.save"), locked);
+    EXPECT_FALSE(std::filesystem::exists(folder + "Locked.save.bad"));
+    EXPECT_EQ(log.count("Cannot write '" + folder + "Locked.save': the save there could not be read in this run"), 1u);
     Scene back;
-    EXPECT_TRUE(loadOne(folder + "Locked.save.bad", back.a));
+    EXPECT_TRUE(loadOne(folder + "Locked.save", back.a));
+    EXPECT_TRUE(saveOver(folder + "Locked.save", 5));
+    // A folder in its place is no damage either; the too large file is.
+    EXPECT_FALSE(SaveLoadSystem::KeepsAsideBeforeSave(folder + "Folder.save"));
+    EXPECT_TRUE(SaveLoadSystem::KeepsAsideBeforeSave(huge));
+}
+
+TEST(SaveLoadSystem, ALookAtASaveMarksNothing)
+{
+    const std::string folder = test_env::home() + "/looks/";
+    std::filesystem::create_directories(folder);
+    std::vector<std::uint8_t> noRoot;
+    appendBlock(noRoot, "<other>", {1, 2});
+    writeBytes(folder + "NoRoot.save", SaveLoadSystem::BuildFile(noRoot, kVersion, 1));
+    writeBytes(folder + "Damaged.save", {'V', 'R', 'K', 'S', 1});
+    Scene scene;
+    ASSERT_TRUE(scene.save(folder + "Locked.save"));
+    auto* previous = g_fileOpenFunction;
+    g_fileOpenFunction = [](const char* path, int flags, mode_t mode) {
+        if (std::strstr(path, "Locked.save")) {
+            errno = EACCES;
+            return -1;
+        }
+        return ::open(path, flags, mode);
+    };
+    SaveLoadSystem system;
+    EXPECT_FALSE(system.BeginCheck(folder + "Locked.save", kVersion));
+    EXPECT_EQ(system.GetLoadFailure(), SaveLoadSystem::LoadFailure::Unreadable);
+    g_fileOpenFunction = previous;
+    EXPECT_FALSE(system.BeginCheck(folder + "Damaged.save", kVersion));
+    EXPECT_EQ(system.GetLoadFailure(), SaveLoadSystem::LoadFailure::Damaged);
+    EXPECT_FALSE(system.BeginCheck(folder + "Missing.save", kVersion));
+    EXPECT_EQ(system.GetLoadFailure(), SaveLoadSystem::LoadFailure::Missing);
+    ASSERT_TRUE(system.BeginCheck(folder + "NoRoot.save", kVersion));
+    TestEntity root("<root>");
+    EXPECT_FALSE(system.LoadEntity(&root));
+    system.Finish();
+    for (const char* name : {"Locked.save", "Damaged.save", "NoRoot.save"}) {
+        EXPECT_FALSE(SaveLoadSystem::KeepsAsideBeforeSave(folder + name)) << name;
+        EXPECT_FALSE(SaveLoadSystem::IsLeftAlone(folder + name)) << name;
+        EXPECT_TRUE(saveOver(folder + name, 1)) << name;
+    }
+    EXPECT_EQ(namesIn(folder), (std::vector<std::string>{"Damaged.save", "Locked.save", "NoRoot.save"}));
+}
+
+TEST(SaveLoadSystem, ADamagedGigabyteIsKeptAsideByALinkAtOnceAndOnlyOnce)
+{
+    const std::string folder = test_env::home() + "/sparse/";
+    std::filesystem::create_directories(folder);
+    const std::string path = folder + "Player.save";
+    {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::pwrite(fd, "junk", 4, 0), 4);
+        ASSERT_EQ(::ftruncate(fd, off_t(1) << 30), 0);
+        ::close(fd);
+    }
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    TestLog log;
+    SaveLoadSystem system;
+    EXPECT_FALSE(system.BeginLoad(path, kVersion));
+    EXPECT_EQ(system.GetLoadFailure(), SaveLoadSystem::LoadFailure::Damaged);
+
+    // The first save over it fails (the disk is full): the file is kept all
+    // the same, and stays where it was.
+    g_fileWriteFunction = [](int, const void*, std::size_t) -> ssize_t {
+        errno = ENOSPC;
+        return -1;
+    };
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(saveOver(path, 1));
+    const auto took = std::chrono::steady_clock::now() - start;
+    g_fileWriteFunction = ::write;
+    EXPECT_LT(took, std::chrono::milliseconds(500));
+    struct stat kept {};
+    ASSERT_EQ(::stat((path + ".bad").c_str(), &kept), 0);
+    EXPECT_EQ(kept.st_ino, before.st_ino);
+    EXPECT_EQ(kept.st_blocks, before.st_blocks);
+    EXPECT_EQ(log.count("could not be loaded; kept as 'Player.save.bad' before it is replaced"), 1u);
+
+    // The next start finds it damaged again; it is kept already.
+    EXPECT_FALSE(system.BeginLoad(path, kVersion));
+    EXPECT_TRUE(saveOver(path, 2));
+    EXPECT_EQ(log.count("could not be loaded; it is kept as 'Player.save.bad' already"), 1u);
+    EXPECT_EQ(namesIn(folder), (std::vector<std::string>{"Player.save", "Player.save.bad"}));
+    TestEntity e("<e>");
+    std::uint32_t value = 0;
+    e.load = [&](SaveLoadSystem& s, std::uint32_t pos) { return s.ReadU32(pos, value); };
+    EXPECT_TRUE(loadOne(path, e));
+    EXPECT_EQ(value, 2u);
+}
+
+TEST(SaveLoadSystem, WithoutLinksAKillDuringTheCopyLeavesNoPartOfIt)
+{
+    const std::string folder = test_env::home() + "/nolinks/";
+    std::filesystem::create_directories(folder);
+    const std::string path = folder + "Player.save";
+    // Large enough for the copy to take many writes.
+    const std::vector<std::uint8_t> damaged(8u << 20, 0x5A);
+    writeBytes(path, damaged);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        static int signal = -1;
+        signal = ready[1];
+        g_fileLinkFunction = [](const char*, const char*) {
+            errno = EPERM;
+            return -1;
+        };
+        g_fileWriteFunction = [](int fd, const void* data, std::size_t size) -> ssize_t {
+            const ssize_t n = ::write(fd, data, std::min<std::size_t>(size, 1 << 16));
+            if (signal >= 0) {
+                ::write(signal, "c", 1);
+                signal = -1;
+            }
+            ::usleep(2000);
+            return n;
+        };
+        SaveLoadSystem system;
+        system.BeginLoad(path, kVersion);
+        ::_exit(saveOver(path, 1) ? 0 : 2);
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    // The copy had begun: only its temporary is there, and the save as it was.
+    std::vector<std::string> left = namesIn(folder);
+    ASSERT_EQ(left.size(), 2u);
+    const std::string temp = ".Player.save.bad." + std::to_string(child) + ".";
+    EXPECT_EQ(left[0].compare(0, temp.size(), temp), 0) << left[0];
+    EXPECT_EQ(left[1], "Player.save");
+    EXPECT_EQ(readBytes(path), damaged);
+
+    // The next start keeps it whole and sweeps the temporary.
+    SaveLoadSystem system;
+    EXPECT_FALSE(system.BeginLoad(path, kVersion));
+    g_fileLinkFunction = [](const char*, const char*) {
+        errno = EPERM;
+        return -1;
+    };
+    EXPECT_TRUE(saveOver(path, 1));
+    g_fileLinkFunction = ::link;
+    EXPECT_EQ(namesIn(folder), (std::vector<std::string>{"Player.save", "Player.save.bad"}));
+    EXPECT_EQ(readBytes(path + ".bad"), damaged);
 }
 
 TEST(SaveLoadSystem, AMissingRequiredChildFailsItsParentUnread)
