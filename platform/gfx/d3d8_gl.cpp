@@ -620,6 +620,7 @@ private:
         m_gl.invalidate();
         if (!read || got.size() != want.size())
             return;
+        ++m_stats.framesChecked;
         std::size_t differ = 0;
         for (std::size_t i = 0; i < want.size(); i += 4)
             differ += std::memcmp(&want[i], &got[i], 4) != 0;

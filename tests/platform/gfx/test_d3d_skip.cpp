@@ -2,7 +2,9 @@
 // played with the skipping on and again with every frame drawn whole, and
 // every presented frame must be the same byte for byte; the counts say how
 // much of each frame was drawn.
+#include <cstdlib>
 #include <functional>
+#include <string>
 
 #include "test_d3d_fixture.h"
 
@@ -273,4 +275,72 @@ TEST_F(SkipTest, AScreenshotMakesTheNextFrameWhole)
     });
     EXPECT_EQ(stats.framesWhole, 2u);
     EXPECT_EQ(stats.framesSkipped, 2u);
+}
+
+namespace {
+
+// Frames drawn in part or skipped are checked against a whole redraw
+// (A2D_CHECK_FRAMES), counting those that differ; a run that aborts on the
+// first keeps that.
+class CheckedSkipTest : public SkipTest {
+protected:
+    void SetUp() override
+    {
+        const char* was = std::getenv("A2D_CHECK_FRAMES");
+        const std::string saved = was ? was : "";
+        setenv("A2D_CHECK_FRAMES", saved == "abort" ? "abort" : "1", 1);
+        SkipTest::SetUp();
+        if (was)
+            setenv("A2D_CHECK_FRAMES", saved.c_str(), 1);
+        else
+            unsetenv("A2D_CHECK_FRAMES");
+    }
+};
+
+} // namespace
+
+// Texture A at the left; texture T stretched 3.5 times moving a pixel a
+// frame; eight sprites of T near scale 1, turned, over it. A partial redraw
+// batches T's draws without A, a whole one with it: the filter each pixel
+// gets (magnifying or minifying) must not depend on that.
+TEST_F(CheckedSkipTest, MixedFiltersGiveTheSamePixelsInEveryBatching)
+{
+    makeSprite();
+    std::vector<std::uint32_t> px;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            px.push_back(0xFF000000u | std::uint32_t(x * 36) << 16 | std::uint32_t(((x ^ y) & 1) * 0xC0) << 8 |
+                         std::uint32_t(y * 36));
+    auto t = texture(8, 8, D3DFMT_A8R8G8B8, px);
+    auto a = checker(6, 0xFFFFFF00, 0xFF00FFFF);
+    setBlend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
+    auto draw = [&](int i) {
+        drawSprite(a.get(), 1, 20);
+        const D3DXVECTOR2 big{3.5f, 3.5f}, at{20.0f + float(i), 6.0f};
+        ASSERT_EQ(sprite->Draw(t.get(), nullptr, &big, nullptr, 0.0f, &at, 0xFFFFFFFF), D3D_OK);
+        for (int k = 0; k < 8; ++k) {
+            const float s = 0.96f + 0.01f * float(k);
+            const D3DXVECTOR2 scale{s, s}, centre{4.0f, 4.0f};
+            const D3DXVECTOR2 pos{18.0f + 4.0f * float(k), 10.0f + float(k % 3) * 7.0f};
+            ASSERT_EQ(sprite->Draw(t.get(), nullptr, &scale, &centre, 0.1f + 0.35f * float(k), &pos, 0xFFFFFFFF),
+                      D3D_OK);
+        }
+    };
+    const std::uint32_t pairs[2][2] = {{D3DTEXF_LINEAR, D3DTEXF_POINT}, {D3DTEXF_POINT, D3DTEXF_LINEAR}};
+    for (const auto& pair : pairs) {
+        SCOPED_TRACE(pair[0] == D3DTEXF_LINEAR ? "min linear, mag point" : "min point, mag linear");
+        dev->SetTextureStageState(0, D3DTSS_MINFILTER, pair[0]);
+        dev->SetTextureStageState(0, D3DTSS_MAGFILTER, pair[1]);
+        dev->setTextureMerging(true);
+        const GfxDeviceStats stats = same(6, draw);
+        EXPECT_GE(stats.framesPartial, 4u);
+        EXPECT_EQ(stats.framesChecked, stats.framesPartial + stats.framesSkipped);
+        EXPECT_EQ(stats.framesMismatched, 0u);
+        // Whole frames: one texture a draw gives the merged picture.
+        dev->setTextureMerging(false);
+        const Played alone = play(false, 6, draw);
+        for (int i = 0; i < 6; ++i)
+            EXPECT_TRUE(alone.frames[std::size_t(i)] == frames[std::size_t(i)]) << "unmerged frame " << i;
+    }
+    dev->setTextureMerging(true);
 }
