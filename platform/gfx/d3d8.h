@@ -384,6 +384,10 @@ struct GfxDeviceStats {
     // with a whole redraw, and those whose pixels differ (each also logged).
     std::uint64_t framesChecked = 0;
     std::uint64_t framesMismatched = 0;
+    // Frames whose draws were recorded to the end to compare (skipping
+    // unchanged frames), and the bytes the records held at the last present.
+    std::uint64_t framesRecorded = 0;
+    std::uint64_t recordBytes = 0;
 };
 
 // How Present maps the back buffer onto the window's client area:

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/gfx/frame_record.h"
 #include "test_d3d_fixture.h"
 
 using platform::GfxDeviceStats;
@@ -117,6 +118,9 @@ TEST_F(SkipTest, TheSameFrameIsDrawnOnceAndAChangedTexelShowsOnScreen)
     makeSprite();
     auto tex = checker(8, 0xFFFF0000, 0xFF0000FF);
     setFilter(D3DTEXF_LINEAR);
+    // A black frame first with skipping on: frames presented with it off
+    // are not recorded, so neither target's frame would be known.
+    play(true, 1, [](int) {});
     const GfxDeviceStats stats = same(6, [&](int i) {
         if (i == 0)
             setTexel(tex.get(), 3, 4, 0xFFFF0000);
@@ -343,4 +347,51 @@ TEST_F(CheckedSkipTest, MixedFiltersGiveTheSamePixelsInEveryBatching)
             EXPECT_TRUE(alone.frames[std::size_t(i)] == frames[std::size_t(i)]) << "unmerged frame " << i;
     }
     dev->setTextureMerging(true);
+}
+
+TEST_F(SkipTest, FramesAreRecordedOnlyWhileSkipping)
+{
+    dev->SetTexture(0, nullptr);
+    auto draw = [&](int i) { quad(float(i), 4, 6, 6, 0xFFFFFFFF); };
+    const Played off = play(false, 3, draw);
+    EXPECT_EQ(off.stats.framesRecorded, 0u);
+    EXPECT_EQ(off.stats.recordBytes, 0u);
+    const Played on = play(true, 3, draw);
+    EXPECT_EQ(on.stats.framesRecorded, 3u);
+    EXPECT_GT(on.stats.recordBytes, 0u);
+    // Off again: the records are let go at once.
+    const Played offAgain = play(false, 1, draw);
+    EXPECT_EQ(offAgain.stats.framesRecorded, 0u);
+    EXPECT_EQ(offAgain.stats.recordBytes, 0u);
+}
+
+// A frame of more draws than a record holds is drawn whole, as it comes; the
+// memory a large recorded frame took is let go once the frames are small.
+TEST_F(SkipTest, LargeFramesAreDrawnWholeAndTheirRecordsLetGo)
+{
+    makeSprite();
+    auto dot = checker(2, 0xFFFF8000, 0xFF0080FF);
+    const int recorded = 6000, tooMany = int(platform::FrameRecord::kMaxOps) + 100;
+    const int sprites[] = {recorded, tooMany, 10, 10, 10, 10, 10, 10};
+    std::vector<std::uint64_t> held;  // record bytes before each frame
+    auto draw = [&](int i) {
+        held.push_back(dev->stats().recordBytes);
+        for (int k = 0; k < sprites[i]; ++k) {
+            const D3DXVECTOR2 at{float(k * 7 % 62), float(k * 5 % 46)};
+            const D3DCOLOR tint = 0xFF000000u | (std::uint32_t(k) * 2654435761u >> 8);
+            ASSERT_EQ(sprite->Draw(dot.get(), nullptr, nullptr, nullptr, 0.0f, &at, tint), D3D_OK);
+        }
+    };
+    const Played skipped = play(true, 8, draw);
+    const std::vector<std::uint64_t> bytes(held.begin() + 1, held.end());
+    const Played whole = play(false, 8, draw);
+    for (int i = 0; i <= 8; ++i)
+        EXPECT_TRUE(whole.frames[std::size_t(i)] == skipped.frames[std::size_t(i)]) << "frame " << i;
+    // All but the frame of too many draws were recorded.
+    EXPECT_EQ(skipped.stats.framesRecorded, 7u);
+    EXPECT_GT(skipped.stats.framesSkipped, 0u);
+    EXPECT_GT(bytes[0], std::uint64_t(recorded) * sizeof(platform::FrameOp));
+    // The frame too large to record added nothing.
+    EXPECT_LE(bytes[1], bytes[0]);
+    EXPECT_LT(skipped.stats.recordBytes, 64u * 1024u);
 }
