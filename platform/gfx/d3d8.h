@@ -380,9 +380,14 @@ struct GfxDeviceStats {
     std::uint64_t framesWhole = 0;
     std::uint64_t framesPartial = 0;
     std::uint64_t framesSkipped = 0;  // the frame on screen already was the same
-    // With A2D_CHECK_FRAMES set: frames drawn in part or skipped whose
-    // pixels differ from a whole redraw (each also logged).
+    // With A2D_CHECK_FRAMES set: frames drawn in part or skipped compared
+    // with a whole redraw, and those whose pixels differ (each also logged).
+    std::uint64_t framesChecked = 0;
     std::uint64_t framesMismatched = 0;
+    // Frames whose draws were recorded to the end to compare (skipping
+    // unchanged frames), and the bytes the records held at the last present.
+    std::uint64_t framesRecorded = 0;
+    std::uint64_t recordBytes = 0;
 };
 
 // How Present maps the back buffer onto the window's client area:

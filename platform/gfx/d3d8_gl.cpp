@@ -335,9 +335,16 @@ public:
     {
         if (on == m_skipUnchanged)
             return;
-        // From the next frame on; a frame held now is drawn now.
-        drawHeldFrame();
+        // From the next frame on. Off, a frame held now is drawn now and no
+        // record is kept.
         m_skipUnchanged = on;
+        if (!on) {
+            stopRecording();
+            m_shown.release();
+            m_spare.release();
+            m_shownKnown = m_spareKnown = false;
+            m_stats.recordBytes = 0;
+        }
     }
 
     void textureDestroyed(TextureImpl* texture) override
@@ -431,7 +438,9 @@ protected:
         m_frameStarted = false;
         if (drawn == Drawn::Not) {
             ++m_stats.framesSkipped;
+            ++m_stats.framesRecorded;
             m_tracking = false;
+            noteRecordBytes();
             m_window->presentNothing();
             return D3D_OK;
         }
@@ -450,7 +459,10 @@ protected:
             std::swap(m_shown, m_frame);
             m_shownKnown = m_tracking;
         }
+        if (m_tracking)
+            ++m_stats.framesRecorded;
         m_tracking = false;
+        noteRecordBytes();
         return D3D_OK;
     }
 
@@ -501,8 +513,8 @@ protected:
             return;
         const int w = backBufferWidth(), h = backBufferHeight();
         startFrame(std::any_of(rects.begin(), rects.end(), [&](const RECT& r) { return covers(r, w, h); }));
-        if (m_tracking)
-            m_frame.addClear(rects, color);
+        if (m_tracking && !m_frame.addClear(rects, color))
+            stopRecording();
         if (!m_holding)
             clearNow(rects, color, nullptr);
     }
@@ -540,8 +552,8 @@ protected:
         if (texture && (st.minFilter != D3DTEXF_POINT || st.magFilter != D3DTEXF_POINT) &&
             texelsMatchPixels(vertices, indices, indexCount, texture->pixels().width(), texture->pixels().height()))
             st.minFilter = st.magFilter = D3DTEXF_POINT;
-        if (m_tracking)
-            m_frame.addDraw(st, texture, vertices, vertexCount, indices, indexCount);
+        if (m_tracking && !m_frame.addDraw(st, texture, vertices, vertexCount, indices, indexCount))
+            stopRecording();
         if (!m_holding)
             submit(st, texture, vertices, vertexCount, indices, indexCount, nullptr);
     }
@@ -561,17 +573,30 @@ public:
     }
 
 private:
-    // The first clear or draw since the last present starts a frame: it is
-    // recorded when its pixels cannot depend on an earlier frame's, and held
-    // as well when unchanged frames are skipped.
+    // The first clear or draw since the last present starts a frame: with
+    // unchanged frames skipped, it is recorded and held when its pixels
+    // cannot depend on an earlier frame's.
     void startFrame(bool clearsAll)
     {
         if (m_frameStarted)
             return;
         m_frameStarted = true;
         m_frame.reset(backBufferWidth(), backBufferHeight());
-        m_tracking = clearsAll;
-        m_holding = clearsAll && m_skipUnchanged;
+        m_tracking = m_holding = clearsAll && m_skipUnchanged;
+    }
+
+    // The frame in hand is drawn as it comes and not compared: too large
+    // to record, or skipping was switched off.
+    void stopRecording()
+    {
+        drawHeldFrame();
+        m_tracking = false;
+        m_frame.release();
+    }
+
+    void noteRecordBytes()
+    {
+        m_stats.recordBytes = m_frame.capacityBytes() + m_shown.capacityBytes() + m_spare.capacityBytes();
     }
 
     void forgetFrames()
@@ -620,6 +645,7 @@ private:
         m_gl.invalidate();
         if (!read || got.size() != want.size())
             return;
+        ++m_stats.framesChecked;
         std::size_t differ = 0;
         for (std::size_t i = 0; i < want.size(); i += 4)
             differ += std::memcmp(&want[i], &got[i], 4) != 0;

@@ -16,6 +16,8 @@ constexpr std::size_t kMaxAreas = 64;
 constexpr std::size_t kMaxMergedAreas = 8;
 // Edits the comparison looks for before it gives up matching the middle.
 constexpr int kMaxEdits = 128;
+// Buffers up to this size are kept whatever the frames use of them.
+constexpr std::size_t kKeptBytes = std::size_t(256) << 10;
 
 std::uint64_t mix(std::uint64_t h, std::uint64_t v)
 {
@@ -161,17 +163,52 @@ bool texelsMatchPixels(const BatchVertex* v, const std::uint16_t* idx, std::size
 
 void FrameRecord::reset(int width, int height)
 {
+    const std::size_t held = capacityBytes();
+    if (held > kKeptBytes && held > 4 * bytes()) {
+        release();
+    } else {
+        m_ops.clear();
+        m_vertices.clear();
+        m_indices.clear();
+        m_rects.clear();
+    }
     m_width = width;
     m_height = height;
     m_standsAlone = false;
-    m_ops.clear();
-    m_vertices.clear();
-    m_indices.clear();
-    m_rects.clear();
 }
 
-void FrameRecord::addClear(const std::vector<RECT>& rects, D3DCOLOR color)
+void FrameRecord::release()
 {
+    m_standsAlone = false;
+    std::vector<FrameOp>().swap(m_ops);
+    std::vector<BatchVertex>().swap(m_vertices);
+    std::vector<std::uint16_t>().swap(m_indices);
+    std::vector<RECT>().swap(m_rects);
+}
+
+std::size_t FrameRecord::bytes() const
+{
+    return m_ops.size() * sizeof(FrameOp) + m_vertices.size() * sizeof(BatchVertex) +
+           m_indices.size() * sizeof(std::uint16_t) + m_rects.size() * sizeof(RECT);
+}
+
+std::size_t FrameRecord::capacityBytes() const
+{
+    return m_ops.capacity() * sizeof(FrameOp) + m_vertices.capacity() * sizeof(BatchVertex) +
+           m_indices.capacity() * sizeof(std::uint16_t) + m_rects.capacity() * sizeof(RECT);
+}
+
+bool FrameRecord::fits(std::size_t vertexCount, std::size_t indexCount, std::size_t rectCount) const
+{
+    const std::size_t more = sizeof(FrameOp) + vertexCount * sizeof(BatchVertex) +
+                             indexCount * sizeof(std::uint16_t) + rectCount * sizeof(RECT);
+    return m_ops.size() < kMaxOps && more <= kMaxBytes && bytes() <= kMaxBytes - more;
+}
+
+bool FrameRecord::addClear(const std::vector<RECT>& rects, D3DCOLOR color)
+{
+    if (!fits(0, 0, rects.size()))
+        return false;
     FrameOp op;
     op.kind = FrameOp::Kind::Clear;
     op.color = color;
@@ -189,11 +226,14 @@ void FrameRecord::addClear(const std::vector<RECT>& rects, D3DCOLOR color)
     std::uint64_t h = mix(0xC1EA7, color);
     op.hash = hashBytes(h, m_rects.data() + op.first, sizeof(RECT) * rects.size());
     m_ops.push_back(op);
+    return true;
 }
 
-void FrameRecord::addDraw(const DrawState& state, TextureImpl* texture, const BatchVertex* vertices,
+bool FrameRecord::addDraw(const DrawState& state, TextureImpl* texture, const BatchVertex* vertices,
                           std::size_t vertexCount, const std::uint16_t* indices, std::size_t indexCount)
 {
+    if (!fits(vertexCount, indexCount, 0))
+        return false;
     FrameOp op;
     op.kind = FrameOp::Kind::Draw;
     op.state = state;
@@ -212,6 +252,7 @@ void FrameRecord::addDraw(const DrawState& state, TextureImpl* texture, const Ba
     h = hashBytes(h, vertices, sizeof(BatchVertex) * vertexCount);
     op.hash = hashBytes(h, indices, sizeof(std::uint16_t) * indexCount);
     m_ops.push_back(op);
+    return true;
 }
 
 bool FrameRecord::uses(const TextureImpl* texture) const

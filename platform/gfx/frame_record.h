@@ -43,14 +43,27 @@ struct FrameOp {
 
 class FrameRecord {
 public:
-    // Empties the record for a width x height back buffer.
+    // A record holds at most this many clears and draws, and this many bytes
+    // of them: a frame past either is not worth comparing.
+    static constexpr std::size_t kMaxOps = 8192;
+    static constexpr std::size_t kMaxBytes = std::size_t(2) << 20;
+
+    // Empties the record for a width x height back buffer. Memory grown for
+    // a large frame is given back once the frame it held used little of it.
     void reset(int width, int height);
+    // Empties it and gives back all its memory.
+    void release();
     int width() const { return m_width; }
     int height() const { return m_height; }
 
-    void addClear(const std::vector<RECT>& rects, D3DCOLOR color);
-    void addDraw(const DrawState& state, TextureImpl* texture, const BatchVertex* vertices, std::size_t vertexCount,
+    // False, adding nothing, when the record would pass its limits.
+    bool addClear(const std::vector<RECT>& rects, D3DCOLOR color);
+    bool addDraw(const DrawState& state, TextureImpl* texture, const BatchVertex* vertices, std::size_t vertexCount,
                  const std::uint16_t* indices, std::size_t indexCount);
+
+    // Bytes what it records takes, and bytes its buffers hold.
+    std::size_t bytes() const;
+    std::size_t capacityBytes() const;
 
     const std::vector<FrameOp>& ops() const { return m_ops; }
     const BatchVertex* vertices(const FrameOp& op) const { return m_vertices.data() + op.first; }
@@ -66,6 +79,8 @@ public:
     bool sameAs(const FrameRecord& other) const;
 
 private:
+    bool fits(std::size_t vertexCount, std::size_t indexCount, std::size_t rectCount) const;
+
     int m_width = 0;
     int m_height = 0;
     bool m_standsAlone = false;

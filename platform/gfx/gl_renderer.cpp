@@ -38,8 +38,16 @@ void main()
 // The colour operation is fixed per program, so no pixel pays for choosing
 // it. Operation and argument numbers are the device's (D3DTOP_*, D3DTA_*).
 // Gradients are taken before the branch on the unit, where they are defined
-// for every pixel of a quad; the sampler decides minification from them.
-std::string fragmentShader(std::uint32_t op, bool arg1Texture, bool arg2Texture, int units)
+// for every pixel of a quad.
+//
+// Textures have one level, so the level of detail only picks the filter:
+// above 0 the minifying one, else the magnifying one. Every program works it
+// out alike from the gradients in texels and samples at that level, so a
+// pixel gets the same filter whichever batch draws it (a driver's implicit
+// level may differ between its sampling paths). A draw shrunk by less than
+// 1/512 counts as unscaled, so rounding in the gradients of a turned,
+// unscaled draw cannot pick the filter.
+std::string fragmentShader(std::uint32_t op, bool arg1Texture, bool arg2Texture, int units, bool filtersDiffer)
 {
     std::string s = R"(#version 330 core
 in vec4 vColor;
@@ -47,24 +55,29 @@ in vec2 vUV;
 flat in uint vUnit;
 out vec4 fragColor;
 const float kDelta = 1.0 / 64.0;
+const float kMinify = 1.0 + 1.0 / 256.0;
 )";
-    if (units > 0)
-        s += "uniform sampler2D uTex[" + std::to_string(units) + "];\n";
+    if (units > 0) {
+        s += "uniform sampler2D uTex[" + std::to_string(units) + "];\n"
+             "vec4 filtered(sampler2D t, vec2 uv, vec2 dx, vec2 dy)\n{\n";
+        if (filtersDiffer)
+            s += "    vec2 size = vec2(textureSize(t, 0));\n"
+                 "    vec2 ex = dx * size, ey = dy * size;\n"
+                 "    return textureLod(t, uv, max(dot(ex, ex), dot(ey, ey)) > kMinify ? 1.0 : 0.0);\n";
+        else
+            s += "    return textureLod(t, uv, 0.0);\n";
+        s += "}\n";
+    }
     s += "vec4 texel()\n{\n";
     if (units == 0) {
         s += "    return vec4(1.0);\n";
-    } else if (units == 1) {
-        // One texture: no branch, so the implicit gradients are defined and
-        // the sampler takes its cheaper path with them.
-        s += "    vec2 uv = vUV - kDelta * dFdx(vUV) + kDelta * dFdy(vUV);\n"
-             "    return texture(uTex[0], uv);\n";
     } else {
         s += "    vec2 dx = dFdx(vUV), dy = dFdy(vUV);\n"
              "    vec2 uv = vUV - kDelta * dx + kDelta * dy;\n";
         for (int i = 0; i + 1 < units; ++i)
-            s += "    if (vUnit == " + std::to_string(i) + "u)\n        return textureGrad(uTex[" +
-                 std::to_string(i) + "], uv, dx, dy);\n";
-        s += "    return textureGrad(uTex[" + std::to_string(units - 1) + "], uv, dx, dy);\n";
+            s += "    if (vUnit == " + std::to_string(i) + "u)\n        return filtered(uTex[" + std::to_string(i) +
+                 "], uv, dx, dy);\n";
+        s += "    return filtered(uTex[" + std::to_string(units - 1) + "], uv, dx, dy);\n";
     }
     s += "}\nvoid main()\n{\n    vec4 d = vColor;\n";
     const char* a1 = arg1Texture ? "t.rgb" : "d.rgb";
@@ -333,10 +346,13 @@ GlRenderer::Program* GlRenderer::program(const DrawState& st, int units, std::st
     case D3DTOP_SUBTRACT: break;
     default: op = D3DTOP_DISABLE; units = 0; break;
     }
-    // Only the arguments the operation reads tell programs apart.
+    // Only the arguments the operation reads tell programs apart, and the
+    // filters only when they differ.
     const bool arg1 = op != D3DTOP_DISABLE && op != D3DTOP_SELECTARG2 && st.colorArg1 == D3DTA_TEXTURE;
     const bool arg2 = op != D3DTOP_DISABLE && op != D3DTOP_SELECTARG1 && st.colorArg2 == D3DTA_TEXTURE;
-    const std::uint32_t key = op | std::uint32_t(arg1) << 8 | std::uint32_t(arg2) << 9 | std::uint32_t(units) << 12;
+    const bool filtersDiffer = units > 0 && st.minFilter != st.magFilter;
+    const std::uint32_t key = op | std::uint32_t(arg1) << 8 | std::uint32_t(arg2) << 9 | std::uint32_t(units) << 12 |
+                              std::uint32_t(filtersDiffer) << 16;
     auto found = m_programs.find(key);
     if (found != m_programs.end())
         return found->second.name ? &found->second : nullptr;
@@ -345,7 +361,7 @@ GlRenderer::Program* GlRenderer::program(const DrawState& st, int units, std::st
     Program& p = m_programs[key];
     std::string error;
     GLuint vs = compile(GL_VERTEX_SHADER, kVertexShader, &error);
-    const std::string fsSource = fragmentShader(op, arg1, arg2, units);
+    const std::string fsSource = fragmentShader(op, arg1, arg2, units, filtersDiffer);
     GLuint fs = vs ? compile(GL_FRAGMENT_SHADER, fsSource.c_str(), &error) : 0;
     GLuint name = 0;
     if (vs && fs) {

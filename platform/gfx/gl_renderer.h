@@ -1,8 +1,9 @@
 #pragma once
-// The GL side of the device: a shader program per stage-0 colour operation
-// and number of bound textures, one vertex stream for every draw, sampler
-// objects for the filters, texture uploads from the CPU copies, and the GL
-// error log. Needs the window's GL context current for every call.
+// The GL side of the device: a shader program per stage-0 colour operation,
+// number of bound textures and filter pair, one vertex stream for every
+// draw, sampler objects for the filters, texture uploads from the CPU
+// copies, and the GL error log. Needs the window's GL context current for
+// every call.
 #include <cstdint>
 #include <map>
 #include <memory>

@@ -1,4 +1,5 @@
 // Headless pixel tests of the GL device, read back through the device.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <set>
@@ -333,6 +334,56 @@ TEST_F(FiltersClamp, StretchedTwoTexelsHardEdgeRampAndNoWrap)
         EXPECT_LT(d3dtest::channel(ramp[std::size_t(i)], 0), d3dtest::channel(ramp[std::size_t(i) + 1], 0)) << i;
     EXPECT_NEAR(d3dtest::channel(ramp[3], 0), 96, 2);
     EXPECT_NEAR(d3dtest::channel(ramp[4], 0), 159, 2);
+}
+
+// With the filters apart, a sprite shrunk even slightly takes the minifying
+// filter and one kept at its size or grown the magnifying one, turned or
+// not, alone or drawn in one batch with another texture. The texture's green
+// is 0 or 255: a pixel between blends texels, so the linear filter drew it.
+TEST_F(FiltersClamp, ShrunkSpritesMinifyOthersMagnify)
+{
+    std::vector<std::uint32_t> px;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            px.push_back(0xFF000000u | std::uint32_t(x * 32) << 16 | std::uint32_t((x + y) % 2 * 0xFF) << 8 |
+                         std::uint32_t(y * 32));
+    auto tex = texture(8, 8, D3DFMT_A8R8G8B8, px);
+    auto other = texture(1, 1, D3DFMT_A8R8G8B8, {0xFFFFFFFF});
+    makeSprite();
+    const float scales[] = {0.97f, 0.995f, 1.0f, 1.0f, 1.03f};
+    const float angles[] = {0.8f, 0.3f, 0.6f, 0.0f, 1.9f};
+    // Whether each sprite's pixels blend texels.
+    auto blends = [&](std::uint32_t minFilter, std::uint32_t magFilter, bool withOther) {
+        dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        dev->SetTextureStageState(0, D3DTSS_MINFILTER, minFilter);
+        dev->SetTextureStageState(0, D3DTSS_MAGFILTER, magFilter);
+        if (withOther) {
+            const D3DXVECTOR2 at{60, 2};
+            sprite->Draw(other.get(), nullptr, nullptr, nullptr, 0.0f, &at, 0xFFFFFFFF);
+        }
+        for (int i = 0; i < 5; ++i) {
+            const D3DXVECTOR2 scale{scales[i], scales[i]}, centre{4, 4}, at{4.0f + 16.0f * float(i % 3), 8.25f + 24.0f * float(i / 3)};
+            sprite->Draw(tex.get(), nullptr, &scale, &centre, angles[i], &at, 0xFFFFFFFF);
+        }
+        std::vector<bool> out;
+        for (int i = 0; i < 5; ++i) {
+            const RECT r{16 * (i % 3), 24 * (i / 3), 16 * (i % 3) + 16, 24 * (i / 3) + 24};
+            const auto cell = read(&r);
+            out.push_back(std::any_of(cell.begin(), cell.end(), [](std::uint32_t c) {
+                const int g = d3dtest::channel(c, 8);
+                return g != 0 && g != 0xFF;
+            }));
+        }
+        return out;
+    };
+    const std::vector<bool> none(5, false), all(5, true), shrunk{true, true, false, false, false},
+        kept{false, false, true, true, true};
+    EXPECT_EQ(blends(D3DTEXF_POINT, D3DTEXF_POINT, false), none);
+    EXPECT_EQ(blends(D3DTEXF_LINEAR, D3DTEXF_LINEAR, false), all);
+    for (bool withOther : {false, true}) {
+        EXPECT_EQ(blends(D3DTEXF_LINEAR, D3DTEXF_POINT, withOther), shrunk) << "beside another texture: " << withOther;
+        EXPECT_EQ(blends(D3DTEXF_POINT, D3DTEXF_LINEAR, withOther), kept) << "beside another texture: " << withOther;
+    }
 }
 
 using Buffers = d3dtest::GlDeviceTest;

@@ -2,8 +2,11 @@
 // played with the skipping on and again with every frame drawn whole, and
 // every presented frame must be the same byte for byte; the counts say how
 // much of each frame was drawn.
+#include <cstdlib>
 #include <functional>
+#include <string>
 
+#include "platform/gfx/frame_record.h"
 #include "test_d3d_fixture.h"
 
 using platform::GfxDeviceStats;
@@ -115,6 +118,9 @@ TEST_F(SkipTest, TheSameFrameIsDrawnOnceAndAChangedTexelShowsOnScreen)
     makeSprite();
     auto tex = checker(8, 0xFFFF0000, 0xFF0000FF);
     setFilter(D3DTEXF_LINEAR);
+    // A black frame first with skipping on: frames presented with it off
+    // are not recorded, so neither target's frame would be known.
+    play(true, 1, [](int) {});
     const GfxDeviceStats stats = same(6, [&](int i) {
         if (i == 0)
             setTexel(tex.get(), 3, 4, 0xFFFF0000);
@@ -273,4 +279,119 @@ TEST_F(SkipTest, AScreenshotMakesTheNextFrameWhole)
     });
     EXPECT_EQ(stats.framesWhole, 2u);
     EXPECT_EQ(stats.framesSkipped, 2u);
+}
+
+namespace {
+
+// Frames drawn in part or skipped are checked against a whole redraw
+// (A2D_CHECK_FRAMES), counting those that differ; a run that aborts on the
+// first keeps that.
+class CheckedSkipTest : public SkipTest {
+protected:
+    void SetUp() override
+    {
+        const char* was = std::getenv("A2D_CHECK_FRAMES");
+        const std::string saved = was ? was : "";
+        setenv("A2D_CHECK_FRAMES", saved == "abort" ? "abort" : "1", 1);
+        SkipTest::SetUp();
+        if (was)
+            setenv("A2D_CHECK_FRAMES", saved.c_str(), 1);
+        else
+            unsetenv("A2D_CHECK_FRAMES");
+    }
+};
+
+} // namespace
+
+// Texture A at the left; texture T stretched 3.5 times moving a pixel a
+// frame; eight sprites of T near scale 1, turned, over it. A partial redraw
+// batches T's draws without A, a whole one with it: the filter each pixel
+// gets (magnifying or minifying) must not depend on that.
+TEST_F(CheckedSkipTest, MixedFiltersGiveTheSamePixelsInEveryBatching)
+{
+    makeSprite();
+    std::vector<std::uint32_t> px;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            px.push_back(0xFF000000u | std::uint32_t(x * 36) << 16 | std::uint32_t(((x ^ y) & 1) * 0xC0) << 8 |
+                         std::uint32_t(y * 36));
+    auto t = texture(8, 8, D3DFMT_A8R8G8B8, px);
+    auto a = checker(6, 0xFFFFFF00, 0xFF00FFFF);
+    setBlend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
+    auto draw = [&](int i) {
+        drawSprite(a.get(), 1, 20);
+        const D3DXVECTOR2 big{3.5f, 3.5f}, at{20.0f + float(i), 6.0f};
+        ASSERT_EQ(sprite->Draw(t.get(), nullptr, &big, nullptr, 0.0f, &at, 0xFFFFFFFF), D3D_OK);
+        for (int k = 0; k < 8; ++k) {
+            const float s = 0.96f + 0.01f * float(k);
+            const D3DXVECTOR2 scale{s, s}, centre{4.0f, 4.0f};
+            const D3DXVECTOR2 pos{18.0f + 4.0f * float(k), 10.0f + float(k % 3) * 7.0f};
+            ASSERT_EQ(sprite->Draw(t.get(), nullptr, &scale, &centre, 0.1f + 0.35f * float(k), &pos, 0xFFFFFFFF),
+                      D3D_OK);
+        }
+    };
+    const std::uint32_t pairs[2][2] = {{D3DTEXF_LINEAR, D3DTEXF_POINT}, {D3DTEXF_POINT, D3DTEXF_LINEAR}};
+    for (const auto& pair : pairs) {
+        SCOPED_TRACE(pair[0] == D3DTEXF_LINEAR ? "min linear, mag point" : "min point, mag linear");
+        dev->SetTextureStageState(0, D3DTSS_MINFILTER, pair[0]);
+        dev->SetTextureStageState(0, D3DTSS_MAGFILTER, pair[1]);
+        dev->setTextureMerging(true);
+        const GfxDeviceStats stats = same(6, draw);
+        EXPECT_GE(stats.framesPartial, 4u);
+        EXPECT_EQ(stats.framesChecked, stats.framesPartial + stats.framesSkipped);
+        EXPECT_EQ(stats.framesMismatched, 0u);
+        // Whole frames: one texture a draw gives the merged picture.
+        dev->setTextureMerging(false);
+        const Played alone = play(false, 6, draw);
+        for (int i = 0; i < 6; ++i)
+            EXPECT_TRUE(alone.frames[std::size_t(i)] == frames[std::size_t(i)]) << "unmerged frame " << i;
+    }
+    dev->setTextureMerging(true);
+}
+
+TEST_F(SkipTest, FramesAreRecordedOnlyWhileSkipping)
+{
+    dev->SetTexture(0, nullptr);
+    auto draw = [&](int i) { quad(float(i), 4, 6, 6, 0xFFFFFFFF); };
+    const Played off = play(false, 3, draw);
+    EXPECT_EQ(off.stats.framesRecorded, 0u);
+    EXPECT_EQ(off.stats.recordBytes, 0u);
+    const Played on = play(true, 3, draw);
+    EXPECT_EQ(on.stats.framesRecorded, 3u);
+    EXPECT_GT(on.stats.recordBytes, 0u);
+    // Off again: the records are let go at once.
+    const Played offAgain = play(false, 1, draw);
+    EXPECT_EQ(offAgain.stats.framesRecorded, 0u);
+    EXPECT_EQ(offAgain.stats.recordBytes, 0u);
+}
+
+// A frame of more draws than a record holds is drawn whole, as it comes; the
+// memory a large recorded frame took is let go once the frames are small.
+TEST_F(SkipTest, LargeFramesAreDrawnWholeAndTheirRecordsLetGo)
+{
+    makeSprite();
+    auto dot = checker(2, 0xFFFF8000, 0xFF0080FF);
+    const int recorded = 6000, tooMany = int(platform::FrameRecord::kMaxOps) + 100;
+    const int sprites[] = {recorded, tooMany, 10, 10, 10, 10, 10, 10};
+    std::vector<std::uint64_t> held;  // record bytes before each frame
+    auto draw = [&](int i) {
+        held.push_back(dev->stats().recordBytes);
+        for (int k = 0; k < sprites[i]; ++k) {
+            const D3DXVECTOR2 at{float(k * 7 % 62), float(k * 5 % 46)};
+            const D3DCOLOR tint = 0xFF000000u | (std::uint32_t(k) * 2654435761u >> 8);
+            ASSERT_EQ(sprite->Draw(dot.get(), nullptr, nullptr, nullptr, 0.0f, &at, tint), D3D_OK);
+        }
+    };
+    const Played skipped = play(true, 8, draw);
+    const std::vector<std::uint64_t> bytes(held.begin() + 1, held.end());
+    const Played whole = play(false, 8, draw);
+    for (int i = 0; i <= 8; ++i)
+        EXPECT_TRUE(whole.frames[std::size_t(i)] == skipped.frames[std::size_t(i)]) << "frame " << i;
+    // All but the frame of too many draws were recorded.
+    EXPECT_EQ(skipped.stats.framesRecorded, 7u);
+    EXPECT_GT(skipped.stats.framesSkipped, 0u);
+    EXPECT_GT(bytes[0], std::uint64_t(recorded) * sizeof(platform::FrameOp));
+    // The frame too large to record added nothing.
+    EXPECT_LE(bytes[1], bytes[0]);
+    EXPECT_LT(skipped.stats.recordBytes, 64u * 1024u);
 }

@@ -123,3 +123,42 @@ TEST(FrameRecord, ManyChangesMergeIntoFewNonOverlappingAreas)
     for (const auto& [x, y] : b)
         EXPECT_TRUE(inside(areas, x, y) && inside(areas, x + 9, y + 9));
 }
+
+// A few draws of many vertices reach the byte limit long before the limit
+// of draws; the memory they took is given back once the frames are small.
+TEST(FrameRecord, ARecordStopsAtItsByteLimitAndLetsGoOfALargeFramesMemory)
+{
+    DrawState st;
+    st.viewport.Width = kW;
+    st.viewport.Height = kH;
+    const auto v = quad(5, 5, 10, 10, 1, 1);
+    std::vector<BatchVertex> many;
+    std::vector<std::uint16_t> idx;
+    for (std::uint16_t i = 0; i < 60000; ++i) {
+        many.push_back(v[i % 4]);
+        idx.push_back(i);
+    }
+    FrameRecord f;
+    f.reset(kW, kH);
+    std::size_t draws = 0;
+    while (f.addDraw(st, nullptr, many.data(), many.size(), idx.data(), idx.size()))
+        ++draws;
+    EXPECT_GT(draws, 0u);
+    EXPECT_EQ(f.ops().size(), draws);
+    // It stopped where the next draw would pass the limit, no sooner.
+    EXPECT_LE(f.bytes(), FrameRecord::kMaxBytes);
+    EXPECT_GT(f.bytes() + many.size() * sizeof(BatchVertex), FrameRecord::kMaxBytes);
+
+    // The next frame, small, keeps the buffers; the one after lets them go,
+    // and small frames keep theirs.
+    const std::size_t large = f.capacityBytes();
+    f.reset(kW, kH);
+    EXPECT_TRUE(f.addDraw(st, nullptr, v.data(), v.size(), kQuad, 6));
+    EXPECT_EQ(f.capacityBytes(), large);
+    f.reset(kW, kH);
+    EXPECT_LT(f.capacityBytes(), large / 100);
+    EXPECT_TRUE(f.addDraw(st, nullptr, v.data(), v.size(), kQuad, 6));
+    const std::size_t small = f.capacityBytes();
+    f.reset(kW, kH);
+    EXPECT_EQ(f.capacityBytes(), small);
+}
