@@ -107,8 +107,6 @@ aGraphServer::aGraphServer(std::uint16_t width, std::uint16_t height, bool fulls
       m_vsync(vsync)
 {
     m_viewport = aRect(0, 0, width, height);
-    if (const char* whole = std::getenv("A2D_WHOLE_FRAMES"); whole && *whole && std::string(whole) != "0")
-        m_skipUnchangedFrames = false;
     if (!g_application) {
         a_log("aGraphServer. Error, aApplication object not created!");
         throw aResultError(A2D_E_D3DINIT);
@@ -318,6 +316,12 @@ aGraphServer::~aGraphServer()
     a_log("aGraphServer. Frames drawn whole %llu, in part %llu, not at all %llu",
           static_cast<unsigned long long>(stats.framesWhole), static_cast<unsigned long long>(stats.framesPartial),
           static_cast<unsigned long long>(stats.framesSkipped));
+    if (stats.framesChecked > 0 || stats.framesForcedWhole > 0)
+        a_log("aGraphServer. Frames compared with a whole redraw %llu (differing %llu), drawn whole for "
+              "comparison %llu",
+              static_cast<unsigned long long>(stats.framesChecked),
+              static_cast<unsigned long long>(stats.framesMismatched),
+              static_cast<unsigned long long>(stats.framesForcedWhole));
     m_fonts.clear();
 }
 

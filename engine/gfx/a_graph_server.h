@@ -124,8 +124,8 @@ public:
     bool m_flushEachFrame = false;
     // Frames the same as the one on screen are neither drawn nor presented,
     // changed ones are drawn only where they changed (the pixels are those
-    // of a whole redraw). On unless A2D_WHOLE_FRAMES is set in the
-    // environment (for comparison); read at the start of every frame.
+    // of a whole redraw); read at the start of every frame. The device draws
+    // every frame whole when A2D_WHOLE_FRAMES is set (for comparison).
     bool m_skipUnchangedFrames = true;
     bool m_texturesLost = false;
     bool m_linearFilter = true;

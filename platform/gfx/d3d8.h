@@ -380,15 +380,28 @@ struct GfxDeviceStats {
     std::uint64_t framesWhole = 0;
     std::uint64_t framesPartial = 0;
     std::uint64_t framesSkipped = 0;  // the frame on screen already was the same
-    // With A2D_CHECK_FRAMES set: frames drawn in part or skipped compared
-    // with a whole redraw, and those whose pixels differ (each also logged).
+    // With A2D_CHECK_FRAMES set: frames drawn in part or skipped that were
+    // compared with a whole redraw, and those of them whose pixels differ or
+    // could not be compared (each also logged).
     std::uint64_t framesChecked = 0;
     std::uint64_t framesMismatched = 0;
+    // With A2D_WHOLE_FRAMES set: frames that skipping would have drawn in
+    // part or left as they were, drawn whole instead.
+    std::uint64_t framesForcedWhole = 0;
     // Frames whose draws were recorded to the end to compare (skipping
     // unchanged frames), and the bytes the records held at the last present.
     std::uint64_t framesRecorded = 0;
     std::uint64_t recordBytes = 0;
 };
+
+// The counts above that concern the environment's checks, summed over every
+// GL device the process made: a checked run can tell that it checked frames.
+struct FrameCheckTotals {
+    std::uint64_t checked = 0;
+    std::uint64_t mismatched = 0;
+    std::uint64_t forcedWhole = 0;
+};
+FrameCheckTotals frameCheckTotals();
 
 // How Present maps the back buffer onto the window's client area:
 // client = offset + back-buffer pixel * scale.
@@ -469,7 +482,10 @@ public:
     // On, a frame is held until Present and compared with what the window
     // shows: the same frame is neither drawn nor presented, a changed one is
     // drawn again only where it changed. The pixels are those of a whole
-    // redraw either way. Off by default; devices without it ignore it.
+    // redraw either way. Off by default; devices without it ignore it. With
+    // A2D_WHOLE_FRAMES set in the environment when the device was made,
+    // frames are held and compared as usual but always drawn whole, for
+    // comparison runs.
     virtual void setSkipUnchangedFrames(bool on) = 0;
 };
 

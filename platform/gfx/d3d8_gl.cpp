@@ -4,6 +4,7 @@
 #include <epoxy/gl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,18 @@ namespace platform {
 namespace {
 
 constexpr std::size_t kMaxBatchVertices = 65532;
+
+// Set, non-empty and not "0".
+bool envOn(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value && *value && std::strcmp(value, "0") != 0;
+}
+
+// Every device's share of frameCheckTotals(); devices may live on any thread.
+std::atomic<std::uint64_t> g_framesChecked{0};
+std::atomic<std::uint64_t> g_framesMismatched{0};
+std::atomic<std::uint64_t> g_framesForcedWhole{0};
 
 struct GlInfo {
     bool ok = false;
@@ -308,9 +321,9 @@ public:
     {
         m_seenExposures = window->exposures();
         // "abort": a test run stops at the first frame that differs.
-        const char* check = std::getenv("A2D_CHECK_FRAMES");
-        m_checkFrames = check && *check && std::strcmp(check, "0") != 0;
-        m_checkAborts = m_checkFrames && std::strcmp(check, "abort") == 0;
+        m_checkFrames = envOn("A2D_CHECK_FRAMES");
+        m_checkAborts = m_checkFrames && std::strcmp(std::getenv("A2D_CHECK_FRAMES"), "abort") == 0;
+        m_wholeFrames = envOn("A2D_WHOLE_FRAMES");
     }
 
     ~GlDevice() override
@@ -415,23 +428,31 @@ protected:
         enum class Drawn { Whole, Partly, Not } drawn = Drawn::Whole;
         if (m_holding) {
             m_holding = false;
+            std::vector<RECT> areas;
             // A flip shows the back target's frame afterwards: skipping is
             // only the same when both targets hold this frame.
             if (!whole && m_shownKnown && m_frame.sameAs(m_shown) &&
                 (keep || (m_spareKnown && m_spare.sameAs(m_shown)))) {
                 drawn = Drawn::Not;
             } else if (!whole && m_spareKnown) {
-                std::vector<RECT> areas = changedAreas(m_spare, m_frame);
+                areas = changedAreas(m_spare, m_frame);
                 const std::int64_t all = std::int64_t(backBufferWidth()) * backBufferHeight();
-                if (areaOf(areas) * 100 <= kPartialPercent * all) {
+                if (areaOf(areas) * 100 <= kPartialPercent * all)
                     drawn = Drawn::Partly;
-                    drawAreas(areas);
-                }
             }
-            if (drawn == Drawn::Whole)
+            // Counted, so that a comparison run can tell it compared something.
+            if (m_wholeFrames && drawn != Drawn::Whole) {
+                ++m_stats.framesForcedWhole;
+                ++g_framesForcedWhole;
+                drawn = Drawn::Whole;
+            }
+            if (drawn == Drawn::Whole) {
                 replay(m_frame, nullptr);
-            else
+            } else {
+                if (drawn == Drawn::Partly)
+                    drawAreas(areas);
                 checkFrame(drawn == Drawn::Not);
+            }
         } else {
             flushBatch();
         }
@@ -627,37 +648,45 @@ private:
 
     // A2D_CHECK_FRAMES: the frame drawn whole into a target of its own must
     // equal, byte for byte, the back buffer drawn in part (or the presented
-    // frame, when nothing was drawn).
+    // frame, when nothing was drawn). A frame that cannot be compared fails
+    // the check: a check that passes without comparing is no check.
     void checkFrame(bool skipped)
     {
         if (!m_checkFrames || !m_token->alive())
             return;
-        m_window->makeCurrent();
-        if (!m_scratch.ensure(backBufferWidth(), backBufferHeight()))
-            return;
-        m_target = m_scratch.framebuffer();
-        replay(m_frame, nullptr);
-        m_target = 0;
-        std::vector<std::uint8_t> want, got;
-        int w = 0, h = 0;
-        const bool read = m_scratch.read(want) &&
-                          (skipped ? m_window->readPresented(got, w, h) : m_window->readBackBuffer(got, w, h));
-        m_gl.invalidate();
-        if (!read || got.size() != want.size())
-            return;
         ++m_stats.framesChecked;
-        std::size_t differ = 0;
-        for (std::size_t i = 0; i < want.size(); i += 4)
-            differ += std::memcmp(&want[i], &got[i], 4) != 0;
-        if (differ > 0) {
-            ++m_stats.framesMismatched;
-            gfxLog("Frame check: %zu pixels of a frame %s differ from a whole redraw", differ,
-                   skipped ? "left as it was" : "drawn in part");
-            if (m_checkAborts) {
-                std::fprintf(stderr, "Frame check: %zu pixels of a frame %s differ from a whole redraw\n", differ,
-                             skipped ? "left as it was" : "drawn in part");
-                std::abort();
-            }
+        ++g_framesChecked;
+        const char* how = skipped ? "left as it was" : "drawn in part";
+        m_window->makeCurrent();
+        std::vector<std::uint8_t> want, got;
+        bool read = m_scratch.ensure(backBufferWidth(), backBufferHeight());
+        if (read) {
+            m_target = m_scratch.framebuffer();
+            replay(m_frame, nullptr);
+            m_target = 0;
+            int w = 0, h = 0;
+            read = m_scratch.read(want) &&
+                   (skipped ? m_window->readPresented(got, w, h) : m_window->readBackBuffer(got, w, h)) &&
+                   got.size() == want.size();
+        }
+        m_gl.invalidate();
+        char problem[128] = "";
+        if (!read) {
+            std::snprintf(problem, sizeof problem, "a frame %s could not be compared with a whole redraw", how);
+        } else if (want != got) {
+            std::size_t differ = 0;
+            for (std::size_t i = 0; i < want.size(); i += 4)
+                differ += std::memcmp(&want[i], &got[i], 4) != 0;
+            std::snprintf(problem, sizeof problem, "%zu pixels of a frame %s differ from a whole redraw", differ, how);
+        }
+        if (!*problem)
+            return;
+        ++m_stats.framesMismatched;
+        ++g_framesMismatched;
+        gfxLog("Frame check: %s", problem);
+        if (m_checkAborts) {
+            std::fprintf(stderr, "Frame check: %s\n", problem);
+            std::abort();
         }
     }
 
@@ -785,6 +814,7 @@ private:
 
     bool m_checkFrames = false;
     bool m_checkAborts = false;
+    bool m_wholeFrames = false;  // held frames are compared but drawn whole
     GlScratchTarget m_scratch;
     std::uint32_t m_target = 0;  // draws go here instead of the back buffer when set
 };
@@ -908,6 +938,15 @@ public:
 };
 
 } // namespace
+
+FrameCheckTotals frameCheckTotals()
+{
+    FrameCheckTotals t;
+    t.checked = g_framesChecked;
+    t.mismatched = g_framesMismatched;
+    t.forcedWhole = g_framesForcedWhole;
+    return t;
+}
 
 GfxDirect3D* Direct3DCreate8(std::uint32_t sdkVersion)
 {

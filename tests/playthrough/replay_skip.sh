@@ -5,7 +5,9 @@
 # whole redraw of it: A2D_CHECK_FRAMES) and once with every frame drawn whole
 # (A2D_WHOLE_FRAMES). Both must take the expected number of screenshots,
 # byte-identical pair by pair, and the first must have drawn frames in part
-# and left frames as they were; it prints the shares.
+# and left frames as they were; each run's check must have dealt with frames
+# (compared them, or drawn them whole where they would have been skipped).
+# It prints the shares.
 # Usage: replay_skip.sh <replay program> <recording> <screenshots expected>
 set -u
 replay="$1"
@@ -45,6 +47,9 @@ folder=.local/share/Tallowmere/VRK
 log="$top/skip/$folder/a2d.log"
 wholeLog="$top/whole/$folder/a2d.log"
 ! grep -q "Frame check:" "$log" || fail "frames drawn in part or skipped differ from a whole redraw"
+grep -q "Frames compared with a whole redraw [1-9]" "$log" || fail "no frame was compared with a whole redraw"
+grep -q "drawn whole for comparison [1-9]" "$wholeLog" ||
+  fail "A2D_WHOLE_FRAMES drew no frame whole that would have been drawn in part or left as it was"
 count=0
 for shot in "$top/whole/$folder/ScreenShots"/*.bmp; do
   [ -f "$shot" ] || continue

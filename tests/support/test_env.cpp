@@ -116,4 +116,27 @@ std::string sourceDir()
     return s ? s : ".";
 }
 
+bool switchedOn(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value && *value && std::string(value) != "0";
+}
+
+ScopedEnv::ScopedEnv(const char* name, const char* value) : m_name(name)
+{
+    if (const char* was = std::getenv(name)) {
+        m_was = true;
+        m_value = was;
+    }
+    setenv(name, value, 1);
+}
+
+ScopedEnv::~ScopedEnv()
+{
+    if (m_was)
+        setenv(m_name.c_str(), m_value.c_str(), 1);
+    else
+        unsetenv(m_name.c_str());
+}
+
 } // namespace test_env

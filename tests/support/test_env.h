@@ -32,6 +32,23 @@ public:
 // The repository's source folder (for test data).
 std::string sourceDir();
 
+// An environment switch is on when set, non-empty and not "0" (as the
+// programs read A2D_CHECK_FRAMES and A2D_WHOLE_FRAMES).
+bool switchedOn(const char* name);
+// Sets a variable for its lifetime, then puts back what was there.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string m_name;
+    bool m_was = false;
+    std::string m_value;
+};
+
 // CPU seconds the calling thread spends in f: what a bound on work checks,
 // whatever else keeps the machine busy.
 double cpuSeconds(const std::function<void()>& f);

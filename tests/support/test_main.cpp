@@ -4,9 +4,11 @@
 // suppressions are built in, so a test behaves the same however it is run.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "a2d_test_config.h"
+#include "platform/gfx/d3d8.h"
 #include "support/test_env.h"
 
 extern "C" {
@@ -30,6 +32,36 @@ class TempHomeListener : public ::testing::EmptyTestEventListener {
     void OnTestEnd(const ::testing::TestInfo&) override { test_env::removeHome(); }
 };
 
+// A run with the environment's frame checks on fails unless they dealt with
+// frames: a selection of tests that never draws a frame in part (or leaves
+// one as it was) would pass such a run having checked nothing.
+int frameChecksResult()
+{
+    const bool whole = test_env::switchedOn("A2D_WHOLE_FRAMES");
+    const bool check = test_env::switchedOn("A2D_CHECK_FRAMES") && !whole;
+    const platform::FrameCheckTotals totals = platform::frameCheckTotals();
+    int result = 0;
+    if (check) {
+        std::printf("A2D_CHECK_FRAMES: %llu frames drawn in part or left as they were compared with a whole "
+                    "redraw, %llu of them differing\n",
+                    static_cast<unsigned long long>(totals.checked),
+                    static_cast<unsigned long long>(totals.mismatched));
+        if (totals.checked == 0 || totals.mismatched > 0)
+            result = 1;
+    }
+    if (whole) {
+        std::printf("A2D_WHOLE_FRAMES: %llu frames drawn whole that skipping would have drawn in part or left as "
+                    "they were\n",
+                    static_cast<unsigned long long>(totals.forcedWhole));
+        if (totals.forcedWhole == 0)
+            result = 1;
+    }
+    if (result)
+        std::printf("FAILED: the frame checks of this run %s\n",
+                    totals.mismatched > 0 ? "found frames that differ" : "checked no frame");
+    return result;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -43,5 +75,8 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::GTEST_FLAG(death_test_style) = "threadsafe";
     ::testing::UnitTest::GetInstance()->listeners().Append(new TempHomeListener);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    if (::testing::GTEST_FLAG(list_tests))
+        return result;
+    return frameChecksResult() ? 1 : result;
 }

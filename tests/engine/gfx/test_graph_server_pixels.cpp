@@ -1,6 +1,7 @@
 // The graphics server and aGDI on the GL device of a headless window:
 // what reaches the pixels.
 #include <cstring>
+#include <optional>
 
 #include "engine/gfx/a_gdi.h"
 #include "platform/system/window.h"
@@ -200,12 +201,21 @@ TEST_F(GlServerTest, UnchangedFramesAreLeftAsTheyWereUnlessTheOptionIsOff)
         gdi.drawRect(x, 6, 8, 8, true);
         server->endScene();
     };
-    server->m_skipUnchangedFrames = true;
+    auto makeServer = [&] {
+        server.reset();
+        server = std::make_unique<aGraphServer>(kWidth, kHeight, false, true, nullptr, 0, false, false);
+        server->m_clearColor = 0xFF000000;
+    };
+    // The device reads the comparison switch when it is made: off here,
+    // whatever this run set.
+    std::optional<test_env::ScopedEnv> asUsual(std::in_place, "A2D_WHOLE_FRAMES", "0");
+    makeServer();
+    EXPECT_TRUE(server->m_skipUnchangedFrames);
     for (int x : {5, 5, 5, 9})
         frame(x);
-    platform::GfxDeviceStats stats = server->m_device->stats();
-    EXPECT_EQ(stats.framesSkipped, 2u);
-    EXPECT_EQ(stats.framesWhole + stats.framesPartial, 2u);
+    const platform::GfxDeviceStats usual = server->m_device->stats();
+    EXPECT_EQ(usual.framesSkipped, 2u);
+    EXPECT_EQ(usual.framesWhole + usual.framesPartial, 2u);
     EXPECT_EQ(pixel(6, 8), 0u);
     EXPECT_EQ(pixel(14, 8), 0xFF8000u);
 
@@ -213,23 +223,30 @@ TEST_F(GlServerTest, UnchangedFramesAreLeftAsTheyWereUnlessTheOptionIsOff)
     server->m_device->resetStats();
     frame(9);
     frame(9);
-    stats = server->m_device->stats();
-    EXPECT_EQ(stats.framesWhole, 2u);
+    EXPECT_EQ(server->m_device->stats().framesWhole, 2u);
     // The counts reach the log when the server goes.
     server.reset();
     EXPECT_EQ(logged("aGraphServer. Frames drawn whole 2, in part 0, not at all 0"), 1u);
+    asUsual.reset();
 
-    // On unless the environment turns it off from the start, for comparisons.
-    const char* was = std::getenv("A2D_WHOLE_FRAMES");
-    const std::string kept = was ? was : "";
-    for (const char* value : {"", "0", "1"}) {
-        setenv("A2D_WHOLE_FRAMES", value, 1);
-        server = std::make_unique<aGraphServer>(kWidth, kHeight, false, true, nullptr, 0, false, false);
-        EXPECT_EQ(server->m_skipUnchangedFrames, std::string(value) != "1") << value;
-        server.reset();
-    }
-    if (was)
-        setenv("A2D_WHOLE_FRAMES", kept.c_str(), 1);
-    else
-        unsetenv("A2D_WHOLE_FRAMES");
+    // For comparisons: the same frames, each drawn whole, and those drawn
+    // whole only for the comparison counted.
+    test_env::ScopedEnv whole("A2D_WHOLE_FRAMES", "1");
+    makeServer();
+    EXPECT_TRUE(server->m_skipUnchangedFrames);
+    for (int x : {5, 5, 5, 9})
+        frame(x);
+    const platform::GfxDeviceStats compared = server->m_device->stats();
+    EXPECT_EQ(compared.framesWhole, 4u);
+    // Frames 2 and 3 would be left as they were; frame 4 would be drawn in
+    // part over frame 3, which the back target holds since frame 3 was
+    // presented.
+    EXPECT_EQ(compared.framesForcedWhole, 3u);
+    EXPECT_EQ(pixel(14, 8), 0xFF8000u);
+    server.reset();
+    EXPECT_EQ(logged("aGraphServer. Frames drawn whole 4, in part 0, not at all 0"), 1u);
+    EXPECT_EQ(logged("aGraphServer. Frames compared with a whole redraw 0 (differing 0), drawn whole for "
+                     "comparison " +
+                     std::to_string(compared.framesForcedWhole)),
+              1u);
 }
