@@ -1,6 +1,11 @@
-// The investigation's save record: the input is the record of its block.
-// A bare investigation (no rooms, dialogs or personages) loads it, takes a
-// step in whatever state it restored, and is saved again.
+// The investigation's save record with the blocks it is loaded beside. The
+// input is split at "\n@@\n": the investigation's record, then one block
+// per part, its key up to the first NUL and its record after it. A save
+// lacking a block the investigation needs (its events, key
+// "CSpyEventsManager : fuzz") is refused before the record is read, so the
+// seeds carry that block. A bare investigation (no rooms, dialogs or
+// personages) loads the save, takes a step in whatever state it restored,
+// and is saved again.
 #include <string>
 #include <vector>
 
@@ -13,8 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     CInvestigation investigation;
     investigation.SetKey(std::string(CInvestigation::kKeyPrefix) + "fuzz");
+    investigation.GetEvents().ResetEvents("fuzz");
+    save_blocks::loadParts(investigation, fuzz::splitParts(data, size, "\n@@\n"), "fuzz");
 
-    save_blocks::loadRecord(investigation, investigation.GetKey(), data, size, "fuzz");
     investigation.Update(0.02f);
     investigation.Draw();
     SaveLoadSystem out;

@@ -75,22 +75,6 @@ std::string writeTemp(const std::string& name, const std::string& bytes)
     return writeTemp(name, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
 }
 
-std::vector<std::string> splitParts(const std::uint8_t* data, std::size_t size, const std::string& separator)
-{
-    const std::string all(reinterpret_cast<const char*>(data), size);
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t at = separator.empty() ? std::string::npos : all.find(separator, start);
-        if (at == std::string::npos) {
-            parts.push_back(all.substr(start));
-            return parts;
-        }
-        parts.push_back(all.substr(start, at - start));
-        start = at + separator.size();
-    }
-}
-
 platform::Recorder& recordingGraphics()
 {
     struct Graphics {

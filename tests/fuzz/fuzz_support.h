@@ -23,7 +23,22 @@ std::string writeTemp(const std::string& name, const std::uint8_t* data, std::si
 std::string writeTemp(const std::string& name, const std::string& bytes);
 // Splits an input at every occurrence of the separator (for targets that need
 // several files: the first part is the main file, the rest are named after it).
-std::vector<std::string> splitParts(const std::uint8_t* data, std::size_t size, const std::string& separator);
+// Inline, so that tests which load the seeds split them as the targets do.
+inline std::vector<std::string> splitParts(const std::uint8_t* data, std::size_t size, const std::string& separator)
+{
+    const std::string all(reinterpret_cast<const char*>(data), size);
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t at = separator.empty() ? std::string::npos : all.find(separator, start);
+        if (at == std::string::npos) {
+            parts.push_back(all.substr(start));
+            return parts;
+        }
+        parts.push_back(all.substr(start, at - start));
+        start = at + separator.size();
+    }
+}
 
 // An application object (not initialised: no log file, no window) with a
 // graphics server on the recording device double, so images load without

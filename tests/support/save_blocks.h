@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "game/shell/save_load_entity.h"
 #include "game/shell/save_load_system.h"
 
 namespace save_blocks {
@@ -47,6 +48,23 @@ inline bool loadRecord(SaveLoadEntity& entity, const std::string& key, const voi
     std::vector<std::uint8_t> payload;
     append(payload, key, record, size);
     return load(entity, std::move(payload), 1, name);
+}
+
+// The entity loaded from a payload given as parts: parts[0] is the entity's
+// own record, each further part a block, its key up to the first NUL and its
+// record after it (all of it the key when it holds no NUL). The entity's
+// block comes last, after its children's, as a save writes them.
+inline bool loadParts(SaveLoadEntity& entity, const std::vector<std::string>& parts, const std::string& name)
+{
+    std::vector<std::uint8_t> payload;
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        const std::size_t nul = parts[i].find('\0');
+        const std::string record = nul == std::string::npos ? std::string() : parts[i].substr(nul + 1);
+        append(payload, parts[i].substr(0, nul), record);
+    }
+    if (!parts.empty())
+        append(payload, entity.GetKey(), parts[0]);
+    return load(entity, std::move(payload), std::uint32_t(parts.size()), name);
 }
 
 } // namespace save_blocks

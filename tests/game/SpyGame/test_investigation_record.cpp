@@ -5,6 +5,7 @@
 #include <set>
 
 #include "game/shell/save_load_system.h"
+#include "fuzz/fuzz_support.h"
 #include "support/save_blocks.h"
 #include "play_bench.h"
 #include "test_env.h"
@@ -321,4 +322,42 @@ TEST_F(InvestigationRecord, ASaveWithoutAPartTheCaseNeedsIsRefusedUnread)
     EXPECT_TRUE(load());
     EXPECT_EQ(logged("' has no block '<"), 3u);
     EXPECT_EQ(inv->findAllHintsUsed, 7u);
+}
+
+namespace {
+
+// Counts the reads of its record.
+class CountingInvestigation : public CInvestigation {
+public:
+    std::uint32_t LoadSelf(SaveLoadSystem& system, std::uint32_t pos) override
+    {
+        ++reads;
+        return CInvestigation::LoadSelf(system, pos);
+    }
+    int reads = 0;
+};
+
+} // namespace
+
+// The fuzz target's seeds, loaded as the target loads them: each that holds
+// the events block reaches the record's reader (a cut record too, which it
+// then refuses), and one without it is refused before the reader runs. A
+// required block the seeds lack would leave the reader unfuzzed.
+TEST(InvestigationRecordSeeds, ReachTheReaderUnlessABlockIsMissing)
+{
+    const std::string folder = test_env::sourceDir() + "/tests/fuzz/seeds/investigation_record";
+    int reached = 0, refused = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string seed = test_env::readFile(entry.path().string());
+        const auto parts = fuzz::splitParts(reinterpret_cast<const std::uint8_t*>(seed.data()), seed.size(), "\n@@\n");
+        CountingInvestigation investigation;
+        investigation.SetKey(std::string(CInvestigation::kKeyPrefix) + "fuzz");
+        investigation.GetEvents().ResetEvents("fuzz");
+        save_blocks::loadParts(investigation, parts, "seed");
+        const bool hasEvents = seed.find(std::string("\n@@\nCSpyEventsManager : fuzz") + '\0') != std::string::npos;
+        EXPECT_EQ(investigation.reads, hasEvents ? 1 : 0) << entry.path();
+        (hasEvents ? reached : refused) += 1;
+    }
+    EXPECT_GE(reached, 4);
+    EXPECT_EQ(refused, 1);
 }
