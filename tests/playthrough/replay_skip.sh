@@ -7,7 +7,8 @@
 # byte-identical pair by pair, and the first must have drawn frames in part
 # and left frames as they were; each run's check must have dealt with frames
 # (compared them, or drawn them whole where they would have been skipped).
-# It prints the shares.
+# It prints the shares. A failure names the run (skip or whole) and shows
+# where the two logs first part.
 # Usage: replay_skip.sh <replay program> <recording> <screenshots expected>
 set -u
 replay="$1"
@@ -16,17 +17,26 @@ shots="$3"
 top=$(mktemp -d)
 trap 'rm -rf "$top"' EXIT
 
+folder=.local/share/Tallowmere/VRK
+runs=(skip whole)
+
 fail() {
-  echo "$*"
-  for run in skip whole; do
-    log=$(find "$top/$run" -name a2d.log 2>/dev/null | head -n 1)
-    [ -n "$log" ] && { echo "---- log of the $run run"; cat "$log"; }
+  echo "replay_skip: $*"
+  local logs=() run
+  for run in "${runs[@]}"; do
+    logs+=("$run" "$top/$run/$folder/a2d.log" "$top/$run")
+  done
+  "$(dirname "$0")/log_difference.sh" "${logs[@]}"
+  for run in "${runs[@]}"; do
+    [ -f "$top/$run/$folder/a2d.log" ] || continue
+    echo "---- the last lines of the $run run's log"
+    tail -n 8 "$top/$run/$folder/a2d.log"
   done
   exit 1
 }
 
 pids=()
-for run in skip whole; do
+for run in "${runs[@]}"; do
   home="$top/$run"
   mkdir -p "$home/tmp"
   (
@@ -38,12 +48,15 @@ for run in skip whole; do
   pids+=($!)
 done
 started=$(date +%s)
-for pid in "${pids[@]}"; do
-  wait "$pid" || fail "a run exited with $?"
+failed=""
+for i in 0 1; do
+  wait "${pids[$i]}"
+  code=$?
+  [ "$code" -eq 0 ] || failed="${failed:+$failed; }the ${runs[$i]} run exited with $code"
 done
 echo "replay_skip: both runs ended after $(($(date +%s) - started)) s"
+[ -z "$failed" ] || fail "$failed"
 
-folder=.local/share/Tallowmere/VRK
 log="$top/skip/$folder/a2d.log"
 wholeLog="$top/whole/$folder/a2d.log"
 ! grep -q "Frame check:" "$log" || fail "frames drawn in part or skipped differ from a whole redraw"
