@@ -272,13 +272,18 @@ int aApplication::run()
             m_inputServer->update();
         aSound::globalEngine().Update();
 
-        const bool altDown = m_inputServer && (m_inputServer->isKeyDown(platform::DIK_LMENU) ||
-                                               m_inputServer->isKeyDown(platform::DIK_RMENU));
+        // Alt as Enter went down, not as the frame ends: a quick Alt+Enter
+        // often lets Alt go before the frame is read. Two in one frame
+        // cancel out.
+        const int switches = m_inputServer ? m_inputServer->timesPressedWith(platform::DIK_RETURN,
+                                                                             aInputServer::KeyPress::kAlt)
+                                           : 0;
         try {
-            if (canSwitchFullscreen() && m_inputServer && altDown &&
-                m_inputServer->keyState(platform::DIK_RETURN) == KEY_PRESSED) {
-                m_graphServer->setFullscreen(!m_graphServer->m_fullscreen);
-                onDisplayModeChanged();
+            if (switches > 0 && canSwitchFullscreen()) {
+                if (switches % 2 != 0) {
+                    m_graphServer->setFullscreen(!m_graphServer->m_fullscreen);
+                    onDisplayModeChanged();
+                }
             } else if (!m_paused) {
                 result = update();
             }
