@@ -457,7 +457,7 @@ std::string dump(const Frames& frames)
         }
         for (const Change& c : f.presses) {
             if (c.index >= kTyped) {
-                char code[16];
+                char code[24];
                 std::snprintf(code, sizeof code, " type U+%04X", unsigned(c.index - kTyped));
                 out += code;
                 continue;
