@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/gui/gui_server.h"
+#include "engine/util/a_application.h"
 #include "engine/util/a_input_server.h"
 #include "platform/input/keyboard.h"
 #include "platform/input/mouse.h"
@@ -195,8 +196,10 @@ bool Server::WantsText() const
 
 void Server::SyncTextInput()
 {
-    if (input)
-        input->setTextInput(WantsText());
+    // The application's own pointer: hiding windows as the game shuts down
+    // drops the focus after the input server may be gone.
+    if (aInputServer* live = g_application ? g_application->m_inputServer : nullptr)
+        live->setTextInput(WantsText());
 }
 
 void Server::UpdateRepeat(float dt)
