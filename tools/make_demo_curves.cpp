@@ -20,7 +20,7 @@ struct Curve {
 };
 
 const Curve kCurves[] = {
-    {"credits_logo.data", TRAJECTORY_SPLINE, {{-300.0f, 560.0f}, {180.0f, 240.0f}, {420.0f, 430.0f}, {512.0f, 190.0f}}},
+    {"credits_logo.data", TRAJECTORY_SPLINE, {{-300.0f, 180.0f}, {200.0f, 125.0f}, {760.0f, 210.0f}, {512.0f, 170.0f}}},
 };
 
 bool write(const std::string& path, const aTrajectory& curve)

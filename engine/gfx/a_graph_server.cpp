@@ -226,16 +226,19 @@ void aGraphServer::createWindow(const char* title, std::uint16_t iconId)
     app->m_windowClass.cursorId = IDC_ARROW;
 
     // Without a window the player sees nothing at all: the reason goes to
-    // the terminal as well as to the log.
-    auto fail = [](const std::string& why) {
+    // the terminal as well as to the log, and the message says what failed.
+    auto fail = [](const std::string& why, platform::VideoFailure failure) {
         a_log("aGraphServer. Error create D3D object (%s)", why.c_str());
         std::fprintf(stderr, "%s\n", why.c_str());
         std::fflush(stderr);
-        throw aResultError(A2D_E_D3DINIT);
+        throw aResultError(failure == platform::VideoFailure::NoDisplay  ? A2D_E_NODISPLAY
+                           : failure == platform::VideoFailure::NoOpenGL ? A2D_E_NOOPENGL
+                                                                         : A2D_E_D3DINIT);
     };
     std::string error;
-    if (!platform::initVideo(&error))
-        fail(error);
+    platform::VideoFailure failure = platform::VideoFailure::None;
+    if (!platform::initVideo(&error, &failure))
+        fail(error, failure);
 
     platform::WindowDesc desc;
     desc.title = title ? title : app->m_name;
@@ -254,9 +257,9 @@ void aGraphServer::createWindow(const char* title, std::uint16_t iconId)
         desc.width = r.right - r.left + 1;
         desc.height = r.bottom - r.top + 1;
     }
-    std::unique_ptr<platform::Window> window = platform::Window::create(desc, &error);
+    std::unique_ptr<platform::Window> window = platform::Window::create(desc, &error, &failure);
     if (!window)
-        fail(error);
+        fail(error, failure);
     window->setProc([app](HWND w, std::uint32_t m, WPARAM wp, LPARAM lp) { return app->windowProc(w, m, wp, lp); });
 
     if (iconId != 0)

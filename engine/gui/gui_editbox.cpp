@@ -8,6 +8,8 @@
 #include "engine/util/a_log.h"
 #include "engine/util/a_string.h"
 #include "platform/input/dinput_keys.h"
+#include "platform/input/typing.h"
+#include "platform/system/cp1251.h"
 
 namespace GUI {
 
@@ -401,7 +403,7 @@ void Editbox::OnKeyDown(const KeybEventArgs& args)
         } else if (clipboardKey && args.key == DIK_V) {
             Paste();
         } else {
-            TypeCharacter(event);
+            KeyCharacter(event);
         }
     }
     if (life.expired())
@@ -411,27 +413,50 @@ void Editbox::OnKeyDown(const KeybEventArgs& args)
     Widget::OnKeyDown(event);
 }
 
-void Editbox::TypeCharacter(KeybEventArgs& event)
+void Editbox::KeyCharacter(KeybEventArgs& event)
 {
-    char c = event.character;
     const std::uint32_t key = event.key;
+    // Text input types the number pad's digits only while Num Lock is on.
+    char digit = 0;
     if (key >= DIK_NUMPAD7 && key <= DIK_NUMPAD9)
-        c = char('7' + (key - DIK_NUMPAD7));
+        digit = char('7' + (key - DIK_NUMPAD7));
     else if (key >= DIK_NUMPAD4 && key <= DIK_NUMPAD6)
-        c = char('4' + (key - DIK_NUMPAD4));
+        digit = char('4' + (key - DIK_NUMPAD4));
     else if (key >= DIK_NUMPAD1 && key <= DIK_NUMPAD3)
-        c = char('1' + (key - DIK_NUMPAD1));
+        digit = char('1' + (key - DIK_NUMPAD1));
     else if (key == DIK_NUMPAD0)
-        c = '0';
-    else if (key == DIK_SUBTRACT && !c)
-        c = '-';
-    else if (key == DIK_ADD && !c)
-        c = '+';
-    if (allowCyrillic) {
-        c = kbd_mapToCyrillic(c);
-        event.character = c;
+        digit = '0';
+    if (digit) {
+        event.character = digit;
+        if (!(event.modifiers & MOD_NUMLOCK))
+            InsertChar(wchar_t(digit));
+        return;
     }
-    InsertChar(c ? str_cp1251CharToWide(static_cast<unsigned char>(c)) : wchar_t(0));
+    // The KeyDown handlers see the letter of the Russian layout; the
+    // character itself comes as typed text.
+    if (allowCyrillic)
+        event.character = kbd_mapToCyrillic(event.character);
+}
+
+wchar_t Editbox::HeldCharacter(char32_t c) const
+{
+    unsigned char code = 0;
+    if (!isTypedCharacter(c) || !unicodeToCp1251(c, code))
+        return 0;
+    const bool cyrillic = c >= 0x400 && c <= 0x4FF;
+    return cyrillic && !allowCyrillic ? 0 : wchar_t(c);
+}
+
+void Editbox::OnTextInput(const KeybEventArgs& args)
+{
+    const std::weak_ptr<const void> life = GetLifeToken();
+    ClampPositions();
+    if (const wchar_t c = HeldCharacter(args.text))
+        InsertChar(c);
+    if (life.expired())
+        return;
+    blinkTimer = 0.0f;
+    UpdateScroll();
 }
 
 void Editbox::UpdateScroll()

@@ -1,9 +1,10 @@
 #pragma once
 // The one-line text input: the widget's Text in its font, a blinking caret
 // drawn as a character, a selection, a character filter (allowed bytes and
-// letter case), a length or width limit, key editing with word jumps, the
-// clipboard keys and an optional Russian mapping of typed keys. Keys only:
-// the mouse neither moves the caret nor selects.
+// letter case), a length or width limit, key editing with word jumps and
+// the clipboard keys. Characters come as typed text (OnTextInput), the
+// editing keys as key events. Keys only: the mouse neither moves the caret
+// nor selects.
 //
 // Positions index Text (0 .. length). Text may change behind the widget's
 // back (SetText): the caret and the selection are clamped to it wherever
@@ -34,8 +35,12 @@ public:
     // Caret blink while focused, then the widget's update.
     void UpdateSelf(float dt) override;
     bool CanFocus() const override { return true; }
+    bool TakesText() const override { return true; }
     void OnFocusGain(const WidgetEventArgs& args) override;
     void OnKeyDown(const KeybEventArgs& args) override;
+    // Inserts a typed character the box can hold: one of the system code
+    // page (Windows-1251), Cyrillic letters only with AllowCyrillic.
+    void OnTextInput(const KeybEventArgs& args) override;
 
     // Clamps to the text; PositionChanged when the caret moved.
     virtual void SetCaretPos(std::uint32_t pos);
@@ -55,6 +60,8 @@ public:
 
     // The character after the letter case, or 0 when it is not allowed.
     wchar_t FilterChar(wchar_t c) const;
+    // A typed character as the box holds it; 0 when it cannot.
+    wchar_t HeldCharacter(char32_t c) const;
     // Stored in ascending order, clamped to the text.
     void SetSelection(std::uint32_t a, std::uint32_t b);
     void DeleteSelection();
@@ -116,7 +123,9 @@ protected:
     virtual void UpdateScroll();
 
 private:
-    void TypeCharacter(KeybEventArgs& args);
+    // A key that is no editing key: the number pad types its digit with Num
+    // Lock off; the event's character follows the Russian layout.
+    void KeyCharacter(KeybEventArgs& args);
 };
 
 } // namespace GUI

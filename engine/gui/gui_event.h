@@ -61,6 +61,7 @@ public:
     std::uint32_t modifiers = 0;
     std::uint32_t key = 0;     // DirectInput scan code
     char character = 0;        // printable character, 0 when none
+    char32_t text = 0;         // OnTextInput: the character typed
 };
 
 template <class R, class A>

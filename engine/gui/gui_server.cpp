@@ -114,6 +114,7 @@ void Server::SetFocus(Widget* widget)
     CancelRepeat();
     if (widget)
         widget->OnFocusGain(WidgetEventArgs(widget));
+    SyncTextInput();
 }
 
 void Server::ForgetWidget(Widget*)

@@ -147,6 +147,12 @@ private:
     void UpdateKeys();
     // A key that went down: its hotkey, else the focused widget's KeyDown.
     void PressKey(std::uint32_t key, std::uint32_t mods);
+    // A typed character, for the focused widget when it takes text.
+    void TypeCharacter(char32_t c);
+    // The focused widget takes text, and is shown and enabled.
+    bool WantsText() const;
+    // Text input on exactly while WantsText.
+    void SyncTextInput();
     void UpdateRepeat(float dt);
 
     // A widget with its life token: hooks run while a script loads (a

@@ -3,35 +3,15 @@
 #include <algorithm>
 
 #include "engine/gui/gui_server.h"
+#include "engine/util/a_application.h"
 #include "engine/util/a_input_server.h"
 #include "platform/input/keyboard.h"
 #include "platform/input/mouse.h"
+#include "platform/input/typing.h"
 
 namespace GUI {
 
 namespace {
-
-// (shift needed, DirectInput key) typing each character from ' ' to '~'.
-struct KeyChar {
-    bool shift;
-    std::uint8_t key;
-};
-constexpr KeyChar kKeyChars[95] = {
-    {false, 0x39}, {true, 0x02},  {true, 0x28},  {true, 0x04},  {true, 0x05},  {true, 0x06},  {true, 0x08},
-    {false, 0x28}, {true, 0x0A},  {true, 0x0B},  {true, 0x09},  {true, 0x0D},  {false, 0x33}, {false, 0x0C},
-    {false, 0x34}, {false, 0x35}, {false, 0x0B}, {false, 0x02}, {false, 0x03}, {false, 0x04}, {false, 0x05},
-    {false, 0x06}, {false, 0x07}, {false, 0x08}, {false, 0x09}, {false, 0x0A}, {true, 0x27},  {false, 0x27},
-    {true, 0x33},  {false, 0x0D}, {true, 0x34},  {true, 0x35},  {true, 0x03},  {true, 0x1E},  {true, 0x30},
-    {true, 0x2E},  {true, 0x20},  {true, 0x12},  {true, 0x21},  {true, 0x22},  {true, 0x23},  {true, 0x17},
-    {true, 0x24},  {true, 0x25},  {true, 0x26},  {true, 0x32},  {true, 0x31},  {true, 0x18},  {true, 0x19},
-    {true, 0x10},  {true, 0x13},  {true, 0x1F},  {true, 0x14},  {true, 0x16},  {true, 0x2F},  {true, 0x11},
-    {true, 0x2D},  {true, 0x15},  {true, 0x2C},  {false, 0x1A}, {false, 0x2B}, {false, 0x1B}, {true, 0x07},
-    {true, 0x0C},  {false, 0x29}, {false, 0x1E}, {false, 0x30}, {false, 0x2E}, {false, 0x20}, {false, 0x12},
-    {false, 0x21}, {false, 0x22}, {false, 0x23}, {false, 0x17}, {false, 0x24}, {false, 0x25}, {false, 0x26},
-    {false, 0x32}, {false, 0x31}, {false, 0x18}, {false, 0x19}, {false, 0x10}, {false, 0x13}, {false, 0x1F},
-    {false, 0x14}, {false, 0x16}, {false, 0x2F}, {false, 0x11}, {false, 0x2D}, {false, 0x15}, {false, 0x2C},
-    {true, 0x1A},  {true, 0x2B},  {true, 0x1B},  {true, 0x29},
-};
 
 bool isDown(std::uint32_t state) { return state == KEY_PRESSED || state == KEY_HELD; }
 
@@ -42,19 +22,12 @@ Widget* enabled(Widget* w) { return w && w->IsEnabled() ? w : nullptr; }
 
 char Server::KeyToChar(std::uint32_t key, std::uint32_t mods)
 {
+    // The key with exactly its own Shift state: Shift with the space bar
+    // gives no character here (typed text comes from the platform).
     const bool shift = (mods & MOD_SHIFT) != 0;
-    for (int i = 0; i < 95; ++i) {
-        if (kKeyChars[i].key != key || kKeyChars[i].shift != shift)
-            continue;
-        char c = char(' ' + i);
-        if (mods & MOD_CAPSLOCK) {
-            if (c >= 'a' && c <= 'z')
-                c = char(c - 'a' + 'A');
-            else if (c >= 'A' && c <= 'Z')
-                c = char(c - 'A' + 'a');
-        }
-        return c;
-    }
+    for (int i = 0; i < 95; ++i)
+        if (platform::kUsKeys[i].key == key && platform::kUsKeys[i].shift == shift)
+            return platform::usKeyCharacter(std::uint8_t(key), shift, (mods & MOD_CAPSLOCK) != 0);
     return 0;
 }
 
@@ -109,6 +82,8 @@ void Server::Update(float dt)
         UpdateButtons();
         UpdateKeys();
         UpdateRepeat(dt);
+        // A field hidden or disabled while focused stops taking text.
+        SyncTextInput();
         if (pressedButton == kNoButton) {
             Widget* under =
                 root->WidgetAt(m_mouseX - root->GetAbsoluteX(), m_mouseY - root->GetAbsoluteY(), true, true);
@@ -166,7 +141,11 @@ void Server::UpdateKeys()
         using Press = aInputServer::KeyPress;
         constexpr std::uint32_t kOwn = MOD_SHIFT | MOD_CTRL | MOD_ALT | MOD_CAPSLOCK;
         for (const Press& p : input->m_keyPresses) {
-            if (pressedButton != kNoButton || p.key == 0 || !isDown(input->m_keys[p.key]))
+            if (p.key == 0) {
+                TypeCharacter(p.character);
+                continue;
+            }
+            if (pressedButton != kNoButton || !isDown(input->m_keys[p.key]))
                 continue;
             const auto bit = [&p](std::uint8_t own, std::uint32_t flag) { return (p.modifiers & own) ? flag : 0u; };
             const std::uint32_t mods = (modifiers & ~kOwn) | bit(Press::kShift, MOD_SHIFT) |
@@ -196,6 +175,31 @@ void Server::PressKey(std::uint32_t key, std::uint32_t mods)
         return;
     if (Widget* w = enabled(focus))
         w->OnKeyDown(KeyArgs(w, key, mods));
+}
+
+void Server::TypeCharacter(char32_t c)
+{
+    Widget* w = enabled(focus);
+    if (!w || !w->TakesText())
+        return;
+    KeybEventArgs args(w);
+    args.modifiers = modifiers;
+    args.text = c;
+    w->OnTextInput(args);
+}
+
+bool Server::WantsText() const
+{
+    const Widget* w = enabled(focus);
+    return w && w->TakesText() && w->IsVisible();
+}
+
+void Server::SyncTextInput()
+{
+    // The application's own pointer: hiding windows as the game shuts down
+    // drops the focus after the input server may be gone.
+    if (aInputServer* live = g_application ? g_application->m_inputServer : nullptr)
+        live->setTextInput(WantsText());
 }
 
 void Server::UpdateRepeat(float dt)
@@ -281,6 +285,7 @@ void Server::InitWidgets()
     lastMouseX = lastMouseY = 0;
     cursorOn = true;
     repeatKey = -1;
+    SyncTextInput();
 }
 
 } // namespace GUI

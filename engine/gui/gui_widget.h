@@ -75,6 +75,9 @@ public:
     // Hover fade and click timer.
     virtual void UpdateSelf(float dt);
     virtual bool CanFocus() const { return false; }
+    // Takes typed text while it has the focus (the platform's text input
+    // is on only then).
+    virtual bool TakesText() const { return false; }
     virtual bool IsTransparentAt(std::int32_t x, std::int32_t y) const;
 
     virtual void OnMouseEnter(const WidgetEventArgs& args);
@@ -91,6 +94,9 @@ public:
     virtual void OnKeyDown(const KeybEventArgs& args);
     virtual void OnKeyUp(const KeybEventArgs& args);
     virtual void OnKeyPress(const KeybEventArgs& args);
+    // A character typed while the widget has the focus (args.text); raises
+    // no event.
+    virtual void OnTextInput(const KeybEventArgs& args) { (void)args; }
     virtual void OnEnabled(const WidgetEventArgs& args);
     virtual void OnDisabled(const WidgetEventArgs& args);
     virtual void OnShow(const WidgetEventArgs& args);

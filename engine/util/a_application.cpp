@@ -272,13 +272,18 @@ int aApplication::run()
             m_inputServer->update();
         aSound::globalEngine().Update();
 
-        const bool altDown = m_inputServer && (m_inputServer->isKeyDown(platform::DIK_LMENU) ||
-                                               m_inputServer->isKeyDown(platform::DIK_RMENU));
+        // Alt as Enter went down, not as the frame ends: a quick Alt+Enter
+        // often lets Alt go before the frame is read. Two in one frame
+        // cancel out.
+        const int switches = m_inputServer ? m_inputServer->timesPressedWith(platform::DIK_RETURN,
+                                                                             aInputServer::KeyPress::kAlt)
+                                           : 0;
         try {
-            if (canSwitchFullscreen() && m_inputServer && altDown &&
-                m_inputServer->keyState(platform::DIK_RETURN) == KEY_PRESSED) {
-                m_graphServer->setFullscreen(!m_graphServer->m_fullscreen);
-                onDisplayModeChanged();
+            if (switches > 0 && canSwitchFullscreen()) {
+                if (switches % 2 != 0) {
+                    m_graphServer->setFullscreen(!m_graphServer->m_fullscreen);
+                    onDisplayModeChanged();
+                }
             } else if (!m_paused) {
                 result = update();
             }
@@ -463,11 +468,16 @@ int aApplication::messageBox(const std::string& text, bool isError)
 const char* aApplication::errorText(std::int32_t code)
 {
     switch (code) {
+    case A2D_E_NODISPLAY:
+        return "The game found no display to open its window on.\nRun it from a desktop session, or start it "
+               "with scripts/play,\nwhich opens a virtual display of its own.";
+    case A2D_E_NOOPENGL:
+        return "The game could not get OpenGL 3.3 graphics for its window.\nInstall or update the graphics "
+               "drivers (Mesa, or those of your graphics card);\nscripts/setup installs the ones it needs.";
     case A2D_E_D3DINIT:
     case A2D_E_D3DDEVICE:
-        return "Could not initialize Direct3D.\nTo solve this problem you may want to check that the\n"
-               "latest version of DirectX and latest version of drivers\nfor your video card are correctly "
-               "installed.";
+        return "The game could not start its graphics.\nCheck that the graphics drivers are installed and "
+               "up to date;\nscripts/setup installs the ones it needs.";
     case A2D_E_LOGFILE:
         return "Game error. Please reinstall.";
     case A2D_E_LOADMEDIA:

@@ -15,6 +15,7 @@
 #include "platform/system/events.h"
 #include "platform/input/keyboard.h"
 #include "platform/input/mouse.h"
+#include "platform/input/typing.h"
 
 namespace {
 
@@ -126,13 +127,24 @@ void aInputServer::pollKeyboard()
             if (key == kEndOfKeys)
                 break;
             const bool press = key >= kKeyPressRecord && key < kKeyPressRecord + 256;
-            if (key > 255 && !press) {
+            const bool typed = key >= kTypedRecord;
+            if (key > 255 && !press && !typed) {
                 endPlayback("bad key record");
                 return;
             }
             std::uint8_t value = 0;
             if (!readBytes(&value, 1))
                 return;
+            if (typed) {
+                const char32_t c = char32_t(key - kTypedRecord);
+                if (value != 0 || !platform::isTypedCharacter(c)) {
+                    endPlayback("bad typed-character record");
+                    return;
+                }
+                if (m_keyPresses.size() < kMaxKeyPresses)
+                    m_keyPresses.push_back(KeyPress{0, 0, c});
+                continue;
+            }
             if (!press) {
                 m_rawKeys[key] = value;
                 continue;
@@ -142,7 +154,7 @@ void aInputServer::pollKeyboard()
                 return;
             }
             if (m_keyPresses.size() < kMaxKeyPresses)
-                m_keyPresses.push_back(KeyPress{std::uint8_t(key - kKeyPressRecord), value});
+                m_keyPresses.push_back(KeyPress{std::uint8_t(key - kKeyPressRecord), value, 0});
         }
     } else {
         platform::KeyFrame raw{};
@@ -162,11 +174,18 @@ void aInputServer::pollKeyboard()
         }
         if (read) {
             for (const platform::KeyEvent& e : keyboard.events()) {
-                if (!e.down || e.key == 0 || m_keyPresses.size() >= kMaxKeyPresses)
+                if (m_keyPresses.size() >= kMaxKeyPresses)
+                    break;
+                if (e.key == 0) {
+                    if (platform::isTypedCharacter(e.character))
+                        m_keyPresses.push_back(KeyPress{0, 0, e.character});
+                    continue;
+                }
+                if (!e.down)
                     continue;
                 const std::uint8_t mods = (e.shift ? KeyPress::kShift : 0) | (e.ctrl ? KeyPress::kCtrl : 0) |
                                           (e.alt ? KeyPress::kAlt : 0) | (e.capsLock ? KeyPress::kCapsLock : 0);
-                m_keyPresses.push_back(KeyPress{e.key, mods});
+                m_keyPresses.push_back(KeyPress{e.key, mods, 0});
             }
         }
         std::memcpy(m_rawKeys, raw.data(), sizeof m_rawKeys);
@@ -178,7 +197,7 @@ void aInputServer::pollKeyboard()
                 }
             }
             for (const KeyPress& p : m_keyPresses) {
-                appendU32(kKeyPressRecord + p.key);
+                appendU32(p.key != 0 ? kKeyPressRecord + p.key : kTypedRecord + std::uint32_t(p.character));
                 append(&p.modifiers, 1);
             }
             appendU32(kEndOfKeys);
@@ -351,6 +370,38 @@ void aInputServer::setMousePos(std::int32_t x, std::int32_t y)
     const platform::PresentMapping pm = gs->windowMapping(cw, ch);
     m.setCursorPos(window, clampedInt(pm.offsetX + float(x) * pm.scaleX),
                    clampedInt(pm.offsetY + float(y) * pm.scaleY));
+}
+
+void aInputServer::setTextInput(bool on)
+{
+    if (m_textInput == int(on))
+        return;
+    m_textInput = int(on);
+    platform::keyboard().setTextInput(on);
+}
+
+int aInputServer::timesPressedWith(std::uint8_t key, std::uint8_t modifiers) const
+{
+    // By the records: a key pressed again in the frame after a quick press
+    // reads held, not pressed, and its modifiers may be up by the frame's end.
+    int times = 0;
+    bool recorded = false;
+    for (const KeyPress& p : m_keyPresses) {
+        if (p.key != key)
+            continue;
+        recorded = true;
+        if ((p.modifiers & modifiers) == modifiers)
+            ++times;
+    }
+    if (recorded)
+        return times;
+    if (m_keys[key] != KEY_PRESSED)
+        return 0;
+    const auto held = [this](std::uint8_t a, std::uint8_t b) { return isKeyDown(a) || isKeyDown(b); };
+    const bool all = (!(modifiers & KeyPress::kShift) || held(platform::DIK_LSHIFT, platform::DIK_RSHIFT)) &&
+                     (!(modifiers & KeyPress::kCtrl) || held(platform::DIK_LCONTROL, platform::DIK_RCONTROL)) &&
+                     (!(modifiers & KeyPress::kAlt) || held(platform::DIK_LMENU, platform::DIK_RMENU));
+    return all ? 1 : 0;
 }
 
 bool aInputServer::isAnyKeyPressed() const

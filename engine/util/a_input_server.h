@@ -6,15 +6,19 @@
 // Beside the states, the keys that went down this frame are kept in the
 // order they went down, each with the modifiers of its moment: typing fast
 // puts several key-downs, and Shift going down and up, into one frame.
+// Characters typed (text input, while an edit field has the focus) come
+// among them in the same order.
 //
 // The raw input of every frame can be recorded into a memory log and saved
 // as an ".input" file, or such a log played back in place of the devices.
 // File format (little-endian, no header), per frame: for each key whose raw
-// byte changed, u32 key and u8 byte; for each key that went down, in order,
-// u32 512 + key and u8 modifier bits (KeyPress); then u32 256; for each
-// changed mouse button, u32 button and u8 byte, then u32 3; i32 lX, lY, lZ;
-// i32 cursor x, y. A frame without key-down records (older recordings) has
-// its new keys typed in key-code order with the frame's modifiers.
+// byte changed, u32 key and u8 byte; for each key that went down or
+// character typed, in order, u32 512 + key and u8 modifier bits (KeyPress),
+// or u32 0x1000000 + the character and u8 0; then u32 256; for each changed
+// mouse button, u32 button and u8 byte, then u32 3; i32 lX, lY, lZ; i32
+// cursor x, y. A frame without key-down records (older recordings) has its
+// new keys pressed in key-code order with the frame's modifiers; without
+// character records nothing is typed.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -39,7 +43,7 @@ enum aInputLogMode : std::uint32_t {
 class aInputServer {
 public:
     // A key that went down, with the modifiers held (and Caps Lock's toggle)
-    // at that moment.
+    // at that moment; or, with key 0, a character typed.
     struct KeyPress {
         static constexpr std::uint8_t kShift = 1;
         static constexpr std::uint8_t kCtrl = 2;
@@ -48,10 +52,14 @@ public:
         static constexpr std::uint8_t kAll = 15;
         std::uint8_t key = 0;
         std::uint8_t modifiers = 0;
+        char32_t character = 0;  // key 0: what was typed (platform::isTypedCharacter)
     };
     // Key-down records of a recording start here (512 + key).
     static constexpr std::uint32_t kKeyPressRecord = 512;
-    // More key-downs in one frame than anyone types; the rest are dropped.
+    // Typed-character records: this plus the character.
+    static constexpr std::uint32_t kTypedRecord = 0x1000000;
+    // More key-downs and characters in one frame than anyone types; the rest
+    // are dropped.
     static constexpr std::size_t kMaxKeyPresses = 64;
 
     struct DoubleClick {
@@ -93,7 +101,16 @@ public:
     // Bytes of the playback log not yet read; 0 when not playing back.
     std::size_t playbackBytesLeft() const { return m_logMode == INPUT_LOG_PLAYING ? m_log.size() - m_logPos : 0; }
 
+    // Asks the keyboard for typed text (on while an edit field has the
+    // focus); the keyboard hears only of changes.
+    void setTextInput(bool on);
+
     std::uint32_t keyState(std::uint8_t key) const { return m_keys[key]; }
+    // How often the key went down this frame with all of the modifiers
+    // (KeyPress bits: Shift, Ctrl, Alt) held at its moment. A frame without
+    // key-down records of its own (an older recording) reads the modifiers'
+    // keys as the frame ends.
+    int timesPressedWith(std::uint8_t key, std::uint8_t modifiers) const;
     // State 2 or 3.
     bool isKeyDown(std::uint8_t key) const { return m_keys[key] >= KEY_PRESSED; }
 
@@ -154,6 +171,7 @@ private:
 
     std::vector<std::uint8_t> m_log;
     std::size_t m_logPos = 0;
+    int m_textInput = -1;  // as last told to the keyboard; -1 not yet
     bool m_endCallbackPending = false;
     aAnim* m_lastCursorAnim = nullptr;
 };

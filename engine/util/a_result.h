@@ -11,6 +11,9 @@ constexpr std::int32_t A2D_E_LOADMEDIA = std::int32_t(0x8A76000Bu);
 constexpr std::int32_t A2D_E_FILENOTFOUND = std::int32_t(0x80070002u);
 constexpr std::int32_t A2D_E_DRIVERINTERNAL = std::int32_t(0x88760827u);
 constexpr std::int32_t A2D_E_ABORT = std::int32_t(0x80004004u);
+// The window could not open: no display to open it on, or no OpenGL 3.3.
+constexpr std::int32_t A2D_E_NODISPLAY = std::int32_t(0x8A760101u);
+constexpr std::int32_t A2D_E_NOOPENGL = std::int32_t(0x8A760102u);
 
 // A failure raised with its result code.
 class aResultError : public std::exception {

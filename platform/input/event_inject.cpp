@@ -2,6 +2,9 @@
 
 #include <SDL.h>
 
+#include <cstring>
+
+#include "platform/input/keyboard.h"
 #include "platform/system/window.h"
 
 namespace platform {
@@ -54,6 +57,35 @@ bool injectMouseWheel(HWND window, int notches)
     e.wheel.windowID = idOf(window);
     e.wheel.y = notches;
     e.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
+    return push(e);
+}
+
+bool injectKey(HWND window, std::uint8_t key, bool down, bool shift, bool ctrl, bool alt)
+{
+    int scancode = 0;
+    for (int sc = 1; sc < SDL_NUM_SCANCODES && !scancode; ++sc)
+        if (dikFromScancode(sc) == key)
+            scancode = sc;
+    if (!scancode)
+        return false;
+    SDL_Event e{};
+    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.windowID = idOf(window);
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym.scancode = SDL_Scancode(scancode);
+    e.key.keysym.sym = SDL_GetKeyFromScancode(SDL_Scancode(scancode));
+    e.key.keysym.mod = Uint16((shift ? KMOD_LSHIFT : 0) | (ctrl ? KMOD_LCTRL : 0) | (alt ? KMOD_LALT : 0));
+    return push(e);
+}
+
+bool injectText(HWND window, const std::string& utf8)
+{
+    SDL_Event e{};
+    e.type = SDL_TEXTINPUT;
+    e.text.windowID = idOf(window);
+    if (utf8.size() >= sizeof e.text.text)
+        return false;
+    std::memcpy(e.text.text, utf8.data(), utf8.size());
     return push(e);
 }
 

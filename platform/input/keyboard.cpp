@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "platform/input/typing.h"
 #include "platform/system/window.h"
 
 namespace platform {
@@ -140,12 +141,8 @@ const ScancodeTable& table()
     return t;
 }
 
-bool ourWindowHasFocus()
+bool isOurWindow(std::uint32_t id)
 {
-    SDL_Window* focus = SDL_GetKeyboardFocus();
-    if (!focus)
-        return false;
-    const std::uint32_t id = SDL_GetWindowID(focus);
     for (const Window* w : windows())
         if (w->sdlId() == id)
             return true;
@@ -165,7 +162,10 @@ public:
             SDL_AddEventWatch(&SdlKeyboard::watch, this);
             m_watching = true;
         }
-        const bool focused = ourWindowHasFocus();
+        // A video driver without a window system (offscreen) gives no window
+        // the keyboard focus; there the window events decide.
+        SDL_Window* focus = SDL_GetKeyboardFocus();
+        const bool focused = focus ? isOurWindow(SDL_GetWindowID(focus)) : m_focusEvent;
         const ScancodeTable& t = table();
         m_events.clear();
         if (focused) {
@@ -191,6 +191,17 @@ public:
         return LockToggles{(mod & KMOD_CAPS) != 0, (mod & KMOD_NUM) != 0, (mod & KMOD_SCROLL) != 0};
     }
 
+    void setTextInput(bool on) override
+    {
+        KeyboardSource::setTextInput(on);
+        if (!SDL_WasInit(SDL_INIT_VIDEO))
+            return;
+        if (on)
+            SDL_StartTextInput();
+        else
+            SDL_StopTextInput();
+    }
+
     bool cyrillicLayout() override
     {
         if (!SDL_WasInit(SDL_INIT_VIDEO))
@@ -206,9 +217,30 @@ private:
     // Events are kept in arrival order with the modifier state SDL gave each.
     static int SDLCALL watch(void* self, SDL_Event* e)
     {
+        auto* me = static_cast<SdlKeyboard*>(self);
+        if (e->type == SDL_WINDOWEVENT && isOurWindow(e->window.windowID)) {
+            if (e->window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
+                me->m_focusEvent = true;
+            else if (e->window.event == SDL_WINDOWEVENT_FOCUS_LOST)
+                me->m_focusEvent = false;
+            return 1;
+        }
+        if (e->type == SDL_TEXTINPUT) {
+            // Text arrives whole, already shaped by the layout, Shift and
+            // Caps Lock: however fast the keys came, it holds each character.
+            std::u32string text;
+            appendUtf8(e->text.text, text);
+            if (me->textInput())
+                for (char32_t c : text)
+                    if (isTypedCharacter(c) && me->m_pending.size() < kMaxEvents) {
+                        KeyEvent ev;
+                        ev.character = c;
+                        me->m_pending.push_back(ev);
+                    }
+            return 1;
+        }
         if ((e->type != SDL_KEYDOWN && e->type != SDL_KEYUP) || e->key.repeat)
             return 1;
-        auto* me = static_cast<SdlKeyboard*>(self);
         const int sc = e->key.keysym.scancode;
         if (sc < 0 || sc >= SDL_NUM_SCANCODES)
             return 1;
@@ -234,6 +266,7 @@ private:
     std::vector<KeyEvent> m_pending;  // since the last read
     std::vector<KeyEvent> m_events;   // handed out by the last read
     bool m_watching = false;
+    bool m_focusEvent = false;  // the last focus event of our windows was a gain
 };
 
 SdlKeyboard g_sdlKeyboard;
@@ -268,7 +301,9 @@ InputResult ScriptedKeyboard::read(KeyFrame& out)
     m_events.clear();
     if (!frames.empty()) {
         last = frames.front().frame;
-        m_events = std::move(frames.front().events);
+        for (const KeyEvent& e : frames.front().events)
+            if (e.key != 0 || textInput())
+                m_events.push_back(e);
         frames.pop_front();
     }
     if (error != InputResult::Ok) {
@@ -300,8 +335,14 @@ void ScriptedKeyboard::pushEvents(const std::vector<Step>& steps)
     KeyFrame pressed{};
     const auto held = [this](DiKey a, DiKey b) { return m_held[a] != 0 || m_held[b] != 0; };
     for (const Step& s : steps) {
-        if (s.key == 0)
+        if (s.key == 0) {
+            if (s.character != 0) {
+                KeyEvent typed;
+                typed.character = s.character;
+                q.events.push_back(typed);
+            }
             continue;
+        }
         KeyEvent e;
         e.key = s.key;
         e.down = s.down;

@@ -22,18 +22,20 @@ struct LockToggles {
 };
 
 // One key going down or up, with the modifier and Caps Lock states in force
-// as it happened (for a Shift key itself: before it).
+// as it happened (for a Shift key itself: before it); or, with key 0, one
+// character of typed text, as the layout and the modifiers made it.
 struct KeyEvent {
-    std::uint8_t key = 0;  // DirectInput code, never 0
+    std::uint8_t key = 0;  // DirectInput code; 0 for a typed character
     bool down = false;
     bool shift = false;
     bool ctrl = false;
     bool alt = false;
     bool capsLock = false;
+    char32_t character = 0;  // with key 0: a character isTypedCharacter accepts
     bool operator==(const KeyEvent& o) const
     {
         return key == o.key && down == o.down && shift == o.shift && ctrl == o.ctrl && alt == o.alt &&
-               capsLock == o.capsLock;
+               capsLock == o.capsLock && character == o.character;
     }
 };
 
@@ -48,8 +50,13 @@ public:
     virtual InputResult read(KeyFrame& out) = 0;
     // The key events since the read before the last one, in the order they
     // happened: several keys can go down within one frame, and only this
-    // order tells which came first. Empty for a source that has none.
+    // order tells which came first. Typed characters come among them while
+    // text input is on. Empty for a source that has none.
     virtual const std::vector<KeyEvent>& events() const { return m_noEvents; }
+    // Typed text is taken only while text input is on (an edit field has
+    // the focus); off, the keys type nothing and no input method opens.
+    virtual void setTextInput(bool on) { m_textInput = on; }
+    bool textInput() const { return m_textInput; }
     // Takes the device again after it was lost.
     virtual InputResult acquire() { return InputResult::Ok; }
     virtual LockToggles locks() { return LockToggles(); }
@@ -58,6 +65,7 @@ public:
 
 private:
     std::vector<KeyEvent> m_noEvents;
+    bool m_textInput = false;
 };
 
 // SDL's keyboard through the scancode table. Every key reads up while no
@@ -80,13 +88,16 @@ std::uint8_t dikFromScancode(int scancode);
 // empty the last frame read is repeated (all up at first).
 class ScriptedKeyboard : public KeyboardSource {
 public:
-    // A key going down (+key) or up (-key) in a frame of pushEvents.
+    // A key going down (+key) or up (-key), or a character typed, in a
+    // frame of pushEvents.
     struct Step {
         std::uint8_t key;
         bool down;
+        char32_t character = 0;
     };
     static Step press(std::uint8_t key) { return Step{key, true}; }
     static Step lift(std::uint8_t key) { return Step{key, false}; }
+    static Step type(char32_t c) { return Step{0, false, c}; }
 
     InputResult read(KeyFrame& out) override;
     const std::vector<KeyEvent>& events() const override { return m_events; }
@@ -101,6 +112,8 @@ public:
     // states of its moment; the frame reads down every key held at its end
     // or pressed within it. Keys stay held into later frames of pushEvents
     // until lifted. Caps Lock (capsLock) toggles at once as its key goes down.
+    // Typed characters reach the reader only while text input is on, as
+    // they do from SDL.
     void pushEvents(const std::vector<Step>& steps);
 
     struct Queued {

@@ -32,6 +32,12 @@ void setError(std::string* error, const std::string& why)
         *error = why;
 }
 
+void setFailure(VideoFailure* failure, VideoFailure kind)
+{
+    if (failure)
+        *failure = kind;
+}
+
 // Only the first entry counts: SDL takes the first driver of a list that works.
 bool isHeadlessDriver(const char* name)
 {
@@ -300,21 +306,25 @@ struct Window::Impl {
     }
 };
 
-bool initVideo(std::string* error)
+bool initVideo(std::string* error, VideoFailure* failure)
 {
+    setFailure(failure, VideoFailure::None);
     if (SDL_WasInit(SDL_INIT_VIDEO))
         return true;
     // Probing every driver again would only repeat their complaints.
     static std::string noDisplay;
     if (!noDisplay.empty()) {
         setError(error, noDisplay);
+        setFailure(failure, VideoFailure::NoDisplay);
         return false;
     }
     // A closed window is told as such (SDL_WINDOWEVENT_CLOSE), never also
     // as a quit request, which the program could not refuse.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        // A display set that cannot be reached is as good as none.
         const std::string why = std::string("SDL video: ") + SDL_GetError();
+        setFailure(failure, VideoFailure::NoDisplay);
         if (envSet("DISPLAY") || envSet("WAYLAND_DISPLAY")) {
             setError(error, why);
             return false;
@@ -329,6 +339,7 @@ bool initVideo(std::string* error)
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         noDisplay = kNoDisplay;
         setError(error, noDisplay);
+        setFailure(failure, VideoFailure::NoDisplay);
         return false;
     }
     return true;
@@ -399,14 +410,16 @@ bool injectWindowEvent(Window* window, WindowStateEvent event)
     return SDL_PushEvent(&e) == 1;
 }
 
-std::unique_ptr<Window> Window::create(const WindowDesc& desc, std::string* error)
+std::unique_ptr<Window> Window::create(const WindowDesc& desc, std::string* error, VideoFailure* failure)
 {
+    setFailure(failure, VideoFailure::Other);
     if (desc.width <= 0 || desc.height <= 0 || desc.backBufferWidth <= 0 || desc.backBufferHeight <= 0) {
         setError(error, "window: bad size");
         return nullptr;
     }
-    if (!initVideo(error))
+    if (!initVideo(error, failure))
         return nullptr;
+    setFailure(failure, VideoFailure::Other);
 
     // SDL unloads the GL driver with its last window; keeping it loaded
     // makes later windows cheaper and keeps the driver's allocations owned.
@@ -414,6 +427,7 @@ std::unique_ptr<Window> Window::create(const WindowDesc& desc, std::string* erro
     if (!glLoaded) {
         if (SDL_GL_LoadLibrary(nullptr) != 0) {
             setError(error, std::string("OpenGL library: ") + SDL_GetError());
+            setFailure(failure, VideoFailure::NoOpenGL);
             return nullptr;
         }
         glLoaded = true;
@@ -456,11 +470,13 @@ std::unique_ptr<Window> Window::create(const WindowDesc& desc, std::string* erro
         impl.context = SDL_GL_CreateContext(impl.window);
     if (!impl.context) {
         setError(error, std::string("OpenGL 3.3 context: ") + SDL_GetError());
+        setFailure(failure, VideoFailure::NoOpenGL);
         return nullptr;
     }
     SDL_GL_MakeCurrent(impl.window, impl.context);
     if (epoxy_gl_version() < 33) {
         setError(error, "OpenGL 3.3 is not available");
+        setFailure(failure, VideoFailure::NoOpenGL);
         return nullptr;
     }
     glDisable(GL_DITHER);
@@ -470,6 +486,7 @@ std::unique_ptr<Window> Window::create(const WindowDesc& desc, std::string* erro
         return nullptr;
     }
     registry().push_back(w.get());
+    setFailure(failure, VideoFailure::None);
     return w;
 }
 

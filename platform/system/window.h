@@ -30,8 +30,16 @@ struct DisplayMode {
     int refreshRate = 0;  // Hz, 0 when unknown
 };
 
+// What stopped a window from opening.
+enum class VideoFailure {
+    None,
+    NoDisplay,  // no display to open a window on (none set, or it cannot be reached)
+    NoOpenGL,   // no OpenGL 3.3 core context for the window
+    Other,
+};
+
 // Starts SDL's video subsystem (once); false with a reason when it cannot.
-bool initVideo(std::string* error = nullptr);
+bool initVideo(std::string* error = nullptr, VideoFailure* failure = nullptr);
 // Desktop mode of display 0; false when there is no display.
 bool desktopMode(DisplayMode& out);
 // Usable area of display 0 (without panels); the whole desktop when unknown.
@@ -45,7 +53,8 @@ bool hasDisplay();
 class Window {
 public:
     // Creates the window and its GL context; null with a reason on failure.
-    static std::unique_ptr<Window> create(const WindowDesc& desc, std::string* error = nullptr);
+    static std::unique_ptr<Window> create(const WindowDesc& desc, std::string* error = nullptr,
+                                          VideoFailure* failure = nullptr);
     ~Window();
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;

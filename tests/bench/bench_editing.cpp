@@ -98,12 +98,11 @@ int main(int argc, char** argv)
         memo.SetText(words(5000));
         memo.Update(0.02f);
         GUI::KeybEventArgs a(&memo), back(&memo);
-        a.key = platform::DIK_A;
-        a.character = 'a';
+        a.text = U'a';  // typed text, as the keyboard hands it over
         back.key = platform::DIK_BACK;
         memo.SetCaretPos(2500);
         const double key = best(rounds, 20, [&] {
-            memo.OnKeyDown(a);
+            memo.OnTextInput(a);
             memo.Update(0.02f);
             memo.OnKeyDown(back);
             memo.Update(0.02f);

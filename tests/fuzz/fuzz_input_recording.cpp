@@ -3,6 +3,7 @@
 #include "engine/util/a_application.h"
 #include "engine/util/a_input_server.h"
 #include "fuzz/fuzz_support.h"
+#include "platform/input/typing.h"
 #include "platform/system/clock.h"
 
 namespace {
@@ -26,6 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         input.update();
         if (input.m_keyPresses.size() > aInputServer::kMaxKeyPresses)
             __builtin_trap();
+        for (const aInputServer::KeyPress& p : input.m_keyPresses)
+            if (p.key == 0 && !platform::isTypedCharacter(p.character))
+                __builtin_trap();
     }
     if (input.m_logMode == INPUT_LOG_PLAYING)
         __builtin_trap();

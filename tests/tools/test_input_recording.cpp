@@ -219,8 +219,9 @@ TEST(InputRecording, AScriptIsCutBeforeItsMarkedLine)
 }
 
 // Typing scripted several keys a frame, Shift going down and up between
-// them: the recording keeps each key-down in order with its modifiers, its
-// text form reads back, and played into an edit box it types the text.
+// them: the recording keeps each key-down in order with its modifiers and
+// the character it types, its text form reads back, and played into an
+// edit box it types the text.
 namespace {
 
 class ScriptTyping : public guitest::Widgets2Bench {};
@@ -244,14 +245,42 @@ TEST_F(ScriptTyping, KeysOfAFrameKeepTheirOrderAndModifiers)
     ASSERT_EQ(frames.size(), 9u);
     using P = std::vector<recording::Change>;
     namespace k = platform;
-    EXPECT_EQ(frames[0].presses, (P{{k::DIK_LSHIFT, 0}, {k::DIK_D, kShift}, {k::DIK_E, 0}}));
+    const auto typed = [](char c) { return recording::Change{recording::kTyped + std::uint32_t(c), 0}; };
+    EXPECT_EQ(frames[0].presses, (P{{k::DIK_LSHIFT, 0}, {k::DIK_D, kShift}, typed('D'), {k::DIK_E, 0}, typed('e')}));
     // Keys pressed within a frame read down in it, and up in the next unless pressed again.
     EXPECT_EQ(frames[0].keys, (P{{k::DIK_E, 0x80}, {k::DIK_D, 0x80}, {k::DIK_LSHIFT, 0x80}}));
     EXPECT_EQ(frames[1].keys, (P{{k::DIK_T, 0x80}, {k::DIK_D, 0}, {k::DIK_LSHIFT, 0}, {k::DIK_C, 0x80}}));
-    EXPECT_EQ(frames[3].presses, (P{{k::DIK_SPACE, 0}, {k::DIK_LSHIFT, 0}, {k::DIK_J, kShift}, {k::DIK_O, 0}}));
+    EXPECT_EQ(frames[3].presses, (P{{k::DIK_SPACE, 0}, typed(' '), {k::DIK_LSHIFT, 0}, {k::DIK_J, kShift}, typed('J'),
+                                    {k::DIK_O, 0}, typed('o')}));
     EXPECT_TRUE(frames[4].presses.empty() && frames[5].presses.empty());
-    EXPECT_EQ(frames[6].presses, (P{{k::DIK_CAPITAL, 0}, {k::DIK_A, kCapsLock}}));
-    EXPECT_EQ(frames[7].presses, (P{{k::DIK_B, kCapsLock}}));
+    EXPECT_EQ(frames[6].presses, (P{{k::DIK_CAPITAL, 0}, {k::DIK_A, kCapsLock}, typed('A')}));
+    EXPECT_EQ(frames[7].presses, (P{{k::DIK_B, kCapsLock}, typed('B')}));
+    // Shift held over the space bar types a blank; Ctrl or Alt held, a key
+    // types nothing. "type" hands text over without keys, 32 characters a
+    // frame.
+    recording::Frames words;
+    ASSERT_TRUE(recording::compile("keys +DIK_LSHIFT DIK_M DIK_SPACE DIK_A -DIK_LSHIFT\n"
+                                   "keys +DIK_LCONTROL DIK_V -DIK_LCONTROL +DIK_LMENU DIK_F -DIK_LMENU\n"
+                                   "type Jo \xC3\xA9\xD0\xB6  and  more words to make forty\n",
+                                   "t.txt", words, error))
+        << error;
+    ASSERT_EQ(words.size(), 4u);
+    EXPECT_EQ(words[0].presses, (P{{k::DIK_LSHIFT, 0}, {k::DIK_M, kShift}, typed('M'), {k::DIK_SPACE, kShift},
+                                  typed(' '), {k::DIK_A, kShift}, typed('A')}));
+    EXPECT_EQ(words[1].presses, (P{{k::DIK_LCONTROL, 0}, {k::DIK_V, recording::kCtrl}, {k::DIK_LMENU, 0},
+                                  {k::DIK_F, recording::kAlt}}));
+    EXPECT_EQ(words[2].presses.size(), 32u);
+    EXPECT_EQ(words[2].presses[3], (recording::Change{recording::kTyped + 0xE9, 0}));
+    EXPECT_EQ(words[2].presses[4], (recording::Change{recording::kTyped + 0x436, 0}));
+    EXPECT_EQ(words[3].presses.size(), 2u);  // 34 characters
+    // No key goes down for typed text (the keys of the frame before come up).
+    for (const recording::Frame& f : {words[2], words[3]})
+        for (const recording::Change& c : f.keys)
+            EXPECT_EQ(c.value, 0) << c.index;
+    for (const char* bad : {"type\n", "type \xC3\n", "type a\x01" "b\n"}) {
+        EXPECT_FALSE(recording::compile(bad, "t.txt", words, error)) << bad;
+        EXPECT_NE(error.find("t.txt:1: "), std::string::npos) << error;
+    }
 
     // Bytes and text form round-trip; a damaged key-down is named.
     const std::vector<std::uint8_t> bytes = recording::encode(frames);
@@ -259,12 +288,18 @@ TEST_F(ScriptTyping, KeysOfAFrameKeepTheirOrderAndModifiers)
     ASSERT_TRUE(recording::decode(bytes.data(), bytes.size(), back, error)) << error;
     EXPECT_EQ(back, frames);
     const std::string text = recording::dump(frames);
-    EXPECT_NE(text.find(" press DIK_SPACE press DIK_LSHIFT press DIK_J+shift press DIK_O\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(" press DIK_SPACE type U+0020 press DIK_LSHIFT press DIK_J+shift type U+004A press DIK_O type "
+                        "U+006F\n"),
+              std::string::npos)
+        << text;
     ASSERT_TRUE(recording::undump(text, "dump.txt", back, error)) << error;
     EXPECT_EQ(back, frames);
     ASSERT_TRUE(recording::undump("0 0.00s cursor 0 0 press 30+ctrl+alt+caps+shift\n", "d.txt", back, error));
     EXPECT_EQ(back[0].presses, (P{{30, 15}}));
-    for (const char* bad : {"press DIK_A+shift+shift", "press DIK_A+big", "press 256", "press"}) {
+    ASSERT_TRUE(recording::undump("0 0.00s cursor 0 0 type U+1F600 type U+E9\n", "d.txt", back, error)) << error;
+    EXPECT_EQ(back[0].presses, (P{{recording::kTyped + 0x1F600, 0}, {recording::kTyped + 0xE9, 0}}));
+    for (const char* bad : {"press DIK_A+shift+shift", "press DIK_A+big", "press 256", "press", "type U+D800",
+                            "type U+0009", "type U+110000", "type e9", "type U+", "type"}) {
         EXPECT_FALSE(recording::undump(std::string("0 0.00s cursor 0 0 ") + bad + "\n", "d.txt", back, error));
         EXPECT_NE(error.find("d.txt:1: "), std::string::npos) << error;
     }
@@ -272,6 +307,17 @@ TEST_F(ScriptTyping, KeysOfAFrameKeepTheirOrderAndModifiers)
     damaged[19] = 0x10;  // the first key-down's modifier byte, behind three changes
     EXPECT_FALSE(recording::decode(damaged.data(), damaged.size(), back, error));
     EXPECT_EQ(error, "frame 0: key-down record 554: unknown modifier bits 16") << error;
+    // A typed character is one that can be typed, with a 0 byte.
+    for (const std::vector<std::uint8_t>& odd :
+         {std::vector<std::uint8_t>{0x7F, 0, 0, 0x01, 0}, std::vector<std::uint8_t>{0x41, 0, 0, 0x01, 1},
+          std::vector<std::uint8_t>{0x00, 0xD8, 0, 0x01, 0}, std::vector<std::uint8_t>{0x00, 0, 0x11, 0x01, 0}}) {
+        std::vector<std::uint8_t> frame = odd;
+        for (std::uint32_t v : {256u, 3u, 0u, 0u, 0u, 0u, 0u})
+            for (int b = 0; b < 4; ++b)
+                frame.push_back(std::uint8_t(v >> (8 * b)));
+        EXPECT_FALSE(recording::decode(frame.data(), frame.size(), back, error));
+        EXPECT_NE(error.find("typed-character record"), std::string::npos) << error;
+    }
     // Key-downs follow the frame's state changes, as they are written.
     const std::vector<std::uint8_t> swapped = {0x1E, 0x02, 0, 0, 0x01, 0x1E, 0, 0, 0, 0x80, 0, 0x01, 0, 0, 0};
     EXPECT_FALSE(recording::decode(swapped.data(), swapped.size(), back, error));

@@ -1,6 +1,8 @@
 #include "tools/recording/input_recording.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -9,6 +11,7 @@
 #include <sstream>
 
 #include "platform/input/dinput_keys.h"
+#include "platform/input/typing.h"
 
 namespace recording {
 
@@ -20,6 +23,7 @@ constexpr std::uint32_t kEndOfButtons = 3;
 constexpr std::uint32_t kPressRecord = 512;
 constexpr std::uint8_t kAllModifiers = kShift | kCtrl | kAlt | kCapsLock;
 constexpr std::uint8_t kDown = 0x80;
+constexpr std::size_t kTypedPerFrame = 32;
 // A wait longer than this is a typo, not a plan; so is a whole recording.
 constexpr double kLongestSeconds = 3600.0;
 constexpr std::size_t kMostFrames = std::size_t(kLongestSeconds * 1000.0 / kFrameMs);
@@ -114,7 +118,8 @@ bool readKeys(Reader& in, Frame& f, std::string& error)
         if (index == kEndOfKeys)
             return true;
         const bool press = index >= kPressRecord && index < kPressRecord + 256;
-        if (index > kEndOfKeys && !press) {
+        const bool typed = index >= kTyped;
+        if (index > kEndOfKeys && !press && !typed) {
             error = "key record " + std::to_string(index) + " out of range";
             return false;
         }
@@ -126,13 +131,20 @@ bool readKeys(Reader& in, Frame& f, std::string& error)
             error = "key-down record " + std::to_string(index) + ": unknown modifier bits " + std::to_string(value);
             return false;
         }
+        if (typed && (value != 0 || !platform::isTypedCharacter(char32_t(index - kTyped)))) {
+            error = "typed-character record " + std::to_string(index) + " (" + std::to_string(value) +
+                    "): no character that can be typed";
+            return false;
+        }
         // The order encode() writes, so that a recording reads back byte for byte.
-        if (!press && !f.presses.empty()) {
+        if (!press && !typed && !f.presses.empty()) {
             error = "key record " + std::to_string(index) + " after the key-down records";
             return false;
         }
         if (press)
             f.presses.push_back(Change{index - kPressRecord, value});
+        else if (typed)
+            f.presses.push_back(Change{index, 0});
         else
             f.keys.push_back(Change{index, value});
     }
@@ -205,6 +217,20 @@ bool parsePress(const std::string& item, std::vector<Change>& out)
         plus = next;
     }
     out.push_back(c);
+    return true;
+}
+
+// "U+00E9": a character that can be typed.
+bool parseCodePoint(const std::string& token, char32_t& out)
+{
+    if (token.size() < 3 || token.size() > 8 || token.compare(0, 2, "U+") != 0)
+        return false;
+    char* end = nullptr;
+    const unsigned long v = std::strtoul(token.c_str() + 2, &end, 16);
+    if (*end != '\0' || !std::isxdigit(static_cast<unsigned char>(token[2])) || v > 0x10FFFF ||
+        !platform::isTypedCharacter(char32_t(v)))
+        return false;
+    out = char32_t(v);
     return true;
 }
 
@@ -301,6 +327,9 @@ public:
         mods |= held(platform::DIK_LMENU, platform::DIK_RMENU) ? kAlt : 0;
         mods |= m_capsLock ? kCapsLock : 0;
         m_presses.push_back(Change{code, mods});
+        if (!(mods & (kCtrl | kAlt)))
+            if (const char c = platform::usKeyCharacter(code, mods & kShift, mods & kCapsLock))
+                m_presses.push_back(Change{kTyped + std::uint32_t(static_cast<unsigned char>(c)), 0});
         if (code == platform::DIK_CAPITAL)
             m_capsLock = !m_capsLock;
         m_held[code] = true;
@@ -315,6 +344,16 @@ public:
         frameAt(m_x, m_y);
     }
     void keysFrame() { frameAt(m_x, m_y); }
+    // At most kTypedPerFrame characters a frame: the input server keeps 64
+    // key-downs and characters of a frame.
+    void typeFrames(const std::u32string& text)
+    {
+        for (std::size_t at = 0; at < text.size(); at += kTypedPerFrame) {
+            for (char32_t c : text.substr(at, kTypedPerFrame))
+                m_presses.push_back(Change{kTyped + std::uint32_t(c), 0});
+            frameAt(m_x, m_y);
+        }
+    }
 
 private:
     Frames& m_frames;
@@ -382,7 +421,7 @@ std::vector<std::uint8_t> encode(const Frames& frames)
             out.push_back(c.value);
         }
         for (const Change& c : f.presses) {
-            putU32(out, kPressRecord + c.index);
+            putU32(out, c.index >= kTyped ? c.index : kPressRecord + c.index);
             out.push_back(c.value);
         }
         putU32(out, kEndOfKeys);
@@ -400,7 +439,7 @@ std::vector<std::uint8_t> encode(const Frames& frames)
 std::string dump(const Frames& frames)
 {
     std::string out = "# frame, game time, cursor x y; then motion, button and key changes (hex bytes), and\n"
-                      "# the keys that went down, in order, with their modifiers\n";
+                      "# the keys that went down, with their modifiers, and the characters typed, in order\n";
     char head[64];
     for (std::size_t i = 0; i < frames.size(); ++i) {
         const Frame& f = frames[i];
@@ -417,6 +456,12 @@ std::string dump(const Frames& frames)
             out += " key " + (name ? std::string(name) : std::to_string(c.index)) + "=" + hexByte(c.value);
         }
         for (const Change& c : f.presses) {
+            if (c.index >= kTyped) {
+                char code[24];
+                std::snprintf(code, sizeof code, " type U+%04X", unsigned(c.index - kTyped));
+                out += code;
+                continue;
+            }
             const char* name = keyName(c.index);
             out += " press " + (name ? std::string(name) : std::to_string(c.index));
             for (const ModifierName& m : kModifierNames)
@@ -474,6 +519,14 @@ bool undump(const std::string& text, const std::string& fileName, Frames& frames
             if (what == "press" && i + 1 < w.size()) {
                 if (!parsePress(w[i + 1], f.presses))
                     return lines.fail(error, "bad key-down '" + w[i + 1] + "'");
+                i += 2;
+                continue;
+            }
+            if (what == "type" && i + 1 < w.size()) {
+                char32_t c = 0;
+                if (!parseCodePoint(w[i + 1], c))
+                    return lines.fail(error, "bad typed character '" + w[i + 1] + "' (U+ and hex digits)");
+                f.presses.push_back(Change{kTyped + std::uint32_t(c), 0});
                 i += 2;
                 continue;
             }
@@ -567,6 +620,17 @@ bool compile(const std::string& text, const std::string& fileName, Frames& frame
                     build.keyUp(code);
             }
             build.keysFrame();
+        } else if (cmd == "type") {
+            if (args == 0)
+                return usage("type <text>");
+            std::string text = w[1];
+            for (std::size_t i = 2; i < w.size(); ++i)
+                text += " " + w[i];
+            std::u32string typed;
+            const bool utf8 = platform::appendUtf8(text, typed);
+            if (!utf8 || std::any_of(typed.begin(), typed.end(), [](char32_t c) { return !platform::isTypedCharacter(c); }))
+                return lines.fail(error, "the text holds a character that cannot be typed, or is not UTF-8");
+            build.typeFrames(typed);
         } else if (cmd == "shot") {
             if (args != 0)
                 return usage("shot");

@@ -15,10 +15,15 @@
 //                                 (keys +DIK_LSHIFT DIK_D -DIK_LSHIFT DIK_E);
 //                                 a key that went down and up reads down in
 //                                 this frame and up in the next
+//   type <text>                   the text typed as an input method hands
+//                                 it over, no key pressed, 32 characters a
+//                                 frame (the words joined by one blank)
 //   shot                          presses and releases Print Screen
 // Keys held by "keys" stay down through the commands after it. Each key
 // going down is recorded in order with the Shift, Ctrl, Alt and Caps Lock
-// of its moment (Caps Lock starts off and toggles as its key goes down).
+// of its moment (Caps Lock starts off and toggles as its key goes down),
+// followed by the character it types on a US keyboard, if any: none while
+// Ctrl or Alt is held.
 //   # ...                         a comment; blank lines are skipped
 #include <cstddef>
 #include <cstdint>
@@ -38,10 +43,12 @@ struct Change {
 
 // Modifier bits of a key that went down.
 constexpr std::uint8_t kShift = 1, kCtrl = 2, kAlt = 4, kCapsLock = 8;
+// A typed character among the key-downs: this plus the character, value 0.
+constexpr std::uint32_t kTyped = 0x1000000;
 
 struct Frame {
     std::vector<Change> keys;     // by DirectInput key code
-    std::vector<Change> presses;  // keys that went down, in order; value = modifier bits
+    std::vector<Change> presses;  // keys that went down (value = modifier bits) and characters typed, in order
     std::vector<Change> buttons;  // 0 left, 1 right, 2 middle
     std::int32_t dx = 0, dy = 0, dz = 0;
     std::int32_t x = 0, y = 0;    // cursor in game coordinates

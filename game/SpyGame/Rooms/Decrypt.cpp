@@ -73,6 +73,22 @@ void CDecrypt::LoadSettings(CRoomData& data)
         }
     }
     m_fontName = ini.getValueDef(kSection, "Font", m_fontName);
+    m_helpId = ini.getValueDef(kSection, "Help", "");
+    m_solvedHelpId = ini.getValueDef(kSection, "SolvedHelp", "");
+    // Under the text unless placed.
+    m_helpX = float(m_textRect.x) + float(m_textRect.width) / 2.0f;
+    m_helpY = float(m_textRect.y) + float(m_textRect.height) + m_helpHeight;
+    const std::string line = ini.getValueDef(kSection, "HelpLine", "");
+    if (line.empty())
+        return;
+    if (parseNumbers(line, v, 3) && v[0] >= -32768 && v[0] <= 32767 && v[1] >= -32768 && v[1] <= 32767 &&
+        v[2] >= 4 && v[2] <= 512) {
+        m_helpX = float(v[0]);
+        m_helpY = float(v[1]);
+        m_helpHeight = float(v[2]);
+    } else {
+        bad("HelpLine", line);
+    }
 }
 
 void CDecrypt::AfterLoadInit(CRoomBase* murderHunt, CRoomBase* invCards)
@@ -383,11 +399,27 @@ void CDecrypt::DrawLetter(wchar_t letter, float cx, float cy, float height, std:
     m_font->drawString(cx, cy, std::wstring(1, letter), FONT_CENTER_X | FONT_CENTER_Y);
 }
 
+const std::wstring* CDecrypt::GetHelpLine() const
+{
+    if (m_tiles.empty() && m_keys.empty())
+        return nullptr;
+    const std::string& id = IsSolved() ? m_solvedHelpId : m_helpId;
+    return id.empty() ? nullptr : m_items->GetResources().FindString(id, std::string());
+}
+
 void CDecrypt::Draw() const
 {
     CPuzzleRoom::Draw();
     if (m_tiles.empty() && m_keys.empty())
         return;
+    if (const std::wstring* help = GetHelpLine(); help && m_font && m_font->getFontHeight() > 0.0f) {
+        const float oldScale = m_font->getScale();
+        m_font->setAngle(0.0f);
+        m_font->setScale(m_helpHeight * m_scale / m_font->getFontHeight());
+        m_font->color = withAlpha(kHelpInk, m_alpha);
+        m_font->drawString(m_x + m_helpX * m_scale, m_y + m_helpY * m_scale, *help, FONT_CENTER_X | FONT_CENTER_Y);
+        m_font->setScale(oldScale);
+    }
     const CSpyResources& res = m_items->GetResources();
     const aImage* tileImage = res.FindImage(kTileImage, m_location);
     const aImage* litImage = res.FindImage(kLitTileImage, m_location);

@@ -9,7 +9,10 @@
 // holds its letter the card is deciphered and the plain text shows.
 //
 // [Decrypt] of location.ini: TextRect, AlphabetRect (x y w h in room
-// pixels), Font (a GUI font), Tile (w h). Pictures of the location's group,
+// pixels), Font (a GUI font), Tile (w h), and the line of help under the
+// text: Help and SolvedHelp (string ids: before and once the card is
+// deciphered; either may be left out) and HelpLine (x y h: its centre in
+// room pixels and its letter height). Pictures of the location's group,
 // each optional: "tile", "tile_lit" (a selected symbol's tiles) and "key"
 // (an alphabet letter). The player's letters live in the hunt's card, so
 // they survive leaving the room and saving. Main thread only.
@@ -37,6 +40,7 @@ public:
     static constexpr std::uint32_t kGuessInk = 0xFF1C2C78;
     static constexpr std::uint32_t kGivenInk = 0xFF7A1A14;
     static constexpr std::uint32_t kSymbolInk = 0xFF6B5843;
+    static constexpr std::uint32_t kHelpInk = 0xFF6A4A30;
 
     // A character of the text in its place (room pixels from the room's
     // top-left); symbol 0 for characters outside the alphabet.
@@ -76,6 +80,9 @@ public:
     void GetTileRect(const Tile& tile, float& x, float& y, float& w, float& h) const;
     void GetKeyRect(const Key& key, float& x, float& y, float& w, float& h) const;
     const aRect& GetTextRect() const { return m_textRect; }
+    // The help line shown now: what to do, or that the card is deciphered;
+    // null when there is none.
+    const std::wstring* GetHelpLine() const;
 
 protected:
     void LoadSettings(CRoomData& data) override;
@@ -100,6 +107,8 @@ private:
     std::string m_fontName = "text_caption";
     std::uint16_t m_tileWidth = 36;
     std::uint16_t m_tileHeight = 44;
+    std::string m_helpId, m_solvedHelpId;
+    float m_helpX = 0.0f, m_helpY = 0.0f, m_helpHeight = 18.0f;  // centre and letter height, room pixels
     aFont* m_font = nullptr;  // the GUI server's; it outlives the rooms
 
     std::int32_t m_shown = -1;

@@ -169,6 +169,8 @@ protected:
     }
     // Notches for the next frame only.
     void wheel(int notches) { m_wheel = notches * 120; }
+    // Text the keyboard hands out in the next frame (while text input is on).
+    void typeText(const std::u32string& text) { m_typed += text; }
     void step(int frames = 1)
     {
         for (int i = 0; i < frames; ++i) {
@@ -176,6 +178,12 @@ protected:
             for (std::uint8_t k : m_held)
                 f[k] = 0x80;
             keys.push(f);
+            for (char32_t c : m_typed) {
+                platform::KeyEvent typed;
+                typed.character = c;
+                keys.frames.back().events.push_back(typed);
+            }
+            m_typed.clear();
             mouse.push(m_buttons, m_mouseX, m_mouseY, 0, 0, m_wheel);
             m_wheel = 0;
             frame(double(kDt) * 1000.0);
@@ -233,6 +241,7 @@ protected:
     std::set<std::uint8_t> m_held;
     unsigned m_buttons = 0;
     int m_mouseX = 0, m_mouseY = 0, m_wheel = 0;
+    std::u32string m_typed;
 
     platform::ManualClock clock;
     platform::ScriptedKeyboard keys;

@@ -39,20 +39,49 @@ TEST_F(EditboxTest, LimitsFilterAndKeysTyped)
     EXPECT_EQ(e->FilterChar(L'\u044F'), L'\u042F');
     EXPECT_EQ(e->FilterChar(L'\u0451'), L'\u0451');
 
-    // Digits only, but letters beyond 255 pass; Ctrl+V types v without
-    // copy and paste.
+    // Digits only, but letters beyond 255 pass; Ctrl+V without copy and
+    // paste types nothing.
     e = box("Charset \"0123456789\"\nAllowCyrillic 1");
     clip.text = "1a\xD0\xB6";
     key(DIK_V, MOD_CTRL);
     e->Paste();
+    // The number pad types its digit itself only with Num Lock off; on, the
+    // keyboard's text brings it.
     key(DIK_NUMPAD7);
+    keys.numLock = true;
+    key(DIK_NUMPAD8);
+    key(DIK_NUMPAD9, 0, '9');
+    keys.numLock = false;
     e->allowedChars.fill(true);
-    key(DIK_SUBTRACT);
+    key(DIK_SUBTRACT, 0, '-');
     type("q#");
+    // A Russian layout types its letters as text; KeyDown handlers see the
+    // Russian letter of the key. Characters beyond Windows-1251 stay out.
+    std::string seen;
+    struct Seen : Subscriber {
+        std::string* out;
+        bool operator()(const EventArgs& a) override
+        {
+            *out += static_cast<const KeybEventArgs&>(a).character;
+            return false;
+        }
+    } seenKeys;
+    seenKeys.out = &seen;
+    e->SubscribeEvent(EventKeyDown, &seenKeys);
     keys.cyrillic = true;
-    type("q#`");
+    hold(DIK_Q);
+    typeText(U"\u0439\u2116\u0105\U0001F600\u0451\u20AC");
+    step();
+    m_held.clear();
+    step();
     keys.cyrillic = false;
-    EXPECT_EQ(e->GetText(), L"1\u04367-q#\u0439\u2116\u0451");
+    EXPECT_EQ(e->GetText(), L"1\u0436" L"79-q#\u0439\u2116\u0451\u20AC");
+    EXPECT_EQ(seen, "\xE9");
+    // Without AllowCyrillic the box holds no Cyrillic letter.
+    e = box("");
+    typeText(U"a\u0439b");
+    step();
+    EXPECT_EQ(e->GetText(), L"ab");
 
     // The caret stays beyond a shorter text until used, then counts as its end.
     e->SetText(L"ab");

@@ -1,8 +1,15 @@
-// Fast typing: several keys, and Shift going down and up, within one frame.
-// Characters reach the focused edit box or memo in the order the keys went
-// down, each with its own Shift and Caps Lock, live and from a recording.
+// Fast typing: several keys and characters within one frame. Characters come
+// as the keyboard's typed text and reach the focused edit box or memo in the
+// order they came among the editing keys, live and from a recording; the
+// keyboard types only while a shown, enabled edit field has the focus.
+#include <cctype>
+
+#include "engine/gfx/a_graph_server.h"
 #include "engine/gui/gui_editbox.h"
 #include "engine/gui/gui_memo.h"
+#include "engine/util/a_application.h"
+#include "platform/input/event_inject.h"
+#include "platform/system/events.h"
 #include "widgets2_fixture.h"
 
 using namespace GUI;
@@ -49,9 +56,10 @@ protected:
     }
 
     // Types the text as a quick typist does: two, three, four, two, ...
-    // key-downs a frame, Shift pressed just before a capital and released
-    // just after it. With lateRelease the letters of a frame come up in the
-    // next frame, among its key-downs; otherwise within their own.
+    // key-downs a frame, each followed by its character, Shift pressed just
+    // before a capital and released just after it. With lateRelease the
+    // letters of a frame come up in the next frame, among its key-downs;
+    // otherwise within their own.
     void typeFast(const std::string& text, bool lateRelease)
     {
         std::vector<Step> pendingUps;
@@ -72,6 +80,7 @@ protected:
                 if (shift)
                     steps.push_back(ScriptedKeyboard::press(DIK_LSHIFT));
                 steps.push_back(ScriptedKeyboard::press(key));
+                steps.push_back(ScriptedKeyboard::type(char32_t(text[i])));
                 if (lateRelease)
                     ups.push_back(ScriptedKeyboard::lift(key));
                 else
@@ -96,7 +105,7 @@ protected:
 
 } // namespace
 
-TEST_F(TypingTest, KeysOfOneFrameTypeInTheirOrderWithTheirOwnShift)
+TEST_F(TypingTest, KeysAndCharactersOfOneFrameActInTheirOrder)
 {
     for (const bool late : {false, true}) {
         name->SetText(L"");
@@ -112,27 +121,52 @@ TEST_F(TypingTest, KeysOfOneFrameTypeInTheirOrderWithTheirOwnShift)
     // was released.
     for (std::uint32_t k = 0; k < 256; ++k)
         EXPECT_EQ(input->keyState(std::uint8_t(k)), std::uint32_t(KEY_UP)) << k;
+
+    // A Backspace between characters of one frame takes the one before it.
+    gui->SetFocus(name);
+    name->SetText(L"");
+    keyFrame({ScriptedKeyboard::type('a'), ScriptedKeyboard::type('b'), ScriptedKeyboard::press(DIK_BACK),
+              ScriptedKeyboard::type('c'), ScriptedKeyboard::lift(DIK_BACK)});
+    keyFrame({});
+    EXPECT_EQ(name->GetText(), L"ac");
+    // Key-downs without characters (a recording made before typed text was
+    // kept) still edit, but type nothing.
+    keys.pushKeys({DIK_LSHIFT, DIK_E});
+    keys.pushKeys({DIK_BACK});
+    keys.pushKeys({});
+    step(3);
+    EXPECT_EQ(name->GetText(), L"a");
 }
 
-TEST_F(TypingTest, CapsLockTogglesBetweenTheKeysOfAFrame)
+TEST_F(TypingTest, TheKeyboardTypesOnlyForAShownEnabledField)
 {
+    // Nothing focused at first: no text input.
+    step();
+    EXPECT_FALSE(keys.textInput());
     gui->SetFocus(name);
-    // a, b, Caps Lock, c, Shift+d in one frame; then e with Caps Lock still on.
-    keyFrame({ScriptedKeyboard::press(DIK_A), ScriptedKeyboard::press(DIK_B), ScriptedKeyboard::press(DIK_CAPITAL),
-              ScriptedKeyboard::lift(DIK_CAPITAL), ScriptedKeyboard::press(DIK_C), ScriptedKeyboard::press(DIK_LSHIFT),
-              ScriptedKeyboard::press(DIK_D), ScriptedKeyboard::lift(DIK_LSHIFT)});
-    keyFrame({ScriptedKeyboard::lift(DIK_A), ScriptedKeyboard::lift(DIK_B), ScriptedKeyboard::lift(DIK_C),
-              ScriptedKeyboard::lift(DIK_D), ScriptedKeyboard::press(DIK_E), ScriptedKeyboard::lift(DIK_E)});
+    EXPECT_TRUE(keys.textInput());
+    keyFrame({ScriptedKeyboard::type('x')});
+    EXPECT_EQ(name->GetText(), L"x");
+
+    // Hidden, the field loses the focus; disabled while focused, it keeps
+    // the focus but takes no text from that frame on. What the keyboard
+    // would type meanwhile is dropped.
+    name->SetVisible(false);
+    EXPECT_FALSE(keys.textInput());
+    keyFrame({ScriptedKeyboard::type('y')});
+    name->SetVisible(true);
     keyFrame({});
-    EXPECT_EQ(name->GetText(), L"abCdE");
-    // Without key-downs of their own (an older recording), keys go in
-    // key-code order with the frame's modifiers, as before.
-    keys.capsLock = false;
-    name->SetText(L"");
-    keys.pushKeys({DIK_LSHIFT, DIK_E, DIK_D});
-    keys.pushKeys({});
-    step(2);
-    EXPECT_EQ(name->GetText(), L"ED");
+    EXPECT_FALSE(keys.textInput());
+    gui->SetFocus(name);
+    name->SetEnabled(false);
+    keyFrame({ScriptedKeyboard::type('z')});
+    EXPECT_FALSE(keys.textInput());
+    name->SetEnabled(true);
+    EXPECT_EQ(name->GetText(), L"x");
+
+    // The focus on a widget that takes no text, or on none, turns it off.
+    load("button B\n{\n AreaRect 0 0 10 10\n}\n");
+    EXPECT_FALSE(keys.textInput());
 }
 
 TEST_F(TypingTest, ARecordingReplaysWhatWasTyped)
@@ -165,4 +199,102 @@ TEST_F(TypingTest, ARecordingReplaysWhatWasTyped)
     }
     EXPECT_EQ(name->GetText(), L"Detective Jo");
     EXPECT_EQ(notes->GetText(), L"The Quick Brown Fox");
+}
+
+// The real event path: SDL key and text events pushed into SDL's queue, as
+// a window system delivers them, typed into an edit box through the
+// platform's keyboard, the input server and the GUI server. The keys alone
+// could not tell these texts: Shift is held over the space, and a whole
+// name comes within one frame.
+TEST(TypingThroughSdl, TextEventsTypeWhateverTheKeysDo)
+{
+    messageQueue().reset();
+    aApplication app;
+    ASSERT_EQ(app.init("SdlTyping", nullptr, "", ""), 0);
+    auto* graph = new aGraphServer(320, 240, false, true, nullptr, 0, false, false);
+    auto* input = new aInputServer();
+    {
+        aImageManager images;
+        Server gui(&images, nullptr);
+        gui.fonts["f"] = std::make_unique<aFont>(guitest::writeSyntheticFont(test_env::home()));
+        const std::string script = test_env::home() + "/typing.agui";
+        test_env::writeFile(script, "editbox Name\n{\n AreaRect 0 0 300 20\n Font f\n MaxLength 24\n}\n");
+        gui.load(script);
+        gui.InitWidgets();
+        auto* name = dynamic_cast<Editbox*>(gui.GetRoot()->FindChild("Name", true));
+        ASSERT_TRUE(name);
+        HWND w = app.m_window;
+        const auto frame = [&] {
+            Message m;
+            while (messageQueue().peek(m) && m.message != WM_QUIT)
+                dispatchMessage(m);
+            input->update();
+            gui.Update(0.01f);
+        };
+        // One key: down with the modifiers held, its text, up.
+        const auto typeKey = [&](std::uint8_t key, bool shift, const std::string& text) {
+            ASSERT_TRUE(injectKey(w, key, true, shift));
+            if (!text.empty()) {
+                ASSERT_TRUE(injectText(w, text));
+            }
+            ASSERT_TRUE(injectKey(w, key, false, shift));
+        };
+        frame();  // starts watching SDL's events
+        ASSERT_TRUE(injectFocus(w, true));
+
+        // Nothing takes text yet: what comes is dropped.
+        typeKey(DIK_X, false, "x");
+        frame();
+        gui.SetFocus(name);
+        frame();
+        EXPECT_EQ(name->GetText(), L"");
+
+        // "mary ann" with Shift held, a key a frame.
+        ASSERT_TRUE(injectKey(w, DIK_LSHIFT, true));
+        frame();
+        const std::uint8_t mary[] = {DIK_M, DIK_A, DIK_R, DIK_Y, DIK_SPACE, DIK_A, DIK_N, DIK_N};
+        const char* upper = "MARY ANN";
+        for (int i = 0; i < 8; ++i) {
+            typeKey(mary[i], true, std::string(1, upper[i]));
+            frame();
+        }
+        ASSERT_TRUE(injectKey(w, DIK_LSHIFT, false));
+        frame();
+        EXPECT_EQ(name->GetText(), L"MARY ANN");
+
+        // Backspace, a key a frame, empties it; then "Detective Jo" in one
+        // frame, Shift going down and up around the capitals.
+        for (int i = 0; i < 8; ++i) {
+            typeKey(DIK_BACK, false, "");
+            frame();
+        }
+        EXPECT_EQ(name->GetText(), L"");
+        const std::string text = "Detective Jo";
+        for (char c : text) {
+            std::uint8_t key = 0;
+            for (std::uint32_t k = 1; k < 256 && !key; ++k)
+                if (Server::KeyToChar(k, 0) == std::tolower(c))
+                    key = std::uint8_t(k);
+            const bool capital = std::isupper(static_cast<unsigned char>(c)) != 0;
+            if (capital) {
+                ASSERT_TRUE(injectKey(w, DIK_LSHIFT, true));
+            }
+            typeKey(key, capital, std::string(1, c));
+            if (capital) {
+                ASSERT_TRUE(injectKey(w, DIK_LSHIFT, false, true));
+            }
+        }
+        frame();
+        frame();
+        EXPECT_EQ(name->GetText(), L"Detective Jo");
+
+        // What the box cannot hold is dropped from the text (outside
+        // Windows-1251: e acute, an emoji), the rest kept.
+        ASSERT_TRUE(injectText(w, "\xC3\xA9\xE2\x84\x96\xF0\x9F\x98\x80!"));
+        frame();
+        EXPECT_EQ(name->GetText(), L"Detective Jo\u2116!");
+    }
+    delete input;
+    delete graph;
+    app.shutdown();
 }

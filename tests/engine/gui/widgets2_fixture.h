@@ -28,8 +28,9 @@ struct Counter : GUI::Subscriber {
 template <class Base>
 class KeyTyping : public Base {
 protected:
-    // Presses the key with the modifier keys for a frame, then releases all.
-    void key(std::uint8_t k, std::uint32_t mods = 0)
+    // Presses the key with the modifier keys for a frame, then releases all;
+    // the keyboard types c (if any) as the key goes down.
+    void key(std::uint8_t k, std::uint32_t mods = 0, char c = 0)
     {
         if (mods & GUI::MOD_SHIFT)
             this->hold(platform::DIK_LSHIFT);
@@ -37,6 +38,8 @@ protected:
             this->hold(platform::DIK_LCONTROL);
         this->step();
         this->hold(k);
+        if (c)
+            this->typeText(std::u32string(1, char32_t(static_cast<unsigned char>(c))));
         this->step();
         this->m_held.clear();
         this->step();
@@ -47,11 +50,11 @@ protected:
         for (char c : text)
             for (std::uint32_t k = 1; k < 256; ++k) {
                 if (GUI::Server::KeyToChar(k, 0) == c) {
-                    key(std::uint8_t(k));
+                    key(std::uint8_t(k), 0, c);
                     break;
                 }
                 if (GUI::Server::KeyToChar(k, GUI::MOD_SHIFT) == c) {
-                    key(std::uint8_t(k), GUI::MOD_SHIFT);
+                    key(std::uint8_t(k), GUI::MOD_SHIFT, c);
                     break;
                 }
             }

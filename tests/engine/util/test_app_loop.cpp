@@ -3,6 +3,7 @@
 // procedure fed by scripted events.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <functional>
@@ -15,6 +16,7 @@
 #include "engine/util/a_log.h"
 #include "platform/system/clock.h"
 #include "platform/system/events.h"
+#include "platform/input/event_inject.h"
 #include "platform/input/keyboard.h"
 #include "platform/system/window.h"
 #include "support/test_env.h"
@@ -293,6 +295,68 @@ TEST_F(LoopTest, AltEnterSwitchesFullScreenInsteadOfUpdate)
               (std::vector<std::string>{"update", "render", "update", "render", "mode", "render", "update", "render",
                                         "update", "render", "mode", "render", "update"}));
     EXPECT_FALSE(graph->m_fullscreen);  // switched twice
+}
+
+// Alt+Enter through the real event path: SDL key events pushed into SDL's
+// queue, split over frames as a quick press often is. Every press switches:
+// Alt let go before the frame is read, and Enter pressed again in the very
+// next frame, once lost the switch.
+TEST_F(LoopTest, EveryAltEnterThroughSdlSwitches)
+{
+    platform::messageQueue().setSource(nullptr);
+    platform::setKeyboard(nullptr);
+    (new aInputServer())->update();  // starts watching SDL's events
+    HWND w = app.m_window;
+    using platform::DIK_LMENU;
+    using platform::DIK_RETURN;
+    // A frame's events: key, down, Alt held.
+    struct Key {
+        std::uint8_t key;
+        bool down;
+        bool alt;
+    };
+    using Frame = std::vector<Key>;
+    const std::vector<std::vector<Frame>> presses = {
+        // All within one frame.
+        {{{DIK_LMENU, true, false}, {DIK_RETURN, true, true}, {DIK_RETURN, false, true}, {DIK_LMENU, false, true}}},
+        // Alt in one frame; Enter, and Alt let go, in the next.
+        {{{DIK_LMENU, true, false}},
+         {{DIK_RETURN, true, true}, {DIK_RETURN, false, true}, {DIK_LMENU, false, true}}},
+        // Enter let go in the frame after.
+        {{{DIK_LMENU, true, false}, {DIK_RETURN, true, true}},
+         {{DIK_RETURN, false, true}, {DIK_LMENU, false, true}}},
+        // Alt held, Enter twice in two frames in a row: two switches.
+        {{{DIK_LMENU, true, false}, {DIK_RETURN, true, true}, {DIK_RETURN, false, true}},
+         {{DIK_RETURN, true, true}, {DIK_RETURN, false, true}, {DIK_LMENU, false, true}}},
+    };
+    std::vector<Frame> frames;
+    int expected = 0;
+    while (expected < 20) {
+        for (const auto& press : presses) {
+            frames.insert(frames.end(), press.begin(), press.end());
+            frames.push_back({});  // a quiet frame between presses
+            expected += press.size() == 2 && press[0].size() == 3 ? 2 : 1;
+        }
+    }
+    ASSERT_TRUE(platform::injectFocus(w, true));
+    std::size_t next = 0;
+    // Render runs in every pass, the switching ones too: it queues the
+    // events the next pass reads.
+    app.onUpdate = [](int) { return 0; };
+    app.onRender = [&](int) {
+        if (next == frames.size()) {
+            platform::postQuitMessage(0);
+            return 0;
+        }
+        for (const Key& k : frames[next])
+            EXPECT_TRUE(platform::injectKey(w, k.key, k.down, false, false, k.alt));
+        ++next;
+        return 0;
+    };
+    app.run();
+    const auto modes = std::count(app.calls.begin(), app.calls.end(), std::string("mode"));
+    EXPECT_EQ(modes, expected);
+    EXPECT_EQ(graph->m_fullscreen, expected % 2 != 0);
 }
 
 namespace {

@@ -256,19 +256,28 @@ TEST(Application, ShowErrorTexts)
 {
     RecordingApp app;
     testing::internal::CaptureStderr();
-    const std::int32_t codes[] = {A2D_E_D3DINIT, A2D_E_D3DDEVICE, A2D_E_LOGFILE, A2D_E_LOADMEDIA,
-                                  A2D_E_FILENOTFOUND, A2D_E_DRIVERINTERNAL, 1234};
+    const std::int32_t codes[] = {A2D_E_D3DINIT,      A2D_E_D3DDEVICE,      A2D_E_LOGFILE,   A2D_E_LOADMEDIA,
+                                  A2D_E_FILENOTFOUND, A2D_E_DRIVERINTERNAL, A2D_E_NODISPLAY, A2D_E_NOOPENGL,
+                                  1234};
     for (std::int32_t c : codes)
         app.showError(c);
     testing::internal::GetCapturedStderr();
-    ASSERT_EQ(app.boxes.size(), 7u);
-    EXPECT_EQ(app.boxes[0].rfind("Could not initialize Direct3D.\nTo solve this problem", 0), 0u);
+    ASSERT_EQ(app.boxes.size(), 9u);
+    EXPECT_EQ(app.boxes[0].rfind("The game could not start its graphics.\n", 0), 0u);
     EXPECT_EQ(app.boxes[1], app.boxes[0]);
     EXPECT_EQ(app.boxes[2], "Game error. Please reinstall.");
     EXPECT_EQ(app.boxes[3], "Could not load required media.");
     EXPECT_EQ(app.boxes[4], "Could not load required media.");
     EXPECT_EQ(app.boxes[5], "A serious problem occurred with the display driver.\nPlease install latest drivers.");
-    EXPECT_EQ(app.boxes[6], "Unknown error. Please reinstall or contact user support.");
+    // Which of the two failed, and what to do about it.
+    EXPECT_EQ(app.boxes[6].rfind("The game found no display to open its window on.\n", 0), 0u);
+    EXPECT_NE(app.boxes[6].find("scripts/play"), std::string::npos);
+    EXPECT_EQ(app.boxes[7].rfind("The game could not get OpenGL 3.3 graphics for its window.\n", 0), 0u);
+    EXPECT_EQ(app.boxes[8], "Unknown error. Please reinstall or contact user support.");
+    // Words meant for another system's libraries are nowhere.
+    for (const std::string& box : app.boxes)
+        for (const char* word : {"Direct3D", "DirectX", "Windows"})
+            EXPECT_EQ(box.find(word), std::string::npos) << box;
     EXPECT_TRUE(app.lastIsError);
 }
 

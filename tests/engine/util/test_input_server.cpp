@@ -436,10 +436,21 @@ TEST_F(InputTest, DamagedRecordingsStopCleanly)
     u32(badButton, 256);
     u32(badButton, 7);
     badButton.push_back(0x80);
-    for (const auto& log : {badKey, badButton}) {
+    // Typed characters: a control character, a surrogate, beyond Unicode,
+    // a byte that is not 0.
+    std::vector<std::vector<std::uint8_t>> bad = {badKey, badButton};
+    for (const auto& [c, byte] : std::vector<std::pair<std::uint32_t, std::uint8_t>>{
+             {0x09, 0}, {0xD800, 0}, {0x110000, 0}, {'a', 1}}) {
+        std::vector<std::uint8_t> log;
+        u32(log, aInputServer::kTypedRecord + c);
+        log.push_back(byte);
+        bad.push_back(log);
+    }
+    for (const auto& log : bad) {
         g_endCalls = 0;
         input->startPlayback(log, &onPlaybackEnd);
         frame();
+        EXPECT_TRUE(input->m_keyPresses.empty());
         frame();
         EXPECT_EQ(input->m_logMode, INPUT_LOG_OFF);
         EXPECT_EQ(g_endCalls, 1);

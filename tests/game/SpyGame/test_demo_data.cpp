@@ -21,6 +21,8 @@
 #include "engine/util/a_file_server.h"
 #include "engine/util/a_locale_server.h"
 #include "engine/util/a_options_file.h"
+#include "engine/util/a_rect.h"
+#include "engine/util/a_string.h"
 #include "engine/util/text_test_log.h"
 #include "support/test_env.h"
 
@@ -806,6 +808,16 @@ std::vector<std::pair<std::string, std::string>> playerTexts(const std::string& 
     return out;
 }
 
+// The English text of a key in a string table under Language/English/;
+// empty when there is none.
+std::string englishText(const std::string& table, const std::string& key)
+{
+    aLocaleServer strings;
+    strings.loadFile(test_env::sourceDir() + "/data/GameData/Language/English/" + table);
+    const std::wstring* text = strings.findString(key);
+    return text ? str_wideToUtf8(*text) : std::string();
+}
+
 } // namespace
 
 TEST(DemoData, TheStoryTellsOneStoryToItsEnd)
@@ -827,7 +839,8 @@ TEST(DemoData, TheStoryTellsOneStoryToItsEnd)
         for (const char* other : {"envelope", "photograph"})
             EXPECT_EQ(lower.find(other), std::string::npos) << file << ": " << text;
         // Find All counts no time.
-        EXPECT_EQ(lower.find("against the clock"), std::string::npos) << file << ": " << text;
+        for (const char* hurry : {"against the clock", "as fast as"})
+            EXPECT_EQ(lower.find(hurry), std::string::npos) << file << ": " << text;
         // A player who has never played is not welcomed back.
         EXPECT_EQ(lower.find("welcome back"), std::string::npos) << file << ": " << text;
     }
@@ -854,4 +867,154 @@ TEST(DemoData, TheStoryTellsOneStoryToItsEnd)
     ASSERT_FALSE(ending.empty()) << "no comics page after '" << won << "'";
     EXPECT_TRUE(file_isExistOrPacked("language:Comics/" + ending["ComicsName"] + "_p1.jpg")) << ending["ComicsName"];
     EXPECT_FALSE(named("InvestigationClose", "AfterEvents", ending["EventName"]).empty());
+
+    // What a room's finished task brings speaks of no beginning: the desk's
+    // card can come last of all.
+    for (auto& [kind, keys] : sections) {
+        if (kind != "ShowMessage" || keys["WinItemsList"].find(":TASK") == std::string::npos)
+            continue;
+        std::string text = englishText("_Investigations/1chapter/investigation.txt", keys["TextId"]);
+        std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+        EXPECT_FALSE(text.empty()) << keys["TextId"];
+        for (const char* start : {"begun", "begins", "first"})
+            EXPECT_EQ(text.find(start), std::string::npos) << keys["TextId"] << ": " << text;
+    }
+
+    // A close-up's task (no list of its own) changes once it is done, so the
+    // notebook no longer asks for it.
+    for (const auto& entry : std::filesystem::directory_iterator(root + "_Investigations/1chapter")) {
+        const std::string room = entry.path().filename().string();
+        const std::string ai = entry.path().string() + "/Quennick.ai";
+        if (!entry.is_directory() || !std::filesystem::exists(ai))
+            continue;
+        const aOptionsFile task(ai);
+        if (task.getValueDef("ROOM", "RoomTask", "").empty() || !task.getValueDef("ROOM", "ISpyItemsCount", "").empty())
+            continue;
+        const aOptionsFile roomEvents(entry.path().string() + "/_events.ini");
+        bool changed = false;
+        for (const auto& [kind, pairs] : roomEvents.sections()) {
+            std::map<std::string, std::string> keys(pairs.begin(), pairs.end());
+            changed = changed || (kind == "ChangePersonageInfo" && keys["Item"] == room + ":ROOM" &&
+                                  keys["TypeInfo"] == "RoomTask" &&
+                                  keys["WinItemsList"] == "@Quennick:" + room + ":TASK");
+        }
+        EXPECT_TRUE(changed) << room << ": its task stays in the notebook once done";
+    }
+
+    // The tips of a clue still in cipher ask for the deciphering; the clue
+    // is not found yet.
+    for (const char* tip : {"tip.mh_first_sticker", "tip.mh_encrypted"}) {
+        const std::string text = englishText("Text/Main.txt", tip);
+        EXPECT_NE(text.find("decipher"), std::string::npos) << tip << ": " << text;
+        EXPECT_EQ(text.find("found"), std::string::npos) << tip << ": " << text;
+    }
+}
+
+namespace {
+
+// The rectangle of a widget's "AreaRect" in a GUI script, found by its
+// declaration line ("imagebutton btn_map", "staticimage AwardMH").
+aRect scriptRect(const std::string& script, const std::string& declaration)
+{
+    const std::vector<std::string> lines = test_env::readLines(script);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].find(declaration) == std::string::npos)
+            continue;
+        for (std::size_t j = i + 1; j < lines.size(); ++j) {
+            std::istringstream in(lines[j]);
+            std::string key;
+            int x = 0, y = 0, w = 0, h = 0;
+            if (in >> key >> x >> y >> w >> h && key == "AreaRect")
+                return aRect(std::int16_t(x), std::int16_t(y), std::uint16_t(w), std::uint16_t(h));
+        }
+    }
+    ADD_FAILURE() << declaration << " not in " << script;
+    return aRect();
+}
+
+// The words an art recipe draws into an image, and how many shapes.
+struct Drawn {
+    std::vector<std::string> words;
+    int shapes = 0;
+};
+Drawn drawnInto(const std::string& image)
+{
+    Drawn out;
+    bool inside = false;
+    for (const auto& e : std::filesystem::directory_iterator(test_env::sourceDir() + "/tools/art"))
+        for (const std::string& line : test_env::readLines(e.path().string())) {
+            std::istringstream in(line);
+            std::string command;
+            in >> command;
+            if (command == "image") {
+                std::string file;
+                in >> file;
+                inside = std::filesystem::path(file).stem() == image;
+            } else if (inside && command == "text") {
+                std::string skip;
+                for (int i = 0; i < 5; ++i)
+                    in >> skip;
+                for (std::string word; in >> word;)
+                    out.words.push_back(word);
+            } else if (inside && (command == "rect" || command == "rrect" || command == "ellipse" || command == "ring" ||
+                                  command == "line" || command == "poly" || command == "frame")) {
+                ++out.shapes;
+            }
+        }
+    return out;
+}
+
+} // namespace
+
+// What the player sees says what it does and stays where it fits: the
+// panel's help button, the help pages' pictures, the cipher's line of help,
+// the notebook's margin and the welcome tip beside the ribbons.
+TEST(DemoData, WhatThePlayerSeesSaysWhatItDoes)
+{
+    const std::string root = test_env::sourceDir() + "/data/GameData/";
+    const std::string panel = root + "Gui/panel.agui";
+
+    // The panel's "btn_cardroom" asks for help: its picture says Help.
+    std::string image;
+    {
+        const std::vector<std::string> lines = test_env::readLines(panel);
+        for (std::size_t i = 0; i < lines.size() && image.empty(); ++i)
+            if (lines[i].find("imagebutton btn_cardroom") != std::string::npos)
+                for (std::size_t j = i + 1; j < lines.size() && image.empty(); ++j) {
+                    std::istringstream in(lines[j]);
+                    std::string key;
+                    if (in >> key && key == "Image")
+                        in >> image;
+                }
+    }
+    const Drawn help = drawnInto(image);
+    EXPECT_NE(std::find(help.words.begin(), help.words.end(), "Help"), help.words.end()) << image;
+    EXPECT_EQ(std::find(help.words.begin(), help.words.end(), "Cards"), help.words.end()) << image;
+
+    // Each help page has a picture of its own, not a bare shape on its
+    // paper and frame.
+    for (const char* page : {"Help_screen", "Help_screen_MH", "Help_screen_FA"})
+        EXPECT_GE(drawnInto(page).shapes, 4) << page;
+
+    // The cipher's line of help is the room's, not the background's, so it
+    // can change once the message is deciphered.
+    const aOptionsFile decrypt(root + "_Locations/Rooms/Decrypt/location.ini");
+    const std::string before = englishText("Text/Main.txt", decrypt.getValueDef("Decrypt", "Help", ""));
+    const std::string after = englishText("Text/Main.txt", decrypt.getValueDef("Decrypt", "SolvedHelp", ""));
+    EXPECT_FALSE(before.empty() || after.empty()) << before << " / " << after;
+    EXPECT_NE(before, after);
+    EXPECT_LE(drawnInto("decrypt_bg").words.size(), 3u);  // "Decipher the message"
+
+    // The notebook's texts end 6 pixels or more inside its paper (163
+    // pixels wide from the notebook's left).
+    for (const char* text : {"statictext text2", "statictext bonus_desc", "statictext quennick_comment"})
+        EXPECT_LE(scriptRect(panel, text).right(), 163 - 6) << text;
+
+    // The welcome tip, left of its point with its tail 40 pixels in from the
+    // balloon's right side, ends left of the murder-hunt ribbon.
+    const aOptionsFile tips(root + "tips.ini");
+    const aRect menu = scriptRect(root + "Gui/menu.agui", "window MainMenu");
+    const aRect ribbon = scriptRect(root + "Gui/menu.agui", "staticimage AwardMH");
+    EXPECT_EQ(tips.getValueDef("profile_open", "Quarter", ""), "1");
+    EXPECT_LT(std::stoi(tips.getValueDef("profile_open", "X", "0")) + 40, menu.x + ribbon.x);
 }

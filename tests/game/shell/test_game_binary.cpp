@@ -126,18 +126,43 @@ bool contains(const std::string& text, const std::string& part) { return text.fi
 
 } // namespace
 
+// The player's message says what failed in this system's words; the
+// terminal and the log get the detail.
 TEST(GameBinary, WithoutAnyDisplayItSaysWhyAndExitsWithOne)
 {
-    GameProcess game(
-        {{"SDL_VIDEODRIVER", std::nullopt}, {"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}});
+    const std::string noDisplay = "The game found no display to open its window on.\nRun it from a desktop session";
+    const std::string detail = "no display: set DISPLAY, or run scripts/play, which starts a virtual one";
+    // None set, or one set that cannot be reached.
+    for (const std::optional<std::string>& display : {std::optional<std::string>(), std::optional<std::string>(":4093")}) {
+        GameProcess game(
+            {{"SDL_VIDEODRIVER", std::nullopt}, {"DISPLAY", display}, {"WAYLAND_DISPLAY", std::nullopt}});
+        ASSERT_TRUE(game.started());
+        const std::optional<int> status = game.waitExit(kPatience);
+        ASSERT_TRUE(status) << "the game kept running without a display";
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
+        EXPECT_TRUE(contains(game.output(), noDisplay)) << game.output();
+        EXPECT_TRUE(contains(GameProcess::log(), noDisplay));
+        if (!display) {
+            EXPECT_TRUE(contains(game.output(), detail)) << game.output();
+        }
+        for (const char* word : {"Direct3D", "DirectX"})
+            EXPECT_FALSE(contains(game.output(), word)) << game.output();
+        EXPECT_TRUE(contains(GameProcess::log(), "a2d Engine stopped"));
+    }
+}
+
+TEST(GameBinary, WithoutOpenGl33ItSaysSoAndExitsWithOne)
+{
+    // The driver offers no more than OpenGL 3.0.
+    GameProcess game(EnvChanges{{"MESA_GL_VERSION_OVERRIDE", "3.0"}});
     ASSERT_TRUE(game.started());
     const std::optional<int> status = game.waitExit(kPatience);
-    ASSERT_TRUE(status) << "the game kept running without a display";
+    ASSERT_TRUE(status) << "the game kept running without OpenGL 3.3";
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
-    const std::string why = "no display: set DISPLAY, or run scripts/play, which starts a virtual one";
-    EXPECT_TRUE(contains(game.output(), why)) << game.output();
-    EXPECT_TRUE(contains(GameProcess::log(), why));
-    EXPECT_TRUE(contains(GameProcess::log(), "a2d Engine stopped"));
+    EXPECT_TRUE(contains(game.output(), "The game could not get OpenGL 3.3 graphics for its window.\n"))
+        << game.output();
+    EXPECT_TRUE(contains(game.output(), "OpenGL 3.3 context: ")) << game.output();
+    EXPECT_FALSE(contains(game.output(), "DirectX")) << game.output();
 }
 
 TEST(GameBinary, HangupClosesLikeAWindowClose)

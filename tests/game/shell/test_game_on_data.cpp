@@ -1,11 +1,13 @@
 // The game in process on the demo data, offscreen, driven by the scripted
 // mouse and keyboard: clicks skip the splash, the loading bar grows frame
 // by frame, the main menu draws, a new player is made through the player
-// choice, the more-games page opens its second link, and Exit ends the
+// choice, the more-games page opens its second link, Escape closes the
+// menu's dialogs, and Exit ends the
 // game without a fault in the log. Also the loading bar's pixels at
 // nothing, half and all loaded.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -71,12 +73,38 @@ protected:
         const aRect r = widget(name)->GetAbsoluteRect();
         click(r.x + r.width / 2, r.y + r.height / 2);
     }
-    void type(std::initializer_list<std::initializer_list<std::uint8_t>> strokes)
+    // Each character's key goes down and up in a frame of its own, Shift
+    // around capitals, the character typed as the key goes down.
+    void type(const std::string& text)
     {
-        for (const auto& keysDown : strokes) {
-            frames(1, 0, keysDown);
-            frames();
+        using K = platform::ScriptedKeyboard;
+        for (char c : text) {
+            std::uint8_t key = 0;
+            for (std::uint32_t k = 1; k < 256 && !key; ++k)
+                if (GUI::Server::KeyToChar(k, 0) == std::tolower(static_cast<unsigned char>(c)))
+                    key = std::uint8_t(k);
+            const bool capital = std::isupper(static_cast<unsigned char>(c)) != 0;
+            std::vector<K::Step> steps;
+            if (capital)
+                steps.push_back(K::press(platform::DIK_LSHIFT));
+            steps.insert(steps.end(), {K::press(key), K::type(char32_t(c)), K::lift(key)});
+            if (capital)
+                steps.push_back(K::lift(platform::DIK_LSHIFT));
+            keys.pushEvents(steps);
+            mouse.push(0, x, y);
+            clock.advanceMs(20);
+            game.m_inputServer->update();
+            result = game.update();
+            if (result == 0)
+                game.render();
         }
+        frames();
+    }
+    // Escape pressed for a frame and let go.
+    void escape()
+    {
+        frames(1, 0, {platform::DIK_ESCAPE});
+        frames();
     }
     GUI::Widget* widget(const char* name) const { return game.GetGui()->GetRoot()->FindChild(name, true); }
 
@@ -151,7 +179,7 @@ TEST_F(GameOnData, SplashLoadingMenuPlayerChoiceAndExit)
     // A new player: the choice, a typed name, New.
     clickOn("ChangeProfile");
     ASSERT_EQ(flow.GetScreen(), Flow::kProfiles);
-    type({{platform::DIK_LSHIFT, platform::DIK_A}, {platform::DIK_N}, {platform::DIK_N}});
+    type("Ann");
     EXPECT_EQ(widget("Name")->GetText(), L"Ann");
     clickOn("New");
     frames(2);
@@ -177,6 +205,19 @@ TEST_F(GameOnData, SplashLoadingMenuPlayerChoiceAndExit)
     click(back.x + back.width / 2, back.y + back.height / 2);
     EXPECT_FALSE(page->IsVisible(true));
     EXPECT_TRUE(widget("Play")->IsVisible(true));
+
+    // Escape closes what a Cancel, Close or Back button closes, and only the
+    // dialog in front.
+    for (const auto& [button, name] : {std::pair{"Options", "OptionsMenu"}, {"Help", "HelpMenu"},
+                                         {"MoreGames", "MoreGames"}}) {
+        clickOn(button);
+        GUI::Widget* dialog = game.GetGui()->GetRoot()->FindChild(name);
+        ASSERT_TRUE(dialog && dialog->IsVisible(true)) << button;
+        escape();
+        EXPECT_FALSE(dialog->IsVisible(true)) << button;
+        EXPECT_TRUE(widget("Play")->IsVisible(true)) << button;
+        EXPECT_EQ(flow.GetScreen(), Flow::kMenu);
+    }
 
     clickOn("Exit");
     EXPECT_EQ(result, A2D_E_ABORT);

@@ -3,6 +3,8 @@
 // curve; the splash at mid-fade on the GL device.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -169,6 +171,55 @@ TEST_F(ScreensTest, CreditsFollowCurvesFadeAndEnd)
     EXPECT_TRUE(credits.IsDone());
     credits.Load(test_env::home() + "/none.ini", sources);
     EXPECT_TRUE(credits.IsDone());
+}
+
+// The demo's credits: the logo glides in along its curve while the first
+// names show, whole from top to bottom, and never passes over a line of
+// text shown at that moment (each line taken as 560 x 40 pixels about its
+// place).
+TEST_F(ScreensTest, TheDemoLogoKeepsClearOfTheCreditsText)
+{
+    const std::string data = test_env::sourceDir() + "/data/GameData/";
+    images.LoadFile(data + "Images/Loading/", "loading_logo.png 8888 8888", "");
+    strings.loadFile(data + "Language/English/Text/Main.txt");
+    CCredits::Sources sources;
+    sources.images = &images;
+    sources.strings = &strings;
+    aFont font("no_glyphs.fnt");  // the texts' places matter here, not their glyphs
+    sources.font = [&](const std::string&) { return &font; };
+    sources.curvesFolder = data + "Curves/";
+    CCredits credits;
+    credits.Load(data + "credits.ini", sources);
+    const auto& items = credits.GetItems();
+    const auto logo = std::find_if(items.begin(), items.end(), [](const CCredits::Item& i) { return i.image; });
+    ASSERT_NE(logo, items.end());
+    ASSERT_TRUE(logo->moving);
+    ASSERT_GE(std::count_if(items.begin(), items.end(), [](const CCredits::Item& i) { return !i.text.empty(); }), 5);
+    credits.Start();
+    int overlapping = 0, together = 0;
+    for (float t = 0.0f; !credits.IsDone() && t < 60.0f; t += 0.05f) {
+        credits.Update(0.05f, false);
+        if (logo->fade.GetAlpha(credits.GetTime()) <= 0.0f)
+            continue;
+        float lx = 0, ly = 0;
+        credits.GetItemPos(*logo, 1024.0f, 768.0f, lx, ly);
+        const float lw = float(logo->image->getWidth()) / 2.0f, lh = float(logo->image->getHeight()) / 2.0f;
+        EXPECT_TRUE(ly - lh >= 0.0f && ly + lh <= 768.0f) << "cut at the screen's edge at " << credits.GetTime();
+        for (const CCredits::Item& text : items) {
+            if (text.text.empty() || text.fade.GetAlpha(credits.GetTime()) <= 0.0f)
+                continue;
+            ++together;
+            float tx = 0, ty = 0;
+            credits.GetItemPos(text, 1024.0f, 768.0f, tx, ty);
+            if (std::abs(lx - tx) < lw + 280.0f && std::abs(ly - ty) < lh + 20.0f) {
+                ++overlapping;
+                ADD_FAILURE() << "at " << credits.GetTime() << " s the logo at " << lx << "," << ly << " covers ["
+                              << text.name << "]";
+            }
+        }
+    }
+    EXPECT_GT(together, 20);  // the logo and the text do show together
+    EXPECT_EQ(overlapping, 0);
 }
 
 using SplashPixels = gstest::GlServerTest;

@@ -69,7 +69,7 @@ TEST_F(MessageTest, SlidesTimesOutAndKeepsOneMessage)
     EXPECT_EQ(takeLog().find("not found"), std::string::npos);
     EXPECT_TRUE(message->GetState() == 1 && !message->IsVisible());
     message->ShowMessageTimed("card_found", "1chapter", 30.0f);
-    EXPECT_TRUE(text() == L"The first case card. The case has begun." && y() == 768);
+    EXPECT_TRUE(text() == L"Case card one: the professor's case, written up. It is on the case-cards board now." && y() == 768);
     tick(11);  // half way: y = 768 - 118 x 33/64, alpha the fade
     EXPECT_EQ(y(), int(768.0f - 118.0f * 33.0f / 64.0f));
     EXPECT_FLOAT_EQ(window()->alpha, 33.0f / 64.0f);
@@ -160,7 +160,7 @@ TEST_F(MessageTest, SameIdAfterAClickAwayMidSlideShowsAgain)
         EXPECT_TRUE(window()->IsVisible(true) && y() == 768 && message->GetFade() == 0.0f) << timed;
         tick(22);
         EXPECT_TRUE(message->IsVisible() && window()->IsVisible(true) && y() == kY) << timed;
-        EXPECT_EQ(text(), L"The first case card. The case has begun.");
+        EXPECT_EQ(text(), L"Case card one: the professor's case, written up. It is on the case-cards board now.");
         click(kX + 300, kY + 50);
         tick(30);
         EXPECT_FALSE(message->IsVisible());

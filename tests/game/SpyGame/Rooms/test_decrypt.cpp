@@ -75,6 +75,9 @@ TEST_F(DecryptRoom, TheSeededCipherRevealedLettersAndPlayByClicks)
     EXPECT_EQ(c.GetSymbols().size(), 8u);
     EXPECT_EQ(d.GetTiles().size(), 20u);
     EXPECT_EQ(d.GetKeys().size(), 26u);
+    // The help line says what to do until the card is deciphered.
+    ASSERT_TRUE(d.GetHelpLine());
+    EXPECT_EQ(*d.GetHelpLine(), L"Give each symbol its letter.");
 
     const wchar_t m = c.Encode(L'M'), t = c.Encode(L'T'), e = c.Encode(L'E');
     EXPECT_EQ(d.GetGuess(e), L'E');
@@ -99,6 +102,8 @@ TEST_F(DecryptRoom, TheSeededCipherRevealedLettersAndPlayByClicks)
     ctx.take();
     solveByClicks();
     EXPECT_TRUE(d.IsSolved());
+    ASSERT_TRUE(d.GetHelpLine());
+    EXPECT_EQ(*d.GetHelpLine(), L"Deciphered.");
     EXPECT_EQ(d.GetPuzzleComplete(), 1);
     EXPECT_EQ(hunt->GetCard(0)->state, CMurderHunt::Deciphered);
     EXPECT_EQ(hunt->PeekCounter(), 0);

@@ -119,7 +119,8 @@ TEST_F(DemoScripts, ThePlayFiresTheEventsAndTheSaveComesBack)
     garden.Exit();
 
     // The desk: the key opens the drawer; its message, the letter's stars,
-    // and once both things are taken the stars go and the card's message.
+    // and once both things are taken the notebook's task says it is done,
+    // the stars go and the card's message comes.
     desk.Entry(0);
     click(desk, 179 + 36, 696 + 36);  // the key onto the cursor
     EXPECT_EQ(click(desk, "drawer"), 7);
@@ -133,6 +134,7 @@ TEST_F(DemoScripts, ThePlayFiresTheEventsAndTheSaveComesBack)
     }
     EXPECT_TRUE(detective.IsRoomTaskCompleted("Desk_CU"));
     EXPECT_EQ(detective.investigationInfo.invTasks.at(0).toFind, 0);
+    EXPECT_EQ(fire(desk), "desk_task_done");
     EXPECT_EQ(fire(desk), "letter_stars_off");
     EXPECT_EQ(fire(desk), "card_found");
     EXPECT_EQ(fire(desk), "");
