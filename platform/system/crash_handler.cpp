@@ -377,9 +377,12 @@ void storeFolder(const std::string& folder)
         char* folderBuf = new char[g_folderCap];
         char* pathBuf = new char[g_folderCap + kFileNameSize];
         // Retired buffers stay reachable (and so are not reported as leaks).
-        static std::vector<std::unique_ptr<char[]>> retired;
-        retired.emplace_back(folderBuf);
-        retired.emplace_back(pathBuf);
+        // The list itself is never destroyed: a crash while the program's
+        // statics are torn down (an exit() called from inside a library)
+        // still reads the current buffers.
+        static auto* retired = new std::vector<std::unique_ptr<char[]>>;
+        retired->emplace_back(folderBuf);
+        retired->emplace_back(pathBuf);
         std::memcpy(folderBuf, folder.data(), folder.size());
         if (needSlash)
             folderBuf[folder.size()] = '/';

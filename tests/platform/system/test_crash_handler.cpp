@@ -195,6 +195,31 @@ TEST_F(CrashHandlerTest, HookRunsAfterTheReportIsWritten)
               std::to_string(SIGBUS) + " " + reportName() + " " + m_folder + " complete");
 }
 
+// A library may call exit() in the middle of the game (Xlib does on a
+// protocol error); a crash while the statics are then destroyed, even those
+// made before the handler was installed, is still reported in the folder.
+struct CrashesWhenDestroyed {
+    ~CrashesWhenDestroyed() { raise(SIGSEGV); }
+};
+
+TEST_F(CrashHandlerTest, ACrashWhileStaticsAreDestroyedIsReportedInTheFolder)
+{
+    // A second, longer folder makes the handler take new buffers.
+    std::filesystem::create_directories(m_folder + "longer");
+    EXPECT_EXIT(
+        {
+            static CrashesWhenDestroyed early;
+            installCrashHandler(m_folder, writeMarker);
+            installCrashHandler(m_folder + "longer/../", writeMarker);
+            std::exit(0);
+        },
+        ::testing::KilledBySignal(SIGSEGV), "");
+
+    EXPECT_EQ(test_env::readFile(g_markerPath),
+              std::to_string(SIGSEGV) + " " + reportName() + " " + m_folder + "longer/../ complete");
+    EXPECT_FALSE(report().empty());
+}
+
 TEST_F(CrashHandlerTest, UnwritableFolderStillRunsHookAndDies)
 {
     EXPECT_EXIT(
