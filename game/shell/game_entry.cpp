@@ -9,7 +9,10 @@
 
 int RunGame(int argc, char** argv, const GameHooks& hooks)
 {
-    static cMain game;
+    // Not static: when a library ends the process with exit() in the middle
+    // of the game (Xlib does on an X protocol error), the game must not be
+    // torn down under its own running frames.
+    cMain game;
 
     a_srand(platform::getTickCount());
     const std::string commandLine = a_joinCommandLine(argc - 1, argv + 1);
