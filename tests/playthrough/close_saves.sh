@@ -13,20 +13,7 @@ replay="$1"
 checker="$2"
 probes="$3"
 shift 3
-home=$(mktemp -d)
-trap 'rm -rf "$home"' EXIT
-export HOME="$home" XDG_DATA_HOME="$home/.local/share" TMPDIR="$home/tmp"
-mkdir -p "$TMPDIR"
-export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
-user="$XDG_DATA_HOME/Tallowmere/VRK"
-log="$user/a2d.log"
-saves="$XDG_DATA_HOME/Saved Games/Tallowmere/VRK"
-
-fail() {
-  echo "$*"
-  [ -f "$log" ] && grep -v "Created new" "$log"
-  exit 1
-}
+. "$(dirname "$0")/fresh_home.sh"
 shots() { ls "$user/ScreenShots" 2>/dev/null | grep -c '\.bmp$'; }
 
 for stage in "$@"; do

@@ -16,20 +16,7 @@ refused="$4"
 again="$5"
 checker="$6"
 probes="$7"
-home=$(mktemp -d)
-trap 'rm -rf "$home"' EXIT
-export HOME="$home" XDG_DATA_HOME="$home/.local/share" TMPDIR="$home/tmp"
-mkdir -p "$TMPDIR"
-export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
-user="$XDG_DATA_HOME/Tallowmere/VRK"
-log="$user/a2d.log"
-saves="$XDG_DATA_HOME/Saved Games/Tallowmere/VRK"
-
-fail() {
-  echo "$*"
-  [ -f "$log" ] && grep -v "Created new" "$log"
-  exit 1
-}
+. "$(dirname "$0")/fresh_home.sh"
 # A replay to its end (Exit), the opens of Player.save failing that often.
 run() {
   local recording="$1" failures="$2"
