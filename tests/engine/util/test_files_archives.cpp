@@ -258,6 +258,34 @@ TEST_F(FileArchives, DamagedEntriesGiveNull)
     EXPECT_EQ(countMessages(m_temp + "Bad.zip: entry"), 4u);
 }
 
+TEST_F(FileArchives, LongLocalHeadersAndLargeEntries)
+{
+    // Local extra fields longer than the central records say, and entries
+    // over a megabyte, stored and deflated, read between small ones from the
+    // same archive.
+    // Bytes deflate cannot shrink, so the deflated copy is as large too.
+    std::string large(1200000, '\0');
+    unsigned x = 5;
+    for (char& c : large) {
+        x = x * 1103515245u + 12345u;
+        c = char(x >> 23);
+    }
+    const std::vector<Entry> entries = {{"small.txt", "small", true},
+                                        {"stamped.bin", pattern(3000, 22), true, 300},
+                                        {"stamped.txt", "stored, stamped", false, 70},
+                                        {"large.bin", large, true},
+                                        {"large.raw", large, false, 100}};
+    putZip("Mixed.zip", entries);
+    for (int round = 0; round < 2; ++round)
+        for (const Entry& e : entries) {
+            SCOPED_TRACE(e.name);
+            std::uint32_t size = 0;
+            EXPECT_TRUE(read("temp:Mixed/" + e.name, &size) == e.data);
+            EXPECT_EQ(size, e.data.size());
+        }
+    EXPECT_TRUE(messages().empty());
+}
+
 TEST_F(FileArchives, MangledArchivesNeverCrash)
 {
     // Every truncation and a sweep of byte changes: each read gives the
