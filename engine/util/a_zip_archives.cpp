@@ -4,13 +4,16 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <cstdint>
 #include <fcntl.h>
 #include <map>
+#include <sys/mman.h>
 #include <unordered_map>
 #include <unistd.h>
 #include <vector>
 #include <zlib.h>
 #include <zzip/lib.h>  // the entry records (CRC, data offset) that zzip.h keeps to itself
+#include <zzip/mmapped.h>
 
 #include "engine/util/a_file_lookup.h"
 #include "engine/util/a_file_server.h"
@@ -28,17 +31,37 @@ const char* const kArchiveExtensions[] = {".zip", ".pak"};
 constexpr std::int64_t kMaxDeflateRatio = 1032;
 // The fixed part of a local file header, in front of every entry's data.
 constexpr std::int64_t kLocalHeaderSize = 30;
+// zlib's fast inflate loop runs only while this much output room is left
+// (the longest match), so a buffer that ends with the entry would have the
+// last stretch decoded slowly; deflated entries get this much room past
+// their end.
+constexpr std::uint32_t kInflateRoom = 258;
+// Why an entry could not be read when its data is not to blame.
+const char* const kNoMemory = "out of memory";
 
 using Record = zzip_dir_hdr;
 
+// An entry: zziplib's record of it, and the same record in the mapped
+// central directory, through which its data is found (null when the walk
+// over the mapping did not pair them).
+struct Entry {
+    const Record* record = nullptr;
+    ZZIP_DISK_ENTRY* mapped = nullptr;
+};
+
 struct Archive {
     ZZIP_DIR* dir = nullptr;
+    // The whole file mapped read-only, then zero bytes up to a page past
+    // its end; disk spans the file's part.
+    void* mapping = nullptr;
+    std::size_t mappedBytes = 0;
+    ZZIP_DISK* disk = nullptr;
     std::string file;      // the archive's real path, for messages
     std::int64_t fileSize = 0;
-    // The entry records by stored name and by folded name; with repeated
-    // names the first record wins, as in zziplib's own lookups.
-    std::unordered_map<std::string, const Record*> exact;
-    std::unordered_map<std::string, const Record*> caseless;
+    // The entries by stored name and by folded name; with repeated names
+    // the first record wins, as in zziplib's own lookups.
+    std::unordered_map<std::string, Entry> exact;
+    std::unordered_map<std::string, Entry> caseless;
 };
 
 // An archive that failed to open, remembered so that it is neither
@@ -58,6 +81,19 @@ Archives& archives()
 {
     static Archives* a = new Archives;
     return *a;
+}
+
+// One raw-deflate stream for every entry, reset in between rather than
+// built anew; guarded by the file-layer lock.
+struct Inflater {
+    z_stream stream{};
+    bool ready = false;
+};
+
+Inflater& inflater()
+{
+    static Inflater* i = new Inflater;
+    return *i;
 }
 
 // Closes the archives when the program ends.
@@ -138,6 +174,64 @@ bool isBelowRoot(const std::string& prefix, const std::vector<std::string>& root
     return false;
 }
 
+// Maps the file read-only with a page of zeros after it: zziplib's walk
+// over the mapped directory reads a record's fixed fields before it checks
+// that they lie within the file, so a mangled archive makes it look up to
+// a record's length past the end. False with errno set.
+bool mapWithGuard(int fd, Archive& a)
+{
+    const std::size_t size = std::size_t(a.fileSize);
+    const std::size_t page = std::size_t(::sysconf(_SC_PAGESIZE));
+    const std::size_t bytes = (size + page - 1) / page * page + page;
+    void* area = ::mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (area == MAP_FAILED)
+        return false;
+    if (::mmap(area, size, PROT_READ, MAP_PRIVATE | MAP_FIXED, fd, 0) == MAP_FAILED ||
+        !(a.disk = zzip_disk_buffer(area, size))) {
+        const int savedErrno = errno ? errno : ENOMEM;
+        ::munmap(area, bytes);
+        errno = savedErrno;
+        return false;
+    }
+    a.mapping = area;
+    a.mappedBytes = bytes;
+    return true;
+}
+
+void closeArchive(Archive& a)
+{
+    zzip_dir_close(a.dir);
+    zzip_disk_close(a.disk);  // leaves the mapping to us
+    ::munmap(a.mapping, a.mappedBytes);
+}
+
+bool sameName(ZZIP_DISK* disk, ZZIP_DISK_ENTRY* mapped, const char* name)
+{
+    char* copy = zzip_disk_entry_strdup_name(disk, mapped);
+    const bool same = copy && std::strcmp(copy, name) == 0;
+    std::free(copy);
+    return same;
+}
+
+// Indexes the records by name. zziplib has read the directory from the
+// file and the mapped walk finds the same records in the same order; from
+// the first that disagrees on, records have no mapped twin.
+void indexEntries(Archive& a)
+{
+    ZZIP_DISK_ENTRY* mapped = zzip_disk_findfirst(a.disk);
+    for (const Record* r = a.dir->hdr0; r;
+         r = r->d_reclen ? reinterpret_cast<const Record*>(reinterpret_cast<const char*>(r) + r->d_reclen)
+                         : nullptr) {
+        if (mapped && !sameName(a.disk, mapped, r->d_name))
+            mapped = nullptr;
+        const Entry entry{r, mapped};
+        a.exact.emplace(r->d_name, entry);
+        a.caseless.emplace(foldCase(r->d_name), entry);
+        if (mapped)
+            mapped = zzip_disk_findnext(a.disk, mapped);
+    }
+}
+
 // The archive standing for a base path, opened on first use; null when
 // there is none. Caller holds the lock.
 Archive* archiveFor(const std::string& base)
@@ -176,30 +270,38 @@ Archive* archiveFor(const std::string& base)
             a.broken[real] = BrokenStamp{st.st_size, st.st_mtim};
             continue;
         }
-        a.broken.erase(real);
-        Archive& added = a.open[base];
-        added.dir = dir;
-        added.file = real;
-        added.fileSize = st.st_size;
-        for (const Record* r = dir->hdr0; r;
-             r = r->d_reclen ? reinterpret_cast<const Record*>(reinterpret_cast<const char*>(r) + r->d_reclen)
-                             : nullptr) {
-            added.exact.emplace(r->d_name, r);
-            added.caseless.emplace(foldCase(r->d_name), r);
+        // Entries are read from a mapping of the file, sized by what the
+        // open descriptor holds now.
+        Archive opened;
+        opened.dir = dir;
+        opened.file = real;
+        struct stat now;
+        const bool sized = ::fstat(zzip_dirfd(dir), &now) == 0;
+        opened.fileSize = sized ? now.st_size : 0;
+        if (!sized || !mapWithGuard(zzip_dirfd(dir), opened)) {
+            const int savedErrno = errno;
+            zzip_dir_close(dir);
+            if (bad == a.broken.end())
+                a_log("Archive %s cannot be mapped: %s", real.c_str(), std::strerror(savedErrno));
+            a.broken[real] = BrokenStamp{st.st_size, st.st_mtim};
+            continue;
         }
+        a.broken.erase(real);
+        Archive& added = a.open[base] = std::move(opened);
+        indexEntries(added);
         return &added;
     }
     return nullptr;
 }
 
-// An entry's record: an exact match first, then ignoring case.
-const Record* findEntry(const Archive& a, const std::string& name)
+// An entry: an exact match first, then ignoring case; null when none.
+const Entry* findEntry(const Archive& a, const std::string& name)
 {
     const auto hit = a.exact.find(name);
     if (hit != a.exact.end())
-        return hit->second;
+        return &hit->second;
     const auto folded = a.caseless.find(foldCase(name));
-    return folded == a.caseless.end() ? nullptr : folded->second;
+    return folded == a.caseless.end() ? nullptr : &folded->second;
 }
 
 bool usableMethod(const Record& r) { return r.d_compr == 0 || r.d_compr == 8; }
@@ -216,6 +318,84 @@ const char* recordFault(const Archive& a, const Record& r)
     if (r.d_compr == 8 && std::int64_t(r.d_usize) > std::int64_t(r.d_csize) * kMaxDeflateRatio + 64)
         return "size exceeds what its data can hold";
     return nullptr;
+}
+
+// Inflates a raw deflate stream that must give usize bytes into out (room
+// for usize + kInflateRoom). Null, or why not.
+const char* inflateInto(zzip_byte_t* in, std::uint32_t csize, std::uint8_t* out, std::uint32_t usize)
+{
+    Inflater& z = inflater();
+    if (z.ready) {
+        inflateReset(&z.stream);
+    } else {
+        if (inflateInit2(&z.stream, -MAX_WBITS) != Z_OK)
+            return kNoMemory;
+        z.ready = true;
+    }
+    z.stream.next_in = in;
+    z.stream.avail_in = csize;
+    z.stream.next_out = out;
+    z.stream.avail_out = usize + kInflateRoom;
+    switch (inflate(&z.stream, Z_FINISH)) {
+    case Z_STREAM_END:
+        if (z.stream.total_out == usize)
+            return nullptr;
+        return z.stream.total_out < usize ? "shorter than its record" : "longer than its record";
+    case Z_BUF_ERROR:
+        return z.stream.avail_out == 0 ? "longer than its record" : "shorter than its record";
+    case Z_MEM_ERROR:
+        return kNoMemory;
+    default:
+        return "corrupt data";
+    }
+}
+
+// An entry with no mapped twin, read through zziplib's file calls, which
+// find it by name (the first record of that name, as the index does).
+const char* readUnpaired(const Archive& a, const Record& r, std::uint8_t* out)
+{
+    ZZIP_FILE* f = zzip_file_open(a.dir, r.d_name, 0);
+    if (!f)
+        return "zziplib cannot open it";
+    std::uint32_t got = 0;
+    while (got < r.d_usize) {
+        const zzip_ssize_t n = zzip_file_read(f, out + got, r.d_usize - got);
+        if (n <= 0)
+            break;
+        got += std::uint32_t(n);
+    }
+    zzip_file_close(f);
+    return got == r.d_usize ? nullptr : "shorter than its record";
+}
+
+// The contents of an entry whose record looks sound, into out (see
+// bufferFor). Null, or why not.
+const char* readContents(const Archive& a, const Entry& e, std::uint8_t* out)
+{
+    const Record& r = *e.record;
+    if (!e.mapped)
+        return readUnpaired(a, r, out);
+    const void* header = zzip_disk_entry_to_file_header(a.disk, e.mapped);
+    if (!header)
+        return "no local header";
+    if (header != a.disk->buffer + r.d_off)
+        return readUnpaired(a, r, out);  // a twin by name only
+    // The local header's own name and extra field decide where the data
+    // starts, and may push it out of the file.
+    zzip_byte_t* data = zzip_disk_entry_to_data(a.disk, e.mapped);
+    const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(data) - reinterpret_cast<std::uintptr_t>(a.disk->buffer);
+    if (at > std::uintptr_t(a.fileSize) || r.d_csize > std::uintptr_t(a.fileSize) - at)
+        return "data runs past the end of the archive";
+    if (r.d_compr == 8)
+        return inflateInto(data, r.d_csize, out, r.d_usize);
+    std::memcpy(out, data, r.d_usize);
+    return nullptr;
+}
+
+// A buffer for an entry's contents, with room for inflating.
+std::uint8_t* bufferFor(const Record& r)
+{
+    return static_cast<std::uint8_t*>(std::malloc(std::size_t(r.d_usize) + (r.d_compr == 8 ? kInflateRoom : 0)));
 }
 
 // Calls visit(archive, entry name) for each archive of the walk, nearest
@@ -246,11 +426,11 @@ bool packedStat(const std::string& path, std::uint32_t* size)
 {
     std::lock_guard<std::recursive_mutex> guard(lock());
     return walk(path, [&](Archive& a, const std::string& name) {
-        const Record* r = findEntry(a, name);
-        if (!r || !usableMethod(*r))
+        const Entry* e = findEntry(a, name);
+        if (!e || !usableMethod(*e->record))
             return false;
         if (size)
-            *size = r->d_usize;
+            *size = e->record->d_usize;
         return true;
     });
 }
@@ -262,52 +442,31 @@ Packed packedRead(const std::string& path, std::uint8_t** data, std::uint32_t* s
     Packed result = Packed::Missing;
     std::lock_guard<std::recursive_mutex> guard(lock());
     walk(path, [&](Archive& a, const std::string& name) {
-        const Record* r = findEntry(a, name);
-        if (!r)
+        const Entry* e = findEntry(a, name);
+        if (!e)
             return false;
         result = Packed::Broken;
-        if (const char* fault = recordFault(a, *r)) {
-            a_log("Archive %s: entry %s is damaged (%s)", a.file.c_str(), r->d_name, fault);
+        const Record& r = *e->record;
+        const char* fault = recordFault(a, r);
+        std::uint8_t* buffer = nullptr;
+        if (!fault && r.d_usize > 0) {
+            buffer = bufferFor(r);
+            fault = buffer ? readContents(a, *e, buffer) : kNoMemory;
+            if (!fault && crc32(0, buffer, r.d_usize) != r.d_crc32)
+                fault = "checksum mismatch";
+        }
+        if (fault == kNoMemory) {
+            std::free(buffer);
+            a_log("Archive %s: entry %s of %u bytes cannot be read (%s)", a.file.c_str(), r.d_name, r.d_usize, fault);
             return true;
         }
-        const std::uint32_t want = r->d_usize;
-        if (want == 0) {
-            result = Packed::Found;
-            return true;
-        }
-        errno = 0;
-        ZZIP_FILE* f = zzip_file_open(a.dir, r->d_name, 0);
-        if (!f) {
-            a_log("Archive %s: entry %s cannot be opened: %s", a.file.c_str(), r->d_name,
-                  zipError(zzip_error(a.dir), errno).c_str());
-            return true;
-        }
-        auto* buffer = static_cast<std::uint8_t*>(std::malloc(want));
-        if (!buffer) {
-            a_log("Archive %s: entry %s of %u bytes cannot be allocated", a.file.c_str(), r->d_name, want);
-            zzip_file_close(f);
-            return true;
-        }
-        std::uint32_t got = 0;
-        while (got < want) {
-            const zzip_ssize_t n = zzip_file_read(f, buffer + got, want - got);
-            if (n <= 0)
-                break;
-            got += std::uint32_t(n);
-        }
-        zzip_file_close(f);
-        const char* fault = nullptr;
-        if (got != want)
-            fault = "shorter than its record";
-        else if (crc32(0, buffer, want) != r->d_crc32)
-            fault = "checksum mismatch";
         if (fault) {
             std::free(buffer);
-            a_log("Archive %s: entry %s is damaged (%s)", a.file.c_str(), r->d_name, fault);
+            a_log("Archive %s: entry %s is damaged (%s)", a.file.c_str(), r.d_name, fault);
             return true;
         }
         *data = buffer;
-        *size = want;
+        *size = r.d_usize;
         result = Packed::Found;
         return true;
     });
@@ -327,9 +486,13 @@ void closeAllArchives()
     std::lock_guard<std::recursive_mutex> guard(lock());
     Archives& a = archives();
     for (auto& entry : a.open)
-        zzip_dir_close(entry.second.dir);
+        closeArchive(entry.second);
     a.open.clear();
     a.broken.clear();
+    Inflater& z = inflater();
+    if (z.ready)
+        inflateEnd(&z.stream);
+    z.ready = false;
 }
 
 std::size_t openArchiveCount()

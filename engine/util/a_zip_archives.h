@@ -2,7 +2,9 @@
 // The archive side of the file layer: a folder of the data tree may be an
 // archive of the same name with the extension ".zip" or ".pak". Every
 // archive opened stays open in one process-wide map (keyed by its path
-// without the extension, ignoring case) until exit.
+// without the extension, ignoring case) until exit. Entries are read from a
+// read-only mapping of the archive: one cut short on disk while it is open
+// would fault the reader, as for any mapped file.
 //
 // Paths given here are mangled and use '/' separators. The walk takes, for
 // each '/' from the end, the prefix as an archive and the rest as the entry

@@ -62,8 +62,9 @@ std::string buildZip(const std::vector<Entry>& entries)
         put32(body, std::uint32_t(packed.size()));
         put32(body, std::uint32_t(e.data.size()));
         put16(body, std::uint32_t(e.name.size()));
-        put16(body, 0);                // extra length
+        put16(body, std::uint32_t(e.localExtra));
         body += e.name;
+        body += std::string(e.localExtra, '\0');
         body += packed;
 
         // Central directory record.
@@ -78,13 +79,14 @@ std::string buildZip(const std::vector<Entry>& entries)
         put32(central, std::uint32_t(packed.size()));
         put32(central, std::uint32_t(e.data.size()));
         put16(central, std::uint32_t(e.name.size()));
-        put16(central, 0);             // extra
+        put16(central, std::uint32_t(e.centralExtra));
         put16(central, 0);             // comment
         put16(central, 0);             // disk
         put16(central, 0);             // internal attributes
         put32(central, e.name.empty() || e.name.back() != '/' ? 0 : 0x10);  // MS-DOS folder bit
         put32(central, offset);
         central += e.name;
+        central += std::string(e.centralExtra, '\0');
     }
     std::string out = body + central;
     put32(out, 0x06054b50);

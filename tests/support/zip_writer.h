@@ -10,6 +10,10 @@ struct Entry {
     std::string name;
     std::string data;
     bool deflate = false;
+    // Zero bytes in the local header's extra field, as archivers that write
+    // time stamps there leave, and in the central record's.
+    std::size_t localExtra = 0;
+    std::size_t centralExtra = 0;
 };
 
 // The archive's bytes.

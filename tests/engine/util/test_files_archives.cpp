@@ -237,25 +237,96 @@ TEST_F(FileArchives, DamagedEntriesGiveNull)
                                   {"bigger.txt", "stored", false},
                                   {"huge.bin", pattern(2000, 1), true},
                                   {"longer.bin", pattern(2000, 2), true},
+                                  {"shorter.bin", pattern(2000, 3), true},
+                                  {"garbled.bin", pattern(2000, 5), true},
+                                  {"headless.txt", "no header", false},
+                                  {"pushed.txt", "pushed out", false},
                                   {"beyond.txt", pattern(600, 4), false}};
     std::string zip = zip_writer::buildZip(entries);
     const std::uint32_t total = std::uint32_t(zip.size());
     patchSizes(zip, "bigger.txt", 6, 60);             // stored sizes disagree
     patchSizes(zip, "huge.bin", 40, 0x7FFFFFF0);      // far past any deflate ratio
     patchSizes(zip, "longer.bin", kKeep, 2100);       // deflate stream ends first
+    patchSizes(zip, "shorter.bin", kKeep, 1999);      // the stream holds more
+    zip[zip.find("garbled.bin") + 11] = '\xFF';       // a reserved block type
+    zip[zip.find("headless.txt") - 30] = 'X';         // its local header's signature
+    zip[zip.find("pushed.txt") - 2] = '\xFF';         // a local extra field past the end
+    zip[zip.find("pushed.txt") - 1] = '\xFF';
     patchSizes(zip, "beyond.txt", total - 1, total - 1);  // data runs past the end
     put("Bad.zip", zip);
 
     EXPECT_EQ(read("temp:Bad/ok.txt"), "fine");
-    for (const char* name : {"bigger.txt", "huge.bin", "longer.bin", "beyond.txt"}) {
+    const std::vector<std::string> damaged = {"bigger.txt", "huge.bin",     "longer.bin", "shorter.bin",
+                                              "garbled.bin", "headless.txt", "pushed.txt", "beyond.txt"};
+    for (const std::string& name : damaged) {
         SCOPED_TRACE(name);
         std::uint32_t size = 1;
-        EXPECT_EQ(read(std::string("temp:Bad/") + name, &size), "<null>");
+        EXPECT_EQ(read("temp:Bad/" + name, &size), "<null>");
         EXPECT_EQ(size, 0u);
-        EXPECT_EQ(countMessages(std::string("entry ") + name + " is damaged"), 1u);
+        EXPECT_EQ(countMessages("entry " + name + " is damaged"), 1u);
     }
-    EXPECT_EQ(messages().size(), 4u);
-    EXPECT_EQ(countMessages(m_temp + "Bad.zip: entry"), 4u);
+    ASSERT_EQ(messages().size(), damaged.size());
+    EXPECT_EQ(countMessages(m_temp + "Bad.zip: entry"), damaged.size());
+    // Where the data itself is at fault, the message says how.
+    EXPECT_EQ(messages()[2], "Archive " + m_temp + "Bad.zip: entry longer.bin is damaged (shorter than its record)");
+    EXPECT_EQ(messages()[3], "Archive " + m_temp + "Bad.zip: entry shorter.bin is damaged (longer than its record)");
+    EXPECT_EQ(messages()[4], "Archive " + m_temp + "Bad.zip: entry garbled.bin is damaged (corrupt data)");
+    EXPECT_EQ(messages()[5], "Archive " + m_temp + "Bad.zip: entry headless.txt is damaged (no local header)");
+    EXPECT_EQ(messages()[6],
+              "Archive " + m_temp + "Bad.zip: entry pushed.txt is damaged (data runs past the end of the archive)");
+}
+
+TEST_F(FileArchives, LongLocalHeadersAndLargeEntries)
+{
+    // Local extra fields longer than the central records say, and entries
+    // over a megabyte, stored and deflated, read between small ones from the
+    // same archive.
+    // Bytes deflate cannot shrink, so the deflated copy is as large too.
+    std::string large(1200000, '\0');
+    unsigned x = 5;
+    for (char& c : large) {
+        x = x * 1103515245u + 12345u;
+        c = char(x >> 23);
+    }
+    const std::vector<Entry> entries = {{"small.txt", "small", true},
+                                        {"stamped.bin", pattern(3000, 22), true, 300},
+                                        {"stamped.txt", "stored, stamped", false, 70},
+                                        {"large.bin", large, true},
+                                        {"large.raw", large, false, 100}};
+    putZip("Mixed.zip", entries);
+    for (int round = 0; round < 2; ++round)
+        for (const Entry& e : entries) {
+            SCOPED_TRACE(e.name);
+            std::uint32_t size = 0;
+            EXPECT_TRUE(read("temp:Mixed/" + e.name, &size) == e.data);
+            EXPECT_EQ(size, e.data.size());
+        }
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(FileArchives, RecordsWithHugeExtraFieldsStillRead)
+{
+    // zziplib's reading of the directory takes a record whose name and
+    // extra field come to 64 KiB; its walk over a mapping stops there. That
+    // record and those after it are read all the same, and still checked.
+    const std::vector<Entry> entries = {{"first.txt", "first", false},
+                                        {"wide.bin", pattern(5000, 31), true, 0, 65535},
+                                        {"after.txt", "after", false},
+                                        {"Last.bin", pattern(4000, 32), true},
+                                        {"torn.bin", pattern(4000, 33), true}};
+    std::string zip = zip_writer::buildZip(entries);
+    patchSizes(zip, "torn.bin", kKeep, 4001);
+    put("Wide.zip", zip);
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(read("temp:Wide/first.txt"), "first");
+        EXPECT_EQ(read("temp:Wide/wide.bin"), entries[1].data);
+        EXPECT_EQ(read("temp:Wide/after.txt"), "after");
+        EXPECT_EQ(read("temp:Wide/last.BIN"), entries[3].data);
+        EXPECT_EQ(read("temp:Wide/torn.bin"), "<null>");
+    }
+    EXPECT_EQ(file_getSize("temp:Wide/wide.bin"), 5000u);
+    EXPECT_EQ(messages().size(), 2u);
+    EXPECT_EQ(countMessages("entry torn.bin is damaged"), 2u);
 }
 
 TEST_F(FileArchives, MangledArchivesNeverCrash)
