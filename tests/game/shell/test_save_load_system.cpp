@@ -541,6 +541,20 @@ bool saveOver(const std::string& path, std::uint32_t value)
     return system.Finish();
 }
 
+// Waits for the child's byte on the pipe, then kills it; true when the
+// child got that far and died of the kill.
+bool killedOnceReady(int ready[2], pid_t child)
+{
+    ::close(ready[1]);
+    char byte = 0;
+    const bool got = ::read(ready[0], &byte, 1) == 1;
+    ::close(ready[0]);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return got && WIFSIGNALED(status);
+}
+
 } // namespace
 
 TEST(SaveLoadSystem, SavesThatCannotBeLoadedAreKeptAsideBeforeTheFirstSaveOverThem)
@@ -758,14 +772,7 @@ TEST(SaveLoadSystem, WithoutLinksAKillDuringTheCopyLeavesNoPartOfIt)
         system.BeginLoad(path, kVersion);
         ::_exit(saveOver(path, 1) ? 0 : 2);
     }
-    ::close(ready[1]);
-    char byte = 0;
-    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-    ::close(ready[0]);
-    ::kill(child, SIGKILL);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status));
+    ASSERT_TRUE(killedOnceReady(ready, child));
     // The copy had begun: only its temporary is there, and the save as it was.
     std::vector<std::string> left = namesIn(folder);
     ASSERT_EQ(left.size(), 2u);
@@ -864,14 +871,7 @@ TEST(SaveLoadSystem, AWriterKilledMidSaveLeavesNoTemporaryAndTheSaveLoads)
                 ::_exit(2);
         }
     }
-    ::close(ready[1]);
-    char byte = 0;
-    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-    ::close(ready[0]);
-    ::kill(child, SIGKILL);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status));
+    ASSERT_TRUE(killedOnceReady(ready, child));
     const std::vector<std::string> left = namesIn(folder);
     ASSERT_EQ(left.size(), 2u);
     const std::string temp = ".Player.save." + std::to_string(child) + ".";
