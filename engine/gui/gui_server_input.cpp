@@ -25,10 +25,9 @@ char Server::KeyToChar(std::uint32_t key, std::uint32_t mods)
     // The key with exactly its own Shift state: Shift with the space bar
     // gives no character here (typed text comes from the platform).
     const bool shift = (mods & MOD_SHIFT) != 0;
-    for (int i = 0; i < 95; ++i)
-        if (platform::kUsKeys[i].key == key && platform::kUsKeys[i].shift == shift)
-            return platform::usKeyCharacter(std::uint8_t(key), shift, (mods & MOD_CAPSLOCK) != 0);
-    return 0;
+    if (key > 0xFF || (shift && key == platform::DIK_SPACE))
+        return 0;
+    return platform::usKeyCharacter(std::uint8_t(key), shift, (mods & MOD_CAPSLOCK) != 0);
 }
 
 MouseEventArgs Server::MouseArgs(Widget* widget, std::uint32_t button) const

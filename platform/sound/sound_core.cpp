@@ -285,8 +285,7 @@ Result Core::update()
         frames = framesSinceUpdate();
         // Time the stepped queue could not hold anyway (a long stall) passes
         // unmixed, as it would with no sound: voices still end on time.
-        const std::uint64_t keep =
-            m_output == kOutputStepped ? std::uint64_t(m_outputRate) * kSteppedQueueMs / 1000 : 0;
+        const std::uint64_t keep = m_output == kOutputStepped ? steppedQueueFrames() : 0;
         if (frames > keep) {
             if (m_paramsDirty)
                 recomputeParams();
@@ -326,7 +325,7 @@ void Core::mixStepped(std::uint32_t frames)
     if (!device)
         return;
     const std::uint64_t dropped =
-        device->queue(m_steppedMix.data(), frames, std::uint32_t(std::uint64_t(m_outputRate) * kSteppedQueueMs / 1000));
+        device->queue(m_steppedMix.data(), frames, steppedQueueFrames());
     std::lock_guard<std::mutex> lock(m_mutex);
     m_stats.droppedFrames += dropped;
 }

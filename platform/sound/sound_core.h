@@ -281,6 +281,11 @@ private:
     // Stepped output, outside m_mutex on the updating thread: mixes frames
     // and queues them for the device.
     void mixStepped(std::uint32_t frames);
+    // The most frames the stepped output keeps queued.
+    std::uint32_t steppedQueueFrames() const
+    {
+        return std::uint32_t(std::uint64_t(m_outputRate) * kSteppedQueueMs / 1000);
+    }
 
     mutable std::mutex m_mutex;
     bool m_initialized = false;
