@@ -400,6 +400,7 @@ struct FrameCheckTotals {
     std::uint64_t checked = 0;
     std::uint64_t mismatched = 0;
     std::uint64_t forcedWhole = 0;
+    std::uint64_t notWhole = 0;  // frames drawn in part or left as they were
 };
 FrameCheckTotals frameCheckTotals();
 

@@ -34,6 +34,7 @@ bool envOn(const char* name)
 std::atomic<std::uint64_t> g_framesChecked{0};
 std::atomic<std::uint64_t> g_framesMismatched{0};
 std::atomic<std::uint64_t> g_framesForcedWhole{0};
+std::atomic<std::uint64_t> g_framesNotWhole{0};
 
 struct GlInfo {
     bool ok = false;
@@ -449,6 +450,7 @@ protected:
             if (drawn == Drawn::Whole) {
                 replay(m_frame, nullptr);
             } else {
+                ++g_framesNotWhole;
                 if (drawn == Drawn::Partly)
                     drawAreas(areas);
                 checkFrame(drawn == Drawn::Not);
@@ -945,6 +947,7 @@ FrameCheckTotals frameCheckTotals()
     t.checked = g_framesChecked;
     t.mismatched = g_framesMismatched;
     t.forcedWhole = g_framesForcedWhole;
+    t.notWhole = g_framesNotWhole;
     return t;
 }
 

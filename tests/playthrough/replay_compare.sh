@@ -23,6 +23,8 @@ set -u
 replay="$1"
 recording="$2"
 runs=(whole skip shots unpaced slowed starved)
+# The runs draw as the game does unless told otherwise here, whatever the caller set.
+unset A2D_WHOLE_FRAMES A2D_CHECK_FRAMES
 paced=(skip unpaced slowed starved)
 top=$(mktemp -d)
 busy=""

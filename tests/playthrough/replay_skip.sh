@@ -42,7 +42,12 @@ for run in "${runs[@]}"; do
   (
     export HOME="$home" XDG_DATA_HOME="$home/.local/share" TMPDIR="$home/tmp"
     export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
-    if [ "$run" = skip ]; then export A2D_CHECK_FRAMES=1; else export A2D_WHOLE_FRAMES=1; fi
+    # Both switches, so that one from the caller cannot take the other's place.
+    if [ "$run" = skip ]; then
+      export A2D_CHECK_FRAMES=1 A2D_WHOLE_FRAMES=0
+    else
+      export A2D_WHOLE_FRAMES=1 A2D_CHECK_FRAMES=0
+    fi
     exec "$replay" "$recording"
   ) &
   pids+=($!)

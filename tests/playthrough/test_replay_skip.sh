@@ -18,7 +18,8 @@ cat > "$work/replay" <<'EOF'
 #!/usr/bin/env bash
 folder="$XDG_DATA_HOME/Tallowmere/VRK"
 mkdir -p "$folder/ScreenShots"
-skip=${A2D_CHECK_FRAMES:+1}
+skip=
+[ "${A2D_CHECK_FRAMES:-0}" != 0 ] && skip=1
 room=Hall
 [ -n "$skip" ] && [ "$FAKE_CASE" = exit ] && room=Study
 {

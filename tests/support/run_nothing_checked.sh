@@ -1,11 +1,21 @@
 #!/usr/bin/env bash
 # A test program run with a frame check switched on (A2D_CHECK_FRAMES or
-# A2D_WHOLE_FRAMES, from the environment) and a selection of tests that
-# draws no frame must fail, and say that it checked nothing.
-# Usage: run_nothing_checked.sh <test program> <gtest filter>
+# A2D_WHOLE_FRAMES, from the environment) must fail, and say why, when the
+# check saw no frame: of the whole selection of tests, or of a test that
+# drew frames in part. Each line given must be in its output; one starting
+# with "!" must not.
+# Usage: run_nothing_checked.sh <test program> <gtest filter> <line>...
 set -u
-out=$("$1" --gtest_filter="$2" 2>&1)
-code=$?
+trap 'echo "$0: line $LINENO: $BASH_COMMAND: exit status $?" >&2' ERR
+code=0
+out=$("$1" --gtest_filter="$2" 2>&1) || code=$?
 echo "$out"
 [ "$code" -eq 1 ] || { echo "exited with $code, 1 expected"; exit 1; }
-grep -q "FAILED: the frame checks of this run checked no frame" <<< "$out" || { echo "no word of it"; exit 1; }
+shift 2
+for line in "$@"; do
+  if [ "${line:0:1}" = "!" ]; then
+    ! grep -qF -- "${line:1}" <<< "$out" || { echo "a line says '${line:1}'"; exit 1; }
+  else
+    grep -qF -- "$line" <<< "$out" || { echo "no line says '$line'"; exit 1; }
+  fi
+done

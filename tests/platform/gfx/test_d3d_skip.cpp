@@ -412,3 +412,30 @@ TEST_F(SkipPixels, LargeFramesAreDrawnWholeAndTheirRecordsLetGo)
     EXPECT_LE(bytes[1], bytes[0]);
     EXPECT_LT(skipped.stats.recordBytes, 64u * 1024u);
 }
+
+// A device made with both frame checks off, whatever the run's environment
+// says, leaves frames as they were and draws them in part unchecked. Run
+// with a check on, the test main must fail this test by itself
+// (pixels_*_frames_fail_a_test_checking_nothing).
+class UncheckedFrames : public d3dtest::GlDeviceTest {
+protected:
+    test_env::ScopedEnv noCheck{"A2D_CHECK_FRAMES", "0"};
+    test_env::ScopedEnv noWhole{"A2D_WHOLE_FRAMES", "0"};
+};
+
+TEST_F(UncheckedFrames, AreLeftOrDrawnInPart)
+{
+    dev->setSkipUnchangedFrames(true);
+    dev->SetTexture(0, nullptr);
+    for (float x : {4.0f, 4.0f, 4.0f, 20.0f, 20.0f, 24.0f}) {
+        EXPECT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
+        quad(x, 8, 6, 6, 0xFFFFFFFF);
+        EXPECT_EQ(dev->EndScene(), D3D_OK);
+        EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        EXPECT_EQ(dev->BeginScene(), D3D_OK);
+    }
+    const GfxDeviceStats stats = dev->stats();
+    EXPECT_GT(stats.framesSkipped, 0u);
+    EXPECT_GT(stats.framesPartial, 0u);
+    EXPECT_EQ(stats.framesChecked + stats.framesForcedWhole, 0u);
+}
