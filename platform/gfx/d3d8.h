@@ -499,7 +499,9 @@ public:
     virtual HRESULT EnumAdapterModes(std::uint32_t adapter, std::uint32_t index, D3DDISPLAYMODE* mode) = 0;
     virtual HRESULT GetAdapterDisplayMode(std::uint32_t adapter, D3DDISPLAYMODE* mode) = 0;
     virtual HRESULT GetDeviceCaps(std::uint32_t adapter, D3DDEVTYPE type, D3DCAPS8* caps) = 0;
-    // The flags are accepted; everything runs on the calling thread.
+    // The flags are accepted; everything runs on the calling thread. A
+    // window has one device at a time: another is refused with
+    // D3DERR_NOTAVAILABLE (and a log line) until the first is released.
     virtual HRESULT CreateDevice(std::uint32_t adapter, D3DDEVTYPE type, HWND focusWindow, std::uint32_t flags,
                                  D3DPRESENT_PARAMETERS* params, GfxDevice** device) = 0;
 };

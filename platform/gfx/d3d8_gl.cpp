@@ -9,8 +9,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <sstream>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "platform/gfx/d3d8_device_base.h"
 #include "platform/gfx/frame_record.h"
@@ -35,6 +38,31 @@ std::atomic<std::uint64_t> g_framesChecked{0};
 std::atomic<std::uint64_t> g_framesMismatched{0};
 std::atomic<std::uint64_t> g_framesForcedWhole{0};
 std::atomic<std::uint64_t> g_framesNotWhole{0};
+
+// The windows that have a device, each named by its window and SDL id (a
+// window made later at the same address has another id). A second device on
+// a window would draw into the targets the first one's frame skip keeps
+// track of, and share its context's state behind its back: it is refused.
+std::mutex g_deviceWindowsLock;
+std::vector<std::pair<const Window*, std::uint32_t>> g_deviceWindows;
+
+bool claimWindow(const Window* window)
+{
+    const std::lock_guard<std::mutex> lock(g_deviceWindowsLock);
+    const std::pair<const Window*, std::uint32_t> key{window, window->sdlId()};
+    if (std::find(g_deviceWindows.begin(), g_deviceWindows.end(), key) != g_deviceWindows.end())
+        return false;
+    g_deviceWindows.push_back(key);
+    return true;
+}
+
+void releaseWindow(const Window* window, std::uint32_t sdlId)
+{
+    const std::lock_guard<std::mutex> lock(g_deviceWindowsLock);
+    const auto found = std::find(g_deviceWindows.begin(), g_deviceWindows.end(), std::make_pair(window, sdlId));
+    if (found != g_deviceWindows.end())
+        g_deviceWindows.erase(found);
+}
 
 struct GlInfo {
     bool ok = false;
@@ -333,6 +361,7 @@ public:
         m_batchIndices.clear();
         m_batchTextures.clear();
         releaseBindings();
+        releaseWindow(m_token->window, m_token->sdlId);
     }
 
     bool init(std::string* error) { return m_gl.init(error); }
@@ -892,9 +921,16 @@ public:
         D3DPRESENT_PARAMETERS p = *params;
         if (HRESULT hr = DeviceBase::validateParams(p, caps, mode.Format); FAILED(hr))
             return hr;
-        if (HRESULT hr = GlDevice::configureWindow(window, p); FAILED(hr))
+        if (!claimWindow(window)) {
+            gfxLog("GL device: refused, the window already has a device (release it before making another)");
+            return D3DERR_NOTAVAILABLE;
+        }
+        if (HRESULT hr = GlDevice::configureWindow(window, p); FAILED(hr)) {
+            releaseWindow(window, window->sdlId());
             return hr;
+        }
         window->makeCurrent();
+        // From here the device gives the window back when it goes.
         auto* d = new GlDevice(window, p, caps);
         std::string error;
         if (!d->init(&error)) {

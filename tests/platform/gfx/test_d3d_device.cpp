@@ -1,5 +1,6 @@
 // Device life cycle on GL (adapter answers, lost device through window
 // events) and the recording double (injection, call log, bad input).
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -143,6 +144,53 @@ TEST_F(LostDevice, BadPresentParametersAreRefused)
     p.BackBufferHeight = 0;
     EXPECT_EQ(dev->Reset(&p), D3DERR_INVALIDCALL);
     EXPECT_EQ(window->backBufferWidth(), kWidth);
+}
+
+// One device a window: a second one would draw into the targets whose
+// frames the first one's frame skip keeps track of. It is refused, saying
+// why, and leaves the window and the first device as they were; another
+// window takes a device of its own, and once the first device is released
+// its window takes a new one.
+TEST_F(LostDevice, ASecondDeviceOnAWindowIsRefused)
+{
+    ASSERT_EQ(dev->EndScene(), D3D_OK);
+    ASSERT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    dev->setSkipUnchangedFrames(true);
+    D3DPRESENT_PARAMETERS p = params;
+    p.BackBufferWidth = kWidth / 2;
+    GfxRef<GfxDevice> second;
+    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window.get(), 0, &p, second.out()), D3DERR_NOTAVAILABLE);
+    EXPECT_FALSE(second);
+    EXPECT_EQ(window->backBufferWidth(), kWidth);
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [](const std::string& line) {
+                                return line.find("refused, the window already has a device") != std::string::npos;
+                            }),
+              1);
+    // The first device's frames, the same one twice, then another.
+    dev->SetTexture(0, nullptr);
+    for (D3DCOLOR c : {0xFFFF0000u, 0xFFFF0000u, 0xFF0000FFu}) {
+        ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
+        ASSERT_EQ(dev->BeginScene(), D3D_OK);
+        ASSERT_EQ(quad(4, 4, 8, 8, c), D3D_OK);
+        ASSERT_EQ(dev->EndScene(), D3D_OK);
+        ASSERT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    }
+    EXPECT_EQ(dev->stats().framesSkipped, 1u);
+    EXPECT_TRUE(d3dtest::near(pixel(6, 6), 0x0000FF, 0));
+
+    platform::WindowDesc desc;
+    desc.width = desc.backBufferWidth = kWidth;
+    desc.height = desc.backBufferHeight = kHeight;
+    std::unique_ptr<platform::Window> other = platform::Window::create(desc);
+    ASSERT_TRUE(other);
+    p = params;
+    p.hDeviceWindow = other.get();
+    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, other.get(), 0, &p, second.out()), D3D_OK);
+    second.reset();
+
+    dev.reset();
+    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window.get(), 0, &params, dev.out()), D3D_OK);
 }
 
 // The recording double.
