@@ -6,7 +6,9 @@
 # (default: data/GameData/Fonts). FONTGEN names a built fontgen to use;
 # without it fontgen is built in build/tools. The output is the same on
 # every run, so the files can be committed.
-set -euo pipefail
+set -Eeuo pipefail
+# A command that fails where nothing handles it is named, with its line and status.
+trap '_status=$?; echo "${0##*/}: line $LINENO: $BASH_COMMAND: exit status $_status$( ((_status > 128)) && echo " (SIG$(kill -l $_status))")" >&2' ERR
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/data/GameData/Fonts}
 faces=/usr/share/fonts/truetype/dejavu

@@ -3,7 +3,9 @@
 # (configure only, no build), side by side, and fails on any error or CMake
 # warning. The sanitizer pair that cannot be combined must be refused.
 # Usage: configure_options.sh <source folder> [<cmake>]
-set -u
+set -Eu
+# A command that fails where nothing handles it is named, with its line and status.
+trap '_status=$?; echo "${0##*/}: line $LINENO: $BASH_COMMAND: exit status $_status$( ((_status > 128)) && echo " (SIG$(kill -l $_status))")" >&2' ERR
 src="$1"
 cmake="${2:-cmake}"
 top=$(mktemp -d)

@@ -3,7 +3,9 @@
 # SIGTERM after 2 s: the first writes "_profiles.dat" into the saved-games
 # folder, the second loads it. Nothing may be written outside the user and
 # saved-games folders, nor beside the binary.
-set -u
+set -Eu
+# A command that fails where nothing handles it is named, with its line and status.
+trap '_status=$?; echo "${0##*/}: line $LINENO: $BASH_COMMAND: exit status $_status$( ((_status > 128)) && echo " (SIG$(kill -l $_status))")" >&2' ERR
 game="$1"
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT

@@ -2,7 +2,9 @@
 # Starts the game offscreen, starts a second copy (which must give up with
 # exit code 1), stops the first with SIGTERM after 2 s and checks its exit
 # code and the start and stop banners of the log.
-set -u
+set -Eu
+# A command that fails where nothing handles it is named, with its line and status.
+trap '_status=$?; echo "${0##*/}: line $LINENO: $BASH_COMMAND: exit status $_status$( ((_status > 128)) && echo " (SIG$(kill -l $_status))")" >&2' ERR
 game="$1"
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
@@ -13,8 +15,8 @@ log="$XDG_DATA_HOME/Tallowmere/VRK/a2d.log"
 pid=$!
 sleep 1
 
-"$game" 2>"$home/second.err"
-second=$?
+second=0
+"$game" 2>"$home/second.err" || second=$?
 if [ "$second" -ne 1 ]; then
   echo "second copy exited with $second, expected 1"; kill -9 "$pid"; exit 1
 fi

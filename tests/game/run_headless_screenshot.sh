@@ -2,7 +2,9 @@
 # scripts/play's path without a display: the game under Xvfb takes a
 # screenshot with Print Screen and stops. Checks the exit code, the printed
 # paths and that the screenshot is a 1024 x 768 BMP, in a fresh user folder.
-set -u
+set -Eu
+# A command that fails where nothing handles it is named, with its line and status.
+trap '_status=$?; echo "${0##*/}: line $LINENO: $BASH_COMMAND: exit status $_status$( ((_status > 128)) && echo " (SIG$(kill -l $_status))")" >&2' ERR
 source_dir="$1"
 game="$2"
 home=$(mktemp -d)

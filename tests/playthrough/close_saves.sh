@@ -8,13 +8,15 @@
 # stages, and every one is checked at its probe points at the end.
 # Usage: close_saves.sh <replay program> <shot checker> <probe file>
 #                       <recording>:<screenshots>... <recording>:end=<exit code>
-set -u
+set -Eu
+# A command that fails where nothing handles it is named, with its line and status.
+trap '_status=$?; echo "${0##*/}: line $LINENO: $BASH_COMMAND: exit status $_status$( ((_status > 128)) && echo " (SIG$(kill -l $_status))")" >&2' ERR
 replay="$1"
 checker="$2"
 probes="$3"
 shift 3
 . "$(dirname "$0")/fresh_home.sh"
-shots() { ls "$user/ScreenShots" 2>/dev/null | grep -c '\.bmp$'; }
+shots() { ls "$user/ScreenShots" 2>/dev/null | grep -c '\.bmp$' || true; }
 
 for stage in "$@"; do
   recording="${stage%:*}"
@@ -24,8 +26,8 @@ for stage in "$@"; do
   "$replay" --draw-every 8 "$recording" &
   pid=$!
   if [ "${until%%=*}" = end ]; then
-    wait "$pid"
-    code=$?
+    code=0
+    wait "$pid" || code=$?
     [ "$code" -eq "${until#end=}" ] || fail "$name: the replay exited with $code, not ${until#end=}"
     continue
   fi
@@ -41,8 +43,8 @@ for stage in "$@"; do
   # The screenshot is written before the frame ends: the stop comes after it.
   sleep 0.5
   kill -TERM "$pid"
-  wait "$pid"
-  code=$?
+  code=0
+  wait "$pid" || code=$?
   [ "$code" -eq 4 ] || fail "$name: the replay exited with $code after SIGTERM, not 4"
   grep -q "CSpyMain. The game stops in play: saved as from the in-game menu" "$log" ||
     fail "$name: nothing was saved at the stop"

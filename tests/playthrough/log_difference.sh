@@ -8,7 +8,9 @@
 # written "~". Exits 0 when the logs agree, 1 when they differ, 2 when one
 # cannot be read.
 # Usage: log_difference.sh <name> <log> <user folder> <name> <log> <user folder>
-set -u
+set -Eu
+# A command that fails where nothing handles it is named, with its line and status.
+trap '_status=$?; echo "${0##*/}: line $LINENO: $BASH_COMMAND: exit status $_status$( ((_status > 128)) && echo " (SIG$(kill -l $_status))")" >&2' ERR
 [ $# -eq 6 ] || { echo "usage: $0 <name> <log> <user folder> <name> <log> <user folder>" >&2; exit 2; }
 names=("$1" "$4") logs=("$2" "$5") homes=("$3" "$6")
 context=4
@@ -43,7 +45,7 @@ read -r first second < <(awk -F'\t' '
         print (i > na ? "end" : an[i]), (i > nb ? "end" : bn[i])
         exit
       }
-  }' <(compared "${logs[0]}" "${homes[0]}") <(compared "${logs[1]}" "${homes[1]}"))
+  }' <(compared "${logs[0]}" "${homes[0]}") <(compared "${logs[1]}" "${homes[1]}") || true)
 
 if [ -z "${first:-}" ]; then
   echo "The logs of the ${names[0]} and ${names[1]} runs agree (wall-clock, memory, disk and frame-count lines left out)."

@@ -19,7 +19,9 @@
 # machine: the skip, unpaced, slowed and starved runs also count the same
 # frames drawn whole, in part and not at all.
 # Usage: replay_compare.sh <replay program> <recording>
-set -u
+set -Eu
+# A command that fails where nothing handles it is named, with its line and status.
+trap '_status=$?; echo "${0##*/}: line $LINENO: $BASH_COMMAND: exit status $_status$( ((_status > 128)) && echo " (SIG$(kill -l $_status))")" >&2' ERR
 replay="$1"
 recording="$2"
 runs=(whole skip shots unpaced slowed starved)
@@ -66,8 +68,8 @@ for run in "${runs[@]}"; do
 done
 started=$(date +%s)
 for run in "${runs[@]}"; do
-  wait "${pids[$run]}"
-  code=$?
+  code=0
+  wait "${pids[$run]}" || code=$?
   [ "$code" -eq 0 ] || fail "the $run run exited with $code"
   # What the game wrote, by path under the user folder.
   (cd "$top/$run" && find . -path ./tmp -prune -o -type f ! -name a2d.log ! -name '*.lock' -print | LC_ALL=C sort) \

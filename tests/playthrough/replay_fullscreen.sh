@@ -3,7 +3,9 @@
 # value that is not a number, which means the same): it runs in a window,
 # says so once in the log, and replays the recording to its end.
 # Usage: replay_fullscreen.sh <replay program> <recording>
-set -u
+set -Eu
+# A command that fails where nothing handles it is named, with its line and status.
+trap '_status=$?; echo "${0##*/}: line $LINENO: $BASH_COMMAND: exit status $_status$( ((_status > 128)) && echo " (SIG$(kill -l $_status))")" >&2' ERR
 here=$(dirname "$0")
 replay="$1"
 recording="$2"

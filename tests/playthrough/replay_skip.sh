@@ -10,7 +10,9 @@
 # It prints the shares. A failure names the run (skip or whole) and shows
 # where the two logs first part.
 # Usage: replay_skip.sh <replay program> <recording> <screenshots expected>
-set -u
+set -Eu
+# A command that fails where nothing handles it is named, with its line and status.
+trap '_status=$?; echo "${0##*/}: line $LINENO: $BASH_COMMAND: exit status $_status$( ((_status > 128)) && echo " (SIG$(kill -l $_status))")" >&2' ERR
 replay="$1"
 recording="$2"
 shots="$3"
@@ -26,7 +28,7 @@ fail() {
   for run in "${runs[@]}"; do
     logs+=("$run" "$top/$run/$folder/a2d.log" "$top/$run")
   done
-  "$(dirname "$0")/log_difference.sh" "${logs[@]}"
+  "$(dirname "$0")/log_difference.sh" "${logs[@]}" || true
   for run in "${runs[@]}"; do
     [ -f "$top/$run/$folder/a2d.log" ] || continue
     echo "---- the last lines of the $run run's log"
@@ -55,8 +57,8 @@ done
 started=$(date +%s)
 failed=""
 for i in 0 1; do
-  wait "${pids[$i]}"
-  code=$?
+  code=0
+  wait "${pids[$i]}" || code=$?
   [ "$code" -eq 0 ] || failed="${failed:+$failed; }the ${runs[$i]} run exited with $code"
 done
 echo "replay_skip: both runs ended after $(($(date +%s) - started)) s"

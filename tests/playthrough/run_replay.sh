@@ -10,7 +10,9 @@
 # Usage: run_replay.sh [--draw-every N] <replay program> <recording>
 #                      <screenshots expected> [<exit code> <log line>
 #                      [<shot checker> <probe file> [<check command>...]]]
-set -u
+set -Eu
+# A command that fails where nothing handles it is named, with its line and status.
+trap '_status=$?; echo "${0##*/}: line $LINENO: $BASH_COMMAND: exit status $_status$( ((_status > 128)) && echo " (SIG$(kill -l $_status))")" >&2' ERR
 draw=()
 if [ "${1:-}" = "--draw-every" ]; then
   draw=(--draw-every "$2")
@@ -39,8 +41,8 @@ fail() {
 }
 
 started=$(date +%s)
-"$replay" "${draw[@]}" "$recording"
-code=$?
+code=0
+"$replay" "${draw[@]}" "$recording" || code=$?
 echo "replay: exit code $code after $(($(date +%s) - started)) s"
 [ "$code" -eq "$expected_code" ] || fail "the replay exited with $code, not $expected_code"
 [ -f "$log" ] || fail "no log at $log"

@@ -3,7 +3,9 @@
 # second: the two runs agreeing pass; a run that exits with 3 after its log
 # parted from the other's, and runs whose logs agree but whose screenshots
 # differ, fail and say which run and where the logs part.
-set -u
+set -Eu
+# A command that fails where nothing handles it is named, with its line and status.
+trap '_status=$?; echo "${0##*/}: line $LINENO: $BASH_COMMAND: exit status $_status$( ((_status > 128)) && echo " (SIG$(kill -l $_status))")" >&2' ERR
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -53,8 +55,8 @@ chmod +x "$work/replay"
 expect() {
   local case="$1" code="$2" out got pattern ok=1
   shift 2
-  out=$(FAKE_CASE="$case" "$here/replay_skip.sh" "$work/replay" recording 1 2>&1)
-  got=$?
+  got=0
+  out=$(FAKE_CASE="$case" "$here/replay_skip.sh" "$work/replay" recording 1 2>&1) || got=$?
   [ "$got" -eq "$code" ] || { echo "FAIL $case: exit code $got, not $code"; ok=0; }
   for pattern in "$@"; do
     grep -qF -- "$pattern" <<< "$out" || { echo "FAIL $case: no '$pattern'"; ok=0; }

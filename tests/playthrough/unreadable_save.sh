@@ -8,7 +8,9 @@
 # Usage: unreadable_save.sh <replay program> <open-failing preload>
 #                           <first recording> <refused recording>
 #                           <again recording> <shot checker> <probe file>
-set -u
+set -Eu
+# A command that fails where nothing handles it is named, with its line and status.
+trap '_status=$?; echo "${0##*/}: line $LINENO: $BASH_COMMAND: exit status $_status$( ((_status > 128)) && echo " (SIG$(kill -l $_status))")" >&2' ERR
 replay="$1"
 shim="$2"
 first="$3"
@@ -21,16 +23,16 @@ probes="$7"
 run() {
   local recording="$1" failures="$2"
   rm -f "$log"
+  local code=0
   if [ "$failures" -gt 0 ]; then
     LD_PRELOAD="$shim" A2D_FAIL_OPEN_NAME=Player.save A2D_FAIL_OPEN_COUNT="$failures" \
-      ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0" "$replay" --draw-every 8 "$recording"
+      ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0" "$replay" --draw-every 8 "$recording" || code=$?
   else
-    "$replay" --draw-every 8 "$recording"
+    "$replay" --draw-every 8 "$recording" || code=$?
   fi
-  local code=$?
   [ "$code" -eq 0 ] || fail "$(basename "$recording"): the replay exited with $code, not 0"
 }
-kept() { ls -A "$saves" | grep -c '\.bad'; }
+kept() { ls -A "$saves" | grep -c '\.bad' || true; }
 
 run "$first" 0
 [ -f "$saves/Player.save" ] || fail "no Player.save to start from"

@@ -5,8 +5,9 @@
 # drew frames in part. Each line given must be in its output; one starting
 # with "!" must not.
 # Usage: run_nothing_checked.sh <test program> <gtest filter> <line>...
-set -u
-trap 'echo "$0: line $LINENO: $BASH_COMMAND: exit status $?" >&2' ERR
+set -Eu
+# A command that fails where nothing handles it is named, with its line and status.
+trap '_status=$?; echo "${0##*/}: line $LINENO: $BASH_COMMAND: exit status $_status$( ((_status > 128)) && echo " (SIG$(kill -l $_status))")" >&2' ERR
 code=0
 out=$("$1" --gtest_filter="$2" 2>&1) || code=$?
 echo "$out"

@@ -6,7 +6,9 @@
 # The output folder is passed to COMMAND as its last argument. With
 # --tampered the comparison runs against a copy of REFERENCE_DIR with one
 # byte of one generated file changed, and must find the difference.
-set -euo pipefail
+set -Eeuo pipefail
+# A command that fails where nothing handles it is named, with its line and status.
+trap '_status=$?; echo "${0##*/}: line $LINENO: $BASH_COMMAND: exit status $_status$( ((_status > 128)) && echo " (SIG$(kill -l $_status))")" >&2' ERR
 
 tampered=0
 if [ "${1:-}" = "--tampered" ]; then
@@ -36,7 +38,9 @@ if [ "$tampered" = 1 ]; then
   copy=$work/reference
   mkdir -p "$copy"
   (cd "$reference" && echo "$files" | xargs cp --parents -t "$copy")
-  first=$(echo "$files" | head -n 1)
+  # Not a pipe into head: under pipefail the writer may die of SIGPIPE once
+  # head has its line, and the script with it.
+  first=${files%%$'\n'*}
   # The middle byte, inverted.
   size=$(stat -c %s "$copy/$first")
   offset=$((size / 2))

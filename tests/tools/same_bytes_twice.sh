@@ -4,7 +4,9 @@
 #
 # Usage: same_bytes_twice.sh TOOL [ARG...]
 # The output folder is passed to TOOL as its first argument.
-set -euo pipefail
+set -Eeuo pipefail
+# A command that fails where nothing handles it is named, with its line and status.
+trap '_status=$?; echo "${0##*/}: line $LINENO: $BASH_COMMAND: exit status $_status$( ((_status > 128)) && echo " (SIG$(kill -l $_status))")" >&2' ERR
 tool=$1
 shift
 work=$(mktemp -d)

@@ -10,7 +10,9 @@
 # Stages: "start" (the road's first part, cut off), "story" (the story case
 # won), "findall" (Find All done as well).
 # Usage: check_road.sh <check_saves> <rules> <stage> <data folder> <log>
-set -u
+set -Eu
+# A command that fails where nothing handles it is named, with its line and status.
+trap '_status=$?; echo "${0##*/}: line $LINENO: $BASH_COMMAND: exit status $_status$( ((_status > 128)) && echo " (SIG$(kill -l $_status))")" >&2' ERR
 check_saves="$1"
 rules="$2"
 stage="$3"
@@ -36,7 +38,7 @@ for text in "${needs[@]}"; do
 done
 # An empty pattern list would match every line.
 [ ${#allows[@]} -gt 0 ] || allows=('$^')
-missed=$(grep -E -f <(printf '%s\n' "${misses[@]}") "$log" | grep -v -E -f <(printf '%s\n' "${allows[@]}"))
+missed=$(grep -E -f <(printf '%s\n' "${misses[@]}") "$log" | grep -v -E -f <(printf '%s\n' "${allows[@]}") || true)
 if [ -n "$missed" ]; then
   echo "the log holds misses or failures:"
   printf '%s\n' "$missed"
