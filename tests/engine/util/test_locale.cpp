@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -105,6 +106,26 @@ TEST_F(LocaleServer, LoadOncePerPathAndGroup)
     m_server.loadFile(table, "g");
     EXPECT_EQ(m_server.getString("k", "g"), L"second");
     EXPECT_EQ(m_server.getString("k"), L"first");
+}
+
+TEST_F(LocaleServer, UnloadErasesTheKeysLoadedWhateverTheFileNowHolds)
+{
+    // The table is not read again: gone or rewritten since, the keys it
+    // gave are the ones erased.
+    const std::string gone = write("Gone.txt", "a = \"gone a\"\nb = \"gone b\"\n");
+    const std::string changed = write("Changed.txt", "c = \"was c\"\n");
+    m_server.loadFile(gone, "g");
+    m_server.loadFile(changed, "g");
+    m_server.loadFile(changed, "");
+    std::filesystem::remove(gone);
+    write("Changed.txt", "d = \"now d\"\n");
+    EXPECT_TRUE(m_server.unloadFile(gone, "g"));
+    EXPECT_TRUE(m_server.unloadFile(changed, "g"));
+    EXPECT_EQ(m_server.findString("a", "g"), nullptr);
+    EXPECT_EQ(m_server.findString("b", "g"), nullptr);
+    EXPECT_EQ(m_server.findString("c", "g"), nullptr);
+    EXPECT_EQ(m_server.getString("c"), L"was c");
+    EXPECT_EQ(m_server.getSize(), 1u);
 }
 
 TEST_F(LocaleServer, UnloadErasesKeysOfTheFileEvenIfOverridden)
