@@ -184,29 +184,32 @@ bool isBelowRoot(const std::string& prefix, const std::vector<std::string>& root
 
 void closeArchive(Archive& a) { zzip_dir_close(a.dir); }
 
+// Calls visit for each of zziplib's records of the archive, in order.
+template <class Visit>
+void forEachRecord(const Archive& a, Visit&& visit)
+{
+    for (const Record* r = a.dir->hdr0; r;
+         r = r->d_reclen ? reinterpret_cast<const Record*>(reinterpret_cast<const char*>(r) + r->d_reclen)
+                         : nullptr)
+        visit(*r);
+}
+
 // Indexes the records by name, then the folders their paths pass through
 // that have no entry of their own.
 void indexEntries(Archive& a)
 {
-    for (const Record* r = a.dir->hdr0; r;
-         r = r->d_reclen ? reinterpret_cast<const Record*>(reinterpret_cast<const char*>(r) + r->d_reclen)
-                         : nullptr) {
-        const Entry entry{r};
-        a.exact.emplace(r->d_name, entry);
-        a.caseless.emplace(foldCase(r->d_name), entry);
-    }
-    for (const Record* r = a.dir->hdr0; r;
-         r = r->d_reclen ? reinterpret_cast<const Record*>(reinterpret_cast<const char*>(r) + r->d_reclen)
-                         : nullptr) {
-        const std::string name = r->d_name;
-        for (std::size_t slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1)) {
-            if (slash == 0)
-                continue;
+    forEachRecord(a, [&](const Record& r) {
+        a.exact.emplace(r.d_name, Entry{&r});
+        a.caseless.emplace(foldCase(r.d_name), Entry{&r});
+    });
+    forEachRecord(a, [&](const Record& r) {
+        const std::string name = r.d_name;
+        for (std::size_t slash = name.find('/', 1); slash != std::string::npos; slash = name.find('/', slash + 1)) {
             const std::string folder = name.substr(0, slash + 1);
             a.exact.emplace(folder, Entry{});
             a.caseless.emplace(foldCase(folder), Entry{});
         }
-    }
+    });
 }
 
 // The archive standing for a base path, opened on first use; null when
@@ -349,10 +352,8 @@ const char* inflateInto(const Archive& a, std::int64_t at, std::uint32_t csize, 
             z.stream.next_in = z.input.data();
             z.stream.avail_in = piece;
         }
+        // Z_OK only while it goes on; with Z_FINISH it ends or fails.
         result = inflate(&z.stream, left == 0 ? Z_FINISH : Z_NO_FLUSH);
-        // Without Z_FINISH a full output gives Z_BUF_ERROR as well.
-        if (result == Z_BUF_ERROR && left > 0 && z.stream.avail_in == 0 && z.stream.avail_out > 0)
-            result = Z_OK;
     }
     switch (result) {
     case Z_STREAM_END:
