@@ -41,13 +41,6 @@ public:
     // for a missing file. Find All counts a room's objects with it before
     // the room is loaded.
     static std::uint32_t CountPooledItems(const std::string& file);
-    // The sections of an items file that make items, in file order: each
-    // whose Class is registered, unless an earlier section of its name made
-    // an item. Load and CountPooledItems both take them from here. visit
-    // gets the name and the Class, the file standing on the section; with
-    // log, each section skipped is logged.
-    static void ForEachItemSection(aOptionsFile& ini, const std::string& file, bool log,
-                                   const std::function<void(const std::string&, const std::string&)>& visit);
     // Once the room's lists are loaded: objects look up their resources,
     // items take their sizes and icons; then Reset.
     void AfterLoad();
@@ -109,6 +102,13 @@ public:
     std::uint32_t LoadItems(SaveLoadSystem& system, std::uint32_t pos);
 
 private:
+    // The sections of an items file that make items, in file order: each
+    // whose Class is registered, unless an earlier section of its name made
+    // an item. Load and CountPooledItems both take them from here. visit
+    // gets the name and the Class, the file standing on the section; with
+    // log, each section skipped is logged.
+    static void ForEachItemSection(aOptionsFile& ini, const std::string& file, bool log,
+                                   const std::function<void(const std::string&, const std::string&)>& visit);
     void ResolveCompanions();
     void ResolveContents();
 
