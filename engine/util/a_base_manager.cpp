@@ -31,15 +31,22 @@ void aBaseManager::LoadList(const std::string& listPath, const std::string& grou
     OpenList(listPath);
     const std::string directory = file_getDirectory(listPath);
     // A copy: a derived loader may open another list meanwhile.
-    const std::list<std::string> lines = m_list.lines();
+    const std::list<std::string> lines = m_listedLines[{listPath, group}] = m_list.lines();
     for (const std::string& line : lines)
         loadGuarded(directory, line, group);
 }
 
 void aBaseManager::UnloadList(const std::string& listPath, const std::string& group)
 {
-    OpenList(listPath);
-    const std::list<std::string> lines = m_list.lines();
+    std::list<std::string> lines;
+    const auto listed = m_listedLines.find({listPath, group});
+    if (listed != m_listedLines.end()) {
+        lines.swap(listed->second);
+        m_listedLines.erase(listed);
+    } else {
+        OpenList(listPath);
+        lines = m_list.lines();
+    }
     for (const std::string& line : lines)
         UnloadFile(line, group);
 }
@@ -74,7 +81,7 @@ void aBaseManager::AddListToTask(const std::string& listPath, const std::string&
     const std::size_t count = GetListSize(listPath);
     if (count == 0)
         return;
-    const std::list<std::string> lines = m_list.lines();
+    const std::list<std::string> lines = m_listedLines[{listPath, group}] = m_list.lines();
     auto name = names.begin();
     std::size_t added = 0;
     for (auto line = lines.begin(); line != lines.end() && added < count; ++line) {

@@ -8,6 +8,7 @@
 #include <list>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "engine/util/a_root.h"
 #include "engine/util/a_string_list.h"
@@ -50,6 +51,9 @@ public:
     virtual std::size_t GetListSize(const std::string& listPath);
     // Erases the resource the line names (under "name:group" when a group is given).
     virtual bool UnloadFile(const std::string& line, const std::string& group) = 0;
+    // Unloads the lines the list had when it was loaded or queued under the
+    // group, without reading it again (the data may be gone by now); a list
+    // never loaded here is read.
     virtual void UnloadList(const std::string& listPath, const std::string& group);
     virtual void GetListNames(const std::string& listPath, std::list<std::string>& out);
     virtual std::string GetNameFromLine(const std::string& line) = 0;
@@ -89,6 +93,9 @@ protected:
     std::map<std::string, CostEntry> m_loadCosts;
 
 private:
+    // The lines of the lists loaded or queued, by path and group.
+    std::map<std::pair<std::string, std::string>, std::list<std::string>> m_listedLines;
+
     // LoadFile with anything it throws caught and logged.
     void loadGuarded(const std::string& directory, const std::string& line, const std::string& group);
 

@@ -452,6 +452,8 @@ std::uint8_t* file_readFullAndMalloc(const std::string& path, std::uint32_t* siz
     return nullptr;
 }
 
+bool file_isArchiveLost() { return file_layer::archiveLost(); }
+
 bool file_writeFull(const std::string& path, const void* data, std::uint32_t size)
 {
     const std::string full = fullPath(path);

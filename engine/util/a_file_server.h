@@ -87,6 +87,10 @@ bool file_isExist(const std::string& path, bool alsoInArchives);
 // and owned by the caller (free); null for a missing or empty file. *size
 // (when given) receives the size, 0 on failure.
 std::uint8_t* file_readFullAndMalloc(const std::string& path, std::uint32_t* size);
+// True once an archive the game had open was found changed on disk (cut
+// short, written over in place) or unreadable: its data is no longer to be
+// had, and later reads of it may fail. Any thread.
+bool file_isArchiveLost();
 // Replaces the file with the data: written to a temporary file beside it,
 // synced and renamed over it, so the old file stays intact on failure; then
 // errno says why. The first write of the process into a folder removes the

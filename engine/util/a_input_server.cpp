@@ -149,7 +149,8 @@ void aInputServer::pollKeyboard()
                 m_rawKeys[key] = value;
                 continue;
             }
-            if (value & ~KeyPress::kAll) {
+            // Key code 0 is no key: such a press would read as a typed NUL.
+            if ((value & ~KeyPress::kAll) || key == kKeyPressRecord) {
                 endPlayback("bad key-down record");
                 return;
             }

@@ -83,11 +83,11 @@ void aLocaleServer::loadFile(const std::string& path, const std::string& group)
                                     [&](const LoadedFile& f) { return f.path == path && f.group == group; });
     if (loaded)
         return;
-    m_files.push_back({path, group});
-    parseFile(path, group);
+    m_files.push_back({path, group, {}});
+    parseFile(path, group, m_files.back().keys);
 }
 
-void aLocaleServer::parseFile(const std::string& path, const std::string& group)
+void aLocaleServer::parseFile(const std::string& path, const std::string& group, std::vector<std::string>& keys)
 {
     aStringList list(path);
     unsigned number = 0;
@@ -102,9 +102,9 @@ void aLocaleServer::parseFile(const std::string& path, const std::string& group)
             a_log("aLocaleServer. Error in file %s, line %i", path.c_str(), int(number));
             continue;
         }
-        m_texts[fullKey(entry.key, group)] = entry.isFile
-                                                 ? readTextFile(entry.text, path, entry.key, number)
-                                                 : str_utf8ToWide(unescapeLineBreaks(entry.text));
+        keys.push_back(fullKey(entry.key, group));
+        m_texts[keys.back()] = entry.isFile ? readTextFile(entry.text, path, entry.key, number)
+                                            : str_utf8ToWide(unescapeLineBreaks(entry.text));
     }
 }
 
@@ -136,15 +136,8 @@ bool aLocaleServer::unloadFile(const std::string& path, const std::string& group
                                      [&](const LoadedFile& f) { return f.path == path && f.group == group; });
     if (record == m_files.end())
         return false;
-    aStringList list(path);
-    unsigned number = 0;
-    for (std::string line : list.lines()) {
-        if (++number == 1 && line.compare(0, 3, kBom) == 0)
-            line.erase(0, 3);
-        Entry entry;
-        if (parseLine(line, entry) == LineKind::Entry)
-            m_texts.erase(fullKey(entry.key, group));
-    }
+    for (const std::string& key : record->keys)
+        m_texts.erase(key);
     m_files.erase(record);
     return true;
 }

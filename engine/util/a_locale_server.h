@@ -10,6 +10,7 @@
 #include <list>
 #include <map>
 #include <string>
+#include <vector>
 
 class aLocaleServer {
 public:
@@ -22,8 +23,9 @@ public:
     // Loads a table under a group once; a later line with the same full key
     // replaces the earlier text.
     void loadFile(const std::string& path, const std::string& group = std::string());
-    // Erases every key the table defines under the group (also when another
-    // table defined it too). False when the table was not loaded.
+    // Erases every key the table defined under the group when it was loaded
+    // (also when another table defined it too); the file is not read again.
+    // False when the table was not loaded.
     bool unloadFile(const std::string& path, const std::string& group = std::string());
 
     // Null when absent, silently. The pointer lives until the key is
@@ -38,9 +40,10 @@ private:
     struct LoadedFile {
         std::string path;
         std::string group;
+        std::vector<std::string> keys;  // full keys, as loaded
     };
 
-    void parseFile(const std::string& path, const std::string& group);
+    void parseFile(const std::string& path, const std::string& group, std::vector<std::string>& keys);
     std::wstring readTextFile(const std::string& target, const std::string& table, const std::string& key,
                               unsigned line) const;
 

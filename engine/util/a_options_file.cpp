@@ -38,6 +38,16 @@ void aOptionsFile::load(const std::string& path)
     setCurrent(m_sections.begin());
 }
 
+void aOptionsFile::parse(const void* data, std::size_t size, const std::string& path)
+{
+    clear();
+    ParseState state(path);
+    aStringList list;
+    list.parse(data, size);
+    parseLines(list, path, state);
+    setCurrent(m_sections.begin());
+}
+
 void aOptionsFile::clear()
 {
     m_sections.clear();
@@ -46,7 +56,11 @@ void aOptionsFile::clear()
 
 void aOptionsFile::parseFile(const std::string& path, ParseState& state)
 {
-    aStringList list(path);
+    parseLines(aStringList(path), path, state);
+}
+
+void aOptionsFile::parseLines(const aStringList& list, const std::string& path, ParseState& state)
+{
     unsigned lineNumber = 0;
     for (std::string line : list.lines()) {
         ++lineNumber;

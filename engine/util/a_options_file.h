@@ -3,9 +3,12 @@
 // ';' comment lines and '#include "file"' expanded in place. Values are kept
 // as text; names and keys compare exactly; duplicates stay separate entries
 // and lookups find the first. Changes stay in memory.
+#include <cstddef>
 #include <list>
 #include <string>
 #include <utility>
+
+class aStringList;
 
 class aOptionsFile {
 public:
@@ -21,6 +24,9 @@ public:
     // Clears, parses the file and stands on the first section. A missing
     // file leaves no sections (the file layer logs it).
     void load(const std::string& path);
+    // The same for a file already read into memory; path names it in
+    // messages.
+    void parse(const void* data, std::size_t size, const std::string& path);
     void clear();
 
     // Section cursor. Moving it also rewinds the key cursor.
@@ -77,6 +83,7 @@ private:
     struct ParseState;
 
     void parseFile(const std::string& path, ParseState& state);
+    void parseLines(const aStringList& list, const std::string& path, ParseState& state);
     void setCurrent(std::list<Section>::iterator section);
     std::list<Section>::const_iterator findSection(const std::string& name) const;
     static const Pair* findKey(const Section& section, const std::string& key);

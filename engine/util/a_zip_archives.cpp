@@ -1,5 +1,6 @@
 #include "engine/util/a_zip_archives.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -7,13 +8,12 @@
 #include <cstdint>
 #include <fcntl.h>
 #include <map>
-#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unordered_map>
 #include <unistd.h>
 #include <vector>
 #include <zlib.h>
 #include <zzip/lib.h>  // the entry records (CRC, data offset) that zzip.h keeps to itself
-#include <zzip/mmapped.h>
 
 #include "engine/util/a_file_lookup.h"
 #include "engine/util/a_file_server.h"
@@ -31,33 +31,37 @@ const char* const kArchiveExtensions[] = {".zip", ".pak"};
 constexpr std::int64_t kMaxDeflateRatio = 1032;
 // The fixed part of a local file header, in front of every entry's data.
 constexpr std::int64_t kLocalHeaderSize = 30;
+constexpr std::uint32_t kLocalHeaderSignature = 0x04034B50;
 // zlib's fast inflate loop runs only while this much output room is left
 // (the longest match), so a buffer that ends with the entry would have the
 // last stretch decoded slowly; deflated entries get this much room past
 // their end.
 constexpr std::uint32_t kInflateRoom = 258;
+// Deflated data is read in pieces of this size.
+constexpr std::uint32_t kReadPiece = 256 * 1024;
 // Why an entry could not be read when its data is not to blame.
 const char* const kNoMemory = "out of memory";
+const char* const kCutShort = "the archive ends before its data";
+const char* const kReadError = "the archive cannot be read";
 
 using Record = zzip_dir_hdr;
 
-// An entry: zziplib's record of it, and the same record in the mapped
-// central directory, through which its data is found (null when the walk
-// over the mapping did not pair them).
+// An entry: zziplib's record of it, or none for a folder known only from
+// the paths of the entries in it (many archivers write no "name/" entries).
 struct Entry {
     const Record* record = nullptr;
-    ZZIP_DISK_ENTRY* mapped = nullptr;
 };
 
+// An archive is read through its open descriptor (pread), never through a
+// mapping: a file cut short under a mapping faults the reader, where a read
+// just comes up short.
 struct Archive {
     ZZIP_DIR* dir = nullptr;
-    // The whole file mapped read-only, then zero bytes up to a page past
-    // its end; disk spans the file's part.
-    void* mapping = nullptr;
-    std::size_t mappedBytes = 0;
-    ZZIP_DISK* disk = nullptr;
+    int fd = -1;           // zziplib's, closed with dir
     std::string file;      // the archive's real path, for messages
     std::int64_t fileSize = 0;
+    timespec mtime{};      // as opened: a read that fails in a file changed since is not the data's fault
+    bool changed = false;  // found changed on disk (logged once)
     // The entries by stored name and by folded name; with repeated names
     // the first record wins, as in zziplib's own lookups.
     std::unordered_map<std::string, Entry> exact;
@@ -88,6 +92,7 @@ Archives& archives()
 struct Inflater {
     z_stream stream{};
     bool ready = false;
+    std::vector<std::uint8_t> input;  // a piece of deflated data
 };
 
 Inflater& inflater()
@@ -95,6 +100,9 @@ Inflater& inflater()
     static Inflater* i = new Inflater;
     return *i;
 }
+
+// Set once an open archive could no longer be read as it was opened.
+std::atomic<bool> g_archiveLost{false};
 
 // Closes the archives when the program ends.
 struct ExitCloser {
@@ -174,62 +182,34 @@ bool isBelowRoot(const std::string& prefix, const std::vector<std::string>& root
     return false;
 }
 
-// Maps the file read-only with a page of zeros after it: zziplib's walk
-// over the mapped directory reads a record's fixed fields before it checks
-// that they lie within the file, so a mangled archive makes it look up to
-// a record's length past the end. False with errno set.
-bool mapWithGuard(int fd, Archive& a)
-{
-    const std::size_t size = std::size_t(a.fileSize);
-    const std::size_t page = std::size_t(::sysconf(_SC_PAGESIZE));
-    const std::size_t bytes = (size + page - 1) / page * page + page;
-    void* area = ::mmap(nullptr, bytes, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (area == MAP_FAILED)
-        return false;
-    if (::mmap(area, size, PROT_READ, MAP_PRIVATE | MAP_FIXED, fd, 0) == MAP_FAILED ||
-        !(a.disk = zzip_disk_buffer(area, size))) {
-        const int savedErrno = errno ? errno : ENOMEM;
-        ::munmap(area, bytes);
-        errno = savedErrno;
-        return false;
-    }
-    a.mapping = area;
-    a.mappedBytes = bytes;
-    return true;
-}
+void closeArchive(Archive& a) { zzip_dir_close(a.dir); }
 
-void closeArchive(Archive& a)
+// Calls visit for each of zziplib's records of the archive, in order.
+template <class Visit>
+void forEachRecord(const Archive& a, Visit&& visit)
 {
-    zzip_dir_close(a.dir);
-    zzip_disk_close(a.disk);  // leaves the mapping to us
-    ::munmap(a.mapping, a.mappedBytes);
-}
-
-bool sameName(ZZIP_DISK* disk, ZZIP_DISK_ENTRY* mapped, const char* name)
-{
-    char* copy = zzip_disk_entry_strdup_name(disk, mapped);
-    const bool same = copy && std::strcmp(copy, name) == 0;
-    std::free(copy);
-    return same;
-}
-
-// Indexes the records by name. zziplib has read the directory from the
-// file and the mapped walk finds the same records in the same order; from
-// the first that disagrees on, records have no mapped twin.
-void indexEntries(Archive& a)
-{
-    ZZIP_DISK_ENTRY* mapped = zzip_disk_findfirst(a.disk);
     for (const Record* r = a.dir->hdr0; r;
          r = r->d_reclen ? reinterpret_cast<const Record*>(reinterpret_cast<const char*>(r) + r->d_reclen)
-                         : nullptr) {
-        if (mapped && !sameName(a.disk, mapped, r->d_name))
-            mapped = nullptr;
-        const Entry entry{r, mapped};
-        a.exact.emplace(r->d_name, entry);
-        a.caseless.emplace(foldCase(r->d_name), entry);
-        if (mapped)
-            mapped = zzip_disk_findnext(a.disk, mapped);
-    }
+                         : nullptr)
+        visit(*r);
+}
+
+// Indexes the records by name, then the folders their paths pass through
+// that have no entry of their own.
+void indexEntries(Archive& a)
+{
+    forEachRecord(a, [&](const Record& r) {
+        a.exact.emplace(r.d_name, Entry{&r});
+        a.caseless.emplace(foldCase(r.d_name), Entry{&r});
+    });
+    forEachRecord(a, [&](const Record& r) {
+        const std::string name = r.d_name;
+        for (std::size_t slash = name.find('/', 1); slash != std::string::npos; slash = name.find('/', slash + 1)) {
+            const std::string folder = name.substr(0, slash + 1);
+            a.exact.emplace(folder, Entry{});
+            a.caseless.emplace(foldCase(folder), Entry{});
+        }
+    });
 }
 
 // The archive standing for a base path, opened on first use; null when
@@ -270,22 +250,23 @@ Archive* archiveFor(const std::string& base)
             a.broken[real] = BrokenStamp{st.st_size, st.st_mtim};
             continue;
         }
-        // Entries are read from a mapping of the file, sized by what the
-        // open descriptor holds now.
-        Archive opened;
-        opened.dir = dir;
-        opened.file = real;
+        // The size and time the descriptor shows now are what the entries
+        // are checked against, and what tells a later change on disk.
         struct stat now;
-        const bool sized = ::fstat(zzip_dirfd(dir), &now) == 0;
-        opened.fileSize = sized ? now.st_size : 0;
-        if (!sized || !mapWithGuard(zzip_dirfd(dir), opened)) {
+        if (::fstat(zzip_dirfd(dir), &now) != 0) {
             const int savedErrno = errno;
             zzip_dir_close(dir);
             if (bad == a.broken.end())
-                a_log("Archive %s cannot be mapped: %s", real.c_str(), std::strerror(savedErrno));
+                a_log("Archive %s cannot be opened: %s", real.c_str(), std::strerror(savedErrno));
             a.broken[real] = BrokenStamp{st.st_size, st.st_mtim};
             continue;
         }
+        Archive opened;
+        opened.dir = dir;
+        opened.fd = zzip_dirfd(dir);
+        opened.file = real;
+        opened.fileSize = now.st_size;
+        opened.mtime = now.st_mtim;
         a.broken.erase(real);
         Archive& added = a.open[base] = std::move(opened);
         indexEntries(added);
@@ -320,9 +301,30 @@ const char* recordFault(const Archive& a, const Record& r)
     return nullptr;
 }
 
-// Inflates a raw deflate stream that must give usize bytes into out (room
-// for usize + kInflateRoom). Null, or why not.
-const char* inflateInto(zzip_byte_t* in, std::uint32_t csize, std::uint8_t* out, std::uint32_t usize)
+// Reads exactly size bytes at offset at. Null, or why not.
+const char* readAt(const Archive& a, void* out, std::size_t size, std::int64_t at)
+{
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::pread(a.fd, static_cast<char*>(out) + got, size - got, off_t(at) + off_t(got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return kReadError;
+        if (n == 0)
+            return kCutShort;
+        got += std::size_t(n);
+    }
+    return nullptr;
+}
+
+std::uint32_t le16(const std::uint8_t* p) { return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8; }
+
+// Inflates the raw deflate stream of csize bytes at offset at, which must
+// give usize bytes, into out (room for usize + kInflateRoom). Null, or why
+// not.
+const char* inflateInto(const Archive& a, std::int64_t at, std::uint32_t csize, std::uint8_t* out,
+                        std::uint32_t usize)
 {
     Inflater& z = inflater();
     if (z.ready) {
@@ -332,11 +334,28 @@ const char* inflateInto(zzip_byte_t* in, std::uint32_t csize, std::uint8_t* out,
             return kNoMemory;
         z.ready = true;
     }
-    z.stream.next_in = in;
-    z.stream.avail_in = csize;
+    if (z.input.size() < std::min(csize, kReadPiece))
+        z.input.resize(std::min(csize, kReadPiece));
+    z.stream.next_in = z.input.data();
+    z.stream.avail_in = 0;
     z.stream.next_out = out;
     z.stream.avail_out = usize + kInflateRoom;
-    switch (inflate(&z.stream, Z_FINISH)) {
+    std::uint32_t left = csize;
+    int result = Z_OK;
+    while (result == Z_OK) {
+        if (z.stream.avail_in == 0 && left > 0) {
+            const std::uint32_t piece = std::min(left, kReadPiece);
+            if (const char* fault = readAt(a, z.input.data(), piece, at))
+                return fault;
+            at += piece;
+            left -= piece;
+            z.stream.next_in = z.input.data();
+            z.stream.avail_in = piece;
+        }
+        // Z_OK only while it goes on; with Z_FINISH it ends or fails.
+        result = inflate(&z.stream, left == 0 ? Z_FINISH : Z_NO_FLUSH);
+    }
+    switch (result) {
     case Z_STREAM_END:
         if (z.stream.total_out == usize)
             return nullptr;
@@ -350,46 +369,42 @@ const char* inflateInto(zzip_byte_t* in, std::uint32_t csize, std::uint8_t* out,
     }
 }
 
-// An entry with no mapped twin, read through zziplib's file calls, which
-// find it by name (the first record of that name, as the index does).
-const char* readUnpaired(const Archive& a, const Record& r, std::uint8_t* out)
-{
-    ZZIP_FILE* f = zzip_file_open(a.dir, r.d_name, 0);
-    if (!f)
-        return "zziplib cannot open it";
-    std::uint32_t got = 0;
-    while (got < r.d_usize) {
-        const zzip_ssize_t n = zzip_file_read(f, out + got, r.d_usize - got);
-        if (n <= 0)
-            break;
-        got += std::uint32_t(n);
-    }
-    zzip_file_close(f);
-    return got == r.d_usize ? nullptr : "shorter than its record";
-}
-
 // The contents of an entry whose record looks sound, into out (see
 // bufferFor). Null, or why not.
-const char* readContents(const Archive& a, const Entry& e, std::uint8_t* out)
+const char* readContents(const Archive& a, const Record& r, std::uint8_t* out)
 {
-    const Record& r = *e.record;
-    if (!e.mapped)
-        return readUnpaired(a, r, out);
-    const void* header = zzip_disk_entry_to_file_header(a.disk, e.mapped);
-    if (!header)
+    std::uint8_t header[kLocalHeaderSize];
+    if (const char* fault = readAt(a, header, sizeof header, r.d_off))
+        return fault;
+    if ((le16(header) | le16(header + 2) << 16) != kLocalHeaderSignature)
         return "no local header";
-    if (header != a.disk->buffer + r.d_off)
-        return readUnpaired(a, r, out);  // a twin by name only
     // The local header's own name and extra field decide where the data
     // starts, and may push it out of the file.
-    zzip_byte_t* data = zzip_disk_entry_to_data(a.disk, e.mapped);
-    const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(data) - reinterpret_cast<std::uintptr_t>(a.disk->buffer);
-    if (at > std::uintptr_t(a.fileSize) || r.d_csize > std::uintptr_t(a.fileSize) - at)
+    const std::int64_t at = std::int64_t(r.d_off) + kLocalHeaderSize + le16(header + 26) + le16(header + 28);
+    if (at + std::int64_t(r.d_csize) > a.fileSize)
         return "data runs past the end of the archive";
     if (r.d_compr == 8)
-        return inflateInto(data, r.d_csize, out, r.d_usize);
-    std::memcpy(out, data, r.d_usize);
-    return nullptr;
+        return inflateInto(a, at, r.d_csize, out, r.d_usize);
+    return readAt(a, out, r.d_usize, at);
+}
+
+// A read that failed in an archive whose file is no longer what was opened
+// (cut short, or written over in place), or that the disk refused, is no
+// fault of the entry: the archive is lost. Logged once per archive.
+bool lostOnDisk(Archive& a, const char* fault)
+{
+    if (a.changed)
+        return true;
+    struct stat now;
+    const bool same = ::fstat(a.fd, &now) == 0 && now.st_size == a.fileSize &&
+                      now.st_mtim.tv_sec == a.mtime.tv_sec && now.st_mtim.tv_nsec == a.mtime.tv_nsec;
+    if (same && fault != kReadError)
+        return false;
+    a.changed = true;
+    g_archiveLost = true;
+    a_log("Archive %s %s while it was open: its entries can no longer be read", a.file.c_str(),
+          same ? "failed to read" : "changed on disk");
+    return true;
 }
 
 // A buffer for an entry's contents, with room for inflating.
@@ -427,10 +442,10 @@ bool packedStat(const std::string& path, std::uint32_t* size)
     std::lock_guard<std::recursive_mutex> guard(lock());
     return walk(path, [&](Archive& a, const std::string& name) {
         const Entry* e = findEntry(a, name);
-        if (!e || !usableMethod(*e->record))
+        if (!e || (e->record && !usableMethod(*e->record)))
             return false;
         if (size)
-            *size = e->record->d_usize;
+            *size = e->record ? e->record->d_usize : 0;
         return true;
     });
 }
@@ -445,13 +460,17 @@ Packed packedRead(const std::string& path, std::uint8_t** data, std::uint32_t* s
         const Entry* e = findEntry(a, name);
         if (!e)
             return false;
+        if (!e->record) {
+            result = Packed::Found;  // a folder: empty, as its own entry would be
+            return true;
+        }
         result = Packed::Broken;
         const Record& r = *e->record;
         const char* fault = recordFault(a, r);
         std::uint8_t* buffer = nullptr;
         if (!fault && r.d_usize > 0) {
             buffer = bufferFor(r);
-            fault = buffer ? readContents(a, *e, buffer) : kNoMemory;
+            fault = buffer ? readContents(a, r, buffer) : kNoMemory;
             if (!fault && crc32(0, buffer, r.d_usize) != r.d_crc32)
                 fault = "checksum mismatch";
         }
@@ -462,7 +481,10 @@ Packed packedRead(const std::string& path, std::uint8_t** data, std::uint32_t* s
         }
         if (fault) {
             std::free(buffer);
-            a_log("Archive %s: entry %s is damaged (%s)", a.file.c_str(), r.d_name, fault);
+            if (lostOnDisk(a, fault))
+                a_log("Archive %s: entry %s cannot be read (%s)", a.file.c_str(), r.d_name, fault);
+            else
+                a_log("Archive %s: entry %s is damaged (%s)", a.file.c_str(), r.d_name, fault);
             return true;
         }
         *data = buffer;
@@ -489,11 +511,14 @@ void closeAllArchives()
         closeArchive(entry.second);
     a.open.clear();
     a.broken.clear();
+    g_archiveLost = false;
     Inflater& z = inflater();
     if (z.ready)
         inflateEnd(&z.stream);
     z.ready = false;
 }
+
+bool archiveLost() { return g_archiveLost; }
 
 std::size_t openArchiveCount()
 {

@@ -2,9 +2,11 @@
 // The archive side of the file layer: a folder of the data tree may be an
 // archive of the same name with the extension ".zip" or ".pak". Every
 // archive opened stays open in one process-wide map (keyed by its path
-// without the extension, ignoring case) until exit. Entries are read from a
-// read-only mapping of the archive: one cut short on disk while it is open
-// would fault the reader, as for any mapped file.
+// without the extension, ignoring case) until exit, and is read through its
+// open descriptor: replacing the file leaves the open one readable, and an
+// archive cut short or written over in place while open only fails reads.
+// A folder inside an archive is known from its "name/" entry or from the
+// paths of the entries in it.
 //
 // Paths given here are mangled and use '/' separators. The walk takes, for
 // each '/' from the end, the prefix as an archive and the rest as the entry
@@ -33,6 +35,11 @@ Packed packedRead(const std::string& path, std::uint8_t** data, std::uint32_t* s
 
 // True when an archive stands for this folder (given without a trailing '/').
 bool packedFolderArchive(const std::string& folder);
+
+// True once a read found an open archive changed on disk since it was
+// opened, or unreadable: what the game holds may no longer be read.
+// Cleared by closeAllArchives. Any thread.
+bool archiveLost();
 
 // Closes every open archive; later lookups open them again. Runs at exit.
 void closeAllArchives();

@@ -251,15 +251,14 @@ void CInvestigation::Clear()
         return;
     Exit();
     if (rooms)
-        rooms->RemoveRooms(folder);
+        rooms->RemoveRooms();
     if (personages)
         personages->Clear();
     if (CDialogSpyGamePanel* panel = Panel())
         panel->Clear();
     if (aLocaleServer* locale = resManager ? resManager->GetLocaleServer() : nullptr) {
-        if (file_isExistOrPacked(kCommonText))
-            locale->unloadFile(kCommonText, name);
-        if (!textFile.empty() && file_isExistOrPacked(textFile))
+        locale->unloadFile(kCommonText, name);
+        if (!textFile.empty())
             locale->unloadFile(textFile, name);
     }
     events.Clear();

@@ -129,6 +129,15 @@ void CGameFlow::Start()
 
 bool CGameFlow::Update(float dt)
 {
+    if (m_screen != kQuit && file_isArchiveLost()) {
+        // What is on screen may stand on data that could not be read: the
+        // game ends as when its data is found wanting at start-up, and
+        // nothing is saved over the last save.
+        a_log("CGameFlow. The game data changed on disk while the game ran: the game ends%s",
+              m_screen == kPlay ? "; the last save stands" : "");
+        Quit(true);
+        return false;
+    }
     switch (m_screen) {
     case kBoot:
     case kQuit:

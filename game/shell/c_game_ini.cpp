@@ -1,7 +1,10 @@
 #include "game/shell/c_game_ini.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 #include "engine/util/a_file_server.h"
 #include "engine/util/a_log.h"
@@ -53,6 +56,16 @@ bool isNumber(const std::string& text)
             return false;
     }
     return i == text.size();
+}
+
+// Text as an ini file holds it: no control characters but line breaks and
+// tabs.
+bool isText(const std::vector<std::uint8_t>& bytes)
+{
+    for (const std::uint8_t c : bytes)
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
+            return false;
+    return true;
 }
 
 class Reader {
@@ -118,12 +131,42 @@ private:
 
 CGameIni::CGameIni(const std::string& path, const std::string& languageRoot) : m_path(path)
 {
-    if (!file_isExistOnDisk(path)) {
+    std::vector<std::uint8_t> bytes;
+    const int err = file_readDisk(path, kMaxFileSize, bytes);
+    if (err == ENOENT || err == ENOTDIR) {
         a_log("CGameIni. No '%s', the defaults are used", path.c_str());
         return;
     }
-    aOptionsFile ini(path);
+    std::string why;
+    if (err == EISDIR)
+        why = "is a folder";
+    else if (err == EINVAL)
+        why = "is not a regular file";
+    else if (err == EFBIG)
+        why = "is over " + std::to_string(kMaxFileSize) + " bytes";
+    else if (err != 0)
+        why = std::string("cannot be read (") + std::strerror(err) + ")";
+    else if (bytes.empty())
+        why = "is empty";
+    else if (!isText(bytes))
+        why = "is not text";
+    if (!why.empty()) {
+        a_log("CGameIni. '%s' %s: the defaults stand: %s", path.c_str(), why.c_str(), Settings().c_str());
+        return;
+    }
+    aOptionsFile ini;
+    ini.parse(bytes.data(), bytes.size(), path);
     Read(ini, languageRoot);
+}
+
+std::string CGameIni::Settings() const
+{
+    return str_format("[Graphics] Width=%u Height=%u Use32Bit=%d VSync=%d Windowed=%d [Language] Name=%s "
+                      "[Sound] Enabled=%d Ambient=%d [Other] DisableSaves=%d EnableCheatKeys=%d "
+                      "TimeForRestoreHint=%g",
+                      unsigned(m_width), unsigned(m_height), int(m_use32Bit), int(m_vsync), int(m_windowed),
+                      m_language.c_str(), int(m_soundEnabled), int(m_ambient), int(m_disableSaves),
+                      int(m_enableCheatKeys), double(m_timeForRestoreHint));
 }
 
 void CGameIni::Read(const aOptionsFile& ini, const std::string& languageRoot)

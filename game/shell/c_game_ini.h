@@ -1,7 +1,9 @@
 #pragma once
 // The settings of "home:Game.ini", read once at start-up. A missing file,
 // or a value that does not parse or lies out of range, gives the default
-// with a log line naming the section and key.
+// with a log line naming the section and key. A file that cannot be read as
+// text (a folder, binary, empty, over kMaxFileSize) gives every default,
+// with one log line that says why and lists them.
 #include <cstdint>
 #include <string>
 
@@ -16,6 +18,8 @@ public:
     static constexpr std::uint16_t kMinSize = 320;
     static constexpr std::uint16_t kMaxSize = 8192;
     static constexpr float kMaxRestoreHintTime = 86400.0f;
+    // A settings file is a few hundred bytes; anything near this is not one.
+    static constexpr std::uint32_t kMaxFileSize = 64 * 1024;
 
     // languageRoot: the folder that holds one folder (or archive) per language.
     explicit CGameIni(const std::string& path = "home:Game.ini",
@@ -41,6 +45,8 @@ public:
 
 private:
     void Read(const aOptionsFile& ini, const std::string& languageRoot);
+    // The settings as keys of the file, for the log.
+    std::string Settings() const;
 
     std::string m_path;
     std::uint16_t m_width = 1024;

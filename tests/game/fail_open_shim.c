@@ -1,7 +1,9 @@
 // Preloaded into the game by tests: opens of a file named by
 // A2D_FAIL_OPEN_NAME (any folder) fail with EACCES, the first
 // A2D_FAIL_OPEN_COUNT times (1 when unset), as when a file cannot be opened
-// at that moment. Every other open goes through unchanged.
+// at that moment. Every other open goes through unchanged. With
+// A2D_CUT_FILE set, those opens do not fail: each cuts that file to half
+// its size instead, as a file damaged while the game runs.
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -9,6 +11,8 @@
 #include <stdarg.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 typedef int (*OpenFunction)(const char*, int, ...);
 typedef int (*OpenAtFunction)(int, const char*, int, ...);
@@ -36,6 +40,24 @@ static int shouldFail(const char* path)
     return 0;
 }
 
+// True when the open is to fail (errno set).
+static int failOrCut(const char* path)
+{
+    if (!shouldFail(path))
+        return 0;
+    const char* cut = getenv("A2D_CUT_FILE");
+    if (!cut || !*cut) {
+        errno = EACCES;
+        return 1;
+    }
+    struct stat st;
+    if (stat(cut, &st) == 0) {
+        const int done = truncate(cut, st.st_size / 2);
+        (void)done;
+    }
+    return 0;
+}
+
 // The mode argument is there only when a file may be created.
 static mode_t modeOf(int flags, va_list args)
 {
@@ -44,20 +66,16 @@ static mode_t modeOf(int flags, va_list args)
 
 static int forwardOpen(const char* symbol, const char* path, int flags, mode_t mode)
 {
-    if (shouldFail(path)) {
-        errno = EACCES;
+    if (failOrCut(path))
         return -1;
-    }
     OpenFunction real = (OpenFunction)dlsym(RTLD_NEXT, symbol);
     return real(path, flags, mode);
 }
 
 static int forwardOpenAt(const char* symbol, int dir, const char* path, int flags, mode_t mode)
 {
-    if (shouldFail(path)) {
-        errno = EACCES;
+    if (failOrCut(path))
         return -1;
-    }
     OpenAtFunction real = (OpenAtFunction)dlsym(RTLD_NEXT, symbol);
     return real(dir, path, flags, mode);
 }

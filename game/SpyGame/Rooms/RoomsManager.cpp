@@ -288,9 +288,9 @@ bool CRoomsManager::RemoveRoom(const std::string& name)
     return true;
 }
 
-void CRoomsManager::RemoveRooms(const std::string& folder)
+void CRoomsManager::RemoveRooms()
 {
-    for (const std::string& name : ReadRoomList(folder))
+    for (const std::string& name : m_caseRooms)
         RemoveRoom(name);
     m_parked.clear();
     m_parkedEvents.clear();

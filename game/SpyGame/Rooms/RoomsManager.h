@@ -86,7 +86,9 @@ public:
     // Resets the listed rooms that are loaded and refills the Find All order
     // with the list.
     void ResetRooms(const std::string& folder);
-    void RemoveRooms(const std::string& folder);
+    // Removes the loaded rooms of the last list loaded or reset, and the
+    // parked records; the list is not read again (the data may be gone).
+    void RemoveRooms();
     bool RemoveRoom(const std::string& name);
     // Every room released; the map, the inventory and the parked records emptied.
     void ReleaseAll();

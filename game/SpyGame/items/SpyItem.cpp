@@ -141,13 +141,21 @@ bool CSpyItem::ReadFlag(aOptionsFile& ini, const char* key, bool def) const
 int CSpyItem::ReadInt(aOptionsFile& ini, const char* key, int def) const
 {
     const std::string v = ini.getStringDef(key, "");
-    if (v.empty())
-        return def;
-    if (!str_isInt(v)) {
+    const int value = FileInt(ini, key, def);
+    if (!v.empty() && !str_isInt(v))
         Log(std::string("bad ") + key + " '" + v + "', " + std::to_string(def) + " used");
-        return def;
-    }
-    return int(str_toInt(v));
+    return value;
+}
+
+int CSpyItem::FileInt(const aOptionsFile& ini, const char* key, int def)
+{
+    const std::string v = ini.getStringDef(key, "");
+    return !v.empty() && str_isInt(v) ? int(str_toInt(v)) : def;
+}
+
+bool CSpyItem::IsPooled(const aOptionsFile& ini)
+{
+    return std::clamp(FileInt(ini, "IsISpyItem", 0), 0, 255) != 0 && FileInt(ini, "Inventory", 0) == 0;
 }
 
 void CSpyItem::ParseIsWinItem(const std::string& value)

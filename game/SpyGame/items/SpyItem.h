@@ -74,6 +74,10 @@ public:
     const std::string& GetRoomName() const { return m_room; }
     const std::string& GetISpyGroup() const { return m_iSpyGroup; }
     std::uint8_t IsISpyItem() const { return m_iSpyItem; }
+    // Whether the item of the file's current section goes to a Find All
+    // pool (an I-spy item that does not go to the inventory), read as Load
+    // reads it, silently.
+    static bool IsPooled(const aOptionsFile& ini);
     std::uint8_t GetDiffLevel() const { return m_diffLevel; }
 
     virtual bool IsVisible() const { return m_visible; }
@@ -212,6 +216,8 @@ protected:
     // Values of the item's section; a bad one is logged and gives def.
     bool ReadFlag(aOptionsFile& ini, const char* key, bool def) const;
     int ReadInt(aOptionsFile& ini, const char* key, int def) const;
+    // The same, silently.
+    static int FileInt(const aOptionsFile& ini, const char* key, int def);
     // Log line naming the file and the item's section.
     void Log(const std::string& message) const;
 

@@ -36,21 +36,8 @@ bool CSpyItemManager::Load(const std::string& folder, const std::string& group)
         return false;
     }
     aOptionsFile ini(m_file);
-    for (ini.firstSection(); !ini.isSectionsEnd(); ini.nextSection()) {
-        const std::string name = ini.getSectionName();
-        if (m_byName.count(name)) {
-            a_log("CSpyItemManager. File '%s' [%s]: a second section of that name, skipped", m_file.c_str(),
-                  name.c_str());
-            continue;
-        }
-        const std::string className = ini.getStringDef("Class", "Item");
-        std::unique_ptr<CSpyItem> item =
-            CSpyItemFactory::IsRegistered(className) ? CSpyItemFactory::Create(className) : nullptr;
-        if (!item) {
-            a_log("CSpyItemManager. File '%s' [%s]: unknown Class '%s', item skipped", m_file.c_str(), name.c_str(),
-                  className.c_str());
-            continue;
-        }
+    ForEachItemSection(ini, m_file, true, [&](const std::string& name, const std::string& className) {
+        std::unique_ptr<CSpyItem> item = CSpyItemFactory::Create(className);
         item->Load(ini, name, *this, m_file);
         CSpyItem* raw = item.get();
         m_items.push_back(std::move(item));
@@ -58,7 +45,7 @@ bool CSpyItemManager::Load(const std::string& folder, const std::string& group)
         m_byName[name] = raw;
         if (!raw->GetISpyGroup().empty())
             m_groups[raw->GetISpyGroup()].push_back(raw);
-    }
+    });
     m_drawOrder = m_loadOrder;
     std::stable_sort(m_drawOrder.begin(), m_drawOrder.end(),
                      [](const CSpyItem* a, const CSpyItem* b) { return a->GetLayer() < b->GetLayer(); });
@@ -67,32 +54,39 @@ bool CSpyItemManager::Load(const std::string& folder, const std::string& group)
     return true;
 }
 
+void CSpyItemManager::ForEachItemSection(aOptionsFile& ini, const std::string& file, bool log,
+                                         const std::function<void(const std::string&, const std::string&)>& visit)
+{
+    std::set<std::string> made;
+    for (ini.firstSection(); !ini.isSectionsEnd(); ini.nextSection()) {
+        const std::string name = ini.getSectionName();
+        if (made.count(name)) {
+            if (log)
+                a_log("CSpyItemManager. File '%s' [%s]: a second section of that name, skipped", file.c_str(),
+                      name.c_str());
+            continue;
+        }
+        const std::string className = ini.getStringDef("Class", "Item");
+        if (!CSpyItemFactory::IsRegistered(className)) {
+            if (log)
+                a_log("CSpyItemManager. File '%s' [%s]: unknown Class '%s', item skipped", file.c_str(), name.c_str(),
+                      className.c_str());
+            continue;
+        }
+        made.insert(name);
+        visit(name, className);
+    }
+}
+
 std::uint32_t CSpyItemManager::CountPooledItems(const std::string& file)
 {
     if (!file_isExistOrPacked(file))
         return 0;
-    const aOptionsFile ini(file);
-    std::set<std::string> names;
+    aOptionsFile ini(file);
     std::uint32_t count = 0;
-    for (const auto& [name, keys] : ini.sections()) {
-        if (!names.insert(name).second)
-            continue;
-        // The first pair of a key counts, as the item's own lookups take it.
-        const auto value = [&keys = keys](const char* key, const std::string& def) {
-            for (const auto& [k, v] : keys)
-                if (k == key)
-                    return v;
-            return def;
-        };
-        // As the item reads them: an unreadable value is the default, 0.
-        const auto number = [&value](const char* key) {
-            const std::string v = value(key, std::string());
-            return !v.empty() && str_isInt(v) ? str_toInt(v) : 0;
-        };
-        if (CSpyItemFactory::IsRegistered(value("Class", "Item")) && number("IsISpyItem") > 0 &&
-            number("Inventory") == 0)
-            ++count;
-    }
+    ForEachItemSection(ini, file, false, [&](const std::string&, const std::string&) {
+        count += CSpyItem::IsPooled(ini);
+    });
     return count;
 }
 

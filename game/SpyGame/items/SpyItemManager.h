@@ -6,6 +6,7 @@
 // (ties in load order) and are hit-tested in the reverse order.
 // Main thread only.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -16,6 +17,7 @@
 #include "game/SpyGame/items/objects/SpyObjectManager.h"
 
 class SaveLoadSystem;
+class aOptionsFile;
 
 class CSpyItemManager {
 public:
@@ -100,6 +102,13 @@ public:
     std::uint32_t LoadItems(SaveLoadSystem& system, std::uint32_t pos);
 
 private:
+    // The sections of an items file that make items, in file order: each
+    // whose Class is registered, unless an earlier section of its name made
+    // an item. Load and CountPooledItems both take them from here. visit
+    // gets the name and the Class, the file standing on the section; with
+    // log, each section skipped is logged.
+    static void ForEachItemSection(aOptionsFile& ini, const std::string& file, bool log,
+                                   const std::function<void(const std::string&, const std::string&)>& visit);
     void ResolveCompanions();
     void ResolveContents();
 

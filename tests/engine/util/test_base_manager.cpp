@@ -1,6 +1,7 @@
 // The resource-manager base: lists, the queue, load costs and time slices.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -96,8 +97,14 @@ TEST_F(BaseManagerTest, OpenListKeepsTheOpenListAndLoadListLoadsEveryLine)
     std::list<std::string> names;
     m.GetListNames(a, names);
     EXPECT_EQ(names, (std::list<std::string>{dir + "three.png"}));
+    // Unloading takes what the list loaded, not what it holds now, and
+    // reads nothing: the list may be gone.
+    std::filesystem::remove(a);
     m.UnloadList(a, "grp");
-    EXPECT_EQ(m.unloaded, (std::vector<std::string>{"three.png|grp"}));
+    EXPECT_EQ(m.unloaded, (std::vector<std::string>{"one.png 16 32|grp", "two.png|grp"}));
+    // Once only; a list never loaded is read.
+    m.UnloadList(b, "grp");
+    EXPECT_EQ(m.unloaded, (std::vector<std::string>{"one.png 16 32|grp", "two.png|grp", "x|grp"}));
 }
 
 TEST_F(BaseManagerTest, DuplicateEntryLogsOnceAndLoadsTwice)

@@ -1,5 +1,7 @@
 // Reads through ".zip"/".pak" archives that stand for folders.
 #include <atomic>
+#include <chrono>
+#include <filesystem>
 #include <cstring>
 #include <thread>
 
@@ -147,6 +149,40 @@ TEST_F(FileArchives, ArchivedFolders)
     EXPECT_TRUE(messages().empty());
 }
 
+TEST_F(FileArchives, FoldersAreKnownWithOrWithoutTheirEntries)
+{
+    // The same tree zipped with "name/" entries and without them (as many
+    // archivers write it) answers every lookup alike.
+    const std::vector<Entry> files = {{"Rooms/Hall/items.ini", "[key]\n", true},
+                                      {"Rooms/Hall/Pictures/back.png", "png", false},
+                                      {"Text/Main.txt", "k = \"v\"\n", false},
+                                      {"Top.txt", "top", false}};
+    std::vector<Entry> withFolders = {{"Rooms/", "", false}, {"Rooms/Hall/", "", false},
+                                      {"Rooms/Hall/Pictures/", "", false}, {"Text/", "", false}};
+    withFolders.insert(withFolders.end(), files.begin(), files.end());
+    putZip("With.zip", withFolders);
+    putZip("Without.zip", files);
+
+    const std::vector<std::string> folders = {"Rooms", "Rooms/", "rooms/HALL", "Rooms/Hall/Pictures/", "TEXT"};
+    const std::vector<std::string> others = {"Room", "Rooms/Hal", "Rooms/Hall/items.ini", "Top.txt", "Rooms/Attic",
+                                             "Rooms/Hall/Pictures/back.png/"};
+    for (const char* base : {"temp:With/", "temp:Without/"}) {
+        SCOPED_TRACE(base);
+        for (const std::string& f : folders) {
+            EXPECT_TRUE(file_isDirExistOrPacked(base + f)) << f;
+            EXPECT_TRUE(file_isExistOrPacked(base + f + (f.back() == '/' ? "" : "/"))) << f;
+        }
+        for (const std::string& f : others)
+            EXPECT_FALSE(file_isDirExistOrPacked(base + f)) << f;
+        std::uint32_t size = 1;
+        EXPECT_EQ(read(base + std::string("Rooms/Hall/"), &size), "<null>");  // as an empty entry
+        EXPECT_EQ(size, 0u);
+        EXPECT_EQ(file_getSize(base + std::string("Rooms/")), 0u);
+        EXPECT_EQ(read(base + std::string("rooms/hall/ITEMS.INI")), "[key]\n");
+    }
+    EXPECT_TRUE(messages().empty());
+}
+
 TEST_F(FileArchives, ArchivesStayOpen)
 {
     makeTree();
@@ -274,6 +310,8 @@ TEST_F(FileArchives, DamagedEntriesGiveNull)
     EXPECT_EQ(messages()[5], "Archive " + m_temp + "Bad.zip: entry headless.txt is damaged (no local header)");
     EXPECT_EQ(messages()[6],
               "Archive " + m_temp + "Bad.zip: entry pushed.txt is damaged (data runs past the end of the archive)");
+    // Damaged from the start: the archive itself is not lost.
+    EXPECT_FALSE(file_isArchiveLost());
 }
 
 TEST_F(FileArchives, LongLocalHeadersAndLargeEntries)
@@ -306,9 +344,8 @@ TEST_F(FileArchives, LongLocalHeadersAndLargeEntries)
 
 TEST_F(FileArchives, RecordsWithHugeExtraFieldsStillRead)
 {
-    // zziplib's reading of the directory takes a record whose name and
-    // extra field come to 64 KiB; its walk over a mapping stops there. That
-    // record and those after it are read all the same, and still checked.
+    // A record whose name and extra field come to 64 KiB, and those after
+    // it, are read all the same, and still checked.
     const std::vector<Entry> entries = {{"first.txt", "first", false},
                                         {"wide.bin", pattern(5000, 31), true, 0, 65535},
                                         {"after.txt", "after", false},
@@ -355,6 +392,58 @@ TEST_F(FileArchives, MangledArchivesNeverCrash)
         check(bytes);
     }
     file_layer::closeAllArchives();
+}
+
+TEST_F(FileArchives, ArchivesChangedOnDiskWhileOpen)
+{
+    const std::string path = m_temp + "Live.zip";
+    const std::vector<Entry> entries = {{"first.txt", "first", false},
+                                        {"big.bin", pattern(50000, 41), true},
+                                        {"last.txt", "last", false}};
+    putZip("Live.zip", entries);
+    for (const Entry& e : entries)
+        EXPECT_EQ(read("temp:Live/" + e.name), e.data);
+    EXPECT_FALSE(file_isArchiveLost());
+
+    // Cut short in place: what lies past the cut cannot be read, and the
+    // archive is lost; what lies before still reads.
+    std::filesystem::resize_file(path, 200);
+    EXPECT_EQ(read("temp:Live/big.bin"), "<null>");
+    EXPECT_TRUE(file_isArchiveLost());
+    EXPECT_EQ(read("temp:Live/last.txt"), "<null>");
+    EXPECT_EQ(read("temp:Live/first.txt"), "first");
+    EXPECT_EQ(messages(), (std::vector<std::string>{
+                              "Archive " + path + " changed on disk while it was open: its entries can no longer be read",
+                              "Archive " + path + ": entry big.bin cannot be read (the archive ends before its data)",
+                              "Archive " + path + ": entry last.txt cannot be read (the archive ends before its data)"}));
+    file_layer::closeAllArchives();
+    EXPECT_FALSE(file_isArchiveLost());
+
+    // Written over in place with other bytes of the same size.
+    putZip("Live.zip", entries);
+    EXPECT_EQ(read("temp:Live/first.txt"), "first");
+    std::vector<Entry> other = entries;
+    other[2].data = "LAST";
+    putZip("Live.zip", other);
+    // As a later copy stamps it; a rewrite within the clock's tick keeps the
+    // time, and then the entry reads as damaged.
+    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + std::chrono::seconds(1));
+    EXPECT_EQ(read("temp:Live/last.txt"), "<null>");
+    EXPECT_TRUE(file_isArchiveLost());
+    EXPECT_EQ(countMessages("entry last.txt cannot be read (checksum mismatch)"), 1u);
+    file_layer::closeAllArchives();
+
+    // Replaced by another file (as a package update does): the open one
+    // still reads whole.
+    putZip("Live.zip", entries);
+    EXPECT_EQ(read("temp:Live/first.txt"), "first");
+    putZip("New.zip", other);
+    std::filesystem::rename(m_temp + "New.zip", path);
+    EXPECT_EQ(read("temp:Live/last.txt"), "last");
+    EXPECT_EQ(read("temp:Live/big.bin"), entries[1].data);
+    EXPECT_FALSE(file_isArchiveLost());
+    file_layer::closeAllArchives();
+    EXPECT_EQ(read("temp:Live/last.txt"), "LAST");
 }
 
 TEST_F(FileArchives, TwoThreadsReadOneArchive)

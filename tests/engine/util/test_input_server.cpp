@@ -438,7 +438,11 @@ TEST_F(InputTest, DamagedRecordingsStopCleanly)
     badButton.push_back(0x80);
     // Typed characters: a control character, a surrogate, beyond Unicode,
     // a byte that is not 0.
-    std::vector<std::vector<std::uint8_t>> bad = {badKey, badButton};
+    // A key-down record for key code 0, which would read as a typed NUL.
+    std::vector<std::uint8_t> noKey;
+    u32(noKey, aInputServer::kKeyPressRecord);
+    noKey.push_back(0);
+    std::vector<std::vector<std::uint8_t>> bad = {badKey, badButton, noKey};
     for (const auto& [c, byte] : std::vector<std::pair<std::uint32_t, std::uint8_t>>{
              {0x09, 0}, {0xD800, 0}, {0x110000, 0}, {'a', 1}}) {
         std::vector<std::uint8_t> log;

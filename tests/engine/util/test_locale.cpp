@@ -115,14 +115,16 @@ TEST_F(LocaleServer, UnloadErasesKeysOfTheFileEvenIfOverridden)
     m_server.loadFile(over, "");
     EXPECT_EQ(m_server.getString("shared"), L"over");
     EXPECT_FALSE(m_server.unloadFile(over, "other"));
+    // The keys it gave are erased, whatever the file holds by now.
+    write("Over.txt", "only = \"rewritten\"\n");
     EXPECT_TRUE(m_server.unloadFile(over, ""));
     EXPECT_EQ(m_server.findString("shared"), nullptr);
     EXPECT_EQ(m_server.findString("mine"), nullptr);
     EXPECT_EQ(m_server.getString("only"), L"base only");
     EXPECT_FALSE(m_server.unloadFile(over, ""));
-    // Unloaded, it can be loaded again.
+    // Unloaded, it can be loaded again, as it is now.
     m_server.loadFile(over, "");
-    EXPECT_EQ(m_server.getString("mine"), L"over only");
+    EXPECT_EQ(m_server.getString("only"), L"rewritten");
 }
 
 TEST_F(LocaleServer, FileEntriesWithAssignsAndFolders)

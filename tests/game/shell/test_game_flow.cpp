@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -16,8 +18,10 @@
 
 #include "engine/gui/gui_listbox.h"
 #include "engine/gui/gui_server.h"
+#include "engine/util/a_file_server.h"
 #include "engine/util/a_input_server.h"
 #include "engine/util/a_locale_server.h"
+#include "engine/util/a_zip_archives.h"
 #include "game/shell/c_game_flow.h"
 #include "game/shell/c_res_manager.h"
 #include "game/shell/profiles_manager.h"
@@ -26,6 +30,7 @@
 #include "platform/input/keyboard.h"
 #include "platform/input/mouse.h"
 #include "platform/system/clock.h"
+#include "support/zip_writer.h"
 #include "flow_fakes.h"
 #include "test_image_fixture.h"
 
@@ -556,4 +561,33 @@ TEST_F(FlowTest, MissingCollaboratorsAreSkippedAndLoggedOnce)
     const std::string last = newLog();
     EXPECT_NE(last.find("CGameFlow. No main menu \"MainMenu\""), std::string::npos);
     EXPECT_NE(last.find("CGameFlow. No GUI script 'gui:index.agui'"), std::string::npos);
+}
+
+TEST_F(FlowTest, GameDataLostInPlayEndsTheGameWithTheReinstallMessageUnsaved)
+{
+    // The game reads from an archive that is then cut short on disk.
+    const std::string temp = app.m_fileServer.manglePath("temp:");
+    ASSERT_TRUE(zip_writer::writeZip(temp + "Lost.zip", {{"a.txt", "aaaa", false}, {"b.txt", "bbbb", false}}));
+    std::uint32_t size = 0;
+    std::free(file_readFullAndMalloc("temp:Lost/a.txt", &size));
+    ASSERT_EQ(size, 4u);
+    toMenu();
+    press(4);
+    ASSERT_EQ(flow->GetScreen(), CGameFlow::kPlay);
+    newLog();
+    take();
+    std::filesystem::resize_file(temp + "Lost.zip", 40);
+    EXPECT_EQ(file_readFullAndMalloc("temp:Lost/b.txt", &size), nullptr);
+    frame();
+    EXPECT_FALSE(running);
+    EXPECT_EQ(flow->GetScreen(), CGameFlow::kQuit);
+    // The close that follows saves nothing over the last save.
+    EXPECT_TRUE(flow->OnQuitRequest(true));
+    EXPECT_EQ(take(), Calls{});
+    const std::string log = newLog();
+    EXPECT_NE(log.find("CGameFlow. The game data changed on disk while the game ran: the game ends; the last save "
+                       "stands"),
+              std::string::npos);
+    EXPECT_NE(log.find("Error! Game error. Please reinstall."), std::string::npos);
+    file_layer::closeAllArchives();
 }

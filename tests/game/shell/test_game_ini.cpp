@@ -3,6 +3,8 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/util/text_test_log.h"
 #include "game/shell/c_game_ini.h"
@@ -85,4 +87,40 @@ TEST(CGameIni, BadValuesAndLanguagesFallBack)
         EXPECT_EQ(ini.GetLanguage(), "English") << name;
         EXPECT_EQ(log.count("[Language] Name"), 1u) << name;
     }
+}
+
+TEST(CGameIni, FilesThatAreNotTextGiveEveryDefaultWithOneLine)
+{
+    const std::string defaults =
+        "the defaults stand: [Graphics] Width=1024 Height=768 Use32Bit=1 VSync=1 Windowed=0 [Language] Name=English "
+        "[Sound] Enabled=1 Ambient=1 [Other] DisableSaves=0 EnableCheatKeys=0 TimeForRestoreHint=180";
+    std::string noise;
+    unsigned x = 17;
+    for (int i = 0; i < 4096; ++i) {
+        x = x * 1103515245u + 12345u;
+        noise += char(x >> 23);
+    }
+    // A settings file with a NUL in it, as a binary file written over it.
+    const std::string nul = std::string("[Graphics]\nWidth = 1280\n") + '\0' + "\n";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"folder", "is a folder"}, {"", "is empty"}, {noise, "is not text"}, {nul, "is not text"},
+        {"huge", "is over 65536 bytes"}};
+    for (const auto& [contents, why] : cases) {
+        SCOPED_TRACE(why);
+        std::filesystem::remove_all(iniPath());
+        if (contents == "folder") {
+            std::filesystem::create_directories(iniPath());
+        } else {
+            test_env::writeFile(iniPath(), contents == "huge" ? "[Graphics]\nWidth = 1280\n" : contents);
+            if (contents == "huge")
+                std::filesystem::resize_file(iniPath(), 50u << 20);  // sparse: cheap to make, never read
+        }
+        TestLog log;
+        CGameIni ini(iniPath(), languages());
+        EXPECT_EQ(ini.GetWidth(), 1024);
+        EXPECT_FALSE(ini.IsWindowed());
+        EXPECT_EQ(log.lines().size(), 1u);
+        EXPECT_EQ(log.count("CGameIni. '" + iniPath() + "' " + why + ": " + defaults), 1u);
+    }
+    std::filesystem::remove_all(iniPath());
 }
