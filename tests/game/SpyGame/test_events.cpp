@@ -256,11 +256,17 @@ TEST_F(PersonagesTest, EventsManagerOrderRecordAndReset)
     ASSERT_TRUE(restore(m, fiveSaved));
     EXPECT_EQ(log->count("CSpyEventsManager::LoadSelf(). Saved events difference!"), 1u);
     EXPECT_TRUE(m.GetEvents()[2]->IsDone() && m.GetCurrentEvent() == nullptr);
-    // A count the block cannot hold reads nothing.
-    m.ResetEvents("caseP");
-    ASSERT_TRUE(restore(m, {{key("caseP"), Bytes{0xF0, 0xFF, 0xFF, 0xFF, 1, 1, 1, 0, 0, 0, 0}}}));
-    EXPECT_EQ(log->count("4294967280 saved events do not fit the record"), 1u);
-    EXPECT_FALSE(m.GetEvents()[0]->IsDone());
+    // A count the block does not hold, or a current event past the count:
+    // refused, nothing read.
+    for (const Bytes& bytes : {Bytes{0xF0, 0xFF, 0xFF, 0xFF, 1, 1, 1, 0, 0, 0, 0}, Bytes{2, 0, 0, 0, 1, 1, 1, 0, 0, 0, 0},
+                               Bytes{3, 0, 0, 0, 1, 1, 1, 3, 0, 0, 0}}) {
+        m.ResetEvents("caseP");
+        EXPECT_FALSE(restore(m, {{key("caseP"), bytes}}));
+        EXPECT_FALSE(m.GetEvents()[0]->IsDone());
+    }
+    EXPECT_EQ(log->count("'CSpyEventsManager : caseP': the record is damaged; the flags stay"), 3u);
+    ASSERT_TRUE(restore(m, {{key("caseP"), Bytes{3, 0, 0, 0, 1, 1, 1, 2, 0, 0, 0}}}));
+    EXPECT_EQ(m.GetCurrentEvent(), m.GetEvents()[2].get());
 }
 
 TEST_F(PersonagesTest, RoomEventsSavedWithTheRoomsManager)
