@@ -103,16 +103,13 @@ std::uint32_t CSpyEventsManager::LoadSelf(SaveLoadSystem& system, std::uint32_t 
     }
     std::uint32_t count = 0;
     pos = system.ReadU32(pos, count);
-    if (count != m_events.size())
+    if (count != m_events.size()) {
         a_log("CSpyEventsManager::LoadSelf(). Saved events difference!");
-    for (std::uint32_t i = 0; i < count; ++i) {
-        if (i < m_events.size()) {
-            pos = m_events[i]->LoadSelf(system, pos);
-        } else {
-            std::uint8_t dropped = 0;
-            pos = system.ReadU8(pos, dropped);
-        }
+        system.RefuseRecord();
+        return pos + system.BytesLeft(pos);
     }
+    for (const auto& event : m_events)
+        pos = event->LoadSelf(system, pos);
     std::uint32_t current = kNoEvent;
     pos = system.ReadU32(pos, current);
     m_current = current < m_events.size() ? m_events[current].get() : nullptr;

@@ -503,7 +503,7 @@ void CSpyMain::SetUpLoaded()
     case ContinueGame:
     case ContinueFindAll: {
         inv->ResetForStart(false);
-        const bool loaded = saveSystem.LoadEntity(inv);
+        const bool loaded = saveSystem.LoadEntity(inv) && saveSystem.CheckEveryBlockRead();
         const std::string file = saveSystem.GetFileName();
         saveSystem.Finish();
         if (!loaded) {

@@ -332,9 +332,8 @@ std::string SaveLoadSystem::IndexBlocks(std::uint32_t blockCount)
         pos += 4;
         if (length > size - pos)
             return str_format("block '%s': length %u overruns the payload", key.c_str(), length);
-        if (!m_index.emplace(key, Block{pos, length}).second)
-            a_log("SaveLoadSystem::BeginLoad(). File '%s': block '%s' appears twice, the first is kept",
-                  m_fileName.c_str(), key.c_str());
+        if (!m_index.emplace(key, Block{pos, length, false}).second)
+            return str_format("block '%s' appears twice", key.c_str());
         pos += length;
         ++found;
     }
@@ -364,8 +363,11 @@ bool SaveLoadSystem::SaveEntity(SaveLoadEntity* entity)
               unsigned(key.size()));
         return false;
     }
-    if (!m_savedKeys.insert(key).second)
-        a_log("SaveLoadSystem::SaveEntity(). Key '%s' was already saved; a load keeps the first", key.c_str());
+    if (!m_savedKeys.insert(key).second) {
+        // A file holds each key once: a load could not tell which is meant.
+        a_log("SaveLoadSystem::SaveEntity(). Key '%s' was already saved; not saved again", key.c_str());
+        return false;
+    }
     if (m_payload.size() + key.size() + 5 > kMaxPayload) {
         m_payloadFull = true;
         a_log("SaveLoadSystem::SaveEntity(). No room for '%s': the save is over 16 MiB", key.c_str());
@@ -423,6 +425,7 @@ bool SaveLoadSystem::LoadEntity(SaveLoadEntity* entity)
     const auto it = m_index.find(entity->GetKey());
     if (it == m_index.end())
         return Failed(false);
+    it->second.read = true;
     m_inRecord = true;
     m_recordKey = it->first;
     m_recordBegin = it->second.offset;
@@ -467,6 +470,18 @@ bool SaveLoadSystem::Failed(bool present)
 bool SaveLoadSystem::HasBlock(const std::string& key) const
 {
     return m_mode == Mode::Load && m_index.count(key) != 0;
+}
+
+bool SaveLoadSystem::CheckEveryBlockRead()
+{
+    if (!CheckCall("CheckEveryBlockRead", Mode::Load))
+        return false;
+    for (const auto& [key, block] : m_index)
+        if (!block.read) {
+            a_log("SaveLoadSystem. File '%s': block '%s' was never read; not loaded", m_fileName.c_str(), key.c_str());
+            return Failed(true);
+        }
+    return true;
 }
 
 void SaveLoadSystem::FailParent()

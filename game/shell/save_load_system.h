@@ -62,7 +62,8 @@ public:
     // log line, when the blocks do not walk.
     bool BeginLoadPayload(std::vector<std::uint8_t> payload, std::uint32_t blockCount, const std::string& name);
     // The children's blocks, then the entity's own. False when no block was
-    // written for the entity itself (refused call, bad key, failed record).
+    // written for the entity itself (refused call, bad key, a key saved
+    // already, failed record).
     bool SaveEntity(SaveLoadEntity* entity);
     // The children, then the entity's record from the block under its key.
     // False when the block is absent (LoadSelf is not called), when its
@@ -83,6 +84,12 @@ public:
     void RefuseRecord();
     // While loading: the file has a block under the key.
     bool HasBlock(const std::string& key) const;
+    // While loading a file, once everything was asked for: true when
+    // LoadEntity read each of its blocks. Else the first left unread is
+    // logged, the file is made one to keep aside, and false: a save with a
+    // part the game never asks for (a damaged key, another build's block)
+    // would load in part.
+    bool CheckEveryBlockRead();
     // Ends a load (true), or writes the save; false when it cannot be written
     // (the old file stays as it was; GetWriteError says why). A damaged file
     // is first kept aside under a further name (".bad", ".bad.2" ...) that no
@@ -165,6 +172,7 @@ private:
     struct Block {
         std::uint32_t offset;
         std::uint32_t length;
+        bool read = false;
     };
 
     static const char* ModeName(Mode mode);

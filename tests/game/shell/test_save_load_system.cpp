@@ -297,20 +297,26 @@ TEST(SaveLoadSystem, BadKeysCostOnlyTheirOwnBlock)
     EXPECT_TRUE(system.SaveEntity(&good));
     EXPECT_FALSE(system.SaveEntity(&longKey));
     EXPECT_FALSE(system.SaveEntity(&withNul));
-    EXPECT_TRUE(system.SaveEntity(&good));  // twice: logged, kept
+    EXPECT_FALSE(system.SaveEntity(&good));  // twice: logged, not kept
     ASSERT_TRUE(system.Finish());
     EXPECT_EQ(log.count("SaveLoadSystem::SaveEntity(). Bad key '' (0 bytes), entity not saved"), 1u);
     EXPECT_EQ(log.count("(256 bytes), entity not saved"), 1u);
     EXPECT_EQ(log.count("SaveLoadSystem::SaveEntity(). Bad key 'a' (3 bytes), entity not saved"), 1u);
-    EXPECT_EQ(log.count("Key '<good>' was already saved"), 1u);
+    EXPECT_EQ(log.count("Key '<good>' was already saved; not saved again"), 1u);
 
-    EXPECT_EQ(blockKeys(plainPayload(readBytes(savePath()))),
-              (std::vector<std::string>{"<child of bad>", "<good>", "<good>"}));
+    const std::vector<std::uint8_t> payload = plainPayload(readBytes(savePath()));
+    EXPECT_EQ(blockKeys(payload), (std::vector<std::string>{"<child of bad>", "<good>"}));
     std::uint32_t value = 0;
     good.load = [&](SaveLoadSystem& s, std::uint32_t pos) { return s.ReadU32(pos, value); };
     EXPECT_TRUE(loadOne(savePath(), good));
     EXPECT_EQ(value, 42u);
-    EXPECT_EQ(log.count("block '<good>' appears twice, the first is kept"), 1u);
+
+    // A file with a key twice (made by hand) cannot say which is meant.
+    std::vector<std::uint8_t> twice = payload;
+    appendBlock(twice, "<good>", {7, 0, 0, 0});
+    writeBytes(savePath(), SaveLoadSystem::BuildFile(twice, kVersion, 3));
+    EXPECT_FALSE(loadOne(savePath(), good));
+    EXPECT_EQ(log.count("block '<good>' appears twice"), 1u);
 }
 
 TEST(SaveLoadSystem, DamagedFilesAreRefusedWithTheirReason)
