@@ -1,7 +1,8 @@
 // Preloaded into the game by tests: opens of a file named by
 // A2D_FAIL_OPEN_NAME (any folder) fail with EACCES, the first
 // A2D_FAIL_OPEN_COUNT times (1 when unset), as when a file cannot be opened
-// at that moment. Every other open goes through unchanged.
+// at that moment. Every other open goes through unchanged. Hard links fail
+// too when A2D_FAIL_LINK is set (see the end).
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -96,4 +97,29 @@ int openat64(int dir, const char* path, int flags, ...)
     const mode_t mode = modeOf(flags, args);
     va_end(args);
     return forwardOpenAt("openat64", dir, path, flags, mode);
+}
+
+// With A2D_FAIL_LINK set, hard links are refused (EPERM), as on a file
+// system without them.
+typedef int (*LinkFunction)(const char*, const char*);
+typedef int (*LinkAtFunction)(int, const char*, int, const char*, int);
+
+int link(const char* from, const char* to)
+{
+    if (getenv("A2D_FAIL_LINK")) {
+        errno = EPERM;
+        return -1;
+    }
+    LinkFunction real = (LinkFunction)dlsym(RTLD_NEXT, "link");
+    return real(from, to);
+}
+
+int linkat(int fromDir, const char* from, int toDir, const char* to, int flags)
+{
+    if (getenv("A2D_FAIL_LINK")) {
+        errno = EPERM;
+        return -1;
+    }
+    LinkAtFunction real = (LinkAtFunction)dlsym(RTLD_NEXT, "linkat");
+    return real(fromDir, from, toDir, to, flags);
 }

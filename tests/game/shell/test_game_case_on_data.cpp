@@ -486,9 +486,8 @@ TEST_F(CaseOnData, SealedMutationsOfARealSaveLoadWholeOrAreSetAsideWholeAndTold)
         ASSERT_TRUE(notice->IsVisible(true));
         const std::string name = file_getName(path) + ".bad" + (kept ? ".2" : "");
         EXPECT_EQ(notice->FindChild("text", true)->GetText(),
-                  L"The saved game could not be read: it is damaged, or from another version of the game. It is kept "
-                  L"in the saved-games folder as \"" +
-                      std::wstring(name.begin(), name.end()) + L"\"; Play now starts a new game.");
+                  L"The saved game could not be read. It is kept as \"" + std::wstring(name.begin(), name.end()) +
+                      L"\" in the saved-games folder, and Play now starts a new game.");
         EXPECT_EQ(test_env::readFile(path.substr(0, path.size() - file_getName(path).size()) + name), sealed);
         EXPECT_FALSE(test_env::exists(path));
         const aRect r = notice->FindChild("Ok", true)->GetAbsoluteRect();
