@@ -900,21 +900,17 @@ TEST(SaveLoadSystem, APartThatIsThereAndFailsFailsTheWholeLoad)
     };
     for (const Fault& fault : faults) {
         SCOPED_TRACE(fault.name);
+        const std::string copy = path + "." + fault.name;
+        std::filesystem::copy_file(path, copy);
         TestLog log;
         leaf.load = fault.load;
         top.loads = middle.loads = 0;
-        EXPECT_FALSE(loadOne(path, top));
+        EXPECT_FALSE(loadOne(copy, top));
         EXPECT_EQ(log.count(fault.logged), 1u);
         EXPECT_EQ(log.count("'<middle>' lacks a part it needs"), 1u);
         EXPECT_EQ(log.count("'<top>' lacks a part it needs"), 1u);
         EXPECT_EQ(top.loads + middle.loads, 0);
-        EXPECT_TRUE(SaveLoadSystem::KeepsAsideBeforeSave(path));
-        // Kept aside whole before the first save over it.
-        const std::vector<std::uint8_t> before = readBytes(path);
-        ASSERT_TRUE(saveOver(path, 1));
-        EXPECT_EQ(readBytes(path + ".bad"), before);
-        ASSERT_TRUE(std::filesystem::remove(path + ".bad"));
-        writeBytes(path, before);
+        EXPECT_TRUE(SaveLoadSystem::KeepsAsideBeforeSave(copy));
     }
 }
 
