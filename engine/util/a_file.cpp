@@ -305,83 +305,6 @@ int renameNoReplace(const std::string& from, const std::string& to)
     return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
-// Copies the file at from to the new name to, whole or not at all: into a
-// write temporary beside it, synced, then renamed. 0 or an errno value
-// (EEXIST when to is taken meanwhile).
-int copyWhole(const std::string& from, const std::string& to, mode_t mode)
-{
-    const int in = g_fileOpenFunction(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0);
-    if (in < 0)
-        return errno;
-    const std::string folder = file_layer::parentOf(to);
-    std::string temp;
-    const int out = openTemp(folder, to.substr(folder.size()), mode, temp);
-    if (out < 0) {
-        const int err = errno;
-        ::close(in);
-        return err;
-    }
-    char buffer[65536];
-    int err = 0;
-    for (;;) {
-        const ssize_t n = ::read(in, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            err = n < 0 ? errno : 0;
-            break;
-        }
-        if (!writeAll(out, buffer, std::size_t(n))) {
-            err = errno;
-            break;
-        }
-    }
-    ::close(in);
-    if (!err && ::fsync(out) != 0)
-        err = errno;
-    if (::close(out) != 0 && !err)
-        err = errno;
-    if (!err)
-        err = renameNoReplace(temp, to);
-    if (err)
-        ::unlink(temp.c_str());
-    dropTemp(temp);
-    return err;
-}
-
-// Two regular files of the same size hold the same bytes.
-bool sameBytes(const std::string& a, const std::string& b)
-{
-    const int fa = g_fileOpenFunction(a.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0);
-    const int fb = fa < 0 ? -1 : g_fileOpenFunction(b.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0);
-    bool same = fa >= 0 && fb >= 0;
-    std::vector<char> bufferA(65536), bufferB(65536);
-    while (same) {
-        const ssize_t n = ::read(fa, bufferA.data(), bufferA.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            same = n == 0 && ::read(fb, bufferB.data(), 1) == 0;
-            break;
-        }
-        std::size_t got = 0;
-        while (got < std::size_t(n)) {
-            const ssize_t m = ::read(fb, bufferB.data() + got, std::size_t(n) - got);
-            if (m < 0 && errno == EINTR)
-                continue;
-            if (m <= 0)
-                break;
-            got += std::size_t(m);
-        }
-        same = got == std::size_t(n) && std::memcmp(bufferA.data(), bufferB.data(), got) == 0;
-    }
-    if (fa >= 0)
-        ::close(fa);
-    if (fb >= 0)
-        ::close(fb);
-    return same;
-}
-
 bool linksUnsupported(int err)
 {
     return err == EPERM || err == EXDEV || err == EMLINK || err == ENOTSUP || err == EOPNOTSUPP || err == ENOSYS;
@@ -550,63 +473,76 @@ std::string file_setAside(const std::string& path, const std::string& suffix, Se
         errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         return std::string();
     }
+    // A symbolic link is followed: the file it names is the one kept (a link
+    // to the link would keep none of its bytes once the target changes).
+    std::string bytes = real;
+    struct stat own;
+    if (::lstat(real.c_str(), &own) == 0 && S_ISLNK(own.st_mode)) {
+        char* target = ::realpath(real.c_str(), nullptr);
+        if (!target)
+            return std::string();
+        bytes = target;
+        std::free(target);
+    }
+    // The name left behind by Move, or by a rename: a link whose file went.
+    const auto leave = [&](bool needed) {
+        if (::unlink(real.c_str()) != 0 && needed)
+            return errno;
+        return 0;
+    };
     const auto nameOf = [&](int n) { return real + suffix + (n == 1 ? std::string() : "." + std::to_string(n)); };
-    // The names taken before the first free one; one that is this very file
-    // already keeps it.
-    std::vector<std::string> taken;
     int first = 1;
     for (struct stat other; first <= kMaxSetAside; ++first) {
         const std::string name = nameOf(first);
         if (::lstat(name.c_str(), &other) != 0)
             break;
-        if (how == SetAside::Keep && S_ISREG(other.st_mode) && other.st_dev == st.st_dev && other.st_ino == st.st_ino) {
+        // A name that is this very file keeps it already.
+        if (S_ISREG(other.st_mode) && other.st_dev == st.st_dev && other.st_ino == st.st_ino) {
+            if (how == SetAside::Move) {
+                if (const int err = leave(true)) {
+                    errno = err;
+                    return std::string();
+                }
+                file_layer::forgetParentOf(real);
+            }
             if (alreadyKept)
                 *alreadyKept = true;
             return name;
         }
-        if (S_ISREG(other.st_mode) && other.st_size == st.st_size)
-            taken.push_back(name);
     }
-    bool copyChecked = false;
+    // Never a copy: where links are refused the file is renamed, which needs
+    // no room either; it then leaves its name, as Move does.
     int err = EEXIST;
     std::string aside;
+    bool renamed = false;
     for (int n = first; n <= kMaxSetAside && err == EEXIST; ++n) {
         aside = nameOf(n);
-        err = g_fileLinkFunction(real.c_str(), aside.c_str()) == 0 ? 0 : errno;
+        err = g_fileLinkFunction(bytes.c_str(), aside.c_str()) == 0 ? 0 : errno;
         if (!linksUnsupported(err))
             continue;
-        if (how == SetAside::Move) {
+        err = renameNoReplace(bytes, aside);
+        // A link to another file system: the link itself goes aside, the
+        // bytes it names stay where they are.
+        if (err == EXDEV && bytes != real)
             err = renameNoReplace(real, aside);
-            if (err == 0) {
-                file_layer::forgetParentOf(real);
-                return aside;
-            }
-            continue;
-        }
-        // Without links a copy is what keeps it; an identical one is enough.
-        if (!copyChecked) {
-            copyChecked = true;
-            for (const std::string& name : taken)
-                if (sameBytes(real, name)) {
-                    if (alreadyKept)
-                        *alreadyKept = true;
-                    return name;
-                }
-        }
-        err = copyWhole(real, aside, st.st_mode & 0777);
+        renamed = err == 0;
     }
     if (err) {
         errno = err;
         return std::string();
     }
-    if (how == SetAside::Move && ::unlink(real.c_str()) != 0) {
-        err = errno;
-        ::unlink(aside.c_str());
-        file_layer::forgetParentOf(real);
-        errno = err;
-        return std::string();
+    if (how == SetAside::Move || (renamed && bytes != real)) {
+        err = leave(!renamed);
+        if (err) {
+            ::unlink(aside.c_str());
+            file_layer::forgetParentOf(real);
+            errno = err;
+            return std::string();
+        }
     }
     file_layer::forgetParentOf(real);
+    if (bytes != real)
+        file_layer::forgetParentOf(bytes);
     return aside;
 }
 

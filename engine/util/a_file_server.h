@@ -109,19 +109,21 @@ extern int (*g_fileOpenFunction)(const char* path, int flags, mode_t mode);
 int file_readDisk(const std::string& path, std::uint32_t maxSize, std::vector<std::uint8_t>& data);
 // Gives a regular file on disk a further name beside it that no file has
 // yet: its name + suffix, then + suffix + ".2", ".3" ... up to kMaxSetAside.
-// No name is ever overwritten, and none ever holds part of a file.
-// Move: the file leaves its name for the new one. Keep: it stays under its
-// name too, as a hard link (no space used); on a file system without links
-// the new name gets a copy, written through a temporary and a rename. A
-// file already kept (a name that is the same file, or on a file system
-// without links one with the same bytes) is not kept again: that name is
-// given and *alreadyKept set. The name, or "" with errno set (EEXIST when
-// every name is taken).
+// No name is ever overwritten, nothing is ever copied, and no room is
+// needed. Move: the file leaves its name for the new one. Keep: it stays
+// under its name too, as a hard link; where links are refused it is
+// renamed, and so leaves its name as with Move. A symbolic link is
+// followed: the new name is the file it names (only when that file cannot
+// be reached by a link or a rename does the symbolic link itself move). A
+// file one of the names is already (a link made before) is not set aside
+// again: that name is given, *alreadyKept set, and Move takes the file's
+// own name away. The name, or "" with errno set (EEXIST when every name is
+// taken).
 enum class SetAside { Move, Keep };
 std::string file_setAside(const std::string& path, const std::string& suffix, SetAside how,
                           bool* alreadyKept = nullptr);
 // Test seam: the hard links of file_setAside (::link unless a test, for a
-// file system without links, replaces it).
+// file system that refuses links, replaces it).
 extern int (*g_fileLinkFunction)(const char* from, const char* to);
 constexpr int kMaxSetAside = 999;
 // 0 when missing.

@@ -87,11 +87,36 @@ std::uint32_t CInvestigation::LoadSelf(SaveLoadSystem& system, std::uint32_t pos
     // A cut record leaves the investigation as the new game set it up.
     if (system.HasOverrun())
         return pos;
+    // So does one that does not fit the case: rooms it does not have (Find
+    // All's rooms load one by one, so its current room may be still to
+    // load), another mode, a state no build has.
+    const auto known = [this](const std::string& name) { return rooms && rooms->HasRoom(name); };
+    const char* misfit = nullptr;
+    if (!(r.fadeAlpha >= 0.0f && r.fadeAlpha <= 1.0f))
+        misfit = "its fade";
+    else if (r.state > InvState::IntroText || (r.previousState > InvState::IntroText && r.previousState != kNoState))
+        misfit = "its state";
+    else if (r.findAll != findAll)
+        misfit = "its mode";
+    else if (!r.room.empty() && !r.findAll && !known(r.room))
+        misfit = "its room";
+    for (const std::string& roomName : r.history)
+        if (!misfit && !known(roomName))
+            misfit = "a room of its history";
+    if (personages)
+        for (const auto& personage : personages->GetPersonages())
+            if (!misfit && personage->investigationInfo.findAllMode != findAll)
+                misfit = "a personage's mode";
+    if (misfit) {
+        a_log("CInvestigation::LoadSelf(). The record does not fit the case: %s", misfit);
+        system.RefuseRecord();
+        return pos;
+    }
 
     state = r.state;
     previousState = r.previousState;
     mapLocation = r.mapLocation;
-    fadeAlpha = r.fadeAlpha >= 0.0f && r.fadeAlpha <= 1.0f ? r.fadeAlpha : 1.0f;
+    fadeAlpha = r.fadeAlpha;
     mapEnabled = r.mapEnabled;
     findAll = r.findAll;
     if (r.room.empty() || !rooms)
@@ -103,9 +128,7 @@ std::uint32_t CInvestigation::LoadSelf(SaveLoadSystem& system, std::uint32_t pos
     pendingRoom = r.pendingRoom;
     history.clear();
     for (const std::string& roomName : r.history)
-        // A room that is gone is left out; the lookup logs it.
-        if (CRoomBase* room = rooms ? rooms->GetRoom(roomName) : nullptr)
-            history.push_back(room);
+        history.push_back(rooms->GetRoom(roomName));
 
     CPersonage* personage = CurrentPersonage();
     if (personage)

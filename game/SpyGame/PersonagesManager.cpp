@@ -246,6 +246,18 @@ std::uint32_t CPersonagesManager::SaveSelf(SaveLoadSystem& system, std::uint32_t
     return pos;
 }
 
+namespace {
+
+std::uint32_t refuse(SaveLoadSystem& system, const std::string& name, std::uint32_t pos)
+{
+    a_log("CPersonagesManager::LoadSelf(). The saved personage '%s' does not exist; the record is refused",
+          name.c_str());
+    system.RefuseRecord();
+    return pos;
+}
+
+} // namespace
+
 // Read whole into copies first: a record that overruns changes nothing.
 std::uint32_t CPersonagesManager::LoadSelf(SaveLoadSystem& system, std::uint32_t pos)
 {
@@ -270,13 +282,13 @@ std::uint32_t CPersonagesManager::LoadSelf(SaveLoadSystem& system, std::uint32_t
     if (system.HasOverrun())
         return pos;
 
-    m_current = current.empty() ? nullptr : GetPersonage(current);
-    if (!current.empty() && !m_current)
-        a_log("CPersonagesManager::LoadSelf(). The saved personage '%s' does not exist; none is current",
-              current.c_str());
+    // Names the case does not have: a damaged record.
     for (const std::string& name : active)
-        if (!GetPersonage(name))
-            a_log("CPersonagesManager::LoadSelf(). The saved active personage '%s' does not exist", name.c_str());
+        if (!contains(m_allNames, name))
+            return refuse(system, name, pos);
+    if (!current.empty() && !GetPersonage(current))
+        return refuse(system, current, pos);
+    m_current = current.empty() ? nullptr : GetPersonage(current);
     m_activeNames = std::move(active);
     for (auto& [room, levels] : pools)
         m_ispyPool[room] = std::move(levels);

@@ -81,30 +81,35 @@ std::uint32_t CSpyEventsManager::SaveSelf(SaveLoadSystem& system, std::uint32_t 
     return system.WriteU32(pos, current);
 }
 
+bool CSpyEventsManager::CheckRecord(SaveLoadSystem& system, std::uint32_t pos)
+{
+    const std::uint32_t left = system.BytesLeft(pos);
+    if (left < 8)
+        return false;
+    std::uint32_t count = 0, current = 0;
+    system.ReadU32(pos, count);
+    if (count != left - 8)
+        return false;
+    system.ReadU32(pos + 4 + count, current);
+    return current == kNoEvent || current < count;
+}
+
 std::uint32_t CSpyEventsManager::LoadSelf(SaveLoadSystem& system, std::uint32_t pos)
 {
+    if (!CheckRecord(system, pos)) {
+        a_log("CSpyEventsManager::LoadSelf(). '%s': the record is damaged; the flags stay", GetKey().c_str());
+        system.RefuseRecord();
+        return pos + system.BytesLeft(pos);
+    }
     std::uint32_t count = 0;
     pos = system.ReadU32(pos, count);
-    if (system.HasOverrun())
-        return pos;
-    const std::uint32_t left = system.BytesLeft(pos);
-    // A done byte per event and the index: a count the block cannot hold
-    // would drive reads past it.
-    if (left < 4 || count > left - 4) {
-        a_log("CSpyEventsManager::LoadSelf(). '%s': %u saved events do not fit the record; the flags stay",
-              GetKey().c_str(), count);
-        return pos + left;
-    }
-    if (count != m_events.size())
+    if (count != m_events.size()) {
         a_log("CSpyEventsManager::LoadSelf(). Saved events difference!");
-    for (std::uint32_t i = 0; i < count; ++i) {
-        if (i < m_events.size()) {
-            pos = m_events[i]->LoadSelf(system, pos);
-        } else {
-            std::uint8_t dropped = 0;
-            pos = system.ReadU8(pos, dropped);
-        }
+        system.RefuseRecord();
+        return pos + system.BytesLeft(pos);
     }
+    for (const auto& event : m_events)
+        pos = event->LoadSelf(system, pos);
     std::uint32_t current = kNoEvent;
     pos = system.ReadU32(pos, current);
     m_current = current < m_events.size() ? m_events[current].get() : nullptr;

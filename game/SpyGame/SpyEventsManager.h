@@ -46,6 +46,9 @@ public:
 
     // ---- SaveLoadEntity
     std::uint32_t LoadSelf(SaveLoadSystem& system, std::uint32_t pos) override;
+    // The record from pos to the block's end is framed as SaveSelf writes
+    // it: a count, a byte per event, the current event's index (or none).
+    static bool CheckRecord(SaveLoadSystem& system, std::uint32_t pos);
     std::uint32_t SaveSelf(SaveLoadSystem& system, std::uint32_t pos) override;
 
 private:

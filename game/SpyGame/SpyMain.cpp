@@ -215,23 +215,59 @@ CSpyMain::SaveOpen CSpyMain::OpenSave(const std::string& file)
 {
     if (file.empty())
         return SaveOpen::None;
-    if (!saveSystem.BeginLoad(file, kSaveVersion))
-        return saveSystem.GetLoadFailure() == SaveLoadSystem::LoadFailure::Unreadable ? SaveOpen::Unreadable
-                                                                                      : SaveOpen::None;
+    if (!saveSystem.BeginLoad(file, kSaveVersion)) {
+        switch (saveSystem.GetLoadFailure()) {
+        case SaveLoadSystem::LoadFailure::Unreadable:
+            return SaveOpen::Unreadable;
+        case SaveLoadSystem::LoadFailure::Damaged:
+            return SaveOpen::Unusable;
+        default:
+            return SaveOpen::None;
+        }
+    }
     if (saveSystem.LoadEntity(this))
         return SaveOpen::Open;
-    a_log("CSpyMain. Save '%s' has no readable record \"%s\"; a new game starts", file.c_str(), kEntityKey);
+    a_log("CSpyMain. Save '%s' has no readable record \"%s\"", file.c_str(), kEntityKey);
     saveSystem.Finish();
-    return SaveOpen::None;
+    return SaveOpen::Unusable;
+}
+
+void CSpyMain::SetAsideUnusable(const std::string& file)
+{
+    int error = 0;
+    const std::string aside = SaveLoadSystem::SetAsideNow(file, &error);
+    if (aside.empty()) {
+        unusableLeft.insert(file_manglePath(file));
+        loadFailure = {kLoadUnusableGameText, SaveErrorTextId(error), std::string()};
+    } else {
+        loadFailure = {kLoadUnusableGameText, kLoadKeptAsText, aside};
+    }
 }
 
 void CSpyMain::ContinueFrom(const std::string& file, bool findAll)
 {
-    const SaveOpen open = SavesEnabled() ? OpenSave(file) : SaveOpen::None;
+    // One told of that could not be set aside: a new game over it, whose
+    // first save tries again.
+    const bool told = unusableLeft.count(file_manglePath(file)) != 0;
+    if (told)
+        a_log("CSpyMain::ContinuePlay(). The save '%s' cannot be continued, nor set aside: a new game starts",
+              file.c_str());
+    SaveOpen open = SavesEnabled() && !told ? OpenSave(file) : SaveOpen::None;
     if (open == SaveOpen::Unreadable) {
         // Not damaged: a new game would replace it, and it may read later.
         a_log("CSpyMain::ContinuePlay(). The save '%s' cannot be read now: no game starts", file.c_str());
-        loadFailure = LoadErrorTextId(saveSystem.GetLoadError());
+        loadFailure = {kLoadFailedGameText, LoadErrorTextId(saveSystem.GetLoadError()), std::string()};
+        return;
+    }
+    if (open == SaveOpen::Open && !findAll && currentName != kEndGame && !HasInvestigation(currentName)) {
+        // Maybe a newer game's case: its progress is kept as a damaged save's.
+        a_log("CSpyMain::ContinuePlay(). Investigation '%s' not found!", currentName.c_str());
+        saveSystem.Finish();
+        open = SaveOpen::Unusable;
+    }
+    if (open == SaveOpen::Unusable) {
+        a_log("CSpyMain::ContinuePlay(). The save '%s' cannot be continued: no game starts", file.c_str());
+        SetAsideUnusable(file);
         return;
     }
     if (open == SaveOpen::Open) {
@@ -240,15 +276,10 @@ void CSpyMain::ContinueFrom(const std::string& file, bool findAll)
         } else {
             if (findAll)
                 currentName = kFindAll;
-            if (currentName != kEndGame && HasInvestigation(currentName)) {
+            if (currentName != kEndGame) {
                 startMode = findAll ? ContinueFindAll : ContinueGame;
                 state = StateStart;
                 return;
-            }
-            if (currentName != kEndGame) {
-                a_log("CSpyMain::ContinuePlay(). Investigation '%s' not found!", currentName.c_str());
-                // Maybe a newer game's case: its progress outlives the new game's first save.
-                SaveLoadSystem::KeepAsideBeforeSave(file);
             }
             saveSystem.Finish();
         }
@@ -320,10 +351,10 @@ std::string CSpyMain::TakeSaveFailure()
     return failure;
 }
 
-std::string CSpyMain::TakeLoadFailure()
+CGameFlow::Root::LoadFailure CSpyMain::TakeLoadFailure()
 {
-    std::string failure;
-    failure.swap(loadFailure);
+    LoadFailure failure;
+    std::swap(failure, loadFailure);
     return failure;
 }
 
@@ -472,14 +503,20 @@ void CSpyMain::SetUpLoaded()
     case ContinueGame:
     case ContinueFindAll: {
         inv->ResetForStart(false);
-        const bool loaded = saveSystem.LoadEntity(inv);
+        const bool loaded = saveSystem.LoadEntity(inv) && saveSystem.CheckEveryBlockRead();
         const std::string file = saveSystem.GetFileName();
         saveSystem.Finish();
         if (!loaded) {
-            a_log("CSpyMain. Save '%s' has no readable record of investigation '%s'; the case starts afresh",
-                  file.c_str(), currentName.c_str());
+            // Nothing of it is played: the case goes back to its start, the
+            // save aside, and the menu tells the player.
+            a_log("CSpyMain. Save '%s' has no readable record of investigation '%s'; back to the menu", file.c_str(),
+                  currentName.c_str());
             inv->ResetForStart(false);
-            inv->Entry();
+            SetAsideUnusable(file);
+            if (resLoader)
+                resLoader->Hide();
+            state = StateMenu;
+            return;
         } else if (inv->GetState() == CInvestigation::StateReady) {
             inv->Entry();
         } else if (inv->GetState() == CInvestigation::StateInGameMenu) {

@@ -18,6 +18,7 @@
 // Members are built in declaration order and destroyed in reverse, after
 // Unload. Main thread only.
 #include <cstdint>
+#include <set>
 #include <string>
 
 #include "engine/util/a_string_list.h"
@@ -122,9 +123,10 @@ public:
     // Why the last SaveProgress could not write the save (a Main.txt string
     // id), once; "" when it was written.
     std::string TakeSaveFailure() override;
-    // Why the last Play found the save unreadable and started nothing (a
-    // Main.txt string id), once; "" otherwise.
-    std::string TakeLoadFailure() override;
+    // The save the last Play could not use, once: unreadable now (nothing
+    // started, the save left as it is), or unusable (set aside, and back in
+    // the menu).
+    LoadFailure TakeLoadFailure() override;
 
     // ---- Own operations
     // n = 0: true when the list has a story case first. Otherwise the
@@ -175,11 +177,15 @@ private:
     // The profile's save file; "FA" appended for Find All.
     static std::string SaveFileName(bool findAll);
     static bool SavesEnabled();
-    enum class SaveOpen { Open, None, Unreadable };
+    enum class SaveOpen { Open, None, Unreadable, Unusable };
     // Opens the save and reads this record (Open); None when there is no
-    // save to continue (missing or damaged), Unreadable when it cannot be
-    // read now. Closed unless Open.
+    // save, Unreadable when it cannot be read now, Unusable when this game
+    // cannot continue it (damaged, another version's). Closed unless Open.
     SaveOpen OpenSave(const std::string& file);
+    // A save this game cannot continue is set aside at once and the player
+    // told where; the next Play finds none. One that cannot be set aside is
+    // told once, and the next Play starts a new game over it.
+    void SetAsideUnusable(const std::string& file);
     void ContinueFrom(const std::string& file, bool findAll);
     void SetUpLoaded();
     void UpdatePlay(float dt);
@@ -227,5 +233,7 @@ private:
     CInvestigation* inv = &investigation;
     std::int32_t mhTier = 0, mhCount = 0, faTier = 0, faCount = 0;
     std::string saveFailure;
-    std::string loadFailure;
+    LoadFailure loadFailure;
+    // Unusable saves told of in this run that could not be set aside.
+    std::set<std::string> unusableLeft;
 };

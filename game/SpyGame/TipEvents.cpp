@@ -207,14 +207,17 @@ std::uint32_t CTipEvents::LoadSelf(SaveLoadSystem& system, std::uint32_t pos)
     pos = system.ReadCount(pos, count, 1);
     if (system.HasOverrun())
         return pos;
-    if (count != kFlagCount)
-        a_log("CTipEvents::LoadSelf(). %u flags saved, %u used", count, unsigned(kFlagCount));
+    if (count != kFlagCount) {
+        // Another build's flags: which is which is not known.
+        a_log("CTipEvents::LoadSelf(). %u flags saved, %u used; not loaded", count, unsigned(kFlagCount));
+        system.RefuseRecord();
+        return pos + system.BytesLeft(pos);
+    }
     std::array<bool, kFlagCount> shown{};
-    for (std::uint32_t i = 0; i < count; ++i) {
+    for (bool& flag : shown) {
         std::uint8_t byte = 0;
         pos = system.ReadU8(pos, byte);
-        if (i < kFlagCount)
-            shown[i] = byte != 0;
+        flag = byte != 0;
     }
     if (!system.HasOverrun())
         m_shown = shown;

@@ -14,6 +14,8 @@
 #include "engine/util/a_input_server.h"
 #include "engine/util/a_log.h"
 #include "engine/util/a_options_file.h"
+#include "engine/util/a_string.h"
+#include "engine/util/a_wformat.h"
 #include "game/shell/c_game_ini.h"
 #include "game/shell/c_particle_manager.h"
 #include "game/shell/c_res_loader.h"
@@ -351,21 +353,33 @@ void CGameFlow::TellSaveFailures()
           {kSaveFailedPlayersText, profiles ? profiles->TakeSaveFailure() : std::string()}});
 }
 
-void CGameFlow::Tell(std::initializer_list<std::pair<const char*, std::string>> failures)
+void CGameFlow::Tell(std::initializer_list<std::pair<const char*, std::string>> failures, const std::string& name)
 {
     std::wstring text;
     for (const auto& [heading, reason] : failures) {
         if (reason.empty())
             continue;
-        a_log("CGameFlow. The player is told: %s, %s", heading, reason.c_str());
-        if (CResManager* res = CResManager::getSingletonPtr())
+        a_log("CGameFlow. The player is told: %s, %s%s%s", heading, reason.c_str(), name.empty() ? "" : ", ",
+              name.c_str());
+        if (CResManager* res = CResManager::getSingletonPtr()) {
+            const std::wstring said = res->GetLocalizedString(reason);
             text += (text.empty() ? L"" : L" ") + res->GetLocalizedString(heading) + L" " +
-                    res->GetLocalizedString(reason);
+                    (name.empty() ? said : a_wformat(said, str_utf8ToWide(name)));
+        }
     }
     if (text.empty() || !HasDialog(Menu::kNotice, "notice"))
         return;
     m_menu->SetNoticeText(text);
     m_menu->Show(Menu::kNotice);
+}
+
+bool CGameFlow::TellLoadFailure()
+{
+    const Root::LoadFailure failure = m_root->TakeLoadFailure();
+    if (failure.heading.empty())
+        return false;
+    Tell({{failure.heading.c_str(), failure.reason}}, failure.keptAs);
+    return true;
 }
 
 void CGameFlow::UpdateMenu(float dt)
@@ -488,11 +502,9 @@ void CGameFlow::StartPlay(void (Root::*start)(), const char* what)
     if (!Can(m_root != nullptr, std::string("the game root's ") + what))
         return;
     (m_root.get()->*start)();
-    if (const std::string unread = m_root->TakeLoadFailure(); !unread.empty()) {
-        // Nothing started: the menu stays and says why.
-        Tell({{kLoadFailedGameText, unread}});
+    // Nothing started: the menu stays and says why.
+    if (TellLoadFailure())
         return;
-    }
     m_menu->HideAll();
     LeaveMenu();
     m_rootState = 0;
@@ -511,6 +523,8 @@ void CGameFlow::UpdatePlay(float dt)
         m_root->ReturnToMenu();
         m_rootState = kRootMenu;
         EnterMenu();
+        // A saved case found unusable once its data had loaded.
+        TellLoadFailure();
         return;
     }
     if (m_rootState == kRootPlay)

@@ -66,9 +66,18 @@ public:
         // Why the game could not be saved (a Main.txt string id), once per
         // failure; "" when nothing is to be told.
         virtual std::string TakeSaveFailure() { return std::string(); }
-        // Why the last start found a saved game it cannot read and started
-        // nothing (a Main.txt string id), once; "" when it started.
-        virtual std::string TakeLoadFailure() { return std::string(); }
+        // A saved game the last start could not use, to be told: a heading
+        // and a reason (Main.txt string ids) and the name the save was set
+        // aside under, which a "%s" in the reason shows.
+        struct LoadFailure {
+            std::string heading;
+            std::string reason;
+            std::string keptAs;
+        };
+        // Once per failure; an empty heading when there is none. Given
+        // after a start that started nothing, or once the root is back in
+        // the menu.
+        virtual LoadFailure TakeLoadFailure() { return {}; }
     };
 
     // The menu dialogs.
@@ -187,8 +196,11 @@ private:
     // call: the notice tells the player.
     void TellSaveFailures();
     // The notice with each failure that has a reason: its heading and the
-    // reason (Main.txt string ids).
-    void Tell(std::initializer_list<std::pair<const char*, std::string>> failures);
+    // reason (Main.txt string ids; a "%s" in a reason shows name).
+    void Tell(std::initializer_list<std::pair<const char*, std::string>> failures,
+              const std::string& name = std::string());
+    // The root's load failure, if any, on the notice; true when there was one.
+    bool TellLoadFailure();
     void Quit(bool reinstall);
 
     std::unique_ptr<Root> m_root;

@@ -21,6 +21,8 @@ const char* SaveErrorTextId(int error)
         return kSaveErrorTooLargeText;
     case SaveLoadSystem::kLeftUnread:
         return kSaveErrorLeftUnreadText;
+    case SaveLoadSystem::kNotSetAside:
+        return kSaveErrorNotSetAsideText;
     default:
         return "save_error_other";
     }

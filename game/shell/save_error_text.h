@@ -14,8 +14,16 @@ constexpr const char* kSaveErrorTooLargeText = "save_error_too_large";
 // The reason when the save on disk could not be read in this run, so this
 // run leaves it alone.
 constexpr const char* kSaveErrorLeftUnreadText = "save_error_left_unread";
+// The reason when a damaged save could not be set aside.
+constexpr const char* kSaveErrorNotSetAsideText = "save_error_not_set_aside";
 // The heading when Play finds a save it cannot read now, and the reasons.
 constexpr const char* kLoadFailedGameText = "load_failed_game";
+// The heading when Play finds a save this game cannot continue (damaged, or
+// another version's), and the reason once it is set aside: "%s" is the
+// name it was given. When it could not be set aside, SaveErrorTextId says
+// why.
+constexpr const char* kLoadUnusableGameText = "load_unusable_game";
+constexpr const char* kLoadKeptAsText = "load_kept_as";
 
 // The reason for an errno value of a failed read.
 const char* LoadErrorTextId(int error);

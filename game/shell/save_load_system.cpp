@@ -46,6 +46,22 @@ std::set<std::string>& unreadSaves()
     return saves;
 }
 
+// What a failed setting aside tells the player: the folder's own refusal,
+// or that the save could not be set aside.
+int setAsideError(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ENOSPC:
+    case EDQUOT:
+        return error;
+    default:
+        return SaveLoadSystem::kNotSetAside;
+    }
+}
+
 } // namespace
 
 void SaveLoadSystem::KeepAsideBeforeSave(const std::string& fileName)
@@ -56,6 +72,23 @@ void SaveLoadSystem::KeepAsideBeforeSave(const std::string& fileName)
 bool SaveLoadSystem::KeepsAsideBeforeSave(const std::string& fileName)
 {
     return unloadableSaves().count(file_manglePath(fileName)) != 0;
+}
+
+std::string SaveLoadSystem::SetAsideNow(const std::string& fileName, int* error)
+{
+    const std::string aside = file_setAside(fileName, ".bad", SetAside::Move);
+    if (aside.empty()) {
+        const int err = errno;
+        a_log("SaveLoadSystem. '%s' could not be loaded, nor set aside (%s)", fileName.c_str(), std::strerror(err));
+        if (error)
+            *error = setAsideError(err);
+        KeepAsideBeforeSave(fileName);
+        return aside;
+    }
+    a_log("SaveLoadSystem. '%s' could not be loaded; set aside as '%s'", fileName.c_str(),
+          file_getName(aside).c_str());
+    unloadableSaves().erase(file_manglePath(fileName));
+    return file_getName(aside);
 }
 
 bool SaveLoadSystem::IsLeftAlone(const std::string& fileName)
@@ -128,7 +161,7 @@ void SaveLoadSystem::Clear()
     m_inRecord = false;
     m_recordKey.clear();
     m_recordBegin = m_recordEnd = 0;
-    m_writeFailed = m_overrun = m_outsideLogged = false;
+    m_writeFailed = m_overrun = m_refused = m_outsideLogged = false;
     m_fromFile = m_childFailed = m_checkOnly = false;
     // m_depth is left alone: a session may end inside SaveChildren or
     // LoadChildren, and the unwinding calls bring it back to 0.
@@ -299,9 +332,8 @@ std::string SaveLoadSystem::IndexBlocks(std::uint32_t blockCount)
         pos += 4;
         if (length > size - pos)
             return str_format("block '%s': length %u overruns the payload", key.c_str(), length);
-        if (!m_index.emplace(key, Block{pos, length}).second)
-            a_log("SaveLoadSystem::BeginLoad(). File '%s': block '%s' appears twice, the first is kept",
-                  m_fileName.c_str(), key.c_str());
+        if (!m_index.emplace(key, Block{pos, length, false}).second)
+            return str_format("block '%s' appears twice", key.c_str());
         pos += length;
         ++found;
     }
@@ -331,8 +363,11 @@ bool SaveLoadSystem::SaveEntity(SaveLoadEntity* entity)
               unsigned(key.size()));
         return false;
     }
-    if (!m_savedKeys.insert(key).second)
-        a_log("SaveLoadSystem::SaveEntity(). Key '%s' was already saved; a load keeps the first", key.c_str());
+    if (!m_savedKeys.insert(key).second) {
+        // A file holds each key once: a load could not tell which is meant.
+        a_log("SaveLoadSystem::SaveEntity(). Key '%s' was already saved; not saved again", key.c_str());
+        return false;
+    }
     if (m_payload.size() + key.size() + 5 > kMaxPayload) {
         m_payloadFull = true;
         a_log("SaveLoadSystem::SaveEntity(). No room for '%s': the save is over 16 MiB", key.c_str());
@@ -385,35 +420,49 @@ bool SaveLoadSystem::LoadEntity(SaveLoadEntity* entity)
     if (childFailed) {
         a_log("SaveLoadSystem::LoadEntity(). '%s' lacks a part it needs (file '%s'); not loaded",
               entity->GetKey().c_str(), m_fileName.c_str());
-        return Failed();
+        return Failed(true);
     }
     const auto it = m_index.find(entity->GetKey());
     if (it == m_index.end())
-        return Failed();
+        return Failed(false);
+    it->second.read = true;
     m_inRecord = true;
     m_recordKey = it->first;
     m_recordBegin = it->second.offset;
     m_recordEnd = it->second.offset + it->second.length;
-    m_overrun = false;
+    m_overrun = m_refused = false;
     const std::uint32_t end = entity->LoadSelf(*this, m_recordBegin);
     m_inRecord = false;
 
     if (m_overrun) {
         a_log("SaveLoadSystem::LoadEntity(). Block '%s' overran its length (file '%s')", m_recordKey.c_str(),
               m_fileName.c_str());
-        return Failed();
+        return Failed(true);
     }
-    if (end < m_recordEnd && end >= m_recordBegin)
-        a_log("SaveLoadSystem::LoadEntity(). Block '%s': %u bytes left unread (file '%s')", m_recordKey.c_str(),
-              m_recordEnd - end, m_fileName.c_str());
+    if (m_refused) {
+        a_log("SaveLoadSystem::LoadEntity(). Block '%s' cannot be restored (file '%s')", m_recordKey.c_str(),
+              m_fileName.c_str());
+        return Failed(true);
+    }
+    if (end != m_recordEnd) {
+        // A reader and a writer that disagree on the record's length: what
+        // was read cannot be trusted whole.
+        a_log("SaveLoadSystem::LoadEntity(). Block '%s' holds %u bytes, %u were read (file '%s')",
+              m_recordKey.c_str(), m_recordEnd - m_recordBegin, end - m_recordBegin, m_fileName.c_str());
+        return Failed(true);
+    }
     return true;
 }
 
-bool SaveLoadSystem::Failed()
+bool SaveLoadSystem::Failed(bool present)
 {
-    // A file whose top entity cannot be read is a save this game cannot
-    // continue; its progress must survive the next save.
-    if (m_depth == 0 && m_fromFile && !m_checkOnly)
+    // A save loads whole or not at all: a block that is there but cannot be
+    // read fails every entity above it, and the file is a save this game
+    // cannot continue, whose progress must survive the next save. An absent
+    // block is the caller's to judge, but for the top entity.
+    if (present && m_depth > 0)
+        m_childFailed = true;
+    if ((present || m_depth == 0) && m_fromFile && !m_checkOnly)
         KeepAsideBeforeSave(m_fileName);
     return false;
 }
@@ -423,10 +472,28 @@ bool SaveLoadSystem::HasBlock(const std::string& key) const
     return m_mode == Mode::Load && m_index.count(key) != 0;
 }
 
+bool SaveLoadSystem::CheckEveryBlockRead()
+{
+    if (!CheckCall("CheckEveryBlockRead", Mode::Load))
+        return false;
+    for (const auto& [key, block] : m_index)
+        if (!block.read) {
+            a_log("SaveLoadSystem. File '%s': block '%s' was never read; not loaded", m_fileName.c_str(), key.c_str());
+            return Failed(true);
+        }
+    return true;
+}
+
 void SaveLoadSystem::FailParent()
 {
     if (m_mode == Mode::Load && m_depth > 0)
         m_childFailed = true;
+}
+
+void SaveLoadSystem::RefuseRecord()
+{
+    if (m_mode == Mode::Load && m_inRecord)
+        m_refused = true;
 }
 
 bool SaveLoadSystem::LoadRequiredEntity(SaveLoadEntity* entity)
@@ -487,8 +554,9 @@ bool SaveLoadSystem::Finish()
                           : "SaveLoadSystem::Finish(). '%s' could not be loaded; kept as '%s' before it is replaced",
                   fileName.c_str(), file_getName(aside).c_str());
         } else if (error != ENOENT && error != EISDIR && error != EINVAL) {
-            // (With no regular file there, nothing is replaced.)
-            m_writeError = error;
+            // (With no regular file there, nothing is replaced.) Setting
+            // aside needs no room, so only what refused it is told.
+            m_writeError = setAsideError(error);
             a_log("SaveLoadSystem::Finish(). Cannot write '%s': the save there could not be loaded and could not be "
                   "kept aside (%s)",
                   fileName.c_str(), std::strerror(error));

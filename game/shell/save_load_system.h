@@ -62,12 +62,16 @@ public:
     // log line, when the blocks do not walk.
     bool BeginLoadPayload(std::vector<std::uint8_t> payload, std::uint32_t blockCount, const std::string& name);
     // The children's blocks, then the entity's own. False when no block was
-    // written for the entity itself (refused call, bad key, failed record).
+    // written for the entity itself (refused call, bad key, a key saved
+    // already, failed record).
     bool SaveEntity(SaveLoadEntity* entity);
     // The children, then the entity's record from the block under its key.
-    // False when the block is absent (LoadSelf is not called) or overran, or
-    // when a child the entity needs failed (see LoadRequiredEntity). A top
-    // entity that fails makes the file one to keep aside.
+    // False when the block is absent (LoadSelf is not called), when its
+    // record overran the block, stopped short of its end or was refused
+    // (RefuseRecord), or when a child the entity needs failed (see
+    // LoadRequiredEntity). A save loads whole or not at all: a block that is
+    // there and fails fails every entity above it, and makes the file one
+    // to keep aside, as a top entity that fails does.
     bool LoadEntity(SaveLoadEntity* entity);
     // Inside LoadChildren: a child the entity cannot be restored without.
     // When it fails (its absent key is logged), the entity's LoadEntity
@@ -75,8 +79,17 @@ public:
     bool LoadRequiredEntity(SaveLoadEntity* entity);
     // Inside LoadChildren: the entity's LoadEntity is to fail, as above.
     void FailParent();
+    // Inside LoadSelf: the record was read but cannot be restored (it is
+    // damaged, or names what this game does not have): LoadEntity fails.
+    void RefuseRecord();
     // While loading: the file has a block under the key.
     bool HasBlock(const std::string& key) const;
+    // While loading a file, once everything was asked for: true when
+    // LoadEntity read each of its blocks. Else the first left unread is
+    // logged, the file is made one to keep aside, and false: a save with a
+    // part the game never asks for (a damaged key, another build's block)
+    // would load in part.
+    bool CheckEveryBlockRead();
     // Ends a load (true), or writes the save; false when it cannot be written
     // (the old file stays as it was; GetWriteError says why). A damaged file
     // is first kept aside under a further name (".bad", ".bad.2" ...) that no
@@ -85,15 +98,24 @@ public:
     // this run is not written over.
     bool Finish();
     // The errno value of the last failed save (EFBIG for one over 16 MiB,
-    // kLeftUnread for a file left alone), 0 after one that was written.
+    // kLeftUnread for a file left alone, kNotSetAside for a damaged one that
+    // could not be kept aside for want of a free name or another reason
+    // than the folder's permissions or room), 0 after one that was written.
     int GetWriteError() const { return m_writeError; }
     static constexpr int kLeftUnread = -1;
+    static constexpr int kNotSetAside = -2;
 
     // Marks a save file as one the game could not load: the first save over
     // it keeps it aside. BeginLoad does so for a damaged file or another
     // version, LoadEntity for a top entity it cannot read.
     static void KeepAsideBeforeSave(const std::string& fileName);
     static bool KeepsAsideBeforeSave(const std::string& fileName);
+    // Sets a save the game could not load aside at once: it leaves its name
+    // for its first free ".bad" name, which needs no room, so the next load
+    // finds no save. The new name without its folder, or "" with *error set
+    // as GetWriteError would be (the file is then marked to keep aside
+    // before a save over it).
+    static std::string SetAsideNow(const std::string& fileName, int* error);
     // The file could not be read in this run (and has not loaded since).
     static bool IsLeftAlone(const std::string& fileName);
 
@@ -150,6 +172,7 @@ private:
     struct Block {
         std::uint32_t offset;
         std::uint32_t length;
+        bool read = false;
     };
 
     static const char* ModeName(Mode mode);
@@ -161,8 +184,9 @@ private:
     // not (m_loadFailure then says which kind of failure it is).
     std::string ReadFile(const std::string& fileName, std::uint32_t version);
     std::string IndexBlocks(std::uint32_t blockCount);
-    // LoadEntity's false.
-    bool Failed();
+    // LoadEntity's false; present: the entity's block is in the file, or a
+    // part it needs failed.
+    bool Failed(bool present);
 
     // Room for n bytes at pos in the record being written; null (and the
     // record marked failed) when pos lies outside it or the payload is full.
@@ -187,6 +211,7 @@ private:
     std::uint32_t m_recordEnd = 0;
     bool m_writeFailed = false;
     bool m_overrun = false;
+    bool m_refused = false;
     bool m_outsideLogged = false;
     int m_depth = 0;
     // The session reads a file (not a payload held in memory).

@@ -3,7 +3,8 @@
 // A2D_FAIL_OPEN_COUNT times (1 when unset), as when a file cannot be opened
 // at that moment. Every other open goes through unchanged. With
 // A2D_CUT_FILE set, those opens do not fail: each cuts that file to half
-// its size instead, as a file damaged while the game runs.
+// its size instead, as a file damaged while the game runs. Hard links fail
+// too when A2D_FAIL_LINK is set (see the end).
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -114,4 +115,29 @@ int openat64(int dir, const char* path, int flags, ...)
     const mode_t mode = modeOf(flags, args);
     va_end(args);
     return forwardOpenAt("openat64", dir, path, flags, mode);
+}
+
+// With A2D_FAIL_LINK set, hard links are refused (EPERM), as on a file
+// system without them.
+typedef int (*LinkFunction)(const char*, const char*);
+typedef int (*LinkAtFunction)(int, const char*, int, const char*, int);
+
+int link(const char* from, const char* to)
+{
+    if (getenv("A2D_FAIL_LINK")) {
+        errno = EPERM;
+        return -1;
+    }
+    LinkFunction real = (LinkFunction)dlsym(RTLD_NEXT, "link");
+    return real(from, to);
+}
+
+int linkat(int fromDir, const char* from, int toDir, const char* to, int flags)
+{
+    if (getenv("A2D_FAIL_LINK")) {
+        errno = EPERM;
+        return -1;
+    }
+    LinkAtFunction real = (LinkAtFunction)dlsym(RTLD_NEXT, "linkat");
+    return real(fromDir, from, toDir, to, flags);
 }

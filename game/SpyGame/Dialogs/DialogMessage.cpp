@@ -210,24 +210,24 @@ std::uint32_t CDialogMessage::LoadSelf(SaveLoadSystem& system, std::uint32_t pos
         return pos;
     }
 
-    if (r.phase > PhaseDisappearing) {
-        a_log("CDialogMessage::LoadSelf(). Fade phase %u read as 0", r.phase);
-        r.phase = PhaseStill;
+    // Values the dialog never saves: a damaged record, which changes nothing.
+    const char* damage = r.phase > PhaseDisappearing              ? "fade phase"
+                         : !(r.fade >= 0.0f && r.fade <= 1.0f)     ? "fade"
+                         : !std::isfinite(r.timeOut)               ? "time-out"
+                         : r.textX < INT16_MIN || r.textX > INT16_MAX ? "text position"
+                         : r.textY < INT16_MIN || r.textY > INT16_MAX ? "text position"
+                                                                      : nullptr;
+    if (!damage && !r.icon.empty()) {
+        CResManager* res = CResManager::getSingletonPtr();
+        aImageManager* images = res ? res->GetImageManager() : nullptr;
+        if (images && !images->HasImage(r.icon + "_icon"))
+            damage = "icon";
     }
-    if (!(r.fade >= 0.0f && r.fade <= 1.0f)) {
-        const float fade = std::isnan(r.fade) ? 1.0f : std::fmin(std::fmax(r.fade, 0.0f), 1.0f);
-        a_log("CDialogMessage::LoadSelf(). Fade %g read as %g", double(r.fade), double(fade));
-        r.fade = fade;
+    if (damage) {
+        a_log("CDialogMessage::LoadSelf(). The %s is out of range; not loaded", damage);
+        system.RefuseRecord();
+        return pos;
     }
-    if (!std::isfinite(r.timeOut)) {
-        a_log("CDialogMessage::LoadSelf(). Time-out %g read as 0", double(r.timeOut));
-        r.timeOut = 0.0f;
-    }
-    for (std::int32_t* v : {&r.textX, &r.textY})
-        if (*v < INT16_MIN || *v > INT16_MAX) {
-            a_log("CDialogMessage::LoadSelf(). Text position %d out of range, read as 0", *v);
-            *v = 0;
-        }
 
     m_timeOut = r.timeOut;
     m_timed = r.timed != 0;

@@ -24,15 +24,14 @@ struct CDialogSpyGamePanel::Record {
 
 namespace {
 
-// A stored float the panel can use: non-finite reads as 0, the rest is
-// clamped to [low, high]; either is logged.
-float checked(const char* field, float value, float low, float high)
+// A stored float the panel can use: finite, within [low, high]; one that is
+// not is logged.
+bool checked(const char* field, float value, float low, float high)
 {
-    const float out = std::isfinite(value) ? std::fmin(std::fmax(value, low), high) : 0.0f;
-    if (!(out == value))
-        a_log("CDialogSpyGamePanel::LoadSelf(). %s %g is out of range, read as %g", field, double(value),
-              double(out));
-    return out;
+    if (std::isfinite(value) && value >= low && value <= high)
+        return true;
+    a_log("CDialogSpyGamePanel::LoadSelf(). %s %g is out of range", field, double(value));
+    return false;
 }
 
 } // namespace
@@ -91,11 +90,15 @@ std::uint32_t CDialogSpyGamePanel::LoadSelf(SaveLoadSystem& system, std::uint32_
     // A damaged record is reported by the save system and changes nothing here.
     if (system.HasOverrun())
         return pos;
-    r.pulse = checked("Pulse phase", r.pulse, 0.0f, 2.0f);
-    r.value = checked("Panel value", r.value, -kMaxSeconds, kMaxSeconds);
-    r.lastFrameTime = checked("Frame time", r.lastFrameTime, 0.0f, 1.0f);
-    r.seconds = checked("Clock", r.seconds, 0.0f, kMaxSeconds);
-    r.rechargeTimer = checked("Hint recharge timer", r.rechargeTimer, 0.0f, kMaxSeconds);
+    const bool usable = checked("Pulse phase", r.pulse, 0.0f, 2.0f) &
+                        checked("Panel value", r.value, -kMaxSeconds, kMaxSeconds) &
+                        checked("Frame time", r.lastFrameTime, 0.0f, 1.0f) &
+                        checked("Clock", r.seconds, 0.0f, kMaxSeconds) &
+                        checked("Hint recharge timer", r.rechargeTimer, 0.0f, kMaxSeconds);
+    if (!usable) {
+        system.RefuseRecord();
+        return pos;
+    }
     ApplyRecord(r);
     return pos;
 }

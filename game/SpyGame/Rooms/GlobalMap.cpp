@@ -128,6 +128,7 @@ void CGlobalMap::LoadExtra(SaveLoadSystem& system, std::uint32_t pos, std::uint3
     }
     if (!in.Ok()) {
         a_log("CGlobalMap::LoadExtra(). The map's record is damaged; the map stays as it was");
+        system.RefuseRecord();
         return;
     }
     m_firstMode = first ? 1 : 0;
@@ -135,12 +136,15 @@ void CGlobalMap::LoadExtra(SaveLoadSystem& system, std::uint32_t pos, std::uint3
     m_states.clear();
     for (const auto& entry : saved) {
         if (!HasLocation(entry.first)) {
-            a_log("CGlobalMap::LoadExtra(). Unknown location '%s' skipped", entry.first.c_str());
+            a_log("CGlobalMap::LoadExtra(). Unknown location '%s'", entry.first.c_str());
+            system.RefuseRecord();
             continue;
         }
         const std::uint8_t bits = entry.second & (LocationDisabled | LocationHidden);
-        if (bits != entry.second)
-            a_log("CGlobalMap::LoadExtra(). Location '%s': unknown state bits dropped", entry.first.c_str());
+        if (bits != entry.second) {
+            a_log("CGlobalMap::LoadExtra(). Location '%s': unknown state bits", entry.first.c_str());
+            system.RefuseRecord();
+        }
         if (bits)
             m_states[entry.first] = bits;
     }

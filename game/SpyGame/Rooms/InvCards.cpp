@@ -165,6 +165,7 @@ void CInvCards::LoadExtra(SaveLoadSystem& system, std::uint32_t pos, std::uint32
     }
     if (!in.Ok()) {
         a_log("CInvCards::LoadExtra(). The cards' record is damaged; the board stays as it was");
+        system.RefuseRecord();
         return;
     }
     std::set<std::string> seen;
@@ -174,7 +175,8 @@ void CInvCards::LoadExtra(SaveLoadSystem& system, std::uint32_t pos, std::uint32
             if (c.name == entry.first)
                 card = &c;
         if (!card || !seen.insert(entry.first).second) {
-            a_log("CInvCards::LoadExtra(). Unknown or repeated card '%s' skipped", entry.first.c_str());
+            a_log("CInvCards::LoadExtra(). Unknown or repeated card '%s'", entry.first.c_str());
+            system.RefuseRecord();
             continue;
         }
         card->collected = entry.second;

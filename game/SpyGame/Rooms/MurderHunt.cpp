@@ -399,6 +399,7 @@ void CMurderHunt::LoadExtra(SaveLoadSystem& system, std::uint32_t pos, std::uint
     }
     if (!in.Ok()) {
         a_log("CMurderHunt::LoadExtra(). The hunt's record is damaged; the hunt stays as it was");
+        system.RefuseRecord();
         return;
     }
 
@@ -410,7 +411,8 @@ void CMurderHunt::LoadExtra(SaveLoadSystem& system, std::uint32_t pos, std::uint
         while (index < m_cards.size() && m_cards[index].name != entry.name)
             ++index;
         if (index == m_cards.size() || !seen.insert(entry.name).second) {
-            a_log("CMurderHunt::LoadExtra(). Unknown or repeated card '%s' skipped", entry.name.c_str());
+            a_log("CMurderHunt::LoadExtra(). Unknown or repeated card '%s'", entry.name.c_str());
+            system.RefuseRecord();
             continue;
         }
         Card& card = m_cards[index];
@@ -419,6 +421,7 @@ void CMurderHunt::LoadExtra(SaveLoadSystem& system, std::uint32_t pos, std::uint
             a_log("CMurderHunt::LoadExtra(). Card '%s': bad state %u read as 0", entry.name.c_str(),
                   unsigned(entry.state));
             card.state = NotBegun;
+            system.RefuseRecord();
         }
         card.guesses.clear();
         std::size_t dropped = 0;
@@ -430,13 +433,16 @@ void CMurderHunt::LoadExtra(SaveLoadSystem& system, std::uint32_t pos, std::uint
             else
                 ++dropped;
         }
-        if (dropped)
+        if (dropped) {
             a_log("CMurderHunt::LoadExtra(). Card '%s': %u guesses outside the alphabet dropped", entry.name.c_str(),
                   unsigned(dropped));
+            system.RefuseRecord();
+        }
     }
     if (current < -1 || current >= std::int32_t(m_cards.size())) {
         a_log("CMurderHunt::LoadExtra(). Current card %d out of range; none", int(current));
         current = -1;
+        system.RefuseRecord();
     }
     m_current = current;
 }

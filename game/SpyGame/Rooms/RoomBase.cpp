@@ -465,7 +465,7 @@ bool CRoomBase::CheckRecord(SaveLoadSystem& system, std::uint32_t pos, std::uint
     }
     std::uint32_t extra = 0;
     pos = system.ReadU32(pos, extra);
-    return !system.HasOverrun() && pos <= end && extra <= end - pos;
+    return !system.HasOverrun() && pos <= end && extra == end - pos;
 }
 
 std::uint32_t CRoomBase::LoadRecord(SaveLoadSystem& system, std::uint32_t pos, std::uint32_t end)

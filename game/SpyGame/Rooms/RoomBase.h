@@ -207,7 +207,8 @@ public:
     // ---- The room's part of the rooms manager's record
     std::uint32_t SaveRecord(SaveLoadSystem& system, std::uint32_t pos) const;
     // Whether a record from pos to end is whole: every count and length
-    // inside it, so that applying it cannot stop half way.
+    // inside it and nothing after it, so that applying it cannot stop half
+    // way.
     static bool CheckRecord(SaveLoadSystem& system, std::uint32_t pos, std::uint32_t end);
     // Applies a checked record. A room saved as entered plays its ambient
     // and starts its objects (without Entry's story steps).

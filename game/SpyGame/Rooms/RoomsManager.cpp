@@ -59,6 +59,12 @@ public:
     using SaveLoadEntity::SaveLoadEntity;
     std::uint32_t LoadSelf(SaveLoadSystem& system, std::uint32_t pos) override
     {
+        // Read when its room loads; its frame is checked now, so a damaged
+        // one fails the save's load rather than that room's.
+        if (!CSpyEventsManager::CheckRecord(system, pos)) {
+            a_log("CRoomsManager. The events record '%s' is damaged", GetKey().c_str());
+            system.RefuseRecord();
+        }
         return system.ReadBytes(pos, system.BytesLeft(pos), bytes);
     }
     std::uint32_t SaveSelf(SaveLoadSystem& system, std::uint32_t pos) override
@@ -478,6 +484,7 @@ std::uint32_t CRoomsManager::LoadSelf(SaveLoadSystem& system, std::uint32_t pos)
         return pos;
     if (format != kFormat) {
         a_log("CRoomsManager::LoadSelf(). Unknown record format %u; the rooms stay as they are", unsigned(format));
+        system.RefuseRecord();
         return pos + system.BytesLeft(pos);
     }
 
@@ -510,36 +517,54 @@ std::uint32_t CRoomsManager::LoadSelf(SaveLoadSystem& system, std::uint32_t pos)
         return pos;
     }
 
+    // Every part is checked before anything is applied: a record that
+    // cannot be restored whole changes nothing.
+    const auto known = [this](const std::string& name) {
+        return m_rooms.count(name) != 0 || std::find(m_caseRooms.begin(), m_caseRooms.end(), name) != m_caseRooms.end();
+    };
     std::set<std::string> seen;
-    for (Entry& entry : rooms) {
-        if (!seen.insert(entry.name).second) {
-            a_log("CRoomsManager::LoadSelf(). Room '%s' appears twice; the first is kept", entry.name.c_str());
-            continue;
-        }
+    for (const Entry& entry : rooms) {
         const std::uint32_t end = entry.begin + std::uint32_t(entry.bytes.size());
-        const auto room = m_rooms.find(entry.name);
-        if (room != m_rooms.end()) {
-            if (CRoomBase::CheckRecord(system, entry.begin, end))
-                room->second->LoadRecord(system, entry.begin, end);
-            else
-                a_log("CRoomsManager::LoadSelf(). The record of room '%s' is damaged and skipped",
-                      entry.name.c_str());
-        } else if (std::find(m_caseRooms.begin(), m_caseRooms.end(), entry.name) != m_caseRooms.end()) {
-            m_parked[entry.name] = std::move(entry.bytes);
-        } else {
-            a_log("CRoomsManager::LoadSelf(). Unknown room '%s' skipped", entry.name.c_str());
+        const char* problem = !seen.insert(entry.name).second ? "appears twice"
+                              : !known(entry.name)            ? "is not one of this game's"
+                              : !CRoomBase::CheckRecord(system, entry.begin, end) ? "has a damaged record"
+                                                                                  : nullptr;
+        if (problem) {
+            a_log("CRoomsManager::LoadSelf(). Room '%s' %s; the rooms stay as they are", entry.name.c_str(), problem);
+            system.RefuseRecord();
+            return pos;
         }
+    }
+    // An item of a room not loaded now (Find All loads its rooms one by
+    // one) is not carried; one that its loaded room lacks is damage.
+    std::vector<CSpyItem*> items;
+    for (const CSpyItemRef& ref : inventory) {
+        CSpyItem* item = GetItem(ref.room, ref.name);
+        if (item) {
+            items.push_back(item);
+        } else if (m_rooms.count(ref.room) || !known(ref.room)) {
+            a_log("CRoomsManager::LoadSelf(). Inventory item '%s' does not exist; the rooms stay as they are",
+                  ref.ToString().c_str());
+            system.RefuseRecord();
+            return pos;
+        } else {
+            a_log("CRoomsManager::LoadSelf(). Inventory item '%s': its room is not loaded; skipped",
+                  ref.ToString().c_str());
+        }
+    }
+
+    for (Entry& entry : rooms) {
+        const auto room = m_rooms.find(entry.name);
+        if (room != m_rooms.end())
+            room->second->LoadRecord(system, entry.begin, entry.begin + std::uint32_t(entry.bytes.size()));
+        else
+            m_parked[entry.name] = std::move(entry.bytes);
     }
     m_findAll.Assign(order);
     for (CSpyItem* item : m_inventory)
         item->SetInInventory(false);
     m_inventory.clear();
-    for (const CSpyItemRef& ref : inventory) {
-        CSpyItem* item = GetItem(ref.room, ref.name);
-        if (item)
-            AddToInventory(item);
-        else
-            a_log("CRoomsManager::LoadSelf(). Inventory item '%s' does not exist; skipped", ref.ToString().c_str());
-    }
+    for (CSpyItem* item : items)
+        AddToInventory(item);
     return pos;
 }

@@ -556,11 +556,14 @@ std::uint32_t CSpyItem::LoadRecord(SaveLoadSystem& system, std::uint32_t pos)
         m_y = y;
     } else {
         Log("saved position is bad, the file's is kept");
+        system.RefuseRecord();
     }
-    if (validZoom(zoom))
+    if (validZoom(zoom)) {
         m_zoom = zoom;
-    else
+    } else {
         Log("saved zoom is bad, the file's is kept");
+        system.RefuseRecord();
+    }
     SetKindState(kind);
     // After the kind, which may show or hide what it holds.
     SetVisible((state & StateVisible) != 0);

@@ -268,8 +268,9 @@ std::uint32_t CSpyItemManager::LoadItems(SaveLoadSystem& system, std::uint32_t p
         pos = system.ReadString(pos, name);
         CSpyItem* item = FindItem(name);
         if (!item || !seen.insert(name).second) {
-            a_log("CSpyItemManager::LoadItems(). Room '%s': %s item '%s' in the record skipped", m_room.c_str(),
+            a_log("CSpyItemManager::LoadItems(). Room '%s': %s item '%s' in the record", m_room.c_str(),
                   item ? "repeated" : "unknown", name.c_str());
+            system.RefuseRecord();
             std::uint8_t skip = 0;
             for (std::uint32_t b = 0; b < CSpyItem::kRecordTail; ++b)
                 pos = system.ReadU8(pos, skip);

@@ -338,8 +338,26 @@ TEST_F(FileDisk, SetAsideNeverReplacesAnEarlierCopyAndDiskReadsSayWhyTheyFail)
     EXPECT_EQ(file_readDisk("temp:Saves/fifo", 100, data), EINVAL);
 }
 
-TEST_F(FileDisk, WithoutLinksSetAsideCopiesWholeThroughATemporaryOrRenames)
+TEST_F(FileDisk, WhereLinksAreRefusedSetAsideRenamesAndALinkIsFollowedToItsBytes)
 {
+    // A symbolic link: its target's file is kept, not the link.
+    const std::string save = m_temp + "Saves/p.save";
+    put("Saves/target", "linked bytes");
+    ASSERT_EQ(::symlink("target", save.c_str()), 0);
+    EXPECT_EQ(file_setAside("temp:Saves/p.save", ".bad", SetAside::Keep), save + ".bad");
+    EXPECT_FALSE(fs::is_symlink(save + ".bad"));
+    EXPECT_EQ(inode(save + ".bad"), inode(m_temp + "Saves/target"));
+    ASSERT_TRUE(file_writeFull("temp:Saves/p.save", "new", 3));
+    EXPECT_EQ(test_env::readFile(save + ".bad"), "linked bytes");
+    EXPECT_EQ(test_env::readFile(m_temp + "Saves/target"), "linked bytes");
+    ASSERT_EQ(::unlink(save.c_str()), 0);
+    ASSERT_EQ(::symlink("target", save.c_str()), 0);
+    bool already = false;
+    EXPECT_EQ(file_setAside("temp:Saves/p.save", ".bad", SetAside::Move, &already), save + ".bad");
+    EXPECT_TRUE(already);
+    EXPECT_FALSE(test_env::exists(save));
+    ASSERT_EQ(::unlink((save + ".bad").c_str()), 0);
+
     struct NoLinks {
         NoLinks()
         {
@@ -350,36 +368,26 @@ TEST_F(FileDisk, WithoutLinksSetAsideCopiesWholeThroughATemporaryOrRenames)
         }
         ~NoLinks() { g_fileLinkFunction = ::link; }
     } noLinks;
-    const std::string save = m_temp + "Saves/p.save";
-    put("Saves/p.save", "damaged");
-    put("Saves/p.save.bad", "an older one");
-    bool already = true;
-    EXPECT_EQ(file_setAside("temp:Saves/p.save", ".bad", SetAside::Keep, &already), save + ".bad.2");
+    // Never a copy: renamed, never over a name taken.
+    put("Saves/q.save", "damaged");
+    put("Saves/q.save.bad", "an older one");
+    const ino_t damaged = inode(m_temp + "Saves/q.save");
+    EXPECT_EQ(file_setAside("temp:Saves/q.save", ".bad", SetAside::Keep, &already), m_temp + "Saves/q.save.bad.2");
     EXPECT_FALSE(already);
-    EXPECT_NE(inode(save + ".bad.2"), inode(save));
-    EXPECT_EQ(test_env::readFile(save + ".bad.2"), "damaged");
-    EXPECT_EQ(test_env::readFile(save), "damaged");
-    // The same bytes are kept already, whatever name holds them.
-    EXPECT_EQ(file_setAside("temp:Saves/p.save", ".bad", SetAside::Keep, &already), save + ".bad.2");
-    EXPECT_TRUE(already);
-    ASSERT_TRUE(file_writeFull("temp:Saves/p.save", "damagex", 7));
-    EXPECT_EQ(file_setAside("temp:Saves/p.save", ".bad", SetAside::Keep, &already), save + ".bad.3");
-    EXPECT_FALSE(already);
+    EXPECT_EQ(inode(m_temp + "Saves/q.save.bad.2"), damaged);
+    EXPECT_FALSE(test_env::exists(m_temp + "Saves/q.save"));
+    put("Saves/q.save", "damagex");
+    EXPECT_EQ(file_setAside("temp:Saves/q.save", ".bad", SetAside::Move), m_temp + "Saves/q.save.bad.3");
+    EXPECT_EQ(test_env::readFile(m_temp + "Saves/q.save.bad.3"), "damagex");
 
-    // A copy that cannot be written whole leaves no name behind.
-    {
-        WriteHook full(failingWrite);
-        put("Saves/q.save", "to keep");
-        EXPECT_EQ(file_setAside("temp:Saves/q.save", ".bad", SetAside::Keep), "");
-        EXPECT_EQ(errno, ENOSPC);
-    }
-    EXPECT_EQ(folderNames("Saves"), (std::vector<std::string>{"p.save", "p.save.bad", "p.save.bad.2", "p.save.bad.3",
-                                                              "q.save"}));
-
-    // Moving renames, never over a name taken.
-    EXPECT_EQ(file_setAside("temp:Saves/p.save", ".bad", SetAside::Move), save + ".bad.4");
-    EXPECT_EQ(test_env::readFile(save + ".bad.4"), "damagex");
-    EXPECT_FALSE(test_env::exists(save));
+    // A link's target is renamed beside the link, which goes.
+    ASSERT_EQ(::symlink("target", save.c_str()), 0);
+    const ino_t target = inode(m_temp + "Saves/target");
+    EXPECT_EQ(file_setAside("temp:Saves/p.save", ".bad", SetAside::Keep), save + ".bad");
+    EXPECT_FALSE(fs::is_symlink(save + ".bad"));
+    EXPECT_EQ(inode(save + ".bad"), target);
+    EXPECT_EQ(folderNames("Saves"), (std::vector<std::string>{"p.save.bad", "q.save.bad", "q.save.bad.2",
+                                                              "q.save.bad.3"}));
 }
 
 TEST_F(FileDisk, TemporaryCopies)

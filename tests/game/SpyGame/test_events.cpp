@@ -245,7 +245,7 @@ TEST_F(PersonagesTest, EventsManagerOrderRecordAndReset)
     EXPECT_EQ(m.GetCurrentEvent(), m.GetEvents()[1].get());
     EXPECT_EQ(save(m)[key("caseP")], (Bytes{3, 0, 0, 0, 1, 1, 1, 1, 0, 0, 0}));
 
-    // Five events saved into three: the first three flags, no current event.
+    // Five events saved, three here: which is which is not known; refused.
     CSpyEventsManager& five = events("[EventBase]\n[EventBase]\n[EventBase]\n[EventBase]\n[EventBase]\n");
     for (std::size_t i = 0; i < 4; ++i)
         five.GetEvents()[i]->SetDone();
@@ -253,14 +253,20 @@ TEST_F(PersonagesTest, EventsManagerOrderRecordAndReset)
     const Blocks fiveSaved = save(five);
     m.ResetEvents("caseP");
     EXPECT_EQ(save(m)[key("caseP")], (Bytes{3, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}));
-    ASSERT_TRUE(restore(m, fiveSaved));
+    EXPECT_FALSE(restore(m, fiveSaved));
     EXPECT_EQ(log->count("CSpyEventsManager::LoadSelf(). Saved events difference!"), 1u);
-    EXPECT_TRUE(m.GetEvents()[2]->IsDone() && m.GetCurrentEvent() == nullptr);
-    // A count the block cannot hold reads nothing.
-    m.ResetEvents("caseP");
-    ASSERT_TRUE(restore(m, {{key("caseP"), Bytes{0xF0, 0xFF, 0xFF, 0xFF, 1, 1, 1, 0, 0, 0, 0}}}));
-    EXPECT_EQ(log->count("4294967280 saved events do not fit the record"), 1u);
-    EXPECT_FALSE(m.GetEvents()[0]->IsDone());
+    EXPECT_FALSE(m.GetEvents()[2]->IsDone());
+    // A count the block does not hold, or a current event past the count:
+    // refused, nothing read.
+    for (const Bytes& bytes : {Bytes{0xF0, 0xFF, 0xFF, 0xFF, 1, 1, 1, 0, 0, 0, 0}, Bytes{2, 0, 0, 0, 1, 1, 1, 0, 0, 0, 0},
+                               Bytes{3, 0, 0, 0, 1, 1, 1, 3, 0, 0, 0}}) {
+        m.ResetEvents("caseP");
+        EXPECT_FALSE(restore(m, {{key("caseP"), bytes}}));
+        EXPECT_FALSE(m.GetEvents()[0]->IsDone());
+    }
+    EXPECT_EQ(log->count("'CSpyEventsManager : caseP': the record is damaged; the flags stay"), 3u);
+    ASSERT_TRUE(restore(m, {{key("caseP"), Bytes{3, 0, 0, 0, 1, 1, 1, 2, 0, 0, 0}}}));
+    EXPECT_EQ(m.GetCurrentEvent(), m.GetEvents()[2].get());
 }
 
 TEST_F(PersonagesTest, RoomEventsSavedWithTheRoomsManager)

@@ -92,9 +92,11 @@ std::vector<std::string> mainKeys()
         keys.push_back(ProfilesManager::GetNameErrorTextId(e));
     // What the player is told when a save or the player list is not written.
     for (const char* key :
-         {kSaveFailedGameText, kSaveFailedPlayersText, kSaveErrorListUnreadText, kLoadFailedGameText})
+         {kSaveFailedGameText, kSaveFailedPlayersText, kSaveErrorListUnreadText, kLoadFailedGameText,
+          kLoadUnusableGameText, kLoadKeptAsText})
         keys.push_back(key);
-    for (int error : {ENOSPC, EROFS, ENOTDIR, EFBIG, EIO, int(SaveLoadSystem::kLeftUnread)})
+    for (int error :
+         {ENOSPC, EROFS, ENOTDIR, EFBIG, EIO, int(SaveLoadSystem::kLeftUnread), int(SaveLoadSystem::kNotSetAside)})
         keys.push_back(SaveErrorTextId(error));
     // And when Play finds a saved game it cannot read.
     for (int error : {EACCES, EISDIR, EIO})

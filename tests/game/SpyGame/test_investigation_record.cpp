@@ -201,19 +201,31 @@ TEST_F(InvestigationRecord, MissingRoomsAndFindAll)
     setFields();
     inv->history = {room("Hall"), room("Wide")};
     std::vector<std::uint8_t> bytes = save();
-    // The history's first name spelled as a room that does not exist.
+    // The history's first name spelled as a room that does not exist, or
+    // the record of another mode: refused, the case as a new game set it.
     const std::string hall = "Hall";
     auto at = std::search(bytes.begin() + 8, bytes.end(), hall.begin(), hall.end());
     at = std::search(at + 1, bytes.end(), hall.begin(), hall.end());
     ASSERT_NE(at, bytes.end());
     *at = 'X';
+    inv->ResetForStart(false);
     logged("");
-    ASSERT_TRUE(loadRecord(bytes));
-    EXPECT_EQ(inv->history, std::vector<CRoomBase*>{room("Wide")});
-    EXPECT_EQ(logged("Cannot find room: Xall"), 1u);
+    EXPECT_FALSE(loadRecord(bytes));
+    EXPECT_TRUE(inv->history.empty());
+    EXPECT_EQ(logged("does not fit the case: a room of its history"), 1u);
+    *at = 'H';
+    const std::size_t findAllAt = 8 + 6 + 5 + 4 + 1;
+    ASSERT_EQ(bytes[findAllAt], 0);
+    bytes[findAllAt] = 1;
+    EXPECT_FALSE(loadRecord(bytes));
+    EXPECT_EQ(logged("does not fit the case: its mode"), 1u);
 
     // Find All saved in a room not loaded now: pending, state 35, no log.
+    setFields();
+    inv->currentRoom = room("Hall");
     play().findAll = 1;
+    for (const auto& personage : personages->GetPersonages())
+        personage->investigationInfo.findAllMode = 1;
     inv->state = InvState::Play;
     bytes = save();
     rooms->RemoveRoom("Hall");

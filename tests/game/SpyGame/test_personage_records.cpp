@@ -77,7 +77,13 @@ TEST_F(PersonagesTest, ManagerRecordAndDamagedBlocks)
     std::memset(&cut["<Personage:Quennick"][2 + 4], 0xFF, 4);  // after the focused item and the notes count
     EXPECT_FALSE(restore(personages, cut));
     EXPECT_EQ(save(personages), before);
-    EXPECT_EQ(log->count("overran"), 2u);
+    EXPECT_EQ(log->count("Block '<Personage:Quennick' overran"), 1u);
+    EXPECT_EQ(log->count("'<PersonagesManager>' lacks a part it needs"), 1u);
+    cut = saved;
+    cut[CPersonagesManager::kKey].pop_back();
+    EXPECT_FALSE(restore(personages, cut));
+    EXPECT_EQ(save(personages), before);
+    EXPECT_EQ(log->count("Block '<PersonagesManager>' overran"), 1u);
 
     ASSERT_TRUE(restore(personages, saved));
     EXPECT_EQ(personages.GetCurrentPersonage()->GetName(), "Marivel");
@@ -85,13 +91,19 @@ TEST_F(PersonagesTest, ManagerRecordAndDamagedBlocks)
         for (const auto& [level, lines] : levels)
             EXPECT_EQ(names(personages.GetISpyPool(room)->at(level)), names(lines)) << room << level;
 
-    // An unknown current name; a pool entry of a room without I-spy items,
-    // which the refill removes while lines are drawn.
-    const std::string record("Ghost\0\0\0\0\0\1\0\0\0Cellar\0\1\0\0\0\1\0\0\0\1\0\0\0"
-                             "\0\1\0\1\1\0\0\0barrel\0\1\0\0\0\0\0\0\0", 56);
+    // An unknown current or active name: refused. A pool entry of a room
+    // without I-spy items, which the refill removes while lines are drawn.
+    const std::string pool("\1\0\0\0Cellar\0\1\0\0\0\1\0\0\0\1\0\0\0"
+                           "\0\1\0\1\1\0\0\0barrel\0\1\0\0\0\0\0\0\0", 46);
+    for (const std::string& head : {std::string("Ghost\0\0\0\0\0", 10), std::string("\0\1\0\0\0Ghost\0", 11)}) {
+        const std::string record = head + pool;
+        EXPECT_FALSE(restore(personages, {{CPersonagesManager::kKey, Bytes(record.begin(), record.end())}}));
+        EXPECT_EQ(personages.GetCurrentPersonage()->GetName(), "Marivel");
+    }
+    EXPECT_EQ(log->count("The saved personage 'Ghost' does not exist; the record is refused"), 2u);
+    const std::string record = std::string("\0\0\0\0\0", 5) + pool;
     ASSERT_TRUE(restore(personages, {{CPersonagesManager::kKey, Bytes(record.begin(), record.end())}}));
     EXPECT_EQ(personages.GetCurrentPersonage(), nullptr);
-    EXPECT_EQ(log->count("The saved personage 'Ghost' does not exist"), 1u);
     quennick().GenISpyTaskInRoom("Cellar", 3, true, false);
     EXPECT_EQ(names(quennick().GetRoomInfo("Cellar").ispyList), Names{"barrel"});
     EXPECT_EQ(personages.GetISpyPool("Cellar"), nullptr);

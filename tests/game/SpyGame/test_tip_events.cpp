@@ -142,15 +142,15 @@ TEST_F(TipTriggers, RecordsOfNineShortAndLongCounts)
     ASSERT_TRUE(loadRecord(loaded, {9, 0, 0, 0, 1, 0, 1, 0, 0, 1, 0, 0, 1}));
     for (std::size_t i = 0; i < CTipEvents::kFlagCount; ++i)
         EXPECT_EQ(loaded.IsShown(CTipEvents::Flag(i)), i == 0 || i == 2 || i == 5 || i == 8) << i;
-    ASSERT_TRUE(loadRecord(loaded, {3, 0, 0, 0, 1, 1, 1}));
-    for (std::size_t i = 0; i < CTipEvents::kFlagCount; ++i)
-        EXPECT_EQ(loaded.IsShown(CTipEvents::Flag(i)), i < 3) << i;
-    ASSERT_TRUE(loadRecord(loaded, {12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1}));
-    EXPECT_TRUE(loaded.IsShown(CTipEvents::MHInstruction));
-    EXPECT_FALSE(loaded.IsShown(CTipEvents::MapTab));
-    // A count the block cannot hold changes nothing.
-    EXPECT_FALSE(loadRecord(loaded, {200, 0, 0, 0, 0, 0}));
-    EXPECT_TRUE(loaded.IsShown(CTipEvents::MHInstruction));
+    // Fewer or more flags than these (another build's, or a count the block
+    // cannot hold): refused, nothing changed.
+    for (const std::vector<std::uint8_t>& other :
+         {std::vector<std::uint8_t>{3, 0, 0, 0, 0, 1, 1}, {12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1},
+          {200, 0, 0, 0, 0, 0}}) {
+        EXPECT_FALSE(loadRecord(loaded, other));
+        for (std::size_t i = 0; i < CTipEvents::kFlagCount; ++i)
+            EXPECT_EQ(loaded.IsShown(CTipEvents::Flag(i)), i == 0 || i == 2 || i == 5 || i == 8) << i;
+    }
 
     // What is saved is read back exactly.
     SaveLoadSystem save;

@@ -71,17 +71,17 @@ struct FakeRoot : CGameFlow::Root {
         failure.swap(saveFailure);
         return failure;
     }
-    std::string TakeLoadFailure() override
+    LoadFailure TakeLoadFailure() override
     {
-        std::string failure;
-        failure.swap(loadFailure);
+        LoadFailure failure;
+        std::swap(failure, loadFailure);
         return failure;
     }
     Calls& calls;
     const bool& menu;
     std::deque<std::uint32_t> states;
     std::string saveFailure;
-    std::string loadFailure;
+    LoadFailure loadFailure;
 };
 
 struct FakeMenu : Menu {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <cwchar>
 #include <deque>
@@ -20,6 +21,7 @@
 #include "engine/sound/a_music_manager.h"
 #include "engine/util/a_file_server.h"
 #include "engine/util/a_input_server.h"
+#include "engine/util/text_test_log.h"
 #include "game/SpyGame/Dialogs/MenuDialogs.h"
 #include "game/SpyGame/SpyMain.h"
 #include "game/shell/c_game_flow.h"
@@ -390,4 +392,110 @@ TEST_F(CaseOnData, FindAllCountsItsObjectsDownToNoneAndContinuesWithItsMusic)
     wait(2.0f);
     EXPECT_EQ(root().GetState(), CSpyMain::StateFACertificate);
     EXPECT_EQ(panelText("items_remain"), L"0 items to find");
+}
+
+TEST_F(CaseOnData, SealedMutationsOfARealSaveLoadWholeOrAreSetAsideWholeAndTold)
+{
+    start();
+    playToTheMap();
+    // The study: three of its list's objects found; saved from the menu.
+    click(414, 180, 3.0f);
+    click(944, 676);
+    click(270, 345, 1.2f);
+    click(376, 333, 1.2f);
+    click(350, 661, 2.0f);
+    saveAndLeave();
+    const std::string path = game->m_fileServer.manglePath(ProfilesManager::getSingletonPtr()->GetSaveFileName());
+    const std::string real = test_env::readFile(path);
+    ASSERT_GT(real.size(), SaveLoadSystem::kHeaderSize);
+    std::vector<std::uint8_t> payload(real.begin() + SaveLoadSystem::kHeaderSize, real.end());
+    SaveLoadSystem::Scramble(payload.data(), std::uint32_t(payload.size()));
+    std::uint32_t blocks = 0;
+    std::memcpy(&blocks, real.data() + 12, 4);
+
+    // Play's load on the case as Play leaves it loaded: the root's record,
+    // then the case's; 0 when refused at once, 1 once the case had loaded,
+    // 2 when whole.
+    const auto load = [&] {
+        SaveLoadSystem system;
+        if (!system.BeginLoad(path, CGameFlow::kSaveVersion) || !system.LoadEntity(&root())) {
+            system.Finish();
+            return 0;
+        }
+        const bool loaded = system.LoadEntity(&root().inv) && system.CheckEveryBlockRead();
+        system.Finish();
+        return loaded ? 2 : 1;
+    };
+    std::uint32_t seed = 53;
+    const auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 8; };
+    int whole = 0;
+    std::string refusedAt[2];
+    for (int i = 0; i < 300; ++i) {
+        std::vector<std::uint8_t> bytes = payload;
+        for (int k = 1 + int(next() % 3); k > 0; --k) {
+            const std::size_t at = next() % bytes.size();
+            switch (next() % 4) {
+            case 0:
+                bytes[at] ^= std::uint8_t(1u << (next() % 8));
+                break;
+            case 1:
+                bytes[at] = std::uint8_t(next());
+                break;
+            case 2:
+                bytes.insert(bytes.begin() + std::ptrdiff_t(at), std::uint8_t(next()));
+                break;
+            default:
+                bytes.erase(bytes.begin() + std::ptrdiff_t(at));
+                break;
+            }
+        }
+        const std::vector<std::uint8_t> file = SaveLoadSystem::BuildFile(bytes, CGameFlow::kSaveVersion, blocks);
+        const std::string sealed(file.begin(), file.end());
+        test_env::writeFile(path, sealed);
+        // As a new game after a refused load finds the case.
+        root().inv.ResetForStart(false);
+        TestLog log;
+        const int result = load();
+        if (result == 2) {
+            // Whole: nothing was skipped, dropped or read otherwise.
+            ++whole;
+            for (const std::string& line : log.lines())
+                ADD_FAILURE() << i << ": " << line;
+            continue;
+        }
+        if (refusedAt[result].empty())
+            refusedAt[result] = sealed;
+        EXPECT_TRUE(SaveLoadSystem::KeepsAsideBeforeSave(path)) << i;
+        EXPECT_EQ(SaveLoadSystem::SetAsideNow(path, nullptr), file_getName(path) + ".bad") << i;
+        EXPECT_EQ(test_env::readFile(path + ".bad"), sealed) << i;
+        std::remove((path + ".bad").c_str());
+    }
+    EXPECT_GT(whole, 10);
+    ASSERT_FALSE(refusedAt[0].empty());
+    ASSERT_FALSE(refusedAt[1].empty());
+
+    // Play over each kind: the menu stays with the notice, which says where
+    // the save went; the next Play begins a new game.
+    GUI::Widget* notice = game->GetGui()->GetRoot()->FindChild("Notice", true);
+    ASSERT_NE(notice, nullptr);
+    int kept = 0;
+    for (const std::string& sealed : refusedAt) {
+        test_env::writeFile(path, sealed);
+        click(280, 270, 6.0f);
+        ASSERT_EQ(game->GetFlow()->GetScreen(), CGameFlow::kMenu);
+        ASSERT_TRUE(notice->IsVisible(true));
+        const std::string name = file_getName(path) + ".bad" + (kept ? ".2" : "");
+        EXPECT_EQ(notice->FindChild("text", true)->GetText(),
+                  L"The saved game could not be read. It is kept as \"" + std::wstring(name.begin(), name.end()) +
+                      L"\" in the saved-games folder, and Play now starts a new game.");
+        EXPECT_EQ(test_env::readFile(path.substr(0, path.size() - file_getName(path).size()) + name), sealed);
+        EXPECT_FALSE(test_env::exists(path));
+        const aRect r = notice->FindChild("Ok", true)->GetAbsoluteRect();
+        click(r.x + r.width / 2, r.y + r.height / 2);
+        EXPECT_FALSE(notice->IsVisible(true));
+        ++kept;
+    }
+    click(280, 270, 6.0f);
+    EXPECT_EQ(root().GetState(), CSpyMain::StatePlay);
+    EXPECT_EQ(root().GetStartMode(), CSpyMain::NewGame);
 }

@@ -382,21 +382,37 @@ TEST_F(FlowTest, TheStoryStaysWonWhateverItsSaveHoldsSince)
     EXPECT_FALSE(SaveLoadSystem::IsLeftAlone(save));
 }
 
-TEST_F(FlowTest, PlayOverASaveThatCannotBeReadNowKeepsTheMenuAndSaysWhy)
+TEST_F(FlowTest, PlayOverASaveThatCannotBeReadNowOrBeContinuedKeepsTheMenuAndSaysWhyAndWhere)
 {
     res->GetLocaleServer()->loadFile(putFile("Load.txt", "load_failed_game = \"Cannot read it now.\"\n"
-                                                         "load_error_denied = \"Not allowed.\"\n"));
+                                                         "load_error_denied = \"Not allowed.\"\n"
+                                                         "load_unusable_game = \"Damaged.\"\n"
+                                                         "load_kept_as = \"Kept as \"%s\".\"\n"));
     toMenu();
     menu->present.insert(Menu::kNotice);
     frame();
     take();
-    root->loadFailure = "load_error_denied";
+    root->loadFailure = {"load_failed_game", "load_error_denied", ""};
     press(4);
     EXPECT_EQ(take(), (Calls{"root.ContinuePlay", "menu.Show Notice"}));
     EXPECT_EQ(flow->GetScreen(), CGameFlow::kMenu);
     EXPECT_EQ(menu->notice, L"Cannot read it now. Not allowed.");
+    root->loadFailure = {"load_unusable_game", "load_kept_as", "Player.save.bad"};
+    press(10);
+    EXPECT_EQ(take(), (Calls{"root.StartFindAll", "menu.Show Notice"}));
+    EXPECT_EQ(menu->notice, L"Damaged. Kept as \"Player.save.bad\".");
+    EXPECT_NE(newLog().find("told: load_unusable_game, load_kept_as, Player.save.bad"), std::string::npos);
     press(4);
     EXPECT_EQ(flow->GetScreen(), CGameFlow::kPlay);
+
+    // Found once the case's data has loaded: the root is back in the menu,
+    // which tells it.
+    root->loadFailure = {"load_unusable_game", "load_kept_as", "Player.save.bad.2"};
+    root->states = {6};
+    frame();
+    EXPECT_EQ(flow->GetScreen(), CGameFlow::kMenu);
+    EXPECT_EQ(menu->notice, L"Damaged. Kept as \"Player.save.bad.2\".");
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "menu.Show Notice"), 1);
 }
 
 TEST_F(FlowTest, AWindowCloseWhoseSaveFailsIsRefusedOnceAndTold)

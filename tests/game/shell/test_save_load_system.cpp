@@ -211,6 +211,10 @@ TEST(SaveLoadSystem, AbsentBlockSkipsLoadSelfButLoadsChildren)
     std::vector<std::string> calls;
     TestEntity child("<child>", &calls), parent("<parent>", &calls);
     child.save = [](SaveLoadSystem& s, std::uint32_t pos) { return s.WriteU8(pos, 7); };
+    child.load = [](SaveLoadSystem& s, std::uint32_t pos) {
+        std::uint8_t v = 0;
+        return s.ReadU8(pos, v);
+    };
     {
         SaveLoadSystem system;
         system.BeginSave(savePath(), kVersion);
@@ -293,20 +297,26 @@ TEST(SaveLoadSystem, BadKeysCostOnlyTheirOwnBlock)
     EXPECT_TRUE(system.SaveEntity(&good));
     EXPECT_FALSE(system.SaveEntity(&longKey));
     EXPECT_FALSE(system.SaveEntity(&withNul));
-    EXPECT_TRUE(system.SaveEntity(&good));  // twice: logged, kept
+    EXPECT_FALSE(system.SaveEntity(&good));  // twice: logged, not kept
     ASSERT_TRUE(system.Finish());
     EXPECT_EQ(log.count("SaveLoadSystem::SaveEntity(). Bad key '' (0 bytes), entity not saved"), 1u);
     EXPECT_EQ(log.count("(256 bytes), entity not saved"), 1u);
     EXPECT_EQ(log.count("SaveLoadSystem::SaveEntity(). Bad key 'a' (3 bytes), entity not saved"), 1u);
-    EXPECT_EQ(log.count("Key '<good>' was already saved"), 1u);
+    EXPECT_EQ(log.count("Key '<good>' was already saved; not saved again"), 1u);
 
-    EXPECT_EQ(blockKeys(plainPayload(readBytes(savePath()))),
-              (std::vector<std::string>{"<child of bad>", "<good>", "<good>"}));
+    const std::vector<std::uint8_t> payload = plainPayload(readBytes(savePath()));
+    EXPECT_EQ(blockKeys(payload), (std::vector<std::string>{"<child of bad>", "<good>"}));
     std::uint32_t value = 0;
     good.load = [&](SaveLoadSystem& s, std::uint32_t pos) { return s.ReadU32(pos, value); };
     EXPECT_TRUE(loadOne(savePath(), good));
     EXPECT_EQ(value, 42u);
-    EXPECT_EQ(log.count("block '<good>' appears twice, the first is kept"), 1u);
+
+    // A file with a key twice (made by hand) cannot say which is meant.
+    std::vector<std::uint8_t> twice = payload;
+    appendBlock(twice, "<good>", {7, 0, 0, 0});
+    writeBytes(savePath(), SaveLoadSystem::BuildFile(twice, kVersion, 3));
+    EXPECT_FALSE(loadOne(savePath(), good));
+    EXPECT_EQ(log.count("block '<good>' appears twice"), 1u);
 }
 
 TEST(SaveLoadSystem, DamagedFilesAreRefusedWithTheirReason)
@@ -418,10 +428,10 @@ TEST(SaveLoadSystem, ReadsStopAtTheBlockEnd)
         EXPECT_EQ(s.BytesLeft(pos), 6u);
         return s.ReadU32(pos, value);
     };
+    // A record read short of its block's end: not read whole, refused.
     e.SetKey("<trailing>");
-    EXPECT_TRUE(system.LoadEntity(&e));
-    EXPECT_EQ(value, 5u);
-    EXPECT_EQ(log.count("Block '<trailing>': 2 bytes left unread"), 1u);
+    EXPECT_FALSE(system.LoadEntity(&e));
+    EXPECT_EQ(log.count("Block '<trailing>' holds 6 bytes, 4 were read"), 1u);
     EXPECT_TRUE(system.Finish());
 }
 
@@ -692,106 +702,99 @@ TEST(SaveLoadSystem, ALookAtASaveMarksNothing)
     EXPECT_EQ(namesIn(folder), (std::vector<std::string>{"Damaged.save", "Locked.save", "NoRoot.save"}));
 }
 
-TEST(SaveLoadSystem, ADamagedGigabyteIsKeptAsideByALinkAtOnceAndOnlyOnce)
+TEST(SaveLoadSystem, ADamagedGigabyteIsSetAsideAtOnceInNoRoomWithOrWithoutLinks)
 {
-    const std::string folder = test_env::home() + "/sparse/";
-    std::filesystem::create_directories(folder);
-    const std::string path = folder + "Player.save";
-    {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::pwrite(fd, "junk", 4, 0), 4);
-        ASSERT_EQ(::ftruncate(fd, off_t(1) << 30), 0);
-        ::close(fd);
-    }
-    struct stat before {};
-    ASSERT_EQ(::stat(path.c_str(), &before), 0);
-    TestLog log;
-    SaveLoadSystem system;
-    EXPECT_FALSE(system.BeginLoad(path, kVersion));
-    EXPECT_EQ(system.GetLoadFailure(), SaveLoadSystem::LoadFailure::Damaged);
+    for (const bool links : {true, false}) {
+        SCOPED_TRACE(links ? "links" : "links refused");
+        const std::string folder = test_env::home() + (links ? "/sparse/" : "/sparse-unlinked/");
+        std::filesystem::create_directories(folder);
+        const std::string path = folder + "Player.save";
+        {
+            const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
+            ASSERT_GE(fd, 0);
+            ASSERT_EQ(::pwrite(fd, "junk", 4, 0), 4);
+            ASSERT_EQ(::ftruncate(fd, off_t(1) << 30), 0);
+            ::close(fd);
+        }
+        struct stat before {};
+        ASSERT_EQ(::stat(path.c_str(), &before), 0);
+        TestLog log;
+        SaveLoadSystem system;
+        EXPECT_FALSE(system.BeginLoad(path, kVersion));
+        EXPECT_EQ(system.GetLoadFailure(), SaveLoadSystem::LoadFailure::Damaged);
 
-    // The first save over it fails (the disk is full): the file is kept all
-    // the same, and stays where it was.
-    g_fileWriteFunction = [](int, const void*, std::size_t) -> ssize_t {
-        errno = ENOSPC;
-        return -1;
-    };
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(saveOver(path, 1));
-    const auto took = std::chrono::steady_clock::now() - start;
-    g_fileWriteFunction = ::write;
-    EXPECT_LT(took, std::chrono::milliseconds(500));
-    struct stat kept {};
-    ASSERT_EQ(::stat((path + ".bad").c_str(), &kept), 0);
-    EXPECT_EQ(kept.st_ino, before.st_ino);
-    EXPECT_EQ(kept.st_blocks, before.st_blocks);
-    EXPECT_EQ(log.count("could not be loaded; kept as 'Player.save.bad' before it is replaced"), 1u);
-
-    // The next start finds it damaged again; it is kept already.
-    EXPECT_FALSE(system.BeginLoad(path, kVersion));
-    EXPECT_TRUE(saveOver(path, 2));
-    EXPECT_EQ(log.count("could not be loaded; it is kept as 'Player.save.bad' already"), 1u);
-    EXPECT_EQ(namesIn(folder), (std::vector<std::string>{"Player.save", "Player.save.bad"}));
-    TestEntity e("<e>");
-    std::uint32_t value = 0;
-    e.load = [&](SaveLoadSystem& s, std::uint32_t pos) { return s.ReadU32(pos, value); };
-    EXPECT_TRUE(loadOne(path, e));
-    EXPECT_EQ(value, 2u);
-}
-
-TEST(SaveLoadSystem, WithoutLinksAKillDuringTheCopyLeavesNoPartOfIt)
-{
-    const std::string folder = test_env::home() + "/nolinks/";
-    std::filesystem::create_directories(folder);
-    const std::string path = folder + "Player.save";
-    // Large enough for the copy to take many writes.
-    const std::vector<std::uint8_t> damaged(8u << 20, 0x5A);
-    writeBytes(path, damaged);
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        static int signal = -1;
-        signal = ready[1];
-        g_fileLinkFunction = [](const char*, const char*) {
-            errno = EPERM;
+        // The first save over it fails (the disk is full): the file is kept
+        // all the same, as it was, in no room of its own.
+        if (!links)
+            g_fileLinkFunction = [](const char*, const char*) {
+                errno = EPERM;
+                return -1;
+            };
+        g_fileWriteFunction = [](int, const void*, std::size_t) -> ssize_t {
+            errno = ENOSPC;
             return -1;
         };
-        g_fileWriteFunction = [](int fd, const void* data, std::size_t size) -> ssize_t {
-            const ssize_t n = ::write(fd, data, std::min<std::size_t>(size, 1 << 16));
-            if (signal >= 0) {
-                ::write(signal, "c", 1);
-                signal = -1;
-            }
-            ::usleep(2000);
-            return n;
-        };
-        SaveLoadSystem system;
-        system.BeginLoad(path, kVersion);
-        ::_exit(saveOver(path, 1) ? 0 : 2);
-    }
-    ASSERT_TRUE(killedOnceReady(ready, child));
-    // The copy had begun: only its temporary is there, and the save as it was.
-    std::vector<std::string> left = namesIn(folder);
-    ASSERT_EQ(left.size(), 2u);
-    const std::string temp = ".Player.save.bad." + std::to_string(child) + ".";
-    EXPECT_EQ(left[0].compare(0, temp.size(), temp), 0) << left[0];
-    EXPECT_EQ(left[1], "Player.save");
-    EXPECT_EQ(readBytes(path), damaged);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(saveOver(path, 1));
+        const auto took = std::chrono::steady_clock::now() - start;
+        g_fileWriteFunction = ::write;
+        EXPECT_LT(took, std::chrono::milliseconds(500));
+        struct stat kept {};
+        ASSERT_EQ(::stat((path + ".bad").c_str(), &kept), 0);
+        EXPECT_EQ(kept.st_ino, before.st_ino);
+        EXPECT_EQ(kept.st_blocks, before.st_blocks);
+        EXPECT_EQ(kept.st_size, before.st_size);
+        EXPECT_EQ(log.count("could not be loaded; kept as 'Player.save.bad' before it is replaced"), 1u);
+        // Renamed where links are refused: no save stands there now.
+        EXPECT_EQ(std::filesystem::exists(path), links);
 
-    // The next start keeps it whole and sweeps the temporary.
+        // The next start finds it damaged again (kept already), or none.
+        EXPECT_FALSE(system.BeginLoad(path, kVersion));
+        EXPECT_TRUE(saveOver(path, 2));
+        g_fileLinkFunction = ::link;
+        EXPECT_EQ(log.count("could not be loaded; it is kept as 'Player.save.bad' already"), links ? 1u : 0u);
+        EXPECT_EQ(namesIn(folder), (std::vector<std::string>{"Player.save", "Player.save.bad"}));
+        TestEntity e("<e>");
+        std::uint32_t value = 0;
+        e.load = [&](SaveLoadSystem& s, std::uint32_t pos) { return s.ReadU32(pos, value); };
+        EXPECT_TRUE(loadOne(path, e));
+        EXPECT_EQ(value, 2u);
+    }
+}
+
+TEST(SaveLoadSystem, ASaveSetAsideAtOnceLeavesItsNameOrSaysWhyNot)
+{
+    const std::string folder = test_env::home() + "/now/";
+    std::filesystem::create_directories(folder);
+    const std::string path = folder + "Player.save";
+    const std::vector<std::uint8_t> damaged = {'V', 'R', 'K', 'S', 1};
+    writeBytes(path, damaged);
     SaveLoadSystem system;
     EXPECT_FALSE(system.BeginLoad(path, kVersion));
-    g_fileLinkFunction = [](const char*, const char*) {
-        errno = EPERM;
-        return -1;
-    };
-    EXPECT_TRUE(saveOver(path, 1));
-    g_fileLinkFunction = ::link;
-    EXPECT_EQ(namesIn(folder), (std::vector<std::string>{"Player.save", "Player.save.bad"}));
+    int error = 0;
+    EXPECT_EQ(SaveLoadSystem::SetAsideNow(path, &error), "Player.save.bad");
+    EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_EQ(readBytes(path + ".bad"), damaged);
+    // Nothing is left to keep: the next save is written as it comes.
+    EXPECT_FALSE(SaveLoadSystem::KeepsAsideBeforeSave(path));
+    ASSERT_TRUE(saveOver(path, 1));
+    EXPECT_EQ(namesIn(folder), (std::vector<std::string>{"Player.save", "Player.save.bad"}));
+
+    // Every further name taken: it stays, marked, and no save replaces it;
+    // what is told is that it could not be set aside, not a full disk.
+    writeBytes(path, damaged);
+    for (int n = 2; n <= kMaxSetAside; ++n)
+        writeBytes(path + ".bad." + std::to_string(n), {});
+    EXPECT_EQ(SaveLoadSystem::SetAsideNow(path, &error), "");
+    EXPECT_EQ(error, SaveLoadSystem::kNotSetAside);
+    EXPECT_TRUE(SaveLoadSystem::KeepsAsideBeforeSave(path));
+    SaveLoadSystem over;
+    TestEntity e("<e>");
+    over.BeginSave(path, kVersion);
+    over.SaveEntity(&e);
+    EXPECT_FALSE(over.Finish());
+    EXPECT_EQ(over.GetWriteError(), SaveLoadSystem::kNotSetAside);
+    EXPECT_EQ(readBytes(path), damaged);
 }
 
 TEST(SaveLoadSystem, AMissingRequiredChildFailsItsParentUnread)
@@ -800,8 +803,13 @@ TEST(SaveLoadSystem, AMissingRequiredChildFailsItsParentUnread)
     TestEntity root("<root>", &calls), needed("<needed>", &calls), absent("<absent>", &calls), top("<top>", &calls);
     root.children = {&needed, &absent};
     top.children = {&root};
-    for (TestEntity* e : {&root, &needed, &absent, &top})
+    for (TestEntity* e : {&root, &needed, &absent, &top}) {
         e->save = [](SaveLoadSystem& s, std::uint32_t pos) { return s.WriteU8(pos, 1); };
+        e->load = [](SaveLoadSystem& s, std::uint32_t pos) {
+            std::uint8_t v = 0;
+            return s.ReadU8(pos, v);
+        };
+    }
     {
         // Written without "<absent>", as another build might.
         root.children = {&needed};
@@ -828,12 +836,82 @@ TEST(SaveLoadSystem, AMissingRequiredChildFailsItsParentUnread)
     EXPECT_EQ(log.count("'<root>' lacks a part it needs"), 1u);
     EXPECT_TRUE(SaveLoadSystem::KeepsAsideBeforeSave(savePath()));
 
-    // Through a parent that does not need it: only that one fails.
+    // Through a parent that does not need it: the part is there and fails,
+    // so the whole load fails, unread above it.
     calls.clear();
     top.childResults.clear();
-    EXPECT_TRUE(loadOne(savePath(), top));
+    EXPECT_FALSE(loadOne(savePath(), top));
     EXPECT_EQ(top.childResults, std::vector<bool>{false});
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), "LoadSelf <top>"), 1);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "LoadSelf <top>"), 0);
+}
+
+TEST(SaveLoadSystem, APartThatIsThereAndFailsFailsTheWholeLoad)
+{
+    const std::string path = test_env::home() + "/whole.save";
+    // top <- middle <- leaf, and an optional sibling the file lacks.
+    TestEntity top("<top>"), middle("<middle>"), leaf("<leaf>"), absent("<absent>");
+    top.children = {&middle, &absent};
+    middle.children = {&leaf};
+    for (TestEntity* e : {&top, &middle, &leaf})
+        e->save = [](SaveLoadSystem& s, std::uint32_t pos) { return s.WriteU32(pos, 7); };
+    {
+        top.children = {&middle};
+        SaveLoadSystem system;
+        system.BeginSave(path, kVersion);
+        system.SaveEntity(&top);
+        ASSERT_TRUE(system.Finish());
+        top.children = {&middle, &absent};
+    }
+    const auto read = [](SaveLoadSystem& s, std::uint32_t pos) {
+        std::uint32_t v = 0;
+        return s.ReadU32(pos, v);
+    };
+    for (TestEntity* e : {&top, &middle, &leaf})
+        e->load = read;
+    EXPECT_TRUE(loadOne(path, top));
+    EXPECT_FALSE(SaveLoadSystem::KeepsAsideBeforeSave(path));
+
+    struct Fault {
+        const char* name;
+        TestEntity::Writer load;
+        const char* logged;
+    };
+    const Fault faults[] = {
+        {"overrun",
+         [](SaveLoadSystem& s, std::uint32_t pos) {
+             std::uint8_t v[5];
+             for (std::uint8_t& b : v)
+                 pos = s.ReadU8(pos, b);
+             return pos;
+         },
+         "Block '<leaf>' overran its length"},
+        {"short",
+         [](SaveLoadSystem& s, std::uint32_t pos) {
+             std::uint16_t v = 0;
+             return s.ReadU16(pos, v);
+         },
+         "Block '<leaf>' holds 4 bytes, 2 were read"},
+        {"refused",
+         [read](SaveLoadSystem& s, std::uint32_t pos) {
+             s.RefuseRecord();
+             return read(s, pos);
+         },
+         "Block '<leaf>' cannot be restored"},
+    };
+    for (const Fault& fault : faults) {
+        SCOPED_TRACE(fault.name);
+        const std::string copy = path + "." + fault.name;
+        std::filesystem::copy_file(path, copy);
+        TestLog log;
+        leaf.load = fault.load;
+        top.loads = middle.loads = 0;
+        EXPECT_FALSE(loadOne(copy, top));
+        EXPECT_EQ(log.count(fault.logged), 1u);
+        EXPECT_EQ(log.count("'<middle>' lacks a part it needs"), 1u);
+        EXPECT_EQ(log.count("'<top>' lacks a part it needs"), 1u);
+        EXPECT_EQ(top.loads + middle.loads, 0);
+        EXPECT_TRUE(SaveLoadSystem::KeepsAsideBeforeSave(copy));
+    }
 }
 
 TEST(SaveLoadSystem, AWriterKilledMidSaveLeavesNoTemporaryAndTheSaveLoads)

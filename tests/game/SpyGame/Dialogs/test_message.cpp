@@ -202,15 +202,17 @@ TEST_F(MessageTest, RecordRoundTripAndDamage)
     loadRecord(*message, longer, longer.size());
     EXPECT_EQ(std::to_string(message->GetFade()) + std::to_string(message->GetPhase()), before);
 
-    // Out-of-range phase and fade are clamped.
-    const Bytes bad = golden(1, std::nanf(""), 7);
-    ASSERT_TRUE(loadRecord(*message, bad, bad.size()));
-    EXPECT_TRUE(message->GetPhase() == 0 && message->GetFade() == 1.0f && !message->IsVisible());
-    const Bytes over = golden(2, 4.0f, 1);
-    ASSERT_TRUE(loadRecord(*message, over, over.size()));
-    EXPECT_EQ(message->GetFade(), 1.0f);
+    // A phase, a fade or an icon the dialog never saves: refused, nothing
+    // changed.
+    Bytes noIcon = golden(2, 0.5f, 1);
+    std::replace(noIcon.begin(), noIcon.end(), std::uint8_t('Q'), std::uint8_t('X'));
+    for (const Bytes& bad : {golden(1, 0.5f, 7), golden(2, std::nanf(""), 1), golden(2, 4.0f, 1), noIcon}) {
+        EXPECT_FALSE(loadRecord(*message, bad, bad.size()));
+        EXPECT_EQ(std::to_string(message->GetFade()) + std::to_string(message->GetPhase()), before);
+    }
     const std::string log = takeLog();
-    for (const char* line : {"bytes after the record", "Fade phase 7", "Fade nan", "Fade 4"})
+    for (const char* line : {"bytes after the record", "The fade phase is out of range", "The fade is out of range",
+                             "The icon is out of range"})
         EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
 }
 

@@ -420,14 +420,23 @@ TEST_F(RoomsTest, RecordParksUnknownRoomsAndSurvivesDamage)
     item("Desk", "pen").SetVisible(true);
     rooms.AddToInventory(&item("Desk", "card"));
     rooms.AddRoom("Extra", kCase + std::string("Puzzle"), nullptr);
-    const std::string first = save(rooms, path);
-
-    // Desk is listed but not loaded: its record is parked, and saved again.
-    rooms.RemoveRoom("Desk");
+    const std::string extra = save(rooms, path);
     rooms.RemoveRoom("Extra");
+    const std::string first = save(rooms, path);
+    rooms.RemoveRoom("Desk");
+
+    // A room the game does not have: nothing of the record is applied.
+    test_env::writeFile(path, extra);
     newLog();
+    EXPECT_FALSE(restore(rooms, path));
+    EXPECT_EQ(logged("Room 'Extra' is not one of this game's"), 1u);
+    EXPECT_FALSE(rooms.HasParkedRecord("Desk"));
+
+    // Desk is listed but not loaded: its record is parked, and saved again;
+    // the card it had put in the inventory is not carried.
+    test_env::writeFile(path, first);
     ASSERT_TRUE(restore(rooms, path));
-    EXPECT_EQ(logged("Unknown room 'Extra' skipped"), 1u);
+    EXPECT_EQ(logged("Inventory item 'Desk:card': its room is not loaded; skipped"), 1u);
     EXPECT_TRUE(rooms.HasParkedRecord("Desk"));
     EXPECT_TRUE(rooms.GetInventory().empty());
     save(rooms, path);

@@ -269,18 +269,9 @@ TEST_F(SpecialRooms, DamagedRecordsAndMissingFilesAreBounded)
     huntExtra.str("c1").u8(1).u32(0);
     mapExtra.u8(1).u8(1).u32(3).str("Attic").u8(3).str("Nowhere").u8(1).str("Cellar").u8(0x86);
     cardsExtra.u32(5).str("k1").u8(1);
-    ASSERT_TRUE(roomtest::restore(
+    // Each board's damage is found and named; the save is refused.
+    EXPECT_FALSE(roomtest::restore(
         rooms, boardsSave({{"MurderHunt", huntExtra}, {"GlobalMap", mapExtra}, {"InvCards", cardsExtra}})));
-    EXPECT_EQ(hunt->GetCounter(), -1);
-    EXPECT_EQ(hunt->GetCounter(), 0);
-    EXPECT_EQ(hunt->GetCurrentCard(), -1);
-    EXPECT_EQ(hunt->GetCard(0)->state, 0);
-    EXPECT_EQ(hunt->GetCard(1)->state, 2);
-    EXPECT_EQ(hunt->GetCard(1)->guesses, (std::map<std::uint16_t, std::uint16_t>{{'Q', 'E'}}));
-    EXPECT_EQ(map->GetFirstMode() + map->GetSecondMode(), 2);
-    EXPECT_EQ(map->GetLocationState("Attic"), 3);
-    EXPECT_EQ(map->GetLocationState("Cellar"), 2);
-    EXPECT_FALSE(cards->GetCard(0)->collected);
     for (const char* text :
          {"Current card 7 out of range", "Card 'c1': bad state 9", "Unknown or repeated card 'zz'",
           "Unknown or repeated card 'c1'", "'c2': 2 guesses outside the alphabet", "Unknown location 'Nowhere'",

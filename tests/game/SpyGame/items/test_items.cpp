@@ -555,12 +555,12 @@ TEST_F(ItemsTest, ResetRecordsClonesAndMagicStars)
     EXPECT_TRUE(item("coin_2").IsShowingMagicStars());
     EXPECT_NE(item("coin_2").GetMagicStars(), nullptr);
 
-    // Unknown names in a record are skipped; a cut record is refused.
+    // A record naming an item the room lacks, or a cut one, is refused.
     std::vector<std::uint8_t> renamed = bytes;
     renamed[4] = 'S';
     newLog();
-    EXPECT_TRUE(loadRecord(renamed, [&](SaveLoadSystem& s, std::uint32_t pos) { return items().LoadItems(s, pos); }));
-    EXPECT_NE(newLog().find("Room 'TestRoom': unknown item 'Soft' in the record skipped"), std::string::npos);
+    EXPECT_FALSE(loadRecord(renamed, [&](SaveLoadSystem& s, std::uint32_t pos) { return items().LoadItems(s, pos); }));
+    EXPECT_NE(newLog().find("Room 'TestRoom': unknown item 'Soft' in the record"), std::string::npos);
     const std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + 12);
     EXPECT_FALSE(loadRecord(cut, [&](SaveLoadSystem& s, std::uint32_t pos) { return items().LoadItems(s, pos); }));
 

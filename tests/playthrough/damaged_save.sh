@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Damaged saves, where the file system refuses hard links (a preload): a
+# sparse Player.save of 1,000,000,000 bytes, over what a save may hold, and
+# a Find All save that is a symbolic link to a damaged file elsewhere. Play
+# starts nothing and says where the save went: renamed aside at once, in no
+# room; Find All's "No" to starting again does the same for its save, whose
+# target's bytes are kept; Play then begins a new game, which is saved.
+# Usage: damaged_save.sh <replay program> <preload> <recording>
+#                        <shot checker> <probe file>
+set -u
+replay="$1"
+shim="$2"
+recording="$3"
+checker="$4"
+probes="$5"
+. "$(dirname "$0")/fresh_home.sh"
+mkdir -p "$saves" "$home/elsewhere"
+printf 'VRKS damaged' > "$saves/Player.save"
+truncate -s 1000000000 "$saves/Player.save"
+printf 'VRKS\001\000\001\000damaged Find All' > "$home/elsewhere/fa.dat"
+cp "$home/elsewhere/fa.dat" "$home/fa.before"
+ln -s "$home/elsewhere/fa.dat" "$saves/Player.saveFA"
+inode=$(stat -c %i "$saves/Player.save")
+blocks=$(stat -c %b "$saves/Player.save")
+
+LD_PRELOAD="$shim" A2D_FAIL_LINK=1 ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0" \
+  "$replay" --draw-every 8 "$recording"
+code=$?
+[ "$code" -eq 0 ] || fail "the replay exited with $code, not 0"
+
+grep -q "over 1000000000 bytes\|too large for a save" "$log" || fail "Play did not find the save too large"
+grep -q "The player is told: load_unusable_game, load_kept_as, Player.save.bad$" "$log" ||
+  fail "the player was not told where the save went"
+grep -q "The player is told: load_unusable_game, load_kept_as, Player.saveFA.bad$" "$log" ||
+  fail "the player was not told where the Find All save went"
+# Renamed, not copied: the same file, no more room.
+[ "$(stat -c %i "$saves/Player.save.bad")" = "$inode" ] || fail "Player.save.bad is not the damaged file"
+[ "$(stat -c %b "$saves/Player.save.bad")" = "$blocks" ] || fail "setting Player.save aside took room"
+[ "$(stat -c %s "$saves/Player.save.bad")" = 1000000000 ] || fail "Player.save.bad is not whole"
+# The link was followed: its target's bytes are kept, and no link is left.
+[ -L "$saves/Player.saveFA.bad" ] && fail "Player.saveFA.bad is a symbolic link"
+cmp -s "$saves/Player.saveFA.bad" "$home/fa.before" || fail "Player.saveFA.bad does not hold the target's bytes"
+[ -e "$saves/Player.saveFA" ] || [ -L "$saves/Player.saveFA" ] && fail "the Find All save's link was left"
+# The new game was written.
+grep -q "Load investigation: 1chapter" "$log" || fail "Play did not begin a new game"
+size=$(stat -c %s "$saves/Player.save" 2>/dev/null || echo 0)
+[ "$size" -gt 24 ] && [ "$size" -lt 1000000 ] || fail "the new game's save was not written ($size bytes)"
+grep -q "Cannot write" "$log" && fail "a save was refused"
+
+"$checker" "$probes" "$user/ScreenShots" || fail "the screenshot is not as expected"
+echo "ok"
