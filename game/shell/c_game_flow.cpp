@@ -56,6 +56,17 @@ public:
     std::string name;
 };
 
+bool storySaveAtEnd(const std::string& file)
+{
+    SaveLoadSystem save;
+    if (!save.BeginCheck(file, CGameFlow::kSaveVersion))
+        return false;
+    StoryName story;
+    const bool read = save.LoadEntity(&story);
+    save.Finish();
+    return read && story.name == kEndGame;
+}
+
 // This frame's input as the screens read it.
 struct FrameInput {
     bool click = false;         // a button went down
@@ -265,25 +276,29 @@ void CGameFlow::Quit(bool reinstall)
 
 bool CGameFlow::IsStoryOver()
 {
-    if (m_storyEnded)
+    CurrentProfile& profile = CurrentProfile::Get();
+    if (profile.storyWon == 1)
         return true;
-    // Once won, the story stays won whatever its save holds since (Play
-    // starts it again): what the profile and the Find All save keep shows it.
-    const CurrentProfile& profile = CurrentProfile::Get();
-    if (profile.mhTier != 0 || profile.faTier != 0 || profile.faCompleted != 0.0f)
-        return true;
-    const ProfilesManager* profiles = ProfilesManager::getSingletonPtr();
-    if (!profiles)
-        return false;
-    if (file_isExistOnDisk(profiles->GetSaveFileName() + "FA"))
-        return true;
-    SaveLoadSystem save;
-    if (!save.BeginCheck(profiles->GetSaveFileName(), kSaveVersion))
-        return false;
-    StoryName story;
-    const bool read = save.LoadEntity(&story);
-    save.Finish();
-    return read && story.name == kEndGame;
+    ProfilesManager* profiles = ProfilesManager::getSingletonPtr();
+    // The win is kept with the player: the root said so in this run, or the
+    // story save stands at its end (the game stopped right after the win).
+    bool won = m_storyEnded || (profiles && storySaveAtEnd(profiles->GetSaveFileName()));
+    const bool recorded = profile.storyWon != CurrentProfile::kStoryNotRecorded;
+    if (!won && !recorded)
+        // A list from before the mark: Find All played shows the win. A
+        // murder-hunt certificate does not, the hunt being solved within it.
+        won = profile.faTier != 0 || profile.faCompleted != 0.0f ||
+              (profiles && file_isExistOnDisk(profiles->GetSaveFileName() + "FA"));
+    if (won && !recorded)
+        // Find All was open to that player, with its tip at every start.
+        profile.tipsShown |= CurrentProfile::kTipFindAllOpen;
+    if (won || !recorded) {
+        profile.storyWon = won ? 1 : 0;
+        a_log("CGameFlow. Player '%s': the story is %s", profile.name.c_str(), won ? "won" : "not won yet");
+        if (profiles)
+            profiles->Save();
+    }
+    return won;
 }
 
 void CGameFlow::ApplyProfile()
@@ -327,14 +342,23 @@ void CGameFlow::EnterMenu()
     if (!m_menuEntered)
         m_dueTips.push_back("profile_open");
     m_menuEntered = true;
-    if (m_mhRibbonTip)
-        m_dueTips.push_back("mh_first_ribbon_appear");
-    if (m_faRibbonTip)
-        m_dueTips.push_back("fa_first_ribbon_appear");
-    m_mhRibbonTip = m_faRibbonTip = false;
-    if (!m_findAllBlocked && !m_findAllTipAsked) {
-        m_dueTips.push_back("first_find_all_btn_appear");
-        m_findAllTipAsked = true;
+    for (const FirstTip& tip : kFirstTips)
+        if (IsFirstTipDue(tip) && std::find(m_dueTips.begin(), m_dueTips.end(), tip.name) == m_dueTips.end())
+            m_dueTips.push_back(tip.name);
+}
+
+bool CGameFlow::IsFirstTipDue(const FirstTip& tip) const
+{
+    const CurrentProfile& profile = CurrentProfile::Get();
+    if (profile.tipsShown & tip.bit)
+        return false;
+    switch (tip.bit) {
+    case CurrentProfile::kTipMHRibbon:
+        return profile.mhTier != 0;
+    case CurrentProfile::kTipFARibbon:
+        return profile.faTier != 0;
+    default:
+        return !m_findAllBlocked;
     }
 }
 
@@ -342,8 +366,25 @@ void CGameFlow::LeaveMenu() { m_dueTips.clear(); }
 
 void CGameFlow::AskTips()
 {
-    if (!m_dueTips.empty() && Can(m_tips != nullptr, "the tip manager") && m_tips->ShowTip(m_dueTips.front()))
+    if (m_dueTips.empty() || !Can(m_tips != nullptr, "the tip manager"))
+        return;
+    const std::string name = m_dueTips.front();
+    const auto first = std::find_if(std::begin(kFirstTips), std::end(kFirstTips),
+                                    [&name](const FirstTip& tip) { return name == tip.name; });
+    const bool isFirst = first != std::end(kFirstTips);
+    // Asked for another player, or already seen.
+    if (isFirst && !IsFirstTipDue(*first)) {
         m_dueTips.pop_front();
+        return;
+    }
+    if (!m_tips->ShowTip(name))
+        return;
+    m_dueTips.pop_front();
+    if (isFirst) {
+        CurrentProfile::Get().tipsShown |= first->bit;
+        if (ProfilesManager* profiles = ProfilesManager::getSingletonPtr())
+            profiles->Save();
+    }
 }
 
 void CGameFlow::TellSaveFailures()
@@ -543,12 +584,10 @@ void CGameFlow::RecordCertificate(std::uint32_t state)
     std::int32_t tier = 0, count = 0;
     if (state == kRootMHCertificate) {
         m_root->GetMHCertificate(tier, count);
-        const bool first = profile.mhTier == 0;
-        m_mhRibbonTip = (profile.StoreMHCertificate(tier, count) && first) || m_mhRibbonTip;
+        profile.StoreMHCertificate(tier, count);
     } else {
         m_root->GetFACertificate(tier, count);
-        const bool first = profile.faTier == 0;
-        m_faRibbonTip = (profile.StoreFACertificate(tier, count) && first) || m_faRibbonTip;
+        profile.StoreFACertificate(tier, count);
         profile.faCompleted = 1.0f;
     }
     // Written at once: a crash before shutdown must not lose the award.
@@ -576,7 +615,6 @@ void CGameFlow::UpdateProfiles(float dt)
         if (CurrentProfile::Get().name != m_profileAtOpen) {
             ApplyProfile();
             m_storyEnded = false;
-            m_findAllTipAsked = false;
             EnterMenu();
         }
     }

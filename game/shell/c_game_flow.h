@@ -20,6 +20,7 @@
 #include "game/shell/c_credits.h"
 #include "game/shell/c_profile_select.h"
 #include "game/shell/c_splash.h"
+#include "game/shell/current_profile.h"
 #include "platform/system/win_types.h"
 
 class CResLoader;
@@ -163,9 +164,10 @@ public:
     void SetMoreGamesFile(const std::string& path) { m_moreGamesFile = path; }
 
     Screen GetScreen() const { return m_screen; }
-    // The story was won by the current player: the root said so in this
-    // run, the profile holds an award or a finished Find All, a Find All
-    // game is saved, or the story save stands at its end.
+    // The story was won by the current player: the profile's mark, set (and
+    // the player list written) once the root says so or the story save
+    // stands at its end. A profile from a list older than the mark takes it
+    // from its saves once: the story save at its end or Find All played.
     bool IsStoryOver();
     const CSplash& GetSplash() const { return m_splash; }
     const CCredits& GetCredits() const { return m_credits; }
@@ -191,6 +193,15 @@ private:
     void UpdateProfiles(float dt);
     void StartCredits();
     void ApplyProfile();
+    // The main menu's first-time tips, each shown to a player once.
+    struct FirstTip {
+        const char* name;
+        std::uint8_t bit;  // in CurrentProfile::tipsShown
+    };
+    static constexpr FirstTip kFirstTips[] = {{"mh_first_ribbon_appear", CurrentProfile::kTipMHRibbon},
+                                              {"fa_first_ribbon_appear", CurrentProfile::kTipFARibbon},
+                                              {"first_find_all_btn_appear", CurrentProfile::kTipFindAllOpen}};
+    bool IsFirstTipDue(const FirstTip& tip) const;
     void AskTips();
     // A save or the player list that could not be written since the last
     // call: the notice tells the player.
@@ -218,9 +229,6 @@ private:
     bool m_findAllBlocked = true;
     std::deque<std::string> m_dueTips;
     bool m_menuEntered = false;
-    bool m_findAllTipAsked = false;
-    bool m_mhRibbonTip = false;
-    bool m_faRibbonTip = false;
     // A window close was refused, its save having failed: the next one
     // ends the game. Cleared once play goes on or the menu shows.
     bool m_closeRefused = false;

@@ -12,6 +12,13 @@ struct CurrentProfile {
     static constexpr float kDefaultAmbientVolume = 0.35f;
     // Certificate tiers run from 1 (best) to kMaxTier; 0 means none yet.
     static constexpr std::int32_t kMaxTier = 4;
+    // storyWon of a record from a list written before the mark was kept:
+    // the game derives it from the player's saves once.
+    static constexpr std::uint8_t kStoryNotRecorded = 2;
+    // Bits of tipsShown: the main menu's first-time tips.
+    static constexpr std::uint8_t kTipFindAllOpen = 1;
+    static constexpr std::uint8_t kTipMHRibbon = 2;
+    static constexpr std::uint8_t kTipFARibbon = 4;
 
     std::string name = kDefaultName;  // Windows-1251
     std::int32_t mhTier = 0;
@@ -25,6 +32,11 @@ struct CurrentProfile {
     float ambientVolume = kDefaultAmbientVolume;
     std::uint8_t showTips = 1;
     std::uint8_t fullscreen = 1;
+    // 1 once the story was won (Find All is open from then on), else 0 or
+    // kStoryNotRecorded.
+    std::uint8_t storyWon = 0;
+    // The first-time tips the player has seen (kTip* bits; others kept as read).
+    std::uint8_t tipsShown = 0;
 
     // Record a certificate when none is recorded, when the recorded tier
     // number is higher than the new one, or when the recorded count is

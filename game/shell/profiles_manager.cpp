@@ -69,10 +69,13 @@ public:
             m_pos = m_size;
         }
     }
-    void read(std::uint8_t& v)
+    // False when the record ends before the field.
+    bool read(std::uint8_t& v)
     {
-        if (m_pos < m_size)
-            v = m_p[m_pos++];
+        if (m_pos >= m_size)
+            return false;
+        v = m_p[m_pos++];
+        return true;
     }
 
 private:
@@ -383,6 +386,9 @@ void ProfilesManager::ParseRecord(const std::uint8_t* p, std::uint32_t size, std
     r.read(profile.ambientVolume);
     r.read(profile.showTips);
     r.read(profile.fullscreen);
+    profile.storyWon = CurrentProfile::kStoryNotRecorded;
+    r.read(profile.storyWon);
+    const bool tipsKept = r.read(profile.tipsShown);
 
     clampTier(profile.mhTier, "MH", profile.name);
     clampTier(profile.faTier, "FA", profile.name);
@@ -392,6 +398,15 @@ void ProfilesManager::ParseRecord(const std::uint8_t* p, std::uint32_t size, std
     clampUnit(profile.ambientVolume, CurrentProfile::kDefaultAmbientVolume, "ambient volume", profile.name);
     profile.showTips = profile.showTips ? 1 : 0;
     profile.fullscreen = profile.fullscreen ? 1 : 0;
+    if (profile.storyWon > CurrentProfile::kStoryNotRecorded) {
+        a_log("ProfilesManager::Load(). Profile '%s': story mark %u unknown, taken from the saves",
+              profile.name.c_str(), unsigned(profile.storyWon));
+        profile.storyWon = CurrentProfile::kStoryNotRecorded;
+    }
+    // Before the tips were kept, a ribbon's tip came with its first certificate.
+    if (!tipsKept)
+        profile.tipsShown = std::uint8_t((profile.mhTier != 0 ? CurrentProfile::kTipMHRibbon : 0) |
+                                         (profile.faTier != 0 ? CurrentProfile::kTipFARibbon : 0));
     m_profiles.push_back(profile);
     m_fileIndices.push_back(fileIndex);
 }
@@ -415,6 +430,8 @@ std::vector<std::uint8_t> ProfilesManager::Serialize() const
             appendF32(out, v);
         out.push_back(p.showTips);
         out.push_back(p.fullscreen);
+        out.push_back(p.storyWon);
+        out.push_back(p.tipsShown);
         store32(out.data() + lengthAt, std::uint32_t(out.size() - lengthAt - 4));
     }
     appendU32(out, crcOf(out.data(), out.size()));

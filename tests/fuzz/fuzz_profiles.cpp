@@ -29,6 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!ProfilesManager::UnescapeName(ProfilesManager::EscapeName(name), back) || back != name)
             __builtin_trap();
     }
+    // The story mark comes out as won, not won or left to the saves.
+    for (std::size_t i = 0; i < profiles.GetCount(); ++i)
+        if (profiles.GetProfile(i).storyWon > CurrentProfile::kStoryNotRecorded)
+            __builtin_trap();
     // A damaged list is renamed to a free ".bad" name: none may pile up.
     std::error_code error;
     std::filesystem::remove_all(folder, error);

@@ -4,10 +4,11 @@
 # screenshot count is stopped once the screenshots taken so far reach it,
 # and the game must then save as the in-game menu's "save and exit" does
 # before it stops (exit code 4: the recording's long wait was still to play).
-# The last stage runs to its end. Screenshots keep their numbers across the
-# stages, and every one is checked at its probe points at the end.
+# A stage given end=<exit code> runs to its end instead. Screenshots keep
+# their numbers across the stages, and every one is checked at its probe
+# points at the end.
 # Usage: close_saves.sh <replay program> <shot checker> <probe file>
-#                       <recording>:<screenshots>... <recording>:end=<exit code>
+#                       <recording>:<screenshots>|<recording>:end=<exit code>...
 set -Eu
 # A command that fails where nothing handles it is named, with its line and status.
 trap '_status=$?; echo "${0##*/}: line $LINENO: $BASH_COMMAND: exit status $_status$( ((_status > 128)) && echo " (SIG$(kill -l $_status))")" >&2' ERR

@@ -100,4 +100,15 @@ void CDialogsRoomContext::ShowMessage(const std::string& id, const std::string& 
     m_dialogs.ShowMessage(id, prefix, timed);
 }
 
-bool CDialogsRoomContext::IsMouseOverTip() { return m_dialogs.tipManager.IsMouseOverTip(); }
+bool CDialogsRoomContext::IsPointOverBox(std::int32_t x, std::int32_t y)
+{
+    // The message is the one box shown over a room in play; the modal
+    // dialogs leave the room no input at all.
+    const GUI::Widget* window = m_dialogs.message.GetWindow();
+    if (!window || !window->IsVisible())
+        return false;
+    const aRect r = window->GetAbsoluteRect();
+    return x >= r.x && x < r.right() && y >= r.y && y < r.bottom();
+}
+
+bool CDialogsRoomContext::TipTakesPress(bool findableUnder) { return m_dialogs.tipManager.TakesPress(findableUnder); }

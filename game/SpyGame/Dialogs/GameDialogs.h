@@ -104,7 +104,8 @@ public:
     }
 
     void ShowMessage(const std::string& id, const std::string& prefix, bool timed) override;
-    bool IsMouseOverTip() override;
+    bool IsPointOverBox(std::int32_t x, std::int32_t y) override;
+    bool TipTakesPress(bool findableUnder) override;
 
     CGameDialogs& GetDialogs() const { return m_dialogs; }
 

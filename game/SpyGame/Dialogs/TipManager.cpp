@@ -389,6 +389,13 @@ bool CTipManager::IsMouseOverTip() const
     return m_current && IsMouseOver(m_balloon.get());
 }
 
+bool CTipManager::TakesPress(bool findableUnder) const
+{
+    if (!IsMouseOverTip())
+        return false;
+    return !findableUnder || m_current->pointer || IsMouseOver(m_dontShow.get()) || IsMouseOver(m_close.get());
+}
+
 std::string CTipManager::GetPointName() const
 {
     return m_current && m_current->pointer ? m_current->pointName : std::string();

@@ -94,6 +94,9 @@ public:
     void HideTip();
     // The mouse over the shown balloon.
     bool IsMouseOverTip() const;
+    // A press at the mouse is the tip's: on the balloon, except over an
+    // object to find under a plain tip, and always on its box or close button.
+    bool TakesPress(bool findableUnder) const;
     // The shown tip's PointName when it is a pointer tip; else empty.
     std::string GetPointName() const;
     bool IsPointerTip() const { return m_pointerTip; }

@@ -378,8 +378,7 @@ int CDecrypt::Update(float dt, bool passive)
         return result;
     std::int32_t mx = 0, my = 0;
     GetMouse(mx, my);
-    CRoomContext& context = Context();
-    if (context.IsPointInside(mx, my) || context.IsMouseOverTip())
+    if (IsPressCovered(mx, my))
         return result;
     if (const Tile* tile = TileAt(float(mx), float(my)))
         Clear(tile->symbol);

@@ -226,6 +226,10 @@ protected:
     // Whether the personage's lists let the item be picked: an I-spy object
     // that no line names stays in the room while the lists hold any line.
     bool IsAskedFor(const CSpyItem& item) const;
+    // The panel, a box or a tip over the room takes a press at the point.
+    bool IsPressCovered(std::int32_t x, std::int32_t y) const;
+    // A click at the point would find an object: picked, and asked for.
+    bool IsFindableAt(std::int32_t x, std::int32_t y) const;
     void ApplyCarriedItem(CSpyItem& target);
     // A click inside the inventory strip.
     void ClickStrip(std::int32_t x, std::int32_t y);

@@ -62,7 +62,12 @@ public:
     // ---- Dialogs and tips
     // A string id under the group prefix; timed closes it after 30 s.
     virtual void ShowMessage(const std::string& id, const std::string& prefix, bool timed) = 0;
-    virtual bool IsMouseOverTip() = 0;
+    // A box over the room (the message) covers the screen point: a press
+    // there is the box's alone.
+    virtual bool IsPointOverBox(std::int32_t x, std::int32_t y) = 0;
+    // The tip shown takes a press at the mouse: one on its balloon, unless a
+    // plain tip lies over an object to find (findableUnder), which takes it.
+    virtual bool TipTakesPress(bool findableUnder) = 0;
 };
 
 // Empty answers and no actions: what rooms use while no game is around them.
@@ -106,5 +111,6 @@ public:
     bool IsPointInside(std::int32_t, std::int32_t) override { return false; }
 
     void ShowMessage(const std::string&, const std::string&, bool) override {}
-    bool IsMouseOverTip() override { return false; }
+    bool IsPointOverBox(std::int32_t, std::int32_t) override { return false; }
+    bool TipTakesPress(bool) override { return false; }
 };

@@ -73,11 +73,25 @@ int CRoomBase::Update(float dt, bool passive)
     const aInputServer* input = m_manager ? m_manager->GetServices().input : nullptr;
     if (!input || input->m_mouseButtons[0] != KEY_PRESSED)
         return m_result;
-    CRoomContext& context = Context();
-    if (context.IsPointInside(x, y) || context.IsMouseOverTip())
+    if (IsPressCovered(x, y))
         return m_result;
     ClickAtFocusedItem();
     return m_result;
+}
+
+bool CRoomBase::IsPressCovered(std::int32_t x, std::int32_t y) const
+{
+    CRoomContext& context = Context();
+    return context.IsPointInside(x, y) || context.IsPointOverBox(x, y) || context.TipTakesPress(IsFindableAt(x, y));
+}
+
+bool CRoomBase::IsFindableAt(std::int32_t x, std::int32_t y) const
+{
+    if (m_cursorItem)
+        return false;  // a carried item is applied, not found
+    const CSpyItem* item = m_items->GetItemAt(float(x), float(y));
+    return item && item->IsClickable() && item->IsPickable() && item->GetClickAction() == CSpyItem::NoAction &&
+           IsAskedFor(*item);
 }
 
 void CRoomBase::UpdateHover(std::int32_t x, std::int32_t y, bool enabled)

@@ -9,6 +9,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/util/a_file_server.h"
@@ -41,12 +42,17 @@ std::string readSource(const std::string& path)
 std::set<std::string> raisedTipNames()
 {
     std::set<std::string> names;
-    const std::string triggers = readSource("game/SpyGame/TipEvents.cpp");
-    const std::size_t table = triggers.find("kTipNames[");
-    const std::string tableText = triggers.substr(table, triggers.find("};", table) - table);
+    // The names in a table of tips: the triggers', the menu's first-time ones.
     const std::regex quoted("\"([a-z0-9_]+)\"");
-    for (std::sregex_iterator it(tableText.begin(), tableText.end(), quoted), end; it != end; ++it)
-        names.insert((*it)[1]);
+    const std::pair<const char*, const char*> tables[] = {{"game/SpyGame/TipEvents.cpp", "kTipNames["},
+                                                          {"game/shell/c_game_flow.h", "kFirstTips[]"}};
+    for (const auto& [path, tableName] : tables) {
+        const std::string text = readSource(path);
+        const std::size_t table = text.find(tableName);
+        const std::string tableText = text.substr(table, text.find("};", table) - table);
+        for (std::sregex_iterator it(tableText.begin(), tableText.end(), quoted), end; it != end; ++it)
+            names.insert((*it)[1]);
+    }
     const std::regex call("(?:Show|Queue|m_dueTips\\.push_back)\\(\"([a-z0-9_]+)\"");
     for (const char* path : {"game/SpyGame/TipEvents.cpp", "game/SpyGame/InvestigationPlay.cpp",
                              "game/SpyGame/InvestigationStates.cpp", "game/shell/c_game_flow.cpp"}) {

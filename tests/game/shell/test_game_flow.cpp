@@ -32,6 +32,7 @@
 #include "platform/system/clock.h"
 #include "support/zip_writer.h"
 #include "flow_fakes.h"
+#include "profile_list_file.h"
 #include "test_image_fixture.h"
 
 namespace {
@@ -204,12 +205,10 @@ TEST_F(FlowTest, EveryMenuResult)
         {"find all, no saved game", {D::kRestartFA}, nullptr, {{D::kMainMenu, 10}},
          {"root.StartFindAll", "menu.HideAll"}, CGameFlow::kPlay},
         {"find all, saved: restart", {D::kRestartFA}, faSave, {{D::kMainMenu, 10}, {D::kRestartFA, 3}},
-         {"menu.Show RestartFA", "tips.ShowTip first_find_all_btn_appear", "menu.Hide RestartFA", "root.StartFindAll",
-          "menu.HideAll"},
+         {"menu.Show RestartFA", "menu.Hide RestartFA", "root.StartFindAll", "menu.HideAll"},
          CGameFlow::kPlay},
         {"find all, saved: continue", {D::kRestartFA}, faSave, {{D::kMainMenu, 10}, {D::kRestartFA, 4}},
-         {"menu.Show RestartFA", "tips.ShowTip first_find_all_btn_appear", "menu.Hide RestartFA",
-          "root.ContinuePlayFindAll", "menu.HideAll"},
+         {"menu.Show RestartFA", "menu.Hide RestartFA", "root.ContinuePlayFindAll", "menu.HideAll"},
          CGameFlow::kPlay},
         {"find all, saved but completed", {D::kRestartFA},
          [&](FlowTest& t) {
@@ -351,30 +350,81 @@ TEST_F(FlowTest, PlayForwardsUpdatesBeforeDrawingRecordsCertificatesOnceAndComes
     EXPECT_NE(std::find(calls.begin(), calls.end(), "menu.BlockFindAll 0"), calls.end());
 }
 
-TEST_F(FlowTest, TheStoryStaysWonWhateverItsSaveHoldsSince)
+TEST_F(FlowTest, FindAllOpensOnlyOnceTheStoryIsWonAndStaysOpen)
 {
-    writeSave(profiles->GetSaveFileName(), "Case2");
+    const std::string list = app.m_fileServer.manglePath(app.m_savedGamesFolder) + "_profiles.dat";
+    auto blocked = [this]() {
+        const auto it = std::find_if(calls.rbegin(), calls.rend(),
+                                     [](const std::string& c) { return c.rfind("menu.BlockFindAll", 0) == 0; });
+        return it == calls.rend() ? std::string("none") : it->substr(18);
+    };
+    // The murder hunt solved within the story: its ribbon's tip, Find All
+    // still closed.
     toMenu();
-    EXPECT_FALSE(flow->IsStoryOver());
+    press(4);
+    root->states = {12, 17, 17, 6};
+    for (int i = 0; i < 4; ++i)
+        frame();
+    ASSERT_EQ(flow->GetScreen(), CGameFlow::kMenu);
+    EXPECT_EQ(blocked(), "1");
+    EXPECT_EQ(flow->GetDueTips(), std::deque<std::string>{"mh_first_ribbon_appear"});
+    frame();
+
+    // The story won: Find All opens with its tip, which is kept as seen.
+    press(4);
+    root->states = {7};
+    frame();
+    EXPECT_EQ(blocked(), "0");
+    take();
+    frame();
+    EXPECT_EQ(take(), Calls{"tips.ShowTip first_find_all_btn_appear"});
+
+    // Play anew, saved over the won story: the win and the tip seen stay
+    // with the player. A story save standing at its end (the game stopped as
+    // the story was won) marks another player's win at once.
+    writeSave(profiles->GetSaveFileName(), "Case1");
+    CurrentProfile::Get() = CurrentProfile();
+    profiles->Load();
+    EXPECT_TRUE(flow->IsStoryOver());
+    EXPECT_EQ(CurrentProfile::Get().tipsShown, CurrentProfile::kTipMHRibbon | CurrentProfile::kTipFindAllOpen);
+    ASSERT_EQ(profiles->Add("Ann"), ProfilesManager::NameError::None);
+    ASSERT_TRUE(profiles->Select(1));
     writeSave(profiles->GetSaveFileName(), "EndGame");
     EXPECT_TRUE(flow->IsStoryOver());
-    // Play again after the win, saved: what the profile and the Find All
-    // save keep still shows the win.
     writeSave(profiles->GetSaveFileName(), "Case1");
-    EXPECT_FALSE(flow->IsStoryOver());
-    CurrentProfile& profile = CurrentProfile::Get();
-    profile.mhTier = 4;
     EXPECT_TRUE(flow->IsStoryOver());
-    profile.mhTier = 0;
-    profile.faCompleted = 1.0f;
-    EXPECT_TRUE(flow->IsStoryOver());
-    profile.faCompleted = 0.0f;
-    writeSave(profiles->GetSaveFileName() + "FA", "FindAll");
-    EXPECT_TRUE(flow->IsStoryOver());
-    std::remove(app.m_fileServer.manglePath(profiles->GetSaveFileName() + "FA").c_str());
-    EXPECT_FALSE(flow->IsStoryOver());
+    EXPECT_EQ(profiles->GetProfile(1).storyWon, 1);
+
+    // A player list from before the mark: Find All played shows the win and
+    // its tip as seen; a murder-hunt certificate alone does not. The mark is
+    // then written.
+    struct Old {
+        std::int32_t mhTier, faTier;
+        bool faSave, won;
+    };
+    for (const Old& old : {Old{2, 0, false, false}, Old{0, 3, false, true}, Old{0, 0, true, true}}) {
+        flow.reset();
+        ListFile file(1, 0);
+        file.oldRecord("Old", old.mhTier, old.faTier, 0.0f);
+        file.write(list);
+        CurrentProfile::Get() = CurrentProfile();
+        profiles->Load();
+        const std::string faSave = app.m_fileServer.manglePath(profiles->GetSaveFileName() + "FA");
+        std::remove(faSave.c_str());
+        if (old.faSave)
+            writeSave(profiles->GetSaveFileName() + "FA", "FindAll");
+        take();
+        toMenu();
+        EXPECT_EQ(blocked(), old.won ? "0" : "1") << old.faTier;
+        EXPECT_EQ(flow->GetDueTips(), std::deque<std::string>{"profile_open"}) << old.faTier;
+        CurrentProfile::Get() = CurrentProfile();
+        profiles->Load();
+        EXPECT_EQ(CurrentProfile::Get().storyWon, old.won ? 1 : 0) << old.faTier;
+    }
 
     // A save the look cannot read or load is marked for nothing.
+    ASSERT_EQ(profiles->Add("Bob"), ProfilesManager::NameError::None);
+    ASSERT_TRUE(profiles->Select(1));
     const std::string save = profiles->GetSaveFileName();
     test_env::writeFile(app.m_fileServer.manglePath(save), "damaged");
     EXPECT_FALSE(flow->IsStoryOver());

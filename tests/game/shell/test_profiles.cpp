@@ -16,6 +16,7 @@
 #include "engine/util/text_test_log.h"
 #include "game/shell/byte_order.h"
 #include "game/shell/profiles_manager.h"
+#include "profile_list_file.h"
 #include "support/test_env.h"
 
 namespace {
@@ -29,50 +30,6 @@ protected:
     {
         std::filesystem::create_directories(folder());
         CurrentProfile::Get() = CurrentProfile();
-    }
-};
-
-// A hand-made "_profiles.dat": records as given, a valid CRC.
-struct ListFile {
-    std::vector<std::uint8_t> bytes;
-    ListFile(std::uint32_t count, std::uint32_t current)
-    {
-        bytes = {'V', 'R', 'K', 'P', 1, 0, 0, 0};
-        u32(count);
-        u32(current);
-    }
-    void u32(std::uint32_t v)
-    {
-        bytes.resize(bytes.size() + 4);
-        byte_order::store32(&bytes[bytes.size() - 4], v);
-    }
-    void f32(float v)
-    {
-        std::uint32_t bits;
-        std::memcpy(&bits, &v, 4);
-        u32(bits);
-    }
-    // A record: u32 length, then the fields the callback adds.
-    template <class Fields>
-    void record(Fields fields)
-    {
-        const std::size_t at = bytes.size();
-        u32(0);
-        fields(*this);
-        byte_order::store32(&bytes[at], std::uint32_t(bytes.size() - at - 4));
-    }
-    void name(const std::string& n)
-    {
-        bytes.insert(bytes.end(), n.begin(), n.end());
-        bytes.push_back(0);
-    }
-    void write()
-    {
-        std::vector<std::uint8_t> out = bytes;
-        const std::uint32_t crc = std::uint32_t(crc32(0, out.data(), uInt(out.size())));
-        out.resize(out.size() + 4);
-        byte_order::store32(&out[out.size() - 4], crc);
-        test_env::writeFile(listPath(), std::string(out.begin(), out.end()));
     }
 };
 
@@ -131,6 +88,8 @@ TEST_F(Profiles, NoFileGivesPlayerAndEveryFieldSurvivesARoundTrip)
         EXPECT_FLOAT_EQ(p.ambientVolume, 0.35f);
         EXPECT_EQ(p.showTips, 1);
         EXPECT_EQ(p.fullscreen, 1);
+        EXPECT_EQ(p.storyWon, 0);
+        EXPECT_EQ(p.tipsShown, 0);
 
         EXPECT_EQ(profiles.Add("  Holmes "), ProfilesManager::NameError::None);
         EXPECT_EQ(profiles.Add(cyrillic), ProfilesManager::NameError::None);
@@ -146,6 +105,8 @@ TEST_F(Profiles, NoFileGivesPlayerAndEveryFieldSurvivesARoundTrip)
         c.ambientVolume = 0.75f;
         c.showTips = 0;
         c.fullscreen = 0;
+        c.storyWon = 1;
+        c.tipsShown = 0x85;
         ASSERT_TRUE(profiles.Select(1));  // writes the list with the edited record
         CurrentProfile::Get().musicVolume = 0.125f;
         ASSERT_TRUE(profiles.Save());
@@ -168,6 +129,9 @@ TEST_F(Profiles, NoFileGivesPlayerAndEveryFieldSurvivesARoundTrip)
     EXPECT_FLOAT_EQ(p.ambientVolume, 0.75f);
     EXPECT_EQ(p.showTips, 0);
     EXPECT_EQ(p.fullscreen, 0);
+    EXPECT_EQ(p.storyWon, 1);
+    EXPECT_EQ(p.tipsShown, 0x85);
+    EXPECT_EQ(profiles.GetProfile(0).storyWon, 0);
 }
 
 TEST_F(Profiles, DamagedListsAndRecords)
@@ -193,8 +157,10 @@ TEST_F(Profiles, DamagedListsAndRecords)
     }
 
     // A short record takes the defaults, a long one is read past, values out
-    // of range are clamped, and a bad or repeated name drops its record.
-    ListFile file(6, 1);
+    // of range are clamped, and a bad or repeated name drops its record. A
+    // record from before the story mark leaves it to the saves, and counts
+    // the tip of a ribbon it holds as seen.
+    ListFile file(8, 1);
     file.record([](ListFile& f) {
         f.name("Short");
         f.u32(3);
@@ -205,17 +171,23 @@ TEST_F(Profiles, DamagedListsAndRecords)
             f.u32(v);
         for (float v : {0.0f, 1.5f, -0.5f, 0.5f})
             f.f32(v);
-        f.bytes.insert(f.bytes.end(), {1, 0, 0xEE, 0xEE, 0xEE});
+        f.bytes.insert(f.bytes.end(), {1, 0, 1, 0x86, 0xEE, 0xEE, 0xEE});
+    });
+    file.oldRecord("Old", 2, 0, 0.0f);
+    file.record([](ListFile& f) {
+        f.name("Odd");
+        f.bytes.resize(f.bytes.size() + 34);
+        f.bytes.push_back(7);
     });
     file.record([](ListFile& f) { f.name("short"); });
     file.record([](ListFile& f) { f.name(""); });
     file.record([](ListFile& f) { f.name(std::string(25, 'x')); });
     file.record([](ListFile& f) { f.name("Tab\tName"); });
-    file.write();
+    file.write(listPath());
     TestLog log;
     ProfilesManager profiles(folder());
     profiles.Load();
-    ASSERT_EQ(profiles.GetNames(), (std::vector<std::string>{"Short", "Long"}));
+    ASSERT_EQ(profiles.GetNames(), (std::vector<std::string>{"Short", "Long", "Old", "Odd"}));
     EXPECT_EQ(profiles.GetCurrentIndex(), 1u);
     const CurrentProfile& s = profiles.GetProfile(0);
     EXPECT_EQ(s.mhTier, 3);
@@ -231,10 +203,20 @@ TEST_F(Profiles, DamagedListsAndRecords)
     EXPECT_FLOAT_EQ(l.ambientVolume, 0.5f);
     EXPECT_EQ(l.showTips, 1);
     EXPECT_EQ(l.fullscreen, 0);
+    EXPECT_EQ(l.storyWon, 1);
+    EXPECT_EQ(l.tipsShown, 0x86);
+    EXPECT_EQ(s.storyWon, CurrentProfile::kStoryNotRecorded);
+    EXPECT_EQ(s.tipsShown, CurrentProfile::kTipMHRibbon);
+    const CurrentProfile& o = profiles.GetProfile(2);
+    EXPECT_EQ(o.storyWon, CurrentProfile::kStoryNotRecorded);
+    EXPECT_EQ(o.tipsShown, CurrentProfile::kTipMHRibbon);
+    EXPECT_EQ(profiles.GetProfile(3).storyWon, CurrentProfile::kStoryNotRecorded);
+    EXPECT_EQ(profiles.GetProfile(3).tipsShown, 0);
+    EXPECT_EQ(log.count("Profile 'Odd': story mark 7 unknown"), 1u);
     EXPECT_EQ(log.count("MH tier 7 clamped"), 1u);
     EXPECT_EQ(log.count("sound volume 1.5 clamped"), 1u);
     EXPECT_EQ(log.count("dropped"), 4u);
-    EXPECT_EQ(log.count("2 profiles from"), 1u);
+    EXPECT_EQ(log.count("4 profiles from"), 1u);
 }
 
 TEST_F(Profiles, NamesAreCheckedAndRemovingDeletesOnlyThatProfilesSaves)
@@ -380,7 +362,7 @@ TEST_F(Profiles, DamagedListsKeepEveryEarlierCopyAndOversizedOnesAreNotRead)
     for (int i = 0; i < 3; ++i) {
         ListFile file(1, 0);
         file.record([i](ListFile& f) { f.name("Run" + std::to_string(i)); });
-        file.write();
+        file.write(listPath());
         std::string bytes = test_env::readFile(listPath());
         bytes.back() ^= 0x40;  // the CRC
         test_env::writeFile(listPath(), bytes);

@@ -92,14 +92,30 @@ TEST_F(GameDialogsTest, MessagesThroughTheRoomContextAndUpdateOrder)
     CPersonagesManager personages;
     CDialogsRoomContext context(personages, *dialogs);
     CRoomContext& room = context;
-    dialogs->tipManager.ShowUserTip(L"Tip", 600, 300);
+    CTipManager& tips = dialogs->tipManager;
+    ASSERT_TRUE(tips.ShowTip("notepad", 600, 300, L"Tip"));
     tick();
-    EXPECT_FALSE(room.IsMouseOverTip());
-    const aRect balloon = dialogs->tipManager.GetBalloon()->GetAbsoluteRect();
-    moveTo(balloon.x + 5, balloon.y + 5);
+    EXPECT_FALSE(room.TipTakesPress(false));
+    const aRect balloon = tips.GetBalloon()->GetAbsoluteRect();
+    moveTo(balloon.x + balloon.width / 2, balloon.y + balloon.height / 2);
     tick();
-    EXPECT_TRUE(room.IsMouseOverTip());
-    dialogs->tipManager.HideTip();
+    // A plain tip's body lets a press through to an object to find; its
+    // box never does, nor a pointer tip.
+    EXPECT_TRUE(room.TipTakesPress(false));
+    EXPECT_FALSE(room.TipTakesPress(true));
+    const aRect box = tips.GetPart("dont_show")->GetAbsoluteRect();
+    moveTo(box.x + 2, box.y + 2);
+    tick();
+    EXPECT_TRUE(room.TipTakesPress(true));
+    tips.HideTip();
+    ASSERT_TRUE(tips.ShowTip("mh_first_photo", 600, 300, L"Look"));
+    const aRect arrow = tips.GetBalloon()->GetAbsoluteRect();
+    moveTo(arrow.x + arrow.width / 2, arrow.y + arrow.height / 2);
+    tick();
+    EXPECT_TRUE(room.TipTakesPress(true));
+    tips.HideTip();
+    EXPECT_FALSE(room.TipTakesPress(false));
+
     room.ShowMessage("card_found", "1chapter", true);
     CDialogMessage& message = dialogs->message;
     EXPECT_TRUE(message.IsVisible() && message.GetTimeOut() == 30.0f);
@@ -120,12 +136,16 @@ TEST_F(GameDialogsTest, MessagesThroughTheRoomContextAndUpdateOrder)
     const aRect r = message.GetArea();
     moveTo(r.x + 300, r.y + 90);
     tick();
+    // The message is a box over the room: a press on it is its own.
+    EXPECT_TRUE(room.IsPointOverBox(r.x + 300, r.y + 90));
+    EXPECT_FALSE(room.IsPointOverBox(r.x + 300, r.y - 1));
     buttons(1);
     tick();
     buttons(0);
     const float before = message.GetTimeOut();
     tick();
     EXPECT_TRUE(!message.IsVisible() && message.GetTimeOut() == before && before == left - 2 * kDt);
+    EXPECT_FALSE(room.IsPointOverBox(r.x + 300, r.y + 90));
 }
 
 TEST_F(GameDialogsTest, DestroyedBeforeOrAfterTheGuiServer)

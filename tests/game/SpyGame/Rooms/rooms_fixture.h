@@ -40,7 +40,8 @@ public:
     std::set<std::pair<std::string, std::string>> canUse;  // held, target
     std::map<std::string, CSpyItemRef> bigItem;
     std::string enterText, roomTask, lastPoint;
-    bool findAll = false, pending = false, pointInside = false, overTip = false;
+    bool findAll = false, pending = false, pointInside = false, overBox = false, overTip = false;
+    bool tipFindable = false;  // what the last tip query was told
     std::uint32_t ispyCount = 0;
     int tipQueries = 0;
     std::vector<CFindItemsGroup> taskList, ispyList, clueList;
@@ -107,7 +108,13 @@ public:
     {
         add("ShowMessage", id, prefix, timed);
     }
-    bool IsMouseOverTip() override { return ++tipQueries, overTip; }
+    bool IsPointOverBox(std::int32_t, std::int32_t) override { return overBox; }
+    bool TipTakesPress(bool findableUnder) override
+    {
+        ++tipQueries;
+        tipFindable = findableUnder;
+        return overTip;
+    }
 
 private:
     static std::string text(const std::string& v) { return v; }

@@ -128,7 +128,7 @@ TEST_F(RoomsTest, ClicksGiveTheirResultsAndContextCalls)
     EXPECT_TRUE(hall.IsClueFound());
     EXPECT_EQ(hall.GetClickedItem(), nullptr);
 
-    // No click: passive, suspended input, over the panel, over a tip.
+    // No click: passive, suspended input, over the panel, over a box, over a tip.
     const CSpyItem& vase = item("Hall", "vase");
     ctx.tipQueries = 0;
     mouse.push(1, cx(vase), cy(vase));
@@ -143,10 +143,28 @@ TEST_F(RoomsTest, ClicksGiveTheirResultsAndContextCalls)
     EXPECT_EQ(hall.Update(0.02f, false), 9);
     EXPECT_EQ(ctx.lastPoint, "230,50");
     ctx.pointInside = false;
+    ctx.overBox = true;
+    EXPECT_EQ(hall.Update(0.02f, false), 9);
+    EXPECT_EQ(ctx.tipQueries, 0);
+    ctx.overBox = false;
     ctx.overTip = true;
     EXPECT_EQ(hall.Update(0.02f, false), 9);
     EXPECT_EQ(ctx.tipQueries, 1);
+    EXPECT_FALSE(ctx.tipFindable) << "the vase is not to be found";
     EXPECT_TRUE(ctx.take().empty());
+    // The tip is told of an object to find under it, and lets the press through.
+    const CSpyItem& note = item("Hall", "note");
+    mouse.push(0, cx(note), cy(note));
+    frame();
+    mouse.push(1, cx(note), cy(note));
+    frame();
+    EXPECT_EQ(hall.Update(0.02f, false), 9);
+    EXPECT_TRUE(ctx.tipFindable);
+    ctx.overTip = false;
+    EXPECT_EQ(hall.Update(0.02f, false), 8);
+    EXPECT_EQ(hall.GetClickedItem(), &note);
+    ctx.take();
+    hall.ResetResult();
     // Exit twice: the second does nothing more.
     hall.Exit();
     hall.Exit();
