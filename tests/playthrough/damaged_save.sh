@@ -15,6 +15,12 @@ checker="$4"
 probes="$5"
 . "$(dirname "$0")/fresh_home.sh"
 mkdir -p "$saves" "$home/elsewhere"
+# The player list: "Player", who has won the story (Find All is open, its
+# tip seen), written as the game writes it: header, one length-prefixed
+# record, a CRC-32 at the end (taken from gzip's trailer).
+record='Player\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\244\160\275\076\161\075\212\076\063\063\263\076\1\0\1\1'
+printf "VRKP\1\0\0\0\1\0\0\0\0\0\0\0\053\0\0\0$record" > "$home/list"
+{ cat "$home/list"; gzip -c < "$home/list" | tail -c 8 | head -c 4; } > "$saves/_profiles.dat"
 printf 'VRKS damaged' > "$saves/Player.save"
 truncate -s 1000000000 "$saves/Player.save"
 printf 'VRKS\001\000\001\000damaged Find All' > "$home/elsewhere/fa.dat"
