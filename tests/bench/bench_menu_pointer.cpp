@@ -106,7 +106,7 @@ int bareChild(const Counts& counts)
         window->present();
         pacer.wait();
     }
-    std::printf("result %d %.6f 0 0\n", counts.measured, (processCpuMs() - cpu0) / counts.measured);
+    std::printf("result %d %.6f 0 0 0\n", counts.measured, (processCpuMs() - cpu0) / counts.measured);
     return 0;
 }
 
@@ -249,9 +249,10 @@ int menuChild(const Counts& counts, char* program)
             std::fprintf(stderr, "menu: pixel (%d, %d) is %06X, not %06X\n", x, y, pixel(x, y), rgb);
             ++missed;
         }
-    std::printf("result %d %.6f %llu %llu\n", frames, cpu / frames,
+    std::printf("result %d %.6f %llu %llu %llu\n", frames, cpu / frames,
                 static_cast<unsigned long long>(stats.framesPartial - stats0.framesPartial),
-                static_cast<unsigned long long>(stats.framesWhole - stats0.framesWhole));
+                static_cast<unsigned long long>(stats.framesWhole - stats0.framesWhole),
+                static_cast<unsigned long long>(stats.drawCalls - stats0.drawCalls));
     return missed == 0 ? 0 : 1;
 }
 
@@ -262,7 +263,7 @@ struct Result {
     bool ok = false;
     int frames = 0;
     double cpuMs = 0.0;
-    unsigned long long partial = 0, whole = 0;
+    unsigned long long partial = 0, whole = 0, drawCalls = 0;
     std::string out;
 };
 
@@ -317,8 +318,8 @@ Result runChild(const std::string& home, const std::string& scene, const Counts&
     const bool exited = spawned && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     const std::size_t at = result.out.find("result ");
     result.ok = exited && at != std::string::npos &&
-                std::sscanf(result.out.c_str() + at, "result %d %lf %llu %llu", &result.frames, &result.cpuMs,
-                            &result.partial, &result.whole) == 4 &&
+                std::sscanf(result.out.c_str() + at, "result %d %lf %llu %llu %llu", &result.frames, &result.cpuMs,
+                            &result.partial, &result.whole, &result.drawCalls) == 5 &&
                 result.frames > 0;
     if (!result.ok)
         std::fprintf(stderr, "bench_menu_pointer: the %s run failed:\n%s", scene.c_str(), result.out.c_str());
@@ -389,7 +390,8 @@ int main(int argc, char** argv)
                 counts.measured);
     std::printf("  bare window, clear and present: %7.3f ms (median)\n", median(bare));
     std::printf("  main menu, pointer moving:      %7.3f ms (median)\n", median(menu));
-    std::printf("  last menu run: %llu frames presented in part, %llu whole\n", last.partial, last.whole);
+    std::printf("  last menu run: %llu frames presented in part, %llu whole, %.1f GL draw calls a frame\n",
+                last.partial, last.whole, double(last.drawCalls) / double(last.frames));
     if (smoke) {
         // The pointer moved each frame, so each was presented, in part.
         if (last.partial * 10 < std::uint64_t(last.frames) * 9) {
