@@ -4,8 +4,8 @@
 // "Cancel", the text "Error" and the hidden question "Confirm" (its text
 // "ConfirmText", buttons "Yes" and "No"). OK selects the player marked in
 // the list, New (or Enter in the name) adds the typed name and selects it,
-// Delete asks first; Cancel and Escape change nothing. A refused name keeps the window open
-// with its reason from the string table. Main thread only.
+// Delete asks first; Cancel and Escape change nothing. A refused name keeps
+// the window open with its reason from the string table. Main thread only.
 #include <cstddef>
 #include <string>
 #include <vector>
