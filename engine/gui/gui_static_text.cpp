@@ -52,6 +52,7 @@ struct Metrics {
         const float pre = firstOfLine ? 0.0f : g.preAdvance;
         return (float(g.rect.width) + g.postAdvance + loader->charSpacing + pre) * scale;
     }
+    float preAdvance(wchar_t c) const { return loader ? loader->getCharInfo(c).preAdvance * scale : 0.0f; }
 };
 
 std::int32_t formattingKeyword(const std::string& text, bool horizontal)
@@ -375,7 +376,9 @@ void StaticText::Layout()
                     if (line.wordCount++ == 0)
                         line.firstWord = nextWord;
                     word = &*nextWord++;
-                    word->x = x;
+                    // The font draws a word's first glyph without its lead-in,
+                    // which the advance above holds: the word starts past it.
+                    word->x = k > 0 ? x + m.preAdvance(c) : x;
                     word->text.clear();
                     lineWordSeen = true;
                 }

@@ -473,11 +473,11 @@ const char* aApplication::errorText(std::int32_t code)
                "with scripts/play,\nwhich opens a virtual display of its own.";
     case A2D_E_NOOPENGL:
         return "The game could not get OpenGL 3.3 graphics for its window.\nInstall or update the graphics "
-               "drivers (Mesa, or those of your graphics card);\nscripts/setup installs the ones it needs.";
+               "drivers\n(Mesa, or those of your graphics card).";
     case A2D_E_D3DINIT:
     case A2D_E_D3DDEVICE:
         return "The game could not start its graphics.\nCheck that the graphics drivers are installed and "
-               "up to date;\nscripts/setup installs the ones it needs.";
+               "up to date.";
     case A2D_E_LOGFILE:
         return "Game error. Please reinstall.";
     case A2D_E_LOADMEDIA:

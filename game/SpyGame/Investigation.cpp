@@ -197,8 +197,7 @@ void CInvestigation::Load(const std::string& folderIn, const std::string& nameIn
     LoadStringTables();
     state = StateLoaded;
     ReadClicksWarning();
-    clickTimer = 0.0f;
-    clickCount = 0;
+    clickAges.clear();
     clockStart = kClockStart;
     idleTimer = 0.0f;
     skipTimer = 0.0f;
@@ -370,11 +369,10 @@ void CInvestigation::ResetForStart(bool keepProgress)
     if (input && !input->m_hasMouse)
         input->createMouse(input->m_useSystemCursor, true);
 
-    clickTimer = 0.0f;
     idleTimer = 0.0f;
     previousState = kNoState;
     pauseState = kNoState;
-    clickCount = 0;
+    clickAges.clear();
     useHintsTipShown = 0;
     faTutorialPending = 1;
     introTextPending = 1;

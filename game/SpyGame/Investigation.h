@@ -225,8 +225,9 @@ protected:
     // The members, in order; widths as stored.
     std::int16_t clicksLimit = kDefaultClicksLimit;
     float timeBetweenClicks = kDefaultTimeBetweenClicks;
-    std::int16_t clickCount = 0;
-    float clickTimer = 0.0f;
+    // The ages of the presses counted in the room within the last
+    // timeBetweenClicks seconds of game time, oldest first.
+    std::deque<float> clickAges;
     float clickTimeOut = kDefaultClickTimeOut;
     float clockStart = kClockStart;
     float idleTimer = 0.0f;

@@ -144,8 +144,8 @@ std::uint32_t CInvestigation::LoadSelf(SaveLoadSystem& system, std::uint32_t pos
     findAllHintsUsed = r.findAllHintsUsed;
     marivelCommentShown = r.marivelCommentShown;
     introTextPending = r.introTextPending;
-    clickTimer = idleTimer = skipTimer = 0.0f;
-    clickCount = 0;
+    idleTimer = skipTimer = 0.0f;
+    clickAges.clear();
 
     const bool pending = findAll && !currentRoom && !r.room.empty();
     if (pending) {

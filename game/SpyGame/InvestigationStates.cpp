@@ -162,8 +162,7 @@ std::uint32_t CInvestigation::Update(float dt)
     case InvState::InvCards:
     case InvState::Map:
         OnGuiEvent(dt);
-        clickTimer = 0.0f;
-        clickCount = 0;
+        clickAges.clear();
         break;
     case InvState::ItemIdent:
         DialogStep(dt);
@@ -480,20 +479,19 @@ void CInvestigation::UpdatePlay(float dt)
 
 void CInvestigation::CheckRapidClicks(float dt)
 {
-    clickTimer += dt;
-    if (clickTimer > timeBetweenClicks) {
-        clickTimer = 0.0f;
-        clickCount = 0;
-        return;
-    }
+    // A sliding window: any clicksLimit presses within timeBetweenClicks
+    // seconds count, wherever the window starts.
+    for (float& age : clickAges)
+        age += dt;
+    while (!clickAges.empty() && !(clickAges.front() <= timeBetweenClicks))
+        clickAges.pop_front();
     if (LeftPressed()) {
         std::int32_t x = 0, y = 0;
         MousePos(x, y);
         const GUI::Server* gui = GUI::Server::getSingletonPtr();
         const GUI::Widget* widget = gui ? gui->hover : nullptr;
         if (widget && widget->GetName() != kPanelWindow) {
-            clickTimer = 0.0f;
-            clickCount = 0;
+            clickAges.clear();
             idleTimer = 0.0f;
         } else {
             float roomX = 0.0f, roomY = 0.0f;
@@ -502,17 +500,16 @@ void CInvestigation::CheckRapidClicks(float dt)
             if (std::isfinite(roomX) && std::isfinite(roomY) && std::fabs(roomX) < 1e9f && std::fabs(roomY) < 1e9f
                 && x >= left && y >= top && x < left + currentRoom->GetScaledWidth()
                 && y < top + currentRoom->GetScaledHeight()) {
-                ++clickCount;
+                clickAges.push_back(0.0f);
                 idleTimer = 0.0f;
             }
         }
     }
     if (currentRoom->TakeOneShotFlag() || currentRoom->GetCursorItem()) {
-        clickTimer = 0.0f;
-        clickCount = 0;
+        clickAges.clear();
         return;
     }
-    if (clickCount < clicksLimit)
+    if (clickAges.size() < std::size_t(clicksLimit))
         return;
     CDialogSpyGamePanel* panel = Panel();
     if (!findAll) {
@@ -527,8 +524,7 @@ void CInvestigation::CheckRapidClicks(float dt)
     }
     if (multiClickSound)
         multiClickSound->Play(false, false);
-    clickTimer = 0.0f;
-    clickCount = 0;
+    clickAges.clear();
 }
 
 void CInvestigation::ShowRandomClicking(const std::string& textId, const std::string& photo)

@@ -5,6 +5,7 @@
 #include "engine/util/a_log.h"
 #include "engine/util/a_string.h"
 #include "game/shell/c_res_manager.h"
+#include "platform/input/dinput_keys.h"
 
 CProfileSelect::~CProfileSelect()
 {
@@ -12,7 +13,7 @@ CProfileSelect::~CProfileSelect()
         c.Unsubscribe();
 }
 
-void CProfileSelect::Connect(const char* widget, Handler& handler)
+void CProfileSelect::Connect(const char* widget, Handler& handler, const char* event)
 {
     GUI::Widget* window = m_window.get();
     GUI::Widget* w = window ? window->FindChild(widget, true) : nullptr;
@@ -20,7 +21,7 @@ void CProfileSelect::Connect(const char* widget, Handler& handler)
         a_log("CProfileSelect. Window \"ProfileSelect\" lacks \"%s\"", widget);
         return;
     }
-    m_connections.push_back(w->SubscribeEvent(GUI::EventClick, &handler));
+    m_connections.push_back(w->SubscribeEvent(event, &handler));
 }
 
 bool CProfileSelect::Init(GUI::Server* gui, CResManager* res, ProfilesManager* profiles)
@@ -54,6 +55,7 @@ bool CProfileSelect::Init(GUI::Server* gui, CResManager* res, ProfilesManager* p
     Connect("Cancel", m_cancel);
     Connect("Yes", m_yes);
     Connect("No", m_no);
+    Connect("Name", m_nameKey, GUI::EventKeyDown);
     window->SetVisible(false);
     return true;
 }
@@ -176,6 +178,18 @@ bool CProfileSelect::OnNew(const GUI::EventArgs&)
     m_profiles->Select(m_profiles->GetCount() - 1);
     Close();
     return true;
+}
+
+bool CProfileSelect::OnNameKey(const GUI::EventArgs& args)
+{
+    const auto* key = dynamic_cast<const GUI::KeybEventArgs*>(&args);
+    if (!key || (key->key != platform::DIK_RETURN && key->key != platform::DIK_NUMPADENTER))
+        return false;
+    // Alt+Enter switches the screen mode; under the question Enter adds nobody.
+    const GUI::Widget* confirm = m_confirm.get();
+    if ((key->modifiers & GUI::MOD_ALT) || (confirm && confirm->IsVisible(true)))
+        return false;
+    return OnNew(args);
 }
 
 bool CProfileSelect::OnDelete(const GUI::EventArgs&)

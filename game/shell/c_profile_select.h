@@ -3,9 +3,9 @@
 // "List", the edit box "Name", the buttons "OK", "New", "Delete" and
 // "Cancel", the text "Error" and the hidden question "Confirm" (its text
 // "ConfirmText", buttons "Yes" and "No"). OK selects the player marked in
-// the list, New adds the typed name and selects it, Delete asks first;
-// Cancel and Escape change nothing. A refused name keeps the window open
-// with its reason from the string table. Main thread only.
+// the list, New (or Enter in the name) adds the typed name and selects it,
+// Delete asks first; Cancel and Escape change nothing. A refused name keeps
+// the window open with its reason from the string table. Main thread only.
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -43,6 +43,8 @@ public:
     bool OnCancel(const GUI::EventArgs& args);
     bool OnYes(const GUI::EventArgs& args);
     bool OnNo(const GUI::EventArgs& args);
+    // Enter or the number pad's Enter in the name: New.
+    bool OnNameKey(const GUI::EventArgs& args);
 
     // The names in the list, in its order (Windows-1251).
     std::vector<std::string> GetListNames() const;
@@ -55,7 +57,7 @@ private:
     // The marked player's index in the profile list; false when none.
     bool Marked(std::size_t& index) const;
     void SetError(const std::wstring& text);
-    void Connect(const char* widget, Handler& handler);
+    void Connect(const char* widget, Handler& handler, const char* event = GUI::EventClick);
 
     GUI::Server* m_gui = nullptr;
     CResManager* m_res = nullptr;
@@ -67,5 +69,6 @@ private:
     Handler m_cancel{this, &CProfileSelect::OnCancel};
     Handler m_yes{this, &CProfileSelect::OnYes};
     Handler m_no{this, &CProfileSelect::OnNo};
+    Handler m_nameKey{this, &CProfileSelect::OnNameKey};
     std::vector<GUI::Connection> m_connections;
 };

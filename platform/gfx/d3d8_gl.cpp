@@ -721,10 +721,21 @@ private:
         }
     }
 
-    // Draws the frame's calls (those touching clip, clipped to it, when given).
+    // Draws the frame's calls (those touching clip, clipped to it, when
+    // given), from the last that hides everything before it there.
     void replay(const FrameRecord& f, const RECT* clip)
     {
-        for (const FrameOp& op : f.ops()) {
+        const RECT area = clip ? *clip : RECT{0, 0, backBufferWidth(), backBufferHeight()};
+        const std::vector<FrameOp>& ops = f.ops();
+        std::size_t first = ops.size();
+        while (first > 0 && !(overlap(ops[first - 1].bounds, area) && coversOpaquely(f, ops[first - 1], area)))
+            --first;
+        first = first > 0 ? first - 1 : 0;
+        // Drawn over whole, the back buffer need not get its frame back first.
+        if (first > 0 && !clip && !m_target && m_token->alive())
+            m_window->backBufferFramebuffer(true);
+        for (std::size_t i = first; i < ops.size(); ++i) {
+            const FrameOp& op = ops[i];
             if (clip && !overlap(op.bounds, *clip))
                 continue;
             if (op.kind == FrameOp::Kind::Clear) {

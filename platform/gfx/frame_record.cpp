@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/gfx/d3d8_resources.h"
+#include "platform/gfx/pixel_format.h"
+
 namespace platform {
 
 namespace {
@@ -53,6 +56,99 @@ std::uint64_t hashState(const DrawState& s)
 }
 
 } // namespace
+
+namespace {
+
+// Whether the texels a quad samples over the area all have alpha 255. The
+// quad spans [x0, x1] x [y0, y1] with u from u0 to u1 and v from v0 to v1;
+// one texel more on every side for the linear filter and rounding.
+bool texelsOpaque(const PixelBuffer& px, const RECT& area, float x0, float x1, float y0, float y1, float u0,
+                  float u1, float v0, float v1)
+{
+    if (!formatHasAlpha(px.format()))
+        return true;
+    const auto span = [](float a0, float a1, float t0, float t1, std::int32_t from, std::int32_t to, int size,
+                         std::int64_t& first, std::int64_t& last) {
+        const float ta = t0 + (t1 - t0) * (float(from) - a0) / (a1 - a0);
+        const float tb = t0 + (t1 - t0) * (float(to) - a0) / (a1 - a0);
+        const float lo = std::min(ta, tb) * float(size), hi = std::max(ta, tb) * float(size);
+        if (!std::isfinite(lo) || !std::isfinite(hi))
+            return false;
+        first = std::max<std::int64_t>(0, std::int64_t(std::floor(std::max(lo, -1.0f))) - 1);
+        last = std::min<std::int64_t>(size - 1, std::int64_t(std::ceil(std::min(hi, float(size) + 1.0f))) + 1);
+        return first <= last;
+    };
+    std::int64_t tx0 = 0, tx1 = 0, ty0 = 0, ty1 = 0;
+    if (!span(x0, x1, u0, u1, area.left, area.right, px.width(), tx0, tx1) ||
+        !span(y0, y1, v0, v1, area.top, area.bottom, px.height(), ty0, ty1) ||
+        (tx1 - tx0 + 1) * (ty1 - ty0 + 1) > kMaxCoverTexels)
+        return false;
+    for (std::int64_t y = ty0; y <= ty1; ++y)
+        for (std::int64_t x = tx0; x <= tx1; ++x)
+            if ((decodePixel(px.format(), px.pixel(int(x), int(y))) >> 24) != 0xFF)
+                return false;
+    return true;
+}
+
+} // namespace
+
+bool coversOpaquely(const FrameRecord& frame, const FrameOp& op, const RECT& area)
+{
+    if (op.kind != FrameOp::Kind::Draw || op.count != 4 || op.indexCount != 6)
+        return false;
+    const BatchVertex* v = frame.vertices(op);
+    const std::uint16_t* idx = frame.indices(op);
+    float x0 = v[0].x, x1 = v[0].x, y0 = v[0].y, y1 = v[0].y;
+    for (int i = 1; i < 4; ++i) {
+        x0 = std::min(x0, v[i].x);
+        x1 = std::max(x1, v[i].x);
+        y0 = std::min(y0, v[i].y);
+        y1 = std::max(y1, v[i].y);
+    }
+    // Pixel centres lie on whole coordinates (as the D3D sprite's half-pixel
+    // shift assumes): x0 <= L covers column L, x1 >= R - 0.5 column R - 1.
+    if (!(x0 <= float(area.left) && x1 >= float(area.right) - 0.5f && y0 <= float(area.top) &&
+          y1 >= float(area.bottom) - 0.5f))
+        return false;
+    // Each vertex on its own corner (bit 0: right, bit 1: bottom), u the
+    // same along each upright side and v along each level one.
+    int at[4] = {-1, -1, -1, -1};
+    for (int i = 0; i < 4; ++i) {
+        if ((v[i].x != x0 && v[i].x != x1) || (v[i].y != y0 && v[i].y != y1))
+            return false;
+        const int corner = (v[i].x == x1 ? 1 : 0) | (v[i].y == y1 ? 2 : 0);
+        if (at[corner] >= 0)
+            return false;
+        at[corner] = i;
+    }
+    const BatchVertex &tl = v[at[0]], &tr = v[at[1]], &bl = v[at[2]], &br = v[at[3]];
+    if (tl.u != bl.u || tr.u != br.u || tl.v != tr.v || bl.v != br.v)
+        return false;
+    // Two triangles sharing a diagonal cover the quad.
+    int shared = 0, sharedCorners = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (idx[i] > 3 || idx[i + 3] > 3 || idx[i] == idx[(i + 1) % 3] || idx[i + 3] == idx[3 + (i + 1) % 3])
+            return false;
+        if (std::find(idx + 3, idx + 6, idx[i]) != idx + 6) {
+            ++shared;
+            sharedCorners ^= (v[idx[i]].x == x1 ? 1 : 0) | (v[idx[i]].y == y1 ? 2 : 0);
+        }
+    }
+    if (shared != 2 || sharedCorners != 3)
+        return false;
+    const RECT vp = clippedViewport(op.state.viewport, frame.width(), frame.height());
+    if (vp.left > area.left || vp.top > area.top || vp.right < area.right || vp.bottom < area.bottom)
+        return false;
+    if (!op.state.alphaBlend || (op.state.srcBlend == D3DBLEND_ONE && op.state.destBlend == D3DBLEND_ZERO))
+        return true;
+    if (op.state.srcBlend != D3DBLEND_SRCALPHA || op.state.destBlend != D3DBLEND_INVSRCALPHA)
+        return false;
+    for (int i = 0; i < 4; ++i)
+        if ((v[i].color >> 24) != 0xFF)
+            return false;
+    return !op.texture ||
+           texelsOpaque(op.texture->pixels(), area, x0, x1, y0, y1, tl.u, tr.u, tl.v, bl.v);
+}
 
 bool sameDrawState(const DrawState& a, const DrawState& b)
 {

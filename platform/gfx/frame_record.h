@@ -90,6 +90,17 @@ private:
     std::vector<RECT> m_rects;
 };
 
+// Whether drawing `op` leaves every pixel of `area` as it draws it,
+// whatever was there before, so that what the frame drew there earlier
+// need not be drawn: an axis-aligned quad (two triangles, texture
+// coordinates along its sides) over every pixel centre of the area, a
+// viewport holding the area, and no blending, or source-alpha blending of
+// opaque vertices over texels that are opaque where the area samples them
+// (read from the texture's copy, and only while the area samples at most
+// kMaxCoverTexels of them). The op's texture must still be alive.
+constexpr std::int64_t kMaxCoverTexels = 16384;
+bool coversOpaquely(const FrameRecord& frame, const FrameOp& op, const RECT& area);
+
 // Where the pixels of `now` may differ from those of `before` (both drawn
 // whole on the same back buffer): the areas of the draws that are not
 // matched, in order, by an identical draw of the other frame, merged into a

@@ -97,7 +97,8 @@ void CDialogMainMenu::SetControlsVisible(bool on)
         if (GUI::Widget* w = widget.get())
             w->SetVisible(visible);
     };
-    for (const GUI::WidgetRef* button : {&m_play, &m_options, &m_help, &m_changeProfile, &m_findAll})
+    // Exit too: under another page it would answer nothing.
+    for (const GUI::WidgetRef* button : {&m_play, &m_options, &m_help, &m_changeProfile, &m_findAll, &m_exit})
         show(*button, on);
     show(m_moreGames, on && !m_moreGamesHidden);
     show(m_awardMH, on && m_hasMH);

@@ -164,3 +164,31 @@ TEST_F(TextTest, DrawingRunsScrollAndClip)
 
     gui->GetRoot()->RemoveChild(&plain);
 }
+
+TEST_F(TextTest, WordsLandWhereTheFontDrawsTheWholeLine)
+{
+    // The demo's large font: glyphs with lead-ins of both signs ('D' +2,
+    // 'J' -2) after spaces, as in a certificate's name line.
+    gui->fonts["Large"] = std::make_unique<aFont>(test_env::sourceDir() + "/data/GameData/Fonts/DejaVuSans28.ini");
+    aFont* large = gui->fonts["Large"].get();
+    script("statictext Text\n{\n AreaRect 0 0 320 60\n Font Large\n}\n");
+    auto* t = find<StaticText>("Text");
+    ASSERT_NE(t, nullptr);
+    const std::wstring text = L"to Detective Jo";
+    t->SetText(text);
+    step();
+    // The glyphs' left edges, spaces (no pixels) left out.
+    const auto lefts = [](const std::vector<imgtest::SpriteDraw>& draws) {
+        std::vector<float> out;
+        for (const imgtest::SpriteDraw& d : draws)
+            if (d.right > d.left)
+                out.push_back(d.tx);
+        return out;
+    };
+    const std::vector<float> words = lefts(render());
+    rec->clear();
+    large->drawString(0.0f, 0.0f, text, 16);
+    const std::vector<float> whole = lefts(spriteDraws());
+    ASSERT_EQ(words.size(), 13u);
+    EXPECT_EQ(words, whole);
+}

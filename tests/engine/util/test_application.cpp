@@ -274,10 +274,15 @@ TEST(Application, ShowErrorTexts)
     EXPECT_NE(app.boxes[6].find("scripts/play"), std::string::npos);
     EXPECT_EQ(app.boxes[7].rfind("The game could not get OpenGL 3.3 graphics for its window.\n", 0), 0u);
     EXPECT_EQ(app.boxes[8], "Unknown error. Please reinstall or contact user support.");
-    // Words meant for another system's libraries are nowhere.
+    // Words meant for another system's libraries are nowhere, and the
+    // graphics boxes speak of drivers, not of the developers' scripts.
     for (const std::string& box : app.boxes)
         for (const char* word : {"Direct3D", "DirectX", "Windows"})
             EXPECT_EQ(box.find(word), std::string::npos) << box;
+    for (const std::string& box : {app.boxes[0], app.boxes[7]}) {
+        EXPECT_NE(box.find("graphics drivers"), std::string::npos) << box;
+        EXPECT_EQ(box.find("scripts/"), std::string::npos) << box;
+    }
     EXPECT_TRUE(app.lastIsError);
 }
 

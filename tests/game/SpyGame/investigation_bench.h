@@ -91,7 +91,7 @@ public:
 // the drawing slots note the layers they draw.
 class Probe : public CInvestigation {
 public:
-    using CInvestigation::clickCount;
+    using CInvestigation::clickAges;
     using CInvestigation::currentEvent;
     using CInvestigation::currentRoom;
     using CInvestigation::fadeAlpha;

@@ -41,7 +41,6 @@ public:
 
 class PlayProbe : public Probe {
 public:
-    using CInvestigation::clickTimer;
     using CInvestigation::clicksLimit;
     using CInvestigation::highlightedItems;
     using CInvestigation::highlightPhase;

@@ -296,9 +296,11 @@ TEST_F(CaseOnData, AStopUnderTheWarningOrTheHintListSavesThePlayUnderThem)
     playToTheMap();
     click(414, 180, 3.0f);
     click(944, 676);
-    // Six clicks on the wallpaper within a second: the rapid-click warning.
-    for (int i = 0; i < 6; ++i)
-        click(560, 300, 0.05f);
+    // Five clicks on the wallpaper 120 ms apart: the rapid-click warning,
+    // wherever they fall in game time.
+    wait(0.5f);
+    for (int i = 0; i < 5; ++i)
+        click(560, 300, 0.06f);
     ASSERT_TRUE(root().GetDialogs().randomClicking.IsVisible());
     const std::string save = game->m_fileServer.manglePath(ProfilesManager::getSingletonPtr()->GetSaveFileName());
     const auto stopAndPlayAgain = [&]() {

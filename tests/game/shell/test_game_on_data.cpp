@@ -1,14 +1,15 @@
 // The game in process on the demo data, offscreen, driven by the scripted
 // mouse and keyboard: clicks skip the splash, the loading bar grows frame
-// by frame, the main menu draws, a new player is made through the player
-// choice, the more-games page opens its second link, Escape closes the
-// menu's dialogs, and Exit ends the
-// game without a fault in the log. Also the loading bar's pixels at
-// nothing, half and all loaded.
+// by frame, the main menu draws, new players are made through the player
+// choice (New, Enter), the more-games page shows its covers and opens its
+// second link, Escape closes the menu's dialogs, and Exit ends the game
+// without a fault in the log. Also the loading bar's pixels at nothing,
+// half and all loaded.
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/gfx/a_graph_server.h"
@@ -187,6 +188,19 @@ TEST_F(GameOnData, SplashLoadingMenuPlayerChoiceAndExit)
     EXPECT_EQ(widget("UserName")->GetText(), L"Ann");
     const std::string list = game.m_fileServer.manglePath(game.m_savedGamesFolder) + "_profiles.dat";
     EXPECT_NE(test_env::readFile(list).find("Ann"), std::string::npos);
+    // Enter in the name does as New; Escape with a name typed adds nobody.
+    clickOn("ChangeProfile");
+    type("Bea");
+    frames(1, 0, {platform::DIK_RETURN});
+    frames(2);
+    EXPECT_EQ(flow.GetScreen(), Flow::kMenu);
+    EXPECT_EQ(widget("UserName")->GetText(), L"Bea");
+    clickOn("ChangeProfile");
+    type("Cy");
+    escape();
+    EXPECT_EQ(flow.GetScreen(), Flow::kMenu);
+    EXPECT_EQ(widget("UserName")->GetText(), L"Bea");
+    EXPECT_EQ(test_env::readFile(list).find("Cy"), std::string::npos);
 
     // The more-games page over the menu, whose controls make way; its second
     // button opens the second link of MoreGames.ini beside the game.
@@ -196,6 +210,16 @@ TEST_F(GameOnData, SplashLoadingMenuPlayerChoiceAndExit)
     GUI::Widget* page = game.GetGui()->GetRoot()->FindChild("MoreGames");
     ASSERT_TRUE(page && page->IsVisible(true));
     EXPECT_FALSE(widget("Play")->IsVisible(true));
+    EXPECT_FALSE(widget("Exit")->IsVisible(true));
+    // Each column shows its cover (menu art more_games.txt): the letter's
+    // paper, a lit window of the lane, the moon over the manor.
+    frames(2);
+    const std::vector<std::uint32_t> covers = gstest::readBackBuffer(*game.m_graphServer);
+    for (const auto& [px, py, rgb] : {std::tuple{262, 324, 0xF2E6C8u}, {489, 322, 0xFFD870u}, {782, 292, 0xF4ECD0u}})
+        for (int shift = 0; shift < 24; shift += 8)
+            EXPECT_NEAR(int((covers[std::size_t(py) * 1024 + std::size_t(px)] >> shift) & 0xFF),
+                        int((rgb >> shift) & 0xFF), 8)
+                << px << "," << py;
     const aRect download2 = page->FindChild("download2", true)->GetAbsoluteRect();
     click(download2.x + download2.width / 2, download2.y + download2.height / 2);
     platform::setLinkOpener(nullptr);
@@ -213,6 +237,7 @@ TEST_F(GameOnData, SplashLoadingMenuPlayerChoiceAndExit)
         clickOn(button);
         GUI::Widget* dialog = game.GetGui()->GetRoot()->FindChild(name);
         ASSERT_TRUE(dialog && dialog->IsVisible(true)) << button;
+        EXPECT_FALSE(widget("Exit")->IsVisible(true)) << button;
         escape();
         EXPECT_FALSE(dialog->IsVisible(true)) << button;
         EXPECT_TRUE(widget("Play")->IsVisible(true)) << button;

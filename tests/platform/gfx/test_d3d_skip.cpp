@@ -64,10 +64,10 @@ protected:
     // Plays the frames skipping unchanged ones (after the fixture's black
     // frame), then again drawing each whole; the presented frames and the
     // back buffer after them must agree.
-    GfxDeviceStats same(int count, const std::function<void(int)>& draw)
+    GfxDeviceStats same(int count, const std::function<void(int)>& draw, std::uint32_t clear = 0xFF000000)
     {
-        const Played skipped = play(true, count, draw);
-        const Played whole = play(false, count, draw);
+        const Played skipped = play(true, count, draw, clear);
+        const Played whole = play(false, count, draw, clear);
         EXPECT_EQ(whole.stats.framesWhole, std::uint64_t(count));
         if (!test_env::switchedOn("A2D_WHOLE_FRAMES")) {
             EXPECT_EQ(skipped.stats.framesChecked, skipped.stats.framesPartial + skipped.stats.framesSkipped);
@@ -218,6 +218,41 @@ TEST_F(SkipPixels, AMovedSpriteOverABlendedBackgroundLeavesTheBackgroundBehind)
     EXPECT_EQ(at(frames[6], 12, 22), at(frames[0], 12, 22));
     // Frame 2 is compared with the black frame the back target holds: whole.
     expectDrawn(stats, 2, 3, 2);
+}
+
+TEST_F(SkipPixels, WhatAnOpaqueDrawHidesIsNotDrawnAgainAndWhatShowsThroughIs)
+{
+    makeSprite();
+    setBlend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
+    setColorOp(D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_MODULATE);
+    setFilter(D3DTEXF_LINEAR);
+    // An opaque stretched backdrop over the red clear; over it, under a
+    // cover of alpha texels with a hole, a square that moves under the hole
+    // and then away under the cover's opaque part.
+    std::vector<std::uint32_t> wood;
+    for (int i = 0; i < 64; ++i)
+        wood.push_back(0x00403020u + std::uint32_t(i % 8) * 0x000A0A0Au);
+    auto backdrop = texture(8, 8, D3DFMT_X8R8G8B8, wood);
+    std::vector<std::uint32_t> holed(16 * 16, 0xFF2080F0);
+    for (int y = 6; y < 10; ++y)
+        for (int x = 6; x < 10; ++x)
+            holed[std::size_t(y) * 16 + std::size_t(x)] = 0x00000000;
+    auto cover = texture(16, 16, D3DFMT_A8R8G8B8, holed);
+    auto square = texture(4, 4, D3DFMT_A8R8G8B8, std::vector<std::uint32_t>(16, 0xFFFFFF00));
+    const float xs[] = {33, 34, 35, 44, 45, 34};
+    const GfxDeviceStats stats = same(6, [&](int i) {
+        const D3DXVECTOR2 whole{float(kWidth) / 8.0f, float(kHeight) / 8.0f}, twice{2.0f, 2.0f};
+        const D3DXVECTOR2 origin{0, 0}, at{20, 14};
+        ASSERT_EQ(sprite->Draw(backdrop.get(), nullptr, &whole, nullptr, 0.0f, &origin, 0xFFFFFFFF), D3D_OK);
+        drawSprite(square.get(), xs[i], 28);
+        ASSERT_EQ(sprite->Draw(cover.get(), nullptr, &twice, nullptr, 0.0f, &at, 0xFFFFFFFF), D3D_OK);
+    }, 0xFFFF0000);
+    // Through the hole, the square; beside it, the backdrop, never the clear.
+    EXPECT_EQ(at(frames[1], 36, 30), 0xFFFF00u);
+    EXPECT_NE(at(frames[3], 36, 30), 0xFFFF00u);
+    EXPECT_NE(at(frames[3], 36, 30), 0xFF0000u);
+    EXPECT_EQ(at(frames[5], 36, 30), 0xFFFF00u);
+    expectDrawn(stats, 2, 4, 0);
 }
 
 TEST_F(SkipPixels, AFlipSkipsOnlyOnceBothTargetsHoldTheFrame)

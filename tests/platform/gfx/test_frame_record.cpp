@@ -1,10 +1,12 @@
-// Frames as lists of draws: when texels map one to one onto pixels, and
-// where two frames differ.
+// Frames as lists of draws: when texels map one to one onto pixels, where
+// two frames differ, and when a draw hides what is under it.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
+#include "platform/gfx/d3d8_resources.h"
 #include "platform/gfx/frame_record.h"
+#include "platform/gfx/pixel_format.h"
 
 using platform::BatchVertex;
 using platform::DrawState;
@@ -161,4 +163,72 @@ TEST(FrameRecord, ARecordStopsAtItsByteLimitAndLetsGoOfALargeFramesMemory)
     const std::size_t small = f.capacityBytes();
     f.reset(kW, kH);
     EXPECT_EQ(f.capacityBytes(), small);
+}
+
+TEST(FrameRecord, AnOpaqueQuadOverAnAreaHidesWhatIsUnderIt)
+{
+    FrameRecord f;
+    f.reset(kW, kH);
+    DrawState st;
+    st.viewport.Width = kW;
+    st.viewport.Height = kH;
+    const RECT all{0, 0, kW, kH}, corner{0, 0, 8, 8};
+    // Each case is the last op of the record.
+    const auto covers = [&](const DrawState& state, std::vector<BatchVertex> v, const RECT& area,
+                            platform::TextureImpl* texture = nullptr, const std::uint16_t* idx = kQuad) {
+        EXPECT_TRUE(f.addDraw(state, texture, v.data(), v.size(), idx, 6));
+        return platform::coversOpaquely(f, f.ops().back(), area);
+    };
+    // A sprite's quad over the whole back buffer, and over less of it.
+    EXPECT_TRUE(covers(st, quad(0, 0, kW, kH, 1, 1), all));
+    EXPECT_FALSE(covers(st, quad(1, 0, kW, kH, 1, 1), all));
+    EXPECT_FALSE(covers(st, quad(0, 0, kW - 1, kH, 1, 1), all));
+    EXPECT_TRUE(covers(st, quad(0, 0, 8, 8, 1, 1), corner));
+    EXPECT_FALSE(covers(st, quad(0, 0, 8, 8, 1, 1, 0, 0, 1.0f, 0.1f), corner));
+    const std::uint16_t twice[] = {0, 1, 2, 0, 1, 2}, edge[] = {0, 1, 2, 0, 1, 3};
+    EXPECT_FALSE(covers(st, quad(0, 0, 8, 8, 1, 1), corner, nullptr, twice));
+    EXPECT_FALSE(covers(st, quad(0, 0, 8, 8, 1, 1), corner, nullptr, edge));
+    DrawState narrow = st;
+    narrow.viewport.Width = 7;
+    EXPECT_FALSE(covers(narrow, quad(0, 0, 8, 8, 1, 1), corner));
+    // Blended: only opaque vertices with source alpha replace the pixels.
+    DrawState blended = st;
+    blended.alphaBlend = 1;
+    blended.srcBlend = D3DBLEND_SRCALPHA;
+    blended.destBlend = D3DBLEND_INVSRCALPHA;
+    EXPECT_TRUE(covers(blended, quad(0, 0, 8, 8, 1, 1), corner));
+    std::vector<BatchVertex> faint = quad(0, 0, 8, 8, 1, 1);
+    faint[3].color = 0xFEFFFFFF;
+    EXPECT_FALSE(covers(blended, faint, corner));
+    DrawState added = blended;
+    added.destBlend = D3DBLEND_ONE;
+    EXPECT_FALSE(covers(added, quad(0, 0, 8, 8, 1, 1), corner));
+
+    // Textures: opaque where the area samples them, or a format without alpha.
+    const auto link = std::make_shared<platform::DeviceLink>();
+    const auto make = [&](D3DFORMAT format, int size, std::uint32_t argb) {
+        auto* t = new platform::TextureImpl(link, format, size, size, 0, D3DPOOL_MANAGED);
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x)
+                platform::encodePixel(format, argb, t->pixels().pixel(x, y));
+        return t;
+    };
+    platform::TextureImpl* solid = make(D3DFMT_A8R8G8B8, 32, 0xFF102030);
+    platform::TextureImpl* x8 = make(D3DFMT_X8R8G8B8, 32, 0x00102030);
+    platform::TextureImpl* large = make(D3DFMT_A8R8G8B8, 256, 0xFF102030);
+    // 32 x 32 texels stretched over 64 x 64 pixels; the area is pixels
+    // 0-7, texels 0-3.
+    EXPECT_TRUE(covers(blended, quad(0, 0, 32, 32, 32, 32, 0, 0, 2.0f), corner, solid));
+    EXPECT_TRUE(covers(blended, quad(0, 0, 32, 32, 32, 32, 0, 0, 2.0f), corner, x8));
+    platform::encodePixel(D3DFMT_A8R8G8B8, 0xFE102030, solid->pixels().pixel(20, 20));
+    EXPECT_TRUE(covers(blended, quad(0, 0, 32, 32, 32, 32, 0, 0, 2.0f), corner, solid));
+    platform::encodePixel(D3DFMT_A8R8G8B8, 0xFE102030, solid->pixels().pixel(3, 2));
+    EXPECT_FALSE(covers(blended, quad(0, 0, 32, 32, 32, 32, 0, 0, 2.0f), corner, solid));
+    // Unblended, the texels' alpha does not count.
+    EXPECT_TRUE(covers(st, quad(0, 0, 32, 32, 32, 32, 0, 0, 2.0f), corner, solid));
+    // More texels than it reads: left undecided, as not hidden.
+    EXPECT_FALSE(covers(blended, quad(0, 0, 256, 256, 256, 256), RECT{0, 0, 256, 256}, large));
+    EXPECT_TRUE(covers(blended, quad(0, 0, 256, 256, 256, 256), RECT{0, 0, 100, 100}, large));
+    for (platform::TextureImpl* t : {solid, x8, large})
+        t->Release();
 }
