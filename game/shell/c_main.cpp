@@ -164,9 +164,18 @@ LRESULT cMain::windowProc(HWND window, std::uint32_t message, WPARAM wParam, LPA
     if (message == kGameMessage)
         return m_flow ? m_flow->OnWindowMessage(window, message, wParam, lParam) : 0;
     // Closing the window, SIGINT, SIGTERM and SIGHUP all come as WM_CLOSE;
-    // only a close the player asked of the window may be refused.
-    if (message == WM_CLOSE && m_flow && !m_flow->OnQuitRequest(wParam == kCloseFromWindow))
-        return 0;
+    // only a close the player asked of the window may be refused. Each is
+    // logged with its outcome, so a close that seems ignored names its step.
+    if (message == WM_CLOSE) {
+        const char* from = wParam == kCloseFromWindow   ? "from the window"
+                           : wParam == kCloseFromSignal ? "from a stop signal"
+                                                        : "from the game";
+        if (m_flow && !m_flow->OnQuitRequest(wParam == kCloseFromWindow)) {
+            a_log("cMain. Close request %s: refused", from);
+            return 0;
+        }
+        a_log("cMain. Close request %s: closing", from);
+    }
     return aApplication::windowProc(window, message, wParam, lParam);
 }
 

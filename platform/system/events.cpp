@@ -43,7 +43,7 @@ bool translate(const SDL_Event& e, Message& out)
 {
     switch (e.type) {
     case SDL_QUIT:
-        out = Message{firstWindow(), WM_CLOSE, 0, 0};
+        out = Message{firstWindow(), WM_CLOSE, kCloseFromSignal, 0};
         return true;
     case SDL_WINDOWEVENT: {
         Window* w = windowById(e.window.windowID);
@@ -105,7 +105,7 @@ public:
     {
         if (g_hangup) {
             g_hangup = 0;
-            out = Message{firstWindow(), WM_CLOSE, 0, 0};
+            out = Message{firstWindow(), WM_CLOSE, kCloseFromSignal, 0};
             return true;
         }
         if (!SDL_WasInit(SDL_INIT_VIDEO))

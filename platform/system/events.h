@@ -29,7 +29,7 @@ public:
 // SDL's event queue, translated: close -> WM_CLOSE(kCloseFromWindow),
 // focus -> WM_ACTIVATEAPP, maximise -> WM_SIZE(SIZE_MAXIMIZED),
 // expose -> WM_PAINT, motion -> WM_SETCURSOR. SDL_QUIT (SIGINT/SIGTERM) ->
-// WM_CLOSE(0) to the first window; closing the last window brings no
+// WM_CLOSE(kCloseFromSignal) to the first window; closing the last window brings no
 // SDL_QUIT of its own, so a close the program refuses leaves it running.
 EventSource& sdlEventSource();
 

@@ -28,9 +28,11 @@ constexpr std::uint32_t WM_EXITMENULOOP = 0x0212;
 constexpr std::uint32_t WM_ENTERSIZEMOVE = 0x0231;
 constexpr std::uint32_t WM_EXITSIZEMOVE = 0x0232;
 
-// WM_CLOSE's wParam when the player closed the window (the window
-// manager's close); 0 for a stop signal or the program's own close.
+// WM_CLOSE's wParam: the player closed the window (the window manager's
+// close), a stop signal came (SIGINT, SIGTERM, SIGHUP), or 0 for the
+// program's own close.
 constexpr WPARAM kCloseFromWindow = 1;
+constexpr WPARAM kCloseFromSignal = 2;
 
 constexpr WPARAM SIZE_RESTORED = 0;
 constexpr WPARAM SIZE_MINIMIZED = 1;

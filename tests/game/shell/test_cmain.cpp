@@ -12,6 +12,7 @@
 #include "engine/util/a_input_server.h"
 #include "engine/util/a_locale_server.h"
 #include "engine/util/a_log.h"
+#include "engine/util/text_test_log.h"
 #include "game/shell/c_game_flow.h"
 #include "game/shell/c_game_ini.h"
 #include "game/shell/c_main.h"
@@ -57,8 +58,9 @@ public:
             return cMain::MakeGameFlow();
         auto menu = std::make_unique<flowfakes::FakeMenu>(calls, menuAlive);
         fakeMenu = menu.get();
-        return std::make_unique<CGameFlow>(std::make_unique<flowfakes::FakeRoot>(calls, menuAlive), std::move(menu),
-                                           nullptr);
+        auto root = std::make_unique<flowfakes::FakeRoot>(calls, menuAlive);
+        fakeRoot = root.get();
+        return std::make_unique<CGameFlow>(std::move(root), std::move(menu), nullptr);
     }
     bool madeBeforeFlow = false;
     std::string titleBeforeFlow;
@@ -66,6 +68,7 @@ public:
     flowfakes::Calls calls;
     bool menuAlive = false;
     flowfakes::FakeMenu* fakeMenu = nullptr;
+    flowfakes::FakeRoot* fakeRoot = nullptr;
 };
 
 class CMainTest : public testing::Test {
@@ -87,6 +90,21 @@ protected:
     platform::ManualClock clock;
     platform::ScriptedKeyboard keys;
     platform::ScriptedEventSource events;
+
+    // From the splash through the fake menu's Play to the fake root's play.
+    void playFromMenu(TestMain& game)
+    {
+        keys.pushKeys({platform::DIK_ESCAPE});
+        for (int i = 0; i < 10 && game.GetFlow()->GetScreen() != CGameFlow::kPlay; ++i) {
+            if (game.GetFlow()->GetScreen() == CGameFlow::kMenu)
+                game.fakeMenu->states[CGameFlow::Menu::kMainMenu] = CGameFlow::Menu::kPlay;
+            clock.advanceMs(20);
+            game.m_inputServer->update();
+            game.cMain::update();
+            keys.pushKeys({});
+        }
+        ASSERT_EQ(game.GetFlow()->GetScreen(), CGameFlow::kPlay);
+    }
 };
 
 } // namespace
@@ -190,16 +208,7 @@ TEST_F(CMainTest, APostedGameMessageReachesTheRootInPlay)
     ASSERT_EQ(game.init("VRK", nullptr, "", "Tallowmere"), 0);
     game.m_graphServer->m_fullscreen = true;
     // Escape ends the splash; in the menu the fake answers Play.
-    keys.pushKeys({platform::DIK_ESCAPE});
-    for (int i = 0; i < 10 && game.GetFlow()->GetScreen() != CGameFlow::kPlay; ++i) {
-        if (game.GetFlow()->GetScreen() == CGameFlow::kMenu)
-            game.fakeMenu->states[CGameFlow::Menu::kMainMenu] = CGameFlow::Menu::kPlay;
-        clock.advanceMs(20);
-        game.m_inputServer->update();
-        game.cMain::update();
-        keys.pushKeys({});
-    }
-    ASSERT_EQ(game.GetFlow()->GetScreen(), CGameFlow::kPlay);
+    playFromMenu(game);
     game.calls.clear();
     platform::messageQueue().post(platform::Message{game.m_window, cMain::kGameMessage, 1, 2});
     game.maxUpdates = game.updates + 1;
@@ -209,4 +218,40 @@ TEST_F(CMainTest, APostedGameMessageReachesTheRootInPlay)
     EXPECT_NE(std::find(game.calls.begin(), game.calls.end(), "root.OnWindowMessage 1024"), game.calls.end());
     game.shutdown();
     EXPECT_EQ(game.calls.back(), "root.Unload, menu alive");
+}
+
+TEST_F(CMainTest, EveryCloseRequestIsLoggedWithWhatWasDone)
+{
+    TestMain game;
+    game.withFakes = true;
+    ASSERT_EQ(game.init("VRK", nullptr, "", "Tallowmere"), 0);
+    game.m_graphServer->m_fullscreen = true;
+    playFromMenu(game);
+    TestLog log;
+
+    // The case cannot be saved: the player's first close is refused, the
+    // second ends the game unsaved.
+    game.fakeRoot->saveFailure = "cannot write";
+    EXPECT_EQ(platform::sendMessage(game.m_window, WM_CLOSE, kCloseFromWindow, 0), 0);
+    EXPECT_FALSE(platform::messageQueue().quitPosted());
+    EXPECT_EQ(log.count("cMain. Close request from the window: refused"), 1u);
+    platform::sendMessage(game.m_window, WM_CLOSE, kCloseFromWindow, 0);
+    EXPECT_TRUE(platform::messageQueue().quitPosted());
+    EXPECT_EQ(log.count("cMain. Close request from the window: closing"), 1u);
+
+    // A stop signal is never refused.
+    platform::messageQueue().reset();
+    game.fakeRoot->saveFailure.clear();
+    platform::sendMessage(game.m_window, WM_CLOSE, kCloseFromSignal, 0);
+    EXPECT_TRUE(platform::messageQueue().quitPosted());
+    EXPECT_EQ(log.count("cMain. Close request from a stop signal: closing"), 1u);
+
+    // The game's own close, when a frame fails.
+    platform::messageQueue().reset();
+    game.maxUpdates = game.updates + 1;
+    game.onActivate();
+    EXPECT_EQ(game.run(), 0);
+    EXPECT_EQ(log.count("cMain. Close request from the game: closing"), 1u);
+    EXPECT_EQ(log.count("cMain. Close request"), 4u);
+    game.shutdown();
 }

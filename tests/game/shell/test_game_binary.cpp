@@ -174,6 +174,7 @@ TEST(GameBinary, HangupClosesLikeAWindowClose)
     const std::optional<int> status = game.waitExit(kPatience);
     ASSERT_TRUE(status);
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+    EXPECT_TRUE(contains(GameProcess::log(), "cMain. Close request from a stop signal: closing"));
     EXPECT_TRUE(contains(GameProcess::log(), "a2d Engine stopped"));
 }
 

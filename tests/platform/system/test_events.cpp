@@ -138,12 +138,16 @@ TEST_F(MessageQueueTest, SdlEventsAreTranslatedForOurWindowsOnly)
     EXPECT_EQ(m.window, window.get());
     EXPECT_EQ(m.message, WM_ACTIVATEAPP);
     EXPECT_EQ(m.wParam, 0u);
+    // The window's close may be refused by the game, a quit request never:
+    // the two are told apart.
     ASSERT_TRUE(messageQueue().peek(m));
     EXPECT_EQ(m.message, WM_CLOSE);
     EXPECT_EQ(m.window, window.get());
+    EXPECT_EQ(m.wParam, kCloseFromWindow);
     ASSERT_TRUE(messageQueue().peek(m));
     EXPECT_EQ(m.message, WM_CLOSE);
     EXPECT_EQ(m.window, window.get());
+    EXPECT_EQ(m.wParam, kCloseFromSignal);
     while (messageQueue().peek(m))
         EXPECT_NE(m.message, WM_CLOSE);
 }
