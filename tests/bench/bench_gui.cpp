@@ -4,6 +4,7 @@
 // Render of its tree (the median frame), on the recording device. Prints
 // the time ratios of the large script to the small one; exits 1 when
 // loading takes more than 15 times as long, or a frame more than 12 times.
+// "--smoke": one round of two frames each, no limit judged.
 //
 // Each frame starts with the caches emptied, as in the game, where drawing
 // and mixing stream megabytes between two GUI frames. Run hot, the small
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,8 +31,8 @@
 
 namespace {
 
-constexpr int kRounds = 7;
-constexpr int kFrames = 100;
+int g_rounds = 7;
+int g_frames = 100;
 constexpr double kLoadLimit = 15.0;
 constexpr double kFrameLimit = 12.0;
 // Larger than the second-level cache of any core we run on.
@@ -70,14 +72,14 @@ Timing measure(const std::string& path, aImageManager& images, platform::Recorde
 {
     Timing best;
     std::vector<double> frames;
-    for (int round = 0; round < kRounds; ++round) {
+    for (int round = 0; round < g_rounds; ++round) {
         const auto t0 = std::chrono::steady_clock::now();
         auto gui = std::make_unique<GUI::Server>(&images, nullptr);
         gui->load(path);
         const auto t1 = std::chrono::steady_clock::now();
         gui->InitWidgets();
         recorder.clear();
-        for (int frame = 0; frame < kFrames; ++frame) {
+        for (int frame = 0; frame < g_frames; ++frame) {
             // What the recording device keeps is not the GUI's cost.
             recorder.clear();
             emptyCaches();
@@ -102,8 +104,13 @@ Timing measure(const std::string& path, aImageManager& images, platform::Recorde
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    const bool smoke = argc > 1 && std::strcmp(argv[1], "--smoke") == 0;
+    if (smoke) {
+        g_rounds = 1;
+        g_frames = 2;
+    }
     test_env::makeFreshHome();
     g_logFile = std::fopen("/dev/null", "w");
     auto recorder = std::make_shared<platform::Recorder>();
@@ -130,8 +137,8 @@ int main()
                     one.frame * 1e3);
         std::printf("GUI script of 1100 widgets: load %.3f ms (x%.2f), Update + Render %.3f ms (x%.2f)\n",
                     ten.load * 1e3, loadRatio, ten.frame * 1e3, frameRatio);
-        const bool loadMet = benchFigure("load 1100 / 110 widgets", loadRatio, kLoadLimit);
-        if (!benchFigure("Update + Render 1100 / 110 widgets", frameRatio, kFrameLimit) || !loadMet) {
+        const bool loadMet = smoke || benchFigure("load 1100 / 110 widgets", loadRatio, kLoadLimit);
+        if (!smoke && (!benchFigure("Update + Render 1100 / 110 widgets", frameRatio, kFrameLimit) || !loadMet)) {
             std::printf("bench_gui: over a limit for 10 times the widgets\n");
             status = 1;
         }

@@ -19,13 +19,15 @@
 // looping), against an SDL audio device opened the same way with a callback
 // that does nothing (idle and empty alternate in one-second slices).
 //
-// Prints its figures and exits 0 whatever they are (2 when it cannot run).
+// Exits 1 when a figure misses its limit, 2 when it cannot run. "--smoke"
+// mixes one second once and runs the output a second each, judging nothing.
 #include <time.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -40,11 +42,13 @@ namespace {
 constexpr int kVoices = 64;
 constexpr int kOutputRate = 48000;
 constexpr std::uint32_t kBuffer = 1024;
-constexpr double kSeconds = 60.0;
 constexpr double kLimit = 10.0;
 constexpr double kRateLimit = 1.2;
-constexpr int kRounds = 3;
-constexpr int kOutputSeconds = 5;
+// Seconds of audio mixed per round, rounds, seconds of output per slice
+// ("--smoke" shortens them).
+double g_seconds = 60.0;
+int g_rounds = 3;
+int g_outputSeconds = 5;
 
 double cpuMs(clockid_t clock)
 {
@@ -159,7 +163,7 @@ double runMixer(snd::System* system, const Scene& scene, const std::vector<Voice
     for (std::size_t i = 0; i < channels.size(); ++i)
         channels[i] = startVoice(system, scene, i, specs[i].loop);
     std::vector<float> out(kBuffer * 2);
-    const int buffers = int(kSeconds * kOutputRate / kBuffer + 0.5);
+    const int buffers = int(g_seconds * kOutputRate / kBuffer + 0.5);
     double cpu = 0.0;
     for (int b = 0; b < buffers; ++b) {
         const double t0 = cpuMs(CLOCK_THREAD_CPUTIME_ID);
@@ -182,7 +186,7 @@ double runBaseline(const std::vector<VoiceSpec>& specs, double& checksum)
     std::vector<double> acc(kBuffer * 2);
     std::vector<float> out(kBuffer * 2);
     std::vector<std::size_t> pos(specs.size(), 0);
-    const int buffers = int(kSeconds * kOutputRate / kBuffer + 0.5);
+    const int buffers = int(g_seconds * kOutputRate / kBuffer + 0.5);
     const double t0 = cpuMs(CLOCK_THREAD_CPUTIME_ID);
     for (int b = 0; b < buffers; ++b) {
         std::fill(acc.begin(), acc.end(), 0.0);
@@ -223,15 +227,15 @@ double processCpuPerSecond(std::chrono::milliseconds span)
 }
 
 // Idle output against the empty device, in alternating one-second slices
-// (kOutputSeconds of each), so that a machine whose load drifts weighs on
+// (g_outputSeconds of each), so that a machine whose load drifts weighs on
 // both alike; the least of each, as other processes only ever add to a
 // slice. False when a device does not open.
 bool idleAgainstEmpty(double& idle, double& empty)
 {
     std::vector<double> idles;
     std::vector<double> empties;
-    for (int slice = 0; slice < kOutputSeconds; ++slice) {
-        snd::detail::SdlOutput device(nullptr);
+    for (int slice = 0; slice < g_outputSeconds; ++slice) {
+        snd::detail::SdlOutput device(nullptr, false);
         int rate = 0;
         if (device.open(&rate) != snd::kOk)
             return false;
@@ -254,7 +258,7 @@ bool idleAgainstEmpty(double& idle, double& empty)
     return true;
 }
 
-// The 64 voices, all looping, through the SDL output for kOutputSeconds.
+// The 64 voices, all looping, through the SDL output for g_outputSeconds.
 bool busyOutput(const std::vector<VoiceSpec>& specs, double& busy, int& playing)
 {
     snd::System* system = nullptr;
@@ -268,7 +272,7 @@ bool busyOutput(const std::vector<VoiceSpec>& specs, double& busy, int& playing)
     }
     for (std::size_t i = 0; i < scene.sounds.size(); ++i)
         startVoice(system, scene, i, true);
-    busy = processCpuPerSecond(std::chrono::seconds(kOutputSeconds));
+    busy = processCpuPerSecond(std::chrono::seconds(g_outputSeconds));
     snd::Stats stats;
     system->getStats(&stats);
     playing = stats.voicesPlaying;
@@ -278,8 +282,14 @@ bool busyOutput(const std::vector<VoiceSpec>& specs, double& busy, int& playing)
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    const bool smoke = argc > 1 && std::strcmp(argv[1], "--smoke") == 0;
+    if (smoke) {
+        g_seconds = 1.0;
+        g_rounds = 1;
+        g_outputSeconds = 1;
+    }
     const std::vector<VoiceSpec> specs = makeVoices();
     snd::System* system = nullptr;
     Scene scene;
@@ -291,14 +301,14 @@ int main()
     double checksum = 0.0;
     double mixer = 1e300;
     double baseline = 1e300;
-    for (int round = 0; round < kRounds; ++round) {
+    for (int round = 0; round < g_rounds; ++round) {
         mixer = std::min(mixer, runMixer(system, scene, specs, checksum));
         baseline = std::min(baseline, runBaseline(specs, checksum));
     }
     system->release();
 
-    const double mixerPerSecond = mixer / kSeconds;
-    const double baselinePerSecond = baseline / kSeconds;
+    const double mixerPerSecond = mixer / g_seconds;
+    const double baselinePerSecond = baseline / g_seconds;
     const double ratio = mixerPerSecond / baselinePerSecond;
     std::printf("mixer:    %.3f CPU ms per second of audio\n", mixerPerSecond);
     std::printf("baseline: %.3f CPU ms per second of audio\n", baselinePerSecond);
@@ -318,13 +328,13 @@ int main()
             std::fprintf(stderr, "bench_mixer: cannot start the sound system\n");
             return 2;
         }
-        for (int round = 0; round < kRounds; ++round)
+        for (int round = 0; round < g_rounds; ++round)
             perRate[r] = std::min(perRate[r], runMixer(sys, monoScene, mono, checksum));
         sys->release();
     }
     const double rateRatio = perRate[0] / perRate[1];
-    std::printf("64 mono voices at 22.05 kHz: %.3f CPU ms per second of audio\n", perRate[0] / kSeconds);
-    std::printf("64 mono voices at 48 kHz:    %.3f CPU ms per second of audio\n", perRate[1] / kSeconds);
+    std::printf("64 mono voices at 22.05 kHz: %.3f CPU ms per second of audio\n", perRate[0] / g_seconds);
+    std::printf("64 mono voices at 48 kHz:    %.3f CPU ms per second of audio\n", perRate[1] / g_seconds);
     std::printf("22.05 / 48 kHz: %.2fx (limit %.1f: %s)\n", rateRatio, kRateLimit,
                 rateRatio <= kRateLimit ? "within" : "over");
     std::fflush(stdout);
@@ -339,10 +349,12 @@ int main()
         std::fprintf(stderr, "bench_mixer: cannot open the SDL dummy output\n");
         return 2;
     }
-    std::printf("SDL output, process CPU ms per second of audio (%d s each):\n", kOutputSeconds);
+    std::printf("SDL output, process CPU ms per second of audio (%d s each):\n", g_outputSeconds);
     std::printf("  empty callback:  %.3f\n", empty);
     std::printf("  idle:            %.3f (%.2fx the empty callback; limit 1.3)\n", idle, idle / empty);
     std::printf("  busy, %d voices: %.3f\n", playing, busy);
+    if (smoke)
+        return 0;
     const bool mixMet = benchFigure("mixer / baseline", ratio, kLimit);
     const bool rateMet = benchFigure("64 mono voices 22.05 / 48 kHz", rateRatio, kRateLimit);
     return benchFigure("idle output / empty callback", idle / empty, 1.3) && mixMet && rateMet ? 0 : 1;
