@@ -39,7 +39,9 @@ inline double benchMedian(std::vector<double> v)
 // weighs on every side alike whatever one step of each costs. Steps are
 // timed by `clock`: the thread's CPU time where the work is all on this
 // thread (what other processes take is then not counted), the wall clock
-// where it is not (a software rasteriser's threads).
+// where it is not (a software rasteriser's threads). `after`, when given,
+// runs untimed after every step (emptying a log the steps fill), each step
+// then timed alone.
 struct BenchTurns {
     // cost[side][turn]: seconds per step in that turn.
     std::vector<std::vector<double>> cost;
@@ -57,7 +59,8 @@ struct BenchTurns {
 };
 
 inline BenchTurns benchTurns(int turns, double seconds, clockid_t clock,
-                             const std::vector<std::function<void()>>& sides)
+                             const std::vector<std::function<void()>>& sides,
+                             const std::function<void()>& after = nullptr)
 {
     BenchTurns out;
     out.cost.resize(sides.size());
@@ -65,13 +68,20 @@ inline BenchTurns benchTurns(int turns, double seconds, clockid_t clock,
         for (std::size_t k = 0; k < sides.size(); ++k) {
             const std::size_t s = t % 2 ? sides.size() - 1 - k : k;
             const double wall0 = benchSeconds(CLOCK_MONOTONIC);
-            const double t0 = benchSeconds(clock);
+            double t0 = benchSeconds(clock), spent = 0.0;
             long steps = 0;
             do {
                 sides[s]();
                 ++steps;
+                if (after) {
+                    spent += benchSeconds(clock) - t0;
+                    after();
+                    t0 = benchSeconds(clock);
+                }
             } while (benchSeconds(CLOCK_MONOTONIC) - wall0 < seconds);
-            out.cost[s].push_back((benchSeconds(clock) - t0) / double(steps));
+            if (!after)
+                spent = benchSeconds(clock) - t0;
+            out.cost[s].push_back(spent / double(steps));
         }
     }
     return out;
