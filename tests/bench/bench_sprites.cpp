@@ -17,11 +17,12 @@
 //
 // Full run, per scene: about 10 warm-up frames per path, then turns of a
 // quarter second per path (short, so a shared machine's load falls on every
-// path alike), 60 ("runs") or 30 ("alternating"); prints each path's median
-// frame time, each engine-side path's ratio to the baseline (the median of
-// the turns' ratios) and each path's GL draw calls per frame. "--frames N"
-// runs N frames per path and scene only (a smoke check); "--scene NAME" runs
-// that scene only. Either way the final frames of both engine-side paths
+// path alike), 60 ("runs") or 30 ("alternating"), timed by the process's
+// CPU time (the rasteriser's threads included); prints each path's median
+// CPU time per frame, each engine-side path's ratio to the baseline (the
+// median of the turns' ratios) and each path's GL draw calls per frame.
+// "--frames N" runs N frames per path and scene only (a smoke check);
+// "--scene NAME" runs that scene only. Either way the final frames of both engine-side paths
 // must agree with the baseline's (99.9 % of pixels within 2 per channel);
 // exits 1 when they do not or a call fails, never because of time.
 #include <SDL.h>
