@@ -1,7 +1,7 @@
 #pragma once
-// The GL side of the device: a shader program per stage-0 colour operation,
-// number of bound textures and filter pair, one vertex stream for every
-// draw, sampler objects for the filters, texture uploads from the CPU
+// The GL side of the device: a shader program per stage-0 colour operation
+// and number of bound texture arrays, one vertex stream for every draw,
+// sampler objects for the filters, texture arrays filled from the CPU
 // copies, and the GL error log. Needs the window's GL context current for
 // every call.
 #include <cstdint>
