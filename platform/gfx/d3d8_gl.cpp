@@ -767,22 +767,25 @@ private:
     }
 
     // Adds triangles to the pending batch. A batch has one state and one
-    // clip (a change draws it first); the texture may differ, each getting
-    // a unit of its own while units last.
+    // clip (a change draws it first); the texture may differ, each array of
+    // textures getting a unit of its own while units last (one texture per
+    // batch without merging).
     void submit(const DrawState& st, TextureImpl* texture, const BatchVertex* vertices, std::size_t vertexCount,
                 const std::uint16_t* indices, std::size_t indexCount, const RECT* clip)
     {
         if (!m_batchIndices.empty()) {
             const bool sameClip = clip ? m_batchClipped && std::memcmp(clip, &m_batchClip, sizeof(RECT)) == 0
                                        : !m_batchClipped;
+            // Vertices that triangles share may be copied: at most one per index.
             if (!sameClip || !sameDrawState(st, m_batchState) ||
-                m_batchVertices.size() + vertexCount > kMaxBatchVertices)
+                m_batchVertices.size() + vertexCount + indexCount > kMaxBatchVertices)
                 flushBatch();
         }
-        int unit = unitOf(texture);
+        GlTextureArray* array = texture ? m_gl.place(*texture) : nullptr;
+        int unit = unitOf(texture, array);
         if (unit < 0) {
             flushBatch();
-            unit = unitOf(texture);
+            unit = unitOf(texture, array);
         }
         if (m_batchIndices.empty()) {
             m_batchState = st;
@@ -790,11 +793,8 @@ private:
             if (clip)
                 m_batchClip = *clip;
         }
-        const auto base = std::uint16_t(m_batchVertices.size());
-        for (std::size_t i = 0; i < vertexCount; ++i)
-            m_batchVertices.push_back(GlVertex{vertices[i], std::uint32_t(unit)});
-        for (std::size_t i = 0; i < indexCount; ++i)
-            m_batchIndices.push_back(std::uint16_t(base + indices[i]));
+        GlRenderer::appendDraw(st, texture, std::uint32_t(unit), vertices, vertexCount, indices, indexCount,
+                               m_batchVertices, m_batchIndices);
     }
 
     bool inBatch(const TextureImpl* texture) const
@@ -802,32 +802,37 @@ private:
         return std::find(m_batchTextures.begin(), m_batchTextures.end(), texture) != m_batchTextures.end();
     }
 
-    // The unit the pending batch gives the texture (null included), taking a
-    // free one if needed; -1 when none is free.
-    int unitOf(TextureImpl* texture)
+    // The unit the pending batch gives the texture's array (null: white),
+    // taking a free one if needed; -1 when none is free.
+    int unitOf(TextureImpl* texture, GlTextureArray* array)
     {
-        const auto found = std::find(m_batchTextures.begin(), m_batchTextures.end(), texture);
-        if (found != m_batchTextures.end())
-            return int(found - m_batchTextures.begin());
-        const int units = textureMerging() ? m_gl.maxUnits() : 1;
-        if (int(m_batchTextures.size()) >= units)
+        if (!textureMerging() && !m_batchTextures.empty() && m_batchTextures[0] != texture)
             return -1;
-        m_batchTextures.push_back(texture);
-        return int(m_batchTextures.size()) - 1;
+        const auto found = std::find(m_batchArrays.begin(), m_batchArrays.end(), array);
+        int unit = int(found - m_batchArrays.begin());
+        if (found == m_batchArrays.end()) {
+            if (int(m_batchArrays.size()) >= (textureMerging() ? m_gl.maxUnits() : 1))
+                return -1;
+            m_batchArrays.push_back(array);
+        }
+        if (!inBatch(texture))
+            m_batchTextures.push_back(texture);
+        return unit;
     }
 
     void flushBatch()
     {
         if (!m_batchIndices.empty() && m_token->alive()) {
             m_window->makeCurrent();
-            m_gl.draw(m_batchState, m_batchTextures.data(), int(m_batchTextures.size()),
-                      m_target ? m_target : m_window->backBufferFramebuffer(), backBufferWidth(), backBufferHeight(),
-                      m_batchVertices.data(), m_batchVertices.size(), m_batchIndices.data(), m_batchIndices.size(),
-                      m_stats, m_batchClipped ? &m_batchClip : nullptr);
+            m_gl.draw(m_batchState, m_batchArrays.data(), int(m_batchArrays.size()), m_batchTextures.data(),
+                      int(m_batchTextures.size()), m_target ? m_target : m_window->backBufferFramebuffer(),
+                      backBufferWidth(), backBufferHeight(), m_batchVertices.data(), m_batchVertices.size(),
+                      m_batchIndices.data(), m_batchIndices.size(), m_stats, m_batchClipped ? &m_batchClip : nullptr);
         }
         m_batchVertices.clear();
         m_batchIndices.clear();
         m_batchTextures.clear();
+        m_batchArrays.clear();
     }
 
     Window* m_window;
@@ -836,7 +841,8 @@ private:
     bool m_lost = false;
     std::vector<GlVertex> m_batchVertices;
     std::vector<std::uint16_t> m_batchIndices;
-    std::vector<TextureImpl*> m_batchTextures;  // unit i's texture
+    std::vector<TextureImpl*> m_batchTextures;   // every texture the batch samples
+    std::vector<GlTextureArray*> m_batchArrays;  // unit i's array
     DrawState m_batchState;
     bool m_batchClipped = false;
     RECT m_batchClip{0, 0, 0, 0};

@@ -15,15 +15,21 @@ namespace {
 
 // Geometry is moved by kDelta pixels so that edges on pixel centres never tie
 // (integer edges then cover x .. x + w - 1 whatever the rasteriser's rule);
-// the fragment shader moves texture coordinates back by the same amount.
+// appendDraw moves texture coordinates back by the same amount. Positions
+// have no perspective (w = 1) and nothing is interpolated with one, which
+// spares a software rasteriser a division per pixel.
 const char* kVertexShader = R"(#version 330 core
 layout(location = 0) in vec2 aPos;
 layout(location = 1) in vec4 aColor;
 layout(location = 2) in vec2 aUV;
-layout(location = 3) in uint aUnit;
+layout(location = 3) in float aLayer;
+layout(location = 4) in float aLod;
+layout(location = 5) in uint aUnit;
 uniform vec2 uScale;
-out vec4 vColor;
-out vec2 vUV;
+noperspective out vec4 vColor;
+noperspective out vec2 vUV;
+flat out float vLayer;
+flat out float vLod;
 flat out uint vUnit;
 const float kDelta = 1.0 / 64.0;
 void main()
@@ -31,53 +37,39 @@ void main()
     gl_Position = vec4((aPos + (0.5 - kDelta)) * uScale + vec2(-1.0, 1.0), 0.0, 1.0);
     vColor = aColor;
     vUV = aUV;
+    vLayer = aLayer;
+    vLod = aLod;
     vUnit = aUnit;
 }
 )";
 
 // The colour operation is fixed per program, so no pixel pays for choosing
 // it. Operation and argument numbers are the device's (D3DTOP_*, D3DTA_*).
-// Gradients are taken before the branch on the unit, where they are defined
-// for every pixel of a quad.
-//
 // Textures have one level, so the level of detail only picks the filter:
-// above 0 the minifying one, else the magnifying one. Every program works it
-// out alike from the gradients in texels and samples at that level, so a
-// pixel gets the same filter whichever batch draws it (a driver's implicit
-// level may differ between its sampling paths). A draw shrunk by less than
-// 1/512 counts as unscaled, so rounding in the gradients of a turned,
-// unscaled draw cannot pick the filter.
-std::string fragmentShader(std::uint32_t op, bool arg1Texture, bool arg2Texture, int units, bool filtersDiffer)
+// above 0 the minifying one, else the magnifying one. It comes with the
+// triangle (see appendDraw), so a pixel gets the same filter whichever
+// batch or program draws it, and no pixel computes gradients.
+std::string fragmentShader(std::uint32_t op, bool arg1Texture, bool arg2Texture, int units)
 {
     std::string s = R"(#version 330 core
-in vec4 vColor;
-in vec2 vUV;
+noperspective in vec4 vColor;
+noperspective in vec2 vUV;
+flat in float vLayer;
+flat in float vLod;
 flat in uint vUnit;
 out vec4 fragColor;
-const float kDelta = 1.0 / 64.0;
-const float kMinify = 1.0 + 1.0 / 256.0;
 )";
-    if (units > 0) {
-        s += "uniform sampler2D uTex[" + std::to_string(units) + "];\n"
-             "vec4 filtered(sampler2D t, vec2 uv, vec2 dx, vec2 dy)\n{\n";
-        if (filtersDiffer)
-            s += "    vec2 size = vec2(textureSize(t, 0));\n"
-                 "    vec2 ex = dx * size, ey = dy * size;\n"
-                 "    return textureLod(t, uv, max(dot(ex, ex), dot(ey, ey)) > kMinify ? 1.0 : 0.0);\n";
-        else
-            s += "    return textureLod(t, uv, 0.0);\n";
-        s += "}\n";
-    }
+    if (units > 0)
+        s += "uniform sampler2DArray uTex[" + std::to_string(units) + "];\n";
     s += "vec4 texel()\n{\n";
     if (units == 0) {
         s += "    return vec4(1.0);\n";
     } else {
-        s += "    vec2 dx = dFdx(vUV), dy = dFdy(vUV);\n"
-             "    vec2 uv = vUV - kDelta * dx + kDelta * dy;\n";
+        s += "    vec3 at = vec3(vUV, vLayer);\n";
         for (int i = 0; i + 1 < units; ++i)
-            s += "    if (vUnit == " + std::to_string(i) + "u)\n        return filtered(uTex[" + std::to_string(i) +
-                 "], uv, dx, dy);\n";
-        s += "    return filtered(uTex[" + std::to_string(units - 1) + "], uv, dx, dy);\n";
+            s += "    if (vUnit == " + std::to_string(i) + "u)\n        return textureLod(uTex[" + std::to_string(i) +
+                 "], at, vLod);\n";
+        s += "    return textureLod(uTex[" + std::to_string(units - 1) + "], at, vLod);\n";
     }
     s += "}\nvoid main()\n{\n    vec4 d = vColor;\n";
     const char* a1 = arg1Texture ? "t.rgb" : "d.rgb";
@@ -202,7 +194,7 @@ bool GlContextToken::alive() const
 
 void GlContextToken::makeCurrent() const { window->makeCurrent(); }
 
-GlTextureData::~GlTextureData()
+GlTextureArray::~GlTextureArray()
 {
     if (name && token->alive()) {
         token->makeCurrent();
@@ -311,15 +303,23 @@ bool GlRenderer::init(std::string* error)
     glEnableVertexAttribArray(2);
     glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, at(offsetof(BatchVertex, u)));
     glEnableVertexAttribArray(3);
-    glVertexAttribIPointer(3, 1, GL_UNSIGNED_INT, stride, reinterpret_cast<const void*>(offsetof(GlVertex, unit)));
+    glVertexAttribPointer(3, 1, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offsetof(GlVertex, layer)));
+    glEnableVertexAttribArray(4);
+    glVertexAttribPointer(4, 1, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offsetof(GlVertex, lod)));
+    glEnableVertexAttribArray(5);
+    glVertexAttribIPointer(5, 1, GL_UNSIGNED_INT, stride, reinterpret_cast<const void*>(offsetof(GlVertex, unit)));
     glBindVertexArray(0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 
+    GLint layers = 0;
+    glGetIntegerv(GL_MAX_ARRAY_TEXTURE_LAYERS, &layers);
+    m_maxLayers = std::max(1, int(layers));
+
     glGenTextures(1, &m_white);
-    glBindTexture(GL_TEXTURE_2D, m_white);
+    glBindTexture(GL_TEXTURE_2D_ARRAY, m_white);
     const std::uint32_t white = 0xFFFFFFFFu;
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, &white);
+    glTexParameteri(GL_TEXTURE_2D_ARRAY, GL_TEXTURE_MAX_LEVEL, 0);
+    glTexImage3D(GL_TEXTURE_2D_ARRAY, 0, GL_RGBA8, 1, 1, 1, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, &white);
 
     glGenSamplers(4, &m_samplers[0][0]);
     for (int minLinear = 0; minLinear < 2; ++minLinear) {
@@ -346,13 +346,10 @@ GlRenderer::Program* GlRenderer::program(const DrawState& st, int units, std::st
     case D3DTOP_SUBTRACT: break;
     default: op = D3DTOP_DISABLE; units = 0; break;
     }
-    // Only the arguments the operation reads tell programs apart, and the
-    // filters only when they differ.
+    // Only the arguments the operation reads tell programs apart.
     const bool arg1 = op != D3DTOP_DISABLE && op != D3DTOP_SELECTARG2 && st.colorArg1 == D3DTA_TEXTURE;
     const bool arg2 = op != D3DTOP_DISABLE && op != D3DTOP_SELECTARG1 && st.colorArg2 == D3DTA_TEXTURE;
-    const bool filtersDiffer = units > 0 && st.minFilter != st.magFilter;
-    const std::uint32_t key = op | std::uint32_t(arg1) << 8 | std::uint32_t(arg2) << 9 | std::uint32_t(units) << 12 |
-                              std::uint32_t(filtersDiffer) << 16;
+    const std::uint32_t key = op | std::uint32_t(arg1) << 8 | std::uint32_t(arg2) << 9 | std::uint32_t(units) << 12;
     auto found = m_programs.find(key);
     if (found != m_programs.end())
         return found->second.name ? &found->second : nullptr;
@@ -361,7 +358,7 @@ GlRenderer::Program* GlRenderer::program(const DrawState& st, int units, std::st
     Program& p = m_programs[key];
     std::string error;
     GLuint vs = compile(GL_VERTEX_SHADER, kVertexShader, &error);
-    const std::string fsSource = fragmentShader(op, arg1, arg2, units, filtersDiffer);
+    const std::string fsSource = fragmentShader(op, arg1, arg2, units);
     GLuint fs = vs ? compile(GL_FRAGMENT_SHADER, fsSource.c_str(), &error) : 0;
     GLuint name = 0;
     if (vs && fs) {
@@ -435,35 +432,144 @@ void GlRenderer::applyScissor(const RECT& r, int height)
     m_applied.scissor = r;
 }
 
-void GlRenderer::bindTexture(TextureImpl& texture, GfxDeviceStats& stats)
+GlTextureArray* GlRenderer::place(TextureImpl& texture)
 {
     auto* data = dynamic_cast<GlTextureData*>(texture.backend.get());
-    PixelBuffer& px = texture.pixels();
-    const UploadFormat f = uploadFormat(px.format());
-    if (!data || data->token->window != m_token->window || data->token->sdlId != m_token->sdlId) {
-        GLuint name = 0;
-        glGenTextures(1, &name);
-        texture.backend = std::make_unique<GlTextureData>(m_token, name);
-        data = static_cast<GlTextureData*>(texture.backend.get());
-        glBindTexture(GL_TEXTURE_2D, name);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, f.opaque ? GL_ONE : GL_ALPHA);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, px.width(), px.height(), 0, f.format, f.type, nullptr);
-        px.markAllDirty();
-    } else {
-        glBindTexture(GL_TEXTURE_2D, data->name);
+    if (data && data->array->token == m_token)
+        return data->array.get();
+    const PixelBuffer& px = texture.pixels();
+    const bool opaque = uploadFormat(px.format()).opaque;
+    auto& arrays = m_arrays[std::make_tuple(px.width(), px.height(), opaque)];
+    // An array of a few layers at most takes a quarter gigabyte, so large
+    // textures do not reserve much they may never use.
+    const std::size_t layerBytes = std::size_t(px.width()) * std::size_t(px.height()) * 4;
+    const std::size_t most = std::size_t(
+        std::min<std::size_t>(std::size_t(m_maxLayers), std::max<std::size_t>(1, (std::size_t(1) << 28) / layerBytes)));
+    for (auto& array : arrays) {
+        auto free = std::find(array->layers.begin(), array->layers.end(), nullptr);
+        if (free == array->layers.end()) {
+            if (array->layers.size() >= most)
+                continue;
+            // Room for twice as many; storage follows when a draw binds it.
+            const std::size_t from = array->layers.size();
+            array->layers.resize(std::min(most, from * 2), nullptr);
+            free = array->layers.begin() + std::ptrdiff_t(from);
+        }
+        *free = &texture;
+        texture.backend = std::make_unique<GlTextureData>(array, int(free - array->layers.begin()));
+        texture.pixels().markAllDirty();
+        return array.get();
     }
-    if (px.isDirty()) {
-        const RECT& r = px.dirtyRect();
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-        glPixelStorei(GL_UNPACK_ROW_LENGTH, px.width());
-        glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
-        glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
-        glTexSubImage2D(GL_TEXTURE_2D, 0, r.left, r.top, r.right - r.left, r.bottom - r.top, f.format, f.type,
-                        px.pixel(r.left, r.top));
-        glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-        px.clearDirty();
-        ++stats.uploads;
+    arrays.push_back(std::make_shared<GlTextureArray>(m_token, px.width(), px.height(), opaque));
+    arrays.back()->layers.assign(1, &texture);
+    texture.backend = std::make_unique<GlTextureData>(arrays.back(), 0);
+    texture.pixels().markAllDirty();
+    return arrays.back().get();
+}
+
+void GlRenderer::allocate(GlTextureArray& array)
+{
+    if (array.allocated == int(array.layers.size()))
+        return;
+    if (array.name)
+        glDeleteTextures(1, &array.name);
+    glGenTextures(1, &array.name);
+    glBindTexture(GL_TEXTURE_2D_ARRAY, array.name);
+    glTexParameteri(GL_TEXTURE_2D_ARRAY, GL_TEXTURE_MAX_LEVEL, 0);
+    glTexParameteri(GL_TEXTURE_2D_ARRAY, GL_TEXTURE_SWIZZLE_A, array.opaque ? GL_ONE : GL_ALPHA);
+    glTexImage3D(GL_TEXTURE_2D_ARRAY, 0, GL_RGBA8, array.width, array.height, GLsizei(array.layers.size()), 0,
+                 GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
+    array.allocated = int(array.layers.size());
+    for (TextureImpl* t : array.layers)
+        if (t)
+            t->pixels().markAllDirty();
+}
+
+void GlRenderer::upload(TextureImpl& texture, GfxDeviceStats& stats)
+{
+    auto& data = static_cast<GlTextureData&>(*texture.backend);
+    allocate(*data.array);
+    PixelBuffer& px = texture.pixels();
+    if (!px.isDirty())
+        return;
+    const UploadFormat f = uploadFormat(px.format());
+    const RECT& r = px.dirtyRect();
+    glBindTexture(GL_TEXTURE_2D_ARRAY, data.array->name);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, px.width());
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glTexSubImage3D(GL_TEXTURE_2D_ARRAY, 0, r.left, r.top, data.layer, r.right - r.left, r.bottom - r.top, 1,
+                    f.format, f.type, px.pixel(r.left, r.top));
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    px.clearDirty();
+    ++stats.uploads;
+}
+
+void GlRenderer::appendDraw(const DrawState& st, const TextureImpl* texture, std::uint32_t unit,
+                            const BatchVertex* vertices, std::size_t vertexCount, const std::uint16_t* indices,
+                            std::size_t indexCount, std::vector<GlVertex>& outVertices,
+                            std::vector<std::uint16_t>& outIndices)
+{
+    const float layer = texture ? float(static_cast<const GlTextureData&>(*texture->backend).layer) : 0.0f;
+    const double width = texture ? double(texture->pixels().width()) : 1.0;
+    const double height = texture ? double(texture->pixels().height()) : 1.0;
+    const bool filtersDiffer = st.minFilter != st.magFilter;
+    // Per triangle, from its texture coordinates' gradients in back-buffer
+    // pixels: the move that takes them to the unshifted pixel centre, and
+    // whether a pixel spans more than a texel (by at least 1/512, so that
+    // rounding in a turned, unscaled draw cannot pick the filter).
+    struct Fix {
+        float du, dv, lod;
+        bool operator==(const Fix& o) const { return du == o.du && dv == o.dv && lod == o.lod; }
+    };
+    constexpr double kDelta = 1.0 / 64.0, kMinify = 1.0 + 1.0 / 256.0;
+    const auto fixOf = [&](const BatchVertex& a, const BatchVertex& b, const BatchVertex& c) {
+        const double e1x = double(b.x) - a.x, e1y = double(b.y) - a.y, e2x = double(c.x) - a.x,
+                     e2y = double(c.y) - a.y;
+        const double det = e1x * e2y - e2x * e1y;
+        if (det == 0.0)
+            return Fix{0.0f, 0.0f, 0.0f};
+        const double du1 = double(b.u) - a.u, du2 = double(c.u) - a.u, dv1 = double(b.v) - a.v,
+                     dv2 = double(c.v) - a.v;
+        const double dudx = (du1 * e2y - du2 * e1y) / det, dudy = (du2 * e1x - du1 * e2x) / det;
+        const double dvdx = (dv1 * e2y - dv2 * e1y) / det, dvdy = (dv2 * e1x - dv1 * e2x) / det;
+        const double exu = dudx * width, exv = dvdx * height, eyu = dudy * width, eyv = dvdy * height;
+        const bool minify = std::max(exu * exu + exv * exv, eyu * eyu + eyv * eyv) > kMinify;
+        return Fix{float(-kDelta * (dudx + dudy)), float(-kDelta * (dvdx + dvdy)),
+                   filtersDiffer && minify ? 1.0f : 0.0f};
+    };
+    const std::size_t base = outVertices.size();
+    // Kept between calls: a frame appends thousands of draws.
+    static thread_local std::vector<signed char> given;
+    static thread_local std::vector<Fix> fixes;
+    given.assign(vertexCount, 0);
+    fixes.resize(vertexCount);
+    for (std::size_t i = 0; i < vertexCount; ++i)
+        outVertices.push_back(GlVertex{vertices[i], layer, 0.0f, unit});
+    for (std::size_t t = 0; t + 2 < indexCount; t += 3) {
+        const Fix fix = fixOf(vertices[indices[t]], vertices[indices[t + 1]], vertices[indices[t + 2]]);
+        for (std::size_t k = t; k < t + 3; ++k) {
+            const std::uint16_t i = indices[k];
+            if (!given[i]) {
+                given[i] = 1;
+                fixes[i] = fix;
+                GlVertex& out = outVertices[base + i];
+                out.v.u += fix.du;
+                out.v.v += fix.dv;
+                out.lod = fix.lod;
+                outIndices.push_back(std::uint16_t(base + i));
+            } else if (fixes[i] == fix) {
+                outIndices.push_back(std::uint16_t(base + i));
+            } else {
+                // Another triangle moved this vertex otherwise: a copy of its own.
+                GlVertex copy{vertices[i], layer, fix.lod, unit};
+                copy.v.u += fix.du;
+                copy.v.v += fix.dv;
+                outIndices.push_back(std::uint16_t(outVertices.size()));
+                outVertices.push_back(copy);
+            }
+        }
     }
 }
 
@@ -484,11 +590,12 @@ void GlRenderer::use(Program& p, int width, int height, int samplerUnit)
     }
 }
 
-void GlRenderer::draw(const DrawState& st, TextureImpl* const* textures, int textureCount, std::uint32_t fbo,
-                      int width, int height, const GlVertex* vertices, std::size_t vertexCount,
-                      const std::uint16_t* indices, std::size_t indexCount, GfxDeviceStats& stats, const RECT* clip)
+void GlRenderer::draw(const DrawState& st, GlTextureArray* const* arrays, int arrayCount, TextureImpl* const* textures,
+                      int textureCount, std::uint32_t fbo, int width, int height, const GlVertex* vertices,
+                      std::size_t vertexCount, const std::uint16_t* indices, std::size_t indexCount,
+                      GfxDeviceStats& stats, const RECT* clip)
 {
-    const int units = textureCount == 1 && !textures[0] ? 0 : std::min(textureCount, m_maxUnits);
+    const int units = arrayCount == 1 && !arrays[0] ? 0 : std::min(arrayCount, m_maxUnits);
     Program* all = program(st, units);
     Program* one = units > 1 ? program(st, 1) : all;
     if (!all || !one)
@@ -521,12 +628,15 @@ void GlRenderer::draw(const DrawState& st, TextureImpl* const* textures, int tex
     // Texture names are bound every time: a deleted texture's name may come
     // back for another one. Samplers live as long as the renderer.
     const GLuint sampler = m_samplers[st.minFilter == D3DTEXF_LINEAR][st.magFilter == D3DTEXF_LINEAR];
+    if (units > 0) {
+        glActiveTexture(GL_TEXTURE0);
+        for (int i = 0; i < textureCount; ++i)
+            if (textures[i])
+                upload(*textures[i], stats);
+    }
     for (int i = 0; i < units; ++i) {
         glActiveTexture(GLenum(GL_TEXTURE0 + i));
-        if (textures[i])
-            bindTexture(*textures[i], stats);
-        else
-            glBindTexture(GL_TEXTURE_2D, m_white);
+        glBindTexture(GL_TEXTURE_2D_ARRAY, arrays[i] ? arrays[i]->name : m_white);
         if (!a.valid || a.sampler[i] != sampler) {
             glBindSampler(GLuint(i), sampler);
             a.sampler[i] = sampler;

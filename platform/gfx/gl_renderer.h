@@ -1,7 +1,7 @@
 #pragma once
-// The GL side of the device: a shader program per stage-0 colour operation,
-// number of bound textures and filter pair, one vertex stream for every
-// draw, sampler objects for the filters, texture uploads from the CPU
+// The GL side of the device: a shader program per stage-0 colour operation
+// and number of bound texture arrays, one vertex stream for every draw,
+// sampler objects for the filters, texture arrays filled from the CPU
 // copies, and the GL error log. Needs the window's GL context current for
 // every call.
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -27,19 +28,46 @@ struct GlContextToken {
     void makeCurrent() const;
 };
 
-// The texture name and layout a TextureImpl has on the GL side.
-class GlTextureData final : public TextureBackendData {
+// Textures of one size and alpha kind share a GL array texture, a layer
+// each, so that a batch of such textures samples one unit with no choice
+// per pixel. The layers taken name their textures; storage follows the
+// capacity when a draw next binds it, every texture in it then uploaded
+// again from its CPU copy.
+class GlTextureArray {
 public:
-    GlTextureData(std::shared_ptr<GlContextToken> token, std::uint32_t name) : token(std::move(token)), name(name) {}
-    ~GlTextureData() override;
+    GlTextureArray(std::shared_ptr<GlContextToken> token, int width, int height, bool opaque)
+        : token(std::move(token)), width(width), height(height), opaque(opaque)
+    {
+    }
+    ~GlTextureArray();
+    GlTextureArray(const GlTextureArray&) = delete;
+    GlTextureArray& operator=(const GlTextureArray&) = delete;
+
     std::shared_ptr<GlContextToken> token;
-    std::uint32_t name;
+    int width, height;
+    bool opaque;
+    std::uint32_t name = 0;
+    int allocated = 0;                  // layers the GL storage has
+    std::vector<TextureImpl*> layers;   // the texture in each layer (null: free)
 };
 
-// A vertex as GL draws it: the device's vertex and the texture unit its
-// draw's texture is bound to.
+// The array and layer a TextureImpl has on the GL side.
+class GlTextureData final : public TextureBackendData {
+public:
+    GlTextureData(std::shared_ptr<GlTextureArray> array, int layer) : array(std::move(array)), layer(layer) {}
+    ~GlTextureData() override { array->layers[std::size_t(layer)] = nullptr; }
+    std::shared_ptr<GlTextureArray> array;
+    int layer;
+};
+
+// A vertex as GL draws it: the device's vertex, its texture coordinates
+// already moved to where the pixel centre samples, the layer of its texture,
+// the level of detail its triangle samples at (it only picks the filter) and
+// the unit its texture's array is bound to.
 struct GlVertex {
     BatchVertex v;
+    float layer;
+    float lod;
     std::uint32_t unit;
 };
 
@@ -83,13 +111,27 @@ public:
     // Textures one draw can bind here (1 .. kMaxUnits).
     int maxUnits() const { return m_maxUnits; }
 
+    // The array (and layer) the texture samples from here, taking a layer
+    // the first time. No GL call: storage is made when a draw binds it.
+    GlTextureArray* place(TextureImpl& texture);
+
+    // Appends one draw's triangles to a batch: the texture coordinates moved
+    // by what the geometry's tie-breaking shift moves the pixel centres, and
+    // each triangle's level of detail from its texels per pixel. A vertex
+    // that triangles would give different values is copied.
+    static void appendDraw(const DrawState& state, const TextureImpl* texture, std::uint32_t unit,
+                           const BatchVertex* vertices, std::size_t vertexCount, const std::uint16_t* indices,
+                           std::size_t indexCount, std::vector<GlVertex>& outVertices,
+                           std::vector<std::uint16_t>& outIndices);
+
     // Draws triangles into the framebuffer `fbo` of width x height with the
-    // state given, inside clip when given; textures[i] goes to unit i, which
+    // state given, inside clip when given; arrays[i] goes to unit i, which
     // the vertices name (null samples opaque white). Uploads what the
     // textures' copies have dirty.
-    void draw(const DrawState& state, TextureImpl* const* textures, int textureCount, std::uint32_t fbo, int width,
-              int height, const GlVertex* vertices, std::size_t vertexCount, const std::uint16_t* indices,
-              std::size_t indexCount, GfxDeviceStats& stats, const RECT* clip = nullptr);
+    void draw(const DrawState& state, GlTextureArray* const* arrays, int arrayCount, TextureImpl* const* textures,
+              int textureCount, std::uint32_t fbo, int width, int height, const GlVertex* vertices,
+              std::size_t vertexCount, const std::uint16_t* indices, std::size_t indexCount, GfxDeviceStats& stats,
+              const RECT* clip = nullptr);
     void clear(std::uint32_t fbo, int width, int height, const std::vector<RECT>& rects, D3DCOLOR color);
 
     // Logs each kind of GL error once per place.
@@ -129,8 +171,10 @@ private:
     static void splitRuns(const GlVertex* vertices, const std::uint16_t* indices, std::size_t indexCount, int units,
                           std::vector<Piece>& out);
 
-    // Binds the texture to the active unit, making and uploading it as needed.
-    void bindTexture(TextureImpl& texture, GfxDeviceStats& stats);
+    // Makes the array's storage as large as its layers ask.
+    void allocate(GlTextureArray& array);
+    // Uploads what the texture's copy has dirty into its layer.
+    void upload(TextureImpl& texture, GfxDeviceStats& stats);
     void applyTarget(std::uint32_t fbo, int width, int height);
     void applyScissor(const RECT& r, int height);
     // The program for the state's colour operation with `units` textures
@@ -145,7 +189,10 @@ private:
     std::uint32_t m_vao = 0;
     std::uint32_t m_vbo = 0;
     std::uint32_t m_ebo = 0;
-    std::uint32_t m_white = 0;  // 1 x 1 opaque white: the unit of a draw without texture
+    std::uint32_t m_white = 0;  // 1 x 1 opaque white array: the unit of a draw without texture
+    int m_maxLayers = 1;
+    // Arrays by width, height and opacity.
+    std::map<std::tuple<int, int, bool>, std::vector<std::shared_ptr<GlTextureArray>>> m_arrays;
     std::uint32_t m_samplers[2][2] = {};  // [min linear][mag linear]
     Applied m_applied;
     std::vector<Piece> m_pieces;

@@ -7,10 +7,11 @@
 //   pasted text: at most 20 times;
 // - Render of a list box of 10,000 text items against one of 100, scrolled
 //   to the same place: at most 1.2 times.
-// Each figure is the best of several rounds. "--small" runs each once and
-// checks only what the widgets hold and draw (exit 1 when that is wrong).
+// Each figure takes its two sides in turns of equal length, timed by the
+// thread's CPU time, and is the median of the turns' ratios. "--small" runs
+// each side once and checks only what the widgets hold and draw (exit 1 when
+// that is wrong).
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -34,21 +35,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// The best time of one call of f over the rounds, each timing `calls` calls.
-double best(int rounds, int calls, const std::function<void()>& f)
-{
-    double out = 1e9;
-    for (int r = 0; r < rounds; ++r) {
-        const auto t0 = Clock::now();
-        for (int i = 0; i < calls; ++i)
-            f();
-        out = std::min(out, std::chrono::duration<double>(Clock::now() - t0).count() / calls);
-    }
-    return out;
-}
-
 // Words of three to eight letters, separated by blanks.
 std::wstring words(std::size_t length)
 {
@@ -66,7 +52,12 @@ std::wstring words(std::size_t length)
 int main(int argc, char** argv)
 {
     const bool small = argc > 1 && std::strcmp(argv[1], "--small") == 0;
-    const int rounds = small ? 1 : 9;
+    // Turns of 0.1 s per side; one step each when small.
+    const int turns = small ? 1 : 15;
+    const double seconds = small ? 0.0 : 0.1;
+    const auto timed = [&](const std::function<void()>& a, const std::function<void()>& b) {
+        return benchTurns(turns, seconds, CLOCK_THREAD_CPUTIME_ID, {a, b});
+    };
     test_env::makeFreshHome();
     g_logFile = std::fopen("/dev/null", "w");
     auto recorder = std::make_shared<platform::Recorder>();
@@ -101,58 +92,64 @@ int main(int argc, char** argv)
         a.text = U'a';  // typed text, as the keyboard hands it over
         back.key = platform::DIK_BACK;
         memo.SetCaretPos(2500);
-        const double key = best(rounds, 20, [&] {
-            memo.OnTextInput(a);
-            memo.Update(0.02f);
-            memo.OnKeyDown(back);
-            memo.Update(0.02f);
-        }) / 2;
-        const double measure = best(rounds, 20, [&] { font.getStringSize(memo.GetText()); });
+        const BenchTurns keys = timed(
+            [&] {
+                memo.OnTextInput(a);
+                memo.Update(0.02f);
+                memo.OnKeyDown(back);
+                memo.Update(0.02f);
+            },
+            [&] { font.getStringSize(memo.GetText()); });
+        // A step of the first side is two keystrokes.
+        const double key = keys.median(0) / 2, measure = keys.median(1), keyRatio = keys.ratio(0, 1) / 2;
         check(memo.GetText().size() == 5000 && memo.lines.size() > 100, "the keystrokes changed the memo's text");
 
         // 20,000 characters pasted into an empty memo.
         const std::wstring pasted = words(20000);
         clipboard.text = str_wideToUtf8(pasted);
-        const double paste = best(rounds, 1, [&] {
-            memo.SetText(L"");
-            memo.Update(0.02f);
-            memo.Paste();
-            memo.Update(0.02f);
-        });
+        const BenchTurns pastes = timed(
+            [&] {
+                memo.SetText(L"");
+                memo.Update(0.02f);
+                memo.Paste();
+                memo.Update(0.02f);
+            },
+            [&] {
+                memo.layoutDirty = true;
+                memo.RebuildLayout();
+            });
         check(memo.GetText() == pasted, "the paste gave another text");
-        const double layout = best(rounds, 1, [&] {
-            memo.layoutDirty = true;
-            memo.RebuildLayout();
-        });
+        const double paste = pastes.median(0), layout = pastes.median(1), pasteRatio = pastes.ratio(0, 1);
 
         // The same view of 100 and of 10,000 items.
-        const auto listRender = [&](int count) {
-            GUI::Listbox list("list");
-            list.area = aRect(0, 0, 200, 300);
-            list.font = &font;
+        const auto makeList = [&](int count) {
+            auto list = std::make_unique<GUI::Listbox>("list");
+            list->area = aRect(0, 0, 200, 300);
+            list->font = &font;
             for (int i = 0; i < count; ++i)
-                list.AddTextItem(L"item " + std::to_wstring(i));
-            list.SetScrollPos(0, 1000);
+                list->AddTextItem(L"item " + std::to_wstring(i));
+            list->SetScrollPos(0, 1000);
             recorder->clear();
-            list.Render();
+            list->Render();
             check(recorder->count("Sprite.Draw") > 10 * 5, "the list drew its visible items");
-            // The recorder's log is emptied after each draw, alike for both lists.
-            return best(rounds, 200, [&] {
-                list.Render();
-                recorder->clear();
-            });
+            return list;
         };
-        const double hundred = listRender(100), many = listRender(10000);
+        const auto hundredList = makeList(100), manyList = makeList(10000);
+        // The recorder's log is emptied after each draw, untimed.
+        const BenchTurns lists = benchTurns(turns, seconds, CLOCK_THREAD_CPUTIME_ID,
+                                            {[&] { manyList->Render(); }, [&] { hundredList->Render(); }},
+                                            [&] { recorder->clear(); });
+        const double many = lists.median(0), hundred = lists.median(1), listRatio = lists.ratio(0, 1);
 
         std::printf("memo of 5,000 characters: keystroke %.3f ms, getStringSize %.3f ms (x%.2f, limit 8)\n",
-                    key * 1e3, measure * 1e3, key / measure);
+                    key * 1e3, measure * 1e3, keyRatio);
         std::printf("paste of 20,000 characters %.3f ms, one layout %.3f ms (x%.2f, limit 20)\n", paste * 1e3,
-                    layout * 1e3, paste / layout);
+                    layout * 1e3, pasteRatio);
         std::printf("list box Render: 100 items %.4f ms, 10,000 items %.4f ms (x%.2f, limit 1.2)\n",
-                    hundred * 1e3, many * 1e3, many / hundred);
-        slow = !benchFigure("memo keystroke / getStringSize", key / measure, 8);
-        slow = !benchFigure("paste / one layout", paste / layout, 20) || slow;
-        slow = !benchFigure("list box Render 10,000 / 100 items", many / hundred, 1.2) || slow;
+                    hundred * 1e3, many * 1e3, listRatio);
+        slow = !benchFigure("memo keystroke / getStringSize", keyRatio, 8);
+        slow = !benchFigure("paste / one layout", pasteRatio, 20) || slow;
+        slow = !benchFigure("list box Render 10,000 / 100 items", listRatio, 1.2) || slow;
         gui.reset();
         input.reset();
         graph.reset();

@@ -9,14 +9,13 @@
 // parts, colours, scales and mirror flags, by aImage::draw directly, with the
 // same read-back and present.
 //
-// Full run: 60 warm-up frames, then 5 rounds in which each path draws 120
-// timed frames in turn (600 frames each); prints both median frame times
-// and their ratio (target: items at most 1.25 x the baseline; a miss exits
-// 1). "--frames N" runs N frames per path only (a smoke check that never
-// judges time). Either way the frames of both paths must be equal and every
+// Full run: 60 warm-up frames, then 20 turns of a quarter second per path,
+// timed by the process's CPU time; prints both median frame times and the
+// median of the turns' ratios (target: items at most 1.25 x the baseline; a
+// miss exits 1). "--frames N" runs N turns of a frame per path only (a
+// smoke check that never judges time). Either way the frames of both paths must be equal and every
 // item must have loaded, or it exits 1.
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -47,8 +46,8 @@ constexpr int kPictures = 10;
 constexpr int kSize = 64;
 constexpr std::uint32_t kClear = 0xFF203040;
 constexpr int kWarmUp = 60;
-constexpr int kRounds = 5;
-constexpr int kFramesPerRound = 120;
+constexpr int kTurns = 20;
+constexpr double kTurn = 0.25;  // seconds per path and turn
 constexpr double kTarget = 1.25;
 
 bool g_failed = false;
@@ -57,12 +56,6 @@ void fail(const char* what)
 {
     std::fprintf(stderr, "bench_items: %s\n", what);
     g_failed = true;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
 }
 
 bool writeFile(const std::string& path, const std::string& bytes)
@@ -221,15 +214,6 @@ int main(int argc, char** argv)
             readOnePixel(*gs);
         };
 
-        using Clock = std::chrono::steady_clock;
-        auto timed = [&](auto&& frame, std::vector<double>& out, int frames) {
-            for (int i = 0; i < frames && !g_failed; ++i) {
-                const auto t0 = Clock::now();
-                frame();
-                out.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
-            }
-        };
-
         const int warmUp = smokeFrames > 0 ? 1 : kWarmUp;
         for (int i = 0; i < warmUp && !g_failed; ++i) {
             itemFrame();
@@ -242,16 +226,13 @@ int main(int argc, char** argv)
         if (a.empty() || a != b)
             fail("the item frame differs from the baseline's");
 
-        std::vector<double> itemMs, baselineMs;
-        const int rounds = smokeFrames > 0 ? 1 : kRounds;
-        const int perRound = smokeFrames > 0 ? smokeFrames : kFramesPerRound;
-        for (int r = 0; r < rounds && !g_failed; ++r) {
-            timed(itemFrame, itemMs, perRound);
-            timed(baselineFrame, baselineMs, perRound);
-        }
-        const double im = median(itemMs), bm = median(baselineMs);
-        ratio = bm > 0 ? im / bm : 0.0;
-        std::printf("frames per path: %zu (%d rounds), %d items\n", itemMs.size(), rounds, kItems);
+        // Turns of equal length, timed by the process's CPU time (the
+        // rasteriser's threads included).
+        const BenchTurns turns = benchTurns(smokeFrames > 0 ? smokeFrames : kTurns, smokeFrames > 0 ? 0.0 : kTurn,
+                                            CLOCK_PROCESS_CPUTIME_ID, {itemFrame, baselineFrame});
+        const double im = turns.median(0) * 1e3, bm = turns.median(1) * 1e3;
+        ratio = turns.ratio(0, 1);
+        std::printf("turns: %zu, %d items\n", turns.cost[0].size(), kItems);
         std::printf("%-9s median %.3f ms\n", "baseline", bm);
         std::printf("%-9s median %.3f ms\n", "items", im);
         std::printf("items ratio %.3f (target at most %.2f)\n", ratio, kTarget);

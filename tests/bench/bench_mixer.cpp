@@ -4,28 +4,31 @@
 // Mixing: 64 voices (mono and stereo at 22.05, 44.1 and 48 kHz, half
 // looping, each with its own volume and pan, in a three-level group tree,
 // master sound group at 0.8) are mixed through the manual output's mix call,
-// lock included, for 60 s of 48 kHz stereo in 1024-frame buffers. The
-// baseline sums the same 64 decoded buffers into the same kind of
-// accumulator with no resampling, gain, pan or lock, and saturates once per
-// buffer. Both are printed as CPU milliseconds per second of audio, best of
-// three, with their ratio against a limit of 10.
+// lock included, into 1024-frame buffers of 48 kHz stereo. The baseline sums
+// the same 64 decoded buffers into the same kind of accumulator with no
+// resampling, gain, pan or lock, and saturates once per buffer. The two take
+// turns of equal length, timed by the thread's CPU time; both are printed
+// as CPU milliseconds per second of audio, with the median of the turns'
+// ratios against a limit of 10.
 //
-// One rate: the same 64 voices all mono at 22.05 kHz, then all at 48 kHz
+// One rate: the same 64 voices all mono at 22.05 kHz, and all at 48 kHz
 // (samples, converted to the output rate when they load), mixed the same
-// way; the 22.05 kHz mix against the 48 kHz one, limit 1.2.
+// way in turns; the 22.05 kHz mix against the 48 kHz one, limit 1.2.
 //
 // Output: the process's CPU per second of audio while the SDL output (dummy
 // driver) runs for 5 s idle (nothing playing) and busy (the 64 voices, all
 // looping), against an SDL audio device opened the same way with a callback
 // that does nothing (idle and empty alternate in one-second slices).
 //
-// Prints its figures and exits 0 whatever they are (2 when it cannot run).
+// Exits 1 when a figure misses its limit, 2 when it cannot run. "--smoke"
+// mixes a buffer each and runs the output a second each, judging nothing.
 #include <time.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -40,11 +43,13 @@ namespace {
 constexpr int kVoices = 64;
 constexpr int kOutputRate = 48000;
 constexpr std::uint32_t kBuffer = 1024;
-constexpr double kSeconds = 60.0;
 constexpr double kLimit = 10.0;
 constexpr double kRateLimit = 1.2;
-constexpr int kRounds = 3;
-constexpr int kOutputSeconds = 5;
+// Turns, seconds per side and turn, seconds of output per slice ("--smoke"
+// shortens them).
+int g_turns = 15;
+double g_turn = 0.1;
+int g_outputSeconds = 5;
 
 double cpuMs(clockid_t clock)
 {
@@ -153,38 +158,51 @@ void stopAll(snd::System* system)
     master.stop();
 }
 
-double runMixer(snd::System* system, const Scene& scene, const std::vector<VoiceSpec>& specs, double& checksum)
-{
-    std::vector<snd::Channel> channels(scene.sounds.size());
-    for (std::size_t i = 0; i < channels.size(); ++i)
-        channels[i] = startVoice(system, scene, i, specs[i].loop);
-    std::vector<float> out(kBuffer * 2);
-    const int buffers = int(kSeconds * kOutputRate / kBuffer + 0.5);
-    double cpu = 0.0;
-    for (int b = 0; b < buffers; ++b) {
-        const double t0 = cpuMs(CLOCK_THREAD_CPUTIME_ID);
+// The mixer of a system playing the scene's voices, a buffer a step.
+// Ended sounds start over (untimed, in restart), so that 64 voices play
+// throughout.
+struct MixerRun {
+    snd::System* system;
+    const Scene& scene;
+    const std::vector<VoiceSpec>& specs;
+    double& checksum;
+    std::vector<snd::Channel> channels;
+    std::vector<float> out = std::vector<float>(kBuffer * 2);
+    std::uint32_t buffers = 0;
+
+    MixerRun(snd::System* sys, const Scene& sc, const std::vector<VoiceSpec>& sp, double& sum)
+        : system(sys), scene(sc), specs(sp), checksum(sum), channels(sc.sounds.size())
+    {
+        for (std::size_t i = 0; i < channels.size(); ++i)
+            channels[i] = startVoice(system, scene, i, specs[i].loop);
+    }
+    ~MixerRun() { stopAll(system); }
+    void step()
+    {
         system->mix(out.data(), kBuffer);
-        cpu += cpuMs(CLOCK_THREAD_CPUTIME_ID) - t0;
-        checksum += double(out[b % (kBuffer * 2)]);
-        // Ended sounds start over, so that 64 voices play throughout.
+        checksum += double(out[buffers++ % (kBuffer * 2)]);
+    }
+    void restart()
+    {
         for (std::size_t i = 0; i < channels.size(); ++i) {
             bool playing = false;
             if (channels[i].isPlaying(&playing) != snd::kOk || !playing)
                 channels[i] = startVoice(system, scene, i, specs[i].loop);
         }
     }
-    stopAll(system);
-    return cpu;
-}
+};
 
-double runBaseline(const std::vector<VoiceSpec>& specs, double& checksum)
-{
-    std::vector<double> acc(kBuffer * 2);
-    std::vector<float> out(kBuffer * 2);
-    std::vector<std::size_t> pos(specs.size(), 0);
-    const int buffers = int(kSeconds * kOutputRate / kBuffer + 0.5);
-    const double t0 = cpuMs(CLOCK_THREAD_CPUTIME_ID);
-    for (int b = 0; b < buffers; ++b) {
+// The baseline: the same decoded buffers summed, a buffer a step.
+struct BaselineRun {
+    const std::vector<VoiceSpec>& specs;
+    double& checksum;
+    std::vector<double> acc = std::vector<double>(kBuffer * 2);
+    std::vector<float> out = std::vector<float>(kBuffer * 2);
+    std::vector<std::size_t> pos = std::vector<std::size_t>(specs.size(), 0);
+    std::uint32_t buffers = 0;
+
+    void step()
+    {
         std::fill(acc.begin(), acc.end(), 0.0);
         for (std::size_t v = 0; v < specs.size(); ++v) {
             const VoiceSpec& s = specs[v];
@@ -205,10 +223,9 @@ double runBaseline(const std::vector<VoiceSpec>& specs, double& checksum)
         }
         for (std::size_t i = 0; i < acc.size(); ++i)
             out[i] = float(std::clamp(acc[i], -1.0, 1.0));
-        checksum += double(out[b % (kBuffer * 2)]);
+        checksum += double(out[buffers++ % (kBuffer * 2)]);
     }
-    return cpuMs(CLOCK_THREAD_CPUTIME_ID) - t0;
-}
+};
 
 // Process CPU milliseconds per second of wall time (= of audio played) while
 // this thread sleeps.
@@ -223,15 +240,15 @@ double processCpuPerSecond(std::chrono::milliseconds span)
 }
 
 // Idle output against the empty device, in alternating one-second slices
-// (kOutputSeconds of each), so that a machine whose load drifts weighs on
+// (g_outputSeconds of each), so that a machine whose load drifts weighs on
 // both alike; the least of each, as other processes only ever add to a
 // slice. False when a device does not open.
 bool idleAgainstEmpty(double& idle, double& empty)
 {
     std::vector<double> idles;
     std::vector<double> empties;
-    for (int slice = 0; slice < kOutputSeconds; ++slice) {
-        snd::detail::SdlOutput device(nullptr);
+    for (int slice = 0; slice < g_outputSeconds; ++slice) {
+        snd::detail::SdlOutput device(nullptr, false);
         int rate = 0;
         if (device.open(&rate) != snd::kOk)
             return false;
@@ -254,7 +271,7 @@ bool idleAgainstEmpty(double& idle, double& empty)
     return true;
 }
 
-// The 64 voices, all looping, through the SDL output for kOutputSeconds.
+// The 64 voices, all looping, through the SDL output for g_outputSeconds.
 bool busyOutput(const std::vector<VoiceSpec>& specs, double& busy, int& playing)
 {
     snd::System* system = nullptr;
@@ -268,7 +285,7 @@ bool busyOutput(const std::vector<VoiceSpec>& specs, double& busy, int& playing)
     }
     for (std::size_t i = 0; i < scene.sounds.size(); ++i)
         startVoice(system, scene, i, true);
-    busy = processCpuPerSecond(std::chrono::seconds(kOutputSeconds));
+    busy = processCpuPerSecond(std::chrono::seconds(g_outputSeconds));
     snd::Stats stats;
     system->getStats(&stats);
     playing = stats.voicesPlaying;
@@ -278,8 +295,14 @@ bool busyOutput(const std::vector<VoiceSpec>& specs, double& busy, int& playing)
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    const bool smoke = argc > 1 && std::strcmp(argv[1], "--smoke") == 0;
+    if (smoke) {
+        g_turns = 1;
+        g_turn = 0.0;
+        g_outputSeconds = 1;
+    }
     const std::vector<VoiceSpec> specs = makeVoices();
     snd::System* system = nullptr;
     Scene scene;
@@ -289,42 +312,53 @@ int main()
         return 2;
     }
     double checksum = 0.0;
-    double mixer = 1e300;
-    double baseline = 1e300;
-    for (int round = 0; round < kRounds; ++round) {
-        mixer = std::min(mixer, runMixer(system, scene, specs, checksum));
-        baseline = std::min(baseline, runBaseline(specs, checksum));
+    // CPU ms per second of audio from seconds per buffer.
+    const double perSecond = 1000.0 * kOutputRate / kBuffer;
+    double mixerPerSecond = 0.0, baselinePerSecond = 0.0, ratio = 0.0;
+    {
+        MixerRun mixer(system, scene, specs, checksum);
+        BaselineRun baseline{specs, checksum};
+        const BenchTurns turns = benchTurns(g_turns, g_turn, CLOCK_THREAD_CPUTIME_ID,
+                                            {[&] { mixer.step(); }, [&] { baseline.step(); }},
+                                            [&] { mixer.restart(); });
+        mixerPerSecond = turns.median(0) * perSecond;
+        baselinePerSecond = turns.median(1) * perSecond;
+        ratio = turns.ratio(0, 1);
     }
     system->release();
-
-    const double mixerPerSecond = mixer / kSeconds;
-    const double baselinePerSecond = baseline / kSeconds;
-    const double ratio = mixerPerSecond / baselinePerSecond;
     std::printf("mixer:    %.3f CPU ms per second of audio\n", mixerPerSecond);
     std::printf("baseline: %.3f CPU ms per second of audio\n", baselinePerSecond);
     std::printf("ratio:    %.2f (limit %.0f: %s)  [checksum %.3f]\n", ratio, kLimit,
                 ratio <= kLimit ? "within" : "over", checksum);
     std::fflush(stdout);
 
-    // One rate at a time: 22.05 kHz against 48 kHz, best of three each.
-    double perRate[2] = {1e300, 1e300};
-    const int oneRate[2] = {22050, 48000};
+    // 22.05 kHz against 48 kHz, each voice of one rate.
+    snd::System* systems[2] = {};
+    Scene monoScenes[2];
+    const std::vector<VoiceSpec> mono[2] = {makeMonoVoices(22050), makeMonoVoices(48000)};
     for (int r = 0; r < 2; ++r) {
-        const std::vector<VoiceSpec> mono = makeMonoVoices(oneRate[r]);
-        snd::System* sys = nullptr;
-        Scene monoScene;
-        if (snd::createSystem(&sys) != snd::kOk || sys->setOutput(snd::kOutputManual) != snd::kOk ||
-            sys->init(kVoices, 0, nullptr) != snd::kOk || !buildScene(sys, mono, monoScene)) {
+        if (snd::createSystem(&systems[r]) != snd::kOk || systems[r]->setOutput(snd::kOutputManual) != snd::kOk ||
+            systems[r]->init(kVoices, 0, nullptr) != snd::kOk || !buildScene(systems[r], mono[r], monoScenes[r])) {
             std::fprintf(stderr, "bench_mixer: cannot start the sound system\n");
             return 2;
         }
-        for (int round = 0; round < kRounds; ++round)
-            perRate[r] = std::min(perRate[r], runMixer(sys, monoScene, mono, checksum));
-        sys->release();
     }
-    const double rateRatio = perRate[0] / perRate[1];
-    std::printf("64 mono voices at 22.05 kHz: %.3f CPU ms per second of audio\n", perRate[0] / kSeconds);
-    std::printf("64 mono voices at 48 kHz:    %.3f CPU ms per second of audio\n", perRate[1] / kSeconds);
+    double perRate[2] = {}, rateRatio = 0.0;
+    {
+        MixerRun low(systems[0], monoScenes[0], mono[0], checksum), high(systems[1], monoScenes[1], mono[1], checksum);
+        const BenchTurns turns = benchTurns(g_turns, g_turn, CLOCK_THREAD_CPUTIME_ID,
+                                            {[&] { low.step(); }, [&] { high.step(); }}, [&] {
+                                                low.restart();
+                                                high.restart();
+                                            });
+        perRate[0] = turns.median(0) * perSecond;
+        perRate[1] = turns.median(1) * perSecond;
+        rateRatio = turns.ratio(0, 1);
+    }
+    for (snd::System* sys : systems)
+        sys->release();
+    std::printf("64 mono voices at 22.05 kHz: %.3f CPU ms per second of audio\n", perRate[0]);
+    std::printf("64 mono voices at 48 kHz:    %.3f CPU ms per second of audio\n", perRate[1]);
     std::printf("22.05 / 48 kHz: %.2fx (limit %.1f: %s)\n", rateRatio, kRateLimit,
                 rateRatio <= kRateLimit ? "within" : "over");
     std::fflush(stdout);
@@ -339,10 +373,12 @@ int main()
         std::fprintf(stderr, "bench_mixer: cannot open the SDL dummy output\n");
         return 2;
     }
-    std::printf("SDL output, process CPU ms per second of audio (%d s each):\n", kOutputSeconds);
+    std::printf("SDL output, process CPU ms per second of audio (%d s each):\n", g_outputSeconds);
     std::printf("  empty callback:  %.3f\n", empty);
     std::printf("  idle:            %.3f (%.2fx the empty callback; limit 1.3)\n", idle, idle / empty);
     std::printf("  busy, %d voices: %.3f\n", playing, busy);
+    if (smoke)
+        return 0;
     const bool mixMet = benchFigure("mixer / baseline", ratio, kLimit);
     const bool rateMet = benchFigure("64 mono voices 22.05 / 48 kHz", rateRatio, kRateLimit);
     return benchFigure("idle output / empty callback", idle / empty, 1.3) && mixMet && rateMet ? 0 : 1;

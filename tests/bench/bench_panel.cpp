@@ -1,13 +1,13 @@
 // The game panel with an unchanged list of 20 lines and no effects running,
 // on the recording device with the demo's panel script and fonts: one
 // frame's update and overlay drawing against drawing the same 20 strings
-// with aFont::drawString in the same run (target: at most 3 x), best of
-// several rounds; a miss exits 1. The panel's layout counter must not move
+// with aFont::drawString in the same run (target: at most 3 x), the two
+// taken in turns of equal length (thread CPU time), the figure the median
+// of the turns' ratios; a miss exits 1. The panel's layout counter must not move
 // while the list stays the same.
 // "--smoke" runs each once and checks the results only (20 hint targets,
 // no layout), never the time.
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -29,26 +29,11 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-constexpr int kRounds = 7;
-constexpr int kRepeats = 50;
+// Turns of 0.1 s per side, timed by the thread's CPU time.
+constexpr int kTurns = 15;
+constexpr double kTurn = 0.1;
 constexpr double kLimit = 3.0;
 constexpr int kLines = 20;
-
-double best(int rounds, const std::function<void()>& body, platform::Recorder& recorder)
-{
-    double least = 1e30;
-    for (int r = 0; r < rounds; ++r) {
-        recorder.clear();
-        const auto t0 = Clock::now();
-        for (int i = 0; i < kRepeats; ++i)
-            body();
-        least = std::min(least, std::chrono::duration<double, std::milli>(Clock::now() - t0).count() / kRepeats);
-    }
-    recorder.clear();
-    return least;
-}
 
 } // namespace
 
@@ -104,26 +89,32 @@ int main(int argc, char** argv)
         frame();
         const std::size_t layouts = panel.GetLayoutCount();
 
-        const int rounds = smoke ? 1 : kRounds;
         aFont* font = gui.GetFont("text_list");
         const auto& tasks = panel.GetItemTasks();
-        const double strings20 = best(rounds, [&] {
-            for (const auto& task : tasks) {
-                font->color = 0xFF2A1C10;
-                font->setScale(1.0f);
-                font->setAngle(0.0f);
-                font->drawString(40.0f, task.y, task.text, FONT_SNAP);
-            }
-        }, *recorder);
-        const double panelFrame = best(rounds, frame, *recorder);
+        // The recorder's log is emptied after each step, untimed.
+        const BenchTurns turns = benchTurns(
+            smoke ? 1 : kTurns, smoke ? 0.0 : kTurn, CLOCK_THREAD_CPUTIME_ID,
+            {frame,
+             [&] {
+                 for (const auto& task : tasks) {
+                     font->color = 0xFF2A1C10;
+                     font->setScale(1.0f);
+                     font->setAngle(0.0f);
+                     font->drawString(40.0f, task.y, task.text, FONT_SNAP);
+                 }
+             }},
+            [&] { recorder->clear(); });
+        recorder->clear();
+        const double panelFrame = turns.median(0) * 1e3, strings20 = turns.median(1) * 1e3;
+        const double ratio = turns.ratio(0, 1);
         graph->endScene();
 
         std::printf("Panel frame with %d lines %.4f ms against drawString %.4f ms: x%.2f (target %.0f); "
                     "%zu hint targets, %zu layouts in unchanged frames\n",
-                    kLines, panelFrame, strings20, panelFrame / strings20, kLimit, panel.GetEntries().size(),
+                    kLines, panelFrame, strings20, ratio, kLimit, panel.GetEntries().size(),
                     panel.GetLayoutCount() - layouts);
         status = panel.GetEntries().size() != std::size_t(kLines) || panel.GetLayoutCount() != layouts ||
-                 (!smoke && !benchFigure("panel frame / drawString", panelFrame / strings20, kLimit));
+                 (!smoke && !benchFigure("panel frame / drawString", ratio, kLimit));
     }
     aGraphServer::setDirect3DFactory(nullptr);
     aGraphServer::setDirectDrawFactory(nullptr);

@@ -11,15 +11,14 @@
 // draw per 500 quads through a buffer of its own, with the same state calls,
 // read-back and present.
 //
-// Full run: 120 warm-up frames, then 5 rounds in which each path draws 120
-// timed frames in turn; prints both median frame times and their ratio
-// (target: particles at most 1.5 x the baseline; a miss exits 1).
-// "--frames N" runs N warm-up frames and N frames per path only (a smoke
-// check that never judges time). Either way the snapshot frame drawn by both
+// Full run: 120 warm-up frames, then 20 turns of a quarter second per path,
+// timed by the process's CPU time; prints both median frame times and the
+// median of the turns' ratios (target: particles at most 1.5 x the
+// baseline; a miss exits 1). "--frames N" runs N warm-up frames and N turns
+// of a frame per path only (a smoke check that never judges time). Either way the snapshot frame drawn by both
 // paths must agree (99.9 % of pixels within 2 per channel), every system
 // must hold 500 particles and every call must succeed, or it exits 1.
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -45,8 +44,8 @@ constexpr std::uint32_t kPerSystem = 500;
 constexpr int kTextureSize = 16;
 constexpr std::uint32_t kClear = 0xFF203040;
 constexpr int kWarmUp = 120;
-constexpr int kRounds = 5;
-constexpr int kFramesPerRound = 120;
+constexpr int kTurns = 20;
+constexpr double kTurn = 0.25;  // seconds per path and turn
 constexpr double kTarget = 1.5;
 constexpr float kFrameTime = 1.0f / 60.0f;
 
@@ -56,12 +55,6 @@ void fail(const char* what)
 {
     std::fprintf(stderr, "bench_particles: %s\n", what);
     g_failed = true;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
 }
 
 std::uint32_t channel(float v)
@@ -282,15 +275,6 @@ int main(int argc, char** argv)
     {
         ParticlePath particles(*gs);
         BaselinePath baseline(*gs, particles.texture->getTexture());
-        using Clock = std::chrono::steady_clock;
-        auto timed = [&](auto&& frame, std::vector<double>& out, int frames) {
-            for (int i = 0; i < frames && !g_failed; ++i) {
-                const auto t0 = Clock::now();
-                frame();
-                out.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
-            }
-        };
-
         const int warmUp = smokeFrames > 0 ? smokeFrames : kWarmUp;
         for (int i = 0; i < warmUp && !g_failed; ++i)
             particles.frame(true);
@@ -315,22 +299,21 @@ int main(int argc, char** argv)
         }
         const double agree = 100.0 * double(close) / double(pixels);
 
-        std::vector<double> particleMs, baselineMs;
-        const int rounds = smokeFrames > 0 ? 1 : kRounds;
-        const int perRound = smokeFrames > 0 ? smokeFrames : kFramesPerRound;
-        std::uint64_t particleDraws = 0, baselineDraws = 0;
-        for (int r = 0; r < rounds && !g_failed; ++r) {
-            std::uint64_t before = gs->m_device->stats().drawCalls;
-            timed([&] { particles.frame(true); }, particleMs, perRound);
-            particleDraws = (gs->m_device->stats().drawCalls - before) / std::uint64_t(perRound);
-            before = gs->m_device->stats().drawCalls;
-            timed([&] { baseline.frame(); }, baselineMs, perRound);
-            baselineDraws = (gs->m_device->stats().drawCalls - before) / std::uint64_t(perRound);
-        }
+        // Turns of equal length, timed by the process's CPU time (the
+        // rasteriser's threads included).
+        const BenchTurns turns =
+            benchTurns(smokeFrames > 0 ? smokeFrames : kTurns, smokeFrames > 0 ? 0.0 : kTurn,
+                       CLOCK_PROCESS_CPUTIME_ID, {[&] { particles.frame(true); }, [&] { baseline.frame(); }});
+        std::uint64_t before = gs->m_device->stats().drawCalls;
+        particles.frame(true);
+        const std::uint64_t particleDraws = gs->m_device->stats().drawCalls - before;
+        before = gs->m_device->stats().drawCalls;
+        baseline.frame();
+        const std::uint64_t baselineDraws = gs->m_device->stats().drawCalls - before;
 
-        const double pm = median(particleMs), bm = median(baselineMs);
-        ratio = bm > 0 ? pm / bm : 0.0;
-        std::printf("frames per path: %zu (%d rounds)\n", particleMs.size(), rounds);
+        const double pm = turns.median(0) * 1e3, bm = turns.median(1) * 1e3;
+        ratio = turns.ratio(0, 1);
+        std::printf("turns: %zu\n", turns.cost[0].size());
         std::printf("%-9s median %.3f ms, %llu GL draw calls per frame\n", "baseline", bm,
                     static_cast<unsigned long long>(baselineDraws));
         std::printf("%-9s median %.3f ms, %llu GL draw calls per frame\n", "particles", pm,

@@ -15,19 +15,20 @@
 // buffer filled per frame and one indexed draw per run of equal texture, a
 // one-pixel read, then its own present: one blit to the window and a swap.
 //
-// Full run, per scene: 10 warm-up frames per path, then blocks of 5 frames
-// taking turns (short, so a shared machine's load falls on every path alike)
-// until each path has 300 frames ("runs") or 150 ("alternating"); prints
-// each median frame time, each engine-side path's ratio to the baseline and each path's GL
-// draw calls per frame. "--frames N" runs N frames per path and scene only
-// (a smoke check). Either way the final frames of both engine-side paths
+// Full run, per scene: about 10 warm-up frames per path, then turns of a
+// quarter second per path (short, so a shared machine's load falls on every
+// path alike), 60 ("runs") or 30 ("alternating"), timed by the process's
+// CPU time (the rasteriser's threads included); prints each path's median
+// CPU time per frame, each engine-side path's ratio to the baseline (the
+// median of the turns' ratios) and each path's GL draw calls per frame.
+// "--frames N" runs N frames per path and scene only (a smoke check);
+// "--scene NAME" runs that scene only. Either way the final frames of both engine-side paths
 // must agree with the baseline's (99.9 % of pixels within 2 per channel);
 // exits 1 when they do not or a call fails, never because of time.
 #include <SDL.h>
 #include <epoxy/gl.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -51,17 +52,17 @@ constexpr int kTextures = 4;
 constexpr int kTextureSize = 64;
 constexpr float kScale = 0.5f;
 constexpr std::uint32_t kClear = 0xFF203040;
-constexpr int kWarmUp = 10;
-constexpr int kBlock = 5;
+constexpr int kWarmUp = 10;  // frames, about
+constexpr double kTurn = 0.25;  // seconds per path and turn
 
 struct Scene {
     const char* name;
     int run;  // quads per texture run
     bool linear;
     double target;  // engine frame time over the baseline's, at most
-    int framesPerPath;
+    int turns;
 };
-const Scene kScenes[] = {{"runs", 25, true, 1.1, 300}, {"alternating", 1, false, 0.6, 150}};
+const Scene kScenes[] = {{"runs", 25, true, 1.1, 60}, {"alternating", 1, false, 0.6, 30}};
 
 bool g_failed = false;
 
@@ -127,12 +128,6 @@ std::vector<std::uint32_t> texturePixels(int t)
         }
     }
     return px;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
 }
 
 // --- engine path -------------------------------------------------------------
@@ -465,9 +460,12 @@ std::vector<Quad> makeQuads(int run)
 int main(int argc, char** argv)
 {
     int smokeFrames = 0;
+    const char* only = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc)
             smokeFrames = std::max(1, std::atoi(argv[++i]));
+        else if (std::strcmp(argv[i], "--scene") == 0 && i + 1 < argc)
+            only = argv[++i];
     }
 
     // No init: nothing is written to the user's folders.
@@ -493,32 +491,18 @@ int main(int argc, char** argv)
         ImagePath image(*gs);
         BaselinePath baseline(*gs->m_window);
         for (const Scene& scene : kScenes) {
+            if (only && std::strcmp(only, scene.name) != 0)
+                continue;
             const std::vector<Quad> quads = makeQuads(scene.run);
-            using Clock = std::chrono::steady_clock;
-            std::vector<double> engineMs, imageMs, baselineMs;
-            auto timed = [&](auto& path, std::vector<double>& out, int frames) {
-                for (int i = 0; i < frames && !g_failed; ++i) {
-                    const auto t0 = Clock::now();
-                    path.frame(quads, scene.linear);
-                    out.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
-                }
+            const auto timed = [&](int turns, double seconds) {
+                return benchTurns(turns, seconds, CLOCK_PROCESS_CPUTIME_ID,
+                                  {[&] { engine.frame(quads, scene.linear); },
+                                   [&] { image.frame(quads, scene.linear); },
+                                   [&] { baseline.frame(quads, scene.linear); }});
             };
-
-            if (smokeFrames > 0) {
-                timed(engine, engineMs, smokeFrames);
-                timed(image, imageMs, smokeFrames);
-                timed(baseline, baselineMs, smokeFrames);
-            } else {
-                std::vector<double> ignored;
-                timed(engine, ignored, kWarmUp);
-                timed(image, ignored, kWarmUp);
-                timed(baseline, ignored, kWarmUp);
-                while (!g_failed && int(engineMs.size()) < scene.framesPerPath) {
-                    timed(engine, engineMs, kBlock);
-                    timed(image, imageMs, kBlock);
-                    timed(baseline, baselineMs, kBlock);
-                }
-            }
+            if (smokeFrames == 0)
+                timed(1, kWarmUp * 0.05);
+            const BenchTurns t = smokeFrames > 0 ? timed(smokeFrames, 0.0) : timed(scene.turns, kTurn);
 
             engine.frame(quads, scene.linear);
             const auto e = presented(*gs->m_window);
@@ -538,25 +522,25 @@ int main(int argc, char** argv)
                 return 100.0 * double(close) / double(pixels);
             };
 
-            const double bm = median(baselineMs);
-            std::printf("scene %s: frames per path %zu\n", scene.name, engineMs.size());
+            const double bm = t.median(2) * 1e3;
+            std::printf("scene %s: %zu turns\n", scene.name, t.cost[0].size());
             std::printf("  %-8s median %.3f ms, %llu GL draw calls per frame\n", "baseline", bm,
                         static_cast<unsigned long long>(baseline.draws));
             struct Result {
                 const char* name;
                 double ms;
+                double ratio;
                 std::uint64_t draws;
                 double agree;
             };
-            for (const Result& r : {Result{"engine", median(engineMs), engine.draws, agreement(e)},
-                                    Result{"image", median(imageMs), image.draws, agreement(im)}}) {
+            for (const Result& r : {Result{"engine", t.median(0) * 1e3, t.ratio(0, 2), engine.draws, agreement(e)},
+                                    Result{"image", t.median(1) * 1e3, t.ratio(1, 2), image.draws, agreement(im)}}) {
                 std::printf("  %-8s median %.3f ms, %llu GL draw calls per frame\n", r.name, r.ms,
                             static_cast<unsigned long long>(r.draws));
-                std::printf("  %-8s ratio %.3f (target at most %.1f)\n", r.name, bm > 0 ? r.ms / bm : 0.0,
-                            scene.target);
+                std::printf("  %-8s ratio %.3f (target at most %.1f)\n", r.name, r.ratio, scene.target);
                 if (smokeFrames == 0)
-                    benchFigure((std::string(scene.name) + ": " + r.name + " / baseline").c_str(),
-                                bm > 0 ? r.ms / bm : 0.0, scene.target);
+                    benchFigure((std::string(scene.name) + ": " + r.name + " / baseline").c_str(), r.ratio,
+                                scene.target);
                 std::printf("  %-8s final frame agrees with the baseline's on %.3f %% of pixels (need 99.9 %%)\n",
                             r.name, r.agree);
                 if (r.agree < 99.9)

@@ -3,13 +3,13 @@
 // recording device with the demo's 16-pixel font: its layout against one
 // aFont::getStringSize of the whole paragraph (target: at most 5 x), its
 // drawing against one aFont::drawString of it (target: at most 2 x). Each
-// is the best of several rounds; a miss exits 1. It also checks that an
+// figure takes its sides in turns of equal length (thread CPU time) and is
+// the median of the turns' ratios; a miss exits 1. It also checks that an
 // unchanged frame runs no layout.
 // "--smoke" runs each once and checks the results only (lines laid out,
 // one glyph drawn per character other than a space, no layout when
 // nothing changed), never the time.
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -28,10 +28,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-constexpr int kRounds = 7;
-constexpr int kRepeats = 20;
+// Turns of 0.1 s per side, timed by the thread's CPU time.
+constexpr int kTurns = 15;
+constexpr double kTurn = 0.1;
 constexpr double kLayoutLimit = 5.0;
 constexpr double kDrawLimit = 2.0;
 
@@ -54,21 +53,6 @@ std::wstring paragraph(std::size_t length)
         }
     }
     return out;
-}
-
-// The best time of a round of kRepeats calls, in milliseconds.
-double best(int rounds, const std::function<void()>& body, platform::Recorder& recorder)
-{
-    double least = 1e30;
-    for (int r = 0; r < rounds; ++r) {
-        recorder.clear();
-        const auto t0 = Clock::now();
-        for (int i = 0; i < kRepeats; ++i)
-            body();
-        least = std::min(least, std::chrono::duration<double, std::milli>(Clock::now() - t0).count() / kRepeats);
-    }
-    recorder.clear();
-    return least;
 }
 
 } // namespace
@@ -111,18 +95,27 @@ int main(int argc, char** argv)
         const bool unchangedIdle = text.textHeight == height;
         text.lineSpacing = 0.0f;
 
-        const int rounds = smoke ? 1 : kRounds;
-        const double measure = best(rounds, [&] { (void)font->getStringSize(plain); }, *recorder);
-        const double layout = best(rounds, [&] {
-            text.layoutDirty = true;
-            text.UpdateSelf(0.0f);
-        }, *recorder);
+        const auto timed = [&](const std::function<void()>& a, const std::function<void()>& b) {
+            // The recorder's log is emptied after each step, untimed.
+            return benchTurns(smoke ? 1 : kTurns, smoke ? 0.0 : kTurn, CLOCK_THREAD_CPUTIME_ID, {a, b},
+                              [&] { recorder->clear(); });
+        };
+        const BenchTurns layouts = timed(
+            [&] {
+                text.layoutDirty = true;
+                text.UpdateSelf(0.0f);
+            },
+            [&] { (void)font->getStringSize(plain); });
         graph->beginScene();
-        const double drawString = best(rounds, [&] {
-            font->setScale(1.0f);
-            font->drawString(0.0f, 0.0f, plain, 16);
-        }, *recorder);
-        const double drawText = best(rounds, [&] { text.DrawSelf(); }, *recorder);
+        const BenchTurns draws = timed([&] { text.DrawSelf(); },
+                                       [&] {
+                                           font->setScale(1.0f);
+                                           font->drawString(0.0f, 0.0f, plain, 16);
+                                       });
+        recorder->clear();
+        const double layout = layouts.median(0) * 1e3, measure = layouts.median(1) * 1e3;
+        const double drawText = draws.median(0) * 1e3, drawString = draws.median(1) * 1e3;
+        const double layoutRatio = layouts.ratio(0, 1), drawRatio = draws.ratio(0, 1);
         text.DrawSelf();
         const std::size_t glyphs = recorder->named("Sprite.Draw").size();
         recorder->clear();
@@ -130,16 +123,16 @@ int main(int argc, char** argv)
 
         std::printf("Paragraph of %zu characters in %u lines\n", plain.size(), text.lineCount);
         std::printf("layout %.3f ms against getStringSize %.3f ms: x%.2f (target %.0f)\n", layout, measure,
-                    layout / measure, kLayoutLimit);
+                    layoutRatio, kLayoutLimit);
         std::printf("drawing %.3f ms against drawString %.3f ms: x%.2f (target %.0f)\n", drawText, drawString,
-                    drawText / drawString, kDrawLimit);
+                    drawRatio, kDrawLimit);
         if (text.lineCount < 10 || glyphs != nonSpace || !unchangedIdle) {
             std::printf("bench_static_text: %u lines, %zu glyphs drawn of %zu, idle frame %s\n", text.lineCount,
                         glyphs, nonSpace, unchangedIdle ? "quiet" : "laid out");
             status = 1;
         }
-        const bool layoutMet = smoke || benchFigure("layout / getStringSize", layout / measure, kLayoutLimit);
-        const bool drawMet = smoke || benchFigure("drawing / drawString", drawText / drawString, kDrawLimit);
+        const bool layoutMet = smoke || benchFigure("layout / getStringSize", layoutRatio, kLayoutLimit);
+        const bool drawMet = smoke || benchFigure("drawing / drawString", drawRatio, kDrawLimit);
         if (!layoutMet || !drawMet) {
             std::printf("bench_static_text: a target missed\n");
             status = 1;

@@ -386,6 +386,33 @@ TEST_F(FiltersClamp, ShrunkSpritesMinifyOthersMagnify)
     }
 }
 
+// A sprite drawn at half size puts every pixel centre exactly between two
+// texels, straight or turned a quarter, so the linear filter gives the mean
+// of black and white columns: what moving the geometry off pixel centres
+// must not move.
+TEST_F(FiltersClamp, HalvedSpritesSampleExactlyBetweenTexels)
+{
+    std::vector<std::uint32_t> px;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            px.push_back(x % 2 ? 0xFFFFFFFFu : 0xFF000000u);
+    auto tex = texture(8, 8, D3DFMT_A8R8G8B8, px);
+    makeSprite();
+    setFilter(D3DTEXF_LINEAR);
+    const D3DXVECTOR2 scale{0.5f, 0.5f}, centre{2, 2};
+    const float angles[] = {0.0f, 1.5707964f, -1.5707964f};
+    for (int i = 0; i < 3; ++i) {
+        const D3DXVECTOR2 at{4.0f + 8.0f * float(i), 6.0f};
+        ASSERT_EQ(sprite->Draw(tex.get(), nullptr, &scale, &centre, angles[i], &at, 0xFFFFFFFF), D3D_OK);
+    }
+    for (int i = 0; i < 3; ++i) {
+        const RECT r{4 + 8 * i, 6, 8 + 8 * i, 10};
+        const auto cell = read(&r);
+        for (std::size_t p = 0; p < cell.size(); ++p)
+            EXPECT_TRUE(near(cell[p], 0x808080, 1)) << "angle " << angles[i] << ", pixel " << p;
+    }
+}
+
 using Buffers = d3dtest::GlDeviceTest;
 
 TEST_F(Buffers, IndexedQuadsAndSubRangeLock)

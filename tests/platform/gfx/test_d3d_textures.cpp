@@ -109,6 +109,45 @@ TEST_F(LockUnlock, ContentsSurviveReset)
     EXPECT_TRUE(near(px[1], 0x00FF00, 0));
 }
 
+// Textures of one size and alpha kind share a GL array, a layer each. One
+// drawn before others of its size came keeps its pixels as the array grows
+// under it; a layer given up and taken again shows its new texture, not the
+// old one; an opaque format of the same size still reads alpha 1.
+TEST_F(LockUnlock, TexturesOfOneSizeKeepTheirPixelsAsTheirArrayGrows)
+{
+    setBlend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
+    auto first = texture(4, 4, D3DFMT_A8R8G8B8, std::vector<std::uint32_t>(16, 0xFFFF0000));
+    drawAt(first.get(), 0, 0);
+    EXPECT_TRUE(near(pixel(1, 1), 0xFF0000, 0));
+    const std::uint32_t colours[] = {0xFF00FF00, 0xFF0000FF, 0xFFFFFF00, 0xFF00FFFF, 0xFFFF00FF};
+    std::vector<GfxRef<GfxTexture>> more;
+    for (std::uint32_t c : colours) {
+        more.push_back(texture(4, 4, D3DFMT_A8R8G8B8, std::vector<std::uint32_t>(16, c)));
+        drawAt(more.back().get(), 8.0f * float(more.size()), 0);
+    }
+    drawAt(first.get(), 0, 8);
+    EXPECT_TRUE(near(pixel(1, 9), 0xFF0000, 0));
+    for (std::size_t i = 0; i < more.size(); ++i)
+        EXPECT_TRUE(near(pixel(9 + 8 * int(i), 1), colours[i] & 0xFFFFFF, 0)) << "texture " << i;
+
+    // The newcomer is written in its top half only: its bottom half is
+    // transparent, not what the layer held before.
+    more[2].reset();
+    GfxRef<GfxTexture> late;
+    ASSERT_EQ(dev->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, late.out()), D3D_OK);
+    fill(late.get(), RECT{0, 0, 4, 2}, 0xFF808080);
+    const std::uint32_t under = pixel(1, 19);
+    drawAt(late.get(), 0, 16);
+    EXPECT_TRUE(near(pixel(1, 17), 0x808080, 0));
+    EXPECT_TRUE(near(pixel(1, 19), under & 0xFFFFFF, 0));
+    // Alpha bits of 0 in a format without alpha: drawn opaque all the same.
+    auto opaque = texture(4, 4, D3DFMT_X8R8G8B8, std::vector<std::uint32_t>(16, 0x00123456));
+    drawAt(opaque.get(), 8, 16);
+    EXPECT_TRUE(near(pixel(9, 17), 0x123456, 0));
+    drawAt(first.get(), 16, 16);
+    EXPECT_TRUE(near(pixel(17, 17), 0xFF0000, 0));
+}
+
 class Batching : public LockUnlock {};
 
 TEST_F(Batching, OneTextureAndStateMakeOneDrawCall)
