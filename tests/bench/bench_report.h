@@ -56,6 +56,18 @@ struct BenchTurns {
             r.push_back(cost[b][t] > 0.0 ? cost[a][t] / cost[b][t] : 0.0);
         return benchMedian(r);
     }
+    // The same, side a over the sum of several sides in each turn.
+    double combinedRatio(std::size_t a, const std::vector<std::size_t>& over) const
+    {
+        std::vector<double> r;
+        for (std::size_t t = 0; t < cost[a].size(); ++t) {
+            double sum = 0.0;
+            for (std::size_t b : over)
+                sum += cost[b][t];
+            r.push_back(sum > 0.0 ? cost[a][t] / sum : 0.0);
+        }
+        return benchMedian(r);
+    }
 };
 
 inline BenchTurns benchTurns(int turns, double seconds, clockid_t clock,

@@ -21,6 +21,8 @@ void put32(std::string& out, std::uint32_t v)
     put16(out, v >> 16);
 }
 
+} // namespace
+
 // Raw deflate (no zlib header), as zip stores it.
 std::string deflateRaw(const std::string& data)
 {
@@ -36,8 +38,6 @@ std::string deflateRaw(const std::string& data)
     deflateEnd(&zs);
     return out;
 }
-
-} // namespace
 
 std::string buildZip(const std::vector<Entry>& entries)
 {

@@ -16,6 +16,8 @@ struct Entry {
     std::size_t centralExtra = 0;
 };
 
+// Raw deflate (no zlib header), as zip stores an entry's data.
+std::string deflateRaw(const std::string& data);
 // The archive's bytes.
 std::string buildZip(const std::vector<Entry>& entries);
 // Writes the archive, creating missing folders on the way. False on a
