@@ -375,6 +375,7 @@ public:
 struct GfxDeviceStats {
     std::uint64_t drawCalls = 0;  // GL draw calls issued
     std::uint64_t flushes = 0;    // batches handed to GL
+    std::uint64_t mergedDraws = 0;  // GL draw calls sampling more than one texture array
     std::uint64_t uploads = 0;    // texture uploads (whole or dirty part)
     // Presents by how much of the frame was drawn (skipping unchanged frames).
     std::uint64_t framesWhole = 0;

@@ -659,6 +659,8 @@ void GlRenderer::draw(const DrawState& st, GlTextureArray* const* arrays, int ar
         glDrawElements(GL_TRIANGLES, GLsizei(piece.count), GL_UNSIGNED_SHORT,
                        reinterpret_cast<const void*>(piece.first * sizeof(std::uint16_t)));
         ++stats.drawCalls;
+        if (piece.unit < 0 && units > 1)
+            ++stats.mergedDraws;
     }
     glBindVertexArray(0);
     ++stats.flushes;

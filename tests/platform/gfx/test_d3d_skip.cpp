@@ -353,22 +353,24 @@ TEST_F(SkipPixels, AScreenshotMakesTheNextFrameWhole)
 }
 
 // Textures of alternating red and blue texels, so that a pixel the linear
-// filter drew is neither. A, scaled 2, sits at the left; T, scaled 3.5,
-// moves a pixel a frame under eight sprites of T scaled 0.96 to 1.04 and
-// turned about their corner. A whole redraw batches A with T, a partial one
-// draws T alone. The turned sprites shrunk a little are where a level of
+// filter drew is neither. A, of another size than T (textures of one size
+// share an array texture, and so a program), scaled 1.5, sits at the left;
+// T, scaled 3.5, moves a pixel a frame under eight sprites of T scaled 0.96
+// to 1.04 and turned about their corner. A whole redraw batches A with T in
+// a program of two textures, a partial one draws T alone in the one-texture
+// program, as does a frame without merging. The turned sprites shrunk a little are where a level of
 // detail measured per axis (as a driver's implicit one may be) magnifies
 // while their true scale minifies: the filter each pixel gets must not
 // depend on the batch.
 TEST_F(SkipPixels, MixedFiltersGiveTheSamePixelsInEveryBatching)
 {
     makeSprite();
-    auto a = checker(8, 0xFFFF0000, 0xFF0000FF);
+    auto a = checker(12, 0xFFFF0000, 0xFF0000FF);
     auto t = checker(8, 0xFF0000FF, 0xFFFF0000);
     setBlend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
     auto draw = [&](int i) {
-        const D3DXVECTOR2 two{2.0f, 2.0f}, left{1.0f, 14.0f};
-        ASSERT_EQ(sprite->Draw(a.get(), nullptr, &two, nullptr, 0.0f, &left, 0xFFFFFFFF), D3D_OK);
+        const D3DXVECTOR2 scaled{1.5f, 1.5f}, left{1.0f, 14.0f};
+        ASSERT_EQ(sprite->Draw(a.get(), nullptr, &scaled, nullptr, 0.0f, &left, 0xFFFFFFFF), D3D_OK);
         const D3DXVECTOR2 big{3.5f, 3.5f}, at{20.0f + float(i), 6.0f};
         ASSERT_EQ(sprite->Draw(t.get(), nullptr, &big, nullptr, 0.0f, &at, 0xFFFFFFFF), D3D_OK);
         for (int k = 0; k < 8; ++k) {
@@ -389,8 +391,11 @@ TEST_F(SkipPixels, MixedFiltersGiveTheSamePixelsInEveryBatching)
             EXPECT_GE(stats.framesPartial, 4u);
         }
         // Whole frames: one texture a draw gives the merged picture.
+        const Played merged = play(false, 6, draw);
         dev->setTextureMerging(false);
         const Played alone = play(false, 6, draw);
+        EXPECT_GT(merged.stats.mergedDraws, 0u) << "A and T were never drawn together";
+        EXPECT_EQ(alone.stats.mergedDraws, 0u);
         for (int i = 0; i < 6; ++i)
             EXPECT_EQ(differing(alone.frames[std::size_t(i)], frames[std::size_t(i)]), 0u) << "unmerged frame " << i;
     }
