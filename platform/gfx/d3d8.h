@@ -393,6 +393,10 @@ struct GfxDeviceStats {
     // unchanged frames), and the bytes the records held at the last present.
     std::uint64_t framesRecorded = 0;
     std::uint64_t recordBytes = 0;
+    // Now, not counted: bytes of texture storage the device holds, and the
+    // bytes of it its live textures need.
+    std::uint64_t textureBytesHeld = 0;
+    std::uint64_t textureBytesNeeded = 0;
 };
 
 // The counts above that concern the environment's checks, summed over every
@@ -489,6 +493,9 @@ public:
     // frames are held and compared as usual but always drawn whole, for
     // comparison runs.
     virtual void setSkipUnchangedFrames(bool on) = 0;
+    // For tests: the next `count` allocations of texture storage fail as a
+    // driver out of memory fails them. Devices without such storage ignore it.
+    virtual void failTextureStorage(int count) = 0;
 };
 
 class GfxDirect3D : public GfxObject {

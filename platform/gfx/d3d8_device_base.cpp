@@ -298,11 +298,17 @@ HRESULT DeviceBase::CreateTexture(std::uint32_t width, std::uint32_t height, std
         stored == D3DFMT_UNKNOWN || (usage & D3DUSAGE_RENDERTARGET) ||
         (m_powerOfTwo && (!isPowerOfTwo(width) || !isPowerOfTwo(height))))
         return D3DERR_INVALIDCALL;
+    TextureImpl* made = nullptr;
     try {
-        *texture = new TextureImpl(m_link, stored, int(width), int(height), usage, pool);
+        made = new TextureImpl(m_link, stored, int(width), int(height), usage, pool);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
+    if (HRESULT hr = backendTextureCreated(made); FAILED(hr)) {
+        made->Release();
+        return hr;
+    }
+    *texture = made;
     return D3D_OK;
 }
 

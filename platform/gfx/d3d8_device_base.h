@@ -110,6 +110,7 @@ public:
         m_drawingSkipped = on;
     }
     void setSkipUnchangedFrames(bool) override {}
+    void failTextureStorage(int) override {}
 
     // For resources and the D3DX stand-ins.
     // Hands pending draws to the backend: the back buffer is read next.
@@ -162,6 +163,9 @@ protected:
     // Triangles (three indices each) in the current state.
     virtual void backendDraw(TextureImpl* texture, const BatchVertex* vertices, std::size_t vertexCount,
                              const std::uint16_t* indices, std::size_t indexCount) = 0;
+    // A texture was made; a failure (the backend has no room for it) fails
+    // its creation.
+    virtual HRESULT backendTextureCreated(TextureImpl*) { return D3D_OK; }
     // A texture is about to be written while draws may still sample it.
     virtual void backendTextureWriting(TextureImpl*) {}
 

@@ -394,10 +394,24 @@ public:
     {
         if (m_holding && m_frame.uses(texture))
             drawHeldFrame();
-        if (inBatch(texture))
+        // Giving its layer back may move the layers of its array.
+        GlTextureArray* array = m_gl.arrayOf(*texture);
+        if (inBatch(texture) || (array && std::find(m_batchArrays.begin(), m_batchArrays.end(), array) !=
+                                              m_batchArrays.end()))
             flushBatch();
         DeviceBase::textureDestroyed(texture);
+        m_gl.release(*texture);
     }
+
+    GfxDeviceStats stats() const override
+    {
+        GfxDeviceStats s = DeviceBase::stats();
+        s.textureBytesHeld = m_gl.storageBytes();
+        s.textureBytesNeeded = m_gl.neededBytes();
+        return s;
+    }
+
+    void failTextureStorage(int count) override { m_gl.failAllocations(count); }
 
 protected:
     bool lostNow(const D3DPRESENT_PARAMETERS& p) const
@@ -585,6 +599,15 @@ protected:
     {
         drawHeldFrame();
         flushBatch();
+    }
+    HRESULT backendTextureCreated(TextureImpl* texture) override
+    {
+        // Storage is made now, so that a texture there is no room for fails
+        // here rather than drawing wrong later.
+        if (!m_token->alive())
+            return D3D_OK;
+        m_window->makeCurrent();
+        return m_gl.place(*texture) ? D3D_OK : D3DERR_OUTOFVIDEOMEMORY;
     }
     void backendTextureWriting(TextureImpl* texture) override
     {
@@ -781,20 +804,34 @@ private:
                 m_batchVertices.size() + vertexCount + indexCount > kMaxBatchVertices)
                 flushBatch();
         }
-        GlTextureArray* array = texture ? m_gl.place(*texture) : nullptr;
-        int unit = unitOf(texture, array);
-        if (unit < 0) {
+        GlTextureArray* array = nullptr;
+        if (texture && !(array = m_gl.arrayOf(*texture))) {
+            // Made while the window was gone: placed now, or not drawn at all.
+            if (!m_token->alive())
+                return;
+            m_window->makeCurrent();
+            if (!(array = m_gl.place(*texture)))
+                return;
+        }
+        for (std::size_t done = 0;;) {
+            int unit = unitOf(texture, array);
+            if (unit < 0) {
+                flushBatch();
+                unit = unitOf(texture, array);
+            }
+            if (m_batchIndices.empty()) {
+                m_batchState = st;
+                m_batchClipped = clip != nullptr;
+                if (clip)
+                    m_batchClip = *clip;
+            }
+            done += GlRenderer::appendDraw(st, texture, std::uint32_t(unit), vertices, vertexCount, indices + done,
+                                           indexCount - done, m_batchVertices, m_batchIndices);
+            if (done >= indexCount)
+                return;
+            // The rest would take indices past 16 bits: it goes on in the next batch.
             flushBatch();
-            unit = unitOf(texture, array);
         }
-        if (m_batchIndices.empty()) {
-            m_batchState = st;
-            m_batchClipped = clip != nullptr;
-            if (clip)
-                m_batchClip = *clip;
-        }
-        GlRenderer::appendDraw(st, texture, std::uint32_t(unit), vertices, vertexCount, indices, indexCount,
-                               m_batchVertices, m_batchIndices);
     }
 
     bool inBatch(const TextureImpl* texture) const

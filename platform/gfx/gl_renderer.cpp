@@ -432,63 +432,167 @@ void GlRenderer::applyScissor(const RECT& r, int height)
     m_applied.scissor = r;
 }
 
+GlTextureArray* GlRenderer::arrayOf(const TextureImpl& texture) const
+{
+    auto* data = dynamic_cast<const GlTextureData*>(texture.backend.get());
+    return data && data->array->token == m_token ? data->array.get() : nullptr;
+}
+
 GlTextureArray* GlRenderer::place(TextureImpl& texture)
 {
-    auto* data = dynamic_cast<GlTextureData*>(texture.backend.get());
-    if (data && data->array->token == m_token)
-        return data->array.get();
+    if (GlTextureArray* placed = arrayOf(texture))
+        return placed;
     const PixelBuffer& px = texture.pixels();
     const bool opaque = uploadFormat(px.format()).opaque;
-    auto& arrays = m_arrays[std::make_tuple(px.width(), px.height(), opaque)];
+    const auto key = std::make_tuple(px.width(), px.height(), opaque);
+    auto& arrays = m_arrays[key];
     // An array of a few layers at most takes a quarter gigabyte, so large
     // textures do not reserve much they may never use.
     const std::size_t layerBytes = std::size_t(px.width()) * std::size_t(px.height()) * 4;
     const std::size_t most = std::size_t(
         std::min<std::size_t>(std::size_t(m_maxLayers), std::max<std::size_t>(1, (std::size_t(1) << 28) / layerBytes)));
-    for (auto& array : arrays) {
-        auto free = std::find(array->layers.begin(), array->layers.end(), nullptr);
-        if (free == array->layers.end()) {
-            if (array->layers.size() >= most)
-                continue;
-            // Room for twice as many; storage follows when a draw binds it.
-            const std::size_t from = array->layers.size();
-            array->layers.resize(std::min(most, from * 2), nullptr);
-            free = array->layers.begin() + std::ptrdiff_t(from);
+    std::shared_ptr<GlTextureArray> array;
+    for (auto& a : arrays)
+        if (a->live < a->layers.size()) {
+            array = a;
+            break;
         }
-        *free = &texture;
-        texture.backend = std::make_unique<GlTextureData>(array, int(free - array->layers.begin()));
-        texture.pixels().markAllDirty();
-        return array.get();
+    std::uint32_t error = 0;
+    std::size_t layers = 1;
+    if (!array) {
+        for (auto& a : arrays)
+            if (a->layers.size() < most) {
+                array = a;
+                break;
+            }
+        if (array) {
+            // Room for twice as many; the textures in it upload again.
+            layers = std::min(most, array->layers.size() * 2);
+            if (allocate(*array, layers, error)) {
+                array->layers.resize(layers, nullptr);
+                for (TextureImpl* t : array->layers)
+                    if (t)
+                        t->pixels().markAllDirty();
+            } else {
+                array.reset();
+            }
+        } else {
+            auto made = std::make_shared<GlTextureArray>(m_token, px.width(), px.height(), opaque);
+            if (allocate(*made, layers, error)) {
+                made->layers.assign(layers, nullptr);
+                arrays.push_back(made);
+                array = made;
+            }
+        }
     }
-    arrays.push_back(std::make_shared<GlTextureArray>(m_token, px.width(), px.height(), opaque));
-    arrays.back()->layers.assign(1, &texture);
-    texture.backend = std::make_unique<GlTextureData>(arrays.back(), 0);
+    if (!array) {
+        if (arrays.empty())
+            m_arrays.erase(key);
+        gfxLog("GL device: no storage for a %d x %d texture (GL error 0x%04X making %zu layers)", px.width(),
+               px.height(), unsigned(error), layers);
+        return nullptr;
+    }
+    const auto free = std::find(array->layers.begin(), array->layers.end(), nullptr);
+    *free = &texture;
+    ++array->live;
+    texture.backend = std::make_unique<GlTextureData>(array, int(free - array->layers.begin()));
     texture.pixels().markAllDirty();
-    return arrays.back().get();
+    return array.get();
 }
 
-void GlRenderer::allocate(GlTextureArray& array)
+void GlRenderer::release(TextureImpl& texture)
 {
-    if (array.allocated == int(array.layers.size()))
+    if (!arrayOf(texture)) {
+        texture.backend.reset();
         return;
-    if (array.name)
-        glDeleteTextures(1, &array.name);
-    glGenTextures(1, &array.name);
-    glBindTexture(GL_TEXTURE_2D_ARRAY, array.name);
-    glTexParameteri(GL_TEXTURE_2D_ARRAY, GL_TEXTURE_MAX_LEVEL, 0);
-    glTexParameteri(GL_TEXTURE_2D_ARRAY, GL_TEXTURE_SWIZZLE_A, array.opaque ? GL_ONE : GL_ALPHA);
-    glTexImage3D(GL_TEXTURE_2D_ARRAY, 0, GL_RGBA8, array.width, array.height, GLsizei(array.layers.size()), 0,
-                 GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
-    array.allocated = int(array.layers.size());
+    }
+    const std::shared_ptr<GlTextureArray> array = static_cast<GlTextureData&>(*texture.backend).array;
+    texture.backend.reset();
+    if (array->live == 0) {
+        const auto key = std::make_tuple(array->width, array->height, array->opaque);
+        auto& arrays = m_arrays[key];
+        arrays.erase(std::find(arrays.begin(), arrays.end(), array));
+        if (arrays.empty())
+            m_arrays.erase(key);
+    } else if (array->layers.size() > 2 * array->live && m_token->alive()) {
+        m_token->makeCurrent();
+        shrink(*array);
+    }
+}
+
+void GlRenderer::shrink(GlTextureArray& array)
+{
+    std::size_t layers = 1;
+    while (layers < array.live)
+        layers *= 2;
+    std::uint32_t error = 0;
+    if (!allocate(array, layers, error)) {
+        // The larger storage stays; the next release tries again.
+        gfxLog("GL device: %d x %d texture storage kept at %zu layers (GL error 0x%04X making %zu)", array.width,
+               array.height, array.layers.size(), unsigned(error), layers);
+        return;
+    }
+    std::vector<TextureImpl*> kept;
     for (TextureImpl* t : array.layers)
         if (t)
-            t->pixels().markAllDirty();
+            kept.push_back(t);
+    kept.resize(layers, nullptr);
+    array.layers = std::move(kept);
+    for (std::size_t i = 0; i < array.live; ++i) {
+        static_cast<GlTextureData&>(*array.layers[i]->backend).layer = int(i);
+        array.layers[i]->pixels().markAllDirty();
+    }
+}
+
+bool GlRenderer::allocate(GlTextureArray& array, std::size_t layers, std::uint32_t& error)
+{
+    // An error left by an earlier call is not this allocation's.
+    checkErrors("texture storage");
+    // What the tests ask to fail asks for more layers than GL has.
+    const bool fail = m_failAllocations > 0;
+    if (fail)
+        --m_failAllocations;
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D_ARRAY, name);
+    glTexParameteri(GL_TEXTURE_2D_ARRAY, GL_TEXTURE_MAX_LEVEL, 0);
+    glTexParameteri(GL_TEXTURE_2D_ARRAY, GL_TEXTURE_SWIZZLE_A, array.opaque ? GL_ONE : GL_ALPHA);
+    glTexImage3D(GL_TEXTURE_2D_ARRAY, 0, GL_RGBA8, array.width, array.height,
+                 fail ? GLsizei(m_maxLayers) + 1 : GLsizei(layers), 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
+    error = glGetError();
+    if (error != GL_NO_ERROR) {
+        while (glGetError() != GL_NO_ERROR) {
+        }
+        glDeleteTextures(1, &name);
+        return false;
+    }
+    if (array.name)
+        glDeleteTextures(1, &array.name);
+    array.name = name;
+    return true;
+}
+
+std::uint64_t GlRenderer::storageBytes() const
+{
+    std::uint64_t bytes = 0;
+    for (const auto& entry : m_arrays)
+        for (const auto& array : entry.second)
+            bytes += array->layerBytes() * array->layers.size();
+    return bytes;
+}
+
+std::uint64_t GlRenderer::neededBytes() const
+{
+    std::uint64_t bytes = 0;
+    for (const auto& entry : m_arrays)
+        for (const auto& array : entry.second)
+            bytes += array->layerBytes() * array->live;
+    return bytes;
 }
 
 void GlRenderer::upload(TextureImpl& texture, GfxDeviceStats& stats)
 {
     auto& data = static_cast<GlTextureData&>(*texture.backend);
-    allocate(*data.array);
     PixelBuffer& px = texture.pixels();
     if (!px.isDirty())
         return;
@@ -506,10 +610,10 @@ void GlRenderer::upload(TextureImpl& texture, GfxDeviceStats& stats)
     ++stats.uploads;
 }
 
-void GlRenderer::appendDraw(const DrawState& st, const TextureImpl* texture, std::uint32_t unit,
-                            const BatchVertex* vertices, std::size_t vertexCount, const std::uint16_t* indices,
-                            std::size_t indexCount, std::vector<GlVertex>& outVertices,
-                            std::vector<std::uint16_t>& outIndices)
+std::size_t GlRenderer::appendDraw(const DrawState& st, const TextureImpl* texture, std::uint32_t unit,
+                                   const BatchVertex* vertices, std::size_t vertexCount, const std::uint16_t* indices,
+                                   std::size_t indexCount, std::vector<GlVertex>& outVertices,
+                                   std::vector<std::uint16_t>& outIndices)
 {
     const float layer = texture ? float(static_cast<const GlTextureData&>(*texture->backend).layer) : 0.0f;
     const double width = texture ? double(texture->pixels().width()) : 1.0;
@@ -539,38 +643,38 @@ void GlRenderer::appendDraw(const DrawState& st, const TextureImpl* texture, std
         return Fix{float(-kDelta * (dudx + dudy)), float(-kDelta * (dvdx + dvdy)),
                    filtersDiffer && minify ? 1.0f : 0.0f};
     };
-    const std::size_t base = outVertices.size();
-    // Kept between calls: a frame appends thousands of draws.
-    static thread_local std::vector<signed char> given;
+    // Kept between calls: a frame appends thousands of draws. given[i]: 1 +
+    // where the vertex's first use went, 0 before it.
+    static thread_local std::vector<std::size_t> given;
     static thread_local std::vector<Fix> fixes;
     given.assign(vertexCount, 0);
     fixes.resize(vertexCount);
-    for (std::size_t i = 0; i < vertexCount; ++i)
-        outVertices.push_back(GlVertex{vertices[i], layer, 0.0f, unit});
+    constexpr std::size_t kIndexLimit = std::size_t(1) << 16;
     for (std::size_t t = 0; t + 2 < indexCount; t += 3) {
+        // Each of its vertices may be new.
+        if (outVertices.size() + 3 > kIndexLimit)
+            return t;
         const Fix fix = fixOf(vertices[indices[t]], vertices[indices[t + 1]], vertices[indices[t + 2]]);
         for (std::size_t k = t; k < t + 3; ++k) {
             const std::uint16_t i = indices[k];
-            if (!given[i]) {
-                given[i] = 1;
-                fixes[i] = fix;
-                GlVertex& out = outVertices[base + i];
-                out.v.u += fix.du;
-                out.v.v += fix.dv;
-                out.lod = fix.lod;
-                outIndices.push_back(std::uint16_t(base + i));
-            } else if (fixes[i] == fix) {
-                outIndices.push_back(std::uint16_t(base + i));
-            } else {
-                // Another triangle moved this vertex otherwise: a copy of its own.
-                GlVertex copy{vertices[i], layer, fix.lod, unit};
-                copy.v.u += fix.du;
-                copy.v.v += fix.dv;
-                outIndices.push_back(std::uint16_t(outVertices.size()));
-                outVertices.push_back(copy);
+            if (given[i] && fixes[i] == fix) {
+                outIndices.push_back(std::uint16_t(given[i] - 1));
+                continue;
             }
+            // The first use, or another triangle moved this vertex otherwise:
+            // a copy of its own.
+            if (!given[i]) {
+                given[i] = outVertices.size() + 1;
+                fixes[i] = fix;
+            }
+            GlVertex out{vertices[i], layer, fix.lod, unit};
+            out.v.u += fix.du;
+            out.v.v += fix.dv;
+            outIndices.push_back(std::uint16_t(outVertices.size()));
+            outVertices.push_back(out);
         }
     }
+    return indexCount;
 }
 
 void GlRenderer::use(Program& p, int width, int height, int samplerUnit)

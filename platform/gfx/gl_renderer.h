@@ -30,9 +30,8 @@ struct GlContextToken {
 
 // Textures of one size and alpha kind share a GL array texture, a layer
 // each, so that a batch of such textures samples one unit with no choice
-// per pixel. The layers taken name their textures; storage follows the
-// capacity when a draw next binds it, every texture in it then uploaded
-// again from its CPU copy.
+// per pixel. The storage has a layer for each entry of `layers`, made when a
+// texture is placed; a layer's pixels come from its texture's CPU copy.
 class GlTextureArray {
 public:
     GlTextureArray(std::shared_ptr<GlContextToken> token, int width, int height, bool opaque)
@@ -43,19 +42,26 @@ public:
     GlTextureArray(const GlTextureArray&) = delete;
     GlTextureArray& operator=(const GlTextureArray&) = delete;
 
+    // Bytes of storage one layer takes (RGBA8).
+    std::uint64_t layerBytes() const { return std::uint64_t(width) * std::uint64_t(height) * 4; }
+
     std::shared_ptr<GlContextToken> token;
     int width, height;
     bool opaque;
     std::uint32_t name = 0;
-    int allocated = 0;                  // layers the GL storage has
-    std::vector<TextureImpl*> layers;   // the texture in each layer (null: free)
+    std::vector<TextureImpl*> layers;  // the texture in each layer (null: free)
+    std::size_t live = 0;              // layers taken
 };
 
 // The array and layer a TextureImpl has on the GL side.
 class GlTextureData final : public TextureBackendData {
 public:
     GlTextureData(std::shared_ptr<GlTextureArray> array, int layer) : array(std::move(array)), layer(layer) {}
-    ~GlTextureData() override { array->layers[std::size_t(layer)] = nullptr; }
+    ~GlTextureData() override
+    {
+        array->layers[std::size_t(layer)] = nullptr;
+        --array->live;
+    }
     std::shared_ptr<GlTextureArray> array;
     int layer;
 };
@@ -111,18 +117,36 @@ public:
     // Textures one draw can bind here (1 .. kMaxUnits).
     int maxUnits() const { return m_maxUnits; }
 
-    // The array (and layer) the texture samples from here, taking a layer
-    // the first time. No GL call: storage is made when a draw binds it.
+    // Gives the texture a layer in an array of its size and alpha kind (once),
+    // making or growing that array's storage now. Null when GL cannot make
+    // the storage (logged): the texture then has none, and every texture
+    // placed before keeps its storage and pixels.
     GlTextureArray* place(TextureImpl& texture);
+    // The array the texture has a layer in here, or null.
+    GlTextureArray* arrayOf(const TextureImpl& texture) const;
+    // The texture goes: its layer is freed; an array left empty gives its
+    // storage back, one left more than half empty moves its textures into
+    // smaller storage. Layers may change: no pending draw may name the array.
+    void release(TextureImpl& texture);
+    // Bytes of texture storage held, and the bytes the placed textures need.
+    std::uint64_t storageBytes() const;
+    std::uint64_t neededBytes() const;
+    // For tests: the next `count` storage allocations fail as GL failing
+    // them would.
+    void failAllocations(int count) { m_failAllocations = count; }
 
-    // Appends one draw's triangles to a batch: the texture coordinates moved
-    // by what the geometry's tie-breaking shift moves the pixel centres, and
-    // each triangle's level of detail from its texels per pixel. A vertex
-    // that triangles would give different values is copied.
-    static void appendDraw(const DrawState& state, const TextureImpl* texture, std::uint32_t unit,
-                           const BatchVertex* vertices, std::size_t vertexCount, const std::uint16_t* indices,
-                           std::size_t indexCount, std::vector<GlVertex>& outVertices,
-                           std::vector<std::uint16_t>& outIndices);
+    // Appends one draw's triangles from indices[0, indexCount) to a batch:
+    // the texture coordinates moved by what the geometry's tie-breaking
+    // shift moves the pixel centres, and each triangle's level of detail
+    // from its texels per pixel. Only vertices the triangles use are
+    // appended; a vertex that triangles would give different values is
+    // copied. Stops before a triangle whose vertices would take an index
+    // past 16 bits; returns how many indices it took (all of them, a
+    // trailing part of a triangle included, when everything fitted).
+    static std::size_t appendDraw(const DrawState& state, const TextureImpl* texture, std::uint32_t unit,
+                                  const BatchVertex* vertices, std::size_t vertexCount,
+                                  const std::uint16_t* indices, std::size_t indexCount,
+                                  std::vector<GlVertex>& outVertices, std::vector<std::uint16_t>& outIndices);
 
     // Draws triangles into the framebuffer `fbo` of width x height with the
     // state given, inside clip when given; arrays[i] goes to unit i, which
@@ -171,8 +195,12 @@ private:
     static void splitRuns(const GlVertex* vertices, const std::uint16_t* indices, std::size_t indexCount, int units,
                           std::vector<Piece>& out);
 
-    // Makes the array's storage as large as its layers ask.
-    void allocate(GlTextureArray& array);
+    // Gives the array new storage of `layers` layers, the old storage kept
+    // until the new exists; false (with the GL error) when GL fails it.
+    bool allocate(GlTextureArray& array, std::size_t layers, std::uint32_t& error);
+    // A mostly empty array's textures moved into the smallest storage of
+    // a power of two layers that holds them.
+    void shrink(GlTextureArray& array);
     // Uploads what the texture's copy has dirty into its layer.
     void upload(TextureImpl& texture, GfxDeviceStats& stats);
     void applyTarget(std::uint32_t fbo, int width, int height);
@@ -191,6 +219,7 @@ private:
     std::uint32_t m_ebo = 0;
     std::uint32_t m_white = 0;  // 1 x 1 opaque white array: the unit of a draw without texture
     int m_maxLayers = 1;
+    int m_failAllocations = 0;
     // Arrays by width, height and opacity.
     std::map<std::tuple<int, int, bool>, std::vector<std::shared_ptr<GlTextureArray>>> m_arrays;
     std::uint32_t m_samplers[2][2] = {};  // [min linear][mag linear]
