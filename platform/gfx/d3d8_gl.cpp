@@ -394,10 +394,11 @@ public:
     {
         if (m_holding && m_frame.uses(texture))
             drawHeldFrame();
-        // Giving its layer back may move the layers of its array.
-        GlTextureArray* array = m_gl.arrayOf(*texture);
-        if (inBatch(texture) || (array && std::find(m_batchArrays.begin(), m_batchArrays.end(), array) !=
-                                              m_batchArrays.end()))
+        // Giving its layer back may move the layers of an array the batch samples.
+        const auto& arrays = m_batchArrays;
+        const bool moves = m_gl.releaseMoves(*texture) &&
+                           std::find(arrays.begin(), arrays.end(), m_gl.arrayOf(*texture)) != arrays.end();
+        if (inBatch(texture) || moves)
             flushBatch();
         DeviceBase::textureDestroyed(texture);
         m_gl.release(*texture);

@@ -488,7 +488,7 @@ GlTextureArray* GlRenderer::place(TextureImpl& texture)
     if (!array) {
         if (arrays.empty())
             m_arrays.erase(key);
-        gfxLog("GL device: no storage for a %d x %d texture (GL error 0x%04X making %zu layers)", px.width(),
+        gfxLog("GL device: no storage for a %d x %d texture (error 0x%04X making %zu layers)", px.width(),
                px.height(), unsigned(error), layers);
         return nullptr;
     }
@@ -498,6 +498,12 @@ GlTextureArray* GlRenderer::place(TextureImpl& texture)
     texture.backend = std::make_unique<GlTextureData>(array, int(free - array->layers.begin()));
     texture.pixels().markAllDirty();
     return array.get();
+}
+
+bool GlRenderer::releaseMoves(const TextureImpl& texture) const
+{
+    const GlTextureArray* array = arrayOf(texture);
+    return array && array->live > 1 && array->layers.size() > 2 * (array->live - 1);
 }
 
 void GlRenderer::release(TextureImpl& texture)
@@ -528,7 +534,7 @@ void GlRenderer::shrink(GlTextureArray& array)
     std::uint32_t error = 0;
     if (!allocate(array, layers, error)) {
         // The larger storage stays; the next release tries again.
-        gfxLog("GL device: %d x %d texture storage kept at %zu layers (GL error 0x%04X making %zu)", array.width,
+        gfxLog("GL device: %d x %d texture storage kept at %zu layers (error 0x%04X making %zu)", array.width,
                array.height, array.layers.size(), unsigned(error), layers);
         return;
     }

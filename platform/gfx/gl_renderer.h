@@ -128,6 +128,8 @@ public:
     // storage back, one left more than half empty moves its textures into
     // smaller storage. Layers may change: no pending draw may name the array.
     void release(TextureImpl& texture);
+    // Whether release(texture) would move the layers of its array.
+    bool releaseMoves(const TextureImpl& texture) const;
     // Bytes of texture storage held, and the bytes the placed textures need.
     std::uint64_t storageBytes() const;
     std::uint64_t neededBytes() const;

@@ -6,13 +6,20 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <vector>
 
+// A figure is a cost over a cost: one that is not above zero (or not a
+// number) comes from a side that measured no time or did no work, and
+// misses whatever its limit.
 inline bool benchFigure(const char* what, double value, double limit)
 {
-    const bool met = value <= limit;
+    const bool measured = std::isfinite(value) && value > 0.0;
+    if (!measured)
+        std::fprintf(stderr, "figure \"%s\" is %g: a side measured no time or did no work\n", what, value);
+    const bool met = measured && value <= limit;
     std::printf("figure\t%s\t%.3f\t%.2f\t%s\n", what, value, limit, met ? "met" : "missed");
     std::fflush(stdout);
     return met;
@@ -49,24 +56,24 @@ struct BenchTurns {
     // Median per-step seconds of a side.
     double median(std::size_t side) const { return benchMedian(cost[side]); }
     // The figure: the median over the turns of side a's cost over side b's.
-    double ratio(std::size_t a, std::size_t b) const
-    {
-        std::vector<double> r;
-        for (std::size_t t = 0; t < cost[a].size(); ++t)
-            r.push_back(cost[b][t] > 0.0 ? cost[a][t] / cost[b][t] : 0.0);
-        return benchMedian(r);
-    }
+    // Not a number when a side measured no time in a turn, or none was run.
+    double ratio(std::size_t a, std::size_t b) const { return combinedRatio(a, {b}); }
     // The same, side a over the sum of several sides in each turn.
     double combinedRatio(std::size_t a, const std::vector<std::size_t>& over) const
     {
         std::vector<double> r;
         for (std::size_t t = 0; t < cost[a].size(); ++t) {
             double sum = 0.0;
-            for (std::size_t b : over)
+            for (std::size_t b : over) {
+                if (!(cost[b][t] > 0.0))
+                    return std::nan("");
                 sum += cost[b][t];
-            r.push_back(sum > 0.0 ? cost[a][t] / sum : 0.0);
+            }
+            if (!(cost[a][t] > 0.0))
+                return std::nan("");
+            r.push_back(cost[a][t] / sum);
         }
-        return benchMedian(r);
+        return r.empty() ? std::nan("") : benchMedian(r);
     }
 };
 

@@ -155,6 +155,30 @@ TEST_F(ImagePixels, LockWriteUnlockShowsTheNewPixels)
     });
 }
 
+// A picture the device has no video memory for fails to load as a broken
+// one does (logged, drawn as nothing); the one loaded before still draws
+// its pixels, and the same picture loads the next time.
+TEST_F(ImagePixels, APictureWithoutVideoMemoryFailsAloneAndTheNextLoads)
+{
+    const auto px = picture();
+    aImage first(putFile("p.png", jng_writer::buildPng(8, 8, px)), D3DFMT_A8R8G8B8, D3DFMT_A8R8G8B8);
+    const std::string red = putFile("red.png", jng_writer::buildPng(8, 8, solid(8, 8, 0xFFFF0000)));
+    graph->m_device->failTextureStorage(1);
+    aImage failed(red, D3DFMT_A8R8G8B8, D3DFMT_A8R8G8B8);
+    EXPECT_EQ(failed.getTexture(), nullptr);
+    std::fflush(g_logFile);
+    const std::string log = test_env::readFile(test_env::dataHome() + "ImagePixels/a2d.log");
+    EXPECT_NE(log.find("Texture \"" + red + "\" load failed (D3DERR_OUTOFVIDEOMEMORY)"), std::string::npos) << log;
+
+    first.draw(10.0f, 20.0f);
+    failed.draw(30.0f, 20.0f);
+    expectArea(10, 20, 8, 8, [&](int i, int j) { return px[std::size_t(j * 8 + i)]; });
+    expectArea(30, 20, 8, 8, [](int, int) { return 0u; });
+    aImage again(red, D3DFMT_A8R8G8B8, D3DFMT_A8R8G8B8);
+    again.draw(30.0f, 20.0f);
+    expectArea(30, 20, 8, 8, [](int, int) { return 0xFF0000u; });
+}
+
 // --- integration ------------------------------------------------------------------
 
 class ImageListIntegration : public ImagePixels {
