@@ -814,24 +814,23 @@ private:
             if (!(array = m_gl.place(*texture)))
                 return;
         }
-        for (std::size_t done = 0;;) {
-            int unit = unitOf(texture, array);
-            if (unit < 0) {
-                flushBatch();
-                unit = unitOf(texture, array);
-            }
-            if (m_batchIndices.empty()) {
-                m_batchState = st;
-                m_batchClipped = clip != nullptr;
-                if (clip)
-                    m_batchClip = *clip;
-            }
-            done += GlRenderer::appendDraw(st, texture, std::uint32_t(unit), vertices, vertexCount, indices + done,
-                                           indexCount - done, m_batchVertices, m_batchIndices);
-            if (done >= indexCount)
-                return;
-            // The rest would take indices past 16 bits: it goes on in the next batch.
+        int unit = unitOf(texture, array);
+        if (unit < 0) {
             flushBatch();
+            unit = unitOf(texture, array);
+        }
+        if (m_batchIndices.empty()) {
+            m_batchState = st;
+            m_batchClipped = clip != nullptr;
+            if (clip)
+                m_batchClip = *clip;
+        }
+        const std::size_t done = GlRenderer::appendDraw(st, texture, std::uint32_t(unit), vertices, vertexCount,
+                                                        indices, indexCount, m_batchVertices, m_batchIndices);
+        // The rest would take indices past 16 bits: it goes on in the next batch.
+        if (done < indexCount) {
+            flushBatch();
+            submit(st, texture, vertices, vertexCount, indices + done, indexCount - done, clip);
         }
     }
 

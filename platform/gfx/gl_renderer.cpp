@@ -553,7 +553,7 @@ void GlRenderer::shrink(GlTextureArray& array)
 bool GlRenderer::allocate(GlTextureArray& array, std::size_t layers, std::uint32_t& error)
 {
     // An error left by an earlier call is not this allocation's.
-    checkErrors("texture storage");
+    checkErrors("the calls before a texture allocation");
     // What the tests ask to fail asks for more layers than GL has.
     const bool fail = m_failAllocations > 0;
     if (fail)
