@@ -48,6 +48,12 @@ int crossRename(const char* from, const char* to, unsigned flags)
     return g_rename(from, to, flags);
 }
 
+int refuseLink(const char*, const char*)
+{
+    errno = EPERM;
+    return -1;
+}
+
 std::string makeFolder(const std::string& base)
 {
     std::string templ = base + "/a2d-other-XXXXXX";
@@ -94,3 +100,11 @@ OtherFileSystem::~OtherFileSystem()
     std::error_code ignored;
     std::filesystem::remove_all(m_folder, ignored);
 }
+
+RefusedLinks::RefusedLinks(bool on) : m_previous(g_fileLinkFunction)
+{
+    if (on)
+        g_fileLinkFunction = refuseLink;
+}
+
+RefusedLinks::~RefusedLinks() { g_fileLinkFunction = m_previous; }

@@ -3,7 +3,6 @@
 #include <climits>
 #include <csignal>
 #include <fcntl.h>
-#include <optional>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -44,18 +43,6 @@ ssize_t failingWrite(int fd, const void* data, std::size_t size)
     errno = ENOSPC;
     return -1;
 }
-
-struct NoLinks {
-    NoLinks()
-    {
-        g_fileLinkFunction = [](const char*, const char*) {
-            errno = EPERM;
-            return -1;
-        };
-    }
-    ~NoLinks() { g_fileLinkFunction = previous; }
-    int (*previous)(const char*, const char*) = g_fileLinkFunction;
-};
 
 struct WriteHook {
     explicit WriteHook(ssize_t (*f)(int, const void*, std::size_t)) { g_fileWriteFunction = f; }
@@ -355,7 +342,7 @@ TEST_F(FileDisk, SetAsideNeverReplacesAnEarlierCopyAndDiskReadsSayWhyTheyFail)
 
 TEST_F(FileDisk, WhereLinksAreRefusedSetAsideRenamesNeverOverANameTaken)
 {
-    NoLinks noLinks;
+    RefusedLinks refused;
     put("Saves/q.save", "damaged");
     put("Saves/q.save.bad", "an older one");
     const ino_t damaged = inode(m_temp + "Saves/q.save");
@@ -418,9 +405,7 @@ TEST_F(FileDisk, ALinkedFileIsSetAsideBesideItselfWithOrWithoutHardLinks)
 {
     for (const bool links : {true, false}) {
         SCOPED_TRACE(links ? "links" : "links refused");
-        std::optional<NoLinks> noLinks;
-        if (!links)
-            noLinks.emplace();
+        RefusedLinks refused(!links);
         OtherFileSystem other;
         const std::string target = other.folder() + "p.save";
         const std::string rel = links ? "Linked/p.save" : "Unlinked/p.save";

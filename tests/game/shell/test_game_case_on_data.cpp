@@ -11,8 +11,11 @@
 #include <cwchar>
 #include <deque>
 #include <fcntl.h>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "engine/gfx/a_graph_server.h"
@@ -21,6 +24,7 @@
 #include "engine/sound/a_music_manager.h"
 #include "engine/util/a_file_server.h"
 #include "engine/util/a_input_server.h"
+#include "engine/util/a_string.h"
 #include "engine/util/text_test_log.h"
 #include "game/SpyGame/Dialogs/MenuDialogs.h"
 #include "game/SpyGame/SpyMain.h"
@@ -31,6 +35,7 @@
 #include "game/shell/profiles_manager.h"
 #include "game/shell/save_load_system.h"
 #include "platform/system/events.h"
+#include "support/other_file_system.h"
 #include "support/test_env.h"
 
 namespace {
@@ -496,6 +501,95 @@ TEST_F(CaseOnData, SealedMutationsOfARealSaveLoadWholeOrAreSetAsideWholeAndTold)
         click(r.x + r.width / 2, r.y + r.height / 2);
         EXPECT_FALSE(notice->IsVisible(true));
         ++kept;
+    }
+    click(280, 270, 6.0f);
+    EXPECT_EQ(root().GetState(), CSpyMain::StatePlay);
+    EXPECT_EQ(root().GetStartMode(), CSpyMain::NewGame);
+}
+
+namespace {
+
+std::vector<std::string> namesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+ino_t inodeOf(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+} // namespace
+
+TEST_F(CaseOnData, ASaveThatIsASymbolicLinkStaysOneAndADamagedOneIsKeptBesideItsFile)
+{
+    namespace fs = std::filesystem;
+    OtherFileSystem other;
+    start();
+    playToTheMap();
+    saveAndLeave();
+    const std::string save = game->m_fileServer.manglePath(ProfilesManager::getSingletonPtr()->GetSaveFileName());
+    const std::string synced = other.folder() + "Player.save";
+    const std::string first = test_env::readFile(save);
+    test_env::writeFile(synced, first);
+    ASSERT_TRUE(fs::remove(save));
+    ASSERT_EQ(::symlink(synced.c_str(), save.c_str()), 0);
+
+    // Play, a find in the study, Menu > Main menu > Yes: written through the
+    // link; the next Play continues from what it names.
+    click(280, 270, 6.0f);
+    ASSERT_EQ(root().GetState(), CSpyMain::StatePlay);
+    click(414, 180, 3.0f);
+    click(944, 676);
+    click(270, 345, 1.2f);
+    saveAndLeave();
+    EXPECT_TRUE(fs::is_symlink(save));
+    EXPECT_EQ(fs::read_symlink(save), synced);
+    const std::string second = test_env::readFile(synced);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(namesIn(other.folder()), std::vector<std::string>{"Player.save"});
+    click(280, 270, 6.0f);
+    ASSERT_NE(root().inv.GetCurrentRoom(), nullptr);
+    EXPECT_EQ(root().inv.GetCurrentRoom()->GetName(), "Study");
+    saveAndLeave();
+
+    // Damaged, where hard links are refused, then with its file on the
+    // other file system: Play keeps that file beside itself under ".bad",
+    // removes the link, and names the file in the notice.
+    std::string damaged = test_env::readFile(synced);
+    damaged[SaveLoadSystem::kHeaderSize + 3] ^= 0x20;
+    const std::string sameDisk = test_env::home() + "/Synced/";
+    fs::create_directories(sameDisk);
+    GUI::Widget* notice = game->GetGui()->GetRoot()->FindChild("Notice", true);
+    ASSERT_NE(notice, nullptr);
+    for (const bool links : {false, true}) {
+        SCOPED_TRACE(links ? "another file system" : "links refused");
+        const std::string file = (links ? other.folder() : sameDisk) + "Player.save";
+        test_env::writeFile(file, damaged);
+        fs::remove(save);
+        ASSERT_EQ(::symlink(file.c_str(), save.c_str()), 0);
+        const ino_t inode = inodeOf(file);
+        {
+            RefusedLinks refused(!links);
+            click(280, 270, 6.0f);
+        }
+        ASSERT_EQ(game->GetFlow()->GetScreen(), CGameFlow::kMenu);
+        ASSERT_TRUE(notice->IsVisible(true));
+        const std::string kept = file + ".bad";
+        EXPECT_NE(notice->FindChild("text", true)->GetText().find(L'"' + std::wstring(kept.begin(), kept.end()) + L'"'),
+                  std::wstring::npos)
+            << str_wideToUtf8(notice->FindChild("text", true)->GetText());
+        EXPECT_EQ(test_env::readFile(kept), damaged);
+        EXPECT_EQ(inodeOf(kept), inode);
+        EXPECT_FALSE(fs::exists(fs::symlink_status(save)));
+        EXPECT_EQ(namesIn(file_getDirectory(file)), std::vector<std::string>{"Player.save.bad"});
+        const aRect r = notice->FindChild("Ok", true)->GetAbsoluteRect();
+        click(r.x + r.width / 2, r.y + r.height / 2);
     }
     click(280, 270, 6.0f);
     EXPECT_EQ(root().GetState(), CSpyMain::StatePlay);
