@@ -563,27 +563,26 @@ TEST_F(CaseOnData, ASaveThatIsASymbolicLinkStaysOneAndADamagedOneIsKeptBesideIts
     // removes the link, and names the file in the notice.
     std::string damaged = test_env::readFile(synced);
     damaged[SaveLoadSystem::kHeaderSize + 3] ^= 0x20;
-    const std::string sameDisk = test_env::home() + "/Synced/";
-    fs::create_directories(sameDisk);
+    fs::create_directories(test_env::home() + "/Synced");
+    const std::string sameDisk = fs::canonical(test_env::home() + "/Synced").string() + "/";
     GUI::Widget* notice = game->GetGui()->GetRoot()->FindChild("Notice", true);
     ASSERT_NE(notice, nullptr);
-    for (const bool links : {false, true}) {
-        SCOPED_TRACE(links ? "another file system" : "links refused");
-        const std::string file = (links ? other.folder() : sameDisk) + "Player.save";
+    for (const bool otherDisk : {false, true}) {
+        SCOPED_TRACE(otherDisk ? "another file system" : "links refused");
+        const std::string file = (otherDisk ? other.folder() : sameDisk) + "Player.save";
         test_env::writeFile(file, damaged);
         fs::remove(save);
         ASSERT_EQ(::symlink(file.c_str(), save.c_str()), 0);
         const ino_t inode = inodeOf(file);
         {
-            RefusedLinks refused(!links);
+            RefusedLinks refused(!otherDisk);
             click(280, 270, 6.0f);
         }
         ASSERT_EQ(game->GetFlow()->GetScreen(), CGameFlow::kMenu);
         ASSERT_TRUE(notice->IsVisible(true));
         const std::string kept = file + ".bad";
-        EXPECT_NE(notice->FindChild("text", true)->GetText().find(L'"' + std::wstring(kept.begin(), kept.end()) + L'"'),
-                  std::wstring::npos)
-            << str_wideToUtf8(notice->FindChild("text", true)->GetText());
+        const std::wstring text = notice->FindChild("text", true)->GetText();
+        EXPECT_NE(text.find(L'"' + str_utf8ToWide(kept) + L'"'), std::wstring::npos) << str_wideToUtf8(text);
         EXPECT_EQ(test_env::readFile(kept), damaged);
         EXPECT_EQ(inodeOf(kept), inode);
         EXPECT_FALSE(fs::exists(fs::symlink_status(save)));
