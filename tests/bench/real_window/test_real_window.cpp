@@ -1,7 +1,7 @@
-// What bench_menu_pointer stands on, apart from a display: a process's
-// processor time, the game log's last figures, the pointer's round, and
-// the processes it starts and ends. (Its smoke entry runs the rest on a
-// virtual screen.)
+// What bench_menu_pointer stands on: a process's processor time, the game
+// log's last figures, the pointer's round, the processes it starts and
+// ends, and a virtual screen of its own with the bare window on it. (Its
+// smoke entry runs the game there.)
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -193,6 +193,62 @@ TEST(ProcessSpawn, ChildrenEndWithTheirStarterAndStopEndsAStubbornOne)
         ::kill(stubborn, SIGKILL);
         exitCodeOf(stubborn);
     }
+}
+
+TEST(VirtualScreen, ShowsAndClosesTheBareWindowThenLeavesNothingRunning)
+{
+    const std::string folder = std::string(std::getenv("TMPDIR")) + "/screen";
+    std::filesystem::create_directories(folder);
+    std::string display, error;
+    {
+        const std::unique_ptr<rw::VirtualServer> server = rw::VirtualServer::start(folder, 1280, 1024, error);
+        ASSERT_TRUE(server) << error;
+        display = server->display();
+        const std::unique_ptr<rw::Display> x = rw::Display::open(display, error);
+        ASSERT_TRUE(x) << error;
+        EXPECT_TRUE(x->hasWindowManager());
+
+        std::vector<std::string> env = pathOnly();
+        // Leaks of the system's libraries are not its own.
+        env.insert(env.end(),
+                   {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11", "HOME=" + folder, "ASAN_OPTIONS=detect_leaks=0"});
+        const pid_t bare = rw::spawn({A2D_BARE_WINDOW, "--paced"}, env, folder + "/bare.txt");
+        ASSERT_GT(bare, 0);
+        unsigned long window = 0;
+        std::uint32_t rgb = 0;
+        const auto within = [](double seconds, const std::function<bool()>& done) {
+            for (int i = 0; i < int(seconds * 20) && !done(); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            return done();
+        };
+        // Inside the window manager's frame, and showing its colour.
+        ASSERT_TRUE(within(60, [&] { return (window = x->windowOf(bare)) != 0; }));
+        EXPECT_TRUE(within(30, [&] { return x->pixel(window, 512, 384, rgb) && rgb == 0x336699; }))
+            << std::hex << rgb;
+        int left = -1, top = -1;
+        EXPECT_TRUE(x->origin(window, left, top));
+        EXPECT_GT(top, 0) << "not below a title bar";
+
+        x->requestClose(window);
+        EXPECT_EQ(exitCodeOf(bare), 0);
+        std::ifstream said(folder + "/bare.txt");
+        const std::string text((std::istreambuf_iterator<char>(said)), std::istreambuf_iterator<char>());
+        long frames = 0;
+        double lifetime = 0.0;
+        ASSERT_EQ(std::sscanf(text.c_str() + std::min(text.size(), text.find("frames")), "frames %ld seconds %lf",
+                              &frames, &lifetime),
+                  2)
+            << text;
+        // Paced: never more frames than the refresh, however the swap waited.
+        EXPECT_GT(frames, 1);
+        EXPECT_LE(double(frames), lifetime * 60.0 + 2.0);
+        EXPECT_EQ(x->windowOf(bare), 0u);
+    }
+    // Its X server and window manager went with it.
+    EXPECT_FALSE(rw::Display::open(display, error));
+    errno = 0;
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
 }
 
 } // namespace
