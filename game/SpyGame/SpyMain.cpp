@@ -225,11 +225,29 @@ CSpyMain::SaveOpen CSpyMain::OpenSave(const std::string& file)
             return SaveOpen::None;
         }
     }
+    beforeLoad = {currentName, carriedCounter, carriedHints, mhCertificateShown, faCertificateShown};
     if (saveSystem.LoadEntity(this))
         return SaveOpen::Open;
     a_log("CSpyMain. Save '%s' has no readable record \"%s\"", file.c_str(), kEntityKey);
     saveSystem.Finish();
+    RestoreProgress();
     return SaveOpen::Unusable;
+}
+
+void CSpyMain::RestoreProgress()
+{
+    currentName = beforeLoad.name;
+    carriedCounter = beforeLoad.counter;
+    carriedHints = beforeLoad.hints;
+    mhCertificateShown = beforeLoad.mhShown;
+    faCertificateShown = beforeLoad.faShown;
+}
+
+void CSpyMain::StartAfresh()
+{
+    dialogs.panel.ResetForNewGame();
+    dialogs.message.ResetForNewGame();
+    inv->ResetForStart(false);
 }
 
 void CSpyMain::SetAsideUnusable(const std::string& file)
@@ -263,6 +281,7 @@ void CSpyMain::ContinueFrom(const std::string& file, bool findAll)
         // Maybe a newer game's case: its progress is kept as a damaged save's.
         a_log("CSpyMain::ContinuePlay(). Investigation '%s' not found!", currentName.c_str());
         saveSystem.Finish();
+        RestoreProgress();
         open = SaveOpen::Unusable;
     }
     if (open == SaveOpen::Unusable) {
@@ -497,21 +516,24 @@ void CSpyMain::SetUpLoaded()
         if (startMode == NewGame)
             mhCertificateShown = 0;
         faCertificateShown = 0;
-        inv->ResetForStart(false);
+        StartAfresh();
         inv->Entry();
         break;
     case ContinueGame:
     case ContinueFindAll: {
-        inv->ResetForStart(false);
+        StartAfresh();
         const bool loaded = saveSystem.LoadEntity(inv) && saveSystem.CheckEveryBlockRead();
         const std::string file = saveSystem.GetFileName();
         saveSystem.Finish();
         if (!loaded) {
-            // Nothing of it is played: the case goes back to its start, the
-            // save aside, and the menu tells the player.
+            // Nothing of it is played, nor kept: what was read of it goes
+            // with the case itself (the next game loads it anew, as after a
+            // program start), the save aside, and the menu tells the player.
             a_log("CSpyMain. Save '%s' has no readable record of investigation '%s'; back to the menu", file.c_str(),
                   currentName.c_str());
-            inv->ResetForStart(false);
+            RestoreProgress();
+            StartAfresh();
+            inv->Clear();
             SetAsideUnusable(file);
             if (resLoader)
                 resLoader->Hide();
