@@ -53,6 +53,13 @@ bool CSpyMain::FlowTips::ShowTip(const std::string& name)
     return m_tips.ShowTip(name);
 }
 
+void CSpyMain::FlowTips::HideTip(const std::string& name)
+{
+    const CTipManager::CTipInfo* shown = m_tips.GetCurrentTip();
+    if (shown && shown->name == name)
+        m_tips.HideTip();
+}
+
 // ------------------------------------------------------------------ construction
 
 CSpyMain::CSpyMain() : SaveLoadEntity(kEntityKey) {}

@@ -168,6 +168,7 @@ private:
         // A tip that can never open (not defined, no shows or levels left)
         // counts as taken, so the flow stops asking for it every frame.
         bool ShowTip(const std::string& name) override;
+        void HideTip(const std::string& name) override;
         void Update(float dt) override { m_tips.Update(dt); }
 
     private:
