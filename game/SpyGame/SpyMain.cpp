@@ -257,7 +257,7 @@ void CSpyMain::StartAfresh()
     inv->ResetForStart(false);
 }
 
-void CSpyMain::SetAsideUnusable(const std::string& file)
+void CSpyMain::SetAsideUnusable(const std::string& file, bool findAll)
 {
     int error = 0;
     const std::string aside = SaveLoadSystem::SetAsideNow(file, &error);
@@ -265,7 +265,7 @@ void CSpyMain::SetAsideUnusable(const std::string& file)
         unusableLeft.insert(file_manglePath(file));
         loadFailure = {kLoadUnusableGameText, SaveErrorTextId(error), std::string()};
     } else {
-        loadFailure = {kLoadUnusableGameText, kLoadKeptAsText, aside};
+        loadFailure = {kLoadUnusableGameText, findAll ? kLoadKeptAsFindAllText : kLoadKeptAsText, aside};
     }
 }
 
@@ -293,7 +293,7 @@ void CSpyMain::ContinueFrom(const std::string& file, bool findAll)
     }
     if (open == SaveOpen::Unusable) {
         a_log("CSpyMain::ContinuePlay(). The save '%s' cannot be continued: no game starts", file.c_str());
-        SetAsideUnusable(file);
+        SetAsideUnusable(file, findAll);
         return;
     }
     if (open == SaveOpen::Open) {
@@ -541,7 +541,7 @@ void CSpyMain::SetUpLoaded()
             RestoreProgress();
             StartAfresh();
             inv->Clear();
-            SetAsideUnusable(file);
+            SetAsideUnusable(file, startMode == ContinueFindAll);
             if (resLoader)
                 resLoader->Hide();
             state = StateMenu;

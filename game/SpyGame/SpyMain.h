@@ -186,7 +186,7 @@ private:
     // A save this game cannot continue is set aside at once and the player
     // told where; the next Play finds none. One that cannot be set aside is
     // told once, and the next Play starts a new game over it.
-    void SetAsideUnusable(const std::string& file);
+    void SetAsideUnusable(const std::string& file, bool findAll);
     void ContinueFrom(const std::string& file, bool findAll);
     // The root's record as it was before a refused save's was read.
     void RestoreProgress();

@@ -24,6 +24,8 @@ constexpr const char* kLoadFailedGameText = "load_failed_game";
 // why.
 constexpr const char* kLoadUnusableGameText = "load_unusable_game";
 constexpr const char* kLoadKeptAsText = "load_kept_as";
+// The reason for a Find All save set aside: Find All starts anew, not Play.
+constexpr const char* kLoadKeptAsFindAllText = "load_kept_as_find_all";
 
 // The reason for an errno value of a failed read.
 const char* LoadErrorTextId(int error);
