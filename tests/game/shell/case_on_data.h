@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -143,8 +144,11 @@ protected:
         GUI::Widget* w = panel ? panel->FindChild(name, true) : nullptr;
         return w ? w->GetText() : L"<none>";
     }
-    // Pixels in the box darker than the notebook's paper and its rules.
-    int inkIn(const Box& box)
+    // Pixels in the box, drawn to the last pixel, of the colours the test
+    // names (r, g, b); by default darker than the notebook's paper and rules.
+    int inkIn(const Box& box, const std::function<bool(int, int, int)>& ink = [](int r, int g, int b) {
+        return (r * 3 + g * 6 + b) / 10 < 120;
+    })
     {
         frames(1, 0, true);
         const std::vector<std::uint32_t> screen = gstest::readBackBuffer(*game->m_graphServer);
@@ -152,8 +156,7 @@ protected:
         for (int py = box.y; py < box.y + box.h; ++py)
             for (int px = box.x; px < box.x + box.w; ++px) {
                 const std::uint32_t c = screen[std::size_t(py) * 1024 + std::size_t(px)];
-                const int r = int((c >> 16) & 0xFF), g = int((c >> 8) & 0xFF), b = int(c & 0xFF);
-                n += (r * 3 + g * 6 + b) / 10 < 120;
+                n += ink(int((c >> 16) & 0xFF), int((c >> 8) & 0xFF), int(c & 0xFF));
             }
         return n;
     }
