@@ -45,7 +45,7 @@ code=$?
 grep -q "over 1000000000 bytes\|too large for a save" "$log" || fail "Play did not find the save too large"
 grep -q "The player is told: load_unusable_game, load_kept_as, Player.save.bad$" "$log" ||
   fail "the player was not told where the save went"
-grep -qF "The player is told: load_unusable_game, load_kept_as, $elsewhere/fa.dat.bad" "$log" ||
+grep -qF "The player is told: load_unusable_game, load_kept_at_find_all, $elsewhere/fa.dat.bad" "$log" ||
   fail "the player was not told where the Find All save went"
 # Renamed, not copied: the same file, no more room.
 [ "$(stat -c %i "$saves/Player.save.bad")" = "$inode" ] || fail "Player.save.bad is not the damaged file"
