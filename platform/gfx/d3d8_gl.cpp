@@ -420,11 +420,10 @@ protected:
         const D3DSWAPEFFECT effect = m_params.SwapEffect;
         const bool keep = effect == D3DSWAPEFFECT_COPY || effect == D3DSWAPEFFECT_COPY_VSYNC;
 
-        FrameSkip::Drawn drawn = FrameSkip::Drawn::Whole;
+        FrameSkip::Plan plan;
+        FrameSkip::Drawn& drawn = plan.drawn;
         if (m_skip.holding()) {
-            const FrameSkip::Plan plan =
-                m_skip.plan(exposures != m_seenExposures, keep, backBufferWidth(), backBufferHeight(), m_stats);
-            drawn = plan.drawn;
+            plan = m_skip.plan(exposures != m_seenExposures, keep, backBufferWidth(), backBufferHeight(), m_stats);
             if (drawn == FrameSkip::Drawn::Whole) {
                 replay(m_skip.frame(), nullptr);
             } else {
@@ -445,7 +444,7 @@ protected:
 
         // The targets trade places unless nothing drew since the last present.
         const bool trades = !m_window->backHoldsPresented();
-        m_window->present(keep);
+        m_window->present(keep, plan.shownKnown ? &plan.shownChanged : nullptr);
         m_gl.invalidate();
         m_gl.checkErrors("Present");
         m_skip.presented(trades, m_stats);

@@ -22,6 +22,12 @@ std::atomic<std::uint64_t> g_framesMismatched{0};
 std::atomic<std::uint64_t> g_framesForcedWhole{0};
 std::atomic<std::uint64_t> g_framesNotWhole{0};
 
+// Small enough to draw or show alone.
+bool small(const std::vector<RECT>& areas, int width, int height)
+{
+    return areaOf(areas) * 100 <= kPartialPercent * std::int64_t(width) * height;
+}
+
 bool overlap(const RECT& a, const RECT& b)
 {
     return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
@@ -120,9 +126,12 @@ FrameSkip::Plan FrameSkip::plan(bool whole, bool keep, int width, int height, Gf
         plan.drawn = Drawn::Not;
     } else if (!whole && m_spareKnown) {
         plan.areas = changedAreas(m_spare, m_frame);
-        const std::int64_t all = std::int64_t(width) * height;
-        if (areaOf(plan.areas) * 100 <= kPartialPercent * all)
+        if (small(plan.areas, width, height))
             plan.drawn = Drawn::Partly;
+    }
+    if (!whole && m_shownKnown && plan.drawn != Drawn::Not) {
+        plan.shownChanged = changedAreas(m_shown, m_frame);
+        plan.shownKnown = small(plan.shownChanged, width, height);
     }
     // Counted, so that a comparison run can tell it compared something.
     if (m_wholeFrames && plan.drawn != Drawn::Whole) {

@@ -38,6 +38,10 @@ public:
     struct Plan {
         Drawn drawn = Drawn::Whole;
         std::vector<RECT> areas;  // Partly: where to draw again
+        // Where the frame differs from the one presented last, when that is
+        // known and small enough to show alone.
+        bool shownKnown = false;
+        std::vector<RECT> shownChanged;
     };
 
     // Reads A2D_CHECK_FRAMES and A2D_WHOLE_FRAMES.
