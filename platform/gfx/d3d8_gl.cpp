@@ -444,7 +444,9 @@ protected:
 
         // The targets trade places unless nothing drew since the last present.
         const bool trades = !m_window->backHoldsPresented();
+        const std::uint64_t inPart = m_window->partialPresents();
         m_window->present(keep, plan.shownKnown ? &plan.shownChanged : nullptr);
+        m_stats.framesShownInPart += m_window->partialPresents() - inPart;
         m_gl.invalidate();
         m_gl.checkErrors("Present");
         m_skip.presented(trades, m_stats);
