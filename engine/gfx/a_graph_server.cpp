@@ -319,6 +319,9 @@ aGraphServer::~aGraphServer()
     a_log("aGraphServer. Frames drawn whole %llu, in part %llu, not at all %llu",
           static_cast<unsigned long long>(stats.framesWhole), static_cast<unsigned long long>(stats.framesPartial),
           static_cast<unsigned long long>(stats.framesSkipped));
+    if (stats.framesShownInPart > 0)
+        a_log("aGraphServer. Frames shown on screen in part %llu",
+              static_cast<unsigned long long>(stats.framesShownInPart));
     if (stats.framesChecked > 0 || stats.framesForcedWhole > 0)
         a_log("aGraphServer. Frames compared with a whole redraw %llu (differing %llu), drawn whole for "
               "comparison %llu",
