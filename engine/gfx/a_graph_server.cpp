@@ -319,6 +319,9 @@ aGraphServer::~aGraphServer()
     a_log("aGraphServer. Frames drawn whole %llu, in part %llu, not at all %llu",
           static_cast<unsigned long long>(stats.framesWhole), static_cast<unsigned long long>(stats.framesPartial),
           static_cast<unsigned long long>(stats.framesSkipped));
+    if (stats.framesShownInPart > 0)
+        a_log("aGraphServer. Frames shown on screen in part %llu",
+              static_cast<unsigned long long>(stats.framesShownInPart));
     a_log("aGraphServer. Texture storage held %llu KB, of which live textures need %llu KB",
           static_cast<unsigned long long>(stats.textureBytesHeld / 1024),
           static_cast<unsigned long long>(stats.textureBytesNeeded / 1024));

@@ -27,10 +27,16 @@ namespace {
 
 int openFile(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
 
+int renameFile(const char* from, const char* to, unsigned flags)
+{
+    return flags ? ::renameat2(AT_FDCWD, from, AT_FDCWD, to, flags) : ::rename(from, to);
+}
+
 } // namespace
 
 int (*g_fileOpenFunction)(const char* path, int flags, mode_t mode) = openFile;
 int (*g_fileLinkFunction)(const char* from, const char* to) = ::link;
+int (*g_fileRenameFunction)(const char* from, const char* to, unsigned flags) = renameFile;
 
 namespace {
 
@@ -293,7 +299,7 @@ void dropTemp(const std::string& temp)
 // Renames, never over a file that has the new name (EEXIST then).
 int renameNoReplace(const std::string& from, const std::string& to)
 {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+    if (g_fileRenameFunction(from.c_str(), to.c_str(), RENAME_NOREPLACE) == 0)
         return 0;
     if (errno != EINVAL && errno != ENOSYS)
         return errno;
@@ -302,12 +308,70 @@ int renameNoReplace(const std::string& from, const std::string& to)
     struct stat st;
     if (::lstat(to.c_str(), &st) == 0)
         return EEXIST;
-    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    return g_fileRenameFunction(from.c_str(), to.c_str(), 0) == 0 ? 0 : errno;
 }
 
 bool linksUnsupported(int err)
 {
     return err == EPERM || err == EXDEV || err == EMLINK || err == ENOTSUP || err == EOPNOTSUPP || err == ENOSYS;
+}
+
+// As many as the kernel itself follows.
+constexpr int kMaxLinkHops = 40;
+
+// The name a path's bytes live under: symbolic links in its last name, and
+// chains of them (each relative to its own folder), are followed to a name
+// that is not one. That name may not exist yet (*missing then): a link may
+// name the file it is to hold. 0, or why not: ELOOP for a loop or too long
+// a chain, EISDIR for a link that ends in '/', or a lookup's error.
+int followLinks(const std::string& path, std::string& bytes, bool* missing)
+{
+    *missing = false;
+    std::string at = path;
+    std::vector<char> text(PATH_MAX);
+    for (int hops = 0;; ++hops) {
+        if (at.empty() || at.size() >= PATH_MAX)
+            return ENAMETOOLONG;
+        if (at.back() == '/')
+            return EISDIR;
+        struct stat st;
+        if (::lstat(at.c_str(), &st) != 0) {
+            if (errno != ENOENT)
+                return errno;
+            *missing = true;
+            bytes = at;
+            return 0;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            bytes = at;
+            return 0;
+        }
+        if (hops == kMaxLinkHops)
+            return ELOOP;
+        const ssize_t n = ::readlink(at.c_str(), text.data(), text.size());
+        if (n < 0)
+            return errno;
+        if (n == 0 || std::size_t(n) >= text.size())
+            return n == 0 ? ENOENT : ENAMETOOLONG;
+        const std::string to(text.data(), std::size_t(n));
+        at = to[0] == '/' ? to : file_layer::parentOf(at) + to;
+    }
+}
+
+// The path with its folder written as the system knows it (no "..", no
+// folder links), for telling the player where a file is; as it was when
+// the folder cannot be resolved.
+std::string inRealFolder(const std::string& path)
+{
+    const std::string folder = file_layer::parentOf(path);
+    char* real = ::realpath(folder.empty() ? "." : folder.c_str(), nullptr);
+    if (!real)
+        return path;
+    std::string out = real;
+    std::free(real);
+    if (out.back() != '/')
+        out += '/';
+    return out + path.substr(folder.size());
 }
 
 } // namespace
@@ -380,13 +444,25 @@ bool file_isArchiveLost() { return file_layer::archiveLost(); }
 bool file_writeFull(const std::string& path, const void* data, std::uint32_t size)
 {
     const std::string full = fullPath(path);
-    std::string target;
-    if (!usablePath(full) || full.back() == '/' || !file_layer::resolveForWrite(full, target)) {
+    std::string named;
+    if (!usablePath(full) || full.back() == '/' || !file_layer::resolveForWrite(full, named)) {
         const int err = usablePath(full) && full.back() != '/' ? folderError(full) : EINVAL;
         a_log("file_writeFull. Error open file: %s (%s)", path.c_str(), std::strerror(err));
         errno = err;
         return false;
     }
+    // A symbolic link stays: the file it names is replaced, in its own folder
+    // (a player may link a save into a folder that is synced elsewhere).
+    std::string target;
+    bool missing = false;
+    if (const int err = followLinks(named, target, &missing)) {
+        a_log("file_writeFull. Error open file: %s (%s)", path.c_str(), std::strerror(err));
+        errno = err;
+        return false;
+    }
+    if (missing && target != named)
+        a_log("file_writeFull. '%s' is a symbolic link to '%s', which does not exist: the data goes there",
+              path.c_str(), target.c_str());
     // The data goes to a new file beside the target and replaces it only
     // once it is complete on disk: a crash or a full disk mid-write leaves
     // the old file as it was.
@@ -415,7 +491,7 @@ bool file_writeFull(const std::string& path, const void* data, std::uint32_t siz
         ok = false;
         err = errno;
     }
-    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
+    if (ok && g_fileRenameFunction(temp.c_str(), target.c_str(), 0) != 0) {
         step = "rename";
         ok = false;
         err = errno;
@@ -473,24 +549,39 @@ std::string file_setAside(const std::string& path, const std::string& suffix, Se
         errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         return std::string();
     }
-    // A symbolic link is followed: the file it names is the one kept (a link
-    // to the link would keep none of its bytes once the target changes).
+    // A symbolic link is followed: the file it names is kept, beside itself,
+    // in the folder the player chose (a link to the link would keep none of
+    // its bytes once the file changes, and a file taken out of its folder
+    // is lost to whoever looks there).
     std::string bytes = real;
     struct stat own;
-    if (::lstat(real.c_str(), &own) == 0 && S_ISLNK(own.st_mode)) {
-        char* target = ::realpath(real.c_str(), nullptr);
-        if (!target)
+    const bool linked = ::lstat(real.c_str(), &own) == 0 && S_ISLNK(own.st_mode);
+    if (linked) {
+        bool missing = false;
+        const int err = followLinks(real, bytes, &missing);
+        if (err || missing) {
+            errno = err ? err : ENOENT;
             return std::string();
-        bytes = target;
-        std::free(target);
+        }
+        bytes = inRealFolder(bytes);
     }
-    // The name left behind by Move, or by a rename: a link whose file went.
-    const auto leave = [&](bool needed) {
-        if (::unlink(real.c_str()) != 0 && needed)
+    // Move takes the path's name away: the file's own, unless a rename took
+    // it already; for a link the link's, and its file's (kept under the new
+    // name) if it can.
+    const auto leave = [&](bool named) {
+        if ((named || linked) && ::unlink(real.c_str()) != 0)
             return errno;
+        if (named && linked)
+            ::unlink(bytes.c_str());
         return 0;
     };
-    const auto nameOf = [&](int n) { return real + suffix + (n == 1 ? std::string() : "." + std::to_string(n)); };
+    const auto forget = [&] {
+        if (linked)
+            file_layer::forgetAllFolders();
+        else
+            file_layer::forgetParentOf(real);
+    };
+    const auto nameOf = [&](int n) { return bytes + suffix + (n == 1 ? std::string() : "." + std::to_string(n)); };
     int first = 1;
     for (struct stat other; first <= kMaxSetAside; ++first) {
         const std::string name = nameOf(first);
@@ -503,7 +594,7 @@ std::string file_setAside(const std::string& path, const std::string& suffix, Se
                     errno = err;
                     return std::string();
                 }
-                file_layer::forgetParentOf(real);
+                forget();
             }
             if (alreadyKept)
                 *alreadyKept = true;
@@ -511,7 +602,8 @@ std::string file_setAside(const std::string& path, const std::string& suffix, Se
         }
     }
     // Never a copy: where links are refused the file is renamed, which needs
-    // no room either; it then leaves its name, as Move does.
+    // no room either; it then leaves its name, as Move does. Both stay in
+    // the file's folder, so another file system never refuses them.
     int err = EEXIST;
     std::string aside;
     bool renamed = false;
@@ -521,29 +613,39 @@ std::string file_setAside(const std::string& path, const std::string& suffix, Se
         if (!linksUnsupported(err))
             continue;
         err = renameNoReplace(bytes, aside);
-        // A link to another file system: the link itself goes aside, the
-        // bytes it names stay where they are.
-        if (err == EXDEV && bytes != real)
-            err = renameNoReplace(real, aside);
         renamed = err == 0;
     }
     if (err) {
         errno = err;
         return std::string();
     }
-    if (how == SetAside::Move || (renamed && bytes != real)) {
+    if (how == SetAside::Move) {
         err = leave(!renamed);
         if (err) {
-            ::unlink(aside.c_str());
-            file_layer::forgetParentOf(real);
+            if (renamed)
+                renameNoReplace(aside, bytes);
+            else
+                ::unlink(aside.c_str());
+            forget();
             errno = err;
             return std::string();
         }
     }
-    file_layer::forgetParentOf(real);
-    if (bytes != real)
-        file_layer::forgetParentOf(bytes);
+    forget();
     return aside;
+}
+
+std::string file_nameBeside(const std::string& path, const std::string& file)
+{
+    const std::string folder = file_layer::parentOf(fullPath(path));
+    const std::string fileFolder = file_layer::parentOf(file);
+    std::string real;
+    struct stat a, b;
+    if (file_layer::resolve(folder.empty() ? "./" : folder, real, &a) &&
+        ::stat(fileFolder.empty() ? "." : fileFolder.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+        a.st_ino == b.st_ino)
+        return file_getName(file);
+    return file;
 }
 
 std::uint32_t file_getSize(const std::string& path)

@@ -94,13 +94,19 @@ bool file_isArchiveLost();
 // Replaces the file with the data: written to a temporary file beside it,
 // synced and renamed over it, so the old file stays intact on failure; then
 // errno says why. The first write of the process into a folder removes the
-// temporaries that writers no longer running left there.
+// temporaries that writers no longer running left there. A symbolic link
+// (or a chain of them) stays: the file it names is replaced so, in that
+// file's folder, or made there when it does not exist (logged); a loop
+// fails with ELOOP.
 bool file_writeFull(const std::string& path, const void* data, std::uint32_t size);
 // Test seams: file_writeFull writes its data through the first (::write
 // unless a test replaces it); disk reads, the temporary files and copies are
-// opened through the second (::open).
+// opened through the second (::open); its renames and those of
+// file_setAside go through the third (flags as renameat2's, 0 for a plain
+// rename).
 extern ssize_t (*g_fileWriteFunction)(int fd, const void* data, std::size_t size);
 extern int (*g_fileOpenFunction)(const char* path, int flags, mode_t mode);
+extern int (*g_fileRenameFunction)(const char* from, const char* to, unsigned flags);
 // Reads a whole regular file on disk, never inside an archive (a name that
 // misses is looked up ignoring case). 0 with the bytes, else why not:
 // ENOENT when there is none, EISDIR for a folder, EINVAL for another kind
@@ -112,16 +118,20 @@ int file_readDisk(const std::string& path, std::uint32_t maxSize, std::vector<st
 // No name is ever overwritten, nothing is ever copied, and no room is
 // needed. Move: the file leaves its name for the new one. Keep: it stays
 // under its name too, as a hard link; where links are refused it is
-// renamed, and so leaves its name as with Move. A symbolic link is
-// followed: the new name is the file it names (only when that file cannot
-// be reached by a link or a rename does the symbolic link itself move). A
+// renamed, and so leaves its name as with Move. A symbolic link (or a chain
+// of them) is followed: the file it names gets the new name beside itself,
+// in its own folder; Move then removes the link (and the file's old name),
+// Keep leaves the link, which a later file_writeFull writes through. A
 // file one of the names is already (a link made before) is not set aside
 // again: that name is given, *alreadyKept set, and Move takes the file's
-// own name away. The name, or "" with errno set (EEXIST when every name is
-// taken).
+// own name away. The new name's whole path, or "" with errno set (EEXIST
+// when every name is taken).
 enum class SetAside { Move, Keep };
 std::string file_setAside(const std::string& path, const std::string& suffix, SetAside how,
                           bool* alreadyKept = nullptr);
+// How to name a file (a real path) to someone who knows where path is: its
+// name alone when both are in the same folder, else its whole path.
+std::string file_nameBeside(const std::string& path, const std::string& file);
 // Test seam: the hard links of file_setAside (::link unless a test, for a
 // file system that refuses links, replaces it).
 extern int (*g_fileLinkFunction)(const char* from, const char* to);

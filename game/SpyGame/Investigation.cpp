@@ -98,10 +98,10 @@ void CInvestigation::SaveChildren(SaveLoadSystem& system)
 
 void CInvestigation::LoadChildren(SaveLoadSystem& system)
 {
-    // The case cannot go on without the panel, the personages, the rooms and
-    // the events as they were saved; only a save of another build can lack
-    // one. All are looked for before anything is read, so a save refused
-    // for it leaves the case as it was.
+    // The case cannot go on without the panel, the personages, the rooms,
+    // the rooms' events and its own as they were saved; only a damaged save
+    // or another build's can lack one. All are looked for before anything is
+    // read, so a save refused for it leaves the case as it was.
     CDialogSpyGamePanel* panel = Panel();
     std::vector<const SaveLoadEntity*> needed;
     if (panel)
@@ -111,8 +111,11 @@ void CInvestigation::LoadChildren(SaveLoadSystem& system)
         for (const auto& personage : personages->GetPersonages())
             needed.push_back(personage.get());
     }
-    if (rooms)
+    if (rooms) {
         needed.push_back(rooms);
+        for (const SaveLoadEntity* roomEvents : rooms->GetRequiredEvents())
+            needed.push_back(roomEvents);
+    }
     needed.push_back(&events);
     bool complete = true;
     for (const SaveLoadEntity* entity : needed)
@@ -313,6 +316,7 @@ void CInvestigation::ResetForStart(bool keepProgress)
     mapEnabled = 1;
     fadeAlpha = 1.0f;
     mapLocation.clear();
+    pendingRoom.clear();
     history.clear();
     highlightedItems.clear();
     pickedItem = nullptr;
@@ -339,8 +343,10 @@ void CInvestigation::ResetForStart(bool keepProgress)
 
     if (dialogs)
         dialogs->ResetTipCounters(!keepProgress);
-    if (!keepProgress)
+    if (!keepProgress) {
         tipEvents.Reset();
+        randomClickingShown = 0;
+    }
 
     if (rooms)
         for (const auto& entry : rooms->GetRooms())

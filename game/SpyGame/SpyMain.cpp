@@ -53,6 +53,13 @@ bool CSpyMain::FlowTips::ShowTip(const std::string& name)
     return m_tips.ShowTip(name);
 }
 
+void CSpyMain::FlowTips::HideTip(const std::string& name)
+{
+    const CTipManager::CTipInfo* shown = m_tips.GetCurrentTip();
+    if (shown && shown->name == name)
+        m_tips.HideTip();
+}
+
 // ------------------------------------------------------------------ construction
 
 CSpyMain::CSpyMain() : SaveLoadEntity(kEntityKey) {}
@@ -225,14 +232,32 @@ CSpyMain::SaveOpen CSpyMain::OpenSave(const std::string& file)
             return SaveOpen::None;
         }
     }
+    beforeLoad = {currentName, carriedCounter, carriedHints, mhCertificateShown, faCertificateShown};
     if (saveSystem.LoadEntity(this))
         return SaveOpen::Open;
     a_log("CSpyMain. Save '%s' has no readable record \"%s\"", file.c_str(), kEntityKey);
     saveSystem.Finish();
+    RestoreProgress();
     return SaveOpen::Unusable;
 }
 
-void CSpyMain::SetAsideUnusable(const std::string& file)
+void CSpyMain::RestoreProgress()
+{
+    currentName = beforeLoad.name;
+    carriedCounter = beforeLoad.counter;
+    carriedHints = beforeLoad.hints;
+    mhCertificateShown = beforeLoad.mhShown;
+    faCertificateShown = beforeLoad.faShown;
+}
+
+void CSpyMain::StartAfresh()
+{
+    dialogs.panel.ResetForNewGame();
+    dialogs.message.ResetForNewGame();
+    inv->ResetForStart(false);
+}
+
+void CSpyMain::SetAsideUnusable(const std::string& file, bool findAll)
 {
     int error = 0;
     const std::string aside = SaveLoadSystem::SetAsideNow(file, &error);
@@ -240,7 +265,10 @@ void CSpyMain::SetAsideUnusable(const std::string& file)
         unusableLeft.insert(file_manglePath(file));
         loadFailure = {kLoadUnusableGameText, SaveErrorTextId(error), std::string()};
     } else {
-        loadFailure = {kLoadUnusableGameText, kLoadKeptAsText, aside};
+        const bool elsewhere = aside.find('/') != std::string::npos;
+        const char* reason = findAll ? (elsewhere ? kLoadKeptAtFindAllText : kLoadKeptAsFindAllText)
+                                     : (elsewhere ? kLoadKeptAtText : kLoadKeptAsText);
+        loadFailure = {kLoadUnusableGameText, reason, aside};
     }
 }
 
@@ -263,11 +291,12 @@ void CSpyMain::ContinueFrom(const std::string& file, bool findAll)
         // Maybe a newer game's case: its progress is kept as a damaged save's.
         a_log("CSpyMain::ContinuePlay(). Investigation '%s' not found!", currentName.c_str());
         saveSystem.Finish();
+        RestoreProgress();
         open = SaveOpen::Unusable;
     }
     if (open == SaveOpen::Unusable) {
         a_log("CSpyMain::ContinuePlay(). The save '%s' cannot be continued: no game starts", file.c_str());
-        SetAsideUnusable(file);
+        SetAsideUnusable(file, findAll);
         return;
     }
     if (open == SaveOpen::Open) {
@@ -497,22 +526,25 @@ void CSpyMain::SetUpLoaded()
         if (startMode == NewGame)
             mhCertificateShown = 0;
         faCertificateShown = 0;
-        inv->ResetForStart(false);
+        StartAfresh();
         inv->Entry();
         break;
     case ContinueGame:
     case ContinueFindAll: {
-        inv->ResetForStart(false);
+        StartAfresh();
         const bool loaded = saveSystem.LoadEntity(inv) && saveSystem.CheckEveryBlockRead();
         const std::string file = saveSystem.GetFileName();
         saveSystem.Finish();
         if (!loaded) {
-            // Nothing of it is played: the case goes back to its start, the
-            // save aside, and the menu tells the player.
+            // Nothing of it is played, nor kept: what was read of it goes
+            // with the case itself (the next game loads it anew, as after a
+            // program start), the save aside, and the menu tells the player.
             a_log("CSpyMain. Save '%s' has no readable record of investigation '%s'; back to the menu", file.c_str(),
                   currentName.c_str());
-            inv->ResetForStart(false);
-            SetAsideUnusable(file);
+            RestoreProgress();
+            StartAfresh();
+            inv->Clear();
+            SetAsideUnusable(file, startMode == ContinueFindAll);
             if (resLoader)
                 resLoader->Hide();
             state = StateMenu;

@@ -168,6 +168,7 @@ private:
         // A tip that can never open (not defined, no shows or levels left)
         // counts as taken, so the flow stops asking for it every frame.
         bool ShowTip(const std::string& name) override;
+        void HideTip(const std::string& name) override;
         void Update(float dt) override { m_tips.Update(dt); }
 
     private:
@@ -185,8 +186,14 @@ private:
     // A save this game cannot continue is set aside at once and the player
     // told where; the next Play finds none. One that cannot be set aside is
     // told once, and the next Play starts a new game over it.
-    void SetAsideUnusable(const std::string& file);
+    void SetAsideUnusable(const std::string& file, bool findAll);
     void ContinueFrom(const std::string& file, bool findAll);
+    // The root's record as it was before a refused save's was read.
+    void RestoreProgress();
+    // Where a new game starts and a save is loaded: the case's new-game
+    // values, the panel and the message as the program started, so nothing
+    // of an earlier game or of a save refused after part of it was read stays.
+    void StartAfresh();
     void SetUpLoaded();
     void UpdatePlay(float dt);
     void UpdateRoomLoad(float dt);
@@ -225,6 +232,15 @@ private:
     std::uint32_t carriedHints = 0;
     std::uint8_t mhCertificateShown = 0;
     std::uint8_t faCertificateShown = 0;
+    // The root's record before the last save's was read.
+    struct Progress {
+        std::string name;
+        std::uint32_t counter = 0;
+        std::uint32_t hints = 0;
+        std::uint8_t mhShown = 0;
+        std::uint8_t faShown = 0;
+    };
+    Progress beforeLoad;
 
     // What the investigation and the rooms see of the dialogs.
     CGameDialogsLink dialogsLink{dialogs};

@@ -612,6 +612,11 @@ void CGameFlow::UpdateProfiles(float dt)
         m_profileSelect.Escape();
     if (!m_profileSelect.IsOpen()) {
         m_screen = kMenu;
+        // Its tip (OpenProfiles) goes with the list, shown or still to show.
+        const std::string tip = "profile_change";
+        m_dueTips.erase(std::remove(m_dueTips.begin(), m_dueTips.end(), tip), m_dueTips.end());
+        if (m_tips)
+            m_tips->HideTip(tip);
         if (CurrentProfile::Get().name != m_profileAtOpen) {
             ApplyProfile();
             m_storyEnded = false;

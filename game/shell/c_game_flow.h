@@ -132,6 +132,8 @@ public:
         virtual ~Tips() = default;
         // True when the balloon opened.
         virtual bool ShowTip(const std::string& name) = 0;
+        // Takes that tip's balloon down if it is the one up.
+        virtual void HideTip(const std::string& name) = 0;
         virtual void Update(float dt) = 0;
     };
 

@@ -307,7 +307,7 @@ void ProfilesManager::Load()
         return;
     }
     a_log("ProfilesManager::Load(). '%s' is damaged (%s); renamed to %s, starting with '%s'", path.c_str(),
-          problem.c_str(), file_getName(aside).c_str(), CurrentProfile::kDefaultName);
+          problem.c_str(), file_nameBeside(path, aside).c_str(), CurrentProfile::kDefaultName);
 }
 
 std::string ProfilesManager::Parse(const std::uint8_t* data, std::uint32_t size)

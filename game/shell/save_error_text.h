@@ -24,6 +24,12 @@ constexpr const char* kLoadFailedGameText = "load_failed_game";
 // why.
 constexpr const char* kLoadUnusableGameText = "load_unusable_game";
 constexpr const char* kLoadKeptAsText = "load_kept_as";
+// The reason for a Find All save set aside: Find All starts anew, not Play.
+constexpr const char* kLoadKeptAsFindAllText = "load_kept_as_find_all";
+// The same two where the file was kept outside the saved-games folder (the
+// save was a link to a file elsewhere): "%s" is then its whole path.
+constexpr const char* kLoadKeptAtText = "load_kept_at";
+constexpr const char* kLoadKeptAtFindAllText = "load_kept_at_find_all";
 
 // The reason for an errno value of a failed read.
 const char* LoadErrorTextId(int error);

@@ -85,10 +85,10 @@ std::string SaveLoadSystem::SetAsideNow(const std::string& fileName, int* error)
         KeepAsideBeforeSave(fileName);
         return aside;
     }
-    a_log("SaveLoadSystem. '%s' could not be loaded; set aside as '%s'", fileName.c_str(),
-          file_getName(aside).c_str());
+    const std::string named = file_nameBeside(fileName, aside);
+    a_log("SaveLoadSystem. '%s' could not be loaded; set aside as '%s'", fileName.c_str(), named.c_str());
     unloadableSaves().erase(file_manglePath(fileName));
-    return file_getName(aside);
+    return named;
 }
 
 bool SaveLoadSystem::IsLeftAlone(const std::string& fileName)
@@ -552,7 +552,7 @@ bool SaveLoadSystem::Finish()
         if (!aside.empty()) {
             a_log(already ? "SaveLoadSystem::Finish(). '%s' could not be loaded; it is kept as '%s' already"
                           : "SaveLoadSystem::Finish(). '%s' could not be loaded; kept as '%s' before it is replaced",
-                  fileName.c_str(), file_getName(aside).c_str());
+                  fileName.c_str(), file_nameBeside(fileName, aside).c_str());
         } else if (error != ENOENT && error != EISDIR && error != EINVAL) {
             // (With no regular file there, nothing is replaced.) Setting
             // aside needs no room, so only what refused it is told.

@@ -112,9 +112,10 @@ public:
     static bool KeepsAsideBeforeSave(const std::string& fileName);
     // Sets a save the game could not load aside at once: it leaves its name
     // for its first free ".bad" name, which needs no room, so the next load
-    // finds no save. The new name without its folder, or "" with *error set
-    // as GetWriteError would be (the file is then marked to keep aside
-    // before a save over it).
+    // finds no save (a symbolic link's file gets that name beside itself,
+    // and the link goes). The new name, without its folder when that is the
+    // save's own, or "" with *error set as GetWriteError would be (the file
+    // is then marked to keep aside before a save over it).
     static std::string SetAsideNow(const std::string& fileName, int* error);
     // The file could not be read in this run (and has not loaded since).
     static bool IsLeftAlone(const std::string& fileName);

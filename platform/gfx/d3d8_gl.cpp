@@ -4,7 +4,6 @@
 #include <epoxy/gl.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +15,7 @@
 #include <vector>
 
 #include "platform/gfx/d3d8_device_base.h"
-#include "platform/gfx/frame_record.h"
+#include "platform/gfx/frame_skip.h"
 #include "platform/gfx/gl_renderer.h"
 #include "platform/system/window.h"
 
@@ -25,19 +24,6 @@ namespace platform {
 namespace {
 
 constexpr std::size_t kMaxBatchVertices = 65532;
-
-// Set, non-empty and not "0".
-bool envOn(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value && *value && std::strcmp(value, "0") != 0;
-}
-
-// Every device's share of frameCheckTotals(); devices may live on any thread.
-std::atomic<std::uint64_t> g_framesChecked{0};
-std::atomic<std::uint64_t> g_framesMismatched{0};
-std::atomic<std::uint64_t> g_framesForcedWhole{0};
-std::atomic<std::uint64_t> g_framesNotWhole{0};
 
 // The windows that have a device, each named by its window and SDL id (a
 // window made later at the same address has another id). A second device on
@@ -317,10 +303,6 @@ private:
     std::vector<std::uint8_t> m_bits;
 };
 
-// A changed frame whose changed area is above this share of the back buffer
-// is drawn whole: clipping its draws to that area saves little.
-constexpr std::int64_t kPartialPercent = 60;
-
 bool covers(const RECT& r, int width, int height)
 {
     return r.left <= 0 && r.top <= 0 && r.right >= width && r.bottom >= height;
@@ -331,16 +313,11 @@ bool overlap(const RECT& a, const RECT& b)
     return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
 }
 
-// Draws through GL. With unchanged frames skipped, a frame whose first call
-// clears the whole back buffer is held (recorded, not drawn) until Present,
-// then compared with the frames the window's two targets hold: the one
-// presented, and the one the back target still holds (the frame before,
-// since presenting trades the targets). The same as the presented frame:
-// nothing is drawn or presented. Otherwise only the areas that differ from
-// the back target's frame are drawn again, each draw that touches them in
-// order, clipped to them. Whatever cannot wait for Present (a read of the
-// back buffer, a write to or the end of a texture the frame draws) draws
-// the held part whole at once, and the frame goes on as usual.
+// Draws through GL. With unchanged frames skipped (FrameSkip decides), a
+// held frame is drawn again only in the areas that changed, each draw that
+// touches them in order, clipped to them. Whatever cannot wait for Present
+// (a read of the back buffer, a write to or the end of a texture the frame
+// draws) draws the held part whole at once.
 class GlDevice final : public DeviceBase {
 public:
     GlDevice(Window* window, const D3DPRESENT_PARAMETERS& params, const D3DCAPS8& caps)
@@ -349,10 +326,6 @@ public:
           m_scratch(m_token)
     {
         m_seenExposures = window->exposures();
-        // "abort": a test run stops at the first frame that differs.
-        m_checkFrames = envOn("A2D_CHECK_FRAMES");
-        m_checkAborts = m_checkFrames && std::strcmp(std::getenv("A2D_CHECK_FRAMES"), "abort") == 0;
-        m_wholeFrames = envOn("A2D_WHOLE_FRAMES");
     }
 
     ~GlDevice() override
@@ -376,23 +349,17 @@ public:
 
     void setSkipUnchangedFrames(bool on) override
     {
-        if (on == m_skipUnchanged)
+        if (on == m_skip.enabled())
             return;
-        // From the next frame on. Off, a frame held now is drawn now and no
-        // record is kept.
-        m_skipUnchanged = on;
-        if (!on) {
-            stopRecording();
-            m_shown.release();
-            m_spare.release();
-            m_shownKnown = m_spareKnown = false;
-            m_stats.recordBytes = 0;
-        }
+        // Off, a frame held now is drawn now.
+        if (!on)
+            drawHeldFrame();
+        m_skip.setEnabled(on, m_stats);
     }
 
     void textureDestroyed(TextureImpl* texture) override
     {
-        if (m_holding && m_frame.uses(texture))
+        if (m_skip.holds(texture))
             drawHeldFrame();
         // Giving its layer back may move the layers of an array the batch samples.
         const auto& arrays = m_batchArrays;
@@ -447,7 +414,7 @@ protected:
             return hr;
         m_lost = false;
         m_gl.invalidate();
-        forgetFrames();
+        m_skip.forget();
         return D3D_OK;
     }
 
@@ -457,79 +424,47 @@ protected:
             // Drawn but not shown; the next frame starts afresh.
             drawHeldFrame();
             flushBatch();
-            m_spareKnown = m_spareKnown && !m_frameStarted;
-            m_tracking = m_frameStarted = false;
+            m_skip.notShown();
             if (m_token->alive())
                 m_lost = true;
             return D3DERR_DEVICELOST;
         }
         const std::uint32_t exposures = m_window->exposures();
-        const bool whole = m_drawNextWhole || exposures != m_seenExposures;
         // A copy swap effect keeps the back buffer; a flip (or discard) leaves
         // the frame presented before in it.
         const D3DSWAPEFFECT effect = m_params.SwapEffect;
         const bool keep = effect == D3DSWAPEFFECT_COPY || effect == D3DSWAPEFFECT_COPY_VSYNC;
 
-        enum class Drawn { Whole, Partly, Not } drawn = Drawn::Whole;
-        if (m_holding) {
-            m_holding = false;
-            std::vector<RECT> areas;
-            // A flip shows the back target's frame afterwards: skipping is
-            // only the same when both targets hold this frame.
-            if (!whole && m_shownKnown && m_frame.sameAs(m_shown) &&
-                (keep || (m_spareKnown && m_spare.sameAs(m_shown)))) {
-                drawn = Drawn::Not;
-            } else if (!whole && m_spareKnown) {
-                areas = changedAreas(m_spare, m_frame);
-                const std::int64_t all = std::int64_t(backBufferWidth()) * backBufferHeight();
-                if (areaOf(areas) * 100 <= kPartialPercent * all)
-                    drawn = Drawn::Partly;
-            }
-            // Counted, so that a comparison run can tell it compared something.
-            if (m_wholeFrames && drawn != Drawn::Whole) {
-                ++m_stats.framesForcedWhole;
-                ++g_framesForcedWhole;
-                drawn = Drawn::Whole;
-            }
-            if (drawn == Drawn::Whole) {
-                replay(m_frame, nullptr);
+        FrameSkip::Plan plan;
+        FrameSkip::Drawn& drawn = plan.drawn;
+        if (m_skip.holding()) {
+            plan = m_skip.plan(exposures != m_seenExposures, keep, backBufferWidth(), backBufferHeight(), m_stats);
+            if (drawn == FrameSkip::Drawn::Whole) {
+                replay(m_skip.frame(), nullptr);
             } else {
-                ++g_framesNotWhole;
-                if (drawn == Drawn::Partly)
-                    drawAreas(areas);
-                checkFrame(drawn == Drawn::Not);
+                if (drawn == FrameSkip::Drawn::Partly)
+                    drawAreas(plan.areas);
+                checkFrame(drawn == FrameSkip::Drawn::Not);
             }
         } else {
             flushBatch();
         }
-        m_frameStarted = false;
-        if (drawn == Drawn::Not) {
-            ++m_stats.framesSkipped;
-            ++m_stats.framesRecorded;
-            m_tracking = false;
-            noteRecordBytes();
+        if (drawn == FrameSkip::Drawn::Not) {
+            m_skip.skipped(m_stats);
             m_window->presentNothing();
             return D3D_OK;
         }
-        ++(drawn == Drawn::Partly ? m_stats.framesPartial : m_stats.framesWhole);
-        m_drawNextWhole = false;
+        ++(drawn == FrameSkip::Drawn::Partly ? m_stats.framesPartial : m_stats.framesWhole);
         m_seenExposures = exposures;
 
         // The targets trade places unless nothing drew since the last present.
         const bool trades = !m_window->backHoldsPresented();
-        m_window->present(keep);
+        const std::uint64_t inPart = m_window->partialPresents();
+        m_window->present(keep, plan.shownKnown ? &plan.shownChanged : nullptr);
+        m_stats.framesShownInPart += m_window->partialPresents() - inPart;
         m_gl.invalidate();
         m_gl.checkErrors("Present");
-        if (trades) {
-            std::swap(m_spare, m_shown);
-            m_spareKnown = m_shownKnown;
-            std::swap(m_shown, m_frame);
-            m_shownKnown = m_tracking;
-        }
-        if (m_tracking)
-            ++m_stats.framesRecorded;
-        m_tracking = false;
-        noteRecordBytes();
+        m_skip.presented(trades, m_stats);
         return D3D_OK;
     }
 
@@ -545,7 +480,7 @@ protected:
         if (!m_token->alive())
             return D3DERR_DEVICELOST;
         // A screenshot is taken of this frame; the next one is drawn whole.
-        m_drawNextWhole = true;
+        m_skip.drawNextWhole();
         int x = 0, y = 0, w = backBufferWidth(), h = backBufferHeight();
         if (m_params.Windowed) {
             m_window->position(x, y);
@@ -579,21 +514,22 @@ protected:
         if (!m_token->alive())
             return;
         const int w = backBufferWidth(), h = backBufferHeight();
-        startFrame(std::any_of(rects.begin(), rects.end(), [&](const RECT& r) { return covers(r, w, h); }));
-        if (m_tracking && !m_frame.addClear(rects, color))
+        m_skip.startFrame(std::any_of(rects.begin(), rects.end(), [&](const RECT& r) { return covers(r, w, h); }),
+                          w, h);
+        if (m_skip.tracking() && !m_skip.addClear(rects, color))
             stopRecording();
-        if (!m_holding)
+        if (!m_skip.holding())
             clearNow(rects, color, nullptr);
     }
 
     void backendStateChanging() override
     {
-        if (!m_holding)
+        if (!m_skip.holding())
             flushBatch();
     }
     void backendEndScene() override
     {
-        if (!m_holding)
+        if (!m_skip.holding())
             flushBatch();
     }
     void backendReadingBack() override
@@ -612,7 +548,7 @@ protected:
     }
     void backendTextureWriting(TextureImpl* texture) override
     {
-        if (m_holding && m_frame.uses(texture))
+        if (m_skip.holds(texture))
             drawHeldFrame();
         if (inBatch(texture))
             flushBatch();
@@ -621,16 +557,16 @@ protected:
     void backendDraw(TextureImpl* texture, const BatchVertex* vertices, std::size_t vertexCount,
                      const std::uint16_t* indices, std::size_t indexCount) override
     {
-        startFrame(false);
+        m_skip.startFrame(false, backBufferWidth(), backBufferHeight());
         DrawState st = drawState();
         // Texels one to one on pixels: nearest sampling gives what linear
         // gives, for less.
         if (texture && (st.minFilter != D3DTEXF_POINT || st.magFilter != D3DTEXF_POINT) &&
             texelsMatchPixels(vertices, indices, indexCount, texture->pixels().width(), texture->pixels().height()))
             st.minFilter = st.magFilter = D3DTEXF_POINT;
-        if (m_tracking && !m_frame.addDraw(st, texture, vertices, vertexCount, indices, indexCount))
+        if (m_skip.tracking() && !m_skip.addDraw(st, texture, vertices, vertexCount, indices, indexCount))
             stopRecording();
-        if (!m_holding)
+        if (!m_skip.holding())
             submit(st, texture, vertices, vertexCount, indices, indexCount, nullptr);
     }
 
@@ -649,45 +585,19 @@ public:
     }
 
 private:
-    // The first clear or draw since the last present starts a frame: with
-    // unchanged frames skipped, it is recorded and held when its pixels
-    // cannot depend on an earlier frame's.
-    void startFrame(bool clearsAll)
-    {
-        if (m_frameStarted)
-            return;
-        m_frameStarted = true;
-        m_frame.reset(backBufferWidth(), backBufferHeight());
-        m_tracking = m_holding = clearsAll && m_skipUnchanged;
-    }
-
     // The frame in hand is drawn as it comes and not compared: too large
-    // to record, or skipping was switched off.
+    // to record.
     void stopRecording()
     {
         drawHeldFrame();
-        m_tracking = false;
-        m_frame.release();
-    }
-
-    void noteRecordBytes()
-    {
-        m_stats.recordBytes = m_frame.capacityBytes() + m_shown.capacityBytes() + m_spare.capacityBytes();
-    }
-
-    void forgetFrames()
-    {
-        m_shownKnown = m_spareKnown = false;
-        m_frameStarted = m_tracking = false;
+        m_skip.stopTracking();
     }
 
     // Draws what the held frame recorded so far, whole; later calls draw at once.
     void drawHeldFrame()
     {
-        if (!m_holding)
-            return;
-        m_holding = false;
-        replay(m_frame, nullptr);
+        if (m_skip.release())
+            replay(m_skip.frame(), nullptr);
     }
 
     void drawAreas(const std::vector<RECT>& areas)
@@ -698,7 +608,7 @@ private:
         // The back target holds the frame compared against: draw over it.
         m_window->backBufferFramebuffer(true);
         for (const RECT& r : areas)
-            replay(m_frame, &r);
+            replay(m_skip.frame(), &r);
     }
 
     // A2D_CHECK_FRAMES: the frame drawn whole into a target of its own must
@@ -707,17 +617,16 @@ private:
     // the check: a check that passes without comparing is no check.
     void checkFrame(bool skipped)
     {
-        if (!m_checkFrames || !m_token->alive())
+        if (!m_skip.checksFrames() || !m_token->alive())
             return;
         ++m_stats.framesChecked;
-        ++g_framesChecked;
         const char* how = skipped ? "left as it was" : "drawn in part";
         m_window->makeCurrent();
         std::vector<std::uint8_t> want, got;
         bool read = m_scratch.ensure(backBufferWidth(), backBufferHeight());
         if (read) {
             m_target = m_scratch.framebuffer();
-            replay(m_frame, nullptr);
+            replay(m_skip.frame(), nullptr);
             m_target = 0;
             int w = 0, h = 0;
             read = m_scratch.read(want) &&
@@ -734,12 +643,12 @@ private:
                 differ += std::memcmp(&want[i], &got[i], 4) != 0;
             std::snprintf(problem, sizeof problem, "%zu pixels of a frame %s differ from a whole redraw", differ, how);
         }
+        countFrameChecked(*problem != 0);
         if (!*problem)
             return;
         ++m_stats.framesMismatched;
-        ++g_framesMismatched;
         gfxLog("Frame check: %s", problem);
-        if (m_checkAborts) {
+        if (m_skip.checkAborts()) {
             std::fprintf(stderr, "Frame check: %s\n", problem);
             std::abort();
         }
@@ -751,10 +660,7 @@ private:
     {
         const RECT area = clip ? *clip : RECT{0, 0, backBufferWidth(), backBufferHeight()};
         const std::vector<FrameOp>& ops = f.ops();
-        std::size_t first = ops.size();
-        while (first > 0 && !(overlap(ops[first - 1].bounds, area) && coversOpaquely(f, ops[first - 1], area)))
-            --first;
-        first = first > 0 ? first - 1 : 0;
+        const std::size_t first = firstVisibleOp(f, area);
         // Drawn over whole, the back buffer need not get its frame back first.
         if (first > 0 && !clip && !m_target && m_token->alive())
             m_window->backBufferFramebuffer(true);
@@ -884,22 +790,8 @@ private:
     bool m_batchClipped = false;
     RECT m_batchClip{0, 0, 0, 0};
 
-    bool m_skipUnchanged = false;
-    bool m_frameStarted = false;  // a clear or draw came since the last present
-    bool m_tracking = false;      // m_frame records the frame in hand
-    bool m_holding = false;       // ...and nothing of it is drawn yet
-    FrameRecord m_frame;
-    // What the presented target and the back target hold, when known.
-    FrameRecord m_shown;
-    FrameRecord m_spare;
-    bool m_shownKnown = false;
-    bool m_spareKnown = false;
-    bool m_drawNextWhole = false;
+    FrameSkip m_skip;
     std::uint32_t m_seenExposures = 0;
-
-    bool m_checkFrames = false;
-    bool m_checkAborts = false;
-    bool m_wholeFrames = false;  // held frames are compared but drawn whole
     GlScratchTarget m_scratch;
     std::uint32_t m_target = 0;  // draws go here instead of the back buffer when set
 };
@@ -1030,16 +922,6 @@ public:
 };
 
 } // namespace
-
-FrameCheckTotals frameCheckTotals()
-{
-    FrameCheckTotals t;
-    t.checked = g_framesChecked;
-    t.mismatched = g_framesMismatched;
-    t.forcedWhole = g_framesForcedWhole;
-    t.notWhole = g_framesNotWhole;
-    return t;
-}
 
 GfxDirect3D* Direct3DCreate8(std::uint32_t sdkVersion)
 {

@@ -5,14 +5,14 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
-#include <thread>
 
 #include "platform/system/clock.h"
+#include "platform/system/frame_pacer.h"
+#include "platform/system/sub_copy.h"
 
 namespace platform {
 
@@ -92,6 +92,7 @@ public:
         glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &m_draw);
         glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &m_read);
         m_scissor = glIsEnabled(GL_SCISSOR_TEST);
+        glGetIntegerv(GL_SCISSOR_BOX, m_box);
         glGetBooleanv(GL_COLOR_WRITEMASK, m_mask);
         glGetIntegerv(GL_PIXEL_PACK_BUFFER_BINDING, &m_pack);
         glDisable(GL_SCISSOR_TEST);
@@ -104,6 +105,9 @@ public:
         glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(m_read));
         if (m_scissor)
             glEnable(GL_SCISSOR_TEST);
+        else
+            glDisable(GL_SCISSOR_TEST);
+        glScissor(m_box[0], m_box[1], m_box[2], m_box[3]);
         glColorMask(m_mask[0], m_mask[1], m_mask[2], m_mask[3]);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, static_cast<GLuint>(m_pack));
     }
@@ -115,6 +119,7 @@ private:
     GLint m_read = 0;
     GLint m_pack = 0;
     GLboolean m_scissor = GL_FALSE;
+    GLint m_box[4] = {0, 0, 0, 0};
     GLboolean m_mask[4] = {GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE};
 };
 
@@ -170,6 +175,30 @@ Placement placeFrame(int bbw, int bbh, int w, int h, bool keepAspect)
     const int pw = int(std::lround(bbw * s)), ph = int(std::lround(bbh * s));
     const int x0 = (w - pw) / 2, y0 = (h - ph) / 2;
     return Placement{x0, y0, x0 + pw, y0 + ph};
+}
+
+// Drawable pixels (GL rows, bottom-up) that show back-buffer rectangle r
+// (top-left origin) of a w x h back buffer placed at p, with a margin for
+// linear filtering when scaled; empty when none.
+struct Box {
+    int x0, y0, x1, y1;
+};
+
+Box screenBox(const RECT& r, const Placement& p, int w, int h)
+{
+    const double sx = double(p.x1 - p.x0) / w, sy = double(p.y1 - p.y0) / h;
+    const bool exact = p.x1 - p.x0 == w && p.y1 - p.y0 == h;
+    // A scaled pixel blends the texels within a scaled texel of it.
+    const int margin = exact ? 0 : int(std::ceil(std::max(sx, sy))) + 1;
+    Box b{p.x0 + int(std::floor(r.left * sx)) - margin, p.y0 + int(std::floor((h - r.bottom) * sy)) - margin,
+          p.x0 + int(std::ceil(r.right * sx)) + margin, p.y0 + int(std::ceil((h - r.top) * sy)) + margin};
+    b.x0 = std::max(b.x0, p.x0);
+    b.y0 = std::max(b.y0, p.y0);
+    b.x1 = std::min(b.x1, p.x1);
+    b.y1 = std::min(b.y1, p.y1);
+    if (b.x1 <= b.x0 || b.y1 <= b.y0)
+        b = Box{0, 0, 0, 0};
+    return b;
 }
 
 GLint resetStrategyQuery()
@@ -229,34 +258,32 @@ struct Window::Impl {
     bool backIsPresented = false;
     bool resetNotification = false;
     bool wasReset = false;
-    // Presenting without a screen never waits for a vertical blank; with
-    // vsync on, present() waits for the next blank of a virtual display at
-    // the reported refresh rate instead (zero period: no waiting).
-    std::chrono::nanoseconds blankPeriod{0};
-    std::chrono::steady_clock::time_point blankOrigin;
-    // With a screen and vsync on: the refresh period and the last blank a
-    // swap waited for, so that a frame without a swap can wait as long.
-    bool vsync = false;
-    std::chrono::nanoseconds refreshPeriod{0};
-    std::chrono::steady_clock::time_point lastSwap;
+    // With vsync on, no more frames than the display refreshes, whether
+    // the swap waits or not (it never does without a screen).
+    FramePacer pacer;
     // A window of a driver without a screen: nobody sees its framebuffer
     // (every read takes the presented target), so present() leaves it be.
     bool unseen = false;
+    // Presenting in part: how, and what the screen shows. A swap leaves the
+    // window's back buffer undefined; a copy in part leaves it whole.
+    SubCopy subCopy = nullptr;
+    bool windowBackWhole = false;
+    // The window as it was when last presented whole: exposures and
+    // drawable size; a change means the screen needs the whole frame.
+    std::uint32_t wholeExposures = 0;
+    int wholeWidth = 0;
+    int wholeHeight = 0;
+    bool shownWhole = false;
 
-    void waitForBlank()
+    // Under a test's clock the run keeps the test's time, not the wall's:
+    // a stepped replay would otherwise be held to 60 frames a second.
+    static bool paced() { return platform::systemClockInUse(); }
+
+    void readRefreshRate()
     {
-        // Under a test's clock the run keeps the test's time, not the wall's:
-        // a stepped replay would otherwise be held to 60 frames a second.
-        if (blankPeriod.count() <= 0 || !platform::systemClockInUse())
-            return;
-        const auto now = std::chrono::steady_clock::now();
-        // The blanks run from the first frame shown, which waits for none.
-        if (blankOrigin == std::chrono::steady_clock::time_point{}) {
-            blankOrigin = now;
-            return;
-        }
-        const auto blanks = (now - blankOrigin) / blankPeriod + 1;
-        std::this_thread::sleep_until(blankOrigin + blanks * blankPeriod);
+        SDL_DisplayMode mode{};
+        const int display = SDL_GetWindowDisplayIndex(window);
+        pacer.setRefreshRate(display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 ? mode.refresh_rate : 0);
     }
 
     GLuint backForReading() const { return backIsPresented ? presented.fbo : back.fbo; }
@@ -481,6 +508,8 @@ std::unique_ptr<Window> Window::create(const WindowDesc& desc, std::string* erro
     }
     glDisable(GL_DITHER);
     impl.resetNotification = resetStrategyQuery() == GL_LOSE_CONTEXT_ON_RESET;
+    if (!impl.unseen)
+        impl.subCopy = findSubCopy(SDL_GetCurrentVideoDriver());
     if (!w->resizeBackBuffer(desc.backBufferWidth, desc.backBufferHeight)) {
         setError(error, "window: cannot make the back buffer");
         return nullptr;
@@ -642,29 +671,18 @@ void Window::setSwapInterval(bool vsync)
 {
     m_impl->ensureCurrent();
     SDL_GL_SetSwapInterval(vsync ? 1 : 0);
-    m_impl->vsync = vsync;
-    {
-        SDL_DisplayMode mode{};
-        const int hz = SDL_GetWindowDisplayMode(m_impl->window, &mode) == 0 && mode.refresh_rate > 0
-                           ? mode.refresh_rate
-                           : 60;
-        m_impl->refreshPeriod = std::chrono::nanoseconds(1000000000 / hz);
-    }
-    m_impl->blankPeriod = std::chrono::nanoseconds(0);
-    if (vsync && isHeadlessDriver(SDL_GetCurrentVideoDriver())) {
-        SDL_DisplayMode mode{};
-        const int hz = SDL_GetWindowDisplayMode(m_impl->window, &mode) == 0 && mode.refresh_rate > 0
-                           ? mode.refresh_rate
-                           : 60;
-        m_impl->blankPeriod = std::chrono::nanoseconds(1000000000 / hz);
-        m_impl->blankOrigin = {};
-    }
+    m_impl->readRefreshRate();
+    m_impl->pacer.setEnabled(vsync);
 }
 
-void Window::present(bool keepBackBuffer)
+void Window::setPaceClock(PaceClock* clock) { m_impl->pacer.setClock(clock ? *clock : steadyPaceClock()); }
+
+void Window::present(bool keepBackBuffer, const std::vector<RECT>* changed)
 {
     Impl& impl = *m_impl;
     impl.ensureCurrent();
+    std::vector<Box> boxes;
+    bool inPart = false;
     {
         StateGuard guard;
         const int w = m_bbWidth, h = m_bbHeight;
@@ -672,12 +690,40 @@ void Window::present(bool keepBackBuffer)
         SDL_GL_GetDrawableSize(impl.window, &dw, &dh);
         if (dw > 0 && dh > 0 && !impl.unseen) {
             const Placement p = placeFrame(w, h, dw, dh, m_fullscreen);
-            if (p.x0 > 0 || p.y0 > 0)
-                clearTarget(0, 0.f, 0.f, 0.f, 1.f);
+            // In part only over a whole frame shown in the window as it is.
+            inPart = changed && impl.subCopy && impl.shownWhole && impl.wholeExposures == m_exposures &&
+                     impl.wholeWidth == dw && impl.wholeHeight == dh;
+            if (inPart) {
+                for (const RECT& r : *changed) {
+                    const Box b = screenBox(r, p, w, h);
+                    if (b.x1 > b.x0)
+                        boxes.push_back(b);
+                }
+            }
             const bool exact = p.x1 - p.x0 == w && p.y1 - p.y0 == h;
             glBindFramebuffer(GL_READ_FRAMEBUFFER, impl.backForReading());
             glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-            glBlitFramebuffer(0, 0, w, h, p.x0, p.y0, p.x1, p.y1, GL_COLOR_BUFFER_BIT, exact ? GL_NEAREST : GL_LINEAR);
+            if (inPart && impl.windowBackWhole) {
+                // The same blit as a whole one, kept to the changed areas.
+                glEnable(GL_SCISSOR_TEST);
+                for (const Box& b : boxes) {
+                    glScissor(b.x0, b.y0, b.x1 - b.x0, b.y1 - b.y0);
+                    glBlitFramebuffer(0, 0, w, h, p.x0, p.y0, p.x1, p.y1, GL_COLOR_BUFFER_BIT,
+                                      exact ? GL_NEAREST : GL_LINEAR);
+                }
+            } else {
+                if (p.x0 > 0 || p.y0 > 0)
+                    clearTarget(0, 0.f, 0.f, 0.f, 1.f);
+                glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+                glBlitFramebuffer(0, 0, w, h, p.x0, p.y0, p.x1, p.y1, GL_COLOR_BUFFER_BIT,
+                                  exact ? GL_NEAREST : GL_LINEAR);
+            }
+            if (!inPart) {
+                impl.shownWhole = true;
+                impl.wholeExposures = m_exposures;
+                impl.wholeWidth = dw;
+                impl.wholeHeight = dh;
+            }
         }
     }
     // The frame becomes the presented one; the back buffer gets the frame
@@ -686,28 +732,28 @@ void Window::present(bool keepBackBuffer)
         std::swap(impl.back, impl.presented);
         impl.backIsPresented = keepBackBuffer;
     }
-    SDL_GL_SwapWindow(impl.window);
-    impl.lastSwap = std::chrono::steady_clock::now();
-    impl.waitForBlank();
+    PaceClock& clock = impl.pacer.clock();
+    const PaceClock::TimePoint start = clock.now();
+    if (inPart) {
+        for (const Box& b : boxes)
+            impl.subCopy(b.x0, b.y0, b.x1 - b.x0, b.y1 - b.y0);
+        impl.windowBackWhole = true;
+        ++m_partialPresents;
+    } else {
+        SDL_GL_SwapWindow(impl.window);
+        impl.windowBackWhole = false;
+    }
+    if (impl.paced())
+        impl.pacer.shown(start, clock.now());
 }
 
 void Window::presentNothing()
 {
-    Impl& impl = *m_impl;
-    if (impl.unseen) {
-        impl.waitForBlank();
-        return;
-    }
-    // A swap with vsync would have waited for the next blank: so does this,
-    // counted from the last one waited for.
-    if (!impl.vsync || impl.refreshPeriod.count() <= 0 || !platform::systemClockInUse() ||
-        impl.lastSwap == std::chrono::steady_clock::time_point{})
-        return;
-    const auto now = std::chrono::steady_clock::now();
-    const auto blanks = (now - impl.lastSwap) / impl.refreshPeriod + 1;
-    impl.lastSwap += blanks * impl.refreshPeriod;
-    std::this_thread::sleep_until(impl.lastSwap);
+    if (m_impl->paced())
+        m_impl->pacer.nothingShown();
 }
+
+bool Window::presentsInPart() const { return m_impl->subCopy != nullptr; }
 
 bool Window::backHoldsPresented() const { return m_impl->backIsPresented; }
 

@@ -12,6 +12,8 @@
 
 namespace platform {
 
+class PaceClock;
+
 struct WindowDesc {
     std::string title;
     int x = 0;
@@ -104,14 +106,26 @@ public:
     // Binds the back buffer as the draw target.
     void bindBackBuffer();
     void clear(std::uint32_t argb);
+    // With vsync, presents are held to the display's refresh rate (60 Hz
+    // when it reports none) even where the driver's swap does not wait.
     void setSwapInterval(bool vsync);
+    // The real time that pacing reads and sleeps on (null: the steady clock).
+    void setPaceClock(PaceClock* clock);
     // Shows the back buffer scaled to the client area (in full screen keeping
     // its aspect ratio, with black bars) with one copy, and keeps it as the
     // presented frame. Afterwards the back buffer holds the same frame when
-    // keepBackBuffer, else the frame presented before.
-    void present(bool keepBackBuffer = true);
-    // A frame with nothing new to show: nothing is presented, and the call
-    // waits for the vertical blank a present would have waited for.
+    // keepBackBuffer, else the frame presented before. changed: the
+    // back-buffer areas where the frame may differ from the one presented
+    // last (null: anywhere); where the platform can show areas alone, only
+    // those go to the screen, unless the window was exposed, resized or
+    // switched since the last whole present.
+    void present(bool keepBackBuffer = true, const std::vector<RECT>* changed = nullptr);
+    // Whether present() can show changed areas alone here.
+    bool presentsInPart() const;
+    // Presents that showed changed areas alone.
+    std::uint64_t partialPresents() const { return m_partialPresents; }
+    // A frame with nothing new to show: nothing is presented, and with
+    // vsync the call waits for the next vertical blank.
     void presentNothing();
     // True when the back buffer stands for the presented frame (a present
     // kept it and nothing drew since): the next present swaps nothing, and
@@ -151,6 +165,7 @@ private:
     int m_bbWidth = 0;
     int m_bbHeight = 0;
     std::uint32_t m_exposures = 0;
+    std::uint64_t m_partialPresents = 0;
     friend struct WindowAccess;
 };
 

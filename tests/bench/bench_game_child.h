@@ -46,6 +46,13 @@ constexpr std::chrono::nanoseconds kFrame{16666667};
 constexpr int kWidth = 1024;
 constexpr int kHeight = 768;
 
+// A new player's way from the splash screens into the study, the first
+// room (frames of 10 ms in the script; one a game frame on the stepped
+// clock; screen coordinates, as on the road): Play, the comics' two pages,
+// the case's intro, the study's door, the enter message's close button.
+const char* const kStudyWay =
+    "wait 7\nclick 280 270\nwait 6\nclick 906 734\nwait 2\nclick 906 734\nwait 3\nclick 601 398\nwait 2\n"
+    "click 414 180\nwait 3\nclick 944 676\nwait 1\n";
 struct Counts {
     int warmUp = 60;
     int measured = 600;
@@ -237,20 +244,29 @@ struct Probe {
     std::uint32_t rgb;
 };
 
+// The study's wallpaper and rug, away from where a cursor moves in it.
+inline const std::vector<Probe> kStudyProbes = {{560, 120, 0x36161B}, {900, 700, 0x5A1819}};
+
+// Two 0xRRGGBB colours within 8 a channel.
+inline bool nearColour(std::uint32_t a, std::uint32_t b)
+{
+    for (int shift : {16, 8, 0}) {
+        if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > 8)
+            return false;
+    }
+    return true;
+}
+
 // How many probes the frame (B, G, R, A rows of kWidth) misses, each said.
 inline int missedProbes(const char* scene, const std::vector<std::uint8_t>& frame, const std::vector<Probe>& probes)
 {
     int missed = 0;
     for (const Probe& p : probes) {
         const std::uint8_t* px = &frame[(std::size_t(p.y) * kWidth + std::size_t(p.x)) * 4];
-        const int got[3] = {px[2], px[1], px[0]};
-        const int want[3] = {int(p.rgb >> 16), int((p.rgb >> 8) & 0xFF), int(p.rgb & 0xFF)};
-        bool near = true;
-        for (int c = 0; c < 3; ++c)
-            near = near && std::abs(got[c] - want[c]) <= 8;
-        if (!near) {
-            std::fprintf(stderr, "%s: pixel (%d, %d) is %02X%02X%02X, not %06X\n", scene, p.x, p.y, got[0], got[1],
-                         got[2], unsigned(p.rgb));
+        const std::uint32_t got = std::uint32_t(px[2]) << 16 | std::uint32_t(px[1]) << 8 | px[0];
+        if (!nearColour(got, p.rgb)) {
+            std::fprintf(stderr, "%s: pixel (%d, %d) is %06X, not %06X\n", scene, p.x, p.y, unsigned(got),
+                         unsigned(p.rgb));
             ++missed;
         }
     }
@@ -264,32 +280,56 @@ struct ChildResult {
     unsigned long long counts[3] = {};
 };
 
-// Runs this program as the child for `scene` in a fresh user folder `home`,
-// with the caller's environment less its A2D_ switches, `setEnv` set over
-// it, and the audio dummy unless the caller chose one.
-inline ChildResult runChild(const char* bench, const std::string& home, const std::string& scene, const Counts& counts,
-                            const std::vector<std::string>& setEnv)
+// Empties `home` and makes the user folders a child is given in it.
+inline void freshHome(const std::string& home)
 {
     std::error_code ignored;
     std::filesystem::remove_all(home, ignored);
     for (const char* sub : {"/share", "/cache", "/run", "/tmp"})
         std::filesystem::create_directories(home + sub);
+}
+
+// The environment of a child whose user folders are in `home`: the
+// caller's less its A2D_ switches, with no window (the offscreen video) and
+// the audio dummy unless the caller chose one; `setEnv` ("NAME=value")
+// replaces any of it.
+inline std::vector<std::string> childEnvironment(const std::string& home, const std::vector<std::string>& setEnv)
+{
     std::vector<std::string> set = {"SDL_VIDEODRIVER=offscreen",   "HOME=" + home,
                                     "XDG_DATA_HOME=" + home + "/share", "XDG_CACHE_HOME=" + home + "/cache",
                                     "XDG_RUNTIME_DIR=" + home + "/run", "TMPDIR=" + home + "/tmp"};
-    set.insert(set.end(), setEnv.begin(), setEnv.end());
+    if (!std::getenv("SDL_AUDIODRIVER"))
+        set.push_back("SDL_AUDIODRIVER=dummy");
+    const auto sameName = [](const std::string& a, const std::string& b) {
+        return a.compare(0, a.find('=') + 1, b, 0, b.find('=') + 1) == 0;
+    };
+    for (const std::string& s : setEnv) {
+        const auto same = std::find_if(set.begin(), set.end(), [&](const std::string& e) { return sameName(e, s); });
+        if (same != set.end())
+            *same = s;
+        else
+            set.push_back(s);
+    }
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
         const bool replaced = entry.rfind("A2D_", 0) == 0 || std::any_of(set.begin(), set.end(), [&](const std::string& s) {
-            return entry.compare(0, s.find('=') + 1, s, 0, s.find('=') + 1) == 0;
+            return sameName(s, entry);
         });
         if (!replaced)
             env.push_back(entry);
     }
     env.insert(env.end(), set.begin(), set.end());
-    if (!std::getenv("SDL_AUDIODRIVER"))
-        env.push_back("SDL_AUDIODRIVER=dummy");
+    return env;
+}
+
+// Runs this program as the child for `scene` in a fresh user folder `home`,
+// in childEnvironment(home, setEnv).
+inline ChildResult runChild(const char* bench, const std::string& home, const std::string& scene, const Counts& counts,
+                            const std::vector<std::string>& setEnv)
+{
+    freshHome(home);
+    std::vector<std::string> env = childEnvironment(home, setEnv);
     std::vector<char*> envp;
     for (std::string& e : env)
         envp.push_back(e.data());

@@ -30,15 +30,11 @@ using namespace bench_game;
 constexpr double kMenuLimit = 2.0;
 constexpr double kStudyLimit = 5.0;
 
-// How each scene is reached, and its idle part (frames of 10 ms in the
-// script; one a game frame here). Screen coordinates, as on the road.
+// How the menu is reached (the study: kStudyWay), and each scene's idle
+// part (frames of 10 ms in the script; one a game frame here). Screen
+// coordinates, as on the road.
 const char* const kMenuWay = "wait 7\n";
 const char* const kMenuIdle = "move 1010 750\nwait 30\n";
-const char* const kStudyWay =
-    // Play, the comics' two pages, the case's intro, the study's door, the
-    // enter message's close button.
-    "wait 7\nclick 280 270\nwait 6\nclick 906 734\nwait 2\nclick 906 734\nwait 3\nclick 601 398\nwait 2\n"
-    "click 414 180\nwait 3\nclick 944 676\nwait 1\n";
 // Back and forth over the room, about a pixel a frame.
 const char* const kStudyIdle =
     "move 300 200\nmove 800 450 5\nmove 300 600 5\nmove 800 200 5\nmove 300 200 5\n"
@@ -56,7 +52,7 @@ int gameChild(const std::string& scene, const Counts& counts, char* program)
     // The menu's "Play" plate and the wallpaper under its shade; the
     // study's wallpaper and rug, away from the cursor's path.
     const int missed = missedProbes(scene.c_str(), run.lastFrame,
-                                    study ? std::vector<Probe>{{560, 120, 0x36161B}, {900, 700, 0x5A1819}}
+                                    study ? kStudyProbes
                                           : std::vector<Probe>{{300, 268, 0x472D18}, {50, 100, 0x090F0F}});
     std::printf("result %d %.6f %llu %llu %llu\n", run.frames, run.cpu / run.frames,
                 static_cast<unsigned long long>(run.delta(&platform::GfxDeviceStats::framesWhole)),

@@ -1,9 +1,11 @@
 #pragma once
 // Save payloads made by hand, for tests and fuzz targets that feed one
 // entity a record: blocks of "<key>\0", the record's 4-byte little-endian
-// length, then the record.
+// length, then the record. Also real save files taken apart into their
+// blocks and sealed again (header, block count, size and CRC made right).
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -65,6 +67,48 @@ inline bool loadParts(SaveLoadEntity& entity, const std::vector<std::string>& pa
     if (!parts.empty())
         append(payload, entity.GetKey(), parts[0]);
     return load(entity, std::move(payload), std::uint32_t(parts.size()), name);
+}
+
+struct Block {
+    std::string key;
+    std::string record;
+};
+
+// The blocks of a save file, in its order; none when its header or its
+// blocks do not walk (its CRC is not checked).
+inline std::vector<Block> unseal(const std::string& file)
+{
+    if (file.size() < SaveLoadSystem::kHeaderSize)
+        return {};
+    std::uint32_t count = 0;
+    std::memcpy(&count, file.data() + 12, 4);
+    std::vector<std::uint8_t> payload(file.begin() + SaveLoadSystem::kHeaderSize, file.end());
+    SaveLoadSystem::Scramble(payload.data(), std::uint32_t(payload.size()));
+    const std::string bytes(payload.begin(), payload.end());
+    std::vector<Block> blocks;
+    std::size_t at = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::size_t nul = bytes.find('\0', at);
+        if (nul == std::string::npos || bytes.size() - nul - 1 < 4)
+            return {};
+        std::uint32_t length = 0;
+        std::memcpy(&length, bytes.data() + nul + 1, 4);
+        if (bytes.size() - nul - 5 < length)
+            return {};
+        blocks.push_back({bytes.substr(at, nul - at), bytes.substr(nul + 5, length)});
+        at = nul + 5 + length;
+    }
+    return at == bytes.size() ? blocks : std::vector<Block>();
+}
+
+// A save file of those blocks, as the game would seal it.
+inline std::string seal(const std::vector<Block>& blocks, std::uint32_t version)
+{
+    std::vector<std::uint8_t> payload;
+    for (const Block& block : blocks)
+        append(payload, block.key, block.record);
+    const std::vector<std::uint8_t> file = SaveLoadSystem::BuildFile(payload, version, std::uint32_t(blocks.size()));
+    return std::string(file.begin(), file.end());
 }
 
 } // namespace save_blocks

@@ -41,6 +41,7 @@ void CDialogMessage::Init()
     Subscribe(FindWidget("Close"), GUI::EventClick, &CDialogMessage::OnClose);
     Subscribe(window, GUI::EventClick, &CDialogMessage::OnClose);
     CDialogBase::Init();
+    m_initial = std::make_unique<Record>(CurrentRecord());
 }
 
 bool CDialogMessage::OnClose(const GUI::EventArgs&)
@@ -162,32 +163,36 @@ void CDialogMessage::Update(float dt)
 
 // ------------------------------------------------------------------ record
 
-struct CDialogMessage::Record {
-    std::uint32_t state = 0;
-    float timeOut = 0.0f;
-    std::uint8_t timed = 0;
-    float fade = 0.0f;
-    std::uint32_t phase = 0;
-    std::wstring text;
-    std::string id;
-    std::string icon;
-    std::int32_t textX = 0;
-    std::int32_t textY = 0;
-};
+CDialogMessage::Record CDialogMessage::CurrentRecord() const
+{
+    Record r;
+    const GUI::Widget* text = m_text.get();
+    r.state = std::uint32_t(m_state);
+    r.timeOut = m_timeOut;
+    r.timed = m_timed ? 1 : 0;
+    r.fade = m_fade;
+    r.phase = m_phase;
+    r.text = text ? text->GetText() : std::wstring();
+    r.id = m_stringId;
+    r.icon = m_iconPersonage;
+    r.textX = text ? text->GetAreaRect().x : 0;
+    r.textY = text ? text->GetAreaRect().y : 0;
+    return r;
+}
 
 std::uint32_t CDialogMessage::SaveSelf(SaveLoadSystem& system, std::uint32_t pos)
 {
-    const GUI::Widget* text = m_text.get();
-    pos = system.WriteU32(pos, std::uint32_t(m_state));
-    pos = system.WriteF32(pos, m_timeOut);
-    pos = system.WriteU8(pos, m_timed ? 1 : 0);
-    pos = system.WriteF32(pos, m_fade);
-    pos = system.WriteU32(pos, m_phase);
-    pos = system.WriteWString(pos, text ? text->GetText() : std::wstring());
-    pos = system.WriteString(pos, m_stringId);
-    pos = system.WriteString(pos, m_iconPersonage);
-    pos = system.WriteI32(pos, text ? text->GetAreaRect().x : 0);
-    return system.WriteI32(pos, text ? text->GetAreaRect().y : 0);
+    const Record r = CurrentRecord();
+    pos = system.WriteU32(pos, r.state);
+    pos = system.WriteF32(pos, r.timeOut);
+    pos = system.WriteU8(pos, r.timed);
+    pos = system.WriteF32(pos, r.fade);
+    pos = system.WriteU32(pos, r.phase);
+    pos = system.WriteWString(pos, r.text);
+    pos = system.WriteString(pos, r.id);
+    pos = system.WriteString(pos, r.icon);
+    pos = system.WriteI32(pos, r.textX);
+    return system.WriteI32(pos, r.textY);
 }
 
 std::uint32_t CDialogMessage::LoadSelf(SaveLoadSystem& system, std::uint32_t pos)
@@ -229,6 +234,23 @@ std::uint32_t CDialogMessage::LoadSelf(SaveLoadSystem& system, std::uint32_t pos
         return pos;
     }
 
+    ApplyRecord(r);
+    return pos;
+}
+
+void CDialogMessage::ResetForNewGame()
+{
+    if (!m_initial)
+        return;
+    ApplyRecord(*m_initial);
+    if (GUI::Widget* window = GetWindow()) {
+        window->SetPosition(std::int16_t(m_designedX), std::int16_t(m_designedY));
+        window->alpha = m_designedAlpha;
+    }
+}
+
+void CDialogMessage::ApplyRecord(const Record& r)
+{
     m_timeOut = r.timeOut;
     m_timed = r.timed != 0;
     m_fade = r.fade;
@@ -249,5 +271,4 @@ std::uint32_t CDialogMessage::LoadSelf(SaveLoadSystem& system, std::uint32_t pos
     // A message shown between slides stands where its fade puts it.
     if (CDialogBase::IsVisible())
         PlaceByFade();
-    return pos;
 }

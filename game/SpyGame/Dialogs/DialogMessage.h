@@ -9,6 +9,7 @@
 // Wraps the window "Message" with the children "text", "PersIcon" (an
 // image) and "Close". Main thread only.
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "game/SpyGame/Dialogs/DialogBase.h"
@@ -46,6 +47,11 @@ public:
     std::uint32_t SaveSelf(SaveLoadSystem& system, std::uint32_t pos) override;
     // Read whole and checked first; a damaged record changes nothing.
     std::uint32_t LoadSelf(SaveLoadSystem& system, std::uint32_t pos) override;
+    // Everything the record holds back as Init left it, the window where the
+    // script put it: a new game starts on the message the program started
+    // with, whatever a save (or one refused after its record was read) put
+    // there since.
+    void ResetForNewGame();
 
     float GetFade() const { return m_fade; }
     std::uint32_t GetPhase() const { return m_phase; }
@@ -56,7 +62,21 @@ public:
     GUI::Widget* GetTextWidget() const { return m_text.get(); }
 
 private:
-    struct Record;
+    // What the save record holds.
+    struct Record {
+        std::uint32_t state = 0;
+        float timeOut = 0.0f;
+        std::uint8_t timed = 0;
+        float fade = 0.0f;
+        std::uint32_t phase = 0;
+        std::wstring text;
+        std::string id;
+        std::string icon;
+        std::int32_t textX = 0;
+        std::int32_t textY = 0;
+    };
+    Record CurrentRecord() const;
+    void ApplyRecord(const Record& record);
     bool OnClose(const GUI::EventArgs& args);
     // The window's alpha and height follow the fade.
     void PlaceByFade();
@@ -77,4 +97,6 @@ private:
     std::uint32_t m_phase = PhaseStill;
     std::string m_stringId;
     std::string m_iconPersonage;
+    // The record as Init left the message.
+    std::unique_ptr<Record> m_initial;
 };

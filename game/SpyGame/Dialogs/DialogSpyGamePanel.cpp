@@ -172,6 +172,7 @@ void CDialogSpyGamePanel::Init()
         m_restoreTime = ini->GetTimeForRestoreHint();
     m_hintMode = false;
     CreateEffects();
+    m_initial = std::make_unique<Record>(CurrentRecord());
 }
 
 // ------------------------------------------------------------------ helpers

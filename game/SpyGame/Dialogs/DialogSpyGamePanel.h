@@ -252,9 +252,28 @@ public:
     std::uint32_t SaveSelf(SaveLoadSystem& system, std::uint32_t pos) override;
     // Read whole and checked first; a damaged record leaves the panel as it was.
     std::uint32_t LoadSelf(SaveLoadSystem& system, std::uint32_t pos) override;
+    // Everything the record holds back as Init left it, and no room set up:
+    // a new game starts on the panel the program started with, whatever a
+    // save (or one refused after its record was read) put there since.
+    void ResetForNewGame();
 
 private:
-    struct Record;
+    // What the save record holds.
+    struct Record {
+        float pulse = 0.0f;
+        std::uint32_t hints = 0;
+        std::uint8_t hintAllowed = 0, flagOne = 0, flagTwo = 0, window = 0, blockHidden = 0, back = 0, skipWithBack = 0,
+                     skipCenter = 0, map = 0, cardRoom = 0, infoMap = 0, infoSpyRoom = 0, murderHunt = 0;
+        float value = 0.0f;
+        std::uint8_t showsPaused = 0, roomPause = 0;
+        float lastFrameTime = 0.0f;
+        std::uint8_t lowTime = 0;
+        float seconds = 0.0f;
+        std::int32_t mode = 0;
+        std::vector<std::string> foundNames;
+        std::uint8_t foundChanged = 0, continueVisible = 0, recharge = 0;
+        float rechargeTimer = 0.0f;
+    };
     // Images of the "GamePanel" group, looked up once.
     struct CachedImage {
         const char* name;
@@ -287,6 +306,7 @@ private:
     void UpdateEffects(float dt);
     bool ResolveHintPress();
     void UpdateCounters(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d);
+    Record CurrentRecord() const;
     void ApplyRecord(const Record& record);
 
     // Text of the key under the group ("" when missing, logged once by the resources).
@@ -372,6 +392,9 @@ private:
     bool m_contStarsArmed = false;
     aSound* m_extraHintSound = nullptr;
     const aImage* m_hintTitleImage = nullptr;  // what "hint_title" shows
+
+    // The record as Init left the panel.
+    std::unique_ptr<Record> m_initial;
 
     // Kept by the record, not used by the panel.
     bool m_flagOne = false;

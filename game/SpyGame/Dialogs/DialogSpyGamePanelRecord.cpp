@@ -6,22 +6,6 @@
 #include "game/SpyGame/Dialogs/DialogSpyGamePanel.h"
 #include "game/shell/save_load_system.h"
 
-struct CDialogSpyGamePanel::Record {
-    float pulse = 0.0f;
-    std::uint32_t hints = 0;
-    std::uint8_t hintAllowed = 0, flagOne = 0, flagTwo = 0, window = 0, blockHidden = 0, back = 0, skipWithBack = 0,
-                 skipCenter = 0, map = 0, cardRoom = 0, infoMap = 0, infoSpyRoom = 0, murderHunt = 0;
-    float value = 0.0f;
-    std::uint8_t showsPaused = 0, roomPause = 0;
-    float lastFrameTime = 0.0f;
-    std::uint8_t lowTime = 0;
-    float seconds = 0.0f;
-    std::int32_t mode = 0;
-    std::vector<std::string> foundNames;
-    std::uint8_t foundChanged = 0, continueVisible = 0, recharge = 0;
-    float rechargeTimer = 0.0f;
-};
-
 namespace {
 
 // A stored float the panel can use: finite, within [low, high]; one that is
@@ -36,35 +20,59 @@ bool checked(const char* field, float value, float low, float high)
 
 } // namespace
 
+CDialogSpyGamePanel::Record CDialogSpyGamePanel::CurrentRecord() const
+{
+    Record r;
+    r.pulse = m_pulsePhase;
+    r.hints = m_hintsLeft;
+    r.hintAllowed = m_hintAllowed;
+    r.flagOne = m_flagOne;
+    r.flagTwo = m_flagTwo;
+    const GUI::Widget* window = GetWindow();
+    r.window = window && window->IsVisible();
+    r.blockHidden = !PartVisible(BlockWidget);
+    r.back = PartVisible(Back);
+    r.skipWithBack = PartVisible(SkipWithBack);
+    r.skipCenter = PartVisible(SkipCenter);
+    r.map = PartEnabled(BtnMap);
+    r.cardRoom = PartEnabled(BtnCardRoom);
+    r.infoMap = PartVisible(InfoMap);
+    r.infoSpyRoom = PartVisible(InfoSpyRoom);
+    r.murderHunt = PartVisible(BtnMurderHunt);
+    r.value = m_panelValue;
+    r.showsPaused = m_showsPaused;
+    r.roomPause = m_roomPause;
+    r.lastFrameTime = m_lastFrameTime;
+    r.lowTime = m_lowTime;
+    r.seconds = m_secondsLeft;
+    r.mode = m_mode;
+    r.foundNames = m_foundNames;
+    r.foundChanged = m_foundChanged;
+    r.continueVisible = PartVisible(Continue);
+    r.recharge = m_rechargeRunning;
+    r.rechargeTimer = m_rechargeTimer;
+    return r;
+}
+
 std::uint32_t CDialogSpyGamePanel::SaveSelf(SaveLoadSystem& system, std::uint32_t pos)
 {
-    const auto byte = [&](bool on) { pos = system.WriteU8(pos, on ? 1 : 0); };
-    pos = system.WriteF32(pos, m_pulsePhase);
-    pos = system.WriteU32(pos, m_hintsLeft);
-    byte(m_hintAllowed);
-    byte(m_flagOne);
-    byte(m_flagTwo);
-    const GUI::Widget* window = GetWindow();
-    byte(window && window->IsVisible());
-    byte(!PartVisible(BlockWidget));
-    for (Part p : {Back, SkipWithBack, SkipCenter})
-        byte(PartVisible(p));
-    byte(PartEnabled(BtnMap));
-    byte(PartEnabled(BtnCardRoom));
-    for (Part p : {InfoMap, InfoSpyRoom, BtnMurderHunt})
-        byte(PartVisible(p));
-    pos = system.WriteF32(pos, m_panelValue);
-    byte(m_showsPaused);
-    byte(m_roomPause);
-    pos = system.WriteF32(pos, m_lastFrameTime);
-    byte(m_lowTime);
-    pos = system.WriteF32(pos, m_secondsLeft);
-    pos = system.WriteI32(pos, m_mode);
-    pos = system.WriteStringList(pos, m_foundNames);
-    byte(m_foundChanged);
-    byte(PartVisible(Continue));
-    byte(m_rechargeRunning);
-    return system.WriteF32(pos, m_rechargeTimer);
+    const Record r = CurrentRecord();
+    pos = system.WriteF32(pos, r.pulse);
+    pos = system.WriteU32(pos, r.hints);
+    for (std::uint8_t b : {r.hintAllowed, r.flagOne, r.flagTwo, r.window, r.blockHidden, r.back, r.skipWithBack,
+                           r.skipCenter, r.map, r.cardRoom, r.infoMap, r.infoSpyRoom, r.murderHunt})
+        pos = system.WriteU8(pos, b);
+    pos = system.WriteF32(pos, r.value);
+    pos = system.WriteU8(pos, r.showsPaused);
+    pos = system.WriteU8(pos, r.roomPause);
+    pos = system.WriteF32(pos, r.lastFrameTime);
+    pos = system.WriteU8(pos, r.lowTime);
+    pos = system.WriteF32(pos, r.seconds);
+    pos = system.WriteI32(pos, r.mode);
+    pos = system.WriteStringList(pos, r.foundNames);
+    for (std::uint8_t b : {r.foundChanged, r.continueVisible, r.recharge})
+        pos = system.WriteU8(pos, b);
+    return system.WriteF32(pos, r.rechargeTimer);
 }
 
 std::uint32_t CDialogSpyGamePanel::LoadSelf(SaveLoadSystem& system, std::uint32_t pos)
@@ -101,6 +109,12 @@ std::uint32_t CDialogSpyGamePanel::LoadSelf(SaveLoadSystem& system, std::uint32_
     }
     ApplyRecord(r);
     return pos;
+}
+
+void CDialogSpyGamePanel::ResetForNewGame()
+{
+    if (m_initial)
+        ApplyRecord(*m_initial);
 }
 
 void CDialogSpyGamePanel::ApplyRecord(const Record& r)

@@ -40,7 +40,7 @@ public:
     void SetupMoreGames(const std::string& path) override { m_moreGames.Setup(path); }
     void OpenLink(const std::string& link) override { m_moreGames.OpenLink(link); }
     void UpdateFullscreenEnabled() override { m_options.UpdateFullscreenEnabled(); }
-    void SetNoticeText(const std::wstring& text) override { m_notice.SetText(text); }
+    void SetNoticeText(const std::wstring& text) override { m_notice.SetNotice(text); }
 
     CDialogMainMenu& GetMainMenu() { return m_mainMenu; }
     CDialogOptions& GetOptions() { return m_options; }

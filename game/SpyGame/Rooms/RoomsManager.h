@@ -128,8 +128,13 @@ public:
     std::uint32_t SaveSelf(SaveLoadSystem& system, std::uint32_t pos) override;
     void SaveChildren(SaveLoadSystem& system) override;
     // A load begins: the parked records of an earlier load are dropped; the
-    // loaded rooms' events are restored and the listed others' parked.
+    // loaded rooms' events are restored and the listed others' parked. A
+    // required events block (below) that is absent fails the load.
     void LoadChildren(SaveLoadSystem& system) override;
+    // The events managers whose blocks every save holds: those of the loaded
+    // rooms, but for Find All's own rooms, which load as the player walks in
+    // (a save made in another run may predate one's first visit).
+    std::vector<const SaveLoadEntity*> GetRequiredEvents() const;
 
 private:
     struct Location {
@@ -138,6 +143,7 @@ private:
     };
 
     std::vector<std::string> ReadRoomList(const std::string& folder) const;
+    bool IsEventsBlockRequired(const std::string& room) const;
     void QueueLocation(const std::string& folder, const std::string& group);
     void UnqueueLocation(const std::string& folder);
 

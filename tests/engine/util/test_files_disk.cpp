@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "support/other_file_system.h"
 #include "test_files_common.h"
 
 namespace fs = std::filesystem;
@@ -20,14 +21,15 @@ protected:
         struct stat st {};
         return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
     }
-    std::vector<std::string> folderNames(const std::string& rel) const
+    static std::vector<std::string> namesIn(const std::string& folder)
     {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(m_temp + rel))
+        for (const auto& e : fs::directory_iterator(folder))
             names.push_back(e.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
+    std::vector<std::string> folderNames(const std::string& rel) const { return namesIn(m_temp + rel); }
 };
 
 // Writes half of what it is given, then reports a full disk.
@@ -338,40 +340,13 @@ TEST_F(FileDisk, SetAsideNeverReplacesAnEarlierCopyAndDiskReadsSayWhyTheyFail)
     EXPECT_EQ(file_readDisk("temp:Saves/fifo", 100, data), EINVAL);
 }
 
-TEST_F(FileDisk, WhereLinksAreRefusedSetAsideRenamesAndALinkIsFollowedToItsBytes)
+TEST_F(FileDisk, WhereLinksAreRefusedSetAsideRenamesNeverOverANameTaken)
 {
-    // A symbolic link: its target's file is kept, not the link.
-    const std::string save = m_temp + "Saves/p.save";
-    put("Saves/target", "linked bytes");
-    ASSERT_EQ(::symlink("target", save.c_str()), 0);
-    EXPECT_EQ(file_setAside("temp:Saves/p.save", ".bad", SetAside::Keep), save + ".bad");
-    EXPECT_FALSE(fs::is_symlink(save + ".bad"));
-    EXPECT_EQ(inode(save + ".bad"), inode(m_temp + "Saves/target"));
-    ASSERT_TRUE(file_writeFull("temp:Saves/p.save", "new", 3));
-    EXPECT_EQ(test_env::readFile(save + ".bad"), "linked bytes");
-    EXPECT_EQ(test_env::readFile(m_temp + "Saves/target"), "linked bytes");
-    ASSERT_EQ(::unlink(save.c_str()), 0);
-    ASSERT_EQ(::symlink("target", save.c_str()), 0);
-    bool already = false;
-    EXPECT_EQ(file_setAside("temp:Saves/p.save", ".bad", SetAside::Move, &already), save + ".bad");
-    EXPECT_TRUE(already);
-    EXPECT_FALSE(test_env::exists(save));
-    ASSERT_EQ(::unlink((save + ".bad").c_str()), 0);
-
-    struct NoLinks {
-        NoLinks()
-        {
-            g_fileLinkFunction = [](const char*, const char*) {
-                errno = EPERM;
-                return -1;
-            };
-        }
-        ~NoLinks() { g_fileLinkFunction = ::link; }
-    } noLinks;
-    // Never a copy: renamed, never over a name taken.
+    RefusedLinks refused;
     put("Saves/q.save", "damaged");
     put("Saves/q.save.bad", "an older one");
     const ino_t damaged = inode(m_temp + "Saves/q.save");
+    bool already = true;
     EXPECT_EQ(file_setAside("temp:Saves/q.save", ".bad", SetAside::Keep, &already), m_temp + "Saves/q.save.bad.2");
     EXPECT_FALSE(already);
     EXPECT_EQ(inode(m_temp + "Saves/q.save.bad.2"), damaged);
@@ -379,15 +354,103 @@ TEST_F(FileDisk, WhereLinksAreRefusedSetAsideRenamesAndALinkIsFollowedToItsBytes
     put("Saves/q.save", "damagex");
     EXPECT_EQ(file_setAside("temp:Saves/q.save", ".bad", SetAside::Move), m_temp + "Saves/q.save.bad.3");
     EXPECT_EQ(test_env::readFile(m_temp + "Saves/q.save.bad.3"), "damagex");
+    EXPECT_EQ(test_env::readFile(m_temp + "Saves/q.save.bad"), "an older one");
+    EXPECT_EQ(folderNames("Saves"), (std::vector<std::string>{"q.save.bad", "q.save.bad.2", "q.save.bad.3"}));
+}
 
-    // A link's target is renamed beside the link, which goes.
-    ASSERT_EQ(::symlink("target", save.c_str()), 0);
-    const ino_t target = inode(m_temp + "Saves/target");
-    EXPECT_EQ(file_setAside("temp:Saves/p.save", ".bad", SetAside::Keep), save + ".bad");
-    EXPECT_FALSE(fs::is_symlink(save + ".bad"));
-    EXPECT_EQ(inode(save + ".bad"), target);
-    EXPECT_EQ(folderNames("Saves"), (std::vector<std::string>{"p.save.bad", "q.save.bad", "q.save.bad.2",
-                                                              "q.save.bad.3"}));
+TEST_F(FileDisk, AWriteThroughSymbolicLinksReplacesTheFileTheyNameAndLeavesThemLinks)
+{
+    OtherFileSystem other;
+    const std::string synced = other.folder() + "p.dat";
+    test_env::writeFile(synced, "old");
+    ASSERT_EQ(::chmod(synced.c_str(), 0600), 0);
+    ASSERT_TRUE(fs::create_directory(m_temp + "Saves"));
+    // A chain: a relative link to an absolute one, into the other file system.
+    ASSERT_EQ(::symlink(synced.c_str(), (m_temp + "Saves/hop").c_str()), 0);
+    ASSERT_EQ(::symlink("hop", (m_temp + "Saves/p.dat").c_str()), 0);
+    ASSERT_TRUE(file_writeFull("temp:Saves/p.dat", "new", 3));
+    ASSERT_TRUE(file_writeFull("temp:SAVES/P.DAT", "newer", 5));
+    EXPECT_EQ(fs::read_symlink(m_temp + "Saves/p.dat"), "hop");
+    EXPECT_EQ(fs::read_symlink(m_temp + "Saves/hop"), synced);
+    EXPECT_EQ(test_env::readFile(synced), "newer");
+    EXPECT_EQ(fs::status(synced).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(namesIn(other.folder()), std::vector<std::string>{"p.dat"});
+    EXPECT_TRUE(messages().empty());
+
+    // A link to a file not made yet: made there, and said so.
+    ASSERT_TRUE(fs::remove(synced));
+    ASSERT_TRUE(file_writeFull("temp:Saves/p.dat", "made", 4));
+    EXPECT_EQ(test_env::readFile(synced), "made");
+    EXPECT_EQ(messages(), std::vector<std::string>{"file_writeFull. 'temp:Saves/p.dat' is a symbolic link to '" +
+                                                   synced + "', which does not exist: the data goes there"});
+
+    // Into a folder that is not there, or round a loop: nothing is written
+    // and no link is replaced.
+    ASSERT_EQ(::symlink((other.folder() + "gone/q.dat").c_str(), (m_temp + "Saves/q.dat").c_str()), 0);
+    EXPECT_FALSE(file_writeFull("temp:Saves/q.dat", "x", 1));
+    EXPECT_EQ(errno, ENOENT);
+    ASSERT_EQ(::symlink("loop2", (m_temp + "Saves/loop1").c_str()), 0);
+    ASSERT_EQ(::symlink("loop1", (m_temp + "Saves/loop2").c_str()), 0);
+    EXPECT_FALSE(file_writeFull("temp:Saves/loop1", "x", 1));
+    EXPECT_EQ(errno, ELOOP);
+    EXPECT_EQ(countMessages("Error open file: temp:Saves/loop1 (Too many levels of symbolic links)"), 1u);
+    const std::vector<std::string> links = {"hop", "loop1", "loop2", "p.dat", "q.dat"};
+    EXPECT_EQ(folderNames("Saves"), links);
+    for (const std::string& name : links)
+        EXPECT_TRUE(fs::is_symlink(m_temp + "Saves/" + name)) << name;
+    EXPECT_EQ(namesIn(other.folder()), std::vector<std::string>{"p.dat"});
+}
+
+TEST_F(FileDisk, ALinkedFileIsSetAsideBesideItselfWithOrWithoutHardLinks)
+{
+    for (const bool links : {true, false}) {
+        SCOPED_TRACE(links ? "links" : "links refused");
+        RefusedLinks refused(!links);
+        OtherFileSystem other;
+        const std::string target = other.folder() + "p.save";
+        const std::string rel = links ? "Linked/p.save" : "Unlinked/p.save";
+        const std::string save = m_temp + rel;
+        test_env::writeFile(target, "damaged");
+        const ino_t damaged = inode(target);
+        ASSERT_TRUE(fs::create_directory(file_getDirectory(save)));
+        ASSERT_EQ(::symlink(target.c_str(), save.c_str()), 0);
+
+        // Kept before a save over it: the link stays, and is written through.
+        bool already = true;
+        EXPECT_EQ(file_setAside("temp:" + rel, ".bad", SetAside::Keep, &already), target + ".bad");
+        EXPECT_FALSE(already);
+        EXPECT_EQ(inode(target + ".bad"), damaged);
+        EXPECT_EQ(test_env::exists(target), links);
+        ASSERT_TRUE(file_writeFull("temp:" + rel, "second", 6));
+        EXPECT_TRUE(fs::is_symlink(save));
+        EXPECT_EQ(test_env::readFile(target), "second");
+        EXPECT_EQ(test_env::readFile(target + ".bad"), "damaged");
+
+        // Set aside at once: the file leaves its name for the next free one
+        // beside it, and the link goes.
+        EXPECT_EQ(file_setAside("temp:" + rel, ".bad", SetAside::Move, &already), target + ".bad.2");
+        EXPECT_FALSE(already);
+        EXPECT_EQ(test_env::readFile(target + ".bad.2"), "second");
+        EXPECT_FALSE(fs::exists(fs::symlink_status(save)));
+        EXPECT_EQ(namesIn(other.folder()), (std::vector<std::string>{"p.save.bad", "p.save.bad.2"}));
+        EXPECT_EQ(file_nameBeside("temp:" + rel, target + ".bad.2"), target + ".bad.2");
+        EXPECT_EQ(file_nameBeside("temp:" + rel, save + ".bad"), "p.save.bad");
+    }
+
+    // One kept already is not kept twice: Move takes the link and the
+    // file's own name away.
+    OtherFileSystem other;
+    const std::string target = other.folder() + "p.save";
+    test_env::writeFile(target, "damaged");
+    const std::string relative = fs::relative(target, m_temp + "Linked").string();
+    ASSERT_EQ(relative.compare(0, 3, "../"), 0);
+    ASSERT_EQ(::symlink(relative.c_str(), (m_temp + "Linked/p.save").c_str()), 0);
+    EXPECT_EQ(file_setAside("temp:linked/P.SAVE", ".bad", SetAside::Keep), target + ".bad");
+    bool already = false;
+    EXPECT_EQ(file_setAside("temp:Linked/p.save", ".bad", SetAside::Move, &already), target + ".bad");
+    EXPECT_TRUE(already);
+    EXPECT_TRUE(folderNames("Linked").empty());
+    EXPECT_EQ(namesIn(other.folder()), std::vector<std::string>{"p.save.bad"});
 }
 
 TEST_F(FileDisk, TemporaryCopies)

@@ -99,7 +99,7 @@ std::vector<std::string> mainKeys()
     // What the player is told when a save or the player list is not written.
     for (const char* key :
          {kSaveFailedGameText, kSaveFailedPlayersText, kSaveErrorListUnreadText, kLoadFailedGameText,
-          kLoadUnusableGameText, kLoadKeptAsText})
+          kLoadUnusableGameText, kLoadKeptAsText, kLoadKeptAsFindAllText})
         keys.push_back(key);
     for (int error :
          {ENOSPC, EROFS, ENOTDIR, EFBIG, EIO, int(SaveLoadSystem::kLeftUnread), int(SaveLoadSystem::kNotSetAside)})

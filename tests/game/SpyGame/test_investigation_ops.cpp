@@ -251,11 +251,22 @@ TEST_F(InvestigationOps, GradesAndChildrenOrder)
     record += std::string("MurderHunt") + '\0';
     u32(record, std::uint32_t(room.size()));
     record += room;
-    block = std::string(CRoomsManager::kKey) + '\0';
+    // After every loaded room's events block, none done.
+    std::uint32_t blocks = 1;
+    for (const auto& [name, loaded] : rooms->GetRooms()) {
+        const std::size_t count = loaded->GetEventsManager().GetEvents().size();
+        block += loaded->GetEventsManager().GetKey() + '\0';
+        u32(block, std::uint32_t(count + 8));
+        u32(block, std::uint32_t(count));
+        block.append(count, '\0');
+        u32(block, CSpyEventsManager::kNoEvent);
+        ++blocks;
+    }
+    block += std::string(CRoomsManager::kKey) + '\0';
     u32(block, std::uint32_t(record.size()));
     block += record;
     const std::vector<std::uint8_t> file =
-        SaveLoadSystem::BuildFile(std::vector<std::uint8_t>(block.begin(), block.end()), 4374, 1);
+        SaveLoadSystem::BuildFile(std::vector<std::uint8_t>(block.begin(), block.end()), 4374, blocks);
     test_env::writeFile(test_env::home() + "/hunt.save", std::string(file.begin(), file.end()));
     SaveLoadSystem load;
     ASSERT_TRUE(load.BeginLoad(test_env::home() + "/hunt.save", 4374));

@@ -134,6 +134,7 @@ struct FakeTips : CGameFlow::Tips {
         calls.push_back("tips.ShowTip " + name);
         return refusals-- <= 0;
     }
+    void HideTip(const std::string& name) override { calls.push_back("tips.HideTip " + name); }
     void Update(float) override { ++updates; }
     Calls& calls;
     int refusals = 0;

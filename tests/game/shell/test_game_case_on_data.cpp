@@ -11,8 +11,11 @@
 #include <cwchar>
 #include <deque>
 #include <fcntl.h>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "engine/gfx/a_graph_server.h"
@@ -21,169 +24,19 @@
 #include "engine/sound/a_music_manager.h"
 #include "engine/util/a_file_server.h"
 #include "engine/util/a_input_server.h"
+#include "engine/util/a_string.h"
 #include "engine/util/text_test_log.h"
 #include "game/SpyGame/Dialogs/MenuDialogs.h"
 #include "game/SpyGame/SpyMain.h"
 #include "game/shell/c_game_flow.h"
 #include "game/shell/c_main.h"
-#include "on_demand_game.h"
+#include "case_on_data.h"
 #include "game/shell/c_res_manager.h"
 #include "game/shell/profiles_manager.h"
 #include "game/shell/save_load_system.h"
 #include "platform/system/events.h"
+#include "support/other_file_system.h"
 #include "support/test_env.h"
-
-namespace {
-
-using OnDemandRoot = ondemand::Root;
-using CaseMain = ondemand::Main;
-
-// The "<SpyMain>" record of a story save that stands at its end.
-class StoryOver : public SaveLoadEntity {
-public:
-    StoryOver() : SaveLoadEntity(CSpyMain::kEntityKey) {}
-    std::uint32_t SaveSelf(SaveLoadSystem& system, std::uint32_t pos) override
-    {
-        pos = system.WriteString(pos, CSpyMain::kEndGame);
-        pos = system.WriteU32(pos, 0);
-        pos = system.WriteU32(pos, 0);
-        pos = system.WriteU8(pos, 1);
-        return system.WriteU8(pos, 0);
-    }
-    std::uint32_t LoadSelf(SaveLoadSystem&, std::uint32_t pos) override { return pos; }
-};
-
-struct Box {
-    int x, y, w, h;
-};
-
-class CaseOnData : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        platform::setClock(&clock);
-        platform::setKeyboard(&keys);
-        platform::setMouse(&mouse);
-        platform::messageQueue().reset();
-        mouse.clientWidth = 1024;
-        mouse.clientHeight = 768;
-    }
-    void TearDown() override
-    {
-        if (game)
-            game->shutdown();
-        game.reset();
-        platform::setMouse(nullptr);
-        platform::setKeyboard(nullptr);
-        platform::setClock(nullptr);
-    }
-    // A program start, up to the main menu; before the menu shows, the
-    // story save is written when asked for.
-    void start(bool storyOver = false)
-    {
-        if (game)
-            game->shutdown();
-        game = std::make_unique<CaseMain>();
-        platform::messageQueue().reset();
-        ASSERT_EQ(game->init("VRK", nullptr, "", "Tallowmere"), 0);
-        game->GetResManager()->SetProgressFunction([this](const std::string&) { clock.advanceMs(30); });
-        if (storyOver) {
-            StoryOver record;
-            SaveLoadSystem save;
-            ASSERT_TRUE(save.BeginSave(ProfilesManager::getSingletonPtr()->GetSaveFileName(), CGameFlow::kSaveVersion));
-            save.SaveEntity(&record);
-            ASSERT_TRUE(save.Finish());
-        }
-        CGameFlow& flow = *game->GetFlow();
-        // Clicks end the splash pictures; the shared resources then load.
-        for (int i = 0; i < 800 && flow.GetScreen() != CGameFlow::kMenu; ++i)
-            frames(1, unsigned(i % 2));
-        ASSERT_EQ(flow.GetScreen(), CGameFlow::kMenu);
-        wait(0.6f);
-    }
-    // Frames of 20 ms. Only the frames whose pixels a test reads are drawn
-    // to the last pixel; the others run whole (the game does not depend on
-    // drawing) at a fraction of the cost.
-    void frames(int n = 1, unsigned buttons = 0, bool draw = false)
-    {
-        for (int i = 0; i < n; ++i) {
-            keys.pushKeys({});
-            mouse.push(buttons, x, y);
-            clock.advanceMs(20);
-            game->m_inputServer->update();
-            game->m_graphServer->m_device->setDrawingSkipped(!draw);
-            if (game->update() == 0)
-                game->render();
-        }
-    }
-    void wait(float seconds) { frames(int(seconds * 50.0f + 0.5f)); }
-    void click(int cx, int cy, float after = 1.0f)
-    {
-        x = cx;
-        y = cy;
-        frames();
-        frames(1, 1);
-        frames();
-        wait(after);
-    }
-    // The cursor parked away from everything the tests look at.
-    void park()
-    {
-        x = 1010;
-        y = 750;
-        frames(3);
-    }
-    // Play from the main menu through the comics to the case's map.
-    void playToTheMap()
-    {
-        click(280, 270, 6.0f);
-        ASSERT_EQ(root().GetState(), CSpyMain::StatePlay);
-        click(906, 734, 2.0f);
-        click(906, 734, 3.0f);
-        click(601, 398, 2.0f);
-        ASSERT_EQ(root().inv.GetState(), std::uint32_t(CInvestigation::StateMap));
-    }
-    // The in-game menu's "Main menu", then "Yes".
-    void saveAndLeave()
-    {
-        click(88, 733);
-        click(601, 510);
-        click(521, 436, 4.0f);
-        ASSERT_EQ(game->GetFlow()->GetScreen(), CGameFlow::kMenu);
-    }
-    OnDemandRoot& root() { return *game->root; }
-    std::wstring panelText(const char* name)
-    {
-        GUI::Widget* panel = game->GetGui()->GetRoot()->FindChild("SpyGameInterface", true);
-        GUI::Widget* w = panel ? panel->FindChild(name, true) : nullptr;
-        return w ? w->GetText() : L"<none>";
-    }
-    // Pixels in the box darker than the notebook's paper and its rules.
-    int inkIn(const Box& box)
-    {
-        frames(1, 0, true);
-        const std::vector<std::uint32_t> screen = gstest::readBackBuffer(*game->m_graphServer);
-        int n = 0;
-        for (int py = box.y; py < box.y + box.h; ++py)
-            for (int px = box.x; px < box.x + box.w; ++px) {
-                const std::uint32_t c = screen[std::size_t(py) * 1024 + std::size_t(px)];
-                const int r = int((c >> 16) & 0xFF), g = int((c >> 8) & 0xFF), b = int(c & 0xFF);
-                n += (r * 3 + g * 6 + b) / 10 < 120;
-            }
-        return n;
-    }
-
-    platform::ManualClock clock;
-    platform::ScriptedKeyboard keys;
-    platform::ScriptedMouse mouse;
-    std::unique_ptr<CaseMain> game;
-    int x = 1010, y = 750;
-};
-
-// The notebook's lower part, where the detective's word on the case stands.
-constexpr Box kNotebookComment{40, 326, 128, 110};
-
-} // namespace
 
 TEST_F(CaseOnData, AContinuedCaseShowsTheMapsNotebookAsItWasLeft)
 {
@@ -496,6 +349,96 @@ TEST_F(CaseOnData, SealedMutationsOfARealSaveLoadWholeOrAreSetAsideWholeAndTold)
         click(r.x + r.width / 2, r.y + r.height / 2);
         EXPECT_FALSE(notice->IsVisible(true));
         ++kept;
+    }
+    click(280, 270, 6.0f);
+    EXPECT_EQ(root().GetState(), CSpyMain::StatePlay);
+    EXPECT_EQ(root().GetStartMode(), CSpyMain::NewGame);
+}
+
+namespace {
+
+std::vector<std::string> namesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+ino_t inodeOf(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+} // namespace
+
+TEST_F(CaseOnData, ASaveThatIsASymbolicLinkStaysOneAndADamagedOneIsKeptBesideItsFile)
+{
+    namespace fs = std::filesystem;
+    OtherFileSystem other;
+    start();
+    playToTheMap();
+    saveAndLeave();
+    const std::string save = game->m_fileServer.manglePath(ProfilesManager::getSingletonPtr()->GetSaveFileName());
+    const std::string synced = other.folder() + "Player.save";
+    const std::string first = test_env::readFile(save);
+    test_env::writeFile(synced, first);
+    ASSERT_TRUE(fs::remove(save));
+    ASSERT_EQ(::symlink(synced.c_str(), save.c_str()), 0);
+
+    // Play, a find in the study, Menu > Main menu > Yes: written through the
+    // link; the next Play continues from what it names.
+    click(280, 270, 6.0f);
+    ASSERT_EQ(root().GetState(), CSpyMain::StatePlay);
+    click(414, 180, 3.0f);
+    click(944, 676);
+    click(270, 345, 1.2f);
+    saveAndLeave();
+    EXPECT_TRUE(fs::is_symlink(save));
+    EXPECT_EQ(fs::read_symlink(save), synced);
+    const std::string second = test_env::readFile(synced);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(namesIn(other.folder()), std::vector<std::string>{"Player.save"});
+    click(280, 270, 6.0f);
+    ASSERT_NE(root().inv.GetCurrentRoom(), nullptr);
+    EXPECT_EQ(root().inv.GetCurrentRoom()->GetName(), "Study");
+    saveAndLeave();
+
+    // Damaged, where hard links are refused, then with its file on the
+    // other file system: Play keeps that file beside itself under ".bad",
+    // removes the link, and names the file in the notice.
+    std::string damaged = test_env::readFile(synced);
+    damaged[SaveLoadSystem::kHeaderSize + 3] ^= 0x20;
+    fs::create_directories(test_env::home() + "/Synced");
+    const std::string sameDisk = fs::canonical(test_env::home() + "/Synced").string() + "/";
+    GUI::Widget* notice = game->GetGui()->GetRoot()->FindChild("Notice", true);
+    ASSERT_NE(notice, nullptr);
+    for (const bool otherDisk : {false, true}) {
+        SCOPED_TRACE(otherDisk ? "another file system" : "links refused");
+        const std::string file = (otherDisk ? other.folder() : sameDisk) + "Player.save";
+        test_env::writeFile(file, damaged);
+        fs::remove(save);
+        ASSERT_EQ(::symlink(file.c_str(), save.c_str()), 0);
+        const ino_t inode = inodeOf(file);
+        {
+            RefusedLinks refused(!otherDisk);
+            click(280, 270, 6.0f);
+        }
+        ASSERT_EQ(game->GetFlow()->GetScreen(), CGameFlow::kMenu);
+        ASSERT_TRUE(notice->IsVisible(true));
+        const std::string kept = file + ".bad";
+        const std::wstring text = notice->FindChild("text", true)->GetText();
+        EXPECT_NE(text.find(L'"' + str_utf8ToWide(kept) + L'"'), std::wstring::npos) << str_wideToUtf8(text);
+        // Kept beside the link's target, not in the saved-games folder.
+        EXPECT_EQ(text.find(L"saved-games folder"), std::wstring::npos) << str_wideToUtf8(text);
+        EXPECT_EQ(test_env::readFile(kept), damaged);
+        EXPECT_EQ(inodeOf(kept), inode);
+        EXPECT_FALSE(fs::exists(fs::symlink_status(save)));
+        EXPECT_EQ(namesIn(file_getDirectory(file)), std::vector<std::string>{"Player.save.bad"});
+        const aRect r = notice->FindChild("Ok", true)->GetAbsoluteRect();
+        click(r.x + r.width / 2, r.y + r.height / 2);
     }
     click(280, 270, 6.0f);
     EXPECT_EQ(root().GetState(), CSpyMain::StatePlay);

@@ -525,7 +525,8 @@ TEST_F(FlowTest, PlayerChoice)
     choice.OnNew(click);
     frame();
     EXPECT_EQ(flow->GetScreen(), CGameFlow::kMenu);
-    EXPECT_EQ(take(), concat({"menu.SetUserName Ann"}, Calls(kMenuEntry.begin() + 1, kMenuEntry.end())));
+    EXPECT_EQ(take(), concat({"tips.HideTip profile_change", "menu.SetUserName Ann"},
+                             Calls(kMenuEntry.begin() + 1, kMenuEntry.end())));
     const std::string listFile = app.m_fileServer.manglePath(app.m_savedGamesFolder) + "_profiles.dat";
     EXPECT_NE(test_env::readFile(listFile).find("Ann"), std::string::npos);
 
@@ -547,7 +548,8 @@ TEST_F(FlowTest, PlayerChoice)
     choice.OnOK(click);
     frame();
     EXPECT_EQ(CurrentProfile::Get().name, "Player");
-    EXPECT_EQ(calls.front(), "menu.SetUserName Player");
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls[1], "menu.SetUserName Player");
     press(9);
     choice.OnDelete(click);
     EXPECT_TRUE(widget("Confirm")->IsVisible(true));
@@ -564,7 +566,19 @@ TEST_F(FlowTest, PlayerChoice)
     take();
     choice.OnCancel(click);
     frame();
-    EXPECT_EQ(calls.front(), "menu.SetUserName Ann");
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls[1], "menu.SetUserName Ann");
+
+    // Its tip, refused while the list is open, goes with the list, not to
+    // the menu.
+    tips.refusals = 100;
+    press(9);
+    frame();
+    EXPECT_EQ(flow->GetDueTips(), std::deque<std::string>{"profile_change"});
+    choice.OnCancel(click);
+    frame();
+    EXPECT_EQ(flow->GetScreen(), CGameFlow::kMenu);
+    EXPECT_TRUE(flow->GetDueTips().empty());
 }
 
 TEST_F(FlowTest, DueTipsAreAskedUntilShownAndDroppedOnLeaving)

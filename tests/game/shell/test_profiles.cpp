@@ -17,6 +17,7 @@
 #include "game/shell/byte_order.h"
 #include "game/shell/profiles_manager.h"
 #include "profile_list_file.h"
+#include "support/other_file_system.h"
 #include "support/test_env.h"
 
 namespace {
@@ -389,6 +390,33 @@ TEST_F(Profiles, DamagedListsKeepEveryEarlierCopyAndOversizedOnesAreNotRead)
     EXPECT_EQ(log.count("is damaged (over 1048576 bytes, more than a list can hold); renamed to _profiles.dat.bad.4"),
               1u);
     EXPECT_EQ(std::filesystem::file_size(listPath() + ".bad.4"), 0xFFFFFFFFu);
+}
+
+TEST_F(Profiles, AListThatIsALinkIsWrittenThroughItAndKeptBesideItsFileWhenDamaged)
+{
+    OtherFileSystem other;
+    const std::string file = other.folder() + "_profiles.dat";
+    ASSERT_EQ(::symlink(file.c_str(), listPath().c_str()), 0);
+    {
+        ProfilesManager profiles(folder());
+        profiles.Load();
+        profiles.Add("Bob");
+        ASSERT_TRUE(profiles.Save());
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(listPath()));
+    std::string bytes = test_env::readFile(file);
+    ASSERT_FALSE(bytes.empty());
+    bytes.back() ^= 0x40;  // the CRC
+    test_env::writeFile(file, bytes);
+
+    TestLog log;
+    ProfilesManager profiles(folder());
+    profiles.Load();
+    EXPECT_EQ(profiles.GetNames(), std::vector<std::string>{"Player"});
+    EXPECT_EQ(log.count("is damaged (CRC mismatch); renamed to " + file + ".bad,"), 1u);
+    EXPECT_EQ(test_env::readFile(file + ".bad"), bytes);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(listPath())));
+    EXPECT_FALSE(std::filesystem::exists(file));
 }
 
 TEST(CurrentProfile, CertificateRule)

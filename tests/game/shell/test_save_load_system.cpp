@@ -18,6 +18,7 @@
 #include "engine/util/text_test_log.h"
 #include "game/shell/byte_order.h"
 #include "game/shell/save_test_entity.h"
+#include "support/other_file_system.h"
 #include "support/test_env.h"
 
 namespace {
@@ -760,6 +761,32 @@ TEST(SaveLoadSystem, ADamagedGigabyteIsSetAsideAtOnceInNoRoomWithOrWithoutLinks)
         EXPECT_TRUE(loadOne(path, e));
         EXPECT_EQ(value, 2u);
     }
+}
+
+TEST(SaveLoadSystem, ADamagedSaveThatIsALinkIsKeptBesideItsFileAndSavedOverThroughTheLink)
+{
+    // Where links are refused the file is renamed: the link then names no
+    // file until the save makes it anew.
+    RefusedLinks refused;
+    OtherFileSystem other;
+    const std::string path = test_env::home() + "/Player.save";
+    const std::string file = other.folder() + "Player.save";
+    const std::vector<std::uint8_t> damaged = {'V', 'R', 'K', 'S', 1};
+    writeBytes(file, damaged);
+    ASSERT_EQ(::symlink(file.c_str(), path.c_str()), 0);
+    TestLog log;
+    SaveLoadSystem system;
+    EXPECT_FALSE(system.BeginLoad(path, kVersion));
+    ASSERT_TRUE(saveOver(path, 1));
+    EXPECT_EQ(log.count("could not be loaded; kept as '" + file + ".bad' before it is replaced"), 1u);
+    EXPECT_EQ(readBytes(file + ".bad"), damaged);
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(namesIn(other.folder()), (std::vector<std::string>{"Player.save", "Player.save.bad"}));
+    TestEntity e("<e>");
+    std::uint32_t value = 0;
+    e.load = [&](SaveLoadSystem& s, std::uint32_t pos) { return s.ReadU32(pos, value); };
+    EXPECT_TRUE(loadOne(file, e));
+    EXPECT_EQ(value, 1u);
 }
 
 TEST(SaveLoadSystem, ASaveSetAsideAtOnceLeavesItsNameOrSaysWhyNot)

@@ -198,6 +198,21 @@ TEST_F(WindowTest, HeadlessHasNoDisplayOrFocus)
     EXPECT_GT(area.bottom - area.top, 0);
 }
 
+TEST_F(WindowTest, WithoutAScreenAreasAloneAreNotSupportedAndTheWholeFrameIsPresented)
+{
+    EXPECT_FALSE(window->presentsInPart());
+    window->clear(0xFF112233);
+    window->present();
+    window->clear(0xFF445566);
+    const std::vector<RECT> changed{RECT{0, 0, 4, 4}};
+    window->present(true, &changed);
+    std::vector<std::uint8_t> px;
+    int w = 0, h = 0;
+    ASSERT_TRUE(window->readPresented(px, w, h));
+    expectUniform(px, 0xFF445566);
+    EXPECT_EQ(window->partialPresents(), 0u);
+}
+
 TEST_F(WindowTest, OffscreenVsyncPacesToTheRefreshRateInsteadOfSpinning)
 {
     // Presents that fit in half a second: the offscreen display reports no

@@ -27,10 +27,20 @@ std::string SpecialRooms::boardsSave(const std::vector<std::pair<std::string, By
         record.b += room.b;
     }
     Bytes block;
+    std::uint32_t blocks = 1;
+    for (const auto& [name, room] : rooms.GetRooms()) {
+        const std::size_t count = room->GetEventsManager().GetEvents().size();
+        Bytes events;
+        events.u32(std::uint32_t(count)).b.append(count, '\0');
+        events.u32(CSpyEventsManager::kNoEvent);
+        block.str(room->GetEventsManager().GetKey()).u32(std::uint32_t(events.b.size()));
+        block.b += events.b;
+        ++blocks;
+    }
     block.str(CRoomsManager::kKey).u32(std::uint32_t(record.b.size()));
     block.b += record.b;
     const std::vector<std::uint8_t> file =
-        SaveLoadSystem::BuildFile(std::vector<std::uint8_t>(block.b.begin(), block.b.end()), 4374, 1);
+        SaveLoadSystem::BuildFile(std::vector<std::uint8_t>(block.b.begin(), block.b.end()), 4374, blocks);
     const std::string path = test_env::home() + "/boards.save";
     test_env::writeFile(path, std::string(file.begin(), file.end()));
     return path;

@@ -89,8 +89,9 @@ class SpecialRooms : public SpecialBench<RoomsTest> {
 protected:
     std::string data() override;
     // A save of the rooms manager whose rooms are the named boards, each
-    // with no items and the class extra given; its path.
-    static std::string boardsSave(const std::vector<std::pair<std::string, Bytes>>& extras);
+    // with no items and the class extra given, after the loaded rooms'
+    // events blocks (none done); its path.
+    std::string boardsSave(const std::vector<std::pair<std::string, Bytes>>& extras);
 };
 
 } // namespace roomtest

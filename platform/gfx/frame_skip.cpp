@@ -1,0 +1,183 @@
+#include "platform/gfx/frame_skip.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+namespace platform {
+
+namespace {
+
+// Set, non-empty and not "0".
+bool envOn(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value && *value && std::strcmp(value, "0") != 0;
+}
+
+// Every device's share of frameCheckTotals(); devices may live on any thread.
+std::atomic<std::uint64_t> g_framesChecked{0};
+std::atomic<std::uint64_t> g_framesMismatched{0};
+std::atomic<std::uint64_t> g_framesForcedWhole{0};
+std::atomic<std::uint64_t> g_framesNotWhole{0};
+
+// Small enough to draw or show alone.
+bool small(const std::vector<RECT>& areas, int width, int height)
+{
+    return areaOf(areas) * 100 <= kPartialPercent * std::int64_t(width) * height;
+}
+
+bool overlap(const RECT& a, const RECT& b)
+{
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+} // namespace
+
+std::size_t firstVisibleOp(const FrameRecord& f, const RECT& area)
+{
+    const std::vector<FrameOp>& ops = f.ops();
+    std::size_t first = ops.size();
+    while (first > 0 && !(overlap(ops[first - 1].bounds, area) && coversOpaquely(f, ops[first - 1], area)))
+        --first;
+    return first > 0 ? first - 1 : 0;
+}
+
+void countFrameChecked(bool mismatched)
+{
+    ++g_framesChecked;
+    if (mismatched)
+        ++g_framesMismatched;
+}
+
+void countFrameForcedWhole() { ++g_framesForcedWhole; }
+
+void countFrameNotWhole() { ++g_framesNotWhole; }
+
+FrameCheckTotals frameCheckTotals()
+{
+    FrameCheckTotals t;
+    t.checked = g_framesChecked;
+    t.mismatched = g_framesMismatched;
+    t.forcedWhole = g_framesForcedWhole;
+    t.notWhole = g_framesNotWhole;
+    return t;
+}
+
+FrameSkip::FrameSkip()
+{
+    // "abort": a test run stops at the first frame that differs.
+    m_checkFrames = envOn("A2D_CHECK_FRAMES");
+    m_checkAborts = m_checkFrames && std::strcmp(std::getenv("A2D_CHECK_FRAMES"), "abort") == 0;
+    m_wholeFrames = envOn("A2D_WHOLE_FRAMES");
+}
+
+void FrameSkip::setEnabled(bool on, GfxDeviceStats& stats)
+{
+    m_enabled = on;
+    if (!on) {
+        stopTracking();
+        m_shown.release();
+        m_spare.release();
+        m_shownKnown = m_spareKnown = false;
+        stats.recordBytes = 0;
+    }
+}
+
+void FrameSkip::startFrame(bool clearsAll, int width, int height)
+{
+    if (m_frameStarted)
+        return;
+    m_frameStarted = true;
+    m_frame.reset(width, height);
+    m_tracking = m_holding = clearsAll && m_enabled;
+}
+
+bool FrameSkip::release()
+{
+    const bool held = m_holding;
+    m_holding = false;
+    return held;
+}
+
+void FrameSkip::stopTracking()
+{
+    m_tracking = false;
+    m_frame.release();
+}
+
+void FrameSkip::forget()
+{
+    m_shownKnown = m_spareKnown = false;
+    m_frameStarted = m_tracking = false;
+}
+
+FrameSkip::Plan FrameSkip::plan(bool whole, bool keep, int width, int height, GfxDeviceStats& stats)
+{
+    Plan plan;
+    if (!m_holding)
+        return plan;
+    m_holding = false;
+    whole = whole || m_drawNextWhole;
+    // A flip shows the back target's frame afterwards: skipping is only the
+    // same when both targets hold this frame.
+    if (!whole && m_shownKnown && m_frame.sameAs(m_shown) && (keep || (m_spareKnown && m_spare.sameAs(m_shown)))) {
+        plan.drawn = Drawn::Not;
+    } else if (!whole && m_spareKnown) {
+        plan.areas = changedAreas(m_spare, m_frame);
+        if (small(plan.areas, width, height))
+            plan.drawn = Drawn::Partly;
+    }
+    if (!whole && m_shownKnown && plan.drawn != Drawn::Not) {
+        plan.shownChanged = changedAreas(m_shown, m_frame);
+        plan.shownKnown = small(plan.shownChanged, width, height);
+    }
+    // Counted, so that a comparison run can tell it compared something.
+    if (m_wholeFrames && plan.drawn != Drawn::Whole) {
+        ++stats.framesForcedWhole;
+        countFrameForcedWhole();
+        plan.drawn = Drawn::Whole;
+    }
+    if (plan.drawn != Drawn::Whole)
+        countFrameNotWhole();
+    return plan;
+}
+
+void FrameSkip::skipped(GfxDeviceStats& stats)
+{
+    m_frameStarted = false;
+    ++stats.framesSkipped;
+    ++stats.framesRecorded;
+    m_tracking = false;
+    noteRecordBytes(stats);
+}
+
+void FrameSkip::presented(bool trades, GfxDeviceStats& stats)
+{
+    m_frameStarted = false;
+    m_drawNextWhole = false;
+    if (trades) {
+        std::swap(m_spare, m_shown);
+        m_spareKnown = m_shownKnown;
+        std::swap(m_shown, m_frame);
+        m_shownKnown = m_tracking;
+    }
+    if (m_tracking)
+        ++stats.framesRecorded;
+    m_tracking = false;
+    noteRecordBytes(stats);
+}
+
+void FrameSkip::notShown()
+{
+    m_spareKnown = m_spareKnown && !m_frameStarted;
+    m_tracking = m_frameStarted = false;
+}
+
+void FrameSkip::noteRecordBytes(GfxDeviceStats& stats)
+{
+    stats.recordBytes = m_frame.capacityBytes() + m_shown.capacityBytes() + m_spare.capacityBytes();
+}
+
+} // namespace platform

@@ -1,0 +1,110 @@
+#pragma once
+// Skipping unchanged frames: which frames the GL device holds and records,
+// which frames its two targets hold, and what a held frame needs at
+// present (nothing, the areas that changed, or all of it). The device draws;
+// this part only keeps the records and decides.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "platform/gfx/frame_record.h"
+
+namespace platform {
+
+// A changed frame whose changed area is above this share of the back buffer
+// is drawn whole: clipping its draws to that area saves little.
+constexpr std::int64_t kPartialPercent = 60;
+
+// The first op of `f` to draw for `area`: the last one that hides
+// everything before it there (0 when none does).
+std::size_t firstVisibleOp(const FrameRecord& f, const RECT& area);
+
+// Counted for frameCheckTotals(), from any device on any thread.
+void countFrameChecked(bool mismatched);
+void countFrameForcedWhole();
+void countFrameNotWhole();
+
+// With unchanged frames skipped, a frame whose first call clears the whole
+// back buffer is held (recorded, not drawn) until present, then compared
+// with the frames the window's two targets hold: the one presented, and the
+// one the back target still holds (the frame before, since presenting
+// trades the targets). The same as the presented frame: nothing is drawn or
+// presented. Otherwise only the areas that differ from the back target's
+// frame are drawn again. Whatever cannot wait for present draws the held
+// part whole at once, and the frame goes on as usual.
+class FrameSkip {
+public:
+    enum class Drawn { Whole, Partly, Not };
+    struct Plan {
+        Drawn drawn = Drawn::Whole;
+        std::vector<RECT> areas;  // Partly: where to draw again
+        // Where the frame differs from the one presented last, when that is
+        // known and small enough to show alone.
+        bool shownKnown = false;
+        std::vector<RECT> shownChanged;
+    };
+
+    // Reads A2D_CHECK_FRAMES and A2D_WHOLE_FRAMES.
+    FrameSkip();
+
+    bool enabled() const { return m_enabled; }
+    // From the next frame on. Off, no record is kept (the caller draws a
+    // held frame first).
+    void setEnabled(bool on, GfxDeviceStats& stats);
+
+    // The first clear or draw since the last present starts a frame: it is
+    // recorded and held when its pixels cannot depend on an earlier frame's.
+    void startFrame(bool clearsAll, int width, int height);
+    bool tracking() const { return m_tracking; }
+    bool holding() const { return m_holding; }
+    bool holds(const TextureImpl* texture) const { return m_holding && m_frame.uses(texture); }
+    const FrameRecord& frame() const { return m_frame; }
+    // False when the frame got too large to record: the caller stops recording.
+    bool addClear(const std::vector<RECT>& rects, D3DCOLOR color) { return m_frame.addClear(rects, color); }
+    bool addDraw(const DrawState& state, TextureImpl* texture, const BatchVertex* vertices, std::size_t vertexCount,
+                 const std::uint16_t* indices, std::size_t indexCount)
+    {
+        return m_frame.addDraw(state, texture, vertices, vertexCount, indices, indexCount);
+    }
+    // Ends holding; true when a frame was held (the caller draws it whole).
+    bool release();
+    // The frame in hand is drawn as it comes and not compared.
+    void stopTracking();
+    // What the targets hold is no longer known (a reset).
+    void forget();
+    // The next frame is drawn whole (a screenshot was taken of this one).
+    void drawNextWhole() { m_drawNextWhole = true; }
+
+    // What the held frame needs at present. whole: the window asks for a
+    // whole frame; keep: presenting keeps the back buffer. Releases the hold.
+    Plan plan(bool whole, bool keep, int width, int height, GfxDeviceStats& stats);
+    // Present outcomes: nothing presented; presented (trades: the targets
+    // traded places); drawn but not shown (the device is lost).
+    void skipped(GfxDeviceStats& stats);
+    void presented(bool trades, GfxDeviceStats& stats);
+    void notShown();
+
+    bool checksFrames() const { return m_checkFrames; }
+    bool checkAborts() const { return m_checkAborts; }
+
+private:
+    void noteRecordBytes(GfxDeviceStats& stats);
+
+    bool m_enabled = false;
+    bool m_frameStarted = false;  // a clear or draw came since the last present
+    bool m_tracking = false;      // m_frame records the frame in hand
+    bool m_holding = false;       // ...and nothing of it is drawn yet
+    FrameRecord m_frame;
+    // What the presented target and the back target hold, when known.
+    FrameRecord m_shown;
+    FrameRecord m_spare;
+    bool m_shownKnown = false;
+    bool m_spareKnown = false;
+    bool m_drawNextWhole = false;
+
+    bool m_checkFrames = false;
+    bool m_checkAborts = false;
+    bool m_wholeFrames = false;  // held frames are compared but drawn whole
+};
+
+} // namespace platform
