@@ -434,13 +434,12 @@ std::uint32_t CSpyMain::Update(float dt)
         state = StateWaitLoader;
         break;
     case StateStart:
-        if (inv->GetName() == kFindAll && currentName == kFindAll) {
-            state = StateLoaded;
-        } else {
-            if (resLoader)
-                resLoader->ShowScreen(std::string(), GetInvestigationIndex() + 1);
-            state = StateLoading;
-        }
+        // Find All loads afresh too, though its case may still be loaded:
+        // reset in place, it kept the last game's rooms and their lists,
+        // and the records of rooms a continued save had not loaded yet.
+        if (resLoader)
+            resLoader->ShowScreen(std::string(), GetInvestigationIndex() + 1);
+        state = StateLoading;
         break;
     case StateWaitLoader:
         if (!resLoader || resLoader->Update(dt) == CResLoader::kDone) {

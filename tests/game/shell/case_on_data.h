@@ -20,6 +20,7 @@
 #include "game/shell/save_load_system.h"
 #include "on_demand_game.h"
 #include "platform/system/events.h"
+#include "support/save_blocks.h"
 
 using OnDemandRoot = ondemand::Root;
 using CaseMain = ondemand::Main;
@@ -138,6 +139,12 @@ protected:
         ASSERT_EQ(game->GetFlow()->GetScreen(), CGameFlow::kMenu);
     }
     OnDemandRoot& root() { return *game->root; }
+    // The player's story save, or Find All's.
+    std::string savePath(bool findAll = false) const
+    {
+        return game->m_fileServer.manglePath(ProfilesManager::getSingletonPtr()->GetSaveFileName()) +
+               (findAll ? "FA" : "");
+    }
     std::wstring panelText(const char* name)
     {
         GUI::Widget* panel = game->GetGui()->GetRoot()->FindChild("SpyGameInterface", true);
@@ -167,6 +174,18 @@ protected:
     std::unique_ptr<CaseMain> game;
     int x = 1010, y = 750;
 };
+
+// Two first saves, block by block.
+inline void expectSameRecords(const std::vector<save_blocks::Block>& after,
+                              const std::vector<save_blocks::Block>& clean)
+{
+    ASSERT_FALSE(clean.empty());
+    ASSERT_EQ(after.size(), clean.size());
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        EXPECT_EQ(after[i].key, clean[i].key);
+        EXPECT_TRUE(after[i].record == clean[i].record) << after[i].key << " is not as a clean start's";
+    }
+}
 
 // The notebook's lower part, where the detective's word on the case stands.
 constexpr Box kNotebookComment{40, 326, 128, 110};
