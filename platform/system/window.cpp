@@ -258,8 +258,8 @@ struct Window::Impl {
     bool backIsPresented = false;
     bool resetNotification = false;
     bool wasReset = false;
-    // With vsync on, no more frames than the display refreshes, whether
-    // the swap waits or not (it never does without a screen).
+    // No more frames than the display refreshes, whatever the swap interval
+    // and whether the swap waits or not (it never does without a screen).
     FramePacer pacer;
     // A window of a driver without a screen: nobody sees its framebuffer
     // (every read takes the presented target), so present() leaves it be.
@@ -672,7 +672,7 @@ void Window::setSwapInterval(bool vsync)
     m_impl->ensureCurrent();
     SDL_GL_SetSwapInterval(vsync ? 1 : 0);
     m_impl->readRefreshRate();
-    m_impl->pacer.setEnabled(vsync);
+    m_impl->pacer.restart();
 }
 
 void Window::setPaceClock(PaceClock* clock) { m_impl->pacer.setClock(clock ? *clock : steadyPaceClock()); }
