@@ -132,6 +132,13 @@ public:
     // kept it and nothing drew since): the next present swaps nothing, and
     // the back target itself still holds the frame presented before.
     bool backHoldsPresented() const;
+    // Where the frame is shown pixel for pixel, areas alone can be shown and
+    // presents keep the back buffer, the window's own buffer becomes the back
+    // buffer, which then always holds the presented frame: frames are drawn
+    // over it, and presents copy from it without a copy between buffers.
+    // Left (at a present) when that no longer holds; the window then counts
+    // as exposed.
+    bool drawsInPlace() const;
     // Counts what makes the window's picture need drawing whole again:
     // shown, exposed, resized, restored, put to or from full screen, the
     // back buffer resized.
