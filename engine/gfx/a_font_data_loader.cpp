@@ -84,6 +84,8 @@ float aFontChar::getKerning(wchar_t previous) const
 
 const aFontChar* aFontDataLoader::getChar(wchar_t c) const
 {
+    if (c >= 0 && std::size_t(c) < m_indexed.size())
+        return m_indexed[std::size_t(c)];
     const auto it = chars.find(c);
     return it == chars.end() ? nullptr : &it->second;
 }
@@ -95,10 +97,24 @@ const aFontChar& aFontDataLoader::getCharInfo(wchar_t c) const
     return found ? *found : kNone;
 }
 
+void aFontDataLoader::indexChars()
+{
+    m_indexed.assign(std::size_t(kIndexed), nullptr);
+    for (const auto& [code, glyph] : chars)
+        if (code >= 0 && code < kIndexed)
+            m_indexed[std::size_t(code)] = &glyph;
+}
+
 aFontDataLoaderINI::aFontDataLoaderINI(const std::string& path) { load(path); }
 
 void aFontDataLoaderINI::load(const std::string& path)
 {
+    // On every way out, glyphs read or not.
+    struct Index {
+        aFontDataLoaderINI* loader;
+        ~Index() { loader->indexChars(); }
+    };
+    const Index index{this};
     aOptionsFile ini(path);
     chars.clear();
     fontHeight = 0.0f;

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/gfx/a_image.h"
 #include "engine/util/a_rect.h"
@@ -35,7 +36,8 @@ public:
 
     virtual void load(const std::string& path) = 0;
 
-    // Null when the character has no glyph.
+    // Null when the character has no glyph. Text looks up every glyph of
+    // every string each frame: the common ones are indexed directly.
     const aFontChar* getChar(wchar_t c) const;
     // The glyph, or a shared all-zero record when there is none.
     const aFontChar& getCharInfo(wchar_t c) const;
@@ -46,7 +48,16 @@ public:
     float underlineDY = 0.0f;         // below the line's top, unscaled; 0: no underlining
     float underlineThickness = 1.0f;  // pixels, never scaled
     std::uint32_t underlineColor = 0xFFFFFFFF;  // 0: the text colour
+    const std::map<wchar_t, aFontChar>& glyphs() const { return chars; }
+
+protected:
+    // Whoever changes `chars` indexes them again.
+    void indexChars();
     std::map<wchar_t, aFontChar> chars;
+
+private:
+    static constexpr wchar_t kIndexed = 0x800;  // Latin, Greek, Cyrillic and more
+    std::vector<const aFontChar*> m_indexed;    // by code below kIndexed
 };
 
 class aFontDataLoaderINI : public aFontDataLoader {

@@ -20,6 +20,38 @@ namespace {
 
 Server* server() { return Server::getSingletonPtr(); }
 
+// The widgets destroyed while a walk of the tree (Update, Render) runs on
+// this thread. The walks visit every widget every frame; a life token taken
+// for each would cost an atomic count apiece.
+struct Walks {
+    int running = 0;
+    std::vector<const Widget*> destroyed;  // since the outermost walk began
+};
+thread_local Walks t_walks;
+
+// Whether the widget went since the watch began (its address cannot be
+// taken by another widget while it lives).
+class DestructionWatch {
+public:
+    DestructionWatch() : m_first(t_walks.destroyed.size()) { ++t_walks.running; }
+    ~DestructionWatch()
+    {
+        if (--t_walks.running == 0)
+            t_walks.destroyed.clear();
+    }
+    DestructionWatch(const DestructionWatch&) = delete;
+    DestructionWatch& operator=(const DestructionWatch&) = delete;
+
+    bool gone(const Widget* w) const
+    {
+        const std::vector<const Widget*>& d = t_walks.destroyed;
+        return d.size() != m_first && std::find(d.begin() + std::ptrdiff_t(m_first), d.end(), w) != d.end();
+    }
+
+private:
+    std::size_t m_first;
+};
+
 std::uint8_t alignFromKeyword(const std::string& text, const char* center, const char* far)
 {
     if (str_equalNoCase(text, center))
@@ -71,6 +103,8 @@ Widget::Widget(const std::string& widgetName)
 Widget::~Widget()
 {
     m_life.reset();
+    if (t_walks.running > 0)
+        t_walks.destroyed.push_back(this);
     if (parent)
         parent->RemoveChild(this);
     RemoveAllChildren();
@@ -185,9 +219,9 @@ void Widget::Initialize()
 
 void Widget::Update(float dt)
 {
-    const std::weak_ptr<const void> life = m_life;
+    const DestructionWatch watch;
     UpdateSelf(dt);
-    for (std::size_t i = 0; !life.expired() && i < children.size(); ++i)
+    for (std::size_t i = 0; !watch.gone(this) && i < children.size(); ++i)
         children[i]->Update(dt);
 }
 
@@ -206,14 +240,14 @@ void Widget::Render()
         return;
     aGraphServer* gs = g_application ? g_application->m_graphServer : nullptr;
     const aRect kept = gs ? gs->m_viewport : aRect();
-    const std::weak_ptr<const void> life = m_life;
+    const DestructionWatch watch;
     const WidgetEventArgs args(this);
     OnBeginRender(args);
-    if (life.expired())
+    if (watch.gone(this))
         return;
     DrawSelf();
     bool clipping = false;
-    for (std::size_t i = 0; !life.expired() && i < drawOrder.size(); ++i) {
+    for (std::size_t i = 0; !watch.gone(this) && i < drawOrder.size(); ++i) {
         Widget* child = drawOrder[i];
         if (child->clipByParent != clipping) {
             clipping = child->clipByParent;
@@ -224,7 +258,7 @@ void Widget::Render()
     }
     if (clipping && gs)
         gs->setViewport(kept);
-    if (!life.expired())
+    if (!watch.gone(this))
         OnEndRender(args);
 }
 

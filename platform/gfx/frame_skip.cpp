@@ -80,7 +80,7 @@ void FrameSkip::setEnabled(bool on, GfxDeviceStats& stats)
         stopTracking();
         m_shown.release();
         m_spare.release();
-        m_shownKnown = m_spareKnown = false;
+        m_shownKnown = m_spareKnown = m_spareIsShown = false;
         stats.recordBytes = 0;
     }
 }
@@ -109,7 +109,7 @@ void FrameSkip::stopTracking()
 
 void FrameSkip::forget()
 {
-    m_shownKnown = m_spareKnown = false;
+    m_shownKnown = m_spareKnown = m_spareIsShown = false;
     m_frameStarted = m_tracking = false;
 }
 
@@ -120,12 +120,14 @@ FrameSkip::Plan FrameSkip::plan(bool whole, bool keep, int width, int height, Gf
         return plan;
     m_holding = false;
     whole = whole || m_drawNextWhole;
+    const FrameRecord& spare = m_spareIsShown ? m_shown : m_spare;
+    const bool spareKnown = m_spareIsShown ? m_shownKnown : m_spareKnown;
     // A flip shows the back target's frame afterwards: skipping is only the
     // same when both targets hold this frame.
-    if (!whole && m_shownKnown && m_frame.sameAs(m_shown) && (keep || (m_spareKnown && m_spare.sameAs(m_shown)))) {
+    if (!whole && m_shownKnown && m_frame.sameAs(m_shown) && (keep || (spareKnown && spare.sameAs(m_shown)))) {
         plan.drawn = Drawn::Not;
-    } else if (!whole && m_spareKnown) {
-        plan.areas = changedAreas(m_spare, m_frame);
+    } else if (!whole && spareKnown) {
+        plan.areas = changedAreas(spare, m_frame);
         if (small(plan.areas, width, height))
             plan.drawn = Drawn::Partly;
     }
@@ -153,11 +155,21 @@ void FrameSkip::skipped(GfxDeviceStats& stats)
     noteRecordBytes(stats);
 }
 
-void FrameSkip::presented(bool trades, GfxDeviceStats& stats)
+void FrameSkip::presented(bool trades, bool inPlace, GfxDeviceStats& stats)
 {
+    const bool drew = m_frameStarted;
     m_frameStarted = false;
     m_drawNextWhole = false;
-    if (trades) {
+    if (inPlace) {
+        // One buffer: what was drawn over it is shown, and drawn over next.
+        if (drew) {
+            std::swap(m_shown, m_frame);
+            m_shownKnown = m_tracking;
+        }
+        m_spareIsShown = true;
+        m_spareKnown = false;
+    } else if (trades) {
+        m_spareIsShown = false;
         std::swap(m_spare, m_shown);
         m_spareKnown = m_shownKnown;
         std::swap(m_shown, m_frame);
@@ -172,6 +184,9 @@ void FrameSkip::presented(bool trades, GfxDeviceStats& stats)
 void FrameSkip::notShown()
 {
     m_spareKnown = m_spareKnown && !m_frameStarted;
+    // Drawn over the presented frame: the buffer no longer holds it.
+    if (m_spareIsShown && m_frameStarted)
+        m_spareIsShown = false;
     m_tracking = m_frameStarted = false;
 }
 

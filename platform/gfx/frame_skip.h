@@ -79,9 +79,10 @@ public:
     // whole frame; keep: presenting keeps the back buffer. Releases the hold.
     Plan plan(bool whole, bool keep, int width, int height, GfxDeviceStats& stats);
     // Present outcomes: nothing presented; presented (trades: the targets
-    // traded places); drawn but not shown (the device is lost).
+    // traded places; inPlace: the window draws in place, its one buffer
+    // holding the presented frame); drawn but not shown (the device is lost).
     void skipped(GfxDeviceStats& stats);
-    void presented(bool trades, GfxDeviceStats& stats);
+    void presented(bool trades, bool inPlace, GfxDeviceStats& stats);
     void notShown();
 
     bool checksFrames() const { return m_checkFrames; }
@@ -100,6 +101,7 @@ private:
     FrameRecord m_spare;
     bool m_shownKnown = false;
     bool m_spareKnown = false;
+    bool m_spareIsShown = false;  // the back target is the presented one
     bool m_drawNextWhole = false;
 
     bool m_checkFrames = false;

@@ -28,16 +28,8 @@ void FramePacer::setRefreshRate(int hz)
     m_period = std::chrono::nanoseconds(1000000000 / hz);
 }
 
-void FramePacer::setEnabled(bool on)
-{
-    m_enabled = on;
-    m_known = false;
-}
-
 void FramePacer::shown(TimePoint start, TimePoint end)
 {
-    if (!m_enabled)
-        return;
     // The first frame has no blank before it to be paced against.
     if (!m_known) {
         m_known = true;
@@ -59,8 +51,6 @@ void FramePacer::shown(TimePoint start, TimePoint end)
 
 void FramePacer::nothingShown()
 {
-    if (!m_enabled)
-        return;
     const TimePoint now = m_clock->now();
     if (!m_known) {
         m_known = true;

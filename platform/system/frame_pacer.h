@@ -1,7 +1,8 @@
 #pragma once
 // Holds presented frames to the display's refresh rate when the driver does
-// not: a swap that waited for a vertical blank is taken as one; otherwise
-// the frame waits until a refresh period has passed since the last blank.
+// not, whatever swap interval was asked for: a swap that waited for a
+// vertical blank is taken as one; otherwise the frame waits until a refresh
+// period has passed since the last blank.
 // A frame with nothing new to show waits for the next blank, as a swap with
 // vsync would. Real time only: nothing here feeds the game's state.
 #include <chrono>
@@ -28,11 +29,10 @@ public:
     void setClock(PaceClock& clock) { m_clock = &clock; }
     PaceClock& clock() const { return *m_clock; }
 
-    // The refresh rate in Hz; 0 or less: unknown, taken as 60. Pacing is on
-    // only while enabled (vsync asked for).
+    // The refresh rate in Hz; 0 or less: unknown, taken as 60.
     void setRefreshRate(int hz);
-    void setEnabled(bool on);
-    bool enabled() const { return m_enabled; }
+    // The next frame starts the blanks anew (the swap interval changed).
+    void restart() { m_known = false; }
     std::chrono::nanoseconds period() const { return m_period; }
 
     // A frame was shown by a swap (or copy) that ran from `start` to `end`.
@@ -43,7 +43,6 @@ public:
 
 private:
     PaceClock* m_clock;
-    bool m_enabled = false;
     std::chrono::nanoseconds m_period{1000000000 / 60};
     bool m_known = false;
     TimePoint m_lastBlank;

@@ -258,8 +258,8 @@ struct Window::Impl {
     bool backIsPresented = false;
     bool resetNotification = false;
     bool wasReset = false;
-    // With vsync on, no more frames than the display refreshes, whether
-    // the swap waits or not (it never does without a screen).
+    // No more frames than the display refreshes, whatever the swap interval
+    // and whether the swap waits or not (it never does without a screen).
     FramePacer pacer;
     // A window of a driver without a screen: nobody sees its framebuffer
     // (every read takes the presented target), so present() leaves it be.
@@ -268,6 +268,12 @@ struct Window::Impl {
     // window's back buffer undefined; a copy in part leaves it whole.
     SubCopy subCopy = nullptr;
     bool windowBackWhole = false;
+    // The window's own back buffer is the back buffer: drawn into and read
+    // straight, shown by copies from it (never a swap, which would lose it),
+    // so a frame that changed a few areas costs no copy between buffers.
+    // Only where it is shown pixel for pixel and presents keep the back
+    // buffer.
+    bool inPlace = false;
     // The window as it was when last presented whole: exposures and
     // drawable size; a change means the screen needs the whole frame.
     std::uint32_t wholeExposures = 0;
@@ -286,10 +292,13 @@ struct Window::Impl {
         pacer.setRefreshRate(display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 ? mode.refresh_rate : 0);
     }
 
-    GLuint backForReading() const { return backIsPresented ? presented.fbo : back.fbo; }
+    GLuint backForReading() const { return inPlace ? 0 : backIsPresented ? presented.fbo : back.fbo; }
+    GLuint presentedForReading() const { return inPlace ? 0 : presented.fbo; }
 
     GLuint backForDrawing(bool overwritesAll, int w, int h)
     {
+        if (inPlace)
+            return 0;
         if (backIsPresented && !overwritesAll) {
             ensureCurrent();
             StateGuard guard;
@@ -642,6 +651,7 @@ bool Window::resizeBackBuffer(int width, int height)
     m_bbWidth = width;
     m_bbHeight = height;
     ++m_exposures;
+    m_impl->inPlace = false;
     clearTarget(m_impl->back.fbo, 0.f, 0.f, 0.f, 1.f);
     clearTarget(m_impl->presented.fbo, 0.f, 0.f, 0.f, 1.f);
     m_impl->backIsPresented = false;
@@ -672,7 +682,7 @@ void Window::setSwapInterval(bool vsync)
     m_impl->ensureCurrent();
     SDL_GL_SetSwapInterval(vsync ? 1 : 0);
     m_impl->readRefreshRate();
-    m_impl->pacer.setEnabled(vsync);
+    m_impl->pacer.restart();
 }
 
 void Window::setPaceClock(PaceClock* clock) { m_impl->pacer.setClock(clock ? *clock : steadyPaceClock()); }
@@ -683,13 +693,30 @@ void Window::present(bool keepBackBuffer, const std::vector<RECT>* changed)
     impl.ensureCurrent();
     std::vector<Box> boxes;
     bool inPart = false;
+    bool inPlace = false;
+    int dw = 0, dh = 0;
     {
         StateGuard guard;
         const int w = m_bbWidth, h = m_bbHeight;
-        int dw = 0, dh = 0;
         SDL_GL_GetDrawableSize(impl.window, &dw, &dh);
-        if (dw > 0 && dh > 0 && !impl.unseen) {
-            const Placement p = placeFrame(w, h, dw, dh, m_fullscreen);
+        const bool shown = dw > 0 && dh > 0 && !impl.unseen;
+        const Placement p = placeFrame(w, h, std::max(dw, 1), std::max(dh, 1), m_fullscreen);
+        const bool exact = p.x1 - p.x0 == w && p.y1 - p.y0 == h;
+        inPlace = shown && impl.subCopy && keepBackBuffer && exact && dw == w && dh == h;
+        if (impl.inPlace && !inPlace) {
+            // Out of place again: the back target takes the frame from the
+            // window's buffer (what a resize left of it), and the window
+            // counts as changed, so the next frame is drawn whole.
+            const int cw = std::min(w, dw), ch = std::min(h, dh);
+            if (cw > 0 && ch > 0) {
+                glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+                glBindFramebuffer(GL_DRAW_FRAMEBUFFER, impl.back.fbo);
+                glBlitFramebuffer(0, 0, cw, ch, 0, 0, cw, ch, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+            }
+            impl.inPlace = impl.backIsPresented = false;
+            ++m_exposures;
+        }
+        if (shown) {
             // In part only over a whole frame shown in the window as it is.
             inPart = changed && impl.subCopy && impl.shownWhole && impl.wholeExposures == m_exposures &&
                      impl.wholeWidth == dw && impl.wholeHeight == dh;
@@ -700,10 +727,11 @@ void Window::present(bool keepBackBuffer, const std::vector<RECT>* changed)
                         boxes.push_back(b);
                 }
             }
-            const bool exact = p.x1 - p.x0 == w && p.y1 - p.y0 == h;
-            glBindFramebuffer(GL_READ_FRAMEBUFFER, impl.backForReading());
-            glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-            if (inPart && impl.windowBackWhole) {
+            if (impl.inPlace) {
+                // The frame is where it is shown from.
+            } else if (inPart && impl.windowBackWhole) {
+                glBindFramebuffer(GL_READ_FRAMEBUFFER, impl.backForReading());
+                glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
                 // The same blit as a whole one, kept to the changed areas.
                 glEnable(GL_SCISSOR_TEST);
                 for (const Box& b : boxes) {
@@ -712,6 +740,7 @@ void Window::present(bool keepBackBuffer, const std::vector<RECT>* changed)
                                       exact ? GL_NEAREST : GL_LINEAR);
                 }
             } else {
+                glBindFramebuffer(GL_READ_FRAMEBUFFER, impl.backForReading());
                 if (p.x0 > 0 || p.y0 > 0)
                     clearTarget(0, 0.f, 0.f, 0.f, 1.f);
                 glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
@@ -728,7 +757,7 @@ void Window::present(bool keepBackBuffer, const std::vector<RECT>* changed)
     }
     // The frame becomes the presented one; the back buffer gets the frame
     // presented before, or stands for this one until something draws.
-    if (!impl.backIsPresented) {
+    if (!impl.inPlace && !impl.backIsPresented) {
         std::swap(impl.back, impl.presented);
         impl.backIsPresented = keepBackBuffer;
     }
@@ -737,12 +766,15 @@ void Window::present(bool keepBackBuffer, const std::vector<RECT>* changed)
     if (inPart) {
         for (const Box& b : boxes)
             impl.subCopy(b.x0, b.y0, b.x1 - b.x0, b.y1 - b.y0);
-        impl.windowBackWhole = true;
         ++m_partialPresents;
+    } else if (inPlace) {
+        impl.subCopy(0, 0, dw, dh);
     } else {
         SDL_GL_SwapWindow(impl.window);
-        impl.windowBackWhole = false;
     }
+    // A copy leaves the window's buffer whole; a swap leaves it undefined.
+    impl.windowBackWhole = inPart || inPlace;
+    impl.inPlace = inPlace;
     if (impl.paced())
         impl.pacer.shown(start, clock.now());
 }
@@ -755,7 +787,9 @@ void Window::presentNothing()
 
 bool Window::presentsInPart() const { return m_impl->subCopy != nullptr; }
 
-bool Window::backHoldsPresented() const { return m_impl->backIsPresented; }
+bool Window::backHoldsPresented() const { return m_impl->inPlace || m_impl->backIsPresented; }
+
+bool Window::drawsInPlace() const { return m_impl->inPlace; }
 
 void Window::presentMapping(float& scaleX, float& scaleY, float& offsetX, float& offsetY) const
 {
@@ -776,7 +810,7 @@ bool Window::readPresented(std::vector<std::uint8_t>& bgra, int& width, int& hei
 {
     width = m_bbWidth;
     height = m_bbHeight;
-    return m_impl->read(m_impl->presented.fbo, height, 0, 0, width, height, bgra);
+    return m_impl->read(m_impl->presentedForReading(), height, 0, 0, width, height, bgra);
 }
 
 bool Window::readPresentedScaled(int width, int height, std::vector<std::uint8_t>& bgra)
@@ -791,7 +825,7 @@ bool Window::readPresentedScaled(int width, int height, std::vector<std::uint8_t
     {
         StateGuard guard;
         if (scaled.allocate(width, height)) {
-            glBindFramebuffer(GL_READ_FRAMEBUFFER, m_impl->presented.fbo);
+            glBindFramebuffer(GL_READ_FRAMEBUFFER, m_impl->presentedForReading());
             glBindFramebuffer(GL_DRAW_FRAMEBUFFER, scaled.fbo);
             glBlitFramebuffer(0, 0, m_bbWidth, m_bbHeight, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_LINEAR);
             ok = true;

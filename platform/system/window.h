@@ -106,8 +106,9 @@ public:
     // Binds the back buffer as the draw target.
     void bindBackBuffer();
     void clear(std::uint32_t argb);
-    // With vsync, presents are held to the display's refresh rate (60 Hz
-    // when it reports none) even where the driver's swap does not wait.
+    // Presents are held to the display's refresh rate (60 Hz when it
+    // reports none) with vsync or without, even where the driver's swap does
+    // not wait: a frame the display cannot show is work wasted.
     void setSwapInterval(bool vsync);
     // The real time that pacing reads and sleeps on (null: the steady clock).
     void setPaceClock(PaceClock* clock);
@@ -124,13 +125,20 @@ public:
     bool presentsInPart() const;
     // Presents that showed changed areas alone.
     std::uint64_t partialPresents() const { return m_partialPresents; }
-    // A frame with nothing new to show: nothing is presented, and with
-    // vsync the call waits for the next vertical blank.
+    // A frame with nothing new to show: nothing is presented, and the call
+    // waits for the next vertical blank.
     void presentNothing();
     // True when the back buffer stands for the presented frame (a present
     // kept it and nothing drew since): the next present swaps nothing, and
     // the back target itself still holds the frame presented before.
     bool backHoldsPresented() const;
+    // Where the frame is shown pixel for pixel, areas alone can be shown and
+    // presents keep the back buffer, the window's own buffer becomes the back
+    // buffer, which then always holds the presented frame: frames are drawn
+    // over it, and presents copy from it without a copy between buffers.
+    // Left (at a present) when that no longer holds; the window then counts
+    // as exposed.
+    bool drawsInPlace() const;
     // Counts what makes the window's picture need drawing whole again:
     // shown, exposed, resized, restored, put to or from full screen, the
     // back buffer resized.

@@ -61,7 +61,7 @@ TEST_F(FontTest, DescriptionEntriesAndTheirFaults)
     EXPECT_EQ(d->underlineThickness, 1.0f);
     // The repeated code overwrites; 10000 and the bad entries are skipped,
     // later keys still read; missing numbers read 0.
-    EXPECT_EQ(d->chars.size(), 2u);
+    EXPECT_EQ(d->glyphs().size(), 2u);
     EXPECT_EQ(d->getChar(L'A')->rect, aRect(7, 8, 9, 30));
     EXPECT_EQ(d->getChar(L'B')->rect, aRect(5, 6, 0, 0));
     EXPECT_EQ(d->getChar(L'B')->postAdvance, 0.0f);
@@ -78,13 +78,28 @@ TEST_F(FontTest, DescriptionEntriesAndTheirFaults)
     EXPECT_NE(log.find("aFont. Bad rectangle of character 44 in " + path), std::string::npos);
     EXPECT_NE(log.find("aFont. Bad kerning pair \"41 42\" in " + path), std::string::npos);
 
+    // Glyphs on both sides of the directly indexed codes; the same
+    // description loaded again with other glyphs answers with the new ones.
+    const std::string wide = font("w.ini", "[General]\nTexture = t.png\nFormat16 = 565\nFormat32 = 8888\n"
+                                           "[Charlist]\n7FF = 1 1 2 2 0 0\n800 = 3 3 4 4 0 0\n4E2D = 5 5 6 6 0 0\n");
+    aFontDataLoaderINI loader(wide);
+    EXPECT_EQ(loader.getChar(wchar_t(0x7FF))->rect, aRect(1, 1, 2, 2));
+    EXPECT_EQ(loader.getChar(wchar_t(0x800))->rect, aRect(3, 3, 4, 4));
+    EXPECT_EQ(loader.getChar(wchar_t(0x4E2D))->rect, aRect(5, 5, 6, 6));
+    EXPECT_EQ(loader.getChar(wchar_t(0x7FE)), nullptr);
+    loader.load(path);
+    EXPECT_EQ(loader.getChar(wchar_t(0x7FF)), nullptr);
+    EXPECT_EQ(loader.getChar(wchar_t(0x4E2D)), nullptr);
+    EXPECT_EQ(loader.getChar(L'A')->rect, aRect(7, 8, 9, 30));
+    newLog();
+
     aFont odd(font("o.ini", "[General]\nTexture = t.png\nFormat16 = 444\nFormat32 = 8888\n[Charlist]\n"));
     EXPECT_NE(newLog().find("aFont. Unknown texture format: " + test_env::home() + "/o.ini"), std::string::npos);
     EXPECT_EQ(odd.getLoader()->texture->getData()->m_format16, D3DFMT_UNKNOWN);
 
     // A missing file: no glyphs, no texture; the format line names it.
     aFont missing(test_env::home() + "/none.ini");
-    EXPECT_TRUE(missing.getLoader()->chars.empty());
+    EXPECT_TRUE(missing.getLoader()->glyphs().empty());
     EXPECT_EQ(missing.getLoader()->texture, nullptr);
     EXPECT_NE(newLog().find("aFont. Unknown texture format: " + test_env::home() + "/none.ini"), std::string::npos);
 }

@@ -22,7 +22,7 @@ struct Box {
 TEST_F(GlPixelsTest, DemoTextStaysInItsMeasuredBoxAlsoTurned)
 {
     aFont font(demoFont("DejaVuSans16.ini"));
-    ASSERT_GT(font.getLoader()->chars.size(), 300u);
+    ASSERT_GT(font.getLoader()->glyphs().size(), 300u);
     const std::wstring text = L"Hello \u041F\u0440\u0438\u0432\u0435\u0442";
     const auto [w, h] = font.getStringSize(text);
     const float latin = font.getStringSize(std::wstring(L"Hello ")).first;

@@ -96,7 +96,7 @@ TEST_F(FontGen, MakesACompleteFontAndTheSameBytesAgain)
     // Rectangles inside the atlas, one line tall, none overlapping another.
     const int w = d->texture->getWidth(), h = d->texture->getHeight();
     std::vector<aRect> inked;
-    for (const auto& [c, g] : d->chars) {
+    for (const auto& [c, g] : d->glyphs()) {
         EXPECT_EQ(g.rect.height, d->fontHeight);
         EXPECT_TRUE(g.rect.x >= 0 && g.rect.y >= 0 && g.rect.right() <= w && g.rect.bottom() <= h) << int(c);
         if (g.rect.width)

@@ -379,3 +379,90 @@ TEST_F(WidgetTest, RenderWalkViewportsAndRenderEvents)
     EXPECT_EQ(rec->count("DrawPrimitiveUP"), 0u);
     EXPECT_EQ(newLog().find("aGraphServer"), std::string::npos);
 }
+
+namespace {
+
+// Counts its updates and renders; can take a widget down from inside its
+// own update or its render notification, as game handlers do.
+struct Doomer : FillWidget {
+    Doomer(const std::string& n, aRect r) : FillWidget(n, 0xFF00FF00, r) {}
+    void UpdateSelf(float dt) override
+    {
+        ++updates;
+        Widget* victim = victimOnUpdate;
+        victimOnUpdate = nullptr;
+        FillWidget::UpdateSelf(dt);
+        delete victim;  // may be this widget or one above it
+    }
+    void DrawSelf() override
+    {
+        ++renders;
+        FillWidget::DrawSelf();
+    }
+    Widget* victimOnUpdate = nullptr;
+    int updates = 0;
+    int renders = 0;
+};
+
+struct DeleteOnRender : Subscriber {
+    explicit DeleteOnRender(Widget* w) : victim(w) {}
+    bool operator()(const EventArgs&) override
+    {
+        Widget* v = victim;
+        victim = nullptr;
+        delete v;
+        return false;
+    }
+    Widget* victim;
+};
+
+} // namespace
+
+TEST_F(WidgetTest, AWalkStopsAtWhatItsOwnUpdatesAndRendersDestroyed)
+{
+    // root: panel (on the heap) holding the doomer and a sibling after it;
+    // then a widget that must still be walked. The doomer takes itself
+    // down mid-walk, then the sibling its panel; the walks after go on.
+    Doomer root("root", aRect(0, 0, 64, 48)), last("last", aRect(0, 0, 4, 4));
+    auto* panel = new Doomer("panel", aRect(0, 0, 32, 32));
+    auto* doomer = new Doomer("doomer", aRect(0, 0, 8, 8));
+    auto* sibling = new Doomer("sibling", aRect(8, 0, 8, 8));
+    doomer->autoDelete = sibling->autoDelete = true;
+    panel->AddChild(doomer);
+    panel->AddChild(sibling);
+    root.AddChild(panel);
+    root.AddChild(&last);
+    doomer->victimOnUpdate = doomer;
+    root.Update(0.01f);
+    EXPECT_EQ(panel->children, (Widgets{sibling}));
+    const int siblingAfter = sibling->updates, lastAfter = last.updates;
+    root.Update(0.01f);
+    EXPECT_EQ(sibling->updates, siblingAfter + 1);
+    EXPECT_EQ(last.updates, lastAfter + 1);
+
+    // Its panel, with everything in it.
+    sibling->victimOnUpdate = panel;
+    root.Update(0.01f);
+    EXPECT_EQ(root.children, (Widgets{&last}));
+    const int lastBefore = last.updates;
+    root.Update(0.01f);
+    EXPECT_EQ(last.updates, lastBefore + 1);
+
+    // A render notification that destroys its widget (and its child) ends
+    // that widget's walk, and the walks after it draw what is left.
+    auto* shown = new Doomer("shown", aRect(0, 0, 8, 8));
+    auto* inner = new Doomer("inner", aRect(0, 0, 4, 4));
+    inner->autoDelete = true;
+    shown->AddChild(inner);
+    root.AddChild(shown);
+    last.BringToFront();
+    ASSERT_EQ(root.drawOrder, (Widgets{shown, &last}));
+    shown->notifyRender = true;
+    DeleteOnRender killer(shown);
+    shown->SubscribeEvent(EventBeginRender, &killer);
+    root.Render();
+    EXPECT_EQ(root.children, (Widgets{&last}));
+    const int rendersBefore = last.renders;
+    root.Render();
+    EXPECT_EQ(last.renders, rendersBefore + 1);
+}

@@ -213,10 +213,11 @@ TEST_F(WindowTest, WithoutAScreenAreasAloneAreNotSupportedAndTheWholeFrameIsPres
     EXPECT_EQ(window->partialPresents(), 0u);
 }
 
-TEST_F(WindowTest, OffscreenVsyncPacesToTheRefreshRateInsteadOfSpinning)
+TEST_F(WindowTest, OffscreenPresentsArePacedToTheRefreshRateWithVsyncOrWithout)
 {
     // Presents that fit in half a second: the offscreen display reports no
-    // refresh rate, so vsync means 60 a second, as a real blank would.
+    // refresh rate, so 60 a second, as a real blank would; a player's
+    // setting without vsync shows no more frames than the display can.
     auto presentsIn = [&](std::chrono::milliseconds span) {
         int count = 0;
         const auto end = std::chrono::steady_clock::now() + span;
@@ -226,12 +227,19 @@ TEST_F(WindowTest, OffscreenVsyncPacesToTheRefreshRateInsteadOfSpinning)
         }
         return count;
     };
-    window->setSwapInterval(true);
-    const int paced = presentsIn(std::chrono::milliseconds(500));
-    EXPECT_GE(paced, 15);
-    EXPECT_LE(paced, 32);
+    for (const bool vsync : {true, false, true}) {
+        window->setSwapInterval(vsync);
+        const int paced = presentsIn(std::chrono::milliseconds(500));
+        EXPECT_GE(paced, 15) << "vsync " << vsync;
+        EXPECT_LE(paced, 32) << "vsync " << vsync;
+    }
+    // Undrawn frames too.
     window->setSwapInterval(false);
-    EXPECT_GT(presentsIn(std::chrono::milliseconds(500)), 60);
+    int undrawn = 0;
+    for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+         std::chrono::steady_clock::now() < end; ++undrawn)
+        window->presentNothing();
+    EXPECT_LE(undrawn, 32);
 
     // With a test's clock in place the stand-in blank waits for nothing.
     platform::ManualClock manual;
