@@ -21,6 +21,7 @@
 #include "on_demand_game.h"
 #include "platform/system/events.h"
 #include "support/save_blocks.h"
+#include "support/scripted_input.h"
 
 using OnDemandRoot = ondemand::Root;
 using CaseMain = ondemand::Main;
@@ -48,21 +49,14 @@ class CaseOnData : public testing::Test {
 protected:
     void SetUp() override
     {
-        platform::setClock(&clock);
-        platform::setKeyboard(&keys);
-        platform::setMouse(&mouse);
-        platform::messageQueue().reset();
-        mouse.clientWidth = 1024;
-        mouse.clientHeight = 768;
+        test_env::installScriptedInput(clock, keys, mouse);
     }
     void TearDown() override
     {
         if (game)
             game->shutdown();
         game.reset();
-        platform::setMouse(nullptr);
-        platform::setKeyboard(nullptr);
-        platform::setClock(nullptr);
+        test_env::removeScriptedInput();
     }
     // A program start, up to the main menu; before the menu shows, the
     // story save is written when asked for.

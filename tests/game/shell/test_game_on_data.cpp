@@ -23,6 +23,7 @@
 #include "game/shell/c_res_manager.h"
 #include "platform/system/link_opener.h"
 #include "engine/gui/gui_test_bench.h"
+#include "support/scripted_input.h"
 
 namespace {
 
@@ -34,19 +35,12 @@ class GameOnData : public testing::Test {
 protected:
     void SetUp() override
     {
-        platform::setClock(&clock);
-        platform::setKeyboard(&keys);
-        platform::setMouse(&mouse);
-        platform::messageQueue().reset();
-        mouse.clientWidth = 1024;
-        mouse.clientHeight = 768;
+        test_env::installScriptedInput(clock, keys, mouse);
     }
     void TearDown() override
     {
         game.shutdown();
-        platform::setMouse(nullptr);
-        platform::setKeyboard(nullptr);
-        platform::setClock(nullptr);
+        test_env::removeScriptedInput();
     }
     // Frames of 20 ms, as the loop runs them.
     void frames(int n = 1, unsigned buttons = 0, std::initializer_list<std::uint8_t> held = {})

@@ -25,6 +25,7 @@
 #include "game/shell/c_res_manager.h"
 #include "game/shell/current_profile.h"
 #include "game/shell/profiles_manager.h"
+#include "support/scripted_input.h"
 
 namespace {
 
@@ -35,19 +36,12 @@ class GamePlayOnData : public testing::Test {
 protected:
     void SetUp() override
     {
-        platform::setClock(&clock);
-        platform::setKeyboard(&keys);
-        platform::setMouse(&mouse);
-        platform::messageQueue().reset();
-        mouse.clientWidth = 1024;
-        mouse.clientHeight = 768;
+        test_env::installScriptedInput(clock, keys, mouse);
     }
     void TearDown() override
     {
         game.shutdown();
-        platform::setMouse(nullptr);
-        platform::setKeyboard(nullptr);
-        platform::setClock(nullptr);
+        test_env::removeScriptedInput();
     }
     void frames(int n = 1, unsigned buttons = 0)
     {
