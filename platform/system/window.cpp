@@ -180,24 +180,20 @@ Placement placeFrame(int bbw, int bbh, int w, int h, bool keepAspect)
 // Drawable pixels (GL rows, bottom-up) that show back-buffer rectangle r
 // (top-left origin) of a w x h back buffer placed at p, with a margin for
 // linear filtering when scaled; empty when none.
-struct Box {
-    int x0, y0, x1, y1;
-};
-
-Box screenBox(const RECT& r, const Placement& p, int w, int h)
+CopyBox screenBox(const RECT& r, const Placement& p, int w, int h)
 {
     const double sx = double(p.x1 - p.x0) / w, sy = double(p.y1 - p.y0) / h;
     const bool exact = p.x1 - p.x0 == w && p.y1 - p.y0 == h;
     // A scaled pixel blends the texels within a scaled texel of it.
     const int margin = exact ? 0 : int(std::ceil(std::max(sx, sy))) + 1;
-    Box b{p.x0 + int(std::floor(r.left * sx)) - margin, p.y0 + int(std::floor((h - r.bottom) * sy)) - margin,
+    CopyBox b{p.x0 + int(std::floor(r.left * sx)) - margin, p.y0 + int(std::floor((h - r.bottom) * sy)) - margin,
           p.x0 + int(std::ceil(r.right * sx)) + margin, p.y0 + int(std::ceil((h - r.top) * sy)) + margin};
     b.x0 = std::max(b.x0, p.x0);
     b.y0 = std::max(b.y0, p.y0);
     b.x1 = std::min(b.x1, p.x1);
     b.y1 = std::min(b.y1, p.y1);
     if (b.x1 <= b.x0 || b.y1 <= b.y0)
-        b = Box{0, 0, 0, 0};
+        b = CopyBox{};
     return b;
 }
 
@@ -691,7 +687,7 @@ void Window::present(bool keepBackBuffer, const std::vector<RECT>* changed)
 {
     Impl& impl = *m_impl;
     impl.ensureCurrent();
-    std::vector<Box> boxes;
+    std::vector<CopyBox> boxes;
     bool inPart = false;
     bool inPlace = false;
     int dw = 0, dh = 0;
@@ -722,7 +718,7 @@ void Window::present(bool keepBackBuffer, const std::vector<RECT>* changed)
                      impl.wholeWidth == dw && impl.wholeHeight == dh;
             if (inPart) {
                 for (const RECT& r : *changed) {
-                    const Box b = screenBox(r, p, w, h);
+                    const CopyBox b = screenBox(r, p, w, h);
                     if (b.x1 > b.x0)
                         boxes.push_back(b);
                 }
@@ -734,7 +730,7 @@ void Window::present(bool keepBackBuffer, const std::vector<RECT>* changed)
                 glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
                 // The same blit as a whole one, kept to the changed areas.
                 glEnable(GL_SCISSOR_TEST);
-                for (const Box& b : boxes) {
+                for (const CopyBox& b : boxes) {
                     glScissor(b.x0, b.y0, b.x1 - b.x0, b.y1 - b.y0);
                     glBlitFramebuffer(0, 0, w, h, p.x0, p.y0, p.x1, p.y1, GL_COLOR_BUFFER_BIT,
                                       exact ? GL_NEAREST : GL_LINEAR);
@@ -764,7 +760,9 @@ void Window::present(bool keepBackBuffer, const std::vector<RECT>* changed)
     PaceClock& clock = impl.pacer.clock();
     const PaceClock::TimePoint start = clock.now();
     if (inPart) {
-        for (const Box& b : boxes)
+        // Outside the changed areas the window's buffer holds what the
+        // screen shows, so copies may take in more than those areas.
+        for (const CopyBox& b : mergeCopies(std::move(boxes)))
             impl.subCopy(b.x0, b.y0, b.x1 - b.x0, b.y1 - b.y0);
         ++m_partialPresents;
     } else if (inPlace) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <SDL2/SDL.h>
+#include <signal.h>
 
 #include "platform/system/events.h"
 #include "platform/system/window.h"
@@ -150,6 +151,44 @@ TEST_F(MessageQueueTest, SdlEventsAreTranslatedForOurWindowsOnly)
     EXPECT_EQ(m.wParam, kCloseFromSignal);
     while (messageQueue().peek(m))
         EXPECT_NE(m.message, WM_CLOSE);
+}
+
+TEST_F(MessageQueueTest, SignalClosesAtTheNextLookForEventsOncePerDrain)
+{
+    auto window = makeWindow();
+    ASSERT_TRUE(window);
+    messageQueue().setSource(nullptr);
+    Message m;
+    while (messageQueue().peek(m)) {
+    }
+    // SDL notes SIGTERM in a handler of its own and queues the quit when it
+    // next asks the window system for events.
+    struct sigaction current{};
+    ASSERT_EQ(::sigaction(SIGTERM, nullptr, &current), 0);
+    if (current.sa_handler == SIG_DFL || current.sa_handler == SIG_IGN)
+        GTEST_SKIP() << "SDL handles no SIGTERM here";
+
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = window->sdlId();
+    e.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+    ASSERT_EQ(SDL_PushEvent(&e), 1);
+    ASSERT_EQ(::raise(SIGTERM), 0);
+    // What was queued comes first, then what asking brought.
+    ASSERT_TRUE(messageQueue().peek(m));
+    EXPECT_EQ(m.message, WM_ACTIVATEAPP);
+    ASSERT_TRUE(messageQueue().peek(m));
+    EXPECT_EQ(m.message, WM_CLOSE);
+    EXPECT_EQ(m.wParam, kCloseFromSignal);
+    EXPECT_EQ(m.window, window.get());
+
+    // This drain has asked already: a signal now is told in the next one.
+    ASSERT_EQ(::raise(SIGTERM), 0);
+    EXPECT_FALSE(messageQueue().peek(m));
+    ASSERT_TRUE(messageQueue().peek(m));
+    EXPECT_EQ(m.message, WM_CLOSE);
+    EXPECT_EQ(m.wParam, kCloseFromSignal);
+    EXPECT_FALSE(messageQueue().peek(m));
 }
 
 } // namespace
