@@ -52,6 +52,8 @@ public:
     bool IsA(const std::string& type) const override { return type == "Listbox" || type == "ScrollContainer"; }
     void DrawSelf() override;
     void UpdateSelf(float dt) override;
+    // Items update themselves: always walked.
+    bool IsUpdateIdle() const override { return false; }
     bool CanFocus() const override { return true; }
     void OnMouseDown(const MouseEventArgs& args) override;
     void OnFontChanged(const WidgetEventArgs& args) override;
