@@ -232,7 +232,7 @@ void Widget::Update(float dt)
     const bool skipIdle = dt >= 0.0f;
     for (std::size_t i = 0; i < children.size(); ++i) {
         Widget* child = children[i];
-        if (skipIdle && !child->visible && child->m_subtreeIdle)
+        if (skipIdle && child->m_subtreeIdle)
             continue;
         child->Update(dt);
         if (watch.gone(this))
@@ -307,7 +307,6 @@ void Widget::OnMouseEnter(const WidgetEventArgs& args)
 void Widget::OnMouseLeave(const WidgetEventArgs& args)
 {
     hovered = false;
-    WakeUpdate();
     Launch(EventMouseLeave, args);
 }
 
@@ -366,6 +365,7 @@ void Widget::OnTripleClick(const MouseEventArgs& args) { Launch(EventTripleClick
 void Widget::OnFocusGain(const WidgetEventArgs& args)
 {
     focused = true;
+    WakeUpdate();
     Launch(EventFocusGain, args);
 }
 

@@ -76,9 +76,9 @@ public:
     virtual void UpdateSelf(float dt);
     // True when UpdateSelf, with any dt >= 0, would change nothing that
     // anything reads until a hook, setter or property changes the widget
-    // (which then calls WakeUpdate). Update skips a hidden child whose
-    // whole subtree is idle; a class whose UpdateSelf does more overrides
-    // this too.
+    // (which then calls WakeUpdate). Update skips a child whose whole
+    // subtree is idle, shown or hidden; a class whose UpdateSelf does more
+    // overrides this too.
     virtual bool IsUpdateIdle() const;
     virtual bool CanFocus() const { return false; }
     // Takes typed text while it has the focus (the platform's text input
@@ -193,8 +193,7 @@ public:
     bool visible = true;
 
 private:
-    // This subtree was idle at its last update and nothing woke it since;
-    // beside `visible`, as the walk reads both for every hidden child.
+    // This subtree was idle at its last update and nothing woke it since.
     bool m_subtreeIdle = false;
 
 public:

@@ -5,6 +5,8 @@
 
 #include <functional>
 
+#include "engine/gui/gui_editbox.h"
+#include "engine/gui/gui_listbox.h"
 #include "engine/gui/gui_static_text.h"
 #include "gui_test_bench.h"
 
@@ -58,32 +60,71 @@ protected:
 
 } // namespace
 
-TEST_F(UpdateWalkTest, AHiddenPanelWithNothingRunningIsLeftAloneUntilShown)
+TEST_F(UpdateWalkTest, WidgetsWithNothingRunningAreLeftAloneUntilSomethingStarts)
 {
-    // A label's text set while hidden is laid out by the next update.
     auto* label = new StaticText("label");
     label->area = aRect(0, 20, 60, 20);
     label->autoDelete = true;
     label->SetFont(addFont("Syn"));
     panel->AddChild(label);
     step(40);
-    panel->SetVisible(false);
-    step();
     const int before = button->updates;
     step(5);
     EXPECT_EQ(button->updates, before);
 
+    // A label's text set while hidden is laid out by the next update.
+    panel->SetVisible(false);
     label->SetText(L"two words");
     step();
     EXPECT_FALSE(label->layoutDirty);
     EXPECT_EQ(label->lineCount, 2u);
-    EXPECT_EQ(button->updates, before + 1);
-    step(3);
-    EXPECT_EQ(button->updates, before + 1);
 
+    // Shown and hovered: updated while hovered and in the frame it is left.
     panel->SetVisible(true);
     step(2);
-    EXPECT_EQ(button->updates, before + 3);
+    EXPECT_EQ(button->updates, before);
+    moveTo(5, 5);
+    step(3);
+    moveTo(50, 45);
+    step(3);
+    EXPECT_EQ(button->updates, before + 4);
+}
+
+TEST_F(UpdateWalkTest, FocusAndListItemsThatRunKeepTheirPanelsWalked)
+{
+    auto* field = new Editbox("field");
+    field->area = aRect(0, 20, 40, 10);
+    field->autoDelete = true;
+    panel->AddChild(field);
+    auto* list = new Listbox("list");
+    list->autoDelete = true;
+    panel->AddChild(list);
+    struct Ticking : Listbox::Item {
+        std::pair<float, float> GetSize() const override { return {1.0f, 1.0f}; }
+        void Draw(const aRect&) override {}
+        void Update(float dt) override { time += dt; }
+        bool IsUpdateIdle() const override { return false; }
+        bool SortsAfter(const Item&) const override { return false; }
+        bool SortsBefore(const Item&) const override { return false; }
+        float time = 0.0f;
+    };
+    step(40);
+    panel->SetVisible(false);
+    step();
+
+    // Focus given by code: the caret blinks, shown for 0.7 s, then hidden.
+    gui->SetFocus(field);
+    step(32);
+    EXPECT_TRUE(field->caretVisible);
+    step(32);
+    EXPECT_FALSE(field->caretVisible);
+    gui->SetFocus(nullptr);
+
+    auto ticking = std::make_unique<Ticking>();
+    Ticking* item = ticking.get();
+    list->AddItem(std::move(ticking));
+    step(3);
+    EXPECT_FLOAT_EQ(item->time, 3 * kDt);
 }
 
 TEST_F(UpdateWalkTest, FadesRunningOrStartedAsThePanelHidesGoOnWhileHidden)
