@@ -391,8 +391,8 @@ void Listbox::UpdateSelf(float dt)
 
 bool Listbox::IsUpdateIdle() const
 {
-    return ScrollContainer::IsUpdateIdle() &&
-           std::all_of(items.begin(), items.end(), [](const std::unique_ptr<Item>& item) { return item->IsUpdateIdle(); });
+    const auto idle = [](const std::unique_ptr<Item>& item) { return item->IsUpdateIdle(); };
+    return ScrollContainer::IsUpdateIdle() && std::all_of(items.begin(), items.end(), idle);
 }
 
 // ---------------------------------------------------------------------------

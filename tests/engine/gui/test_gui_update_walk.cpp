@@ -1,6 +1,7 @@
-// The update walk over hidden panels: what still runs in them (fades,
-// layouts, timers), what is left alone while nothing runs, and how a panel
-// shown again carries on (injected input, frames of a fixed dt).
+// The update walk over shown and hidden panels: what still runs in them
+// (fades, layouts, timers, caret, list items), what is left alone while
+// nothing runs, and what starts it again (injected input, frames of a
+// fixed dt).
 #include <gtest/gtest.h>
 
 #include <functional>
