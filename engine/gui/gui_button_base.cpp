@@ -78,9 +78,12 @@ void ButtonBase::UpdateSelf(float dt)
     Widget::UpdateSelf(dt);
 }
 
+bool ButtonBase::IsUpdateIdle() const { return !pushed && Widget::IsUpdateIdle(); }
+
 void ButtonBase::OnMouseDown(const MouseEventArgs& args)
 {
     pushed = args.button == 0;
+    WakeUpdate();
     Widget::OnMouseDown(args);
 }
 

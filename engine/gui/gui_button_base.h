@@ -24,6 +24,7 @@ public:
     bool IsA(const std::string& type) const override { return type == "ButtonBase"; }
     void DrawSelf() override;
     void UpdateSelf(float dt) override;
+    bool IsUpdateIdle() const override;
     void OnMouseDown(const MouseEventArgs& args) override;
     void OnMouseUp(const MouseEventArgs& args) override;
     void OnMouseEnter(const WidgetEventArgs& args) override;

@@ -34,6 +34,8 @@ public:
     void DrawSelf() override;
     // Caret blink while focused, then the widget's update.
     void UpdateSelf(float dt) override;
+    // Blinks only while focused.
+    bool IsUpdateIdle() const override { return !focused && Widget::IsUpdateIdle(); }
     bool CanFocus() const override { return true; }
     bool TakesText() const override { return true; }
     void OnFocusGain(const WidgetEventArgs& args) override;

@@ -99,6 +99,7 @@ std::int32_t Listbox::AddItem(std::unique_ptr<Item> item)
     const std::int64_t slot = SlotHeight(*item);
     contentWidth = std::max(contentWidth, SlotWidth(*item));
     items.insert(at, std::move(item));
+    WakeUpdate();
     m_slots.insert(m_slots.begin() + index, slot);
     m_totalHeight += slot;
     contentHeight = float(m_totalHeight);
@@ -386,6 +387,12 @@ void Listbox::UpdateSelf(float dt)
     for (const std::unique_ptr<Item>& item : items)
         item->Update(dt);
     ScrollContainer::UpdateSelf(dt);
+}
+
+bool Listbox::IsUpdateIdle() const
+{
+    const auto idle = [](const std::unique_ptr<Item>& item) { return item->IsUpdateIdle(); };
+    return ScrollContainer::IsUpdateIdle() && std::all_of(items.begin(), items.end(), idle);
 }
 
 // ---------------------------------------------------------------------------

@@ -36,6 +36,9 @@ public:
         // Into the slot less the margins.
         virtual void Draw(const aRect& rect) = 0;
         virtual void Update(float) {}
+        // False for an item whose Update does anything: its list box is
+        // then updated every frame.
+        virtual bool IsUpdateIdle() const { return true; }
         // Strict weak orders: first in descending (SortsAfter) or
         // ascending (SortsBefore) order.
         virtual bool SortsAfter(const Item& other) const = 0;
@@ -52,6 +55,7 @@ public:
     bool IsA(const std::string& type) const override { return type == "Listbox" || type == "ScrollContainer"; }
     void DrawSelf() override;
     void UpdateSelf(float dt) override;
+    bool IsUpdateIdle() const override;
     bool CanFocus() const override { return true; }
     void OnMouseDown(const MouseEventArgs& args) override;
     void OnFontChanged(const WidgetEventArgs& args) override;

@@ -42,6 +42,8 @@ public:
     void Initialize() override;
     void DrawSelf() override;
     void UpdateSelf(float dt) override;
+    // Its layout is not tracked: always walked.
+    bool IsUpdateIdle() const override { return false; }
     void OnMouseWheel(const MouseEventArgs& args) override;
     void OnKeyDown(const KeybEventArgs& args) override;
     void OnTextChanged(const WidgetEventArgs& args) override;

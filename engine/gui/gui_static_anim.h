@@ -21,6 +21,8 @@ public:
     bool IsA(const std::string& type) const override { return type == "StaticAnim"; }
     void DrawSelf() override;
     void UpdateSelf(float dt) override;
+    // Animations run hidden or not: always walked.
+    bool IsUpdateIdle() const override { return false; }
 
     void SetColor(std::uint32_t argb) { color = UnpackColor(argb); }
 

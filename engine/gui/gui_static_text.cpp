@@ -100,25 +100,29 @@ void StaticText::EndFillProperties()
 
 void StaticText::SetHorzFormatting(std::int32_t f)
 {
-    layoutDirty = layoutDirty || f != horzFormatting;
+    if (f != horzFormatting)
+        MarkLayoutDirty();
     horzFormatting = f;
 }
 
 void StaticText::SetVertFormatting(std::int32_t f)
 {
-    layoutDirty = layoutDirty || f != vertFormatting;
+    if (f != vertFormatting)
+        MarkLayoutDirty();
     vertFormatting = f;
 }
 
 void StaticText::SetWordWrap(bool on)
 {
-    layoutDirty = layoutDirty || on != wordWrap;
+    if (on != wordWrap)
+        MarkLayoutDirty();
     wordWrap = on;
 }
 
 void StaticText::SetLineSpacing(float pixels)
 {
-    layoutDirty = layoutDirty || !(pixels == lineSpacing);
+    if (!(pixels == lineSpacing))
+        MarkLayoutDirty();
     lineSpacing = pixels;
 }
 
@@ -142,6 +146,14 @@ void StaticText::UpdateSelf(float dt)
     Widget::UpdateSelf(dt);
 }
 
+bool StaticText::IsUpdateIdle() const { return !layoutDirty && Widget::IsUpdateIdle(); }
+
+void StaticText::MarkLayoutDirty()
+{
+    layoutDirty = true;
+    WakeUpdate();
+}
+
 void StaticText::Initialize()
 {
     Widget::Initialize();
@@ -160,7 +172,7 @@ void StaticText::Initialize()
     scrollX = scrollY = 0.0f;
     // The bars learn the text's size from the next layout.
     if (hScrollbar || vScrollbar)
-        layoutDirty = true;
+        MarkLayoutDirty();
 }
 
 bool StaticText::OnHorzScroll(const EventArgs&)
@@ -179,13 +191,13 @@ bool StaticText::OnVertScroll(const EventArgs&)
 
 void StaticText::OnFontChanged(const WidgetEventArgs& args)
 {
-    layoutDirty = true;
+    MarkLayoutDirty();
     Widget::OnFontChanged(args);
 }
 
 void StaticText::OnSized(const WidgetEventArgs& args)
 {
-    layoutDirty = true;
+    MarkLayoutDirty();
     if (Scrollbar* bar = hScrollbar)
         bar->SetPageSize(float(area.width));
     if (Scrollbar* bar = vScrollbar)
@@ -249,7 +261,7 @@ void StaticText::OnTextChanged(const WidgetEventArgs& args)
         }
     }
     markup.clear();
-    layoutDirty = true;
+    MarkLayoutDirty();
     Widget::OnTextChanged(args);
 }
 

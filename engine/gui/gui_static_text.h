@@ -64,6 +64,7 @@ public:
     void DrawSelf() override;
     // Lays out when dirty (0 lays a new text out at once).
     void UpdateSelf(float dt) override;
+    bool IsUpdateIdle() const override;
     // Splits the tags off the text into style runs.
     void OnTextChanged(const WidgetEventArgs& args) override;
     void OnFontChanged(const WidgetEventArgs& args) override;
@@ -104,6 +105,7 @@ public:
 
 private:
     void Layout();
+    void MarkLayoutDirty();
 
     MemberSubscriber<StaticText> m_horzScroll{this, &StaticText::OnHorzScroll};
     MemberSubscriber<StaticText> m_vertScroll{this, &StaticText::OnVertScroll};

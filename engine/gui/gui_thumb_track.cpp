@@ -56,6 +56,8 @@ void ThumbTrack::UpdateSelf(float dt)
     Widget::UpdateSelf(dt);
 }
 
+bool ThumbTrack::IsUpdateIdle() const { return !dragging && Widget::IsUpdateIdle(); }
+
 std::int32_t ThumbTrack::TrackLength() const
 {
     const Widget* t = thumb;
@@ -95,6 +97,7 @@ bool ThumbTrack::OnThumbMouseDown(const EventArgs& args)
     const auto* mouse = dynamic_cast<const MouseEventArgs*>(&args);
     if (mouse && mouse->button == 0) {
         dragging = true;
+        WakeUpdate();
         dragStart = vertical ? mouse->y : mouse->x;
         OnThumbTrackStarted(WidgetEventArgs(this));
     }

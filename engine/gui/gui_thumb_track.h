@@ -25,6 +25,7 @@ public:
     void EndFillProperties() override;
     void Initialize() override;
     void UpdateSelf(float dt) override;
+    bool IsUpdateIdle() const override;
 
     // Handlers of the children's events; each returns true (handled).
     virtual bool OnThumbMouseDown(const EventArgs& args);

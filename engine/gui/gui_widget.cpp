@@ -1,6 +1,7 @@
 #include "engine/gui/gui_widget.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "engine/gfx/a_graph_server.h"
 #include "engine/gui/gui_region.h"
@@ -126,6 +127,7 @@ bool Widget::Launch(const char* event, const EventArgs& args)
 
 void Widget::EndFillProperties()
 {
+    WakeUpdate();
     Server* s = server();
     const auto lookup = [this, s](const Property& p) {
         if (!s)
@@ -221,8 +223,36 @@ void Widget::Update(float dt)
 {
     const DestructionWatch watch;
     UpdateSelf(dt);
-    for (std::size_t i = 0; !watch.gone(this) && i < children.size(); ++i)
-        children[i]->Update(dt);
+    if (watch.gone(this))
+        return;
+    // Cleared again by any wake below this point, such as one from a
+    // child's handlers.
+    m_subtreeIdle = IsUpdateIdle();
+    // Idle state is only known to hold while time runs forward.
+    const bool skipIdle = dt >= 0.0f;
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        Widget* child = children[i];
+        if (skipIdle && child->m_subtreeIdle)
+            continue;
+        child->Update(dt);
+        if (watch.gone(this))
+            return;
+        if (watch.gone(child) || !child->m_subtreeIdle)
+            m_subtreeIdle = false;
+    }
+}
+
+bool Widget::IsUpdateIdle() const
+{
+    // The click timer only feeds the multi-click test, whose outcome holds
+    // once the timer is past the window.
+    return !hovered && hoverFade == 0.0f && !std::signbit(hoverFade) && clickTimer > multiClickTime;
+}
+
+void Widget::WakeUpdate()
+{
+    for (Widget* w = this; w; w = w->parent)
+        w->m_subtreeIdle = false;
 }
 
 void Widget::UpdateSelf(float dt)
@@ -270,6 +300,7 @@ bool Widget::IsTransparentAt(std::int32_t, std::int32_t) const { return false; }
 void Widget::OnMouseEnter(const WidgetEventArgs& args)
 {
     hovered = true;
+    WakeUpdate();
     Launch(EventMouseEnter, args);
 }
 
@@ -305,6 +336,7 @@ void Widget::OnMouseDown(const MouseEventArgs& args)
         if (life.expired())
             return;
         clickTimer = 0.0f;
+        WakeUpdate();
     }
     if (Server* s = server())
         s->SetFocus(this);
@@ -333,6 +365,7 @@ void Widget::OnTripleClick(const MouseEventArgs& args) { Launch(EventTripleClick
 void Widget::OnFocusGain(const WidgetEventArgs& args)
 {
     focused = true;
+    WakeUpdate();
     Launch(EventFocusGain, args);
 }
 
@@ -547,6 +580,7 @@ void Widget::AddChild(Widget* child)
     child->parent = this;
     children.push_back(child);
     InsertOnTop(child);
+    WakeUpdate();
 }
 
 void Widget::InsertOnTop(Widget* child)

@@ -74,6 +74,12 @@ public:
     virtual void DrawSelf() {}
     // Hover fade and click timer.
     virtual void UpdateSelf(float dt);
+    // True when UpdateSelf, with any dt >= 0, would change nothing that
+    // anything reads until a hook, setter or property changes the widget
+    // (which then calls WakeUpdate). Update skips a child whose whole
+    // subtree is idle, shown or hidden; a class whose UpdateSelf does more
+    // overrides this too.
+    virtual bool IsUpdateIdle() const;
     virtual bool CanFocus() const { return false; }
     // Takes typed text while it has the focus (the platform's text input
     // is on only then).
@@ -185,6 +191,12 @@ public:
     std::string name;
     bool enabled = true;
     bool visible = true;
+
+private:
+    // This subtree was idle at its last update and nothing woke it since.
+    bool m_subtreeIdle = false;
+
+public:
     Widget* parent = nullptr;
     bool isStatic = false;
     bool mouseAutoRepeat = false;
@@ -230,6 +242,10 @@ public:
         pHorizontalAlign, pVerticalAlign, pModal, pCursor, pClipByParent, pTag, pHotkey;
 
 protected:
+    // State that UpdateSelf acts on changed: this subtree and those above
+    // it are walked again.
+    void WakeUpdate();
+
     // Launches the event; false when a handler destroyed this widget, which
     // the caller must then no longer touch.
     bool Launch(const char* event, const EventArgs& args);

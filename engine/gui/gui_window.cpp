@@ -57,6 +57,8 @@ void Window::UpdateSelf(float dt)
     Widget::UpdateSelf(dt);
 }
 
+bool Window::IsUpdateIdle() const { return !dragging && Widget::IsUpdateIdle(); }
+
 void Window::PointInParent(const MouseEventArgs& args, std::int32_t& x, std::int32_t& y) const
 {
     x = GetAbsoluteX() - parent->GetAbsoluteX() + args.x;
@@ -84,6 +86,7 @@ void Window::OnMouseDown(const MouseEventArgs& args)
     if (!parent->IsPointInside(x, y))
         return;
     dragging = true;
+    WakeUpdate();
     dragX = x;
     dragY = y;
     OnDragStarted(WidgetEventArgs(this));

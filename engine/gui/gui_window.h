@@ -27,6 +27,7 @@ public:
     bool IsA(const std::string& type) const override { return type == "Window"; }
     void DrawSelf() override;
     void UpdateSelf(float dt) override;
+    bool IsUpdateIdle() const override;
     void OnMouseMove(const MouseEventArgs& args) override;
     void OnMouseDown(const MouseEventArgs& args) override;
     void OnMouseUp(const MouseEventArgs& args) override;
