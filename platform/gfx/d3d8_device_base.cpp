@@ -73,7 +73,7 @@ bool intersect(const RECT& a, const RECT& b, RECT& out)
 
 } // namespace
 
-RECT clippedViewport(const D3DVIEWPORT8& vp, int width, int height)
+RECT clippedViewport(const D3DVIEWPORT8& vp, int width, int height, const RECT* clip)
 {
     const std::int64_t x0 = vp.X, y0 = vp.Y;
     const std::int64_t x1 = std::min<std::int64_t>(x0 + vp.Width, width);
@@ -83,6 +83,12 @@ RECT clippedViewport(const D3DVIEWPORT8& vp, int width, int height)
     r.top = std::int32_t(std::min<std::int64_t>(y0, height));
     r.right = std::int32_t(std::max<std::int64_t>(x1, r.left));
     r.bottom = std::int32_t(std::max<std::int64_t>(y1, r.top));
+    if (clip) {
+        r.left = std::max(r.left, clip->left);
+        r.top = std::max(r.top, clip->top);
+        r.right = std::max(r.left, std::min(r.right, clip->right));
+        r.bottom = std::max(r.top, std::min(r.bottom, clip->bottom));
+    }
     return r;
 }
 

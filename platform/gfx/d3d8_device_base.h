@@ -39,8 +39,9 @@ struct DrawState {
     D3DVIEWPORT8 viewport;
 };
 
-// The viewport as a rectangle of a width x height back buffer (clipped; may be empty).
-RECT clippedViewport(const D3DVIEWPORT8& viewport, int width, int height);
+// The viewport as a rectangle of a width x height back buffer (clipped, to
+// `clip` too when given; may be empty).
+RECT clippedViewport(const D3DVIEWPORT8& viewport, int width, int height, const RECT* clip = nullptr);
 
 // What D3DX's sprite passes along with its quad (for the call log).
 struct SpriteDrawArgs {

@@ -732,11 +732,13 @@ private:
     void submit(const DrawState& st, TextureImpl* texture, const BatchVertex* vertices, std::size_t vertexCount,
                 const std::uint16_t* indices, std::size_t indexCount, const RECT* clip)
     {
+        // The viewport only clips: states that differ in it alone draw alike
+        // where their pixels may go.
+        const RECT scissor = clippedViewport(st.viewport, backBufferWidth(), backBufferHeight(), clip);
         if (!m_batchIndices.empty()) {
-            const bool sameClip = clip ? m_batchClipped && std::memcmp(clip, &m_batchClip, sizeof(RECT)) == 0
-                                       : !m_batchClipped;
             // Vertices that triangles share may be copied: at most one per index.
-            if (!sameClip || !sameDrawState(st, m_batchState) ||
+            if (std::memcmp(&scissor, &m_batchScissor, sizeof(RECT)) != 0 ||
+                !sameDrawStateInViewport(st, m_batchState) ||
                 m_batchVertices.size() + vertexCount + indexCount > kMaxBatchVertices)
                 flushBatch();
         }
@@ -756,9 +758,7 @@ private:
         }
         if (m_batchIndices.empty()) {
             m_batchState = st;
-            m_batchClipped = clip != nullptr;
-            if (clip)
-                m_batchClip = *clip;
+            m_batchScissor = scissor;
         }
         const std::size_t done = GlRenderer::appendDraw(st, texture, std::uint32_t(unit), vertices, vertexCount,
                                                         indices, indexCount, m_batchVertices, m_batchIndices);
@@ -799,7 +799,7 @@ private:
             m_gl.draw(m_batchState, m_batchArrays.data(), int(m_batchArrays.size()), m_batchTextures.data(),
                       int(m_batchTextures.size()), m_target ? m_target : m_window->backBufferFramebuffer(),
                       backBufferWidth(), backBufferHeight(), m_batchVertices.data(), m_batchVertices.size(),
-                      m_batchIndices.data(), m_batchIndices.size(), m_stats, m_batchClipped ? &m_batchClip : nullptr);
+                      m_batchIndices.data(), m_batchIndices.size(), m_stats, &m_batchScissor);
         }
         m_batchVertices.clear();
         m_batchIndices.clear();
@@ -816,8 +816,7 @@ private:
     std::vector<TextureImpl*> m_batchTextures;   // every texture the batch samples
     std::vector<GlTextureArray*> m_batchArrays;  // unit i's array
     DrawState m_batchState;
-    bool m_batchClipped = false;
-    RECT m_batchClip{0, 0, 0, 0};
+    RECT m_batchScissor{0, 0, 0, 0};  // where the batch may draw: its viewport and clip
 
     FrameSkip m_skip;
     std::uint32_t m_seenExposures = 0;

@@ -192,10 +192,11 @@ private:
         int unit;
         bool small;  // runs too small for a draw of their own
     };
-    // Cuts a batch of several units into pieces: runs of one texture big
-    // enough for a draw of their own, and what lies between them merged.
+    // Cuts a batch of several units into pieces: runs of one texture that
+    // read enough pixels inside the scissor for a draw of their own, and
+    // what lies between them merged.
     static void splitRuns(const GlVertex* vertices, const std::uint16_t* indices, std::size_t indexCount, int units,
-                          std::vector<Piece>& out);
+                          const RECT& scissor, std::vector<Piece>& out);
 
     // Gives the array new storage of `layers` layers, the old storage kept
     // until the new exists; false (with the GL error) when GL fails it.

@@ -279,19 +279,29 @@ TEST_F(Merging, MergedDrawsGiveTheUnmergedPictureExactly)
 
 TEST_F(Merging, BigRunsDrawAloneWithinOneFlush)
 {
-    // A sprite of 128 x 192 pixels (clipped or not) is worth a draw of its
-    // own; the small ones between the big ones share one.
+    // A sprite of 128 x 192 pixels inside the back buffer is worth a draw of
+    // its own; the small ones between the big ones share one, and so does a
+    // big one that lies mostly outside the back buffer.
+    ASSERT_EQ(dev->EndScene(), D3D_OK);
+    params.BackBufferWidth = params.BackBufferHeight = 256;
+    ASSERT_EQ(dev->Reset(&params), D3D_OK);
+    ASSERT_EQ(dev->SetVertexShader(kFvfTLVertex), D3D_OK);
+    setFilter(D3DTEXF_POINT);
+    ASSERT_EQ(dev->BeginScene(), D3D_OK);
+    const RECT all{0, 0, 256, 256};
     auto scene = [&](bool merge) {
         dev->setTextureMerging(merge);
         dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
         dev->resetStats();
         const D3DXVECTOR2 big{64.0f, 64.0f}, small{1.0f, 1.0f}, origin{0.0f, 0.0f}, at{20.0f, 20.0f};
+        const D3DXVECTOR2 beyond{240.0f, -180.0f};
         sprite->Draw(textures[0].get(), nullptr, &big, nullptr, 0.0f, &origin, 0xFFFFFFFF);
         sprite->Draw(textures[1].get(), nullptr, &small, nullptr, 0.0f, &at, 0xFFFFFFFF);
+        sprite->Draw(textures[5].get(), nullptr, &big, nullptr, 0.0f, &beyond, 0xFFFFFFFF);
         sprite->Draw(textures[2].get(), nullptr, &small, nullptr, 0.0f, &origin, 0xFFFFFFFF);
         sprite->Draw(textures[3].get(), nullptr, &big, nullptr, 0.5f, &at, 0x80FFFFFF);
         MergeFrame f;
-        f.pixels = read();
+        f.pixels = read(&all);
         f.stats = dev->stats();
         return f;
     };
@@ -299,9 +309,10 @@ TEST_F(Merging, BigRunsDrawAloneWithinOneFlush)
     const MergeFrame merged = scene(true);
     const MergeFrame alone = scene(false);
     EXPECT_EQ(merged.pixels, alone.pixels);
+    EXPECT_NE(merged.pixels[255], 0xFF000000u) << "the sprite beyond the top right was not drawn";
     EXPECT_EQ(merged.stats.flushes, 1u);
     EXPECT_EQ(merged.stats.drawCalls, 3u);
-    EXPECT_EQ(alone.stats.drawCalls, 4u);
+    EXPECT_EQ(alone.stats.drawCalls, 5u);
 }
 
 TEST_F(Merging, WritingOrDestroyingABatchedTextureFlushesFirst)
