@@ -80,7 +80,9 @@ public:
         const float w = float(r.right - r.left), h = float(r.bottom - r.top);
         if (w <= 0.0f || h <= 0.0f || a.scaleX == 0.0f || a.scaleY == 0.0f)
             return D3D_OK;
-        const float c = std::cos(rotation), s = std::sin(rotation);
+        // Most sprites are not turned; cos 0 and sin 0 are exact.
+        const bool turned = rotation != 0.0f;
+        const float c = turned ? std::cos(rotation) : 1.0f, s = turned ? std::sin(rotation) : 0.0f;
         const float px[4] = {0.0f, w, 0.0f, w};
         const float py[4] = {0.0f, 0.0f, h, h};
         for (int i = 0; i < 4; ++i) {

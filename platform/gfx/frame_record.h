@@ -90,6 +90,10 @@ private:
     std::vector<BatchVertex> m_vertices;
     std::vector<std::uint16_t> m_indices;
     std::vector<RECT> m_rects;
+    // The state the last draw hashed, and its hash.
+    bool m_stateHashed = false;
+    DrawState m_hashedState;
+    std::uint64_t m_stateHash = 0;
 };
 
 // Whether drawing `op` leaves every pixel of `area` as it draws it,
