@@ -750,7 +750,7 @@ HRESULT DeviceBase::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, std::uint32_t mi
     return D3D_OK;
 }
 
-HRESULT DeviceBase::drawSprite(GfxTexture* texture, const SpriteDrawArgs& a, const TLVertex quad[4])
+HRESULT DeviceBase::addSprite(GfxTexture* texture, const SpriteDrawArgs& a, const TLVertex quad[4])
 {
     if (m_recorder) {
         RecordedCall c;
@@ -767,12 +767,15 @@ HRESULT DeviceBase::drawSprite(GfxTexture* texture, const SpriteDrawArgs& a, con
     auto* impl = dynamic_cast<TextureImpl*>(texture);
     if (!impl || !m_inScene)
         return D3DERR_INVALIDCALL;
-    m_outTexture = m_state.colorOp == D3DTOP_DISABLE ? nullptr : impl;
+    TextureImpl* sampled = m_state.colorOp == D3DTOP_DISABLE ? nullptr : impl;
+    if (!m_outIndices.empty() && (sampled != m_outTexture || m_outVertices.size() + 4 > kMaxBatchVertices))
+        flushExpanded();
+    m_outTexture = sampled;
+    const auto base = std::uint16_t(m_outVertices.size());
     for (int i = 0; i < 4; ++i)
         m_outVertices.push_back(toBatch(quad[i], quad[i].x, quad[i].y));
     for (std::uint16_t i : {0, 1, 2, 2, 1, 3})
-        m_outIndices.push_back(i);
-    flushExpanded();
+        m_outIndices.push_back(std::uint16_t(base + i));
     return D3D_OK;
 }
 

@@ -204,6 +204,37 @@ TEST_F(Batching, SpritesAndPrimitivesKeepTheirOrder)
     EXPECT_TRUE(near(pixel(10, 2), 0xFF0000, 0));  // blending is off: the last draw wins
 }
 
+TEST_F(Batching, ARunOfSpritesGivesThePixelsOfItsSpritesDrawnOneByOne)
+{
+    // Linear filtering: one part lies texel for texel on pixels (drawn alone,
+    // it samples nearest), the others do not.
+    std::vector<std::uint32_t> px;
+    for (int i = 0; i < 64; ++i)
+        px.push_back(0x80000000u | std::uint32_t(i * 0x3F1D27) % 0x1000000u | std::uint32_t(i % 2) * 0x7F000000u);
+    auto t = texture(16, 4, D3DFMT_A8R8G8B8, px);
+    setFilter(D3DTEXF_LINEAR);
+    setBlend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
+    const platform::SpritePart parts[] = {{RECT{0, 0, 5, 4}, D3DXVECTOR2{0, 0}, D3DXVECTOR2{3, 5}},
+                                          {RECT{5, 0, 9, 3}, D3DXVECTOR2{0, 0}, D3DXVECTOR2{9.3f, 5.6f}},
+                                          {RECT{9, 1, 16, 4}, D3DXVECTOR2{1, 1}, D3DXVECTOR2{14, 4}},
+                                          {RECT{2, 0, 12, 4}, D3DXVECTOR2{0, 0}, D3DXVECTOR2{6.5f, 7}}};
+    const D3DXVECTOR2 one{1, 1}, stretched{1.5f, 2.0f};
+    for (const D3DXVECTOR2* scale : {&one, &stretched}) {
+        dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF203040, 1.0f, 0);
+        for (const auto& p : parts)
+            ASSERT_EQ(sprite->Draw(t.get(), &p.source, scale, &p.center, 0.0f, &p.translation, 0xFFFFFFFF), D3D_OK);
+        const auto alone = read();
+        dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF203040, 1.0f, 0);
+        dev->resetStats();
+        ASSERT_EQ(sprite->DrawRun(t.get(), parts, 4, scale, 0.0f, 0xFFFFFFFF), D3D_OK);
+        const auto run = read();
+        EXPECT_EQ(dev->stats().drawCalls, 1u);
+        EXPECT_EQ(run, alone);
+        EXPECT_GT(std::count(run.begin(), run.end(), 0xFF203040u), 100);
+        EXPECT_LT(std::count(run.begin(), run.end(), 0xFF203040u), kWidth * kHeight - 60);
+    }
+}
+
 // One frame of sprites alternating among four textures (rotated, scaled,
 // tinted, blended), a flat quad without texture among them, then ten
 // textures in a row; returns the frame and the counters of its draws.
