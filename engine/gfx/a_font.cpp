@@ -116,7 +116,7 @@ void aFont::drawString(float x, float y, const std::wstring& text, std::uint8_t 
     glyphs.clear();
     const auto drawGlyphs = [&] {
         if (texture && !glyphs.empty())
-            texture->drawParts(glyphs.data(), glyphs.size(), color, scale, m_angle, &corner);
+            texture->drawParts(glyphs.data(), glyphs.size(), color, m_angle, &corner);
         glyphs.clear();
     };
     bool underline = false;
@@ -139,7 +139,7 @@ void aFont::drawString(float x, float y, const std::wstring& text, std::uint8_t 
         }
         if (texture) {
             const bool snapped = flags & FONT_SNAP;
-            glyphs.push_back(aImage::Part{snapped ? snap(x) : x, snapped ? snap(y) : y, glyph->rect});
+            glyphs.push_back(aImage::Part{snapped ? snap(x) : x, snapped ? snap(y) : y, glyph->rect, scale});
         }
         const float a = (glyph->postAdvance + float(glyph->rect.width) + m_charSpacing) * s;
         x += cs * a;

@@ -918,8 +918,8 @@ std::uint32_t aImage::modulate(const aGraphServer& gs, std::uint32_t color)
     return (a & 0xFF) << 24 | (r & 0xFF) << 16 | (g & 0xFF) << 8 | (b & 0xFF);
 }
 
-void aImage::drawParts(const Part* parts, std::size_t count, std::uint32_t color, const D3DXVECTOR2& scale,
-                       float angle, const D3DXVECTOR2* center) const
+void aImage::drawParts(const Part* parts, std::size_t count, std::uint32_t color, float angle,
+                       const D3DXVECTOR2* center) const
 {
     aGraphServer* gs = graphServer();
     if (!gs || !m_data->m_base.texture)
@@ -928,7 +928,7 @@ void aImage::drawParts(const Part* parts, std::size_t count, std::uint32_t color
     // Glow draws each part in three steps.
     if (!gs->m_sprite || !holder.texture || (m_drawMode == IMAGE_DRAW_GLOW && m_data->blurParams())) {
         for (std::size_t i = 0; i < count; ++i)
-            draw(parts[i].x, parts[i].y, &parts[i].source, color, &scale, angle, center, 0);
+            draw(parts[i].x, parts[i].y, &parts[i].source, color, &parts[i].scale, angle, center, 0);
         return;
     }
     // Kept between calls: text hands on a run for every string it draws.
@@ -938,12 +938,13 @@ void aImage::drawParts(const Part* parts, std::size_t count, std::uint32_t color
         const aRect& src = parts[i].source;
         if (src.width == 0 || src.height == 0)
             continue;
-        run.push_back(platform::SpritePart{RECT{src.x, src.y, src.right(), src.bottom()},
+        const D3DXVECTOR2& scale = parts[i].scale;
+        run.push_back(platform::SpritePart{RECT{src.x, src.y, src.right(), src.bottom()}, scale,
                                            pivotOf(float(src.width), float(src.height), scale, center),
                                            D3DXVECTOR2{parts[i].x, parts[i].y}});
     }
     if (!run.empty())
-        gs->m_sprite->DrawRun(holder.texture, run.data(), run.size(), &scale, angle, modulate(*gs, color));
+        gs->m_sprite->DrawRun(holder.texture, run.data(), run.size(), angle, modulate(*gs, color));
 }
 
 void aImage::draw(float x, float y, const aRect* source, std::uint32_t color, const D3DXVECTOR2* scale, float angle,

@@ -197,8 +197,9 @@ public:
     struct Part {
         float x, y;
         aRect source;
+        D3DXVECTOR2 scale;
     };
-    void drawParts(const Part* parts, std::size_t count, std::uint32_t color, const D3DXVECTOR2& scale, float angle,
+    void drawParts(const Part* parts, std::size_t count, std::uint32_t color, float angle,
                    const D3DXVECTOR2* center) const;
     void drawAtPoint(std::int16_t x, std::int16_t y, std::uint32_t color = 0xFFFFFFFF,
                      const D3DXVECTOR2* scale = nullptr, float angle = 0.0f, const D3DXVECTOR2* center = nullptr,

@@ -63,8 +63,8 @@ public:
         return hr;
     }
 
-    HRESULT DrawRun(GfxTexture* texture, const SpritePart* parts, std::size_t count, const D3DXVECTOR2* scaling,
-                    float rotation, D3DCOLOR color) override
+    HRESULT DrawRun(GfxTexture* texture, const SpritePart* parts, std::size_t count, float rotation,
+                    D3DCOLOR color) override
     {
         D3DSURFACE_DESC desc;
         const bool described = texture && SUCCEEDED(texture->GetLevelDesc(0, &desc));
@@ -72,7 +72,7 @@ public:
         HRESULT first = D3D_OK;
         for (std::size_t i = 0; i < count; ++i) {
             const SpritePart& p = parts[i];
-            const HRESULT hr = add(texture, described ? &desc : nullptr, &p.source, scaling, &p.center, turn,
+            const HRESULT hr = add(texture, described ? &desc : nullptr, &p.source, &p.scale, &p.center, turn,
                                    &p.translation, color);
             if (FAILED(hr) && SUCCEEDED(first))
                 first = hr;

@@ -56,10 +56,11 @@ struct LOGFONTA {
 
 namespace platform {
 
-// One sprite of a run: what Draw takes besides the texture, scale, angle
-// and colour the run shares.
+// One sprite of a run: what Draw takes besides the texture, angle and
+// colour the run shares.
 struct SpritePart {
     RECT source;
+    D3DXVECTOR2 scale;
     D3DXVECTOR2 center;
     D3DXVECTOR2 translation;
 };
@@ -79,8 +80,8 @@ public:
                          D3DCOLOR color) = 0;
     // Draw for each part in order, with the same pixels and the same call
     // log, handed to the device as one draw. Returns the first failure.
-    virtual HRESULT DrawRun(GfxTexture* texture, const SpritePart* parts, std::size_t count,
-                            const D3DXVECTOR2* scaling, float rotation, D3DCOLOR color) = 0;
+    virtual HRESULT DrawRun(GfxTexture* texture, const SpritePart* parts, std::size_t count, float rotation,
+                            D3DCOLOR color) = 0;
     virtual HRESULT End() = 0;
 };
 

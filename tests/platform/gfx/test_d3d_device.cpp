@@ -312,10 +312,9 @@ TEST_F(Double, ARunOfSpritesLogsEachSpriteAndReachesTheBackendAsOneDraw)
     ASSERT_EQ(D3DXCreateSprite(dev.get(), sprite.out()), D3D_OK);
     dev->BeginScene();
     // The second part is empty: drawn alone it is neither logged nor drawn.
-    const SpritePart parts[] = {{RECT{0, 0, 3, 4}, D3DXVECTOR2{1, 2}, D3DXVECTOR2{10, 3}},
-                                {RECT{3, 0, 3, 4}, D3DXVECTOR2{0, 0}, D3DXVECTOR2{12, 3}},
-                                {RECT{3, 1, 8, 4}, D3DXVECTOR2{0, 0}, D3DXVECTOR2{14.5f, 3}}};
-    const D3DXVECTOR2 scale{2, -1};
+    const SpritePart parts[] = {{RECT{0, 0, 3, 4}, D3DXVECTOR2{2, -1}, D3DXVECTOR2{1, 2}, D3DXVECTOR2{10, 3}},
+                                {RECT{3, 0, 3, 4}, D3DXVECTOR2{1, 1}, D3DXVECTOR2{0, 0}, D3DXVECTOR2{12, 3}},
+                                {RECT{3, 1, 8, 4}, D3DXVECTOR2{1.5f, 3}, D3DXVECTOR2{0, 0}, D3DXVECTOR2{14.5f, 3}}};
     auto calls = [&] {
         std::vector<std::pair<std::string, std::vector<TLVertex>>> out;
         for (const RecordedCall& c : rec->calls)
@@ -325,14 +324,14 @@ TEST_F(Double, ARunOfSpritesLogsEachSpriteAndReachesTheBackendAsOneDraw)
     rec->clear();
     dev->resetStats();
     for (const SpritePart& p : parts)
-        sprite->Draw(t.get(), &p.source, &scale, &p.center, 0.4f, &p.translation, 0xFF00FF00);
+        sprite->Draw(t.get(), &p.source, &p.scale, &p.center, 0.4f, &p.translation, 0xFF00FF00);
     const auto alone = calls();
     EXPECT_EQ(dev->stats().drawCalls, 2u);
     ASSERT_EQ(alone.size(), 2u);
 
     rec->clear();
     dev->resetStats();
-    EXPECT_EQ(sprite->DrawRun(t.get(), parts, 3, &scale, 0.4f, 0xFF00FF00), D3D_OK);
+    EXPECT_EQ(sprite->DrawRun(t.get(), parts, 3, 0.4f, 0xFF00FF00), D3D_OK);
     const auto run = calls();
     ASSERT_EQ(run.size(), alone.size());
     for (std::size_t i = 0; i < run.size(); ++i) {
@@ -344,9 +343,9 @@ TEST_F(Double, ARunOfSpritesLogsEachSpriteAndReachesTheBackendAsOneDraw)
     // A sprite that fails is left out; the rest are drawn and the failure returned.
     rec->fail("Sprite.Draw", D3DERR_INVALIDCALL);
     dev->resetStats();
-    EXPECT_EQ(sprite->DrawRun(t.get(), parts, 3, &scale, 0.4f, 0xFF00FF00), D3DERR_INVALIDCALL);
+    EXPECT_EQ(sprite->DrawRun(t.get(), parts, 3, 0.4f, 0xFF00FF00), D3DERR_INVALIDCALL);
     EXPECT_EQ(dev->stats().drawCalls, 1u);
-    EXPECT_EQ(sprite->DrawRun(nullptr, parts, 3, &scale, 0.0f, 0xFF00FF00), D3DERR_INVALIDCALL);
+    EXPECT_EQ(sprite->DrawRun(nullptr, parts, 3, 0.0f, 0xFF00FF00), D3DERR_INVALIDCALL);
     dev->EndScene();
 }
 

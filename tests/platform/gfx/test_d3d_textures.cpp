@@ -214,19 +214,23 @@ TEST_F(Batching, ARunOfSpritesGivesThePixelsOfItsSpritesDrawnOneByOne)
     auto t = texture(16, 4, D3DFMT_A8R8G8B8, px);
     setFilter(D3DTEXF_LINEAR);
     setBlend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
-    const platform::SpritePart parts[] = {{RECT{0, 0, 5, 4}, D3DXVECTOR2{0, 0}, D3DXVECTOR2{3, 5}},
-                                          {RECT{5, 0, 9, 3}, D3DXVECTOR2{0, 0}, D3DXVECTOR2{9.3f, 5.6f}},
-                                          {RECT{9, 1, 16, 4}, D3DXVECTOR2{1, 1}, D3DXVECTOR2{14, 4}},
-                                          {RECT{2, 0, 12, 4}, D3DXVECTOR2{0, 0}, D3DXVECTOR2{6.5f, 7}}};
-    const D3DXVECTOR2 one{1, 1}, stretched{1.5f, 2.0f};
-    for (const D3DXVECTOR2* scale : {&one, &stretched}) {
+    const D3DXVECTOR2 one{1, 1}, stretched{1.5f, 2.0f}, other{0.75f, 1.25f};
+    for (const D3DXVECTOR2* scale : {&one, &stretched, &other}) {
+        // The last scale: the parts each their own.
+        const bool mixed = scale == &other;
+        const platform::SpritePart parts[] = {
+            {RECT{0, 0, 5, 4}, mixed ? one : *scale, D3DXVECTOR2{0, 0}, D3DXVECTOR2{3, 5}},
+            {RECT{5, 0, 9, 3}, *scale, D3DXVECTOR2{0, 0}, D3DXVECTOR2{9.3f, 5.6f}},
+            {RECT{9, 1, 16, 4}, mixed ? stretched : *scale, D3DXVECTOR2{1, 1}, D3DXVECTOR2{14, 4}},
+            {RECT{2, 0, 12, 4}, *scale, D3DXVECTOR2{0, 0}, D3DXVECTOR2{6.5f, 7}}};
         dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF203040, 1.0f, 0);
         for (const auto& p : parts)
-            ASSERT_EQ(sprite->Draw(t.get(), &p.source, scale, &p.center, 0.0f, &p.translation, 0xFFFFFFFF), D3D_OK);
+            ASSERT_EQ(sprite->Draw(t.get(), &p.source, &p.scale, &p.center, 0.0f, &p.translation, 0xFFFFFFFF),
+                      D3D_OK);
         const auto alone = read();
         dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF203040, 1.0f, 0);
         dev->resetStats();
-        ASSERT_EQ(sprite->DrawRun(t.get(), parts, 4, scale, 0.0f, 0xFFFFFFFF), D3D_OK);
+        ASSERT_EQ(sprite->DrawRun(t.get(), parts, 4, 0.0f, 0xFFFFFFFF), D3D_OK);
         const auto run = read();
         EXPECT_EQ(dev->stats().drawCalls, 1u);
         EXPECT_EQ(run, alone);
