@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "engine/util/a_file_server.h"
 #include "engine/util/a_log.h"
@@ -109,6 +110,15 @@ void aFont::drawString(float x, float y, const std::wstring& text, std::uint8_t 
     const aImage* texture = m_loader->texture.get();
     const D3DXVECTOR2 scale{s, s};
     const D3DXVECTOR2 corner{0.0f, 0.0f};
+    // The glyphs go to the texture as one run (an underline between them
+    // draws the glyphs before it first). Kept between calls.
+    static thread_local std::vector<aImage::Part> glyphs;
+    glyphs.clear();
+    const auto drawGlyphs = [&] {
+        if (texture && !glyphs.empty())
+            texture->drawParts(glyphs.data(), glyphs.size(), color, m_angle, &corner);
+        glyphs.clear();
+    };
     bool underline = false;
     float x0 = 0.0f, y0 = 0.0f;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -129,8 +139,7 @@ void aFont::drawString(float x, float y, const std::wstring& text, std::uint8_t 
         }
         if (texture) {
             const bool snapped = flags & FONT_SNAP;
-            texture->draw(snapped ? snap(x) : x, snapped ? snap(y) : y, &glyph->rect, color, &scale, m_angle,
-                          &corner, 0);
+            glyphs.push_back(aImage::Part{snapped ? snap(x) : x, snapped ? snap(y) : y, glyph->rect, scale});
         }
         const float a = (glyph->postAdvance + float(glyph->rect.width) + m_charSpacing) * s;
         x += cs * a;
@@ -139,10 +148,12 @@ void aFont::drawString(float x, float y, const std::wstring& text, std::uint8_t 
             const float t = m_underlineDY * s, th = m_underlineThickness;
             const float p1x = x0 - 0.5f * cs + t * sn, p1y = y0 + 0.5f * sn + t * cs;
             const float p2x = x + 0.5f * cs + t * sn, p2y = y - 0.5f * sn + t * cs;
+            drawGlyphs();
             g_gdi->drawQuad(p1x, p1y, p2x, p2y, p2x + th * sn, p2y + th * cs, p1x + th * sn, p1y + th * cs, true);
             underline = false;
         }
     }
+    drawGlyphs();
 }
 
 void aFont::drawString(float x, float y, const std::string& text, std::uint8_t flags)

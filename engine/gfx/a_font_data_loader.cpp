@@ -76,10 +76,25 @@ std::string trimRight(const std::string& text)
 
 } // namespace
 
+namespace {
+
+bool kernedBefore(const std::pair<wchar_t, float>& pair, wchar_t c) { return pair.first < c; }
+
+} // namespace
+
 float aFontChar::getKerning(wchar_t previous) const
 {
-    const auto it = kerning.find(previous);
-    return it == kerning.end() ? 0.0f : it->second;
+    const auto it = std::lower_bound(kerning.begin(), kerning.end(), previous, kernedBefore);
+    return it != kerning.end() && it->first == previous ? it->second : 0.0f;
+}
+
+void aFontChar::setKerning(wchar_t previous, float advance)
+{
+    const auto it = std::lower_bound(kerning.begin(), kerning.end(), previous, kernedBefore);
+    if (it != kerning.end() && it->first == previous)
+        it->second = advance;
+    else
+        kerning.insert(it, {previous, advance});
 }
 
 const aFontChar* aFontDataLoader::getChar(wchar_t c) const
@@ -201,6 +216,6 @@ void aFontDataLoaderINI::load(const std::string& path)
         }
         const auto glyph = chars.find(wchar_t(second & 0xFFFF));
         if (glyph != chars.end())
-            glyph->second.kerning[wchar_t(first & 0xFFFF)] = pixels(amount);
+            glyph->second.setKerning(wchar_t(first & 0xFFFF), pixels(amount));
     }
 }

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/gfx/a_image.h"
@@ -21,10 +22,14 @@ struct aFontChar {
     aRect rect;                // in the texture; width and height count as unsigned
     float preAdvance = 0.0f;   // before the glyph, unless it starts the text
     float postAdvance = 0.0f;  // after the glyph's width
-    // Extra advance before this glyph, keyed by the character before it.
-    std::map<wchar_t, float> kerning;
+    // Extra advance before this glyph, keyed by the character before it,
+    // sorted by that character: text looks it up for every glyph it draws
+    // or measures, and most glyphs have few pairs.
+    std::vector<std::pair<wchar_t, float>> kerning;
 
     float getKerning(wchar_t previous) const;
+    // Sets (or replaces) the advance after `previous`.
+    void setKerning(wchar_t previous, float advance);
 };
 
 class aFontDataLoader : public aRoot {

@@ -22,6 +22,14 @@ namespace {
 
 aGraphServer* graphServer() { return g_application ? g_application->m_graphServer : nullptr; }
 
+// The sprite's rotation centre in scaled pixels: the centre given in
+// unscaled pixels (null: the middle of the w x h source).
+D3DXVECTOR2 pivotOf(float w, float h, const D3DXVECTOR2& scale, const D3DXVECTOR2* center)
+{
+    return center ? D3DXVECTOR2{center->x * std::fabs(scale.x), center->y * std::fabs(scale.y)}
+                  : D3DXVECTOR2{w * std::fabs(scale.x) * 0.5f, h * std::fabs(scale.y) * 0.5f};
+}
+
 GfxDevice* graphDevice()
 {
     aGraphServer* gs = graphServer();
@@ -895,12 +903,48 @@ void aImage::spriteDraw(const aTextureHolder& holder, float x, float y, const aR
             c.y += scale.y >= 0.0f ? h : -h;
         }
     }
-    const D3DXVECTOR2 pivot = haveCentre
-                                  ? D3DXVECTOR2{c.x * std::fabs(scale.x), c.y * std::fabs(scale.y)}
-                                  : D3DXVECTOR2{w * std::fabs(scale.x) * 0.5f, h * std::fabs(scale.y) * 0.5f};
+    const D3DXVECTOR2 pivot = pivotOf(w, h, scale, haveCentre ? &c : nullptr);
     const RECT src{source.x, source.y, source.right(), source.bottom()};
     const D3DXVECTOR2 translation{x, y};
     gs->m_sprite->Draw(holder.texture, &src, &scale, &pivot, angle, &translation, color);
+}
+
+std::uint32_t aImage::modulate(const aGraphServer& gs, std::uint32_t color)
+{
+    const std::uint32_t a = ((color >> 24) & 0xFF) * std::uint32_t(gs.m_drawColor[0]) / 255;
+    const std::uint32_t r = ((color >> 16) & 0xFF) * std::uint32_t(gs.m_drawColor[1]) / 255;
+    const std::uint32_t g = ((color >> 8) & 0xFF) * std::uint32_t(gs.m_drawColor[2]) / 255;
+    const std::uint32_t b = (color & 0xFF) * std::uint32_t(gs.m_drawColor[3]) / 255;
+    return (a & 0xFF) << 24 | (r & 0xFF) << 16 | (g & 0xFF) << 8 | (b & 0xFF);
+}
+
+void aImage::drawParts(const Part* parts, std::size_t count, std::uint32_t color, float angle,
+                       const D3DXVECTOR2* center) const
+{
+    aGraphServer* gs = graphServer();
+    if (!gs || !m_data->m_base.texture)
+        return;
+    const aTextureHolder& holder = m_holder ? *m_holder : m_data->m_base;
+    // Glow draws each part in three steps.
+    if (!gs->m_sprite || !holder.texture || (m_drawMode == IMAGE_DRAW_GLOW && m_data->blurParams())) {
+        for (std::size_t i = 0; i < count; ++i)
+            draw(parts[i].x, parts[i].y, &parts[i].source, color, &parts[i].scale, angle, center, 0);
+        return;
+    }
+    // Kept between calls: text hands on a run for every string it draws.
+    static thread_local std::vector<platform::SpritePart> run;
+    run.clear();
+    for (std::size_t i = 0; i < count; ++i) {
+        const aRect& src = parts[i].source;
+        if (src.width == 0 || src.height == 0)
+            continue;
+        const D3DXVECTOR2& scale = parts[i].scale;
+        run.push_back(platform::SpritePart{RECT{src.x, src.y, src.right(), src.bottom()}, scale,
+                                           pivotOf(float(src.width), float(src.height), scale, center),
+                                           D3DXVECTOR2{parts[i].x, parts[i].y}});
+    }
+    if (!run.empty())
+        gs->m_sprite->DrawRun(holder.texture, run.data(), run.size(), angle, modulate(*gs, color));
 }
 
 void aImage::draw(float x, float y, const aRect* source, std::uint32_t color, const D3DXVECTOR2* scale, float angle,
@@ -914,11 +958,8 @@ void aImage::draw(float x, float y, const aRect* source, std::uint32_t color, co
     if (src.width == 0 || src.height == 0)
         return;
 
-    const std::uint32_t a = ((color >> 24) & 0xFF) * std::uint32_t(gs->m_drawColor[0]) / 255;
-    const std::uint32_t r = ((color >> 16) & 0xFF) * std::uint32_t(gs->m_drawColor[1]) / 255;
-    const std::uint32_t g = ((color >> 8) & 0xFF) * std::uint32_t(gs->m_drawColor[2]) / 255;
-    const std::uint32_t b = (color & 0xFF) * std::uint32_t(gs->m_drawColor[3]) / 255;
-    const std::uint32_t modulated = (a & 0xFF) << 24 | (r & 0xFF) << 16 | (g & 0xFF) << 8 | (b & 0xFF);
+    const std::uint32_t modulated = modulate(*gs, color);
+    const std::uint32_t a = modulated >> 24;
     const D3DXVECTOR2 sc = scale ? *scale : D3DXVECTOR2{1.0f, 1.0f};
 
     const aBlurParams* blur = m_drawMode == IMAGE_DRAW_GLOW ? m_data->blurParams() : nullptr;

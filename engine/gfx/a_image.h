@@ -4,6 +4,7 @@
 // itself through the graphics server's sprite. Every image data sits in one
 // process-wide list (creation order) so the graphics server can release and
 // reload all textures around a device reset. Main thread only.
+#include <cstddef>
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -136,6 +137,8 @@ private:
     void grayscale(bool inPlace);
 };
 
+class aGraphServer;
+
 class aImage {
 public:
     struct LockInfo {
@@ -189,6 +192,15 @@ public:
     {
         draw(std::int16_t(x), std::int16_t(y), source, color, scale, angle, center, flags);
     }
+    // Parts of the image, each drawn as draw(x, y, &source, color, &scale,
+    // angle, center, 0) would draw it, in order, handed on as one draw.
+    struct Part {
+        float x, y;
+        aRect source;
+        D3DXVECTOR2 scale;
+    };
+    void drawParts(const Part* parts, std::size_t count, std::uint32_t color, float angle,
+                   const D3DXVECTOR2* center) const;
     void drawAtPoint(std::int16_t x, std::int16_t y, std::uint32_t color = 0xFFFFFFFF,
                      const D3DXVECTOR2* scale = nullptr, float angle = 0.0f, const D3DXVECTOR2* center = nullptr,
                      std::uint32_t flags = 0) const
@@ -221,6 +233,8 @@ private:
     // One sprite draw of a holder's texture (normal mode's step).
     void spriteDraw(const aTextureHolder& holder, float x, float y, const aRect& source, std::uint32_t color,
                     D3DXVECTOR2 scale, float angle, const D3DXVECTOR2* center, std::uint32_t flags) const;
+    // The colour multiplied by the graphics server's draw colour.
+    static std::uint32_t modulate(const aGraphServer& gs, std::uint32_t color);
 
     aImageData* m_data = nullptr;
     aTextureHolder* m_holder = nullptr;  // the holder drawing uses, null before a texture exists

@@ -131,9 +131,13 @@ void ButtonBase::DrawLabel(const aRect& box)
     const float top = LabelTop(box, float(lineTotal) * lineHeight);
     font->color = GetTextColor();
     std::size_t start = 0;
+    std::wstring part;
     for (std::size_t i = 0; i < lineTotal; ++i) {
         const std::size_t end = std::min(text.find(L'\n', start), text.size());
-        const std::wstring line = text.substr(start, end - start);
+        // Most labels are one line: drawn without a copy every frame.
+        if (lineTotal > 1)
+            part.assign(text, start, end - start);
+        const std::wstring& line = lineTotal > 1 ? part : text;
         start = end + 1;
         const float w = font->getStringSize(line).first;
         float x = float(box.x) + textExtent[0];

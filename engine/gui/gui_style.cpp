@@ -115,14 +115,17 @@ void Style::EndFillProperties()
 }
 
 void Style::DrawPart(const aRect& source, std::uint8_t type, std::int32_t x, std::int32_t y, std::int32_t w,
-                     std::int32_t h, std::uint32_t color) const
+                     std::int32_t h, std::uint32_t color, std::vector<aImage::Part>& run) const
 {
     if (type == FILL_NONE || w <= 0 || h <= 0 || empty(source))
         return;
     if (type == FILL_STRETCH) {
-        const D3DXVECTOR2 scale{float(w) / float(source.width), float(h) / float(source.height)};
-        image->draw(float(x), float(y), &source, color, &scale, 0.0f, nullptr, 0);
+        run.push_back(aImage::Part{float(x), float(y), source,
+                                   D3DXVECTOR2{float(w) / float(source.width), float(h) / float(source.height)}});
     } else {
+        // What comes before the tiles is drawn first.
+        image->drawParts(run.data(), run.size(), color, 0.0f, nullptr);
+        run.clear();
         image_drawTiled(image.get(), source,
                         aRect(std::int16_t(x), std::int16_t(y), std::uint16_t(std::min(w, 65535)),
                               std::uint16_t(std::min(h, 65535))),
@@ -135,16 +138,19 @@ void Style::Draw(const aRect& dest, std::uint32_t color) const
     if (!image || (color >> 24) == 0)
         return;
     const std::int32_t X = dest.x, Y = dest.y, W = dest.width, H = dest.height;
+    // The parts go to the image as one run. Kept between calls.
+    static thread_local std::vector<aImage::Part> run;
+    run.clear();
     DrawPart(interior, fillType, X + left.width, Y + top.height, W - right.width - left.width,
-             H - bottom.height - top.height, color);
+             H - bottom.height - top.height, color, run);
     // An edge is drawn only when its length between the corners is positive;
     // its thickness is the slice's own.
-    DrawPart(top, edgeTop, X + topLeft.width, Y, W - topRight.width - topLeft.width, top.height, color);
+    DrawPart(top, edgeTop, X + topLeft.width, Y, W - topRight.width - topLeft.width, top.height, color, run);
     DrawPart(bottom, edgeBottom, X + bottomLeft.width, Y + H - bottom.height, W - bottomLeft.width - bottomRight.width,
-             bottom.height, color);
-    DrawPart(left, edgeLeft, X, Y + topLeft.height, left.width, H - topLeft.height - bottomLeft.height, color);
+             bottom.height, color, run);
+    DrawPart(left, edgeLeft, X, Y + topLeft.height, left.width, H - topLeft.height - bottomLeft.height, color, run);
     DrawPart(right, edgeRight, X + W - right.width, Y + topRight.height, right.width,
-             H - topRight.height - bottomRight.height, color);
+             H - topRight.height - bottomRight.height, color, run);
     const std::pair<const aRect*, std::pair<std::int32_t, std::int32_t>> corners[] = {
         {&topLeft, {X, Y}},
         {&topRight, {X + W - topRight.width, Y}},
@@ -153,7 +159,8 @@ void Style::Draw(const aRect& dest, std::uint32_t color) const
     };
     for (const auto& [slice, at] : corners)
         if (!empty(*slice))
-            image->draw(float(at.first), float(at.second), slice, color, nullptr, 0.0f, nullptr, 0);
+            run.push_back(aImage::Part{float(at.first), float(at.second), *slice, D3DXVECTOR2{1.0f, 1.0f}});
+    image->drawParts(run.data(), run.size(), color, 0.0f, nullptr);
 }
 
 } // namespace GUI

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/gfx/a_image.h"
 #include "engine/gui/gui_property_set.h"
@@ -50,9 +51,10 @@ public:
         pRight, pBottom, pInterior, pEdgeLeft, pEdgeTop, pEdgeRight, pEdgeBottom;
 
 private:
-    // One edge or the interior over (x, y, w, h); stretch or tile.
+    // One edge or the interior over (x, y, w, h): stretched, added to the
+    // run; tiled, drawn after the run so far.
     void DrawPart(const aRect& source, std::uint8_t type, std::int32_t x, std::int32_t y, std::int32_t w,
-                  std::int32_t h, std::uint32_t color) const;
+                  std::int32_t h, std::uint32_t color, std::vector<aImage::Part>& run) const;
 
     std::string m_name;
 };

@@ -73,7 +73,7 @@ bool intersect(const RECT& a, const RECT& b, RECT& out)
 
 } // namespace
 
-RECT clippedViewport(const D3DVIEWPORT8& vp, int width, int height)
+RECT clippedViewport(const D3DVIEWPORT8& vp, int width, int height, const RECT* clip)
 {
     const std::int64_t x0 = vp.X, y0 = vp.Y;
     const std::int64_t x1 = std::min<std::int64_t>(x0 + vp.Width, width);
@@ -83,6 +83,12 @@ RECT clippedViewport(const D3DVIEWPORT8& vp, int width, int height)
     r.top = std::int32_t(std::min<std::int64_t>(y0, height));
     r.right = std::int32_t(std::max<std::int64_t>(x1, r.left));
     r.bottom = std::int32_t(std::max<std::int64_t>(y1, r.top));
+    if (clip) {
+        r.left = std::max(r.left, clip->left);
+        r.top = std::max(r.top, clip->top);
+        r.right = std::max(r.left, std::min(r.right, clip->right));
+        r.bottom = std::max(r.top, std::min(r.bottom, clip->bottom));
+    }
     return r;
 }
 
@@ -744,7 +750,7 @@ HRESULT DeviceBase::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, std::uint32_t mi
     return D3D_OK;
 }
 
-HRESULT DeviceBase::drawSprite(GfxTexture* texture, const SpriteDrawArgs& a, const TLVertex quad[4])
+HRESULT DeviceBase::addSprite(GfxTexture* texture, const SpriteDrawArgs& a, const TLVertex quad[4])
 {
     if (m_recorder) {
         RecordedCall c;
@@ -761,12 +767,15 @@ HRESULT DeviceBase::drawSprite(GfxTexture* texture, const SpriteDrawArgs& a, con
     auto* impl = dynamic_cast<TextureImpl*>(texture);
     if (!impl || !m_inScene)
         return D3DERR_INVALIDCALL;
-    m_outTexture = m_state.colorOp == D3DTOP_DISABLE ? nullptr : impl;
+    TextureImpl* sampled = m_state.colorOp == D3DTOP_DISABLE ? nullptr : impl;
+    if (!m_outIndices.empty() && (sampled != m_outTexture || m_outVertices.size() + 4 > kMaxBatchVertices))
+        flushExpanded();
+    m_outTexture = sampled;
+    const auto base = std::uint16_t(m_outVertices.size());
     for (int i = 0; i < 4; ++i)
         m_outVertices.push_back(toBatch(quad[i], quad[i].x, quad[i].y));
     for (std::uint16_t i : {0, 1, 2, 2, 1, 3})
-        m_outIndices.push_back(i);
-    flushExpanded();
+        m_outIndices.push_back(std::uint16_t(base + i));
     return D3D_OK;
 }
 

@@ -39,8 +39,9 @@ struct DrawState {
     D3DVIEWPORT8 viewport;
 };
 
-// The viewport as a rectangle of a width x height back buffer (clipped; may be empty).
-RECT clippedViewport(const D3DVIEWPORT8& viewport, int width, int height);
+// The viewport as a rectangle of a width x height back buffer (clipped, to
+// `clip` too when given; may be empty).
+RECT clippedViewport(const D3DVIEWPORT8& viewport, int width, int height, const RECT* clip = nullptr);
 
 // What D3DX's sprite passes along with its quad (for the call log).
 struct SpriteDrawArgs {
@@ -121,8 +122,11 @@ public:
     HRESULT textureLocking(TextureImpl* texture, std::uint32_t level, const RECT* rect, std::uint32_t flags);
     virtual void textureDestroyed(TextureImpl* texture);
     // One textured quad (top-left, top-right, bottom-left, bottom-right) with
-    // the current state; no device state changes.
-    HRESULT drawSprite(GfxTexture* texture, const SpriteDrawArgs& args, const TLVertex quad[4]);
+    // the current state; no device state changes. Quads of one texture added
+    // one after another go to the backend as one draw at endSprites, which
+    // must come before any other call.
+    HRESULT addSprite(GfxTexture* texture, const SpriteDrawArgs& args, const TLVertex quad[4]);
+    void endSprites() { flushExpanded(); }
     // Logs a D3DX call that has no device call of its own (sprite Begin, ...).
     void note(const char* name, const void* object, std::initializer_list<std::int64_t> args = {},
               const char* text = nullptr);

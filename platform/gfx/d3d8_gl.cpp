@@ -362,9 +362,10 @@ public:
         if (m_skip.holds(texture))
             drawHeldFrame();
         // Giving its layer back may move the layers of an array the batch samples.
-        const auto& arrays = m_batchArrays;
+        const GlTextureArray* array = m_gl.arrayOf(*texture);
         const bool moves = m_gl.releaseMoves(*texture) &&
-                           std::find(arrays.begin(), arrays.end(), m_gl.arrayOf(*texture)) != arrays.end();
+                           std::any_of(m_batchUnits.begin(), m_batchUnits.end(),
+                                       [&](const GlUnit& unit) { return unit.array == array; });
         if (inBatch(texture) || moves)
             flushBatch();
         DeviceBase::textureDestroyed(texture);
@@ -725,18 +726,21 @@ private:
         m_gl.clear(m_target ? m_target : m_window->backBufferFramebuffer(all), w, h, rects, color);
     }
 
-    // Adds triangles to the pending batch. A batch has one state and one
-    // clip (a change draws it first); the texture may differ, each array of
-    // textures getting a unit of its own while units last (one texture per
-    // batch without merging).
+    // Adds triangles to the pending batch. A batch has one blending, colour
+    // operation and scissor (a change draws it first); the texture and the
+    // filters may differ, each array of textures with its filters getting a
+    // unit of its own while units last (one texture per batch without
+    // merging).
     void submit(const DrawState& st, TextureImpl* texture, const BatchVertex* vertices, std::size_t vertexCount,
                 const std::uint16_t* indices, std::size_t indexCount, const RECT* clip)
     {
+        // The viewport only clips: states that differ in it alone draw alike
+        // where their pixels may go.
+        const RECT scissor = clippedViewport(st.viewport, backBufferWidth(), backBufferHeight(), clip);
         if (!m_batchIndices.empty()) {
-            const bool sameClip = clip ? m_batchClipped && std::memcmp(clip, &m_batchClip, sizeof(RECT)) == 0
-                                       : !m_batchClipped;
             // Vertices that triangles share may be copied: at most one per index.
-            if (!sameClip || !sameDrawState(st, m_batchState) ||
+            if (std::memcmp(&scissor, &m_batchScissor, sizeof(RECT)) != 0 ||
+                !sameBlendAndColour(st, m_batchState) ||
                 m_batchVertices.size() + vertexCount + indexCount > kMaxBatchVertices)
                 flushBatch();
         }
@@ -749,16 +753,15 @@ private:
             if (!(array = m_gl.place(*texture)))
                 return;
         }
-        int unit = unitOf(texture, array);
+        const GlUnit wanted = GlUnit::of(array, st);
+        int unit = unitOf(texture, wanted);
         if (unit < 0) {
             flushBatch();
-            unit = unitOf(texture, array);
+            unit = unitOf(texture, wanted);
         }
         if (m_batchIndices.empty()) {
             m_batchState = st;
-            m_batchClipped = clip != nullptr;
-            if (clip)
-                m_batchClip = *clip;
+            m_batchScissor = scissor;
         }
         const std::size_t done = GlRenderer::appendDraw(st, texture, std::uint32_t(unit), vertices, vertexCount,
                                                         indices, indexCount, m_batchVertices, m_batchIndices);
@@ -774,18 +777,18 @@ private:
         return std::find(m_batchTextures.begin(), m_batchTextures.end(), texture) != m_batchTextures.end();
     }
 
-    // The unit the pending batch gives the texture's array (null: white),
-    // taking a free one if needed; -1 when none is free.
-    int unitOf(TextureImpl* texture, GlTextureArray* array)
+    // The unit the pending batch gives the texture's array (null: white) with
+    // the filters wanted, taking a free one if needed; -1 when none is free.
+    int unitOf(TextureImpl* texture, const GlUnit& wanted)
     {
         if (!textureMerging() && !m_batchTextures.empty() && m_batchTextures[0] != texture)
             return -1;
-        const auto found = std::find(m_batchArrays.begin(), m_batchArrays.end(), array);
-        int unit = int(found - m_batchArrays.begin());
-        if (found == m_batchArrays.end()) {
-            if (int(m_batchArrays.size()) >= (textureMerging() ? m_gl.maxUnits() : 1))
+        const auto found = std::find(m_batchUnits.begin(), m_batchUnits.end(), wanted);
+        int unit = int(found - m_batchUnits.begin());
+        if (found == m_batchUnits.end()) {
+            if (int(m_batchUnits.size()) >= (textureMerging() ? m_gl.maxUnits() : 1))
                 return -1;
-            m_batchArrays.push_back(array);
+            m_batchUnits.push_back(wanted);
         }
         if (!inBatch(texture))
             m_batchTextures.push_back(texture);
@@ -796,15 +799,15 @@ private:
     {
         if (!m_batchIndices.empty() && m_token->alive()) {
             m_window->makeCurrent();
-            m_gl.draw(m_batchState, m_batchArrays.data(), int(m_batchArrays.size()), m_batchTextures.data(),
+            m_gl.draw(m_batchState, m_batchUnits.data(), int(m_batchUnits.size()), m_batchTextures.data(),
                       int(m_batchTextures.size()), m_target ? m_target : m_window->backBufferFramebuffer(),
                       backBufferWidth(), backBufferHeight(), m_batchVertices.data(), m_batchVertices.size(),
-                      m_batchIndices.data(), m_batchIndices.size(), m_stats, m_batchClipped ? &m_batchClip : nullptr);
+                      m_batchIndices.data(), m_batchIndices.size(), m_stats, &m_batchScissor);
         }
         m_batchVertices.clear();
         m_batchIndices.clear();
         m_batchTextures.clear();
-        m_batchArrays.clear();
+        m_batchUnits.clear();
     }
 
     Window* m_window;
@@ -814,10 +817,9 @@ private:
     std::vector<GlVertex> m_batchVertices;
     std::vector<std::uint16_t> m_batchIndices;
     std::vector<TextureImpl*> m_batchTextures;   // every texture the batch samples
-    std::vector<GlTextureArray*> m_batchArrays;  // unit i's array
+    std::vector<GlUnit> m_batchUnits;            // what unit i samples
     DrawState m_batchState;
-    bool m_batchClipped = false;
-    RECT m_batchClip{0, 0, 0, 0};
+    RECT m_batchScissor{0, 0, 0, 0};  // where the batch may draw: its viewport and clip
 
     FrameSkip m_skip;
     std::uint32_t m_seenExposures = 0;

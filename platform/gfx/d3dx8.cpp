@@ -55,6 +55,47 @@ public:
     HRESULT Draw(GfxTexture* texture, const RECT* source, const D3DXVECTOR2* scaling, const D3DXVECTOR2* center,
                  float rotation, const D3DXVECTOR2* translation, D3DCOLOR color) override
     {
+        D3DSURFACE_DESC desc;
+        const bool described = texture && SUCCEEDED(texture->GetLevelDesc(0, &desc));
+        const Turn turn(rotation);
+        const HRESULT hr = add(texture, described ? &desc : nullptr, source, scaling, center, turn, translation, color);
+        m_device->endSprites();
+        return hr;
+    }
+
+    HRESULT DrawRun(GfxTexture* texture, const SpritePart* parts, std::size_t count, float rotation,
+                    D3DCOLOR color) override
+    {
+        D3DSURFACE_DESC desc;
+        const bool described = texture && SUCCEEDED(texture->GetLevelDesc(0, &desc));
+        const Turn turn(rotation);
+        HRESULT first = D3D_OK;
+        for (std::size_t i = 0; i < count; ++i) {
+            const SpritePart& p = parts[i];
+            const HRESULT hr = add(texture, described ? &desc : nullptr, &p.source, &p.scale, &p.center, turn,
+                                   &p.translation, color);
+            if (FAILED(hr) && SUCCEEDED(first))
+                first = hr;
+        }
+        m_device->endSprites();
+        return first;
+    }
+
+private:
+    // Most sprites are not turned; cos 0 and sin 0 are exact.
+    struct Turn {
+        explicit Turn(float angle)
+            : angle(angle), c(angle != 0.0f ? std::cos(angle) : 1.0f), s(angle != 0.0f ? std::sin(angle) : 0.0f)
+        {
+        }
+        float angle, c, s;
+    };
+
+    // One sprite's quad added to the device's pending draw. desc: the
+    // texture's, null when it has none (the call fails).
+    HRESULT add(GfxTexture* texture, const D3DSURFACE_DESC* desc, const RECT* source, const D3DXVECTOR2* scaling,
+                const D3DXVECTOR2* center, const Turn& turn, const D3DXVECTOR2* translation, D3DCOLOR color)
+    {
         SpriteDrawArgs a;
         a.source = source;
         if (scaling) {
@@ -65,7 +106,7 @@ public:
             a.centerX = center->x;
             a.centerY = center->y;
         }
-        a.angle = rotation;
+        a.angle = turn.angle;
         if (translation) {
             a.translateX = translation->x;
             a.translateY = translation->y;
@@ -73,14 +114,13 @@ public:
         a.color = color;
 
         TLVertex quad[4];
-        D3DSURFACE_DESC desc;
-        if (!texture || FAILED(texture->GetLevelDesc(0, &desc)))
-            return m_device->drawSprite(nullptr, a, quad);
-        const RECT r = source ? *source : RECT{0, 0, std::int32_t(desc.Width), std::int32_t(desc.Height)};
+        if (!desc)
+            return m_device->addSprite(nullptr, a, quad);
+        const RECT r = source ? *source : RECT{0, 0, std::int32_t(desc->Width), std::int32_t(desc->Height)};
         const float w = float(r.right - r.left), h = float(r.bottom - r.top);
         if (w <= 0.0f || h <= 0.0f || a.scaleX == 0.0f || a.scaleY == 0.0f)
             return D3D_OK;
-        const float c = std::cos(rotation), s = std::sin(rotation);
+        const float c = turn.c, s = turn.s;
         const float px[4] = {0.0f, w, 0.0f, w};
         const float py[4] = {0.0f, 0.0f, h, h};
         for (int i = 0; i < 4; ++i) {
@@ -90,10 +130,10 @@ public:
             quad[i].x = a.translateX + a.centerX + c * qx + s * qy - 0.5f;
             quad[i].y = a.translateY + a.centerY - s * qx + c * qy - 0.5f;
             quad[i].diffuse = color;
-            quad[i].u = (float(r.left) + px[i]) / float(desc.Width);
-            quad[i].v = (float(r.top) + py[i]) / float(desc.Height);
+            quad[i].u = (float(r.left) + px[i]) / float(desc->Width);
+            quad[i].v = (float(r.top) + py[i]) / float(desc->Height);
         }
-        return m_device->drawSprite(texture, a, quad);
+        return m_device->addSprite(texture, a, quad);
     }
 
 private:

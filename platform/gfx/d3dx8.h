@@ -2,6 +2,7 @@
 // The D3DX helpers the engine uses, on top of the device: texture creation
 // (also from image files in memory), the sprite, text fonts, the
 // orthographic matrix and saving a surface as a BMP file.
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/gfx/d3d8.h"
@@ -55,6 +56,15 @@ struct LOGFONTA {
 
 namespace platform {
 
+// One sprite of a run: what Draw takes besides the texture, angle and
+// colour the run shares.
+struct SpritePart {
+    RECT source;
+    D3DXVECTOR2 scale;
+    D3DXVECTOR2 center;
+    D3DXVECTOR2 translation;
+};
+
 // Draws textured quads in submission order with the device's current
 // state. Begin and End change no device state.
 class GfxSprite : public GfxObject {
@@ -68,6 +78,10 @@ public:
     virtual HRESULT Draw(GfxTexture* texture, const RECT* source, const D3DXVECTOR2* scaling,
                          const D3DXVECTOR2* rotationCenter, float rotation, const D3DXVECTOR2* translation,
                          D3DCOLOR color) = 0;
+    // Draw for each part in order, with the same pixels and the same call
+    // log, handed to the device as one draw. Returns the first failure.
+    virtual HRESULT DrawRun(GfxTexture* texture, const SpritePart* parts, std::size_t count, float rotation,
+                            D3DCOLOR color) = 0;
     virtual HRESULT End() = 0;
 };
 

@@ -21,6 +21,8 @@ bool texelsMatchPixels(const BatchVertex* vertices, const std::uint16_t* indices
 
 // Whether two states draw alike (every field, the viewport's depth range included).
 bool sameDrawState(const DrawState& a, const DrawState& b);
+// Whether two states blend and colour alike (every field but the filters and the viewport).
+bool sameBlendAndColour(const DrawState& a, const DrawState& b);
 
 struct FrameOp {
     enum class Kind : std::uint8_t { Clear, Draw };
@@ -88,6 +90,10 @@ private:
     std::vector<BatchVertex> m_vertices;
     std::vector<std::uint16_t> m_indices;
     std::vector<RECT> m_rects;
+    // The state the last draw hashed, and its hash.
+    bool m_stateHashed = false;
+    DrawState m_hashedState;
+    std::uint64_t m_stateHash = 0;
 };
 
 // Whether drawing `op` leaves every pixel of `area` as it draws it,

@@ -152,7 +152,7 @@ constexpr double kOwnDrawReads = 32768.0;
 } // namespace
 
 void GlRenderer::splitRuns(const GlVertex* v, const std::uint16_t* idx, std::size_t count, int units,
-                           std::vector<Piece>& out)
+                           const RECT& scissor, std::vector<Piece>& out)
 {
     out.clear();
     std::size_t start = 0;
@@ -179,7 +179,15 @@ void GlRenderer::splitRuns(const GlVertex* v, const std::uint16_t* idx, std::siz
         const BatchVertex& a = v[idx[t]].v;
         const BatchVertex& b = v[idx[t + 1]].v;
         const BatchVertex& c = v[idx[t + 2]].v;
-        area += 0.5 * std::fabs(double(b.x - a.x) * double(c.y - a.y) - double(c.x - a.x) * double(b.y - a.y));
+        // Only pixels inside the scissor are read: a large triangle drawn
+        // into a small area costs as little as a small one.
+        const double w = std::min<double>(std::max({a.x, b.x, c.x}) + 1.0, scissor.right) -
+                         std::max<double>(std::min({a.x, b.x, c.x}) - 1.0, scissor.left);
+        const double h = std::min<double>(std::max({a.y, b.y, c.y}) + 1.0, scissor.bottom) -
+                         std::max<double>(std::min({a.y, b.y, c.y}) - 1.0, scissor.top);
+        const double inside = w > 0.0 && h > 0.0 ? w * h : 0.0;
+        area += std::min(inside, 0.5 * std::fabs(double(b.x - a.x) * double(c.y - a.y) -
+                                                 double(c.x - a.x) * double(b.y - a.y)));
     }
     close(count);
 }
@@ -700,12 +708,12 @@ void GlRenderer::use(Program& p, int width, int height, int samplerUnit)
     }
 }
 
-void GlRenderer::draw(const DrawState& st, GlTextureArray* const* arrays, int arrayCount, TextureImpl* const* textures,
+void GlRenderer::draw(const DrawState& st, const GlUnit* bound, int unitCount, TextureImpl* const* textures,
                       int textureCount, std::uint32_t fbo, int width, int height, const GlVertex* vertices,
                       std::size_t vertexCount, const std::uint16_t* indices, std::size_t indexCount,
                       GfxDeviceStats& stats, const RECT* clip)
 {
-    const int units = arrayCount == 1 && !arrays[0] ? 0 : std::min(arrayCount, m_maxUnits);
+    const int units = unitCount == 1 && !bound[0].array ? 0 : std::min(unitCount, m_maxUnits);
     Program* all = program(st, units);
     Program* one = units > 1 ? program(st, 1) : all;
     if (!all || !one)
@@ -714,13 +722,7 @@ void GlRenderer::draw(const DrawState& st, GlTextureArray* const* arrays, int ar
     Applied& a = m_applied;
 
     // The viewport is a scissor, clipped to the back buffer (and the clip).
-    RECT vp = clippedViewport(st.viewport, width, height);
-    if (clip) {
-        vp.left = std::max(vp.left, clip->left);
-        vp.top = std::max(vp.top, clip->top);
-        vp.right = std::max(vp.left, std::min(vp.right, clip->right));
-        vp.bottom = std::max(vp.top, std::min(vp.bottom, clip->bottom));
-    }
+    const RECT vp = clippedViewport(st.viewport, width, height, clip);
     applyScissor(vp, height);
 
     if (!a.valid || a.blend != st.alphaBlend) {
@@ -737,7 +739,6 @@ void GlRenderer::draw(const DrawState& st, GlTextureArray* const* arrays, int ar
     }
     // Texture names are bound every time: a deleted texture's name may come
     // back for another one. Samplers live as long as the renderer.
-    const GLuint sampler = m_samplers[st.minFilter == D3DTEXF_LINEAR][st.magFilter == D3DTEXF_LINEAR];
     if (units > 0) {
         glActiveTexture(GL_TEXTURE0);
         for (int i = 0; i < textureCount; ++i)
@@ -746,7 +747,8 @@ void GlRenderer::draw(const DrawState& st, GlTextureArray* const* arrays, int ar
     }
     for (int i = 0; i < units; ++i) {
         glActiveTexture(GLenum(GL_TEXTURE0 + i));
-        glBindTexture(GL_TEXTURE_2D_ARRAY, arrays[i] ? arrays[i]->name : m_white);
+        glBindTexture(GL_TEXTURE_2D_ARRAY, bound[i].array ? bound[i].array->name : m_white);
+        const GLuint sampler = m_samplers[bound[i].filters & 1][(bound[i].filters >> 1) & 1];
         if (!a.valid || a.sampler[i] != sampler) {
             glBindSampler(GLuint(i), sampler);
             a.sampler[i] = sampler;
@@ -760,7 +762,7 @@ void GlRenderer::draw(const DrawState& st, GlTextureArray* const* arrays, int ar
     glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertexCount * sizeof(GlVertex)), vertices, GL_STREAM_DRAW);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indexCount * sizeof(std::uint16_t)), indices, GL_STREAM_DRAW);
     if (units > 1) {
-        splitRuns(vertices, indices, indexCount, units, m_pieces);
+        splitRuns(vertices, indices, indexCount, units, vp, m_pieces);
     } else {
         m_pieces.assign(1, Piece{0, indexCount, 0, false});
     }

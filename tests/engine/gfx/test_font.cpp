@@ -48,7 +48,8 @@ TEST_F(FontTest, DescriptionEntriesAndTheirFaults)
                                            "[Charlist]\n41 = 1 2 3 4 0.5 -1.5\n10000 = 0 0 50 50 0 0\n42 = 5 6\n"
                                            "zz = 0 0 1 1 0 0\n41 = 7 8 9 30 0 0\n43 = 0 0 -2 5 0 0\n"
                                            "44 = 0 0 4 40000 0 0\n"
-                                           "[KerningPairs]\na = 41 42 -1.5\nb = 41 45 3\nc = 41 42\n");
+                                           "[KerningPairs]\na = 41 42 -1.5\nb = 41 45 3\nc = 41 42\nd = 5A 42 2\n"
+                                           "e = 30 42 0.25\nf = 5A 42 4\n");
     aFont f(path);
     const aFontDataLoader* d = f.getLoader();
     ASSERT_NE(d, nullptr);
@@ -69,6 +70,10 @@ TEST_F(FontTest, DescriptionEntriesAndTheirFaults)
     EXPECT_EQ(d->fontHeight, 30.0f);
     EXPECT_EQ(d->getChar(L'B')->getKerning(L'A'), -1.5f);
     EXPECT_EQ(d->getChar(L'B')->getKerning(L'C'), 0.0f);
+    // Pairs in any order; a repeated pair keeps its last advance.
+    EXPECT_EQ(d->getChar(L'B')->getKerning(L'0'), 0.25f);
+    EXPECT_EQ(d->getChar(L'B')->getKerning(L'Z'), 4.0f);
+    EXPECT_EQ(d->getChar(L'B')->getKerning(L'Y'), 0.0f);
     EXPECT_EQ(&d->getCharInfo(L'Z'), &d->getCharInfo(L'Y'));
     EXPECT_EQ(d->getCharInfo(L'Z').rect, aRect());
     const std::string log = newLog();

@@ -59,6 +59,12 @@ TEST_F(StyleTest, AutoSliceAloneLogsAndDrawsCorners)
     EXPECT_EQ(style->interior, aRect(30, 30, 30, 30));
     EXPECT_EQ(draw(*style, aRect(5, 6, 100, 80)), (Draws{"5,6 0,0,30,30 1,1", "75,6 60,0,30,30 1,1",
                                                        "5,56 0,60,30,30 1,1", "75,56 60,60,30,30 1,1"}));
+    // In a scene the four go to the device as one draw.
+    ASSERT_EQ(graph->m_device->BeginScene(), D3D_OK);
+    graph->m_device->resetStats();
+    style->Draw(aRect(5, 6, 100, 80), 0xFFFFFFFF);
+    EXPECT_EQ(graph->m_device->stats().drawCalls, 1u);
+    ASSERT_EQ(graph->m_device->EndScene(), D3D_OK);
 
     // Bad keywords keep the type; an unknown image draws nothing.
     style->BeginFillProperties();

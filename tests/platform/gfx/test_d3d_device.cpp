@@ -304,6 +304,51 @@ TEST_F(Double, LogKeepsSubmissionOrderWithArguments)
     EXPECT_EQ(prim.vertices[1].y, 4.0f);
 }
 
+TEST_F(Double, ARunOfSpritesLogsEachSpriteAndReachesTheBackendAsOneDraw)
+{
+    GfxRef<GfxTexture> t;
+    ASSERT_EQ(dev->CreateTexture(8, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, t.out()), D3D_OK);
+    GfxRef<GfxSprite> sprite;
+    ASSERT_EQ(D3DXCreateSprite(dev.get(), sprite.out()), D3D_OK);
+    dev->BeginScene();
+    // The second part is empty: drawn alone it is neither logged nor drawn.
+    const SpritePart parts[] = {{RECT{0, 0, 3, 4}, D3DXVECTOR2{2, -1}, D3DXVECTOR2{1, 2}, D3DXVECTOR2{10, 3}},
+                                {RECT{3, 0, 3, 4}, D3DXVECTOR2{1, 1}, D3DXVECTOR2{0, 0}, D3DXVECTOR2{12, 3}},
+                                {RECT{3, 1, 8, 4}, D3DXVECTOR2{1.5f, 3}, D3DXVECTOR2{0, 0}, D3DXVECTOR2{14.5f, 3}}};
+    auto calls = [&] {
+        std::vector<std::pair<std::string, std::vector<TLVertex>>> out;
+        for (const RecordedCall& c : rec->calls)
+            out.emplace_back(c.name, c.vertices);
+        return out;
+    };
+    rec->clear();
+    dev->resetStats();
+    for (const SpritePart& p : parts)
+        sprite->Draw(t.get(), &p.source, &p.scale, &p.center, 0.4f, &p.translation, 0xFF00FF00);
+    const auto alone = calls();
+    EXPECT_EQ(dev->stats().drawCalls, 2u);
+    ASSERT_EQ(alone.size(), 2u);
+
+    rec->clear();
+    dev->resetStats();
+    EXPECT_EQ(sprite->DrawRun(t.get(), parts, 3, 0.4f, 0xFF00FF00), D3D_OK);
+    const auto run = calls();
+    ASSERT_EQ(run.size(), alone.size());
+    for (std::size_t i = 0; i < run.size(); ++i) {
+        EXPECT_EQ(run[i].first, alone[i].first);
+        EXPECT_EQ(std::memcmp(run[i].second.data(), alone[i].second.data(), sizeof(TLVertex) * 4), 0) << i;
+    }
+    EXPECT_EQ(dev->stats().drawCalls, 1u);
+
+    // A sprite that fails is left out; the rest are drawn and the failure returned.
+    rec->fail("Sprite.Draw", D3DERR_INVALIDCALL);
+    dev->resetStats();
+    EXPECT_EQ(sprite->DrawRun(t.get(), parts, 3, 0.4f, 0xFF00FF00), D3DERR_INVALIDCALL);
+    EXPECT_EQ(dev->stats().drawCalls, 1u);
+    EXPECT_EQ(sprite->DrawRun(nullptr, parts, 3, 0.0f, 0xFF00FF00), D3DERR_INVALIDCALL);
+    dev->EndScene();
+}
+
 TEST_F(Double, BadInputIsAnInvalidCallThatChangesNothing)
 {
     GfxRef<GfxTexture> t;

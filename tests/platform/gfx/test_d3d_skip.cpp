@@ -402,6 +402,37 @@ TEST_F(SkipPixels, MixedFiltersGiveTheSamePixelsInEveryBatching)
     dev->setTextureMerging(true);
 }
 
+TEST_F(SkipPixels, AChangedAreaIsDrawnInOneDrawWhateverTheViewportsAndSizesAroundIt)
+{
+    makeSprite();
+    setFilter(D3DTEXF_LINEAR);
+    // A backdrop far larger than the back buffer, and over it, in a viewport
+    // of its own holding every place it goes, a sprite of another size
+    // (another texture array) that moves a little, texel for texel on
+    // pixels (so sampled nearest, the backdrop linearly).
+    auto backdrop = checker(16, 0xFF204060, 0xFF406080);
+    auto small = checker(4, 0xFFFFFF00, 0xFFFF00FF);
+    D3DVIEWPORT8 all;
+    ASSERT_EQ(dev->GetViewport(&all), D3D_OK);
+    D3DVIEWPORT8 left = all;
+    left.Width = 40;
+    const float xs[] = {10, 10, 12, 14, 14, 11};
+    const GfxDeviceStats stats = same(6, [&](int i) {
+        ASSERT_EQ(dev->SetViewport(&all), D3D_OK);
+        const D3DXVECTOR2 scale{16.0f, 16.0f}, origin{-40.0f, -50.0f};
+        ASSERT_EQ(sprite->Draw(backdrop.get(), nullptr, &scale, nullptr, 0.0f, &origin, 0xFFFFFFFF), D3D_OK);
+        ASSERT_EQ(dev->SetViewport(&left), D3D_OK);
+        drawSprite(small.get(), xs[i], 20);
+        // The next frame's clear takes the viewport.
+        ASSERT_EQ(dev->SetViewport(&all), D3D_OK);
+    });
+    EXPECT_EQ(at(frames[3], 15, 20), 0xFFFF00u);
+    // Whole (and as checked): one draw per viewport. In part: one.
+    EXPECT_EQ(stats.drawCalls, 2 * (stats.framesWhole + stats.framesChecked) + stats.framesPartial);
+    // Frame 2 is compared with the black frame the back target holds: whole.
+    expectDrawn(stats, 2, 2, 2);
+}
+
 TEST_F(SkipPixels, FramesAreRecordedOnlyWhileSkipping)
 {
     dev->SetTexture(0, nullptr);

@@ -204,6 +204,41 @@ TEST_F(Batching, SpritesAndPrimitivesKeepTheirOrder)
     EXPECT_TRUE(near(pixel(10, 2), 0xFF0000, 0));  // blending is off: the last draw wins
 }
 
+TEST_F(Batching, ARunOfSpritesGivesThePixelsOfItsSpritesDrawnOneByOne)
+{
+    // Linear filtering: one part lies texel for texel on pixels (drawn alone,
+    // it samples nearest), the others do not.
+    std::vector<std::uint32_t> px;
+    for (int i = 0; i < 64; ++i)
+        px.push_back(0x80000000u | std::uint32_t(i * 0x3F1D27) % 0x1000000u | std::uint32_t(i % 2) * 0x7F000000u);
+    auto t = texture(16, 4, D3DFMT_A8R8G8B8, px);
+    setFilter(D3DTEXF_LINEAR);
+    setBlend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
+    const D3DXVECTOR2 one{1, 1}, stretched{1.5f, 2.0f}, other{0.75f, 1.25f};
+    for (const D3DXVECTOR2* scale : {&one, &stretched, &other}) {
+        // The last scale: the parts each their own.
+        const bool mixed = scale == &other;
+        const platform::SpritePart parts[] = {
+            {RECT{0, 0, 5, 4}, mixed ? one : *scale, D3DXVECTOR2{0, 0}, D3DXVECTOR2{3, 5}},
+            {RECT{5, 0, 9, 3}, *scale, D3DXVECTOR2{0, 0}, D3DXVECTOR2{9.3f, 5.6f}},
+            {RECT{9, 1, 16, 4}, mixed ? stretched : *scale, D3DXVECTOR2{1, 1}, D3DXVECTOR2{14, 4}},
+            {RECT{2, 0, 12, 4}, *scale, D3DXVECTOR2{0, 0}, D3DXVECTOR2{6.5f, 7}}};
+        dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF203040, 1.0f, 0);
+        for (const auto& p : parts)
+            ASSERT_EQ(sprite->Draw(t.get(), &p.source, &p.scale, &p.center, 0.0f, &p.translation, 0xFFFFFFFF),
+                      D3D_OK);
+        const auto alone = read();
+        dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF203040, 1.0f, 0);
+        dev->resetStats();
+        ASSERT_EQ(sprite->DrawRun(t.get(), parts, 4, 0.0f, 0xFFFFFFFF), D3D_OK);
+        const auto run = read();
+        EXPECT_EQ(dev->stats().drawCalls, 1u);
+        EXPECT_EQ(run, alone);
+        EXPECT_GT(std::count(run.begin(), run.end(), 0xFF203040u), 100);
+        EXPECT_LT(std::count(run.begin(), run.end(), 0xFF203040u), kWidth * kHeight - 60);
+    }
+}
+
 // One frame of sprites alternating among four textures (rotated, scaled,
 // tinted, blended), a flat quad without texture among them, then ten
 // textures in a row; returns the frame and the counters of its draws.
@@ -279,19 +314,29 @@ TEST_F(Merging, MergedDrawsGiveTheUnmergedPictureExactly)
 
 TEST_F(Merging, BigRunsDrawAloneWithinOneFlush)
 {
-    // A sprite of 128 x 192 pixels (clipped or not) is worth a draw of its
-    // own; the small ones between the big ones share one.
+    // A sprite of 128 x 192 pixels inside the back buffer is worth a draw of
+    // its own; the small ones between the big ones share one, and so does a
+    // big one that lies mostly outside the back buffer.
+    ASSERT_EQ(dev->EndScene(), D3D_OK);
+    params.BackBufferWidth = params.BackBufferHeight = 256;
+    ASSERT_EQ(dev->Reset(&params), D3D_OK);
+    ASSERT_EQ(dev->SetVertexShader(kFvfTLVertex), D3D_OK);
+    setFilter(D3DTEXF_POINT);
+    ASSERT_EQ(dev->BeginScene(), D3D_OK);
+    const RECT all{0, 0, 256, 256};
     auto scene = [&](bool merge) {
         dev->setTextureMerging(merge);
         dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
         dev->resetStats();
         const D3DXVECTOR2 big{64.0f, 64.0f}, small{1.0f, 1.0f}, origin{0.0f, 0.0f}, at{20.0f, 20.0f};
+        const D3DXVECTOR2 beyond{240.0f, -180.0f};
         sprite->Draw(textures[0].get(), nullptr, &big, nullptr, 0.0f, &origin, 0xFFFFFFFF);
         sprite->Draw(textures[1].get(), nullptr, &small, nullptr, 0.0f, &at, 0xFFFFFFFF);
+        sprite->Draw(textures[5].get(), nullptr, &big, nullptr, 0.0f, &beyond, 0xFFFFFFFF);
         sprite->Draw(textures[2].get(), nullptr, &small, nullptr, 0.0f, &origin, 0xFFFFFFFF);
         sprite->Draw(textures[3].get(), nullptr, &big, nullptr, 0.5f, &at, 0x80FFFFFF);
         MergeFrame f;
-        f.pixels = read();
+        f.pixels = read(&all);
         f.stats = dev->stats();
         return f;
     };
@@ -299,9 +344,10 @@ TEST_F(Merging, BigRunsDrawAloneWithinOneFlush)
     const MergeFrame merged = scene(true);
     const MergeFrame alone = scene(false);
     EXPECT_EQ(merged.pixels, alone.pixels);
+    EXPECT_NE(merged.pixels[255], 0xFF000000u) << "the sprite beyond the top right was not drawn";
     EXPECT_EQ(merged.stats.flushes, 1u);
     EXPECT_EQ(merged.stats.drawCalls, 3u);
-    EXPECT_EQ(alone.stats.drawCalls, 4u);
+    EXPECT_EQ(alone.stats.drawCalls, 5u);
 }
 
 TEST_F(Merging, WritingOrDestroyingABatchedTextureFlushesFirst)
