@@ -362,10 +362,9 @@ public:
         if (m_skip.holds(texture))
             drawHeldFrame();
         // Giving its layer back may move the layers of an array the batch samples.
-        const GlTextureArray* array = m_gl.arrayOf(*texture);
+        const auto& arrays = m_batchArrays;
         const bool moves = m_gl.releaseMoves(*texture) &&
-                           std::any_of(m_batchUnits.begin(), m_batchUnits.end(),
-                                       [&](const GlUnit& unit) { return unit.array == array; });
+                           std::find(arrays.begin(), arrays.end(), m_gl.arrayOf(*texture)) != arrays.end();
         if (inBatch(texture) || moves)
             flushBatch();
         DeviceBase::textureDestroyed(texture);
@@ -726,11 +725,10 @@ private:
         m_gl.clear(m_target ? m_target : m_window->backBufferFramebuffer(all), w, h, rects, color);
     }
 
-    // Adds triangles to the pending batch. A batch has one blending, colour
-    // operation and scissor (a change draws it first); the texture and the
-    // filters may differ, each array of textures with its filters getting a
-    // unit of its own while units last (one texture per batch without
-    // merging).
+    // Adds triangles to the pending batch. A batch has one state and one
+    // clip (a change draws it first); the texture may differ, each array of
+    // textures getting a unit of its own while units last (one texture per
+    // batch without merging).
     void submit(const DrawState& st, TextureImpl* texture, const BatchVertex* vertices, std::size_t vertexCount,
                 const std::uint16_t* indices, std::size_t indexCount, const RECT* clip)
     {
@@ -740,7 +738,7 @@ private:
         if (!m_batchIndices.empty()) {
             // Vertices that triangles share may be copied: at most one per index.
             if (std::memcmp(&scissor, &m_batchScissor, sizeof(RECT)) != 0 ||
-                !sameBlendAndColour(st, m_batchState) ||
+                !sameDrawStateInViewport(st, m_batchState) ||
                 m_batchVertices.size() + vertexCount + indexCount > kMaxBatchVertices)
                 flushBatch();
         }
@@ -753,11 +751,10 @@ private:
             if (!(array = m_gl.place(*texture)))
                 return;
         }
-        const GlUnit wanted = GlUnit::of(array, st);
-        int unit = unitOf(texture, wanted);
+        int unit = unitOf(texture, array);
         if (unit < 0) {
             flushBatch();
-            unit = unitOf(texture, wanted);
+            unit = unitOf(texture, array);
         }
         if (m_batchIndices.empty()) {
             m_batchState = st;
@@ -777,18 +774,18 @@ private:
         return std::find(m_batchTextures.begin(), m_batchTextures.end(), texture) != m_batchTextures.end();
     }
 
-    // The unit the pending batch gives the texture's array (null: white) with
-    // the filters wanted, taking a free one if needed; -1 when none is free.
-    int unitOf(TextureImpl* texture, const GlUnit& wanted)
+    // The unit the pending batch gives the texture's array (null: white),
+    // taking a free one if needed; -1 when none is free.
+    int unitOf(TextureImpl* texture, GlTextureArray* array)
     {
         if (!textureMerging() && !m_batchTextures.empty() && m_batchTextures[0] != texture)
             return -1;
-        const auto found = std::find(m_batchUnits.begin(), m_batchUnits.end(), wanted);
-        int unit = int(found - m_batchUnits.begin());
-        if (found == m_batchUnits.end()) {
-            if (int(m_batchUnits.size()) >= (textureMerging() ? m_gl.maxUnits() : 1))
+        const auto found = std::find(m_batchArrays.begin(), m_batchArrays.end(), array);
+        int unit = int(found - m_batchArrays.begin());
+        if (found == m_batchArrays.end()) {
+            if (int(m_batchArrays.size()) >= (textureMerging() ? m_gl.maxUnits() : 1))
                 return -1;
-            m_batchUnits.push_back(wanted);
+            m_batchArrays.push_back(array);
         }
         if (!inBatch(texture))
             m_batchTextures.push_back(texture);
@@ -799,7 +796,7 @@ private:
     {
         if (!m_batchIndices.empty() && m_token->alive()) {
             m_window->makeCurrent();
-            m_gl.draw(m_batchState, m_batchUnits.data(), int(m_batchUnits.size()), m_batchTextures.data(),
+            m_gl.draw(m_batchState, m_batchArrays.data(), int(m_batchArrays.size()), m_batchTextures.data(),
                       int(m_batchTextures.size()), m_target ? m_target : m_window->backBufferFramebuffer(),
                       backBufferWidth(), backBufferHeight(), m_batchVertices.data(), m_batchVertices.size(),
                       m_batchIndices.data(), m_batchIndices.size(), m_stats, &m_batchScissor);
@@ -807,7 +804,7 @@ private:
         m_batchVertices.clear();
         m_batchIndices.clear();
         m_batchTextures.clear();
-        m_batchUnits.clear();
+        m_batchArrays.clear();
     }
 
     Window* m_window;
@@ -817,7 +814,7 @@ private:
     std::vector<GlVertex> m_batchVertices;
     std::vector<std::uint16_t> m_batchIndices;
     std::vector<TextureImpl*> m_batchTextures;   // every texture the batch samples
-    std::vector<GlUnit> m_batchUnits;            // what unit i samples
+    std::vector<GlTextureArray*> m_batchArrays;  // unit i's array
     DrawState m_batchState;
     RECT m_batchScissor{0, 0, 0, 0};  // where the batch may draw: its viewport and clip
 

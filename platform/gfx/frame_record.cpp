@@ -172,17 +172,16 @@ bool coversOpaquely(const FrameRecord& frame, const FrameOp& op, const RECT& are
            texelsOpaque(op.texture->pixels(), area, x0, x1, y0, y1, tl.u, tr.u, tl.v, bl.v);
 }
 
-bool sameBlendAndColour(const DrawState& a, const DrawState& b)
+bool sameDrawStateInViewport(const DrawState& a, const DrawState& b)
 {
     return a.alphaBlend == b.alphaBlend && a.lighting == b.lighting && a.srcBlend == b.srcBlend &&
            a.destBlend == b.destBlend && a.colorOp == b.colorOp && a.colorArg1 == b.colorArg1 &&
-           a.colorArg2 == b.colorArg2;
+           a.colorArg2 == b.colorArg2 && a.minFilter == b.minFilter && a.magFilter == b.magFilter;
 }
 
 bool sameDrawState(const DrawState& a, const DrawState& b)
 {
-    return sameBlendAndColour(a, b) && a.minFilter == b.minFilter && a.magFilter == b.magFilter &&
-           a.viewport.X == b.viewport.X && a.viewport.Y == b.viewport.Y &&
+    return sameDrawStateInViewport(a, b) && a.viewport.X == b.viewport.X && a.viewport.Y == b.viewport.Y &&
            a.viewport.Width == b.viewport.Width && a.viewport.Height == b.viewport.Height &&
            std::memcmp(&a.viewport.MinZ, &b.viewport.MinZ, 4) == 0 &&
            std::memcmp(&a.viewport.MaxZ, &b.viewport.MaxZ, 4) == 0;

@@ -21,8 +21,8 @@ bool texelsMatchPixels(const BatchVertex* vertices, const std::uint16_t* indices
 
 // Whether two states draw alike (every field, the viewport's depth range included).
 bool sameDrawState(const DrawState& a, const DrawState& b);
-// Whether two states blend and colour alike (every field but the filters and the viewport).
-bool sameBlendAndColour(const DrawState& a, const DrawState& b);
+// Whether two states draw alike inside a viewport both hold (every field but the viewport).
+bool sameDrawStateInViewport(const DrawState& a, const DrawState& b);
 
 struct FrameOp {
     enum class Kind : std::uint8_t { Clear, Draw };

@@ -708,12 +708,12 @@ void GlRenderer::use(Program& p, int width, int height, int samplerUnit)
     }
 }
 
-void GlRenderer::draw(const DrawState& st, const GlUnit* bound, int unitCount, TextureImpl* const* textures,
+void GlRenderer::draw(const DrawState& st, GlTextureArray* const* arrays, int arrayCount, TextureImpl* const* textures,
                       int textureCount, std::uint32_t fbo, int width, int height, const GlVertex* vertices,
                       std::size_t vertexCount, const std::uint16_t* indices, std::size_t indexCount,
                       GfxDeviceStats& stats, const RECT* clip)
 {
-    const int units = unitCount == 1 && !bound[0].array ? 0 : std::min(unitCount, m_maxUnits);
+    const int units = arrayCount == 1 && !arrays[0] ? 0 : std::min(arrayCount, m_maxUnits);
     Program* all = program(st, units);
     Program* one = units > 1 ? program(st, 1) : all;
     if (!all || !one)
@@ -739,6 +739,7 @@ void GlRenderer::draw(const DrawState& st, const GlUnit* bound, int unitCount, T
     }
     // Texture names are bound every time: a deleted texture's name may come
     // back for another one. Samplers live as long as the renderer.
+    const GLuint sampler = m_samplers[st.minFilter == D3DTEXF_LINEAR][st.magFilter == D3DTEXF_LINEAR];
     if (units > 0) {
         glActiveTexture(GL_TEXTURE0);
         for (int i = 0; i < textureCount; ++i)
@@ -747,8 +748,7 @@ void GlRenderer::draw(const DrawState& st, const GlUnit* bound, int unitCount, T
     }
     for (int i = 0; i < units; ++i) {
         glActiveTexture(GLenum(GL_TEXTURE0 + i));
-        glBindTexture(GL_TEXTURE_2D_ARRAY, bound[i].array ? bound[i].array->name : m_white);
-        const GLuint sampler = m_samplers[bound[i].filters & 1][(bound[i].filters >> 1) & 1];
+        glBindTexture(GL_TEXTURE_2D_ARRAY, arrays[i] ? arrays[i]->name : m_white);
         if (!a.valid || a.sampler[i] != sampler) {
             glBindSampler(GLuint(i), sampler);
             a.sampler[i] = sampler;

@@ -66,22 +66,6 @@ public:
     int layer;
 };
 
-// What a batch binds to one texture unit: an array (null: opaque white)
-// and the filters it is sampled with, so that draws of one array with other
-// filters can share a batch.
-struct GlUnit {
-    GlTextureArray* array = nullptr;
-    std::uint8_t filters = 0;  // bit 0: minifying linear, bit 1: magnifying linear
-
-    // The unit a draw in `state` samples `array` through.
-    static GlUnit of(GlTextureArray* array, const DrawState& state)
-    {
-        const bool min = state.minFilter == D3DTEXF_LINEAR, mag = state.magFilter == D3DTEXF_LINEAR;
-        return GlUnit{array, std::uint8_t(array ? (min ? 1 : 0) | (mag ? 2 : 0) : 0)};
-    }
-    bool operator==(const GlUnit& o) const { return array == o.array && filters == o.filters; }
-};
-
 // A vertex as GL draws it: the device's vertex, its texture coordinates
 // already moved to where the pixel centre samples, the layer of its texture,
 // the level of detail its triangle samples at (it only picks the filter) and
@@ -167,10 +151,10 @@ public:
                                   std::vector<GlVertex>& outVertices, std::vector<std::uint16_t>& outIndices);
 
     // Draws triangles into the framebuffer `fbo` of width x height with the
-    // state given (but its filters), inside clip when given; units[i] is
-    // bound to unit i, which the vertices name. Uploads what the textures'
-    // copies have dirty.
-    void draw(const DrawState& state, const GlUnit* units, int unitCount, TextureImpl* const* textures,
+    // state given, inside clip when given; arrays[i] goes to unit i, which
+    // the vertices name (null samples opaque white). Uploads what the
+    // textures' copies have dirty.
+    void draw(const DrawState& state, GlTextureArray* const* arrays, int arrayCount, TextureImpl* const* textures,
               int textureCount, std::uint32_t fbo, int width, int height, const GlVertex* vertices,
               std::size_t vertexCount, const std::uint16_t* indices, std::size_t indexCount, GfxDeviceStats& stats,
               const RECT* clip = nullptr);
