@@ -74,10 +74,6 @@ std::string trimRight(const std::string& text)
     return end == std::string::npos ? std::string() : text.substr(0, end + 1);
 }
 
-} // namespace
-
-namespace {
-
 bool kernedBefore(const std::pair<wchar_t, float>& pair, wchar_t c) { return pair.first < c; }
 
 } // namespace

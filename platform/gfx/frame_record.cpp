@@ -29,25 +29,9 @@ std::uint64_t mix(std::uint64_t h, std::uint64_t v)
     return h ^ (h >> 33);
 }
 
+// Every draw's vertices are hashed each frame: two lanes of one multiply
+// per word, so that the multiplies overlap.
 std::uint64_t hashBytes(std::uint64_t h, const void* data, std::size_t size)
-{
-    if (size == 0)
-        return mix(h, 0);
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    std::size_t i = 0;
-    for (; i + 8 <= size; i += 8) {
-        std::uint64_t w;
-        std::memcpy(&w, p + i, 8);
-        h = mix(h, w);
-    }
-    std::uint64_t tail = 0;
-    std::memcpy(&tail, p + i, size - i);
-    return mix(h, tail ^ (std::uint64_t(size) << 56));
-}
-
-// Cheaper than hashBytes for what every draw hashes: two lanes of one
-// multiply per word, so that the multiplies overlap.
-std::uint64_t hashWords(std::uint64_t h, const void* data, std::size_t size)
 {
     const auto* p = static_cast<const std::uint8_t*>(data);
     std::uint64_t a = h, b = h ^ 0x2545F4914F6CDD1Dull;
@@ -377,8 +361,8 @@ bool FrameRecord::addDraw(const DrawState& state, TextureImpl* texture, const Ba
         m_stateHashed = true;
     }
     std::uint64_t h = m_stateHash ^ (op.textureSerial * 0xFF51AFD7ED558CCDull) ^ (std::uint64_t(op.textureVersion) << 40);
-    h = hashWords(h, vertices, sizeof(BatchVertex) * vertexCount);
-    op.hash = hashWords(h, indices, sizeof(std::uint16_t) * indexCount);
+    h = hashBytes(h, vertices, sizeof(BatchVertex) * vertexCount);
+    op.hash = hashBytes(h, indices, sizeof(std::uint16_t) * indexCount);
     m_ops.push_back(op);
     return true;
 }

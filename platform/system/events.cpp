@@ -119,23 +119,13 @@ public:
             if (ok)
                 return true;
         }
-        // The window system is asked for new events once per drain, when
-        // the queue first runs dry: asking is a round trip, and the loop
-        // drains the queue every frame.
         SDL_Event e;
-        for (;;) {
-            while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1) {
-                bool ok = translate(e, out);
-                releaseEvent(e);
-                if (ok)
-                    return true;
-            }
-            if (m_pumped)
-                break;
-            SDL_PumpEvents();
-            m_pumped = true;
+        while (SDL_PollEvent(&e)) {
+            bool ok = translate(e, out);
+            releaseEvent(e);
+            if (ok)
+                return true;
         }
-        m_pumped = false;
         return false;
     }
 
@@ -154,7 +144,6 @@ public:
 private:
     SDL_Event m_pending{};
     bool m_hasPending = false;
-    bool m_pumped = false;  // in the drain under way
 };
 
 } // namespace

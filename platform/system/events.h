@@ -31,8 +31,6 @@ public:
 // expose -> WM_PAINT, motion -> WM_SETCURSOR. SDL_QUIT (SIGINT/SIGTERM) ->
 // WM_CLOSE(kCloseFromSignal) to the first window; closing the last window brings no
 // SDL_QUIT of its own, so a close the program refuses leaves it running.
-// Polls until false make a drain: the window system is asked for new events
-// once in it, when what was queued has been handed out.
 EventSource& sdlEventSource();
 
 // Makes a hangup (SIGHUP: the terminal closed) a close request like
