@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -201,6 +202,10 @@ void aGraphServer::construct(const char* title, std::uint16_t iconId, bool multi
         throw aResultError(hr == D3DERR_DRIVERINTERNALERROR ? A2D_E_DRIVERINTERNAL : A2D_E_D3DDEVICE);
     }
 
+    m_cursorCaps = caps.CursorCaps;
+    m_deviceCursor.clear();
+    m_deviceCursorHotX = m_deviceCursorHotY = -1;
+    m_deviceCursorShown = false;
     readDesktopRefreshRate();
     createSpriteAndFonts();
 
@@ -344,6 +349,7 @@ void aGraphServer::release()
         m_sprite = nullptr;
     }
     if (m_device) {
+        showDeviceCursor(false);
         m_device->Release();
         m_device = nullptr;
     }
@@ -701,14 +707,72 @@ bool aGraphServer::drawCursor()
     // The image cursor shows whenever the application holds one (the
     // system cursor is hidden then), at the input server's position.
     aApplication* app = g_application;
-    if (!app || !app->m_cursorAnim || !app->m_inputServer)
+    if (!app || !app->m_cursorAnim || !app->m_inputServer) {
+        showDeviceCursor(false);
         return false;
+    }
+    const aInputServer& input = *app->m_inputServer;
+    if (putCursorOnDevice(*app->m_cursorAnim, input.m_cursorHotX, input.m_cursorHotY))
+        return true;
+    showDeviceCursor(false);
     std::int32_t x = 0, y = 0;
     app->m_inputServer->getMousePos(x, y);
-    const auto cx = std::int16_t(x - std::int32_t(app->m_inputServer->m_cursorHotX));
-    const auto cy = std::int16_t(y - std::int32_t(app->m_inputServer->m_cursorHotY));
+    const auto cx = std::int16_t(x - std::int32_t(input.m_cursorHotX));
+    const auto cy = std::int16_t(y - std::int32_t(input.m_cursorHotY));
     app->m_cursorAnim->draw(cx, cy, 0xFFFFFFFF, nullptr, 0.0f);
     return true;
+}
+
+bool aGraphServer::putCursorOnDevice(const aAnim& anim, int hotX, int hotY)
+{
+    // Only what a plain draw in the usual blend shows looks the same there.
+    if (!m_device || !(m_cursorCaps & D3DCURSORCAPS_COLOR) || m_blendMode != 0)
+        return false;
+    const aFrame* frame = anim.getCurrentFrame();
+    if (!frame || frame->hidden || !frame->image) {
+        // Nothing to draw either way.
+        showDeviceCursor(false);
+        return true;
+    }
+    const aRect& rect = frame->rect;
+    if (hotX >= rect.width || hotY >= rect.height || !frame->image->readDrawnPixels(rect, m_cursorScratch))
+        return false;
+    const bool same = m_cursorScratch == m_deviceCursor && rect.width == m_deviceCursorRect.width &&
+                      rect.height == m_deviceCursorRect.height && hotX == m_deviceCursorHotX &&
+                      hotY == m_deviceCursorHotY;
+    if (!same) {
+        platform::GfxSurface* surface = nullptr;
+        if (FAILED(m_device->CreateImageSurface(rect.width, rect.height, D3DFMT_A8R8G8B8, &surface)) || !surface)
+            return false;
+        D3DLOCKED_RECT locked;
+        HRESULT hr = surface->LockRect(&locked, nullptr, 0);
+        if (SUCCEEDED(hr)) {
+            for (std::uint16_t y = 0; y < rect.height; ++y)
+                std::memcpy(static_cast<std::uint8_t*>(locked.pBits) + std::size_t(locked.Pitch) * y,
+                            &m_cursorScratch[std::size_t(y) * rect.width], std::size_t(rect.width) * 4);
+            surface->UnlockRect();
+            hr = m_device->SetCursorProperties(std::uint32_t(hotX), std::uint32_t(hotY), surface);
+        }
+        surface->Release();
+        if (FAILED(hr)) {
+            m_deviceCursor.clear();
+            return false;
+        }
+        m_deviceCursor.swap(m_cursorScratch);
+        m_deviceCursorRect = rect;
+        m_deviceCursorHotX = hotX;
+        m_deviceCursorHotY = hotY;
+    }
+    showDeviceCursor(true);
+    return true;
+}
+
+void aGraphServer::showDeviceCursor(bool show)
+{
+    if (show == m_deviceCursorShown || !m_device)
+        return;
+    m_device->ShowCursor(show);
+    m_deviceCursorShown = show;
 }
 
 void aGraphServer::advanceCursor(float seconds)

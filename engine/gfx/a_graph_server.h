@@ -15,6 +15,7 @@
 #include "platform/gfx/d3dx8.h"
 #include "platform/system/win_types.h"
 
+class aAnim;
 class aImage;
 
 class aGraphServer {
@@ -145,6 +146,17 @@ public:
     std::int32_t m_periodFrames = 0;
     float m_lastFpsUpdate = 0.0f;
 
+    // Where the device shows images as the pointer, the image cursor is
+    // shown that way, so a frame where only the pointer moved draws nothing:
+    // the pixels last handed over, and whether the device shows them.
+    std::uint32_t m_cursorCaps = 0;
+    std::vector<std::uint32_t> m_deviceCursor;
+    std::vector<std::uint32_t> m_cursorScratch;
+    aRect m_deviceCursorRect;
+    int m_deviceCursorHotX = -1;
+    int m_deviceCursorHotY = -1;
+    bool m_deviceCursorShown = false;
+
     // The frame-rate limit's busy wait in milliseconds; null: the frame
     // timer's wait. Tests install their own.
     std::function<void(std::uint32_t)> m_limitWait;
@@ -153,8 +165,12 @@ private:
     void construct(const char* title, std::uint16_t iconId, bool multithreaded);
     void createWindow(const char* title, std::uint16_t iconId);
     void chooseModes();
-    // True when the image cursor was drawn.
+    // True when the image cursor was drawn (or shown by the device).
     bool drawCursor();
+    // Hands the cursor's current frame to the device to show as the pointer,
+    // where it offers that; false when it must be drawn into the frame.
+    bool putCursorOnDevice(const aAnim& anim, int hotX, int hotY);
+    void showDeviceCursor(bool show);
     void advanceCursor(float seconds);
     void readDesktopRefreshRate();
 };

@@ -875,6 +875,37 @@ std::uint32_t aImage::getPixel(std::int32_t x, std::int32_t y) const
     return image_decodePixel(format, readStored(lock.bits(), bpp));
 }
 
+bool aImage::readDrawnPixels(const aRect& source, std::vector<std::uint32_t>& argb) const
+{
+    if (!m_holder || !m_holder->texture || source.width == 0 || source.height == 0 ||
+        (m_drawMode == IMAGE_DRAW_GLOW && m_data->m_blurred.texture))
+        return false;
+    const D3DFORMAT format = storedFormat(m_holder->texture);
+    const bool opaque = format == D3DFMT_X8R8G8B8;
+    const int bpp = image_bytesPerPixel(opaque ? D3DFMT_A8R8G8B8 : format);
+    if (bpp == 0 || (!opaque && image_decodePixel(format, 0xFFFFFFFFu) == 0))
+        return false;
+    argb.assign(std::size_t(source.width) * source.height, 0u);
+    const std::int32_t x0 = std::max<std::int32_t>(source.x, 0), y0 = std::max<std::int32_t>(source.y, 0);
+    const std::int32_t x1 = std::min<std::int32_t>(source.right(), m_holder->width);
+    const std::int32_t y1 = std::min<std::int32_t>(source.bottom(), m_holder->height);
+    if (x0 >= x1 || y0 >= y1)
+        return true;
+    const RECT area{x0, y0, x1, y1};
+    LevelLock lock(m_holder->texture, &area, D3DLOCK_READONLY);
+    if (!lock.ok())
+        return false;
+    for (std::int32_t y = y0; y < y1; ++y) {
+        const std::uint8_t* row = lock.bits() + lock.pitch() * std::size_t(y - y0);
+        std::uint32_t* out = &argb[std::size_t(y - source.y) * source.width + std::size_t(x0 - source.x)];
+        for (std::int32_t x = x0; x < x1; ++x, row += bpp) {
+            const std::uint32_t v = readStored(row, bpp);
+            *out++ = opaque ? v | 0xFF000000u : image_decodePixel(format, v);
+        }
+    }
+    return true;
+}
+
 void aImage::spriteDraw(const aTextureHolder& holder, float x, float y, const aRect& source, std::uint32_t color,
                         D3DXVECTOR2 scale, float angle, const D3DXVECTOR2* center, std::uint32_t flags) const
 {

@@ -214,6 +214,10 @@ public:
     void unlock();
     // ARGB of one pixel, 0 outside the image or without a texture.
     std::uint32_t getPixel(std::int32_t x, std::int32_t y) const;
+    // The ARGB pixels a plain draw of the source rectangle shows, row by row
+    // (transparent outside the image); false for a glowing image or one
+    // whose texture cannot be read back.
+    bool readDrawnPixels(const aRect& source, std::vector<std::uint32_t>& argb) const;
 
     // The drawn size (the draw holder's image size; 0 without a texture).
     std::uint16_t getWidth() const { return m_holder ? m_holder->width : 0; }

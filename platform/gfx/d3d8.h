@@ -159,6 +159,8 @@ constexpr std::uint32_t D3DDEVCAPS_SEPARATETEXTUREMEMORIES = 0x00004000;
 constexpr std::uint32_t D3DDEVCAPS_HWTRANSFORMANDLIGHT = 0x00010000;
 constexpr std::uint32_t D3DDEVCAPS_HWRASTERIZATION = 0x00080000;
 constexpr std::uint32_t D3DDEVCAPS_PUREDEVICE = 0x00100000;
+// The device shows colour pointer images (SetCursorProperties).
+constexpr std::uint32_t D3DCURSORCAPS_COLOR = 0x00000001;
 constexpr std::uint32_t D3DPBLENDCAPS_ZERO = 0x00000001;
 constexpr std::uint32_t D3DPBLENDCAPS_ONE = 0x00000002;
 constexpr std::uint32_t D3DPBLENDCAPS_SRCCOLOR = 0x00000004;
@@ -275,6 +277,7 @@ struct D3DCAPS8 {
     std::uint32_t Caps2 = 0;
     std::uint32_t Caps3 = 0;
     std::uint32_t PresentationIntervals = 0;
+    std::uint32_t CursorCaps = 0;
     std::uint32_t DevCaps = 0;
     std::uint32_t SrcBlendCaps = 0;
     std::uint32_t DestBlendCaps = 0;
@@ -472,6 +475,14 @@ public:
                                          std::uint32_t startIndex, std::uint32_t primitiveCount) = 0;
     virtual HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, std::uint32_t primitiveCount, const void* vertices,
                                     std::uint32_t stride) = 0;
+
+    // The pointer as an A8R8G8B8 image surface the window system draws over
+    // the window (hot spot inside it), where the caps offer
+    // D3DCURSORCAPS_COLOR; shown while ShowCursor is on and the program
+    // hides the system cursor over the window. Scaled as frames are.
+    virtual HRESULT SetCursorProperties(std::uint32_t hotX, std::uint32_t hotY, GfxSurface* image) = 0;
+    // Whether it was shown before.
+    virtual bool ShowCursor(bool show) = 0;
 
     // Stand-in extensions.
     virtual GfxDeviceStats stats() const = 0;

@@ -688,6 +688,31 @@ HRESULT DeviceBase::DrawPrimitiveUP(D3DPRIMITIVETYPE type, std::uint32_t primiti
     return D3D_OK;
 }
 
+HRESULT DeviceBase::SetCursorProperties(std::uint32_t hotX, std::uint32_t hotY, GfxSurface* image)
+{
+    note("SetCursorProperties", image, {hotX, hotY});
+    if (HRESULT hr = injected("SetCursorProperties"); FAILED(hr))
+        return hr;
+    auto* surface = dynamic_cast<ImageSurface*>(image);
+    if (!(m_caps.CursorCaps & D3DCURSORCAPS_COLOR) || !surface)
+        return D3DERR_INVALIDCALL;
+    const PixelBuffer& px = surface->pixels();
+    if (px.format() != D3DFMT_A8R8G8B8 || px.isLocked() || hotX >= std::uint32_t(px.width()) ||
+        hotY >= std::uint32_t(px.height()))
+        return D3DERR_INVALIDCALL;
+    return backendSetCursor(px, hotX, hotY);
+}
+
+bool DeviceBase::ShowCursor(bool show)
+{
+    note("ShowCursor", nullptr, {show});
+    const bool was = m_cursorShown;
+    m_cursorShown = show;
+    if (was != show)
+        backendShowCursor(show);
+    return was;
+}
+
 HRESULT DeviceBase::DrawPrimitive(D3DPRIMITIVETYPE type, std::uint32_t startVertex, std::uint32_t primitiveCount)
 {
     std::uint32_t count = primitiveCount <= m_caps.MaxPrimitiveCount ? vertexCountOf(type, primitiveCount) : 0;

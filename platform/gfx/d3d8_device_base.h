@@ -93,6 +93,8 @@ public:
                                  std::uint32_t startIndex, std::uint32_t primitiveCount) override;
     HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, std::uint32_t primitiveCount, const void* vertices,
                             std::uint32_t stride) override;
+    HRESULT SetCursorProperties(std::uint32_t hotX, std::uint32_t hotY, GfxSurface* image) override;
+    bool ShowCursor(bool show) override;
 
     GfxDeviceStats stats() const override { return m_stats; }
     void resetStats() override { m_stats = GfxDeviceStats{}; }
@@ -172,6 +174,9 @@ protected:
     virtual HRESULT backendTextureCreated(TextureImpl*) { return D3D_OK; }
     // A texture is about to be written while draws may still sample it.
     virtual void backendTextureWriting(TextureImpl*) {}
+    // The pointer's image (A8R8G8B8, checked) and whether it shows.
+    virtual HRESULT backendSetCursor(const PixelBuffer&, std::uint32_t, std::uint32_t) { return D3D_OK; }
+    virtual void backendShowCursor(bool) {}
 
     bool recording() const { return m_recorder != nullptr; }
     void record(RecordedCall&& call);
@@ -198,6 +203,7 @@ private:
                     std::uint32_t count);
 
     DrawState m_state;
+    bool m_cursorShown = false;
     GfxRef<TextureImpl> m_texture;
     std::uint32_t m_fvf = 0;
     GfxRef<VertexBufferImpl> m_stream;

@@ -167,6 +167,7 @@ D3DCAPS8 capsOf(const GlInfo& gi, D3DDEVTYPE type)
     c.DeviceType = type;
     c.Caps2 = D3DCAPS2_CANRENDERWINDOWED | D3DCAPS2_CANMANAGERESOURCE | D3DCAPS2_DYNAMICTEXTURES;
     c.PresentationIntervals = D3DPRESENT_INTERVAL_IMMEDIATE | D3DPRESENT_INTERVAL_ONE;
+    c.CursorCaps = Window::imageCursorsOffered() ? D3DCURSORCAPS_COLOR : 0;
     c.DevCaps = D3DDEVCAPS_DRAWPRIMTLVERTEX |
                 (gi.software ? D3DDEVCAPS_TEXTURESYSTEMMEMORY
                              : D3DDEVCAPS_TEXTUREVIDEOMEMORY | D3DDEVCAPS_HWRASTERIZATION |
@@ -556,6 +557,20 @@ protected:
             drawHeldFrame();
         if (inBatch(texture))
             flushBatch();
+    }
+    HRESULT backendSetCursor(const PixelBuffer& image, std::uint32_t hotX, std::uint32_t hotY) override
+    {
+        if (!m_token->alive())
+            return D3DERR_INVALIDCALL;
+        return m_window->setImageCursor(reinterpret_cast<const std::uint32_t*>(image.data()), image.width(),
+                                        image.height(), image.pitch(), int(hotX), int(hotY))
+                   ? D3D_OK
+                   : D3DERR_INVALIDCALL;
+    }
+    void backendShowCursor(bool show) override
+    {
+        if (m_token->alive())
+            m_window->showImageCursor(show);
     }
 
     void backendDraw(TextureImpl* texture, const BatchVertex* vertices, std::size_t vertexCount,

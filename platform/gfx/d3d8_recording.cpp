@@ -61,6 +61,19 @@ protected:
 
     HRESULT backendPresent() override { return D3D_OK; }
 
+    HRESULT backendSetCursor(const PixelBuffer& image, std::uint32_t, std::uint32_t) override
+    {
+        Recorder& r = *m_recorder;
+        r.cursorWidth = image.width();
+        r.cursorHeight = image.height();
+        r.cursorImage.resize(std::size_t(r.cursorWidth) * std::size_t(r.cursorHeight));
+        for (int y = 0; y < r.cursorHeight; ++y)
+            std::memcpy(&r.cursorImage[std::size_t(y) * std::size_t(r.cursorWidth)], image.pixel(0, y),
+                        std::size_t(r.cursorWidth) * 4);
+        return D3D_OK;
+    }
+    void backendShowCursor(bool show) override { m_recorder->cursorShown = show; }
+
     HRESULT backendGetBackBuffer(GfxSurface** surface) override
     {
         m_backBuffer->AddRef();

@@ -51,6 +51,11 @@ public:
     D3DCAPS8 halCaps;
     D3DCAPS8 refCaps;
     std::uint32_t videoMemoryBytes = 64u << 20;
+    // The pointer image the device was last given (ARGB rows) and whether it shows.
+    std::vector<std::uint32_t> cursorImage;
+    int cursorWidth = 0;
+    int cursorHeight = 0;
+    bool cursorShown = false;
     // TestCooperativeLevel hands these out in order, then D3D_OK.
     std::deque<HRESULT> cooperativeLevels;
 

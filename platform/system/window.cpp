@@ -277,6 +277,74 @@ struct Window::Impl {
     int wholeHeight = 0;
     bool shownWhole = false;
 
+    // The image cursor as given, and the SDL cursors made from it and from
+    // images shown before (an animated cursor's frames are made once each),
+    // at the scale frames were shown at.
+    struct MadeCursor {
+        std::vector<std::uint32_t> pixels;
+        int width = 0, height = 0, hotX = 0, hotY = 0;
+        float scaleX = 1.0f, scaleY = 1.0f;
+        int madeWidth = 0, madeHeight = 0, madeHotX = 0, madeHotY = 0;
+        SDL_Cursor* cursor = nullptr;
+    };
+    std::vector<MadeCursor> cursors;  // the image cursor last
+    bool imageCursorSet = false;
+    bool imageCursorShown = false;
+
+    ~Impl()
+    {
+        for (MadeCursor& c : cursors)
+            SDL_FreeCursor(c.cursor);
+    }
+
+    // Makes (or finds) the SDL cursor for the image at the scale and puts it last.
+    bool makeCursor(std::vector<std::uint32_t> pixels, int w, int h, int hotX, int hotY, float sx, float sy)
+    {
+        for (std::size_t i = 0; i < cursors.size(); ++i) {
+            MadeCursor& c = cursors[i];
+            if (c.width == w && c.height == h && c.hotX == hotX && c.hotY == hotY && c.scaleX == sx &&
+                c.scaleY == sy && c.pixels == pixels) {
+                std::rotate(cursors.begin() + std::ptrdiff_t(i), cursors.begin() + std::ptrdiff_t(i) + 1,
+                            cursors.end());
+                return true;
+            }
+        }
+        MadeCursor made;
+        made.width = w, made.height = h, made.hotX = hotX, made.hotY = hotY, made.scaleX = sx, made.scaleY = sy;
+        made.madeWidth = std::max(1, int(std::lround(float(w) * sx)));
+        made.madeHeight = std::max(1, int(std::lround(float(h) * sy)));
+        made.madeHotX = std::min(made.madeWidth - 1, int(float(hotX) * sx));
+        made.madeHotY = std::min(made.madeHeight - 1, int(float(hotY) * sy));
+        SDL_Surface* image =
+            SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), w, h, 32, w * 4, SDL_PIXELFORMAT_ARGB8888);
+        if (!image)
+            return false;
+        SDL_Surface* shown = image;
+        if (made.madeWidth != w || made.madeHeight != h) {
+            shown = SDL_CreateRGBSurfaceWithFormat(0, made.madeWidth, made.madeHeight, 32, SDL_PIXELFORMAT_ARGB8888);
+            if (shown && SDL_SoftStretchLinear(image, nullptr, shown, nullptr) != 0) {
+                SDL_FreeSurface(shown);
+                shown = nullptr;
+            }
+        }
+        if (shown)
+            made.cursor = SDL_CreateColorCursor(shown, made.madeHotX, made.madeHotY);
+        if (shown != image)
+            SDL_FreeSurface(shown);
+        SDL_FreeSurface(image);
+        if (!made.cursor)
+            return false;
+        made.pixels = std::move(pixels);
+        // A few frames' worth; the cursor in use is last and never the one let go.
+        constexpr std::size_t kKept = 16;
+        if (cursors.size() >= kKept) {
+            SDL_FreeCursor(cursors.front().cursor);
+            cursors.erase(cursors.begin());
+        }
+        cursors.push_back(std::move(made));
+        return true;
+    }
+
     // Under a test's clock the run keeps the test's time, not the wall's:
     // a stepped replay would otherwise be held to 60 frames a second.
     static bool paced() { return platform::systemClockInUse(); }
@@ -617,13 +685,89 @@ void Window::raise() { SDL_RaiseWindow(m_impl->window); }
 void Window::setCursor(std::uint32_t id)
 {
     m_cursorId = id;
-    if (id == 0) {
+    applyCursor();
+}
+
+void Window::applyCursor()
+{
+    const Impl& impl = *m_impl;
+    SDL_Cursor* c = nullptr;
+    if (m_cursorId != 0)
+        c = cachedCursor(systemCursorFor(m_cursorId));
+    else if (impl.imageCursorSet && impl.imageCursorShown && !impl.cursors.empty())
+        c = impl.cursors.back().cursor;
+    else {
         SDL_ShowCursor(SDL_DISABLE);
         return;
     }
-    if (SDL_Cursor* c = cachedCursor(systemCursorFor(id)))
+    if (c)
         SDL_SetCursor(c);
     SDL_ShowCursor(SDL_ENABLE);
+}
+
+bool Window::imageCursorsOffered()
+{
+    // Asked once per video driver: a cursor made and let go.
+    static std::string driver;
+    static bool offered = false;
+    const char* current = SDL_GetCurrentVideoDriver();
+    if (!current)
+        return false;
+    if (driver != current) {
+        driver = current;
+        std::uint32_t pixel = 0xFFFFFFFFu;
+        SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(&pixel, 1, 1, 32, 4, SDL_PIXELFORMAT_ARGB8888);
+        SDL_Cursor* c = s ? SDL_CreateColorCursor(s, 0, 0) : nullptr;
+        offered = c != nullptr;
+        SDL_FreeCursor(c);
+        SDL_FreeSurface(s);
+        SDL_ClearError();
+    }
+    return offered;
+}
+
+bool Window::setImageCursor(const std::uint32_t* argb, int width, int height, std::size_t pitch, int hotX, int hotY)
+{
+    if (!argb || width <= 0 || height <= 0 || pitch < std::size_t(width) * 4 || hotX < 0 || hotY < 0 ||
+        hotX >= width || hotY >= height)
+        return false;
+    std::vector<std::uint32_t> pixels(std::size_t(width) * std::size_t(height));
+    for (int y = 0; y < height; ++y)
+        std::memcpy(&pixels[std::size_t(y) * std::size_t(width)],
+                    reinterpret_cast<const std::uint8_t*>(argb) + std::size_t(y) * pitch, std::size_t(width) * 4);
+    float sx = 1.0f, sy = 1.0f, ox = 0.0f, oy = 0.0f;
+    presentMapping(sx, sy, ox, oy);
+    if (!m_impl->makeCursor(std::move(pixels), width, height, hotX, hotY, sx, sy))
+        return false;
+    m_impl->imageCursorSet = true;
+    applyCursor();
+    return true;
+}
+
+void Window::showImageCursor(bool show)
+{
+    m_impl->imageCursorShown = show;
+    applyCursor();
+}
+
+std::int64_t Window::shownCursor(int* width, int* height, int* hotX, int* hotY) const
+{
+    if (SDL_ShowCursor(SDL_QUERY) != SDL_ENABLE)
+        return 0;
+    if (m_cursorId != 0)
+        return m_cursorId;
+    if (m_impl->cursors.empty())
+        return 0;
+    const Impl::MadeCursor& c = m_impl->cursors.back();
+    if (width)
+        *width = c.madeWidth;
+    if (height)
+        *height = c.madeHeight;
+    if (hotX)
+        *hotX = c.madeHotX;
+    if (hotY)
+        *hotY = c.madeHotY;
+    return -1;
 }
 
 void Window::makeCurrent() { m_impl->ensureCurrent(); }
@@ -687,6 +831,15 @@ void Window::present(bool keepBackBuffer, const std::vector<RECT>* changed)
 {
     Impl& impl = *m_impl;
     impl.ensureCurrent();
+    // The image cursor keeps the frames' scale through resizes and switches.
+    if (impl.imageCursorSet && !impl.cursors.empty()) {
+        float sx = 1.0f, sy = 1.0f, ox = 0.0f, oy = 0.0f;
+        presentMapping(sx, sy, ox, oy);
+        const Impl::MadeCursor& c = impl.cursors.back();
+        if ((sx != c.scaleX || sy != c.scaleY) &&
+            impl.makeCursor(c.pixels, c.width, c.height, c.hotX, c.hotY, sx, sy))
+            applyCursor();
+    }
     std::vector<CopyBox> boxes;
     bool inPart = false;
     bool inPlace = false;

@@ -89,9 +89,21 @@ public:
     void minimize();
     void restore();
     void raise();
-    // Cursor over the window: a system cursor id (IDC_*), 0 hides it.
+    // Cursor over the window: a system cursor id (IDC_*); 0 hides it, and
+    // the image cursor shows instead while one is set and shown.
     void setCursor(std::uint32_t id);
     std::uint32_t cursor() const { return m_cursorId; }
+    // Whether the window system can show images as the pointer (the
+    // offscreen and dummy video drivers cannot).
+    static bool imageCursorsOffered();
+    // The image cursor: ARGB words in rows `pitch` bytes apart, the hot spot
+    // inside, scaled as present() scales frames. False when it cannot be made.
+    bool setImageCursor(const std::uint32_t* argb, int width, int height, std::size_t pitch, int hotX, int hotY);
+    void showImageCursor(bool show);
+    // What the pointer looks like now: 0 when hidden, the system cursor id,
+    // or -1 for the image cursor; the image cursor's size and hot spot as made.
+    std::int64_t shownCursor(int* width = nullptr, int* height = nullptr, int* hotX = nullptr,
+                             int* hotY = nullptr) const;
 
     // GL back buffer. Its GL rows run bottom-up: back-buffer row y is GL row
     // height - 1 - y.
@@ -162,6 +174,7 @@ public:
 
 private:
     Window() = default;
+    void applyCursor();
     struct Impl;
     std::unique_ptr<Impl> m_impl;
     WindowProc m_proc;

@@ -194,4 +194,111 @@ TEST_F(ServerSteps, LoadingIsShownOnceWhenTheReloadPassesASecond)
         EXPECT_EQ(storedFormat(img->getTexture()), D3DFMT_R5G6B5);
 }
 
+// Where the device shows images as the pointer, the image cursor goes
+// there instead of into the frame.
+class DeviceCursor : public ServerSteps {
+protected:
+    void configureRecorder(platform::Recorder& r) override { r.halCaps.CursorCaps = D3DCURSORCAPS_COLOR; }
+
+    static std::uint32_t colourOf(int frame) { return 0xFF000000u | std::uint32_t(0x30 * (frame + 1)) << 8; }
+    // Frame `frame` of a 40 x 10 sheet of four 10 x 10 frames, each its own
+    // colour with its top-left pixel clear.
+    static std::vector<std::uint32_t> frameImage(int frame)
+    {
+        std::vector<std::uint32_t> px(100, colourOf(frame));
+        px[0] = 0;
+        return px;
+    }
+    std::unique_ptr<aImage> frames()
+    {
+        std::vector<std::uint32_t> px(400);
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 40; ++x)
+                px[std::size_t(y) * 40 + std::size_t(x)] = frameImage(x / 10)[std::size_t(y) * 10 + std::size_t(x % 10)];
+        return std::make_unique<aImage>(putFile("frames.png", jng_writer::buildPng(40, 10, px)), D3DFMT_A8R8G8B8,
+                                        D3DFMT_A8R8G8B8);
+    }
+    std::size_t handedOver() const { return rec->count("SetCursorProperties"); }
+};
+
+TEST_F(DeviceCursor, TheDeviceShowsTheCursorsFrameAndAMovingPointerAloneDrawsNothing)
+{
+    const auto sheet4 = frames();
+    aAnim cursor;
+    cursor.setFramesFromImage(sheet4.get(), nullptr, 10, 10, 4);
+    cursor.setFrameTime(0.1f);
+    cursor.play();
+    input->setCursorAnim(&cursor, 3, 4);
+    input->m_cursorX = 30;
+    input->m_cursorY = 20;
+
+    frame(0);
+    EXPECT_EQ(rec->count("Sprite.Draw"), 0u);
+    EXPECT_TRUE(rec->cursorShown);
+    ASSERT_EQ(handedOver(), 1u);
+    EXPECT_EQ(rec->named("SetCursorProperties")[0]->args, (std::vector<std::int64_t>{3, 4}));
+    EXPECT_EQ(rec->cursorWidth, 10);
+    EXPECT_EQ(rec->cursorImage, frameImage(0));
+
+    // Moves of the pointer hand nothing new over; the animation's next frame does.
+    input->m_cursorX = 2;
+    input->m_cursorY = 1;
+    frame(100);
+    EXPECT_EQ(handedOver(), 1u);
+    frame(10);
+    EXPECT_EQ(handedOver(), 2u);
+    EXPECT_EQ(rec->cursorImage, frameImage(1));
+    EXPECT_EQ(rec->count("Sprite.Draw"), 0u);
+    EXPECT_EQ(rec->count("ShowCursor"), 1u);
+
+    // The system cursor takes over: the image is hidden, and nothing is drawn.
+    input->setSystemCursor(IDC_ARROW);
+    frame(10);
+    EXPECT_FALSE(rec->cursorShown);
+    EXPECT_EQ(rec->count("Sprite.Draw"), 0u);
+
+    // A new image cursor shows again (its frame handed over anew only if it differs).
+    input->setCursorAnim(&cursor, 3, 4);
+    frame(10);
+    EXPECT_TRUE(rec->cursorShown);
+    EXPECT_EQ(rec->count("Sprite.Draw"), 0u);
+}
+
+TEST_F(DeviceCursor, ACursorTheDeviceCannotShowIsDrawnIntoTheFrameAsBefore)
+{
+    const auto sheet4 = frames();
+    aAnim cursor;
+    cursor.setFramesFromImage(sheet4.get(), nullptr, 10, 10, 4);
+    input->m_cursorX = 30;
+    input->m_cursorY = 20;
+
+    // A hot spot outside the frame.
+    input->setCursorAnim(&cursor, 12, 4);
+    frame(0);
+    EXPECT_EQ(rec->count("Sprite.Draw"), 1u);
+    EXPECT_EQ(handedOver(), 0u);
+    EXPECT_FALSE(rec->cursorShown);
+
+    // The device refuses the image: drawn that frame, handed over again the next.
+    input->setCursorAnim(&cursor, 3, 4);
+    rec->fail("SetCursorProperties", D3DERR_INVALIDCALL);
+    rec->clear();
+    frame(10);
+    EXPECT_EQ(rec->count("Sprite.Draw"), 1u);
+    EXPECT_FALSE(rec->cursorShown);
+    rec->clear();
+    frame(10);
+    EXPECT_EQ(rec->count("Sprite.Draw"), 0u);
+    EXPECT_EQ(handedOver(), 1u);
+    EXPECT_TRUE(rec->cursorShown);
+
+    // A frame that ends in another blend mode draws the cursor in it.
+    rec->clear();
+    ASSERT_TRUE(graph->beginScene());
+    graph->setBlendMode(1);
+    graph->endScene();
+    EXPECT_EQ(rec->count("Sprite.Draw"), 1u);
+    EXPECT_FALSE(rec->cursorShown);
+}
+
 } // namespace
