@@ -566,8 +566,10 @@ protected:
         // Texels one to one on pixels: nearest sampling gives what linear
         // gives, for less.
         if (texture && (st.minFilter != D3DTEXF_POINT || st.magFilter != D3DTEXF_POINT) &&
-            texelsMatchPixels(vertices, indices, indexCount, texture->pixels().width(), texture->pixels().height()))
+            texelsMatchPixels(vertices, indices, indexCount, texture->pixels().width(), texture->pixels().height())) {
             st.minFilter = st.magFilter = D3DTEXF_POINT;
+            ++m_stats.drawsSampledNearest;
+        }
         if (m_skip.tracking() && !m_skip.addDraw(st, texture, vertices, vertexCount, indices, indexCount))
             stopRecording();
         if (!m_skip.holding())
@@ -729,12 +731,20 @@ private:
     // clip (a change draws it first); the texture may differ, each array of
     // textures getting a unit of its own while units last (one texture per
     // batch without merging).
-    void submit(const DrawState& st, TextureImpl* texture, const BatchVertex* vertices, std::size_t vertexCount,
+    void submit(DrawState st, TextureImpl* texture, const BatchVertex* vertices, std::size_t vertexCount,
                 const std::uint16_t* indices, std::size_t indexCount, const RECT* clip)
     {
         // The viewport only clips: states that differ in it alone draw alike
         // where their pixels may go.
         const RECT scissor = clippedViewport(st.viewport, backBufferWidth(), backBufferHeight(), clip);
+        // Opaque wherever it can draw: blending would give the source, for more work.
+        if (st.alphaBlend && blendKeepsOpaqueSource(st) &&
+            drawsOpaqueIn(texture, vertices, indices, indexCount, scissor)) {
+            st.alphaBlend = 0;
+            st.srcBlend = D3DBLEND_ONE;
+            st.destBlend = D3DBLEND_ZERO;
+            ++m_stats.drawsUnblended;
+        }
         if (!m_batchIndices.empty()) {
             // Vertices that triangles share may be copied: at most one per index.
             if (std::memcmp(&scissor, &m_batchScissor, sizeof(RECT)) != 0 ||
