@@ -622,8 +622,11 @@ private:
         m_window->makeCurrent();
         // The back target holds the frame compared against: draw over it.
         m_window->backBufferFramebuffer(true);
-        for (const RECT& r : areas)
-            replay(m_skip.frame(), &r);
+        for (const RECT& r : areas) {
+            visiblePieces(m_skip.frame(), r, m_pieces);
+            for (const VisiblePiece& piece : m_pieces)
+                replay(m_skip.frame(), &piece.rect, piece.first, piece.end);
+        }
     }
 
     // A2D_CHECK_FRAMES: the frame drawn whole into a target of its own must
@@ -689,13 +692,19 @@ private:
     // given), from the last that hides everything before it there.
     void replay(const FrameRecord& f, const RECT* clip)
     {
-        const RECT area = clip ? *clip : RECT{0, 0, backBufferWidth(), backBufferHeight()};
+        replay(f, clip, firstVisibleOp(f, clip ? *clip : RECT{0, 0, backBufferWidth(), backBufferHeight()}),
+               f.ops().size());
+    }
+
+    // The same for ops [first, end) only: what ops before `first` leave in
+    // clip must be there already, or hidden by ops[first].
+    void replay(const FrameRecord& f, const RECT* clip, std::size_t first, std::size_t end)
+    {
         const std::vector<FrameOp>& ops = f.ops();
-        const std::size_t first = firstVisibleOp(f, area);
         // Drawn over whole, the back buffer need not get its frame back first.
         if (first > 0 && !clip && !m_target && m_token->alive())
             m_window->backBufferFramebuffer(true);
-        for (std::size_t i = first; i < ops.size(); ++i) {
+        for (std::size_t i = first; i < end; ++i) {
             const FrameOp& op = ops[i];
             if (clip && !overlap(op.bounds, *clip))
                 continue;
@@ -832,6 +841,7 @@ private:
     std::uint32_t m_seenExposures = 0;
     GlScratchTarget m_scratch;
     std::uint32_t m_target = 0;  // draws go here instead of the back buffer when set
+    std::vector<VisiblePiece> m_pieces;
 };
 
 class GlDirect3D final : public GfxDirect3D {

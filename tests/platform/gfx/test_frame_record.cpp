@@ -7,6 +7,7 @@
 
 #include "platform/gfx/d3d8_resources.h"
 #include "platform/gfx/frame_record.h"
+#include "platform/gfx/frame_skip.h"
 #include "platform/gfx/pixel_format.h"
 
 using platform::BatchVertex;
@@ -335,5 +336,54 @@ TEST(FrameRecord, QuadsOfOneDrawCoverTogetherAndAClearRimIsPeeledOff)
     button.v[5].color = 0xFEFFFFFF;
     ASSERT_TRUE(f.addDraw(st, rim, button.v.data(), button.v.size(), button.idx.data(), button.idx.size()));
     EXPECT_EQ(platform::opaqueCover(f, f.ops().back(), whole, true).top, 56);
+    rim->Release();
+}
+
+TEST(FrameRecord, AnAreaMostlyHiddenByALaterDrawIsDrawnInPieces)
+{
+    // An opaque backdrop, the button over it, a faint highlight over that.
+    FrameRecord f;
+    f.reset(kW, kH);
+    f.addClear({RECT{0, 0, kW, kH}}, 0xFF000000);
+    DrawState st;
+    st.viewport.Width = kW;
+    st.viewport.Height = kH;
+    const auto backdrop = quad(0, 0, kW, kH, 1, 1);
+    f.addDraw(st, nullptr, backdrop.data(), backdrop.size(), kQuad, 6);
+    st.alphaBlend = 1;
+    st.srcBlend = D3DBLEND_SRCALPHA;
+    st.destBlend = D3DBLEND_INVSRCALPHA;
+    platform::TextureImpl* rim = rimmed();
+    NineParts button;
+    f.addDraw(st, rim, button.v.data(), button.v.size(), button.idx.data(), button.idx.size());
+    auto light = quad(96, 48, 160, 56, 1, 1);
+    for (BatchVertex& v : light)
+        v.color = 0x40FFFFFF;
+    f.addDraw(st, nullptr, light.data(), light.size(), kQuad, 6);
+
+    // The button's box: the backdrop only around what the button hides (cut
+    // on multiples of 4), then the button and the highlight over all of it.
+    std::vector<platform::VisiblePiece> pieces;
+    const RECT box{96, 48, 256, 104};
+    platform::visiblePieces(f, box, pieces);
+    const auto same = [](const RECT& a, const RECT& b) {
+        return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+    };
+    const RECT around[] = {{96, 48, 256, 52}, {96, 100, 256, 104}, {96, 52, 104, 100}, {248, 52, 256, 100}};
+    ASSERT_EQ(pieces.size(), 5u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_TRUE(same(pieces[i].rect, around[i])) << "piece " << i;
+        EXPECT_EQ(pieces[i].first, 1u);
+        EXPECT_EQ(pieces[i].end, 2u);
+    }
+    EXPECT_TRUE(same(pieces[4].rect, box));
+    EXPECT_EQ(pieces[4].first, 2u);
+    EXPECT_EQ(pieces[4].end, 4u);
+
+    // In a larger area the button hides too little of it: one piece.
+    platform::visiblePieces(f, RECT{0, 0, 400, 200}, pieces);
+    ASSERT_EQ(pieces.size(), 1u);
+    EXPECT_EQ(pieces[0].first, 1u);
+    EXPECT_EQ(pieces[0].end, 4u);
     rim->Release();
 }
