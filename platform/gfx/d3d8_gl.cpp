@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +25,28 @@ namespace platform {
 namespace {
 
 constexpr std::size_t kMaxBatchVertices = 65532;
+// Blending this many pixels costs about what a draw call more does.
+constexpr std::int64_t kUnblendPixels = 1024;
+
+// Pixels of the vertices' box inside the scissor (pixel centres lie on
+// whole coordinates).
+std::int64_t reach(const BatchVertex* v, std::size_t count, const RECT& scissor)
+{
+    if (count == 0)
+        return 0;
+    float x0 = v[0].x, x1 = x0, y0 = v[0].y, y1 = y0;
+    for (std::size_t i = 1; i < count; ++i) {
+        x0 = std::min(x0, v[i].x);
+        x1 = std::max(x1, v[i].x);
+        y0 = std::min(y0, v[i].y);
+        y1 = std::max(y1, v[i].y);
+    }
+    const double w = std::min<double>(std::floor(x1 - 0.5) + 1.0, scissor.right) -
+                     std::max<double>(std::ceil(x0), scissor.left);
+    const double h = std::min<double>(std::floor(y1 - 0.5) + 1.0, scissor.bottom) -
+                     std::max<double>(std::ceil(y0), scissor.top);
+    return w > 0.0 && h > 0.0 ? std::int64_t(w * h) : 0;
+}
 
 // The windows that have a device, each named by its window and SDL id (a
 // window made later at the same address has another id). A second device on
@@ -746,8 +769,10 @@ private:
         // The viewport only clips: states that differ in it alone draw alike
         // where their pixels may go.
         const RECT scissor = clippedViewport(st.viewport, backBufferWidth(), backBufferHeight(), clip);
-        // Opaque wherever it can draw: blending would give the source, for more work.
+        // Opaque wherever it can draw: blending would give the source, for
+        // more work. A small draw keeps it, and with it the batch it joins.
         if (st.alphaBlend && blendKeepsOpaqueSource(st) &&
+            reach(vertices, vertexCount, scissor) >= kUnblendPixels &&
             drawsOpaqueIn(texture, vertices, indices, indexCount, scissor)) {
             st.alphaBlend = 0;
             st.srcBlend = D3DBLEND_ONE;

@@ -3,6 +3,7 @@
 // opaque wherever it draws is left off. Their pixels must be what the asked
 // state gives; a draw not exact or not opaque must keep its state.
 #include <algorithm>
+#include <cmath>
 
 #include "test_d3d_fixture.h"
 
@@ -21,12 +22,12 @@ protected:
         setColorOp(D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_MODULATE);
     }
 
-    // 8 x 8 texels, each its own colour, neighbours far apart.
-    static std::vector<std::uint32_t> checker(std::uint32_t alpha = 0xFF000000)
+    // size x size texels, each its own colour, neighbours far apart.
+    static std::vector<std::uint32_t> checker(int size = 8, std::uint32_t alpha = 0xFF000000)
     {
         std::vector<std::uint32_t> px;
-        for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 8; ++x)
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x)
                 px.push_back(alpha | (((x + y) % 2 ? 0xE0C0A0u : 0x102030u) + std::uint32_t(x * 2 + y * 0x200)));
         return px;
     }
@@ -37,10 +38,11 @@ protected:
         ASSERT_EQ(sprite->Draw(t, nullptr, &size, nullptr, angle, &at, colour), D3D_OK);
     }
 
-    // The 8 x 8 pixels at (x, y) equal the texels exactly.
+    // The pixels at (x, y) equal the square of texels exactly.
     bool showsTexels(int x, int y, const std::vector<std::uint32_t>& texels)
     {
-        const RECT r{x, y, x + 8, y + 8};
+        const int size = int(std::sqrt(double(texels.size())));
+        const RECT r{x, y, x + size, y + size};
         const auto got = read(&r);
         for (std::size_t i = 0; i < texels.size(); ++i)
             if ((got[i] & 0xFFFFFF) != (texels[i] & 0xFFFFFF))
@@ -94,31 +96,40 @@ TEST_F(CheapPixels, ExactQuadsShowTheirTexelsOthersKeepTheirFilter)
 TEST_F(CheapPixels, OpaqueDrawsSkipBlendingOthersBlend)
 {
     // Over white, whatever blends shows it: a texel of alpha 254 lightens.
-    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
-    const auto texels = checker();
-    auto opaque = texture(8, 8, D3DFMT_A8R8G8B8, texels);
-    auto noAlpha = texture(8, 8, D3DFMT_X8R8G8B8, checker(0));
+    const auto white = [&] { dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0); };
+    const auto texels = checker(32);
+    auto opaque = texture(32, 32, D3DFMT_A8R8G8B8, texels);
+    auto noAlpha = texture(32, 32, D3DFMT_X8R8G8B8, checker(32, 0));
     auto almost = texels;
-    almost[27] = 0xFE000000 | (almost[27] & 0xFFFFFF);
-    auto faint = texture(8, 8, D3DFMT_A8R8G8B8, almost);
+    almost[99] = 0xFE000000 | (almost[99] & 0xFFFFFF);
+    auto faint = texture(32, 32, D3DFMT_A8R8G8B8, almost);
     dev->resetStats();
+    white();
     draw(opaque.get(), 0, 0);
-    draw(noAlpha.get(), 10, 0);
-    // Stretched, linearly filtered: still opaque wherever it draws.
-    draw(opaque.get(), 20, 0, 0xFFFFFFFF, 1.5f);
+    draw(noAlpha.get(), 32, 0);
     EXPECT_TRUE(showsTexels(0, 0, texels));
-    EXPECT_TRUE(showsTexels(10, 0, texels));
+    EXPECT_TRUE(showsTexels(32, 0, texels));
+    // Stretched, linearly filtered: still opaque wherever it draws.
+    draw(opaque.get(), 0, 0, 0xFFFFFFFF, 1.5f);
+    EXPECT_EQ(pixel(0, 0), 0xFF000000 | texels[0]);
     EXPECT_EQ(unblended(), 3u);
 
-    draw(faint.get(), 0, 20);
-    draw(opaque.get(), 10, 20, 0xFEFFFFFF);
-    setBlend(D3DBLEND_ONE, D3DBLEND_ONE);
-    draw(opaque.get(), 20, 20);
+    white();
+    draw(faint.get(), 0, 0);
+    draw(opaque.get(), 32, 0, 0xFEFFFFFF);
     // Only the faint texel differs from what it would be unblended.
-    EXPECT_FALSE(showsTexels(0, 20, texels));
-    EXPECT_TRUE(d3dtest::near(pixel(3, 23), texels[27], 1));
-    EXPECT_FALSE(d3dtest::near(pixel(3, 23), texels[27], 0));
-    EXPECT_FALSE(showsTexels(10, 20, texels));
-    EXPECT_TRUE(d3dtest::near(pixel(20, 20), 0xFFFFFF, 0));
+    EXPECT_FALSE(showsTexels(0, 0, texels));
+    EXPECT_TRUE(d3dtest::near(pixel(3, 3), texels[99], 1));
+    EXPECT_FALSE(d3dtest::near(pixel(3, 3), texels[99], 0));
+    EXPECT_FALSE(showsTexels(32, 0, texels));
+    white();
+    setBlend(D3DBLEND_ONE, D3DBLEND_ONE);
+    draw(opaque.get(), 0, 0);
+    EXPECT_TRUE(d3dtest::near(pixel(0, 0), 0xFFFFFF, 0));
+    // A small opaque draw keeps its blending, and so the batch it joins.
+    setBlend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
+    auto small = texture(8, 8, D3DFMT_X8R8G8B8, checker(8));
+    draw(small.get(), 40, 40);
+    EXPECT_TRUE(showsTexels(40, 40, checker(8)));
     EXPECT_EQ(unblended(), 3u);
 }

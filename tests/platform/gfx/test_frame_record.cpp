@@ -57,6 +57,20 @@ FrameRecord frame(const std::vector<std::pair<int, int>>& squares, D3DCOLOR clea
     return f;
 }
 
+// Drawing over the whole back buffer; blended: source alpha over what is there.
+DrawState wholeView(bool blended = false)
+{
+    DrawState st;
+    st.viewport.Width = kW;
+    st.viewport.Height = kH;
+    if (blended) {
+        st.alphaBlend = 1;
+        st.srcBlend = D3DBLEND_SRCALPHA;
+        st.destBlend = D3DBLEND_INVSRCALPHA;
+    }
+    return st;
+}
+
 // A size x size texture of one colour, `rim` on its outer texels.
 platform::TextureImpl* texture(D3DFORMAT format, int size, std::uint32_t argb, std::uint32_t rim)
 {
@@ -306,12 +320,7 @@ TEST(FrameRecord, QuadsOfOneDrawCoverTogetherAndAClearRimIsPeeledOff)
 {
     FrameRecord f;
     f.reset(kW, kH);
-    DrawState st;
-    st.viewport.Width = kW;
-    st.viewport.Height = kH;
-    st.alphaBlend = 1;
-    st.srcBlend = D3DBLEND_SRCALPHA;
-    st.destBlend = D3DBLEND_INVSRCALPHA;
+    const DrawState st = wholeView(true);
     platform::TextureImpl* rim = rimmed();
     NineParts button;
     ASSERT_TRUE(f.addDraw(st, rim, button.v.data(), button.v.size(), button.idx.data(), button.idx.size()));
@@ -345,14 +354,9 @@ TEST(FrameRecord, AnAreaMostlyHiddenByALaterDrawIsDrawnInPieces)
     FrameRecord f;
     f.reset(kW, kH);
     f.addClear({RECT{0, 0, kW, kH}}, 0xFF000000);
-    DrawState st;
-    st.viewport.Width = kW;
-    st.viewport.Height = kH;
     const auto backdrop = quad(0, 0, kW, kH, 1, 1);
-    f.addDraw(st, nullptr, backdrop.data(), backdrop.size(), kQuad, 6);
-    st.alphaBlend = 1;
-    st.srcBlend = D3DBLEND_SRCALPHA;
-    st.destBlend = D3DBLEND_INVSRCALPHA;
+    f.addDraw(wholeView(), nullptr, backdrop.data(), backdrop.size(), kQuad, 6);
+    const DrawState st = wholeView(true);
     platform::TextureImpl* rim = rimmed();
     NineParts button;
     f.addDraw(st, rim, button.v.data(), button.v.size(), button.idx.data(), button.idx.size());
