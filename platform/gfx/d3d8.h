@@ -380,6 +380,11 @@ struct GfxDeviceStats {
     std::uint64_t flushes = 0;    // batches handed to GL
     std::uint64_t mergedDraws = 0;  // GL draw calls sampling more than one texture array
     std::uint64_t uploads = 0;    // texture uploads (whole or dirty part)
+    // Draws asking for linear filtering sampled nearest (texels one to one
+    // on pixels), and draws asking for blending drawn without (opaque
+    // where they draw).
+    std::uint64_t drawsSampledNearest = 0;
+    std::uint64_t drawsUnblended = 0;
     // Presents by how much of the frame was drawn (skipping unchanged frames).
     std::uint64_t framesWhole = 0;
     std::uint64_t framesPartial = 0;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +25,28 @@ namespace platform {
 namespace {
 
 constexpr std::size_t kMaxBatchVertices = 65532;
+// Blending this many pixels costs about what a draw call more does.
+constexpr std::int64_t kUnblendPixels = 1024;
+
+// Pixels of the vertices' box inside the scissor (pixel centres lie on
+// whole coordinates).
+std::int64_t reach(const BatchVertex* v, std::size_t count, const RECT& scissor)
+{
+    if (count == 0)
+        return 0;
+    float x0 = v[0].x, x1 = x0, y0 = v[0].y, y1 = y0;
+    for (std::size_t i = 1; i < count; ++i) {
+        x0 = std::min(x0, v[i].x);
+        x1 = std::max(x1, v[i].x);
+        y0 = std::min(y0, v[i].y);
+        y1 = std::max(y1, v[i].y);
+    }
+    const double w = std::min<double>(std::floor(x1 - 0.5) + 1.0, scissor.right) -
+                     std::max<double>(std::ceil(x0), scissor.left);
+    const double h = std::min<double>(std::floor(y1 - 0.5) + 1.0, scissor.bottom) -
+                     std::max<double>(std::ceil(y0), scissor.top);
+    return w > 0.0 && h > 0.0 ? std::int64_t(w * h) : 0;
+}
 
 // The windows that have a device, each named by its window and SDL id (a
 // window made later at the same address has another id). A second device on
@@ -581,8 +604,10 @@ protected:
         // Texels one to one on pixels: nearest sampling gives what linear
         // gives, for less.
         if (texture && (st.minFilter != D3DTEXF_POINT || st.magFilter != D3DTEXF_POINT) &&
-            texelsMatchPixels(vertices, indices, indexCount, texture->pixels().width(), texture->pixels().height()))
+            texelsMatchPixels(vertices, indices, indexCount, texture->pixels().width(), texture->pixels().height())) {
             st.minFilter = st.magFilter = D3DTEXF_POINT;
+            ++m_stats.drawsSampledNearest;
+        }
         if (m_skip.tracking() && !m_skip.addDraw(st, texture, vertices, vertexCount, indices, indexCount))
             stopRecording();
         if (!m_skip.holding())
@@ -635,8 +660,11 @@ private:
         m_window->makeCurrent();
         // The back target holds the frame compared against: draw over it.
         m_window->backBufferFramebuffer(true);
-        for (const RECT& r : areas)
-            replay(m_skip.frame(), &r);
+        for (const RECT& r : areas) {
+            visiblePieces(m_skip.frame(), r, m_pieces);
+            for (const VisiblePiece& piece : m_pieces)
+                replay(m_skip.frame(), &piece.rect, piece.first, piece.end);
+        }
     }
 
     // A2D_CHECK_FRAMES: the frame drawn whole into a target of its own must
@@ -702,13 +730,19 @@ private:
     // given), from the last that hides everything before it there.
     void replay(const FrameRecord& f, const RECT* clip)
     {
-        const RECT area = clip ? *clip : RECT{0, 0, backBufferWidth(), backBufferHeight()};
+        replay(f, clip, firstVisibleOp(f, clip ? *clip : RECT{0, 0, backBufferWidth(), backBufferHeight()}),
+               f.ops().size());
+    }
+
+    // The same for ops [first, end) only: what ops before `first` leave in
+    // clip must be there already, or hidden by ops[first].
+    void replay(const FrameRecord& f, const RECT* clip, std::size_t first, std::size_t end)
+    {
         const std::vector<FrameOp>& ops = f.ops();
-        const std::size_t first = firstVisibleOp(f, area);
         // Drawn over whole, the back buffer need not get its frame back first.
         if (first > 0 && !clip && !m_target && m_token->alive())
             m_window->backBufferFramebuffer(true);
-        for (std::size_t i = first; i < ops.size(); ++i) {
+        for (std::size_t i = first; i < end; ++i) {
             const FrameOp& op = ops[i];
             if (clip && !overlap(op.bounds, *clip))
                 continue;
@@ -744,12 +778,22 @@ private:
     // clip (a change draws it first); the texture may differ, each array of
     // textures getting a unit of its own while units last (one texture per
     // batch without merging).
-    void submit(const DrawState& st, TextureImpl* texture, const BatchVertex* vertices, std::size_t vertexCount,
+    void submit(DrawState st, TextureImpl* texture, const BatchVertex* vertices, std::size_t vertexCount,
                 const std::uint16_t* indices, std::size_t indexCount, const RECT* clip)
     {
         // The viewport only clips: states that differ in it alone draw alike
         // where their pixels may go.
         const RECT scissor = clippedViewport(st.viewport, backBufferWidth(), backBufferHeight(), clip);
+        // Opaque wherever it can draw: blending would give the source, for
+        // more work. A small draw keeps it, and with it the batch it joins.
+        if (st.alphaBlend && blendKeepsOpaqueSource(st) &&
+            reach(vertices, vertexCount, scissor) >= kUnblendPixels &&
+            drawsOpaqueIn(texture, vertices, indices, indexCount, scissor)) {
+            st.alphaBlend = 0;
+            st.srcBlend = D3DBLEND_ONE;
+            st.destBlend = D3DBLEND_ZERO;
+            ++m_stats.drawsUnblended;
+        }
         if (!m_batchIndices.empty()) {
             // Vertices that triangles share may be copied: at most one per index.
             if (std::memcmp(&scissor, &m_batchScissor, sizeof(RECT)) != 0 ||
@@ -837,6 +881,7 @@ private:
     std::uint32_t m_seenExposures = 0;
     GlScratchTarget m_scratch;
     std::uint32_t m_target = 0;  // draws go here instead of the back buffer when set
+    std::vector<VisiblePiece> m_pieces;
 };
 
 class GlDirect3D final : public GfxDirect3D {

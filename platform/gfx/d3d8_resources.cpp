@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/gfx/d3d8_device_base.h"
+#include "platform/gfx/pixel_format.h"
 
 namespace platform {
 
@@ -133,6 +134,63 @@ HRESULT TextureImpl::UnlockRect(std::uint32_t level)
     if (SUCCEEDED(hr) && wrote)
         ++m_version;
     return hr;
+}
+
+bool TextureImpl::texelsOpaque(RECT r) const
+{
+    const D3DFORMAT f = m_pixels.format();
+    if (!isTextureFormat(f))
+        return false;
+    if (!formatHasAlpha(f))
+        return true;
+    const int w = m_pixels.width(), h = m_pixels.height();
+    r.left = std::max(r.left, 0);
+    r.top = std::max(r.top, 0);
+    r.right = std::min(r.right, w);
+    r.bottom = std::min(r.bottom, h);
+    if (r.left >= r.right || r.top >= r.bottom)
+        return true;
+    const int across = (w + kOpaqueBlock - 1) / kOpaqueBlock;
+    const std::size_t words = std::size_t(w + 63) / 64;
+    if (m_opaqueBlocks.empty() || m_opaqueVersion != m_version) {
+        m_opaqueBlocks.assign(std::size_t(across) * std::size_t((h + kOpaqueBlock - 1) / kOpaqueBlock), 0);
+        m_opaqueBits.assign(words * std::size_t(h), 0);
+        m_opaqueVersion = m_version;
+    }
+    // Texels read this call: past the budget the answer is "not known to
+    // be opaque", so that a texture written every frame costs little; what
+    // was learnt stays for the next call.
+    std::int64_t budget = kOpaqueScanBudget;
+    for (int by = r.top / kOpaqueBlock; by * kOpaqueBlock < r.bottom; ++by) {
+        for (int bx = r.left / kOpaqueBlock; bx * kOpaqueBlock < r.right; ++bx) {
+            const int x0 = bx * kOpaqueBlock, y0 = by * kOpaqueBlock;
+            const int x1 = std::min(x0 + kOpaqueBlock, w), y1 = std::min(y0 + kOpaqueBlock, h);
+            std::uint8_t& known = m_opaqueBlocks[std::size_t(by) * std::size_t(across) + std::size_t(bx)];
+            if (known == 0) {
+                if (budget <= 0)
+                    return false;
+                budget -= std::int64_t(x1 - x0) * (y1 - y0);
+                bool all = true;
+                for (int y = y0; y < y1; ++y)
+                    for (int x = x0; x < x1; ++x) {
+                        const bool opaque = (decodePixel(f, m_pixels.pixel(x, y)) >> 24) == 0xFF;
+                        m_opaqueBits[std::size_t(y) * words + std::size_t(x) / 64] |= std::uint64_t(opaque) << (x % 64);
+                        all = all && opaque;
+                    }
+                known = all ? 1 : 2;
+            }
+            if (known == 1)
+                continue;
+            // Some texel of the block is not opaque: are those the
+            // rectangle takes? A block's columns lie in one word.
+            const int cx0 = std::max(x0, r.left), cx1 = std::min(x1, r.right);
+            const std::uint64_t mask = ((std::uint64_t(1) << (cx1 - cx0)) - 1) << (cx0 % 64);
+            for (int y = std::max(y0, r.top); y < std::min(y1, r.bottom); ++y)
+                if ((m_opaqueBits[std::size_t(y) * words + std::size_t(cx0) / 64] & mask) != mask)
+                    return false;
+        }
+    }
+    return true;
 }
 
 ImageSurface::ImageSurface(std::shared_ptr<DeviceLink> link, D3DFORMAT format, int width, int height)

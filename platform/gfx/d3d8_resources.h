@@ -91,12 +91,25 @@ public:
     std::uint64_t serial() const { return m_serial; }
     std::uint32_t version() const { return m_version; }
 
+    // Whether every texel of `texels` (clipped to the texture) reads alpha
+    // 1: always for formats without alpha. What it learns of each block of
+    // texels is kept until the contents change.
+    bool texelsOpaque(RECT texels) const;
+
 private:
     ~TextureImpl() override;
     std::shared_ptr<DeviceLink> m_link;
     PixelBuffer m_pixels;
     std::uint64_t m_serial;
     std::uint32_t m_version = 0;
+    // Per block of kOpaqueBlock x kOpaqueBlock texels: 0 not known yet, 1
+    // every texel opaque, 2 not, its texels then in m_opaqueBits (a bit
+    // per texel, rows of whole 64-bit words); for m_opaqueVersion.
+    static constexpr int kOpaqueBlock = 16;
+    static constexpr std::int64_t kOpaqueScanBudget = 65536;
+    mutable std::vector<std::uint8_t> m_opaqueBlocks;
+    mutable std::vector<std::uint64_t> m_opaqueBits;
+    mutable std::uint32_t m_opaqueVersion = 0;
     std::uint32_t m_usage;
     D3DPOOL m_pool;
 };

@@ -13,6 +13,10 @@ namespace {
 
 // Texel coordinates may stray this far from a texel centre and still be one.
 constexpr float kTexelTolerance = 1.0f / 1024.0f;
+// Pixels peeled off each side of a quad, at most, to find where it is opaque.
+constexpr int kMaxPeel = 4;
+// ... from quads that hold at least this share (1 / kPeelShare) of the area.
+constexpr std::int64_t kPeelShare = 16;
 // Beyond this many unmatched draws the changed area is their bounding box.
 constexpr std::size_t kMaxAreas = 64;
 // Rectangles left after merging.
@@ -62,99 +66,6 @@ std::uint64_t hashState(const DrawState& s)
 }
 
 } // namespace
-
-namespace {
-
-// Whether the texels a quad samples over the area all have alpha 255. The
-// quad spans [x0, x1] x [y0, y1] with u from u0 to u1 and v from v0 to v1;
-// one texel more on every side for the linear filter and rounding.
-bool texelsOpaque(const PixelBuffer& px, const RECT& area, float x0, float x1, float y0, float y1, float u0,
-                  float u1, float v0, float v1)
-{
-    if (!formatHasAlpha(px.format()))
-        return true;
-    const auto span = [](float a0, float a1, float t0, float t1, std::int32_t from, std::int32_t to, int size,
-                         std::int64_t& first, std::int64_t& last) {
-        const float ta = t0 + (t1 - t0) * (float(from) - a0) / (a1 - a0);
-        const float tb = t0 + (t1 - t0) * (float(to) - a0) / (a1 - a0);
-        const float lo = std::min(ta, tb) * float(size), hi = std::max(ta, tb) * float(size);
-        if (!std::isfinite(lo) || !std::isfinite(hi))
-            return false;
-        first = std::max<std::int64_t>(0, std::int64_t(std::floor(std::max(lo, -1.0f))) - 1);
-        last = std::min<std::int64_t>(size - 1, std::int64_t(std::ceil(std::min(hi, float(size) + 1.0f))) + 1);
-        return first <= last;
-    };
-    std::int64_t tx0 = 0, tx1 = 0, ty0 = 0, ty1 = 0;
-    if (!span(x0, x1, u0, u1, area.left, area.right, px.width(), tx0, tx1) ||
-        !span(y0, y1, v0, v1, area.top, area.bottom, px.height(), ty0, ty1) ||
-        (tx1 - tx0 + 1) * (ty1 - ty0 + 1) > kMaxCoverTexels)
-        return false;
-    for (std::int64_t y = ty0; y <= ty1; ++y)
-        for (std::int64_t x = tx0; x <= tx1; ++x)
-            if ((decodePixel(px.format(), px.pixel(int(x), int(y))) >> 24) != 0xFF)
-                return false;
-    return true;
-}
-
-} // namespace
-
-bool coversOpaquely(const FrameRecord& frame, const FrameOp& op, const RECT& area)
-{
-    if (op.kind != FrameOp::Kind::Draw || op.count != 4 || op.indexCount != 6)
-        return false;
-    const BatchVertex* v = frame.vertices(op);
-    const std::uint16_t* idx = frame.indices(op);
-    float x0 = v[0].x, x1 = v[0].x, y0 = v[0].y, y1 = v[0].y;
-    for (int i = 1; i < 4; ++i) {
-        x0 = std::min(x0, v[i].x);
-        x1 = std::max(x1, v[i].x);
-        y0 = std::min(y0, v[i].y);
-        y1 = std::max(y1, v[i].y);
-    }
-    // Pixel centres lie on whole coordinates (as the D3D sprite's half-pixel
-    // shift assumes): x0 <= L covers column L, x1 >= R - 0.5 column R - 1.
-    if (!(x0 <= float(area.left) && x1 >= float(area.right) - 0.5f && y0 <= float(area.top) &&
-          y1 >= float(area.bottom) - 0.5f))
-        return false;
-    // Each vertex on its own corner (bit 0: right, bit 1: bottom), u the
-    // same along each upright side and v along each level one.
-    int at[4] = {-1, -1, -1, -1};
-    for (int i = 0; i < 4; ++i) {
-        if ((v[i].x != x0 && v[i].x != x1) || (v[i].y != y0 && v[i].y != y1))
-            return false;
-        const int corner = (v[i].x == x1 ? 1 : 0) | (v[i].y == y1 ? 2 : 0);
-        if (at[corner] >= 0)
-            return false;
-        at[corner] = i;
-    }
-    const BatchVertex &tl = v[at[0]], &tr = v[at[1]], &bl = v[at[2]], &br = v[at[3]];
-    if (tl.u != bl.u || tr.u != br.u || tl.v != tr.v || bl.v != br.v)
-        return false;
-    // Two triangles sharing a diagonal cover the quad.
-    int shared = 0, sharedCorners = 0;
-    for (int i = 0; i < 3; ++i) {
-        if (idx[i] > 3 || idx[i + 3] > 3 || idx[i] == idx[(i + 1) % 3] || idx[i + 3] == idx[3 + (i + 1) % 3])
-            return false;
-        if (std::find(idx + 3, idx + 6, idx[i]) != idx + 6) {
-            ++shared;
-            sharedCorners ^= (v[idx[i]].x == x1 ? 1 : 0) | (v[idx[i]].y == y1 ? 2 : 0);
-        }
-    }
-    if (shared != 2 || sharedCorners != 3)
-        return false;
-    const RECT vp = clippedViewport(op.state.viewport, frame.width(), frame.height());
-    if (vp.left > area.left || vp.top > area.top || vp.right < area.right || vp.bottom < area.bottom)
-        return false;
-    if (!op.state.alphaBlend || (op.state.srcBlend == D3DBLEND_ONE && op.state.destBlend == D3DBLEND_ZERO))
-        return true;
-    if (op.state.srcBlend != D3DBLEND_SRCALPHA || op.state.destBlend != D3DBLEND_INVSRCALPHA)
-        return false;
-    for (int i = 0; i < 4; ++i)
-        if ((v[i].color >> 24) != 0xFF)
-            return false;
-    return !op.texture ||
-           texelsOpaque(op.texture->pixels(), area, x0, x1, y0, y1, tl.u, tr.u, tl.v, bl.v);
-}
 
 bool sameDrawStateInViewport(const DrawState& a, const DrawState& b)
 {
@@ -266,6 +177,212 @@ bool texelsMatchPixels(const BatchVertex* v, const std::uint16_t* idx, std::size
         any = true;
     }
     return any;
+}
+
+bool blendKeepsOpaqueSource(const DrawState& st)
+{
+    return (st.srcBlend == D3DBLEND_ONE || st.srcBlend == D3DBLEND_SRCALPHA) &&
+           (st.destBlend == D3DBLEND_ZERO || st.destBlend == D3DBLEND_INVSRCALPHA);
+}
+
+bool drawsOpaqueIn(const TextureImpl* texture, const BatchVertex* v, const std::uint16_t* idx,
+                   std::size_t indexCount, const RECT& area)
+{
+    const double w = texture ? double(texture->pixels().width()) : 1.0;
+    const double h = texture ? double(texture->pixels().height()) : 1.0;
+    for (std::size_t t = 0; t + 2 < indexCount; t += 3) {
+        const BatchVertex* p[3] = {&v[idx[t]], &v[idx[t + 1]], &v[idx[t + 2]]};
+        double x0 = p[0]->x, x1 = x0, y0 = p[0]->y, y1 = y0;
+        for (const BatchVertex* q : p) {
+            if (!std::isfinite(q->x) || !std::isfinite(q->y) || !std::isfinite(q->u) || !std::isfinite(q->v))
+                return false;
+            x0 = std::min(x0, double(q->x));
+            x1 = std::max(x1, double(q->x));
+            y0 = std::min(y0, double(q->y));
+            y1 = std::max(y1, double(q->y));
+        }
+        // The pixel centres (whole coordinates) of the area it may cover.
+        const double cx0 = std::max(std::floor(x0), double(area.left));
+        const double cx1 = std::min(std::ceil(x1), double(area.right) - 1.0);
+        const double cy0 = std::max(std::floor(y0), double(area.top));
+        const double cy1 = std::min(std::ceil(y1), double(area.bottom) - 1.0);
+        if (cx0 > cx1 || cy0 > cy1)
+            continue;
+        // Interpolated from equal corners, the vertex alpha is exactly 1.
+        for (const BatchVertex* q : p)
+            if ((q->color >> 24) != 0xFF)
+                return false;
+        if (!texture)
+            continue;
+        const double e1x = double(p[1]->x) - p[0]->x, e1y = double(p[1]->y) - p[0]->y;
+        const double e2x = double(p[2]->x) - p[0]->x, e2y = double(p[2]->y) - p[0]->y;
+        const double det = e1x * e2y - e2x * e1y;
+        if (det == 0.0)
+            continue;
+        // Texel coordinates at those centres, through the triangle's plane;
+        // a texel more on every side for the linear filter and rounding.
+        const double du1 = (double(p[1]->u) - p[0]->u) * w, du2 = (double(p[2]->u) - p[0]->u) * w;
+        const double dv1 = (double(p[1]->v) - p[0]->v) * h, dv2 = (double(p[2]->v) - p[0]->v) * h;
+        const double dudx = (du1 * e2y - du2 * e1y) / det, dudy = (du2 * e1x - du1 * e2x) / det;
+        const double dvdx = (dv1 * e2y - dv2 * e1y) / det, dvdy = (dv2 * e1x - dv1 * e2x) / det;
+        const auto span = [&](double at0, double dx, double dy, double& lo, double& hi) {
+            lo = hi = at0 + dx * (cx0 - p[0]->x) + dy * (cy0 - p[0]->y);
+            for (const double d : {dx * (cx1 - cx0), dy * (cy1 - cy0)}) {
+                lo += std::min(d, 0.0);
+                hi += std::max(d, 0.0);
+            }
+        };
+        double u0, u1, v0, v1;
+        span(double(p[0]->u) * w, dudx, dudy, u0, u1);
+        span(double(p[0]->v) * h, dvdx, dvdy, v0, v1);
+        if (!std::isfinite(u0) || !std::isfinite(u1) || !std::isfinite(v0) || !std::isfinite(v1))
+            return false;
+        const auto texel = [](double c, double size) { return std::int32_t(std::clamp(std::floor(c), -1.0, size)); };
+        if (!texture->texelsOpaque(RECT{texel(u0, w) - 1, texel(v0, h) - 1, texel(u1, w) + 2, texel(v1, h) + 2}))
+            return false;
+    }
+    return true;
+}
+
+namespace {
+
+bool contains(const RECT& outer, const RECT& inner)
+{
+    return outer.left <= inner.left && outer.top <= inner.top && outer.right >= inner.right &&
+           outer.bottom >= inner.bottom;
+}
+
+// The pixels of the quad the triangles idx[0, 6) make, when they make an
+// axis-aligned rectangle (each vertex on a corner, each triangle on three
+// corners, the two sharing a diagonal). Pixel centres lie on whole
+// coordinates (as the D3D sprite's half-pixel shift assumes): a quad from
+// x0 to x1 covers the columns from x0 to x1 - 0.5.
+bool quadPixels(const BatchVertex* v, const std::uint16_t* idx, RECT& pixels)
+{
+    float x0 = v[idx[0]].x, x1 = x0, y0 = v[idx[0]].y, y1 = y0;
+    for (int i = 1; i < 6; ++i) {
+        x0 = std::min(x0, v[idx[i]].x);
+        x1 = std::max(x1, v[idx[i]].x);
+        y0 = std::min(y0, v[idx[i]].y);
+        y1 = std::max(y1, v[idx[i]].y);
+    }
+    // Corners as bits (1: top left, 2: top right, 4: bottom left, 8:
+    // bottom right), each triangle's as a mask.
+    int corners[2] = {0, 0};
+    for (int i = 0; i < 6; ++i) {
+        const BatchVertex& p = v[idx[i]];
+        if ((p.x != x0 && p.x != x1) || (p.y != y0 && p.y != y1))
+            return false;
+        const int bit = 1 << ((p.x == x1 ? 1 : 0) | (p.y == y1 ? 2 : 0));
+        if (corners[i / 3] & bit)
+            return false;
+        corners[i / 3] |= bit;
+    }
+    const int shared = corners[0] & corners[1];
+    if ((corners[0] | corners[1]) != 0xF || (shared != 0x9 && shared != 0x6))
+        return false;
+    pixels = RECT{pixelCeil(x0), pixelCeil(y0), pixelFloor(x1 - 0.5f) + 1, pixelFloor(y1 - 0.5f) + 1};
+    return !empty(pixels);
+}
+
+// Joins rectangles that share a whole side, until none do.
+void joinTouching(std::vector<RECT>& rects)
+{
+    for (bool joined = true; joined;) {
+        joined = false;
+        for (std::size_t i = 0; i < rects.size() && !joined; ++i) {
+            for (std::size_t j = i + 1; j < rects.size(); ++j) {
+                RECT& a = rects[i];
+                const RECT& b = rects[j];
+                const bool column = a.left == b.left && a.right == b.right && (a.bottom == b.top || b.bottom == a.top);
+                const bool row = a.top == b.top && a.bottom == b.bottom && (a.right == b.left || b.right == a.left);
+                if (column || row) {
+                    a = unite(a, b);
+                    rects.erase(rects.begin() + std::ptrdiff_t(j));
+                    joined = true;
+                    break;
+                }
+            }
+        }
+    }
+}
+
+// What is left of `part` once a clear rim is peeled off it, a row or a
+// column of pixels at a time, at most kMaxPeel from each side; empty when
+// that leaves nothing opaque. Rows go first, then columns, or the other
+// way round (the rim's rows hold clear texels in every column).
+template <class Opaque>
+RECT peeled(const RECT& part, const Opaque& opaque)
+{
+    for (const bool rowsFirst : {true, false}) {
+        RECT r = part;
+        for (const bool rows : {rowsFirst, !rowsFirst}) {
+            std::int32_t& low = rows ? r.top : r.left;
+            std::int32_t& high = rows ? r.bottom : r.right;
+            const auto line = [&](std::int32_t at) {
+                return rows ? RECT{r.left, at, r.right, at + 1} : RECT{at, r.top, at + 1, r.bottom};
+            };
+            for (int n = 0; n < kMaxPeel && low < high && !opaque(line(low)); ++n)
+                ++low;
+            for (int n = 0; n < kMaxPeel && low < high && !opaque(line(high - 1)); ++n)
+                --high;
+        }
+        if (!empty(r) && opaque(r))
+            return r;
+    }
+    return RECT{0, 0, 0, 0};
+}
+
+} // namespace
+
+RECT opaqueCover(const FrameRecord& frame, const FrameOp& op, const RECT& where, bool peel)
+{
+    constexpr RECT none{0, 0, 0, 0};
+    if (op.kind != FrameOp::Kind::Draw || !overlaps(op.bounds, where))
+        return none;
+    const DrawState& st = op.state;
+    const bool replaces = !st.alphaBlend || (st.srcBlend == D3DBLEND_ONE && st.destBlend == D3DBLEND_ZERO);
+    if (!replaces && !blendKeepsOpaqueSource(st))
+        return none;
+    const RECT within = intersect(where, clippedViewport(st.viewport, frame.width(), frame.height()));
+    const BatchVertex* v = frame.vertices(op);
+    const std::uint16_t* idx = frame.indices(op);
+    const auto opaque = [&](const std::uint16_t* quad, const RECT& r) {
+        return replaces || drawsOpaqueIn(op.texture, v, quad, 6, r);
+    };
+    std::vector<RECT> parts;
+    for (std::size_t t = 0; t + 6 <= op.indexCount; t += 3) {
+        RECT part;
+        const std::uint16_t* quad = idx + t;
+        if (!quadPixels(v, quad, part))
+            continue;
+        t += 3;
+        if (!replaces && std::any_of(quad, quad + 6, [&](std::uint16_t i) { return (v[i].color >> 24) != 0xFF; }))
+            continue;
+        part = intersect(part, within);
+        // Peeling looks for large covers: a small part is not worth its reads.
+        if (peel && area(part) * kPeelShare < area(within))
+            continue;
+        if (!empty(part) && !opaque(quad, part))
+            part = peel ? peeled(part, [&](const RECT& r) { return opaque(quad, r); }) : none;
+        if (!empty(part)) {
+            // One quad over all of it: no need to look further.
+            if (contains(part, within))
+                return part;
+            parts.push_back(part);
+        }
+    }
+    joinTouching(parts);
+    RECT best = none;
+    for (const RECT& r : parts)
+        if (area(r) > area(best))
+            best = r;
+    return best;
+}
+
+bool coversOpaquely(const FrameRecord& frame, const FrameOp& op, const RECT& area)
+{
+    return contains(op.bounds, area) && contains(opaqueCover(frame, op, area, false), area);
 }
 
 void FrameRecord::reset(int width, int height)

@@ -96,15 +96,29 @@ private:
     std::uint64_t m_stateHash = 0;
 };
 
-// Whether drawing `op` leaves every pixel of `area` as it draws it,
-// whatever was there before, so that what the frame drew there earlier
-// need not be drawn: an axis-aligned quad (two triangles, texture
-// coordinates along its sides) over every pixel centre of the area, a
-// viewport holding the area, and no blending, or source-alpha blending of
-// opaque vertices over texels that are opaque where the area samples them
-// (read from the texture's copy, and only while the area samples at most
-// kMaxCoverTexels of them). The op's texture must still be alive.
-constexpr std::int64_t kMaxCoverTexels = 16384;
+// Whether blending gives the source unchanged when the source's alpha is 1
+// (so that, for such a source, it may be off).
+bool blendKeepsOpaqueSource(const DrawState& state);
+
+// Whether every pixel the triangles idx[0, indexCount) draw inside `area`
+// comes out with alpha exactly 1: vertices of alpha 255, and texels opaque
+// where those pixels sample them (a texel to spare on every side for the
+// linear filter). Triangles that touch no pixel of the area do not count;
+// a texture too large to read now counts as not opaque.
+bool drawsOpaqueIn(const TextureImpl* texture, const BatchVertex* vertices, const std::uint16_t* indices,
+                   std::size_t indexCount, const RECT& area);
+
+// The largest rectangle of `area` whose pixels `op` leaves as it draws
+// them, whatever was there before (empty when none): pixels of its quads
+// (pairs of triangles making axis-aligned rectangles) inside its viewport,
+// drawn without blending, or with blending that keeps an opaque source
+// where the quad is opaque; quads that share whole sides join. With peel, a
+// quad opaque only inside a clear rim gives what is inside the rim. The
+// op's texture must still be alive.
+RECT opaqueCover(const FrameRecord& frame, const FrameOp& op, const RECT& area, bool peel);
+
+// Whether drawing `op` leaves every pixel of `area` as it draws it, so
+// that what the frame drew there earlier need not be drawn.
 bool coversOpaquely(const FrameRecord& frame, const FrameOp& op, const RECT& area);
 
 // Where the pixels of `now` may differ from those of `before` (both drawn

@@ -1,5 +1,6 @@
 #include "platform/gfx/frame_skip.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -42,6 +43,50 @@ std::size_t firstVisibleOp(const FrameRecord& f, const RECT& area)
     while (first > 0 && !(overlap(ops[first - 1].bounds, area) && coversOpaquely(f, ops[first - 1], area)))
         --first;
     return first > 0 ? first - 1 : 0;
+}
+
+void visiblePieces(const FrameRecord& f, const RECT& area, std::vector<VisiblePiece>& out)
+{
+    out.clear();
+    const std::size_t end = f.ops().size();
+    const std::size_t first = firstVisibleOp(f, area);
+    const auto pixels = [](const RECT& r) {
+        return r.right > r.left && r.bottom > r.top ? std::int64_t(r.right - r.left) * (r.bottom - r.top) : 0;
+    };
+    // The latest draw that hides enough of the area to pay for drawing the
+    // ops before it around what it hides. The hidden part is cut on
+    // multiples of 4 pixels, where the rasteriser's blocks of pixels end.
+    RECT hidden{0, 0, 0, 0};
+    std::size_t hider = end;
+    for (std::size_t k = end; k > first + 1 && hider == end;) {
+        const FrameOp& op = f.ops()[--k];
+        const RECT reach{std::max(op.bounds.left, area.left), std::max(op.bounds.top, area.top),
+                         std::min(op.bounds.right, area.right), std::min(op.bounds.bottom, area.bottom)};
+        if (pixels(reach) * 2 < pixels(area))
+            continue;
+        const RECT cover = opaqueCover(f, op, area, true);
+        const RECT cut{(cover.left + 3) & ~3, (cover.top + 3) & ~3, cover.right & ~3, cover.bottom & ~3};
+        if (pixels(cut) >= kMinHiddenPixels && pixels(cut) * 2 >= pixels(area)) {
+            hidden = cut;
+            hider = k;
+        }
+    }
+    if (hider == end) {
+        out.push_back(VisiblePiece{area, first, end});
+        return;
+    }
+    const RECT around[4] = {{area.left, area.top, area.right, hidden.top},
+                            {area.left, hidden.bottom, area.right, area.bottom},
+                            {area.left, hidden.top, hidden.left, hidden.bottom},
+                            {hidden.right, hidden.top, area.right, hidden.bottom}};
+    for (const RECT& r : around) {
+        if (pixels(r) == 0)
+            continue;
+        const std::size_t from = firstVisibleOp(f, r);
+        if (from < hider)
+            out.push_back(VisiblePiece{r, from, hider});
+    }
+    out.push_back(VisiblePiece{area, hider, end});
 }
 
 void countFrameChecked(bool mismatched)

@@ -19,6 +19,19 @@ constexpr std::int64_t kPartialPercent = 60;
 // everything before it there (0 when none does).
 std::size_t firstVisibleOp(const FrameRecord& f, const RECT& area);
 
+// What to draw of a frame in `area`, as pieces drawn in order: ops [first,
+// end) of the frame clipped to rect. Where a later draw hides a part of the
+// area (at least kMinHiddenPixels and half of it), the ops before that draw
+// are drawn only around that part, and the rest over the whole area;
+// otherwise the area is one piece from firstVisibleOp on.
+struct VisiblePiece {
+    RECT rect;
+    std::size_t first;
+    std::size_t end;
+};
+constexpr std::int64_t kMinHiddenPixels = 768;
+void visiblePieces(const FrameRecord& f, const RECT& area, std::vector<VisiblePiece>& out);
+
 // Counted for frameCheckTotals(), from any device on any thread.
 void countFrameChecked(bool mismatched);
 void countFrameForcedWhole();

@@ -255,6 +255,45 @@ TEST_F(SkipPixels, WhatAnOpaqueDrawHidesIsNotDrawnAgainAndWhatShowsThroughIs)
     expectDrawn(stats, 2, 4, 0);
 }
 
+TEST_F(SkipPixels, APartMostlyHiddenByALaterDrawIsDrawnAroundWhatItHides)
+{
+    makeSprite();
+    setBlend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
+    setColorOp(D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_MODULATE);
+    setFilter(D3DTEXF_LINEAR);
+    // A stretched opaque backdrop; over it a button drawn in nine parts from
+    // a 12 x 12 picture with a clear rim, stretched to 44 x 32 pixels; over
+    // that its highlight fading in and out. What changes is the highlight's
+    // box, most of which the button hides.
+    std::vector<std::uint32_t> wood, frame(144, 0xFF2080F0), light(144, 0xFFFFF0C0);
+    for (int i = 0; i < 64; ++i)
+        wood.push_back(0x00403020u + std::uint32_t(i % 8) * 0x000A0A0Au);
+    for (int i = 0; i < 144; ++i)
+        if (i % 12 == 0 || i % 12 == 11 || i < 12 || i >= 132)
+            frame[std::size_t(i)] = 0x002080F0;
+    auto backdrop = texture(8, 8, D3DFMT_X8R8G8B8, wood);
+    auto button = texture(12, 12, D3DFMT_A8R8G8B8, frame);
+    auto highlight = texture(12, 12, D3DFMT_A8R8G8B8, light);
+    platform::SpritePart parts[9];
+    const float place[2][3] = {{4, 8, 44}, {2, 6, 30}}, scale[2][3] = {{1, 9, 1}, {1, 6, 1}};
+    for (int row = 0; row < 3; ++row)
+        for (int col = 0; col < 3; ++col)
+            parts[row * 3 + col] = {RECT{4 * col, 4 * row, 4 * col + 4, 4 * row + 4},
+                                    D3DXVECTOR2{scale[0][col], scale[1][row]}, D3DXVECTOR2{0, 0},
+                                    D3DXVECTOR2{place[0][col], place[1][row]}};
+    const std::uint32_t alphas[] = {0x40, 0x80, 0xC0, 0x80, 0x80, 0x20};
+    const GfxDeviceStats stats = same(6, [&](int i) {
+        const D3DXVECTOR2 whole{float(kWidth) / 8.0f, float(kHeight) / 8.0f}, origin{0, 0};
+        ASSERT_EQ(sprite->Draw(backdrop.get(), nullptr, &whole, nullptr, 0.0f, &origin, 0xFFFFFFFF), D3D_OK);
+        ASSERT_EQ(sprite->DrawRun(button.get(), parts, 9, 0.0f, 0xFFFFFFFF), D3D_OK);
+        ASSERT_EQ(sprite->DrawRun(highlight.get(), parts, 9, 0.0f, alphas[i] << 24 | 0xFFFFFF), D3D_OK);
+    });
+    // Around the button, under its clear rim and inside it, the pictures
+    // drawn in part were those drawn whole (same() compared them).
+    EXPECT_NE(at(frames[2], 4, 2), at(frames[2], 6, 4));
+    expectDrawn(stats, 2, 3, 1);
+}
+
 TEST_F(SkipPixels, AFlipSkipsOnlyOnceBothTargetsHoldTheFrame)
 {
     params.SwapEffect = D3DSWAPEFFECT_FLIP;

@@ -1,11 +1,13 @@
 // Frames as lists of draws: when texels map one to one onto pixels, where
-// two frames differ, and when a draw hides what is under it.
+// two frames differ, when a draw hides what is under it, and where a
+// texture's texels are opaque.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "platform/gfx/d3d8_resources.h"
 #include "platform/gfx/frame_record.h"
+#include "platform/gfx/frame_skip.h"
 #include "platform/gfx/pixel_format.h"
 
 using platform::BatchVertex;
@@ -54,6 +56,72 @@ FrameRecord frame(const std::vector<std::pair<int, int>>& squares, D3DCOLOR clea
     }
     return f;
 }
+
+// Drawing over the whole back buffer; blended: source alpha over what is there.
+DrawState wholeView(bool blended = false)
+{
+    DrawState st;
+    st.viewport.Width = kW;
+    st.viewport.Height = kH;
+    if (blended) {
+        st.alphaBlend = 1;
+        st.srcBlend = D3DBLEND_SRCALPHA;
+        st.destBlend = D3DBLEND_INVSRCALPHA;
+    }
+    return st;
+}
+
+// A size x size texture of one colour, `rim` on its outer texels.
+platform::TextureImpl* texture(D3DFORMAT format, int size, std::uint32_t argb, std::uint32_t rim)
+{
+    static const auto link = std::make_shared<platform::DeviceLink>();
+    auto* t = new platform::TextureImpl(link, format, size, size, 0, D3DPOOL_MANAGED);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const bool edge = x == 0 || y == 0 || x == size - 1 || y == size - 1;
+            platform::encodePixel(format, edge ? rim : argb, t->pixels().pixel(x, y));
+        }
+    return t;
+}
+
+platform::TextureImpl* texture(D3DFORMAT format, int size, std::uint32_t argb)
+{
+    return texture(format, size, argb, argb);
+}
+
+// As the game writes texels: through a lock.
+void setTexel(platform::TextureImpl* t, int x, int y, std::uint32_t argb)
+{
+    const RECT r{x, y, x + 1, y + 1};
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(t->LockRect(0, &locked, &r, 0), D3D_OK);
+    platform::encodePixel(t->pixels().format(), argb, locked.pBits);
+    ASSERT_EQ(t->UnlockRect(0), D3D_OK);
+}
+
+// A 24 x 24 frame with a clear rim one texel wide, drawn as nine quads:
+// 8-texel corners one to one, sides and middle stretched, over 160 x 56
+// pixels at (96, 48), as a button's picture is.
+platform::TextureImpl* rimmed() { return texture(D3DFMT_A8R8G8B8, 24, 0xFF405060, 0x00405060); }
+
+struct NineParts {
+    std::vector<BatchVertex> v;
+    std::vector<std::uint16_t> idx;
+    NineParts()
+    {
+        const float xs[] = {96, 104, 248, 256}, ys[] = {48, 56, 96, 104}, ts[] = {0, 8, 16, 24};
+        for (int row = 0; row < 3; ++row)
+            for (int col = 0; col < 3; ++col) {
+                const std::uint16_t at = std::uint16_t(v.size());
+                for (int corner = 0; corner < 4; ++corner) {
+                    const int x = col + corner % 2, y = row + corner / 2;
+                    v.push_back(BatchVertex{xs[x] - 0.5f, ys[y] - 0.5f, 0xFFFFFFFF, ts[x] / 24.0f, ts[y] / 24.0f});
+                }
+                for (std::uint16_t i : kQuad)
+                    idx.push_back(std::uint16_t(at + i));
+            }
+    }
+};
 
 bool inside(const std::vector<RECT>& rects, int x, int y)
 {
@@ -205,30 +273,121 @@ TEST(FrameRecord, AnOpaqueQuadOverAnAreaHidesWhatIsUnderIt)
     EXPECT_FALSE(covers(added, quad(0, 0, 8, 8, 1, 1), corner));
 
     // Textures: opaque where the area samples them, or a format without alpha.
-    const auto link = std::make_shared<platform::DeviceLink>();
-    const auto make = [&](D3DFORMAT format, int size, std::uint32_t argb) {
-        auto* t = new platform::TextureImpl(link, format, size, size, 0, D3DPOOL_MANAGED);
-        for (int y = 0; y < size; ++y)
-            for (int x = 0; x < size; ++x)
-                platform::encodePixel(format, argb, t->pixels().pixel(x, y));
-        return t;
-    };
-    platform::TextureImpl* solid = make(D3DFMT_A8R8G8B8, 32, 0xFF102030);
-    platform::TextureImpl* x8 = make(D3DFMT_X8R8G8B8, 32, 0x00102030);
-    platform::TextureImpl* large = make(D3DFMT_A8R8G8B8, 256, 0xFF102030);
+    platform::TextureImpl* solid = texture(D3DFMT_A8R8G8B8, 32, 0xFF102030);
+    platform::TextureImpl* x8 = texture(D3DFMT_X8R8G8B8, 32, 0x00102030);
     // 32 x 32 texels stretched over 64 x 64 pixels; the area is pixels
     // 0-7, texels 0-3.
     EXPECT_TRUE(covers(blended, quad(0, 0, 32, 32, 32, 32, 0, 0, 2.0f), corner, solid));
     EXPECT_TRUE(covers(blended, quad(0, 0, 32, 32, 32, 32, 0, 0, 2.0f), corner, x8));
-    platform::encodePixel(D3DFMT_A8R8G8B8, 0xFE102030, solid->pixels().pixel(20, 20));
+    setTexel(solid, 5, 2, 0xFE102030);
     EXPECT_TRUE(covers(blended, quad(0, 0, 32, 32, 32, 32, 0, 0, 2.0f), corner, solid));
-    platform::encodePixel(D3DFMT_A8R8G8B8, 0xFE102030, solid->pixels().pixel(3, 2));
+    // The texel the linear filter mixes into the last pixels.
+    setTexel(solid, 4, 2, 0xFE102030);
     EXPECT_FALSE(covers(blended, quad(0, 0, 32, 32, 32, 32, 0, 0, 2.0f), corner, solid));
     // Unblended, the texels' alpha does not count.
     EXPECT_TRUE(covers(st, quad(0, 0, 32, 32, 32, 32, 0, 0, 2.0f), corner, solid));
-    // More texels than it reads: left undecided, as not hidden.
-    EXPECT_FALSE(covers(blended, quad(0, 0, 256, 256, 256, 256), RECT{0, 0, 256, 256}, large));
-    EXPECT_TRUE(covers(blended, quad(0, 0, 256, 256, 256, 256), RECT{0, 0, 100, 100}, large));
-    for (platform::TextureImpl* t : {solid, x8, large})
+    for (platform::TextureImpl* t : {solid, x8})
         t->Release();
+}
+
+TEST(FrameRecord, WhereTexelsAreOpaqueIsLearntOnceForEachVersionOfATexture)
+{
+    platform::TextureImpl* t = texture(D3DFMT_A8R8G8B8, 512, 0xFF000000);
+    const RECT all{0, 0, 512, 512}, some{100, 40, 140, 60};
+    // Too many texels to read at once: not known to be opaque until enough
+    // reads have gone by.
+    int calls = 0;
+    bool opaque = false;
+    while (!opaque && calls < 10) {
+        opaque = t->texelsOpaque(all);
+        ++calls;
+    }
+    EXPECT_TRUE(opaque);
+    EXPECT_EQ(calls, 4);
+    // A texel written through a lock is seen at once, inside a block known
+    // to be opaque before; beside it the block still answers texel by texel.
+    setTexel(t, 120, 50, 0x80000000);
+    EXPECT_FALSE(t->texelsOpaque(some));
+    EXPECT_FALSE(t->texelsOpaque(RECT{120, 50, 121, 51}));
+    EXPECT_TRUE(t->texelsOpaque(RECT{121, 48, 128, 64}));
+    EXPECT_TRUE(t->texelsOpaque(RECT{112, 51, 128, 64}));
+    // Outside the texture: nothing read, nothing against it.
+    EXPECT_TRUE(t->texelsOpaque(RECT{600, 0, 700, 10}));
+    t->Release();
+}
+
+TEST(FrameRecord, QuadsOfOneDrawCoverTogetherAndAClearRimIsPeeledOff)
+{
+    FrameRecord f;
+    f.reset(kW, kH);
+    const DrawState st = wholeView(true);
+    platform::TextureImpl* rim = rimmed();
+    NineParts button;
+    ASSERT_TRUE(f.addDraw(st, rim, button.v.data(), button.v.size(), button.idx.data(), button.idx.size()));
+    const platform::FrameOp& op = f.ops().back();
+    // Inside the rim the quads cover together; their corners meet.
+    EXPECT_TRUE(platform::coversOpaquely(f, op, RECT{98, 50, 254, 102}));
+    EXPECT_FALSE(platform::coversOpaquely(f, op, RECT{97, 50, 254, 102}));
+    const RECT whole{96, 48, 256, 104};
+    EXPECT_FALSE(platform::coversOpaquely(f, op, whole));
+    // Peeled: rows and columns the rim's texels reach go; what the small
+    // quads (corners, upright sides) cover is left out.
+    const RECT peeled = platform::opaqueCover(f, op, whole, true);
+    EXPECT_EQ(peeled.left, 104);
+    EXPECT_EQ(peeled.top, 50);
+    EXPECT_EQ(peeled.right, 248);
+    EXPECT_EQ(peeled.bottom, 102);
+    // Unpeeled, only the middle is opaque all over.
+    const RECT middle = platform::opaqueCover(f, op, whole, false);
+    EXPECT_EQ(middle.top, 56);
+    EXPECT_EQ(middle.bottom, 96);
+    // A faint vertex of the top side: that quad covers nothing.
+    button.v[5].color = 0xFEFFFFFF;
+    ASSERT_TRUE(f.addDraw(st, rim, button.v.data(), button.v.size(), button.idx.data(), button.idx.size()));
+    EXPECT_EQ(platform::opaqueCover(f, f.ops().back(), whole, true).top, 56);
+    rim->Release();
+}
+
+TEST(FrameRecord, AnAreaMostlyHiddenByALaterDrawIsDrawnInPieces)
+{
+    // An opaque backdrop, the button over it, a faint highlight over that.
+    FrameRecord f;
+    f.reset(kW, kH);
+    f.addClear({RECT{0, 0, kW, kH}}, 0xFF000000);
+    const auto backdrop = quad(0, 0, kW, kH, 1, 1);
+    f.addDraw(wholeView(), nullptr, backdrop.data(), backdrop.size(), kQuad, 6);
+    const DrawState st = wholeView(true);
+    platform::TextureImpl* rim = rimmed();
+    NineParts button;
+    f.addDraw(st, rim, button.v.data(), button.v.size(), button.idx.data(), button.idx.size());
+    auto light = quad(96, 48, 160, 56, 1, 1);
+    for (BatchVertex& v : light)
+        v.color = 0x40FFFFFF;
+    f.addDraw(st, nullptr, light.data(), light.size(), kQuad, 6);
+
+    // The button's box: the backdrop only around what the button hides (cut
+    // on multiples of 4), then the button and the highlight over all of it.
+    std::vector<platform::VisiblePiece> pieces;
+    const RECT box{96, 48, 256, 104};
+    platform::visiblePieces(f, box, pieces);
+    const auto same = [](const RECT& a, const RECT& b) {
+        return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+    };
+    const RECT around[] = {{96, 48, 256, 52}, {96, 100, 256, 104}, {96, 52, 104, 100}, {248, 52, 256, 100}};
+    ASSERT_EQ(pieces.size(), 5u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_TRUE(same(pieces[i].rect, around[i])) << "piece " << i;
+        EXPECT_EQ(pieces[i].first, 1u);
+        EXPECT_EQ(pieces[i].end, 2u);
+    }
+    EXPECT_TRUE(same(pieces[4].rect, box));
+    EXPECT_EQ(pieces[4].first, 2u);
+    EXPECT_EQ(pieces[4].end, 4u);
+
+    // In a larger area the button hides too little of it: one piece.
+    platform::visiblePieces(f, RECT{0, 0, 400, 200}, pieces);
+    ASSERT_EQ(pieces.size(), 1u);
+    EXPECT_EQ(pieces[0].first, 1u);
+    EXPECT_EQ(pieces[0].end, 4u);
+    rim->Release();
 }
