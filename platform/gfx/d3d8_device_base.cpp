@@ -750,7 +750,7 @@ HRESULT DeviceBase::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, std::uint32_t mi
     return D3D_OK;
 }
 
-HRESULT DeviceBase::addSprite(GfxTexture* texture, const SpriteDrawArgs& a, const TLVertex quad[4])
+HRESULT DeviceBase::addSprite(GfxTexture* texture, TextureImpl* impl, const SpriteDrawArgs& a, const TLVertex quad[4])
 {
     if (m_recorder) {
         RecordedCall c;
@@ -761,10 +761,9 @@ HRESULT DeviceBase::addSprite(GfxTexture* texture, const SpriteDrawArgs& a, cons
         c.floats = {a.scaleX, a.scaleY, a.centerX, a.centerY, a.angle, a.translateX, a.translateY};
         c.vertices.assign(quad, quad + 4);
         record(std::move(c));
+        if (HRESULT hr = injected("Sprite.Draw"); FAILED(hr))
+            return hr;
     }
-    if (HRESULT hr = injected("Sprite.Draw"); FAILED(hr))
-        return hr;
-    auto* impl = dynamic_cast<TextureImpl*>(texture);
     if (!impl || !m_inScene)
         return D3DERR_INVALIDCALL;
     TextureImpl* sampled = m_state.colorOp == D3DTOP_DISABLE ? nullptr : impl;

@@ -124,8 +124,9 @@ public:
     // One textured quad (top-left, top-right, bottom-left, bottom-right) with
     // the current state; no device state changes. Quads of one texture added
     // one after another go to the backend as one draw at endSprites, which
-    // must come before any other call.
-    HRESULT addSprite(GfxTexture* texture, const SpriteDrawArgs& args, const TLVertex quad[4]);
+    // must come before any other call. impl: the texture as this device's
+    // own (null when it is not), which the caller works out once for a run.
+    HRESULT addSprite(GfxTexture* texture, TextureImpl* impl, const SpriteDrawArgs& args, const TLVertex quad[4]);
     void endSprites() { flushExpanded(); }
     // Logs a D3DX call that has no device call of its own (sprite Begin, ...).
     void note(const char* name, const void* object, std::initializer_list<std::int64_t> args = {},
