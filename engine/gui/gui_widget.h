@@ -252,6 +252,8 @@ protected:
 
 private:
     void InsertOnTop(Widget* child);
+    // WidgetAt below a widget known to be shown.
+    Widget* ShownChildAt(std::int32_t x, std::int32_t y, bool recursive, bool skipStatic) const;
     // The child's offset in this widget, with its alignment.
     std::int32_t ChildX(const Widget* child) const;
     std::int32_t ChildY(const Widget* child) const;
