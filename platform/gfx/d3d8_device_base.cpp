@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 namespace platform {
@@ -764,6 +765,13 @@ HRESULT DeviceBase::addSprite(GfxTexture* texture, TextureImpl* impl, const Spri
         if (HRESULT hr = injected("Sprite.Draw"); FAILED(hr))
             return hr;
     }
+    const BatchVertex batch[4] = {toBatch(quad[0], quad[0].x, quad[0].y), toBatch(quad[1], quad[1].x, quad[1].y),
+                                  toBatch(quad[2], quad[2].x, quad[2].y), toBatch(quad[3], quad[3].x, quad[3].y)};
+    return addSpriteQuad(impl, batch);
+}
+
+HRESULT DeviceBase::addSpriteQuad(TextureImpl* impl, const BatchVertex quad[4])
+{
     if (!impl || !m_inScene)
         return D3DERR_INVALIDCALL;
     TextureImpl* sampled = m_state.colorOp == D3DTOP_DISABLE ? nullptr : impl;
@@ -771,10 +779,10 @@ HRESULT DeviceBase::addSprite(GfxTexture* texture, TextureImpl* impl, const Spri
         flushExpanded();
     m_outTexture = sampled;
     const auto base = std::uint16_t(m_outVertices.size());
-    for (int i = 0; i < 4; ++i)
-        m_outVertices.push_back(toBatch(quad[i], quad[i].x, quad[i].y));
+    std::memcpy(m_outVertices.extend(4), quad, 4 * sizeof(BatchVertex));
+    std::uint16_t* index = m_outIndices.extend(6);
     for (std::uint16_t i : {0, 1, 2, 2, 1, 3})
-        m_outIndices.push_back(std::uint16_t(base + i));
+        *index++ = std::uint16_t(base + i);
     return D3D_OK;
 }
 

@@ -121,9 +121,10 @@ private:
         }
         a.color = color;
 
-        TLVertex quad[4];
-        if (!target.described)
-            return m_device->addSprite(nullptr, nullptr, a, quad);
+        if (!target.described) {
+            const TLVertex none[4];
+            return m_device->addSprite(nullptr, nullptr, a, none);
+        }
         const D3DSURFACE_DESC& desc = target.desc;
         const RECT r = source ? *source : RECT{0, 0, std::int32_t(desc.Width), std::int32_t(desc.Height)};
         const float w = float(r.right - r.left), h = float(r.bottom - r.top);
@@ -136,17 +137,28 @@ private:
         const float qx[2] = {a.scaleX * 0.0f - a.centerX, a.scaleX * w - a.centerX};
         const float qy[2] = {a.scaleY * 0.0f - a.centerY, a.scaleY * h - a.centerY};
         const float ox = a.translateX + a.centerX, oy = a.translateY + a.centerY;
+        BatchVertex quad[4];
         for (int i = 0; i < 4; ++i) {
             const int right = i & 1, bottom = i >> 1;
             // y grows downwards, so this turns counter-clockwise on screen; the
             // half pixel puts texel centres on pixel centres.
             quad[i].x = ox + c * qx[right] + s * qy[bottom] - 0.5f;
             quad[i].y = oy - s * qx[right] + c * qy[bottom] - 0.5f;
-            quad[i].diffuse = color;
+            quad[i].color = color;
             quad[i].u = u[right];
             quad[i].v = v[bottom];
         }
-        return m_device->addSprite(target.texture, target.impl, a, quad);
+        if (!m_device->recorder())
+            return m_device->addSpriteQuad(target.impl, quad);
+        TLVertex logged[4];
+        for (int i = 0; i < 4; ++i) {
+            logged[i].x = quad[i].x;
+            logged[i].y = quad[i].y;
+            logged[i].diffuse = quad[i].color;
+            logged[i].u = quad[i].u;
+            logged[i].v = quad[i].v;
+        }
+        return m_device->addSprite(target.texture, target.impl, a, logged);
     }
 
 private:
