@@ -402,7 +402,9 @@ HRESULT DeviceBase::Clear(std::uint32_t count, const D3DRECT* rects, std::uint32
     if (flags != D3DCLEAR_TARGET || (count && !rects))
         return D3DERR_INVALIDCALL;
     const RECT vp = clippedViewport(m_state.viewport, backBufferWidth(), backBufferHeight());
-    std::vector<RECT> parts;
+    // Kept between calls: every frame starts with a clear.
+    std::vector<RECT>& parts = m_clearParts;
+    parts.clear();
     if (count == 0) {
         if (vp.left < vp.right && vp.top < vp.bottom)
             parts.push_back(vp);

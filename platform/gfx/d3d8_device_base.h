@@ -253,6 +253,7 @@ private:
     };
 
     std::vector<const TLVertex*> m_gather;  // vertex pointers of the draw in hand
+    std::vector<RECT> m_clearParts;         // of the clear in hand
     Pending<BatchVertex> m_outVertices;
     Pending<std::uint16_t> m_outIndices;
     TextureImpl* m_outTexture = nullptr;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <typeinfo>
 #include <vector>
 
 #include "platform/gfx/bmp.h"
@@ -91,8 +92,13 @@ private:
     // The texture a call draws with, looked at once for all its sprites.
     struct Target {
         explicit Target(GfxTexture* t)
-            : texture(t), impl(dynamic_cast<TextureImpl*>(t)), described(t && SUCCEEDED(t->GetLevelDesc(0, &desc)))
+            : texture(t), impl(own(t)), described(t && SUCCEEDED(t->GetLevelDesc(0, &desc)))
         {
+        }
+        // As a dynamic_cast, for less: the class is final, so its type alone tells.
+        static TextureImpl* own(GfxTexture* t)
+        {
+            return t && typeid(*t) == typeid(TextureImpl) ? static_cast<TextureImpl*>(t) : nullptr;
         }
         GfxTexture* texture;
         TextureImpl* impl;
