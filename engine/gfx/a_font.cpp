@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <string_view>
 #include <vector>
 
 #include "engine/util/a_file_server.h"
@@ -20,10 +22,12 @@ float snap(float v)
     return float(std::int16_t(std::clamp(v + 0.5f, -32768.0f, 32767.0f)));
 }
 
-std::wstring widen(const std::string& text)
+// Into one buffer per thread, valid until the next call: narrow text is
+// drawn every frame.
+const std::wstring& widen(std::string_view text)
 {
-    std::wstring out;
-    out.reserve(text.size());
+    static thread_local std::wstring out;
+    out.clear();
     for (char c : text)
         out.push_back(str_cp1251CharToWide(static_cast<unsigned char>(c)));
     return out;
@@ -70,25 +74,75 @@ float aFont::getFontHeight() const
     return m_loader ? m_loader->fontHeight : 0.0f;
 }
 
+void aFont::shapeInto(Shape& out, const std::wstring& text) const
+{
+    out.text = text;
+    out.glyphs.clear();
+    // The sums are made as measuring and drawing glyph by glyph make them,
+    // so that a shaped text lands on the very same positions.
+    float width = 0.0f;
+    bool underline = false;
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const wchar_t c = text[i];
+        if (m_underlineDY != 0.0f && c == L'_') {
+            underline = true;
+            continue;
+        }
+        const aFontChar* glyph = m_loader->getChar(c);
+        if (!glyph)
+            continue;
+        ShapedGlyph g;
+        g.rect = glyph->rect;
+        width += float(glyph->rect.width);
+        if (i > 0) {
+            const float kerning = glyph->getKerning(text[i - 1]);
+            width += kerning + glyph->preAdvance;
+            g.before = glyph->preAdvance + kerning;
+            g.hasBefore = true;
+        }
+        if (i + 1 < n)
+            width += glyph->postAdvance + m_charSpacing;
+        g.after = glyph->postAdvance + float(glyph->rect.width) + m_charSpacing;
+        g.underlined = underline;
+        underline = false;
+        out.glyphs.push_back(g);
+    }
+    out.width = width;
+}
+
+const aFont::Shape& aFont::shape(const std::wstring& text) const
+{
+    const std::uint32_t generation = m_loader->generation();
+    if (m_shapes.empty() || generation != m_shapesGeneration) {
+        m_shapes.assign(2 * kShapeSets, Shape());
+        m_shapeRecent.assign(kShapeSets, 0);
+        m_shapesGeneration = generation;
+    }
+    const std::size_t hash = std::hash<std::wstring>()(text);
+    const std::size_t set = hash % kShapeSets;
+    for (std::uint8_t way = 0; way < 2; ++way) {
+        Shape& s = m_shapes[2 * set + way];
+        if (s.used && s.hash == hash && s.text == text) {
+            m_shapeRecent[set] = way;
+            return s;
+        }
+    }
+    const std::uint8_t way = m_shapeRecent[set] ^ 1;
+    m_shapeRecent[set] = way;
+    Shape& s = m_shapes[2 * set + way];
+    shapeInto(s, text);
+    s.hash = hash;
+    s.used = true;
+    return s;
+}
+
 std::pair<float, float> aFont::getStringSize(const std::wstring& text) const
 {
     if (!m_loader)
         return {0.0f, 0.0f};
     const float s = m_scaleFactor;
-    float width = 0.0f;
-    const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const wchar_t c = text[i];
-        const aFontChar* glyph = m_loader->getChar(c);
-        if (!glyph || (m_underlineDY != 0.0f && c == L'_'))
-            continue;
-        width += float(glyph->rect.width);
-        if (i > 0)
-            width += glyph->getKerning(text[i - 1]) + glyph->preAdvance;
-        if (i + 1 < n)
-            width += glyph->postAdvance + m_charSpacing;
-    }
-    return {width * s, m_loader->fontHeight * s};
+    return {shape(text).width * s, m_loader->fontHeight * s};
 }
 
 std::pair<float, float> aFont::getStringSize(const std::string& text) const { return getStringSize(widen(text)); }
@@ -97,9 +151,10 @@ void aFont::drawString(float x, float y, const std::wstring& text, std::uint8_t 
 {
     if (!m_loader)
         return;
+    const Shape& shaped = shape(text);
     const float cs = m_cosAngle, sn = m_sinAngle, s = m_scaleFactor;
     if (flags & (FONT_CENTER_X | FONT_RIGHT | FONT_CENTER_Y | FONT_BOTTOM)) {
-        const auto [w, h] = getStringSize(text);
+        const float w = shaped.width * s, h = m_loader->fontHeight * s;
         const float across = (flags & FONT_RIGHT) ? w : (flags & FONT_CENTER_X) ? w * 0.5f : 0.0f;
         const float down = (flags & FONT_BOTTOM) ? h : (flags & FONT_CENTER_Y) ? h * 0.5f : 0.0f;
         x -= cs * across + sn * down;
@@ -119,38 +174,25 @@ void aFont::drawString(float x, float y, const std::wstring& text, std::uint8_t 
             texture->drawParts(glyphs.data(), glyphs.size(), color, m_angle, &corner);
         glyphs.clear();
     };
-    bool underline = false;
-    float x0 = 0.0f, y0 = 0.0f;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const wchar_t c = text[i];
-        if (m_underlineDY != 0.0f && c == L'_') {
-            x0 = x;
-            y0 = y;
-            underline = true;
-            continue;
-        }
-        const aFontChar* glyph = m_loader->getChar(c);
-        if (!glyph)
-            continue;
-        if (i > 0) {
-            const float a = (glyph->preAdvance + glyph->getKerning(text[i - 1])) * s;
+    const bool snapped = flags & FONT_SNAP;
+    for (const ShapedGlyph& glyph : shaped.glyphs) {
+        const float x0 = x, y0 = y;
+        if (glyph.hasBefore) {
+            const float a = glyph.before * s;
             x += cs * a;
             y -= sn * a;
         }
-        if (texture) {
-            const bool snapped = flags & FONT_SNAP;
-            glyphs.push_back(aImage::Part{snapped ? snap(x) : x, snapped ? snap(y) : y, glyph->rect, scale});
-        }
-        const float a = (glyph->postAdvance + float(glyph->rect.width) + m_charSpacing) * s;
+        if (texture)
+            glyphs.push_back(aImage::Part{snapped ? snap(x) : x, snapped ? snap(y) : y, glyph.rect, scale});
+        const float a = glyph.after * s;
         x += cs * a;
         y -= sn * a;
-        if (underline) {
+        if (glyph.underlined) {
             const float t = m_underlineDY * s, th = m_underlineThickness;
             const float p1x = x0 - 0.5f * cs + t * sn, p1y = y0 + 0.5f * sn + t * cs;
             const float p2x = x + 0.5f * cs + t * sn, p2y = y - 0.5f * sn + t * cs;
             drawGlyphs();
             g_gdi->drawQuad(p1x, p1y, p2x, p2y, p2x + th * sn, p2y + th * cs, p1x + th * sn, p1y + th * cs, true);
-            underline = false;
         }
     }
     drawGlyphs();
@@ -163,5 +205,5 @@ void aFont::drawString(float x, float y, const std::string& text, std::uint8_t f
 
 void aFont::drawString(float x, float y, const char* text, std::uint8_t flags)
 {
-    drawString(x, y, std::string(text ? text : ""), flags);
+    drawString(x, y, widen(text ? std::string_view(text) : std::string_view()), flags);
 }

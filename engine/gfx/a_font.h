@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "engine/gfx/a_font_data_loader.h"
 #include "engine/gfx/a_gdi.h"
@@ -57,7 +58,34 @@ public:
     std::uint32_t color = 0xFFFFFFFF;  // ARGB of the glyphs
 
 private:
+    // A text's glyphs and advances along its line, unscaled and without a
+    // position: the same for every frame that draws or measures the text.
+    struct ShapedGlyph {
+        aRect rect;
+        float before = 0.0f;  // advance before the glyph, applied when hasBefore
+        float after = 0.0f;   // advance after it
+        bool hasBefore = false;
+        bool underlined = false;  // an underline runs from before the glyph to after it
+    };
+    struct Shape {
+        std::wstring text;
+        std::vector<ShapedGlyph> glyphs;
+        float width = 0.0f;  // unscaled, as getStringSize adds it up
+        std::size_t hash = 0;
+        bool used = false;
+    };
+    // The text's shape, from the texts shaped lately or made now. Valid
+    // until the next call.
+    const Shape& shape(const std::wstring& text) const;
+    void shapeInto(Shape& out, const std::wstring& text) const;
+
     std::shared_ptr<aFontDataLoader> m_loader;
+    // Two-way sets, the set picked by the text's hash; made on first use and
+    // emptied when the loader's glyphs change.
+    static constexpr std::size_t kShapeSets = 128;
+    mutable std::vector<Shape> m_shapes;
+    mutable std::vector<std::uint8_t> m_shapeRecent;  // per set: the way used last
+    mutable std::uint32_t m_shapesGeneration = 0;
     float m_scale = 1.0f;
     float m_angle = 0.0f;
     float m_charSpacing = 0.0f;

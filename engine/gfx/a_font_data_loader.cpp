@@ -110,6 +110,7 @@ const aFontChar& aFontDataLoader::getCharInfo(wchar_t c) const
 
 void aFontDataLoader::indexChars()
 {
+    ++m_generation;
     m_indexed.assign(std::size_t(kIndexed), nullptr);
     for (const auto& [code, glyph] : chars)
         if (code >= 0 && code < kIndexed)

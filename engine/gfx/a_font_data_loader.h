@@ -54,6 +54,9 @@ public:
     float underlineThickness = 1.0f;  // pixels, never scaled
     std::uint32_t underlineColor = 0xFFFFFFFF;  // 0: the text colour
     const std::map<wchar_t, aFontChar>& glyphs() const { return chars; }
+    // Changes whenever the glyphs are indexed again, so that what was worked
+    // out from them can tell it is stale.
+    std::uint32_t generation() const { return m_generation; }
 
 protected:
     // Whoever changes `chars` indexes them again.
@@ -63,6 +66,7 @@ protected:
 private:
     static constexpr wchar_t kIndexed = 0x800;  // Latin, Greek, Cyrillic and more
     std::vector<const aFontChar*> m_indexed;    // by code below kIndexed
+    std::uint32_t m_generation = 0;
 };
 
 class aFontDataLoaderINI : public aFontDataLoader {

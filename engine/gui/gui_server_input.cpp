@@ -122,7 +122,13 @@ void Server::UpdateButtons()
 
 void Server::UpdateKeys()
 {
-    for (std::uint32_t k = 0; k < 256; ++k) {
+    // Most frames no key is held and none was: the loops over every key
+    // below would then do nothing (and call no handler that could change
+    // what they read), so they are left out.
+    std::uint8_t anyHeld = 0;
+    for (std::uint8_t d : keyDown)
+        anyHeld |= d;
+    for (std::uint32_t k = 0; anyHeld && k < 256; ++k) {
         if (isDown(input->m_keys[k]) || !keyDown[k])
             continue;
         keyDown[k] = 0;
@@ -157,7 +163,10 @@ void Server::UpdateKeys()
     // Keys down with no key-down of their own (an older recording, a key
     // held as the window took the focus): in key-code order with the frame's
     // modifiers.
-    for (std::uint32_t k = 0; k < 256; ++k) {
+    bool anyDown = false;
+    for (std::uint32_t state : input->m_keys)
+        anyDown |= isDown(state);
+    for (std::uint32_t k = 0; anyDown && k < 256; ++k) {
         if (keyDown[k] || !isDown(input->m_keys[k]) || pressedButton != kNoButton)
             continue;
         keyDown[k] = 1;

@@ -653,14 +653,21 @@ void Widget::RiseChain()
 
 Widget* Widget::WidgetAt(std::int32_t x, std::int32_t y, bool recursive, bool skipStatic) const
 {
+    // Every widget below is shown only while this one is: asked once here
+    // rather than of each one's ancestors.
+    return IsVisible() ? ShownChildAt(x, y, recursive, skipStatic) : nullptr;
+}
+
+Widget* Widget::ShownChildAt(std::int32_t x, std::int32_t y, bool recursive, bool skipStatic) const
+{
     for (auto it = drawOrder.rbegin(); it != drawOrder.rend(); ++it) {
         Widget* child = *it;
-        if (!child->IsVisible())
+        if (!child->visible)
             continue;
         if (!(skipStatic && child->isStatic)) {
             const std::int32_t cx = ChildX(child), cy = ChildY(child);
-            if (recursive)
-                if (Widget* hit = child->WidgetAt(x - cx, y - cy, true, skipStatic))
+            if (recursive && !child->drawOrder.empty())
+                if (Widget* hit = child->ShownChildAt(x - cx, y - cy, true, skipStatic))
                     return hit;
             std::int32_t left = cx, top = cy;
             std::int32_t right = cx + child->area.width, bottom = cy + child->area.height;

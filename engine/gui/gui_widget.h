@@ -188,50 +188,53 @@ public:
     std::weak_ptr<const void> GetLifeToken() const { return m_life; }
 
     // --- data (read and written directly by the toolkit and the game) -----
-    std::string name;
-    bool enabled = true;
+    // What the walks of the tree read of every widget each frame (drawing,
+    // updating, the hover hit test) comes first, in few cache lines.
     bool visible = true;
+    bool enabled = true;
 
 private:
     // This subtree was idle at its last update and nothing woke it since.
     bool m_subtreeIdle = false;
 
 public:
-    Widget* parent = nullptr;
     bool isStatic = false;
+    bool modal = false;
+    bool clipByParent = true;
+    bool notifyRender = false;
+    bool inheritsAlpha = true;
+    std::uint8_t vertAlign = ALIGN_TOP;
+    std::uint8_t horzAlign = ALIGN_LEFT;
+    bool hovered = false;
+    bool alwaysOnTop = false;
+    float alpha = 1.0f;
+    aRect area{0, 0, 1, 1};
+    Region* region = nullptr;  // not owned
+    std::vector<Widget*> drawOrder;  // bottom first
+    Widget* parent = nullptr;
+    aFont* font = nullptr;  // not owned
+    float fontSize = 1.0f;
+    float hoverFade = 0.0f;
+    std::vector<Widget*> children;  // insertion order
+
+    std::string name;
     bool mouseAutoRepeat = false;
     float autoRepeatRate = 0.05f;
     float autoRepeatDelay = 0.3f;
-    bool alwaysOnTop = false;
     float fadeInTime = 0.0f;
     float fadeOutTime = 0.0f;
-    float hoverFade = 0.0f;
-    float alpha = 1.0f;
     std::uint16_t minWidth = 0, maxWidth = 0, minHeight = 0, maxHeight = 0;
-    bool inheritsAlpha = true;
     bool autoDelete = false;
-    bool notifyRender = false;
     bool focused = false;
     bool riseOnClick = false;
     std::int32_t clickCount = 0;
     float clickTimer = 0.0f;
     float multiClickTime;
     bool multiClick = false;
-    bool modal = false;
-    bool clipByParent = true;
     std::string cursorName = "default";
-    aFont* font = nullptr;  // not owned
-    float fontSize = 1.0f;
     std::unique_ptr<aSound> soundMove;
     std::unique_ptr<aSound> soundClick;
-    aRect area{0, 0, 1, 1};
     std::int32_t tag = 0;
-    bool hovered = false;
-    Region* region = nullptr;  // not owned
-    std::vector<Widget*> children;   // insertion order
-    std::vector<Widget*> drawOrder;  // bottom first
-    std::uint8_t vertAlign = ALIGN_TOP;
-    std::uint8_t horzAlign = ALIGN_LEFT;
     std::wstring text;
     std::uint32_t hotkeyKey = 0;
     std::uint32_t hotkeyModifiers = 0;
@@ -252,6 +255,8 @@ protected:
 
 private:
     void InsertOnTop(Widget* child);
+    // WidgetAt below a widget known to be shown.
+    Widget* ShownChildAt(std::int32_t x, std::int32_t y, bool recursive, bool skipStatic) const;
     // The child's offset in this widget, with its alignment.
     std::int32_t ChildX(const Widget* child) const;
     std::int32_t ChildY(const Widget* child) const;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 namespace platform {
@@ -401,7 +402,9 @@ HRESULT DeviceBase::Clear(std::uint32_t count, const D3DRECT* rects, std::uint32
     if (flags != D3DCLEAR_TARGET || (count && !rects))
         return D3DERR_INVALIDCALL;
     const RECT vp = clippedViewport(m_state.viewport, backBufferWidth(), backBufferHeight());
-    std::vector<RECT> parts;
+    // Kept between calls: every frame starts with a clear.
+    std::vector<RECT>& parts = m_clearParts;
+    parts.clear();
     if (count == 0) {
         if (vp.left < vp.right && vp.top < vp.bottom)
             parts.push_back(vp);
@@ -775,7 +778,7 @@ HRESULT DeviceBase::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, std::uint32_t mi
     return D3D_OK;
 }
 
-HRESULT DeviceBase::addSprite(GfxTexture* texture, const SpriteDrawArgs& a, const TLVertex quad[4])
+HRESULT DeviceBase::addSprite(GfxTexture* texture, TextureImpl* impl, const SpriteDrawArgs& a, const TLVertex quad[4])
 {
     if (m_recorder) {
         RecordedCall c;
@@ -786,10 +789,16 @@ HRESULT DeviceBase::addSprite(GfxTexture* texture, const SpriteDrawArgs& a, cons
         c.floats = {a.scaleX, a.scaleY, a.centerX, a.centerY, a.angle, a.translateX, a.translateY};
         c.vertices.assign(quad, quad + 4);
         record(std::move(c));
+        if (HRESULT hr = injected("Sprite.Draw"); FAILED(hr))
+            return hr;
     }
-    if (HRESULT hr = injected("Sprite.Draw"); FAILED(hr))
-        return hr;
-    auto* impl = dynamic_cast<TextureImpl*>(texture);
+    const BatchVertex batch[4] = {toBatch(quad[0], quad[0].x, quad[0].y), toBatch(quad[1], quad[1].x, quad[1].y),
+                                  toBatch(quad[2], quad[2].x, quad[2].y), toBatch(quad[3], quad[3].x, quad[3].y)};
+    return addSpriteQuad(impl, batch);
+}
+
+HRESULT DeviceBase::addSpriteQuad(TextureImpl* impl, const BatchVertex quad[4])
+{
     if (!impl || !m_inScene)
         return D3DERR_INVALIDCALL;
     TextureImpl* sampled = m_state.colorOp == D3DTOP_DISABLE ? nullptr : impl;
@@ -797,10 +806,10 @@ HRESULT DeviceBase::addSprite(GfxTexture* texture, const SpriteDrawArgs& a, cons
         flushExpanded();
     m_outTexture = sampled;
     const auto base = std::uint16_t(m_outVertices.size());
-    for (int i = 0; i < 4; ++i)
-        m_outVertices.push_back(toBatch(quad[i], quad[i].x, quad[i].y));
+    std::memcpy(m_outVertices.extend(4), quad, 4 * sizeof(BatchVertex));
+    std::uint16_t* index = m_outIndices.extend(6);
     for (std::uint16_t i : {0, 1, 2, 2, 1, 3})
-        m_outIndices.push_back(std::uint16_t(base + i));
+        *index++ = std::uint16_t(base + i);
     return D3D_OK;
 }
 

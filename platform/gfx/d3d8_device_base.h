@@ -4,6 +4,7 @@
 // triangles in back-buffer pixels, and the call log of the recording double.
 // A backend supplies presentation, clearing, read-back and the drawing of
 // the triangles.
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -126,8 +127,11 @@ public:
     // One textured quad (top-left, top-right, bottom-left, bottom-right) with
     // the current state; no device state changes. Quads of one texture added
     // one after another go to the backend as one draw at endSprites, which
-    // must come before any other call.
-    HRESULT addSprite(GfxTexture* texture, const SpriteDrawArgs& args, const TLVertex quad[4]);
+    // must come before any other call. impl: the texture as this device's
+    // own (null when it is not), which the caller works out once for a run.
+    HRESULT addSprite(GfxTexture* texture, TextureImpl* impl, const SpriteDrawArgs& args, const TLVertex quad[4]);
+    // The same quad, as the batch holds it, where no call log is kept.
+    HRESULT addSpriteQuad(TextureImpl* impl, const BatchVertex quad[4]);
     void endSprites() { flushExpanded(); }
     // Logs a D3DX call that has no device call of its own (sprite Begin, ...).
     void note(const char* name, const void* object, std::initializer_list<std::int64_t> args = {},
@@ -219,9 +223,45 @@ private:
     bool m_drawingSkipped = false;
     std::uint32_t m_maxTextureSize = 0;
 
+    // A growing array of plain values: every sprite of a frame appends to
+    // one, and a vector's append checks and copies more than the four
+    // vertices and six indices are worth.
+    template <class T>
+    class Pending {
+    public:
+        std::size_t size() const { return m_size; }
+        bool empty() const { return m_size == 0; }
+        const T* data() const { return m_data.get(); }
+        void clear() { m_size = 0; }
+        // Room for n more at the end, to be written by the caller.
+        T* extend(std::size_t n)
+        {
+            if (m_capacity - m_size < n)
+                grow(m_size + n);
+            T* at = m_data.get() + m_size;
+            m_size += n;
+            return at;
+        }
+        void push_back(const T& value) { *extend(1) = value; }
+
+    private:
+        void grow(std::size_t needed)
+        {
+            const std::size_t capacity = std::max(needed, 2 * m_capacity);
+            std::unique_ptr<T[]> data(new T[capacity]);
+            std::copy(m_data.get(), m_data.get() + m_size, data.get());
+            m_data = std::move(data);
+            m_capacity = capacity;
+        }
+        std::unique_ptr<T[]> m_data;
+        std::size_t m_size = 0;
+        std::size_t m_capacity = 0;
+    };
+
     std::vector<const TLVertex*> m_gather;  // vertex pointers of the draw in hand
-    std::vector<BatchVertex> m_outVertices;
-    std::vector<std::uint16_t> m_outIndices;
+    std::vector<RECT> m_clearParts;         // of the clear in hand
+    Pending<BatchVertex> m_outVertices;
+    Pending<std::uint16_t> m_outIndices;
     TextureImpl* m_outTexture = nullptr;
 };
 

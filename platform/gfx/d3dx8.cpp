@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <typeinfo>
 #include <vector>
 
 #include "platform/gfx/bmp.h"
@@ -55,10 +56,9 @@ public:
     HRESULT Draw(GfxTexture* texture, const RECT* source, const D3DXVECTOR2* scaling, const D3DXVECTOR2* center,
                  float rotation, const D3DXVECTOR2* translation, D3DCOLOR color) override
     {
-        D3DSURFACE_DESC desc;
-        const bool described = texture && SUCCEEDED(texture->GetLevelDesc(0, &desc));
+        const Target target(texture);
         const Turn turn(rotation);
-        const HRESULT hr = add(texture, described ? &desc : nullptr, source, scaling, center, turn, translation, color);
+        const HRESULT hr = add(target, source, scaling, center, turn, translation, color);
         m_device->endSprites();
         return hr;
     }
@@ -66,14 +66,12 @@ public:
     HRESULT DrawRun(GfxTexture* texture, const SpritePart* parts, std::size_t count, float rotation,
                     D3DCOLOR color) override
     {
-        D3DSURFACE_DESC desc;
-        const bool described = texture && SUCCEEDED(texture->GetLevelDesc(0, &desc));
+        const Target target(texture);
         const Turn turn(rotation);
         HRESULT first = D3D_OK;
         for (std::size_t i = 0; i < count; ++i) {
             const SpritePart& p = parts[i];
-            const HRESULT hr = add(texture, described ? &desc : nullptr, &p.source, &p.scale, &p.center, turn,
-                                   &p.translation, color);
+            const HRESULT hr = add(target, &p.source, &p.scale, &p.center, turn, &p.translation, color);
             if (FAILED(hr) && SUCCEEDED(first))
                 first = hr;
         }
@@ -91,10 +89,26 @@ private:
         float angle, c, s;
     };
 
-    // One sprite's quad added to the device's pending draw. desc: the
-    // texture's, null when it has none (the call fails).
-    HRESULT add(GfxTexture* texture, const D3DSURFACE_DESC* desc, const RECT* source, const D3DXVECTOR2* scaling,
-                const D3DXVECTOR2* center, const Turn& turn, const D3DXVECTOR2* translation, D3DCOLOR color)
+    // The texture a call draws with, looked at once for all its sprites.
+    struct Target {
+        explicit Target(GfxTexture* t)
+            : texture(t), impl(own(t)), described(t && SUCCEEDED(t->GetLevelDesc(0, &desc)))
+        {
+        }
+        // As a dynamic_cast, for less: the class is final, so its type alone tells.
+        static TextureImpl* own(GfxTexture* t)
+        {
+            return t && typeid(*t) == typeid(TextureImpl) ? static_cast<TextureImpl*>(t) : nullptr;
+        }
+        GfxTexture* texture;
+        TextureImpl* impl;
+        D3DSURFACE_DESC desc;
+        bool described;  // false: the call fails
+    };
+
+    // One sprite's quad added to the device's pending draw.
+    HRESULT add(const Target& target, const RECT* source, const D3DXVECTOR2* scaling, const D3DXVECTOR2* center,
+                const Turn& turn, const D3DXVECTOR2* translation, D3DCOLOR color)
     {
         SpriteDrawArgs a;
         a.source = source;
@@ -113,27 +127,44 @@ private:
         }
         a.color = color;
 
-        TLVertex quad[4];
-        if (!desc)
-            return m_device->addSprite(nullptr, a, quad);
-        const RECT r = source ? *source : RECT{0, 0, std::int32_t(desc->Width), std::int32_t(desc->Height)};
+        if (!target.described) {
+            const TLVertex none[4];
+            return m_device->addSprite(nullptr, nullptr, a, none);
+        }
+        const D3DSURFACE_DESC& desc = target.desc;
+        const RECT r = source ? *source : RECT{0, 0, std::int32_t(desc.Width), std::int32_t(desc.Height)};
         const float w = float(r.right - r.left), h = float(r.bottom - r.top);
         if (w <= 0.0f || h <= 0.0f || a.scaleX == 0.0f || a.scaleY == 0.0f)
             return D3D_OK;
         const float c = turn.c, s = turn.s;
-        const float px[4] = {0.0f, w, 0.0f, w};
-        const float py[4] = {0.0f, 0.0f, h, h};
+        // Corners in the order top-left, top-right, bottom-left, bottom-right.
+        const float u[2] = {float(r.left) / float(desc.Width), (float(r.left) + w) / float(desc.Width)};
+        const float v[2] = {float(r.top) / float(desc.Height), (float(r.top) + h) / float(desc.Height)};
+        const float qx[2] = {a.scaleX * 0.0f - a.centerX, a.scaleX * w - a.centerX};
+        const float qy[2] = {a.scaleY * 0.0f - a.centerY, a.scaleY * h - a.centerY};
+        const float ox = a.translateX + a.centerX, oy = a.translateY + a.centerY;
+        BatchVertex quad[4];
         for (int i = 0; i < 4; ++i) {
-            const float qx = a.scaleX * px[i] - a.centerX, qy = a.scaleY * py[i] - a.centerY;
+            const int right = i & 1, bottom = i >> 1;
             // y grows downwards, so this turns counter-clockwise on screen; the
             // half pixel puts texel centres on pixel centres.
-            quad[i].x = a.translateX + a.centerX + c * qx + s * qy - 0.5f;
-            quad[i].y = a.translateY + a.centerY - s * qx + c * qy - 0.5f;
-            quad[i].diffuse = color;
-            quad[i].u = (float(r.left) + px[i]) / float(desc->Width);
-            quad[i].v = (float(r.top) + py[i]) / float(desc->Height);
+            quad[i].x = ox + c * qx[right] + s * qy[bottom] - 0.5f;
+            quad[i].y = oy - s * qx[right] + c * qy[bottom] - 0.5f;
+            quad[i].color = color;
+            quad[i].u = u[right];
+            quad[i].v = v[bottom];
         }
-        return m_device->addSprite(texture, a, quad);
+        if (!m_device->recorder())
+            return m_device->addSpriteQuad(target.impl, quad);
+        TLVertex logged[4];
+        for (int i = 0; i < 4; ++i) {
+            logged[i].x = quad[i].x;
+            logged[i].y = quad[i].y;
+            logged[i].diffuse = quad[i].color;
+            logged[i].u = quad[i].u;
+            logged[i].v = quad[i].v;
+        }
+        return m_device->addSprite(target.texture, target.impl, a, logged);
     }
 
 private:

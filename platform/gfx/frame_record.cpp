@@ -133,15 +133,17 @@ RECT drawBounds(const DrawState& st, const BatchVertex* v, std::size_t count, in
     if (count == 0)
         return RECT{0, 0, 0, 0};
     float x0 = v[0].x, x1 = v[0].x, y0 = v[0].y, y1 = v[0].y;
-    bool finite = true;
+    // Stays 0 while every coordinate is finite (an infinity or NaN makes it
+    // NaN), without a branch a vertex: every draw's vertices pass here.
+    float spoilt = 0.0f;
     for (std::size_t i = 0; i < count; ++i) {
-        finite = finite && std::isfinite(v[i].x) && std::isfinite(v[i].y);
+        spoilt += (v[i].x - v[i].x) + (v[i].y - v[i].y);
         x0 = std::min(x0, v[i].x);
         x1 = std::max(x1, v[i].x);
         y0 = std::min(y0, v[i].y);
         y1 = std::max(y1, v[i].y);
     }
-    if (!finite)
+    if (spoilt != 0.0f)
         return clip;
     return intersect(RECT{pixelFloor(x0) - 1, pixelFloor(y0) - 1, pixelCeil(x1) + 2, pixelCeil(y1) + 2}, clip);
 }
@@ -449,6 +451,7 @@ bool FrameRecord::addClear(const std::vector<RECT>& rects, D3DCOLOR color)
         m_standsAlone = whole;
     std::uint64_t h = mix(0xC1EA7, color);
     op.hash = hashBytes(h, m_rects.data() + op.first, sizeof(RECT) * rects.size());
+    op.hashed = true;
     m_ops.push_back(op);
     return true;
 }
@@ -477,11 +480,20 @@ bool FrameRecord::addDraw(const DrawState& state, TextureImpl* texture, const Ba
         m_stateHash = hashState(state);
         m_stateHashed = true;
     }
-    std::uint64_t h = m_stateHash ^ (op.textureSerial * 0xFF51AFD7ED558CCDull) ^ (std::uint64_t(op.textureVersion) << 40);
-    h = hashBytes(h, vertices, sizeof(BatchVertex) * vertexCount);
-    op.hash = hashBytes(h, indices, sizeof(std::uint16_t) * indexCount);
+    // The rest is hashed by hashOf.
+    op.hash = m_stateHash ^ (op.textureSerial * 0xFF51AFD7ED558CCDull) ^ (std::uint64_t(op.textureVersion) << 40);
     m_ops.push_back(op);
     return true;
+}
+
+std::uint64_t FrameRecord::hashOf(const FrameOp& op) const
+{
+    if (!op.hashed) {
+        const std::uint64_t h = hashBytes(op.hash, vertices(op), sizeof(BatchVertex) * op.count);
+        op.hash = hashBytes(h, indices(op), sizeof(std::uint16_t) * op.indexCount);
+        op.hashed = true;
+    }
+    return op.hash;
 }
 
 bool FrameRecord::uses(const TextureImpl* texture) const
@@ -491,7 +503,9 @@ bool FrameRecord::uses(const TextureImpl* texture) const
 
 bool FrameRecord::sameOp(const FrameOp& a, const FrameRecord& other, const FrameOp& b) const
 {
-    if (a.hash != b.hash || a.kind != b.kind || a.count != b.count)
+    // Equal ops hash alike: their hashes, where made, tell unequal ones apart
+    // at once.
+    if (a.kind != b.kind || a.count != b.count || (a.hashed && b.hashed && a.hash != b.hash))
         return false;
     auto same = [](const void* x, const void* y, std::size_t bytes) { return bytes == 0 || std::memcmp(x, y, bytes) == 0; };
     if (a.kind == FrameOp::Kind::Clear)
@@ -517,7 +531,8 @@ namespace {
 // Matches the middle parts a[0, n) and b[0, m) by their hashes with the
 // fewest edits (Myers' greedy walk), marking the pairs it keeps. False when
 // more than kMaxEdits edits would be needed.
-bool matchMiddle(const FrameOp* a, std::size_t n, const FrameOp* b, std::size_t m, std::vector<int>& aPair)
+bool matchMiddle(const FrameRecord& before, const FrameOp* a, std::size_t n, const FrameRecord& now, const FrameOp* b,
+                 std::size_t m, std::vector<int>& aPair)
 {
     const int maxD = int(std::min<std::size_t>(kMaxEdits, n + m));
     const int offset = maxD + 1;
@@ -530,7 +545,7 @@ bool matchMiddle(const FrameOp* a, std::size_t n, const FrameOp* b, std::size_t 
             int x = (k == -d || (k != d && v[offset + k - 1] < v[offset + k + 1])) ? v[offset + k + 1]
                                                                                    : v[offset + k - 1] + 1;
             int y = x - k;
-            while (x < N && y < M && a[x].hash == b[y].hash) {
+            while (x < N && y < M && before.hashOf(a[x]) == now.hashOf(b[y])) {
                 ++x;
                 ++y;
             }
@@ -611,7 +626,7 @@ std::vector<RECT> changedAreas(const FrameRecord& before, const FrameRecord& now
     // Pairs of the middle parts: equal draws in the same order. Whatever is
     // left unpaired on either side is where the pictures may differ.
     std::vector<int> aPair(n, -1);
-    if (n > 0 && m > 0 && !matchMiddle(a.data() + head, n, b.data() + head, m, aPair) && n == m)
+    if (n > 0 && m > 0 && !matchMiddle(before, a.data() + head, n, now, b.data() + head, m, aPair) && n == m)
         for (std::size_t i = 0; i < n; ++i)
             aPair[i] = int(i);
     std::vector<bool> bPaired(m, false);

@@ -40,7 +40,10 @@ struct FrameOp {
     std::uint64_t textureSerial = 0;  // 0: none
     std::uint32_t textureVersion = 0;
     RECT bounds{0, 0, 0, 0};  // pixels it may change, inside the back buffer
-    std::uint64_t hash = 0;   // of everything above but the texture's address
+    // Of everything above but the texture's address, made when first asked
+    // for (FrameRecord::hashOf): equal frames are found without it.
+    mutable std::uint64_t hash = 0;
+    mutable bool hashed = false;
 };
 
 class FrameRecord {
@@ -77,6 +80,7 @@ public:
     // pixels do not depend on what was there before.
     bool standsAlone() const { return m_standsAlone; }
 
+    std::uint64_t hashOf(const FrameOp& op) const;
     bool sameOp(const FrameOp& a, const FrameRecord& other, const FrameOp& b) const;
     bool sameAs(const FrameRecord& other) const;
 

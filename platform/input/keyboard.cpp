@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
+#include <cstring>
 
 #include "platform/input/typing.h"
 #include "platform/system/window.h"
@@ -171,9 +173,16 @@ public:
         if (focused) {
             int count = 0;
             const Uint8* state = SDL_GetKeyboardState(&count);
-            for (int sc = 0; sc < count && sc < SDL_NUM_SCANCODES; ++sc)
-                if ((state[sc] || m_pressedSinceRead[sc]) && t[sc])
-                    out[t[sc]] = 0x80;
+            // Read every frame with hardly a key down: eight codes at a time.
+            const int n = std::min(count, int(SDL_NUM_SCANCODES));
+            for (int first = 0; first < n; first += 8) {
+                const int end = std::min(first + 8, n);
+                if (end - first == 8 && !anyOfEight(state + first) && !anyOfEight(&m_pressedSinceRead[first]))
+                    continue;
+                for (int sc = first; sc < end; ++sc)
+                    if ((state[sc] || m_pressedSinceRead[sc]) && t[sc])
+                        out[t[sc]] = 0x80;
+            }
             m_events.swap(m_pending);
         }
         m_pending.clear();
@@ -212,6 +221,13 @@ public:
     }
 
 private:
+    static bool anyOfEight(const void* bytes)
+    {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes, sizeof word);
+        return word != 0;
+    }
+
     // A key pressed and released between two reads would never be seen in
     // the polled state; a press noted here reads as down once.
     // Events are kept in arrival order with the modifier state SDL gave each.

@@ -214,6 +214,72 @@ TEST_F(FontTest, LayoutKerningAlignmentScaleAndSnap)
     EXPECT_EQ(f.getStringSize(std::string("\xC0")).first, 9.0f);
 }
 
+// A font keeps the layout of the texts it drew lately: whatever changed
+// since (the text, its position, alignment or scale, the table's other
+// texts, the glyphs themselves) draws and measures as a font meeting the
+// text for the first time does.
+TEST_F(FontTest, AKeptLayoutDrawsAsAFreshOne)
+{
+    const std::string general = "UnderlineDY = 30\n";
+    const std::string path = glyphs(general);
+    struct Call {
+        float x, y;
+        std::wstring text;
+        std::uint8_t flags;
+        float scale;
+    };
+    // Every figure a draw leaves in the log, and the text's measure.
+    const auto drawn = [&](aFont& f, const Call& c) {
+        f.setScale(c.scale);
+        rec->clear();
+        f.drawString(c.x, c.y, c.text, c.flags);
+        std::vector<float> out;
+        for (const SpriteDraw& d : spriteDraws())
+            out.insert(out.end(), {d.tx, d.ty, float(d.left), float(d.right), d.sx});
+        for (const TLVertex& v : quads())
+            out.insert(out.end(), {v.x, v.y});
+        const auto [w, h] = f.getStringSize(c.text);
+        out.insert(out.end(), {w, h});
+        return out;
+    };
+    const std::vector<Call> calls = {
+        {100.0f, 0.0f, L"AVa", 0, 1.0f},
+        {100.0f, 0.0f, L"AVa", 0, 1.0f},
+        {100.0f, 0.0f, L"VaA", 0, 1.0f},  // as long, other glyphs and pairs
+        {7.25f, 3.5f, L"AVa", FONT_SNAP, 1.0f},
+        {100.0f, 50.0f, L"AVa", FONT_RIGHT | FONT_BOTTOM, 1.0f},
+        {100.0f, 50.0f, L"AVa", FONT_CENTER_X | FONT_CENTER_Y, -20.0f},
+        {3.0f, 4.0f, L"a_V", 0, 1.0f},
+        {3.0f, 4.0f, L"aV", 0, 1.0f},
+    };
+    aFont kept(path);
+    for (int round = 0; round < 2; ++round) {
+        // Far more texts than the font keeps push the first ones out.
+        std::wstring text;
+        for (int n = 0; round == 1 && n < 1000; ++n) {
+            text.clear();
+            for (int k = n; k > 0; k /= 3)
+                text.push_back(L"aAV"[k % 3]);
+            kept.getStringSize(text);
+        }
+        for (std::size_t i = 0; i < calls.size(); ++i) {
+            aFont fresh(path);
+            const std::vector<float> expected = drawn(fresh, calls[i]);
+            ASSERT_GE(expected.size(), 7u) << i;
+            EXPECT_EQ(drawn(kept, calls[i]), expected) << "round " << round << ", call " << i;
+        }
+    }
+    // The same glyphs moved in the texture and given other advances and pairs.
+    const std::string moved =
+        font("m.ini", "[General]\nTexture = t.png\nFormat16 = 4444\nFormat32 = 8888\nCharSpacing = 3\n" + general +
+                          "[Charlist]\n61 = 30 0 11 40 2 1\n41 = 0 0 13 40 1 0\n56 = 13 0 12 40 0 2\n"
+                          "5F = 41 0 8 40 0 0\n[KerningPairs]\nk = 56 41 -3\n");
+    kept.getLoader()->load(moved);
+    aFont fresh(moved);
+    for (const Call& c : calls)
+        EXPECT_EQ(drawn(kept, c), drawn(fresh, c)) << std::string(c.text.begin(), c.text.end());
+}
+
 TEST_F(FontTest, FontsWithoutGlyphsOrLoader)
 {
     aFont empty(font("e.ini", "[General]\nTexture = t.png\nFormat16 = 4444\nFormat32 = 8888\n[Charlist]\n"));

@@ -177,6 +177,27 @@ TEST(FrameRecord, OnlyWhatMovedAppearedOrWentIsChanged)
               std::int64_t(kW) * kH);
 }
 
+// A vertex off the numbers (not finite) may put the draw anywhere: all its
+// viewport counts as changed, whichever vertex it is.
+TEST(FrameRecord, ADrawWithAVertexOffTheNumbersChangesItsWholeViewport)
+{
+    const FrameRecord before = frame({{20, 20}});
+    for (int corner = 0; corner < 4; ++corner) {
+        for (float bad : {NAN, INFINITY, -INFINITY}) {
+            FrameRecord now = frame({{20, 20}});
+            std::vector<BatchVertex> v = quad(300, 200, 10, 10, 1, 1);
+            (corner % 2 ? v[std::size_t(corner)].x : v[std::size_t(corner)].y) = bad;
+            DrawState st;
+            st.viewport = D3DVIEWPORT8{100, 50, 400, 300, 0.0f, 1.0f};
+            now.addDraw(st, nullptr, v.data(), v.size(), kQuad, 6);
+            const std::vector<RECT> areas = platform::changedAreas(before, now);
+            ASSERT_EQ(areas.size(), 1u) << corner << " " << bad;
+            EXPECT_TRUE(areas[0].left == 100 && areas[0].top == 50 && areas[0].right == 500 && areas[0].bottom == 350)
+                << corner << " " << bad;
+        }
+    }
+}
+
 TEST(FrameRecord, ManyChangesMergeIntoFewNonOverlappingAreas)
 {
     std::vector<std::pair<int, int>> a, b;
