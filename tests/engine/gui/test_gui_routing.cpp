@@ -108,6 +108,49 @@ TEST_F(RoutingTest, PressDragReleaseCaptureAndHover)
     step();
 }
 
+// The pointer stays put while the tree changes under it: the hover follows
+// every change on the next frame, down to a child drawn outside its parents.
+TEST_F(RoutingTest, HoverFollowsTheTreeUnderAStillPointer)
+{
+    Widget* root = gui->GetRoot();
+    Widget* win = add(root, "win", aRect(0, 0, 60, 40));
+    Widget* a = add(win, "a", aRect(0, 0, 20, 20));
+    moveTo(5, 5);
+    step();
+    EXPECT_EQ(gui->hover, a);
+    a->SetVisible(false);
+    step();
+    EXPECT_EQ(gui->hover, win);
+    a->SetVisible(true);
+    step();
+    EXPECT_EQ(gui->hover, a);
+    a->SetPosition(30, 0);
+    step();
+    EXPECT_EQ(gui->hover, win);
+    a->SetPosition(0, 0);
+    Widget* cover = add(win, "cover", aRect(0, 0, 10, 10));
+    step();
+    EXPECT_EQ(gui->hover, cover);
+    win->SetVisible(false);
+    step();
+    EXPECT_EQ(gui->hover, nullptr);
+    // Asked of a hidden widget, the hit test finds none of its children.
+    EXPECT_EQ(win->WidgetAt(5, 5, true, true), nullptr);
+    win->SetVisible(true);
+    step();
+    EXPECT_EQ(gui->hover, cover);
+
+    // A grandchild not clipped by its parent, far outside both boxes.
+    Widget* far = add(a, "far", aRect(100, 80, 10, 10));
+    far->clipByParent = false;
+    moveTo(105, 85);
+    step();
+    EXPECT_EQ(gui->hover, far);
+    a->SetVisible(false);
+    step();
+    EXPECT_EQ(gui->hover, nullptr);
+}
+
 TEST_F(RoutingTest, HeldKeysRepeatAndCrossFocusChanges)
 {
     Focusable edit("edit", aRect(0, 0, 10, 10)), next("next", aRect(10, 0, 10, 10));
