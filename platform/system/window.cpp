@@ -284,7 +284,6 @@ struct Window::Impl {
         std::vector<std::uint32_t> pixels;
         int width = 0, height = 0, hotX = 0, hotY = 0;
         float scaleX = 1.0f, scaleY = 1.0f;
-        int madeWidth = 0, madeHeight = 0, madeHotX = 0, madeHotY = 0;
         SDL_Cursor* cursor = nullptr;
     };
     std::vector<MadeCursor> cursors;  // the image cursor last
@@ -311,24 +310,24 @@ struct Window::Impl {
         }
         MadeCursor made;
         made.width = w, made.height = h, made.hotX = hotX, made.hotY = hotY, made.scaleX = sx, made.scaleY = sy;
-        made.madeWidth = std::max(1, int(std::lround(float(w) * sx)));
-        made.madeHeight = std::max(1, int(std::lround(float(h) * sy)));
-        made.madeHotX = std::min(made.madeWidth - 1, int(float(hotX) * sx));
-        made.madeHotY = std::min(made.madeHeight - 1, int(float(hotY) * sy));
+        const int shownWidth = std::max(1, int(std::lround(float(w) * sx)));
+        const int shownHeight = std::max(1, int(std::lround(float(h) * sy)));
+        const int shownHotX = std::min(shownWidth - 1, int(float(hotX) * sx));
+        const int shownHotY = std::min(shownHeight - 1, int(float(hotY) * sy));
         SDL_Surface* image =
             SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), w, h, 32, w * 4, SDL_PIXELFORMAT_ARGB8888);
         if (!image)
             return false;
         SDL_Surface* shown = image;
-        if (made.madeWidth != w || made.madeHeight != h) {
-            shown = SDL_CreateRGBSurfaceWithFormat(0, made.madeWidth, made.madeHeight, 32, SDL_PIXELFORMAT_ARGB8888);
+        if (shownWidth != w || shownHeight != h) {
+            shown = SDL_CreateRGBSurfaceWithFormat(0, shownWidth, shownHeight, 32, SDL_PIXELFORMAT_ARGB8888);
             if (shown && SDL_SoftStretchLinear(image, nullptr, shown, nullptr) != 0) {
                 SDL_FreeSurface(shown);
                 shown = nullptr;
             }
         }
         if (shown)
-            made.cursor = SDL_CreateColorCursor(shown, made.madeHotX, made.madeHotY);
+            made.cursor = SDL_CreateColorCursor(shown, shownHotX, shownHotY);
         if (shown != image)
             SDL_FreeSurface(shown);
         SDL_FreeSurface(image);
@@ -748,26 +747,6 @@ void Window::showImageCursor(bool show)
 {
     m_impl->imageCursorShown = show;
     applyCursor();
-}
-
-std::int64_t Window::shownCursor(int* width, int* height, int* hotX, int* hotY) const
-{
-    if (SDL_ShowCursor(SDL_QUERY) != SDL_ENABLE)
-        return 0;
-    if (m_cursorId != 0)
-        return m_cursorId;
-    if (m_impl->cursors.empty())
-        return 0;
-    const Impl::MadeCursor& c = m_impl->cursors.back();
-    if (width)
-        *width = c.madeWidth;
-    if (height)
-        *height = c.madeHeight;
-    if (hotX)
-        *hotX = c.madeHotX;
-    if (hotY)
-        *hotY = c.madeHotY;
-    return -1;
 }
 
 void Window::makeCurrent() { m_impl->ensureCurrent(); }

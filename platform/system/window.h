@@ -100,10 +100,6 @@ public:
     // inside, scaled as present() scales frames. False when it cannot be made.
     bool setImageCursor(const std::uint32_t* argb, int width, int height, std::size_t pitch, int hotX, int hotY);
     void showImageCursor(bool show);
-    // What the pointer looks like now: 0 when hidden, the system cursor id,
-    // or -1 for the image cursor; the image cursor's size and hot spot as made.
-    std::int64_t shownCursor(int* width = nullptr, int* height = nullptr, int* hotX = nullptr,
-                             int* hotY = nullptr) const;
 
     // GL back buffer. Its GL rows run bottom-up: back-buffer row y is GL row
     // height - 1 - y.
