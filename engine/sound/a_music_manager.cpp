@@ -61,15 +61,37 @@ aMusicManager::~aMusicManager()
 
 void aMusicManager::WorkerLoop()
 {
+    const auto stopRequested = [this] { return m_stopRequest.load(); };
     for (;;) {
         {
             std::unique_lock<std::mutex> lock(m_wakeMutex);
-            m_wake.wait_for(lock, std::chrono::milliseconds(20), [this] { return m_stopRequest.load(); });
+            // Between fades a step changes nothing (a track's end is noted
+            // when a call looks at it), so the thread sleeps until one starts.
+            m_wake.wait(lock, [this] { return m_stopRequest.load() || m_fading.load(); });
+            m_wake.wait_for(lock, std::chrono::milliseconds(20), stopRequested);
         }
         if (m_stopRequest.load())
             return;
+        ++m_workerSteps;
         Step();
     }
+}
+
+void aMusicManager::WakeForFades()
+{
+    if (!m_worker.joinable() || m_fading.load())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_wakeMutex);
+        m_fading.store(true);
+    }
+    m_wake.notify_all();
+}
+
+void aMusicManager::NoteEnd(Track& track)
+{
+    if (track.state == kPlaying && !track.sound->IsPlaying() && !track.sound->GetPaused())
+        track.state = kStopped;
 }
 
 void aMusicManager::Step()
@@ -181,6 +203,7 @@ bool aMusicManager::Play(const std::string& name, const std::string& group, bool
     if (index < 0 || m_paused.load())
         return false;
     Track& track = m_tracks[std::size_t(index)];
+    NoteEnd(track);
     if (track.state == kPlaying || track.state == kFadingIn)
         return true;
 
@@ -198,6 +221,8 @@ bool aMusicManager::Play(const std::string& name, const std::string& group, bool
 
     track.state = fadeIn ? kFadingIn : kPlaying;
     m_current = index;
+    if (fadeIn)
+        WakeForFades();
     return true;
 }
 
@@ -207,6 +232,7 @@ bool aMusicManager::Stop(bool fadeOut)
     if (m_current < 0)
         return false;
     Track& track = m_tracks[std::size_t(m_current)];
+    NoteEnd(track);
     if (track.state == kFadingOut && fadeOut)
         return true;
     if (fadeOut && track.state != kPaused) {
@@ -214,6 +240,7 @@ bool aMusicManager::Stop(bool fadeOut)
             track.fade = 1.0f;
         track.state = kFadingOut;
         m_current = -1;
+        WakeForFades();
         return true;
     }
     track.state = kStopped;
@@ -228,6 +255,7 @@ bool aMusicManager::Pause(bool fade)
     if (m_current < 0)
         return false;
     Track& track = m_tracks[std::size_t(m_current)];
+    NoteEnd(track);
     switch (track.state) {
     case kFadingOut:
         return false;
@@ -244,6 +272,7 @@ bool aMusicManager::Pause(bool fade)
             if (track.state == kPlaying)
                 track.fade = 1.0f;
             track.state = kFadingToPause;
+            WakeForFades();
         } else {
             track.state = kPaused;
             track.sound->SetPaused(true);
@@ -355,13 +384,15 @@ void aMusicManager::Update(float dt)
             break;
         case kPlaying:
             // A track that ended stays current until stopped or replaced.
-            if (!track.sound->IsPlaying() && !track.sound->GetPaused())
-                track.state = kStopped;
+            NoteEnd(track);
             break;
         default:
             break;
         }
     }
+    m_fading.store(std::any_of(m_tracks.begin(), m_tracks.end(), [](const Track& track) {
+        return track.state == kFadingOut || track.state == kFadingToPause || track.state == kFadingIn;
+    }));
 }
 
 std::size_t aMusicManager::GetTrackCount()
@@ -373,7 +404,10 @@ std::size_t aMusicManager::GetTrackCount()
 std::int32_t aMusicManager::GetTrackState(std::size_t index)
 {
     Guard guard(*this);
-    return index < m_tracks.size() ? m_tracks[index].state : -1;
+    if (index >= m_tracks.size())
+        return -1;
+    NoteEnd(m_tracks[index]);
+    return m_tracks[index].state;
 }
 
 float aMusicManager::GetTrackFadeLevel(std::size_t index)

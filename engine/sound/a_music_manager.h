@@ -99,6 +99,8 @@ public:
     aSound* GetTrackSound(std::size_t index);
     std::int16_t GetCurrentIndex();
     bool HasWorker() const { return m_worker.joinable(); }
+    // Steps the worker has taken; it takes none while no track fades.
+    std::uint64_t GetWorkerSteps() const { return m_workerSteps.load(); }
     bool StepsInGameTime() const { return m_gameTime; }
 
     static constexpr float kStepSeconds = 0.02f;
@@ -114,6 +116,10 @@ private:
     };
 
     void ApplyVolume(Track& track, float volume);
+    // A playing track whose sound has ended becomes stopped.
+    static void NoteEnd(Track& track);
+    // A track started fading: the worker steps again until no track fades.
+    void WakeForFades();
     void WorkerLoop();
 
     std::vector<Track> m_tracks;
@@ -128,6 +134,8 @@ private:
     std::int64_t m_gameTimeCarry = 0;
 
     std::atomic<bool> m_stopRequest{false};
+    std::atomic<bool> m_fading{false};
+    std::atomic<std::uint64_t> m_workerSteps{0};
     std::mutex m_wakeMutex;
     std::condition_variable m_wake;
     std::thread m_worker;

@@ -739,8 +739,7 @@ Result Core::channelStop(const Channel& h)
 Result Core::channelSetPaused(const Channel& h, bool paused)
 {
     A2D_WITH_VOICE(h)
-    v->paused = paused;
-    m_paramsDirty = true;
+    setParam(v->paused, paused);
     return kOk;
 }
 
@@ -756,8 +755,7 @@ Result Core::channelGetPaused(const Channel& h, bool* paused)
 Result Core::channelSetMute(const Channel& h, bool mute)
 {
     A2D_WITH_VOICE(h)
-    v->muted = mute;
-    m_paramsDirty = true;
+    setParam(v->muted, mute);
     return kOk;
 }
 
@@ -775,8 +773,7 @@ Result Core::channelSetVolume(const Channel& h, float volume)
     if (!isFinite(volume))
         return kErrInvalidParam;
     A2D_WITH_VOICE(h)
-    v->volume = std::clamp(volume, 0.0f, 1.0f);
-    m_paramsDirty = true;
+    setParam(v->volume, std::clamp(volume, 0.0f, 1.0f));
     return kOk;
 }
 
@@ -794,8 +791,7 @@ Result Core::channelSetPan(const Channel& h, float pan)
     if (!isFinite(pan))
         return kErrInvalidParam;
     A2D_WITH_VOICE(h)
-    v->pan = std::clamp(pan, -1.0f, 1.0f);
-    m_paramsDirty = true;
+    setParam(v->pan, std::clamp(pan, -1.0f, 1.0f));
     return kOk;
 }
 
@@ -957,8 +953,7 @@ Result Core::groupStop(const ChannelGroup& h)
 Result Core::groupSetPaused(const ChannelGroup& h, bool paused)
 {
     A2D_WITH_GROUP(h)
-    g->paused = paused;
-    m_paramsDirty = true;
+    setParam(g->paused, paused);
     return kOk;
 }
 
@@ -974,8 +969,7 @@ Result Core::groupGetPaused(const ChannelGroup& h, bool* paused)
 Result Core::groupSetMute(const ChannelGroup& h, bool mute)
 {
     A2D_WITH_GROUP(h)
-    g->muted = mute;
-    m_paramsDirty = true;
+    setParam(g->muted, mute);
     return kOk;
 }
 
@@ -993,8 +987,7 @@ Result Core::groupSetVolume(const ChannelGroup& h, float volume)
     if (!isFinite(volume))
         return kErrInvalidParam;
     A2D_WITH_GROUP(h)
-    g->volume = std::clamp(volume, 0.0f, 1.0f);
-    m_paramsDirty = true;
+    setParam(g->volume, std::clamp(volume, 0.0f, 1.0f));
     return kOk;
 }
 
@@ -1012,8 +1005,7 @@ Result Core::groupSetPitch(const ChannelGroup& h, float pitch)
     if (!isFinite(pitch))
         return kErrInvalidParam;
     A2D_WITH_GROUP(h)
-    g->pitch = std::clamp(pitch, kPitchMin, kPitchMax);
-    m_paramsDirty = true;
+    setParam(g->pitch, std::clamp(pitch, kPitchMin, kPitchMax));
     return kOk;
 }
 
@@ -1106,8 +1098,7 @@ Result Core::soundGroupSetVolume(const SoundGroup& h, float volume)
         return kErrNotInitialized;
     if (h.m_gen == 0 || h.m_gen != m_masterSoundGen)
         return kErrInvalidHandle;
-    m_masterVolume = std::clamp(volume, 0.0f, 1.0f);
-    m_paramsDirty = true;
+    setParam(m_masterVolume, std::clamp(volume, 0.0f, 1.0f));
     return kOk;
 }
 

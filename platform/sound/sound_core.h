@@ -258,6 +258,16 @@ private:
     bool inSubtree(int group, int root) const;
     void requestSeek(StreamState& s, std::uint64_t frame);
     void recomputeParams();
+    // Marks the mix's parameters stale only when the value changes: callers
+    // set the same volume every frame.
+    template <class T>
+    void setParam(T& field, T value)
+    {
+        if (field != value) {
+            field = value;
+            m_paramsDirty = true;
+        }
+    }
     void mixLocked(float* out, std::uint32_t frames);
     void renderVoice(Voice& v, double* acc, std::uint32_t frames);
     std::uint32_t mixSource(const Voice& v, Fixed& pos, double* acc, std::uint32_t frames, Gain& gain, bool consume,

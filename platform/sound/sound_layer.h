@@ -116,6 +116,7 @@ struct Stats {
     std::uint64_t mixedFrames = 0;
     std::uint64_t streamUnderruns = 0;
     std::uint64_t setChannelGroupCalls = 0;
+    std::uint64_t gainUpdates = 0;    // times the mix worked out gains and steps anew
     std::uint64_t feederWakeups = 0;  // times the stream feeder woke to decode
     std::uint64_t droppedFrames = 0;  // stepped output: mixed, never queued
     int voicesPlaying = 0;      // active voices now (paused ones included)

@@ -316,6 +316,7 @@ void Core::recomputeParams()
             v.stream->step = v.step;
     }
     m_paramsDirty = false;
+    ++m_stats.gainUpdates;
 }
 
 void Core::mixLocked(float* out, std::uint32_t frames)

@@ -73,3 +73,31 @@ TEST_F(MusicWorker, CallsFromTheMainThreadWhileFadesRun)
     // Destruction stops and joins the worker; its duration is not asserted.
     music.reset();
 }
+
+TEST_F(MusicWorker, TheWorkerStepsOnlyWhileATrackFadesYetATrackThatEndedIsSeen)
+{
+    auto music = makeManager();
+    const std::string shortTrack = writeWav("short.wav", 0.25f, 0.25f, 0.1);
+    ASSERT_TRUE(music->AddTrack(shortTrack, ""));
+    ASSERT_TRUE(music->Play("left", "", false, true));
+    std::this_thread::sleep_for(milliseconds(150));
+    EXPECT_EQ(music->GetWorkerSteps(), 0u);
+
+    music->ChangeMusic("right", 1.0f, true, true, "");
+    ASSERT_TRUE(waitFor([&] { return music->GetTrackState(1) == aMusicManager::kPlaying &&
+                                     music->GetTrackState(0) == aMusicManager::kStopped; }, 30000));
+    const std::uint64_t fadeSteps = music->GetWorkerSteps();
+    EXPECT_GE(fadeSteps, 50u);
+    std::this_thread::sleep_for(milliseconds(150));
+    EXPECT_EQ(music->GetWorkerSteps(), fadeSteps);
+
+    // The short track plays out with the worker asleep: its end is noted
+    // when it is looked at, and playing it again starts it over.
+    ASSERT_TRUE(music->Play("short", "", false, false));
+    mix(kRate / 5);
+    ASSERT_TRUE(music->Play("short", "", false, false));
+    EXPECT_TRUE(music->GetTrackSound(2)->IsPlaying());
+    mix(kRate / 5);
+    EXPECT_EQ(music->GetTrackState(2), aMusicManager::kStopped);
+    EXPECT_EQ(music->GetWorkerSteps(), fadeSteps);
+}

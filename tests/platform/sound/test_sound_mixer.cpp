@@ -247,6 +247,25 @@ TEST(SoundMixer, GainIsTheGroupChainTimesTheMasterSoundGroup)
     // The channel's own volume stays its own.
     ASSERT_EQ(c.getVolume(&v), kOk);
     EXPECT_EQ(v, 0.5f);
+
+    // Setting what is set already (as a caller does every frame) works out
+    // no gain anew; a change anywhere in the chain does.
+    const std::uint64_t updates = sys.stats().gainUpdates;
+    for (int frame = 0; frame < 3; ++frame) {
+        ASSERT_EQ(c.setVolume(0.5f), kOk);
+        ASSERT_EQ(c.setPan(0.0f), kOk);
+        ASSERT_EQ(c.setPaused(false), kOk);
+        ASSERT_EQ(c.setMute(false), kOk);
+        ASSERT_EQ(inner.setVolume(0.5f), kOk);
+        ASSERT_EQ(outer.setPitch(1.0f), kOk);
+        ASSERT_EQ(master.setPaused(false), kOk);
+        ASSERT_EQ(masterSound.setVolume(1.0f), kOk);
+        EXPECT_FLOAT_EQ(sys.mix(4)[0], 1.0f / 16.0f);
+    }
+    EXPECT_EQ(sys.stats().gainUpdates, updates);
+    ASSERT_EQ(outer.setVolume(1.0f), kOk);
+    EXPECT_FLOAT_EQ(sys.mix(kRamp + 1)[2 * kRamp], 1.0f / 8.0f);
+    EXPECT_EQ(sys.stats().gainUpdates, updates + 1);
 }
 
 TEST(SoundMixer, InheritedPauseAndMuteLeaveTheChannelsOwnFlags)
