@@ -85,6 +85,9 @@ public:
     // Takes typed text while it has the focus (the platform's text input
     // is on only then).
     virtual bool TakesText() const { return false; }
+    // Read by the hover hit test, whose answer is kept while nothing it
+    // reads changes: an override answering from state that no HitValue
+    // holds calls NoteHitTestChange when it does.
     virtual bool IsTransparentAt(std::int32_t x, std::int32_t y) const;
 
     virtual void OnMouseEnter(const WidgetEventArgs& args);
