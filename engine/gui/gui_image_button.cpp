@@ -111,6 +111,12 @@ void ImageButton::DrawSelf()
 
 bool ImageButton::IsTransparentAt(std::int32_t x, std::int32_t y) const
 {
+    // No alpha is below 0: the usual answer, with nothing else read.
+    if (transparentAlpha == 0)
+        return false;
+    // Otherwise the answer follows the image's pixels and the alpha of every
+    // ancestor, whose changes nothing counts: the next hover test runs anew.
+    NoteHitTestChange();
     if (rotAngle != 0.0f || !normalImage || area.width == 0 || area.height == 0)
         return false;
     // The pixel under the point as the stretched glyph shows it.

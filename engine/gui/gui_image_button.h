@@ -29,7 +29,7 @@ public:
     float rotCenter[2] = {0.0f, 0.0f};
     bool rotCenterSet = false;
     aRect normalRect, disabledRect, hoverRect, pushedRect;
-    std::uint8_t transparentAlpha = 0;
+    HitValue<std::uint8_t> transparentAlpha = std::uint8_t(0);
 
     Property pImage, pImageRect, pLayout, pGlyphCount, pNormalImage, pDisabledImage, pHoverImage, pPushedImage,
         pNormalRect, pDisabledRect, pHoverRect, pPushedRect, pRotAngle, pRotCenter, pTransparentAlpha;

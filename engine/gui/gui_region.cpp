@@ -1,5 +1,6 @@
 #include "engine/gui/gui_region.h"
 
+#include "engine/gui/gui_hit_value.h"
 #include "engine/util/a_file_server.h"
 #include "engine/util/a_log.h"
 
@@ -49,6 +50,7 @@ bool Region::LoadFromMemory(const std::uint8_t* data, std::size_t size, const st
         return invalid();
 
     const bool invert = u32(data + paletteAt) != 0;
+    NoteHitTestChange();
     width = std::uint32_t(w);
     height = std::uint32_t(h);
     mask.assign(std::size_t(width) * height, 0);

@@ -25,6 +25,7 @@ public:
     // False without a mask and outside it.
     bool IsInside(std::uint32_t x, std::uint32_t y) const;
 
+    // Written only by the loads, which count the change for the hit test.
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     // width * height bytes, top row first; non-zero is inside.

@@ -181,6 +181,17 @@ private:
     std::int32_t m_dx = 0;
     std::int32_t m_dy = 0;
     float m_wheel = 0.0f;
+
+    // The last hover hit test: its answer holds while the pointer stays
+    // and the change count has not moved.
+    bool m_hitKnown = false;
+    std::int32_t m_hitX = 0;
+    std::int32_t m_hitY = 0;
+    std::uint64_t m_hitChanges = 0;
+    Widget* m_hit = nullptr;
+    // The widget under the pointer, tested anew only when something the
+    // test reads changed.
+    Widget* WidgetUnderPointer();
 };
 
 } // namespace GUI

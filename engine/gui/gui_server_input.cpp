@@ -83,17 +83,29 @@ void Server::Update(float dt)
         UpdateRepeat(dt);
         // A field hidden or disabled while focused stops taking text.
         SyncTextInput();
-        if (pressedButton == kNoButton) {
-            Widget* under =
-                root->WidgetAt(m_mouseX - root->GetAbsoluteX(), m_mouseY - root->GetAbsoluteY(), true, true);
-            SetHoverWidget(enabled(under));
-        }
+        if (pressedButton == kNoButton)
+            SetHoverWidget(enabled(WidgetUnderPointer()));
         if (Widget* w = enabled(hover); w && (m_dx != 0 || m_dy != 0))
             w->OnMouseMove(MouseArgs(w, pressedButton));
         if (Widget* w = enabled(hover); w && m_wheel != 0.0f)
             w->OnMouseWheel(MouseArgs(w, pressedButton));
     }
     root->Update(dt);
+}
+
+Widget* Server::WidgetUnderPointer()
+{
+    const std::uint64_t changes = HitTestChanges();
+    if (m_hitKnown && m_hitX == m_mouseX && m_hitY == m_mouseY && m_hitChanges == changes)
+        return m_hit;
+    // Counted before the test: a change made while it runs (a shape that
+    // reads what nothing counts) leaves the next frame to test again.
+    m_hit = root->WidgetAt(m_mouseX - root->GetAbsoluteX(), m_mouseY - root->GetAbsoluteY(), true, true);
+    m_hitKnown = true;
+    m_hitX = m_mouseX;
+    m_hitY = m_mouseY;
+    m_hitChanges = changes;
+    return m_hit;
 }
 
 void Server::UpdateButtons()

@@ -118,8 +118,8 @@ void StaticAnim::EndFillProperties()
         rotCenter = &rotCenterValue;
     }
     if (area.width == 0 || area.height == 0)
-        SetSize(area.width ? area.width : normalAnim.getFrameWidth(),
-                area.height ? area.height : normalAnim.getFrameHeight());
+        SetSize(area.width ? area.width.get() : normalAnim.getFrameWidth(),
+                area.height ? area.height.get() : normalAnim.getFrameHeight());
 }
 
 void StaticAnim::CutFrames(aAnim& anim, const Property& imageName, const Property& rect, const Cut& cut)

@@ -106,6 +106,8 @@ Widget::~Widget()
     m_life.reset();
     if (t_walks.running > 0)
         t_walks.destroyed.push_back(this);
+    // Its address may be reused by a widget the hit test has not seen.
+    NoteHitTestChange();
     if (parent)
         parent->RemoveChild(this);
     RemoveAllChildren();
@@ -441,19 +443,19 @@ void Widget::SetHeight(std::uint16_t h) { SetSize(area.width, h); }
 std::int32_t Widget::ChildX(const Widget* child) const
 {
     const std::int32_t offset =
-        child->horzAlign == ALIGN_CENTER ? area.width / 2 : (child->horzAlign == ALIGN_RIGHT ? area.width : 0);
+        child->horzAlign == ALIGN_CENTER ? area.width / 2 : (child->horzAlign == ALIGN_RIGHT ? area.width.get() : 0);
     return child->area.x + offset;
 }
 
 std::int32_t Widget::ChildY(const Widget* child) const
 {
     const std::int32_t offset =
-        child->vertAlign == ALIGN_CENTER ? area.height / 2 : (child->vertAlign == ALIGN_BOTTOM ? area.height : 0);
+        child->vertAlign == ALIGN_CENTER ? area.height / 2 : (child->vertAlign == ALIGN_BOTTOM ? area.height.get() : 0);
     return child->area.y + offset;
 }
 
-std::int32_t Widget::GetAbsoluteX() const { return parent ? parent->GetAbsoluteX() + parent->ChildX(this) : area.x; }
-std::int32_t Widget::GetAbsoluteY() const { return parent ? parent->GetAbsoluteY() + parent->ChildY(this) : area.y; }
+std::int32_t Widget::GetAbsoluteX() const { return parent ? parent->GetAbsoluteX() + parent->ChildX(this) : area.x.get(); }
+std::int32_t Widget::GetAbsoluteY() const { return parent ? parent->GetAbsoluteY() + parent->ChildY(this) : area.y.get(); }
 
 aRect Widget::GetAbsoluteRect() const
 {
@@ -585,6 +587,7 @@ void Widget::AddChild(Widget* child)
 
 void Widget::InsertOnTop(Widget* child)
 {
+    NoteHitTestChange();
     if (child->alwaysOnTop) {
         drawOrder.push_back(child);
         return;
@@ -598,6 +601,7 @@ void Widget::RemoveChild(Widget* child)
 {
     if (!child || child->parent != this)
         return;
+    NoteHitTestChange();
     drawOrder.erase(std::remove(drawOrder.begin(), drawOrder.end(), child), drawOrder.end());
     children.erase(std::remove(children.begin(), children.end(), child), children.end());
     child->parent = nullptr;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/gui/gui_event.h"
+#include "engine/gui/gui_hit_value.h"
 #include "engine/gui/gui_property_set.h"
 #include "engine/util/a_rect.h"
 #include "engine/util/a_wformat.h"
@@ -84,6 +85,9 @@ public:
     // Takes typed text while it has the focus (the platform's text input
     // is on only then).
     virtual bool TakesText() const { return false; }
+    // Read by the hover hit test, whose answer is kept while nothing it
+    // reads changes: an override answering from state that no HitValue
+    // holds calls NoteHitTestChange when it does.
     virtual bool IsTransparentAt(std::int32_t x, std::int32_t y) const;
 
     virtual void OnMouseEnter(const WidgetEventArgs& args);
@@ -123,7 +127,7 @@ public:
     void SetSize(std::uint16_t w, std::uint16_t h);
     void SetWidth(std::uint16_t w);
     void SetHeight(std::uint16_t h);
-    const aRect& GetAreaRect() const { return area; }
+    aRect GetAreaRect() const { return area; }
     // Screen position, with the alignment in each parent.
     std::int32_t GetAbsoluteX() const;
     std::int32_t GetAbsoluteY() const;
@@ -189,8 +193,9 @@ public:
 
     // --- data (read and written directly by the toolkit and the game) -----
     // What the walks of the tree read of every widget each frame (drawing,
-    // updating, the hover hit test) comes first, in few cache lines.
-    bool visible = true;
+    // updating, the hover hit test) comes first, in few cache lines. What
+    // the hit test reads is held in HitValues.
+    HitValue<bool> visible = true;
     bool enabled = true;
 
 private:
@@ -198,18 +203,20 @@ private:
     bool m_subtreeIdle = false;
 
 public:
-    bool isStatic = false;
-    bool modal = false;
-    bool clipByParent = true;
+    HitValue<bool> isStatic = false;
+    HitValue<bool> modal = false;
+    HitValue<bool> clipByParent = true;
     bool notifyRender = false;
     bool inheritsAlpha = true;
-    std::uint8_t vertAlign = ALIGN_TOP;
-    std::uint8_t horzAlign = ALIGN_LEFT;
+    HitValue<std::uint8_t> vertAlign = std::uint8_t(ALIGN_TOP);
+    HitValue<std::uint8_t> horzAlign = std::uint8_t(ALIGN_LEFT);
     bool hovered = false;
     bool alwaysOnTop = false;
     float alpha = 1.0f;
-    aRect area{0, 0, 1, 1};
-    Region* region = nullptr;  // not owned
+    HitRect area = aRect(0, 0, 1, 1);
+    HitValue<Region*> region = nullptr;  // not owned
+    // Changed only by the tree calls above, which count each change for
+    // the hit test.
     std::vector<Widget*> drawOrder;  // bottom first
     Widget* parent = nullptr;
     aFont* font = nullptr;  // not owned
