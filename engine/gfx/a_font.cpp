@@ -206,7 +206,9 @@ void aFont::place(Placed& out, float x, float y, const std::wstring& text, std::
     endRun();
 }
 
-void aFont::drawPlaced(const Placed& placed) const
+void aFont::drawPlaced(const Placed& placed) const { draw(placed, true); }
+
+void aFont::draw(const Placed& placed, bool keepRuns) const
 {
     if (!m_loader)
         return;
@@ -216,7 +218,8 @@ void aFont::drawPlaced(const Placed& placed) const
     std::size_t begin = 0;
     for (const Placed::Segment& seg : placed.m_segments) {
         if (texture && seg.end > begin)
-            texture->drawPrepared(placed.m_glyphs.data() + begin, seg.end - begin, color, m_angle, &corner);
+            texture->drawPrepared(placed.m_glyphs.data() + begin, seg.end - begin, color, m_angle, &corner,
+                                  keepRuns ? &seg.run : nullptr);
         begin = seg.end;
         if (seg.underline) {
             const float* q = seg.quad;
@@ -230,7 +233,7 @@ void aFont::drawString(float x, float y, const std::wstring& text, std::uint8_t 
     // Kept between calls for its capacity.
     static thread_local Placed placed;
     place(placed, x, y, text, flags);
-    drawPlaced(placed);
+    draw(placed, false);
 }
 
 void aFont::drawString(float x, float y, const std::string& text, std::uint8_t flags)

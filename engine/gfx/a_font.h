@@ -64,6 +64,7 @@ public:
             std::size_t end = 0;
             bool underline = false;
             float quad[8] = {};
+            mutable platform::KeptRun run;  // the device's quads of the glyphs
         };
         std::vector<platform::SpritePart> m_glyphs;
         std::vector<Segment> m_segments;
@@ -111,6 +112,8 @@ private:
     const Shape& shape(const std::wstring& text) const;
     void shapeInto(Shape& out, const std::wstring& text) const;
     std::uint32_t generation() const { return m_loader ? m_loader->generation() : 0; }
+    // keepRuns: the device keeps its quads of each glyph run in `placed`.
+    void draw(const Placed& placed, bool keepRuns) const;
 
     std::shared_ptr<aFontDataLoader> m_loader;
     // Two-way sets, the set picked by the text's hash; made on first use and

@@ -964,7 +964,7 @@ void aImage::prepareParts(const Part* parts, std::size_t count, const D3DXVECTOR
 }
 
 void aImage::drawPrepared(const platform::SpritePart* parts, std::size_t count, std::uint32_t color, float angle,
-                          const D3DXVECTOR2* center) const
+                          const D3DXVECTOR2* center, platform::KeptRun* kept) const
 {
     aGraphServer* gs = graphServer();
     if (!gs || !m_data->m_base.texture || count == 0)
@@ -980,7 +980,10 @@ void aImage::drawPrepared(const platform::SpritePart* parts, std::size_t count, 
         }
         return;
     }
-    gs->m_sprite->DrawRun(holder.texture, parts, count, angle, modulate(*gs, color));
+    if (kept)
+        gs->m_sprite->DrawRunKept(holder.texture, parts, count, angle, modulate(*gs, color), *kept);
+    else
+        gs->m_sprite->DrawRun(holder.texture, parts, count, angle, modulate(*gs, color));
 }
 
 void aImage::drawParts(const Part* parts, std::size_t count, std::uint32_t color, float angle,
