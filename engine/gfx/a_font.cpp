@@ -147,8 +147,14 @@ std::pair<float, float> aFont::getStringSize(const std::wstring& text) const
 
 std::pair<float, float> aFont::getStringSize(const std::string& text) const { return getStringSize(widen(text)); }
 
-void aFont::drawString(float x, float y, const std::wstring& text, std::uint8_t flags)
+void aFont::place(Placed& out, float x, float y, const std::wstring& text, std::uint8_t flags) const
 {
+    out.m_glyphs.clear();
+    out.m_segments.clear();
+    out.m_font = this;
+    out.m_generation = generation();
+    out.m_scaleFactor = m_scaleFactor;
+    out.m_angle = m_angle;
     if (!m_loader)
         return;
     const Shape& shaped = shape(text);
@@ -160,19 +166,17 @@ void aFont::drawString(float x, float y, const std::wstring& text, std::uint8_t 
         x -= cs * across + sn * down;
         y += sn * across - cs * down;
     }
-    g_gdi->m_color = m_underlineColor ? m_underlineColor : color;
-
-    const aImage* texture = m_loader->texture.get();
+    const bool textured = m_loader->texture != nullptr;
     const D3DXVECTOR2 scale{s, s};
     const D3DXVECTOR2 corner{0.0f, 0.0f};
-    // The glyphs go to the texture as one run (an underline between them
-    // draws the glyphs before it first). Kept between calls.
+    // Gathered as drawn parts and made ready a run at a time.
     static thread_local std::vector<aImage::Part> glyphs;
     glyphs.clear();
-    const auto drawGlyphs = [&] {
-        if (texture && !glyphs.empty())
-            texture->drawParts(glyphs.data(), glyphs.size(), color, m_angle, &corner);
+    const auto endRun = [&] {
+        aImage::prepareParts(glyphs.data(), glyphs.size(), &corner, out.m_glyphs);
         glyphs.clear();
+        out.m_segments.emplace_back();
+        out.m_segments.back().end = out.m_glyphs.size();
     };
     const bool snapped = flags & FONT_SNAP;
     for (const ShapedGlyph& glyph : shaped.glyphs) {
@@ -182,20 +186,54 @@ void aFont::drawString(float x, float y, const std::wstring& text, std::uint8_t 
             x += cs * a;
             y -= sn * a;
         }
-        if (texture)
+        if (textured)
             glyphs.push_back(aImage::Part{snapped ? snap(x) : x, snapped ? snap(y) : y, glyph.rect, scale});
         const float a = glyph.after * s;
         x += cs * a;
         y -= sn * a;
         if (glyph.underlined) {
+            // The glyphs before an underline draw first.
             const float t = m_underlineDY * s, th = m_underlineThickness;
             const float p1x = x0 - 0.5f * cs + t * sn, p1y = y0 + 0.5f * sn + t * cs;
             const float p2x = x + 0.5f * cs + t * sn, p2y = y - 0.5f * sn + t * cs;
-            drawGlyphs();
-            g_gdi->drawQuad(p1x, p1y, p2x, p2y, p2x + th * sn, p2y + th * cs, p1x + th * sn, p1y + th * cs, true);
+            endRun();
+            Placed::Segment& seg = out.m_segments.back();
+            seg.underline = true;
+            const float quad[8] = {p1x, p1y, p2x, p2y, p2x + th * sn, p2y + th * cs, p1x + th * sn, p1y + th * cs};
+            std::copy(quad, quad + 8, seg.quad);
         }
     }
-    drawGlyphs();
+    endRun();
+}
+
+void aFont::drawPlaced(const Placed& placed) const { draw(placed, true); }
+
+void aFont::draw(const Placed& placed, bool keepRuns) const
+{
+    if (!m_loader)
+        return;
+    g_gdi->m_color = m_underlineColor ? m_underlineColor : color;
+    const aImage* texture = m_loader->texture.get();
+    const D3DXVECTOR2 corner{0.0f, 0.0f};
+    std::size_t begin = 0;
+    for (const Placed::Segment& seg : placed.m_segments) {
+        if (texture && seg.end > begin)
+            texture->drawPrepared(placed.m_glyphs.data() + begin, seg.end - begin, color, m_angle, &corner,
+                                  keepRuns ? &seg.run : nullptr);
+        begin = seg.end;
+        if (seg.underline) {
+            const float* q = seg.quad;
+            g_gdi->drawQuad(q[0], q[1], q[2], q[3], q[4], q[5], q[6], q[7], true);
+        }
+    }
+}
+
+void aFont::drawString(float x, float y, const std::wstring& text, std::uint8_t flags)
+{
+    // Kept between calls for its capacity.
+    static thread_local Placed placed;
+    place(placed, x, y, text, flags);
+    draw(placed, false);
 }
 
 void aFont::drawString(float x, float y, const std::string& text, std::uint8_t flags)

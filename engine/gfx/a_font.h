@@ -53,6 +53,39 @@ public:
     void drawString(float x, float y, const std::string& text, std::uint8_t flags);
     void drawString(float x, float y, const char* text, std::uint8_t flags);
 
+    // A text placed as drawString places it, kept by a caller that draws the
+    // same text every frame: drawn again from it while the caller's text,
+    // position and flags stay as they were and the font keeps it.
+    class Placed {
+        friend class aFont;
+        // The glyphs up to `end` go to the texture as one run; then the
+        // underline, when there is one.
+        struct Segment {
+            std::size_t end = 0;
+            bool underline = false;
+            float quad[8] = {};
+            mutable platform::KeptRun run;  // the device's quads of the glyphs
+        };
+        std::vector<platform::SpritePart> m_glyphs;
+        std::vector<Segment> m_segments;
+        const aFont* m_font = nullptr;
+        std::uint32_t m_generation = 0;
+        float m_scaleFactor = 0.0f;
+        float m_angle = 0.0f;
+    };
+    // Replaces what `out` held with the text placed by this font's scale and
+    // angle as they are now.
+    void place(Placed& out, float x, float y, const std::wstring& text, std::uint8_t flags) const;
+    // True when `placed` came from this font, its glyphs and its scale and
+    // angle as they are now.
+    bool keeps(const Placed& placed) const
+    {
+        return placed.m_font == this && placed.m_generation == generation() &&
+               placed.m_scaleFactor == m_scaleFactor && placed.m_angle == m_angle;
+    }
+    // Draws in `color` as it is now; only what keeps() accepts.
+    void drawPlaced(const Placed& placed) const;
+
     aFontDataLoader* getLoader() const { return m_loader.get(); }
 
     std::uint32_t color = 0xFFFFFFFF;  // ARGB of the glyphs
@@ -78,6 +111,9 @@ private:
     // until the next call.
     const Shape& shape(const std::wstring& text) const;
     void shapeInto(Shape& out, const std::wstring& text) const;
+    std::uint32_t generation() const { return m_loader ? m_loader->generation() : 0; }
+    // keepRuns: the device keeps its quads of each glyph run in `placed`.
+    void draw(const Placed& placed, bool keepRuns) const;
 
     std::shared_ptr<aFontDataLoader> m_loader;
     // Two-way sets, the set picked by the text's hash; made on first use and

@@ -1,6 +1,7 @@
 #include "engine/gfx/a_font_data_loader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -110,7 +111,8 @@ const aFontChar& aFontDataLoader::getCharInfo(wchar_t c) const
 
 void aFontDataLoader::indexChars()
 {
-    ++m_generation;
+    static std::atomic<std::uint32_t> indexings{0};
+    m_generation = ++indexings;
     m_indexed.assign(std::size_t(kIndexed), nullptr);
     for (const auto& [code, glyph] : chars)
         if (code >= 0 && code < kIndexed)

@@ -55,7 +55,8 @@ public:
     std::uint32_t underlineColor = 0xFFFFFFFF;  // 0: the text colour
     const std::map<wchar_t, aFontChar>& glyphs() const { return chars; }
     // Changes whenever the glyphs are indexed again, so that what was worked
-    // out from them can tell it is stale.
+    // out from them can tell it is stale; never the same for two indexings in
+    // the process, so a loader made anew cannot pass for the one before it.
     std::uint32_t generation() const { return m_generation; }
 
 protected:

@@ -949,33 +949,51 @@ std::uint32_t aImage::modulate(const aGraphServer& gs, std::uint32_t color)
     return (a & 0xFF) << 24 | (r & 0xFF) << 16 | (g & 0xFF) << 8 | (b & 0xFF);
 }
 
-void aImage::drawParts(const Part* parts, std::size_t count, std::uint32_t color, float angle,
-                       const D3DXVECTOR2* center) const
+void aImage::prepareParts(const Part* parts, std::size_t count, const D3DXVECTOR2* center,
+                          std::vector<platform::SpritePart>& out)
 {
-    aGraphServer* gs = graphServer();
-    if (!gs || !m_data->m_base.texture)
-        return;
-    const aTextureHolder& holder = m_holder ? *m_holder : m_data->m_base;
-    // Glow draws each part in three steps.
-    if (!gs->m_sprite || !holder.texture || (m_drawMode == IMAGE_DRAW_GLOW && m_data->blurParams())) {
-        for (std::size_t i = 0; i < count; ++i)
-            draw(parts[i].x, parts[i].y, &parts[i].source, color, &parts[i].scale, angle, center, 0);
-        return;
-    }
-    // Kept between calls: text hands on a run for every string it draws.
-    static thread_local std::vector<platform::SpritePart> run;
-    run.clear();
     for (std::size_t i = 0; i < count; ++i) {
         const aRect& src = parts[i].source;
         if (src.width == 0 || src.height == 0)
             continue;
         const D3DXVECTOR2& scale = parts[i].scale;
-        run.push_back(platform::SpritePart{RECT{src.x, src.y, src.right(), src.bottom()}, scale,
+        out.push_back(platform::SpritePart{RECT{src.x, src.y, src.right(), src.bottom()}, scale,
                                            pivotOf(float(src.width), float(src.height), scale, center),
                                            D3DXVECTOR2{parts[i].x, parts[i].y}});
     }
-    if (!run.empty())
-        gs->m_sprite->DrawRun(holder.texture, run.data(), run.size(), angle, modulate(*gs, color));
+}
+
+void aImage::drawPrepared(const platform::SpritePart* parts, std::size_t count, std::uint32_t color, float angle,
+                          const D3DXVECTOR2* center, platform::KeptRun* kept) const
+{
+    aGraphServer* gs = graphServer();
+    if (!gs || !m_data->m_base.texture || count == 0)
+        return;
+    const aTextureHolder& holder = m_holder ? *m_holder : m_data->m_base;
+    // Glow draws each part in three steps.
+    if (!gs->m_sprite || !holder.texture || (m_drawMode == IMAGE_DRAW_GLOW && m_data->blurParams())) {
+        for (std::size_t i = 0; i < count; ++i) {
+            const RECT& r = parts[i].source;
+            const aRect source(std::int16_t(r.left), std::int16_t(r.top), std::uint16_t(r.right - r.left),
+                               std::uint16_t(r.bottom - r.top));
+            draw(parts[i].translation.x, parts[i].translation.y, &source, color, &parts[i].scale, angle, center, 0);
+        }
+        return;
+    }
+    if (kept)
+        gs->m_sprite->DrawRunKept(holder.texture, parts, count, angle, modulate(*gs, color), *kept);
+    else
+        gs->m_sprite->DrawRun(holder.texture, parts, count, angle, modulate(*gs, color));
+}
+
+void aImage::drawParts(const Part* parts, std::size_t count, std::uint32_t color, float angle,
+                       const D3DXVECTOR2* center) const
+{
+    // Kept between calls: many callers hand on a run every frame.
+    static thread_local std::vector<platform::SpritePart> run;
+    run.clear();
+    prepareParts(parts, count, center, run);
+    drawPrepared(run.data(), run.size(), color, angle, center);
 }
 
 void aImage::draw(float x, float y, const aRect* source, std::uint32_t color, const D3DXVECTOR2* scale, float angle,

@@ -201,6 +201,15 @@ public:
     };
     void drawParts(const Part* parts, std::size_t count, std::uint32_t color, float angle,
                    const D3DXVECTOR2* center) const;
+    // drawParts in two steps, for callers that draw the same parts again:
+    // the parts made ready for the device once (appended to `out`; empty
+    // parts left out), then drawn as often as needed. What is made ready
+    // depends only on the parts and the centre, never on the image. `kept`
+    // (optional) keeps the device's quads of the same parts between draws.
+    static void prepareParts(const Part* parts, std::size_t count, const D3DXVECTOR2* center,
+                             std::vector<platform::SpritePart>& out);
+    void drawPrepared(const platform::SpritePart* parts, std::size_t count, std::uint32_t color, float angle,
+                      const D3DXVECTOR2* center, platform::KeptRun* kept = nullptr) const;
     void drawAtPoint(std::int16_t x, std::int16_t y, std::uint32_t color = 0xFFFFFFFF,
                      const D3DXVECTOR2* scale = nullptr, float angle = 0.0f, const D3DXVECTOR2* center = nullptr,
                      std::uint32_t flags = 0) const

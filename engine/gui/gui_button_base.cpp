@@ -116,6 +116,20 @@ float ButtonBase::LabelTop(const aRect& box, float blockHeight) const
     return float(box.y) + textExtent[1];
 }
 
+void ButtonBase::OnTextChanged(const WidgetEventArgs& args)
+{
+    m_label.clear();
+    Widget::OnTextChanged(args);
+}
+
+bool ButtonBase::LabelKey::operator==(const LabelKey& o) const
+{
+    return font == o.font && box == o.box && pushOffset[0] == o.pushOffset[0] && pushOffset[1] == o.pushOffset[1] &&
+           extent[0] == o.extent[0] && extent[1] == o.extent[1] && horzAlign == o.horzAlign &&
+           vertAlign == o.vertAlign && lineSpacing == o.lineSpacing && drawFlags == o.drawFlags &&
+           pushed == o.pushed;
+}
+
 void ButtonBase::DrawLabel(const aRect& box)
 {
     aFont* font = GetFont();
@@ -123,23 +137,45 @@ void ButtonBase::DrawLabel(const aRect& box)
         return;
     font->setScale(GetFontSize());
     font->setAngle(0.0f);
-    const aFontDataLoader* loader = font->getLoader();
-    const float lineHeight = (loader ? loader->fontHeight : 0.0f) * font->getScaleFactor() + lineSpacing;
+    font->color = GetTextColor();
+    LabelKey key;
+    key.font = font;
+    key.box = box;
+    key.pushed = pushed;
+    std::copy(textPushOffset, textPushOffset + 2, key.pushOffset);
+    std::copy(textExtent, textExtent + 2, key.extent);
+    key.horzAlign = textHorzAlign;
+    key.vertAlign = textVertAlign;
+    key.lineSpacing = lineSpacing;
+    key.drawFlags = drawFlags;
+    const bool kept = !m_label.empty() && key == m_labelKey &&
+                      std::all_of(m_label.begin(), m_label.end(), [font](const aFont::Placed& p) { return font->keeps(p); });
+    if (!kept) {
+        m_labelKey = key;
+        PlaceLabel(*font, box);
+    }
+    for (const aFont::Placed& line : m_label)
+        font->drawPlaced(line);
+}
+
+void ButtonBase::PlaceLabel(const aFont& font, const aRect& box)
+{
+    const aFontDataLoader* loader = font.getLoader();
+    const float lineHeight = (loader ? loader->fontHeight : 0.0f) * font.getScaleFactor() + lineSpacing;
     std::size_t lineTotal = 1;
     for (wchar_t c : text)
         lineTotal += c == L'\n';
     const float top = LabelTop(box, float(lineTotal) * lineHeight);
-    font->color = GetTextColor();
+    m_label.resize(lineTotal);
     std::size_t start = 0;
     std::wstring part;
     for (std::size_t i = 0; i < lineTotal; ++i) {
         const std::size_t end = std::min(text.find(L'\n', start), text.size());
-        // Most labels are one line: drawn without a copy every frame.
         if (lineTotal > 1)
             part.assign(text, start, end - start);
         const std::wstring& line = lineTotal > 1 ? part : text;
         start = end + 1;
-        const float w = font->getStringSize(line).first;
+        const float w = font.getStringSize(line).first;
         float x = float(box.x) + textExtent[0];
         if (textHorzAlign == ALIGN_CENTER)
             x = float(box.x) + (float(box.width) - w) * 0.5f;
@@ -150,7 +186,7 @@ void ButtonBase::DrawLabel(const aRect& box)
             x += textPushOffset[0];
             y += textPushOffset[1];
         }
-        font->drawString(x, y, line, std::uint8_t(drawFlags));
+        font.place(m_label[i], x, y, line, std::uint8_t(drawFlags));
     }
 }
 

@@ -8,7 +8,9 @@
 // button is disabled or hidden or leaves or re-enters the hover: the GUI
 // server reports the release only to an enabled widget under the mouse.
 #include <cstdint>
+#include <vector>
 
+#include "engine/gfx/a_font.h"
 #include "engine/gui/gui_color.h"
 #include "engine/gui/gui_widget.h"
 
@@ -29,6 +31,7 @@ public:
     void OnMouseUp(const MouseEventArgs& args) override;
     void OnMouseEnter(const WidgetEventArgs& args) override;
     void OnMouseLeave(const WidgetEventArgs& args) override;
+    void OnTextChanged(const WidgetEventArgs& args) override;
 
     // 0xAARRGGBB each.
     void SetTextColors(std::uint32_t normal, std::uint32_t hover, std::uint32_t pushedColor, std::uint32_t disabled);
@@ -56,6 +59,26 @@ protected:
     void DrawLabel(const aRect& box);
     // The top of a label block of that height in `box`, by textVertAlign.
     float LabelTop(const aRect& box, float blockHeight) const;
+
+private:
+    // What the kept label was placed from, besides the text (whose changes
+    // reach OnTextChanged) and the font's own state (the font tells).
+    struct LabelKey {
+        const aFont* font = nullptr;
+        aRect box;
+        float pushOffset[2] = {0.0f, 0.0f};
+        float extent[2] = {0.0f, 0.0f};
+        std::int32_t horzAlign = 0, vertAlign = 0;
+        float lineSpacing = 0.0f;
+        std::uint32_t drawFlags = 0;
+        bool pushed = false;
+        bool operator==(const LabelKey& o) const;
+    };
+    void PlaceLabel(const aFont& font, const aRect& box);
+    // The label's lines as last placed: drawn again while nothing they were
+    // placed from changed. Empty: to be placed.
+    std::vector<aFont::Placed> m_label;
+    LabelKey m_labelKey;
 };
 
 } // namespace GUI

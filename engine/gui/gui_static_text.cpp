@@ -278,6 +278,7 @@ void StaticText::Layout()
     const float base = GetFontSize(true);
     own->setScale(base);
     own->setAngle(0.0f);
+    ++m_placeStamp;
     textWidth = textHeight = 0.0f;
     lineCount = 0;
     const bool wrap = horzFormatting == FORMAT_WIDTH || wordWrap;
@@ -460,6 +461,12 @@ void StaticText::DrawSelf()
     else if (vertFormatting == FORMAT_BOTTOM)
         top += float(box.height) - textHeight;
 
+    const PlaceKey key{box.x, scrollX, top, first, drawFlags};
+    if (!(key == m_placeKey)) {
+        m_placeKey = key;
+        ++m_placeStamp;
+    }
+
     RunCursor runs{styleRuns.begin(), styleRuns.end()};
     aFont* font = nullptr;
     const StyleRun* applied = nullptr;
@@ -477,7 +484,12 @@ void StaticText::DrawSelf()
                 font->setScale((applied ? applied->size : 1.0f) * base);
                 font->setAngle(0.0f);
             }
-            font->drawString(word->x + float(box.x) - scrollX, top + dy, word->text, std::uint8_t(drawFlags));
+            if (word->placedStamp != m_placeStamp || !font->keeps(word->placed)) {
+                font->place(word->placed, word->x + float(box.x) - scrollX, top + dy, word->text,
+                            std::uint8_t(drawFlags));
+                word->placedStamp = m_placeStamp;
+            }
+            font->drawPlaced(word->placed);
             chars += std::uint32_t(word->text.size());
         }
         dy += line.height + lineSpacing;

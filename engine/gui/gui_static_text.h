@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/gfx/a_font.h"
 #include "engine/gui/a_tag_parser.h"
 #include "engine/gui/gui_color.h"
 #include "engine/gui/gui_scrollbar.h"
@@ -47,6 +48,9 @@ public:
     struct Word {
         std::wstring text;  // no spaces
         float x = 0.0f;     // left edge, relative to the widget
+        // As last drawn, while placedStamp is the widget's.
+        aFont::Placed placed;
+        std::uint64_t placedStamp = 0;
     };
     struct Line {
         std::list<Word>::iterator firstWord;
@@ -110,6 +114,22 @@ private:
     MemberSubscriber<StaticText> m_horzScroll{this, &StaticText::OnHorzScroll};
     MemberSubscriber<StaticText> m_vertScroll{this, &StaticText::OnVertScroll};
     std::vector<float> m_advances;  // of the line being laid out, kept for its capacity
+    // Where the words were placed from besides the layout: a new layout or
+    // a change here takes a new stamp, and words of an older one are placed
+    // again.
+    struct PlaceKey {
+        std::int32_t boxX = 0;
+        float scrollX = 0.0f, top = 0.0f;
+        std::uint32_t first = 0;
+        std::uint32_t drawFlags = 0;
+        bool operator==(const PlaceKey& o) const
+        {
+            return boxX == o.boxX && scrollX == o.scrollX && top == o.top && first == o.first &&
+                   drawFlags == o.drawFlags;
+        }
+    };
+    PlaceKey m_placeKey;
+    std::uint64_t m_placeStamp = 1;
     bool m_noFontLogged = false;
 };
 

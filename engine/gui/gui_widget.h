@@ -242,7 +242,7 @@ public:
     std::unique_ptr<aSound> soundMove;
     std::unique_ptr<aSound> soundClick;
     std::int32_t tag = 0;
-    std::wstring text;
+    std::wstring text;  // through SetText: labels drawn from it keep their layout until then
     std::uint32_t hotkeyKey = 0;
     std::uint32_t hotkeyModifiers = 0;
 

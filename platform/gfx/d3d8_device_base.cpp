@@ -813,6 +813,29 @@ HRESULT DeviceBase::addSpriteQuad(TextureImpl* impl, const BatchVertex quad[4])
     return D3D_OK;
 }
 
+HRESULT DeviceBase::addSpriteQuads(TextureImpl* impl, const KeptRun::Corner* corners, std::size_t quads,
+                                   std::uint32_t color)
+{
+    if (quads == 0)
+        return D3D_OK;
+    if (!impl || !m_inScene)
+        return D3DERR_INVALIDCALL;
+    TextureImpl* sampled = m_state.colorOp == D3DTOP_DISABLE ? nullptr : impl;
+    for (std::size_t q = 0; q < quads; ++q, corners += 4) {
+        if (!m_outIndices.empty() && (sampled != m_outTexture || m_outVertices.size() + 4 > kMaxBatchVertices))
+            flushExpanded();
+        m_outTexture = sampled;
+        const auto base = std::uint16_t(m_outVertices.size());
+        BatchVertex* v = m_outVertices.extend(4);
+        for (int i = 0; i < 4; ++i)
+            v[i] = BatchVertex{corners[i].x, corners[i].y, color, corners[i].u, corners[i].v};
+        std::uint16_t* index = m_outIndices.extend(6);
+        for (std::uint16_t i : {0, 1, 2, 2, 1, 3})
+            *index++ = std::uint16_t(base + i);
+    }
+    return D3D_OK;
+}
+
 TextureImpl* DeviceBase::drawTexture() const
 {
     return m_state.colorOp == D3DTOP_DISABLE ? nullptr : m_texture.get();

@@ -13,6 +13,7 @@
 #include "platform/gfx/d3d8.h"
 #include "platform/gfx/d3d8_recording.h"
 #include "platform/gfx/d3d8_resources.h"
+#include "platform/gfx/d3dx8.h"
 
 namespace platform {
 
@@ -132,6 +133,8 @@ public:
     HRESULT addSprite(GfxTexture* texture, TextureImpl* impl, const SpriteDrawArgs& args, const TLVertex quad[4]);
     // The same quad, as the batch holds it, where no call log is kept.
     HRESULT addSpriteQuad(TextureImpl* impl, const BatchVertex quad[4]);
+    // Quads of four corners each, in one colour, as addSpriteQuad adds them.
+    HRESULT addSpriteQuads(TextureImpl* impl, const KeptRun::Corner* corners, std::size_t quads, std::uint32_t color);
     void endSprites() { flushExpanded(); }
     // Logs a D3DX call that has no device call of its own (sprite Begin, ...).
     void note(const char* name, const void* object, std::initializer_list<std::int64_t> args = {},

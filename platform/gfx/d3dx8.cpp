@@ -79,6 +79,35 @@ public:
         return first;
     }
 
+    HRESULT DrawRunKept(GfxTexture* texture, const SpritePart* parts, std::size_t count, float rotation,
+                        D3DCOLOR color, KeptRun& kept) override
+    {
+        const Target target(texture);
+        // A call log records each sprite's own call.
+        if (!target.impl || !target.described || m_device->recorder())
+            return DrawRun(texture, parts, count, rotation, color);
+        if (!kept.made || kept.width != target.desc.Width || kept.height != target.desc.Height ||
+            !(kept.rotation == rotation)) {
+            const Turn turn(rotation);
+            kept.corners.clear();
+            for (std::size_t i = 0; i < count; ++i) {
+                const SpritePart& p = parts[i];
+                BatchVertex quad[4];
+                if (!quadOf(target.desc, p.source, p.scale, p.center, turn, p.translation, color, quad))
+                    continue;
+                for (const BatchVertex& v : quad)
+                    kept.corners.push_back(KeptRun::Corner{v.x, v.y, v.u, v.v});
+            }
+            kept.width = target.desc.Width;
+            kept.height = target.desc.Height;
+            kept.rotation = rotation;
+            kept.made = true;
+        }
+        const HRESULT hr = m_device->addSpriteQuads(target.impl, kept.corners.data(), kept.corners.size() / 4, color);
+        m_device->endSprites();
+        return hr;
+    }
+
 private:
     // Most sprites are not turned; cos 0 and sin 0 are exact.
     struct Turn {
@@ -131,29 +160,12 @@ private:
             const TLVertex none[4];
             return m_device->addSprite(nullptr, nullptr, a, none);
         }
-        const D3DSURFACE_DESC& desc = target.desc;
-        const RECT r = source ? *source : RECT{0, 0, std::int32_t(desc.Width), std::int32_t(desc.Height)};
-        const float w = float(r.right - r.left), h = float(r.bottom - r.top);
-        if (w <= 0.0f || h <= 0.0f || a.scaleX == 0.0f || a.scaleY == 0.0f)
-            return D3D_OK;
-        const float c = turn.c, s = turn.s;
-        // Corners in the order top-left, top-right, bottom-left, bottom-right.
-        const float u[2] = {float(r.left) / float(desc.Width), (float(r.left) + w) / float(desc.Width)};
-        const float v[2] = {float(r.top) / float(desc.Height), (float(r.top) + h) / float(desc.Height)};
-        const float qx[2] = {a.scaleX * 0.0f - a.centerX, a.scaleX * w - a.centerX};
-        const float qy[2] = {a.scaleY * 0.0f - a.centerY, a.scaleY * h - a.centerY};
-        const float ox = a.translateX + a.centerX, oy = a.translateY + a.centerY;
         BatchVertex quad[4];
-        for (int i = 0; i < 4; ++i) {
-            const int right = i & 1, bottom = i >> 1;
-            // y grows downwards, so this turns counter-clockwise on screen; the
-            // half pixel puts texel centres on pixel centres.
-            quad[i].x = ox + c * qx[right] + s * qy[bottom] - 0.5f;
-            quad[i].y = oy - s * qx[right] + c * qy[bottom] - 0.5f;
-            quad[i].color = color;
-            quad[i].u = u[right];
-            quad[i].v = v[bottom];
-        }
+        if (!quadOf(target.desc, source ? *source : RECT{0, 0, std::int32_t(target.desc.Width),
+                                                         std::int32_t(target.desc.Height)},
+                    D3DXVECTOR2{a.scaleX, a.scaleY}, D3DXVECTOR2{a.centerX, a.centerY}, turn,
+                    D3DXVECTOR2{a.translateX, a.translateY}, color, quad))
+            return D3D_OK;
         if (!m_device->recorder())
             return m_device->addSpriteQuad(target.impl, quad);
         TLVertex logged[4];
@@ -165,6 +177,34 @@ private:
             logged[i].v = quad[i].v;
         }
         return m_device->addSprite(target.texture, target.impl, a, logged);
+    }
+
+    // One sprite's quad on screen; false when it covers nothing.
+    static bool quadOf(const D3DSURFACE_DESC& desc, const RECT& r, const D3DXVECTOR2& scale,
+                       const D3DXVECTOR2& center, const Turn& turn, const D3DXVECTOR2& translation, D3DCOLOR color,
+                       BatchVertex quad[4])
+    {
+        const float w = float(r.right - r.left), h = float(r.bottom - r.top);
+        if (w <= 0.0f || h <= 0.0f || scale.x == 0.0f || scale.y == 0.0f)
+            return false;
+        const float c = turn.c, s = turn.s;
+        // Corners in the order top-left, top-right, bottom-left, bottom-right.
+        const float u[2] = {float(r.left) / float(desc.Width), (float(r.left) + w) / float(desc.Width)};
+        const float v[2] = {float(r.top) / float(desc.Height), (float(r.top) + h) / float(desc.Height)};
+        const float qx[2] = {scale.x * 0.0f - center.x, scale.x * w - center.x};
+        const float qy[2] = {scale.y * 0.0f - center.y, scale.y * h - center.y};
+        const float ox = translation.x + center.x, oy = translation.y + center.y;
+        for (int i = 0; i < 4; ++i) {
+            const int right = i & 1, bottom = i >> 1;
+            // y grows downwards, so this turns counter-clockwise on screen; the
+            // half pixel puts texel centres on pixel centres.
+            quad[i].x = ox + c * qx[right] + s * qy[bottom] - 0.5f;
+            quad[i].y = oy - s * qx[right] + c * qy[bottom] - 0.5f;
+            quad[i].color = color;
+            quad[i].u = u[right];
+            quad[i].v = v[bottom];
+        }
+        return true;
     }
 
 private:

@@ -4,6 +4,7 @@
 // orthographic matrix and saving a surface as a BMP file.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "platform/gfx/d3d8.h"
 #include "platform/gfx/font_raster.h"  // DT_* format bits, FW_* weights
@@ -65,6 +66,18 @@ struct SpritePart {
     D3DXVECTOR2 translation;
 };
 
+// A run's quads as DrawRunKept last worked them out, for a caller that
+// draws the same parts again; only DrawRunKept reads or writes it.
+struct KeptRun {
+    struct Corner {
+        float x, y, u, v;
+    };
+    std::vector<Corner> corners;  // four a quad
+    std::uint32_t width = 0, height = 0;  // of the texture they were made for
+    float rotation = 0.0f;
+    bool made = false;
+};
+
 // Draws textured quads in submission order with the device's current
 // state. Begin and End change no device state.
 class GfxSprite : public GfxObject {
@@ -82,6 +95,11 @@ public:
     // log, handed to the device as one draw. Returns the first failure.
     virtual HRESULT DrawRun(GfxTexture* texture, const SpritePart* parts, std::size_t count, float rotation,
                             D3DCOLOR color) = 0;
+    // DrawRun, with the quads worked out once and kept in `kept` for the
+    // same parts drawn again (in any colour): made again when the texture's
+    // size or the rotation differs. Whoever changes the parts clears `kept`.
+    virtual HRESULT DrawRunKept(GfxTexture* texture, const SpritePart* parts, std::size_t count, float rotation,
+                                D3DCOLOR color, KeptRun& kept) = 0;
     virtual HRESULT End() = 0;
 };
 

@@ -1,5 +1,6 @@
 // Font descriptions, measuring and drawing on the recording double.
 #include <cmath>
+#include <optional>
 
 #include "engine/gfx/a_font.h"
 #include "support/jng_writer.h"
@@ -278,6 +279,33 @@ TEST_F(FontTest, AKeptLayoutDrawsAsAFreshOne)
     aFont fresh(moved);
     for (const Call& c : calls)
         EXPECT_EQ(drawn(kept, c), drawn(fresh, c)) << std::string(c.text.begin(), c.text.end());
+}
+
+// A placed text is kept only by the font state it was placed with: the
+// font's scale, angle or glyphs changing, or another font, even one made
+// anew where the first one lived, no longer keep it.
+TEST_F(FontTest, PlacedTextIsKeptOnlyByTheStateItCameFrom)
+{
+    const std::string path = glyphs("");
+    std::optional<aFont> f(std::in_place, path);
+    aFont::Placed placed;
+    f->place(placed, 5.0f, 6.0f, L"AVa", FONT_SNAP);
+    EXPECT_TRUE(f->keeps(placed));
+    f->setScale(2.0f);
+    EXPECT_FALSE(f->keeps(placed));
+    f->setScale(1.0f);
+    f->setAngle(0.5f);
+    EXPECT_FALSE(f->keeps(placed));
+    f->setAngle(0.0f);
+    EXPECT_TRUE(f->keeps(placed));
+    EXPECT_FALSE(aFont(path).keeps(placed));
+    const aFont* first = &*f;
+    f.emplace(path);
+    ASSERT_EQ(&*f, first);
+    EXPECT_FALSE(f->keeps(placed));
+    f->place(placed, 5.0f, 6.0f, L"AVa", FONT_SNAP);
+    f->getLoader()->load(path);
+    EXPECT_FALSE(f->keeps(placed));
 }
 
 TEST_F(FontTest, FontsWithoutGlyphsOrLoader)

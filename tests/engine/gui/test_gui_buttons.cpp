@@ -138,6 +138,76 @@ TEST_F(ButtonTest, LabelsColoursAndHitTest)
     EXPECT_FALSE(hit->IsTransparentAt(39, 19));
 }
 
+// A label drawn every frame is placed once and drawn again from what it
+// keeps: after each change it was placed from, the draws are new and the
+// same as those of the label placed afresh (its text set again).
+TEST_F(ButtonTest, KeptLabelFollowsWhatItWasPlacedFrom)
+{
+    // 'A' and 'B' 14 wide with lead-ins, from other places of the texture.
+    const std::string wide = test_env::home() + "/wide.ini";
+    const auto writeWide = [&](int column) {
+        test_env::writeFile(wide, "[General]\nTexture = synthetic.png\nFormat16 = 4444\nFormat32 = 8888\n"
+                                  "[Charlist]\n41 = " + std::to_string(column) + " 20 14 20 2 1\n42 = " +
+                                      std::to_string(column + 20) + " 20 14 20 2 1\n");
+    };
+    writeWide(0);
+    gui->fonts["Wide"] = std::make_unique<aFont>(wide);
+    aFont* wideFont = gui->GetFont("Wide");
+    script("stylebutton Sty\n{\n AreaRect 20 10 101 60\n Font Syn\n Text \"AB\"\n TextPushOffset 2 1\n"
+           " TextColor FF000010 FF0000F0 FF00FF00 80FFFFFF\n}\n");
+    auto* sty = find<StyleButton>("Sty");
+    ASSERT_NE(sty, nullptr);
+    const auto label = [&] {
+        const std::vector<std::string> kept = sourcedBriefs();
+        sty->SetText(std::wstring(sty->GetText()));
+        EXPECT_EQ(sourcedBriefs(), kept);
+        return kept;
+    };
+    std::vector<std::string> last = label();
+    // Centred in 101 pixels: on whole pixels from 60.5; "A" and "B" of the texture.
+    ASSERT_EQ(last, (Names{"61,30 10x20*1,1 FF000010 @10,40", "71,30 10x20*1,1 FF000010 @20,40"}));
+    EXPECT_EQ(label(), last);
+    const auto changed = [&](const char* what) {
+        const std::vector<std::string> now = label();
+        EXPECT_NE(now, last) << what;
+        last = now;
+    };
+    sty->SetText(L"ABA");
+    changed("text");
+    EXPECT_EQ(last.size(), 3u);
+    sty->drawFlags = 0;
+    changed("snapping");
+    sty->SetPosition(30, 10);
+    changed("moved");
+    sty->SetSize(120, 60);
+    changed("resized");
+    sty->textHorzAlign = ALIGN_RIGHT;
+    changed("re-aligned across");
+    sty->textVertAlign = ALIGN_BOTTOM;
+    changed("re-aligned down");
+    sty->textExtent[0] = 7;
+    changed("margin");
+    sty->SetText(L"A\nB");
+    changed("lines");
+    sty->lineSpacing = 5;
+    changed("line spacing");
+    sty->SetNormalTextColor(0xFF123456);
+    changed("recoloured");
+    sty->SetFontSize(2);
+    changed("scaled");
+    sty->SetFont(wideFont);
+    changed("font");
+    writeWide(100);
+    wideFont->getLoader()->load(wide);
+    changed("font reloaded");
+    EXPECT_NE(last.at(0).find("@100,20"), std::string::npos);
+    moveTo(140, 40);
+    step();
+    press(140, 40);
+    EXPECT_TRUE(sty->pushed);
+    changed("pushed");
+}
+
 TEST_F(ButtonTest, OptionSteps)
 {
     OptionButton opt("Opt");

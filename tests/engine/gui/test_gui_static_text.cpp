@@ -192,3 +192,69 @@ TEST_F(TextTest, WordsLandWhereTheFontDrawsTheWholeLine)
     ASSERT_EQ(words.size(), 13u);
     EXPECT_EQ(words, whole);
 }
+
+// Words drawn every frame are placed once and drawn again from what they
+// keep: after each change they were placed from, the draws are new and the
+// same as those of the text laid out and placed afresh.
+TEST_F(TextTest, KeptWordsFollowWhatTheyWerePlacedFrom)
+{
+    script("statictext Text\n{\n AreaRect 10 20 101 40\n Font Syn\n TextNormalColor FF808080\n"
+           " scrollbar _auto_vscroll\n {\n  AreaRect 101 0 10 40\n  widget _auto_thumb\n  {\n   AreaRect 0 0 10 4\n"
+           "  }\n }\n}\n");
+    auto* t = find<StaticText>("Text");
+    ASSERT_NE(t, nullptr);
+    std::wstring text = L"ab cd\nef\ngh";
+    t->SetText(text);
+    step();
+    const auto words = [&] {
+        const std::vector<std::string> kept = sourcedBriefs();
+        t->SetText(text);
+        step();
+        EXPECT_EQ(sourcedBriefs(), kept);
+        return kept;
+    };
+    std::vector<std::string> last = words();
+    // Two of the three lines fit.
+    ASSERT_EQ(last.size(), 6u);
+    EXPECT_EQ(last[2], "40,20 10x20*1,1 FF808080 @30,80");  // "c"
+    EXPECT_EQ(words(), last);
+    const auto changed = [&](const char* what) {
+        const std::vector<std::string> now = words();
+        EXPECT_NE(now, last) << what;
+        last = now;
+    };
+    text = L"ab cde\nef\ngh";
+    t->SetText(text);
+    step();
+    changed("text");
+    EXPECT_EQ(last.size(), 7u);
+    t->SetPosition(15, 20);
+    changed("moved across");
+    t->SetPosition(15, 25);
+    changed("moved down");
+    t->SetHorzFormatting(StaticText::FORMAT_CENTER);
+    step();
+    changed("re-aligned across");
+    t->SetSnapToPixels(false);
+    changed("snapping");
+    t->SetVertFormatting(StaticText::FORMAT_BOTTOM);
+    changed("re-aligned down");
+    t->SetTextColor(0xFF00FF00);
+    changed("recoloured");
+    t->SetFontSize(0.5f);
+    step();
+    changed("scaled");
+    t->SetFontSize(1.0f);
+    t->SetVertFormatting(StaticText::FORMAT_TOP);
+    step();
+    Scrollbar* bar = t->vScrollbar;
+    ASSERT_NE(bar, nullptr);
+    last = words();
+    // Scrolled by a line and back: each word lands where its line is now.
+    bar->SetScrollPosition(20);
+    changed("scrolled down");
+    bar->SetScrollPosition(0);
+    changed("scrolled back");
+    t->scrollX = 3;
+    changed("scrolled across");
+}

@@ -47,6 +47,14 @@ protected:
                       d.color);
         return text;
     }
+    // Every draw of one render as brief() has it, with the source's corner.
+    std::vector<std::string> sourcedBriefs()
+    {
+        std::vector<std::string> out;
+        for (const imgtest::SpriteDraw& d : render())
+            out.push_back(brief(d) + " @" + std::to_string(d.left) + "," + std::to_string(d.top));
+        return out;
+    }
     std::vector<std::string> briefs(const aImage* image)
     {
         std::vector<std::string> out;

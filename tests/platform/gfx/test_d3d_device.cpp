@@ -332,13 +332,22 @@ TEST_F(Double, ARunOfSpritesLogsEachSpriteAndReachesTheBackendAsOneDraw)
     rec->clear();
     dev->resetStats();
     EXPECT_EQ(sprite->DrawRun(t.get(), parts, 3, 0.4f, 0xFF00FF00), D3D_OK);
-    const auto run = calls();
-    ASSERT_EQ(run.size(), alone.size());
-    for (std::size_t i = 0; i < run.size(); ++i) {
-        EXPECT_EQ(run[i].first, alone[i].first);
-        EXPECT_EQ(std::memcmp(run[i].second.data(), alone[i].second.data(), sizeof(TLVertex) * 4), 0) << i;
-    }
+    const auto expectAlone = [&](const char* what) {
+        const auto run = calls();
+        ASSERT_EQ(run.size(), alone.size()) << what;
+        for (std::size_t i = 0; i < run.size(); ++i) {
+            EXPECT_EQ(run[i].first, alone[i].first) << what;
+            EXPECT_EQ(std::memcmp(run[i].second.data(), alone[i].second.data(), sizeof(TLVertex) * 4), 0)
+                << what << " " << i;
+        }
+    };
+    expectAlone("run");
     EXPECT_EQ(dev->stats().drawCalls, 1u);
+    // Kept, the same: the log has each sprite's call.
+    rec->clear();
+    KeptRun kept;
+    EXPECT_EQ(sprite->DrawRunKept(t.get(), parts, 3, 0.4f, 0xFF00FF00, kept), D3D_OK);
+    expectAlone("kept");
 
     // A sprite that fails is left out; the rest are drawn and the failure returned.
     rec->fail("Sprite.Draw", D3DERR_INVALIDCALL);

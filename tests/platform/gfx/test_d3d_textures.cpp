@@ -1,6 +1,7 @@
 // Texture locks, batching and saved surfaces on the GL device.
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 
 #include "test_d3d_fixture.h"
 
@@ -236,6 +237,51 @@ TEST_F(Batching, ARunOfSpritesGivesThePixelsOfItsSpritesDrawnOneByOne)
         EXPECT_EQ(run, alone);
         EXPECT_GT(std::count(run.begin(), run.end(), 0xFF203040u), 100);
         EXPECT_LT(std::count(run.begin(), run.end(), 0xFF203040u), kWidth * kHeight - 60);
+    }
+}
+
+// A kept run draws the pixels of the run drawn afresh, in each draw's
+// colour, and is made again for another rotation or a texture of another
+// size.
+TEST_F(Batching, AKeptRunDrawsAsTheRunDrawnAfresh)
+{
+    const auto pattern = [](int n) {
+        std::vector<std::uint32_t> px;
+        for (int i = 0; i < n; ++i)
+            px.push_back(0xFF000000u | std::uint32_t(i * 0x3F1D27) % 0x1000000u);
+        return px;
+    };
+    auto t = texture(16, 4, D3DFMT_A8R8G8B8, pattern(64));
+    auto wide = texture(32, 8, D3DFMT_A8R8G8B8, pattern(256));
+    setFilter(D3DTEXF_LINEAR);
+    setBlend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
+    // The second part is empty.
+    const platform::SpritePart parts[] = {
+        {RECT{0, 0, 5, 4}, D3DXVECTOR2{1, 1}, D3DXVECTOR2{0, 0}, D3DXVECTOR2{3, 5}},
+        {RECT{5, 0, 5, 3}, D3DXVECTOR2{1, 1}, D3DXVECTOR2{0, 0}, D3DXVECTOR2{9, 5}},
+        {RECT{9, 1, 16, 4}, D3DXVECTOR2{1.5f, 2}, D3DXVECTOR2{1, 1}, D3DXVECTOR2{14.5f, 4}}};
+    KeptRun kept;
+    const auto drawn = [&](GfxTexture* texture, float angle, std::uint32_t color) {
+        dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF203040, 1.0f, 0);
+        EXPECT_EQ(sprite->DrawRun(texture, parts, 3, angle, color), D3D_OK);
+        const auto fresh = read();
+        dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF203040, 1.0f, 0);
+        dev->resetStats();
+        EXPECT_EQ(sprite->DrawRunKept(texture, parts, 3, angle, color, kept), D3D_OK);
+        EXPECT_EQ(read(), fresh);
+        EXPECT_EQ(dev->stats().drawCalls, 1u);
+        EXPECT_LT(std::count(fresh.begin(), fresh.end(), 0xFF203040u), kWidth * kHeight - 20);
+        return fresh;
+    };
+    auto last = drawn(t.get(), 0.0f, 0xFFFFFFFF);
+    EXPECT_EQ(kept.corners.size(), 8u);
+    EXPECT_EQ(drawn(t.get(), 0.0f, 0xFFFFFFFF), last);
+    for (const auto& [texture, angle, color] : {std::tuple{t.get(), 0.0f, 0x80FF8040u},
+                                                std::tuple{t.get(), 0.3f, 0x80FF8040u},
+                                                std::tuple{wide.get(), 0.3f, 0x80FF8040u}}) {
+        const auto now = drawn(texture, angle, color);
+        EXPECT_NE(now, last) << angle;
+        last = now;
     }
 }
 
