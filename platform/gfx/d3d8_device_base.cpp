@@ -797,19 +797,23 @@ HRESULT DeviceBase::addSprite(GfxTexture* texture, TextureImpl* impl, const Spri
     return addSpriteQuad(impl, batch);
 }
 
-HRESULT DeviceBase::addSpriteQuad(TextureImpl* impl, const BatchVertex quad[4])
+BatchVertex* DeviceBase::nextSpriteQuad(TextureImpl* sampled)
 {
-    if (!impl || !m_inScene)
-        return D3DERR_INVALIDCALL;
-    TextureImpl* sampled = m_state.colorOp == D3DTOP_DISABLE ? nullptr : impl;
     if (!m_outIndices.empty() && (sampled != m_outTexture || m_outVertices.size() + 4 > kMaxBatchVertices))
         flushExpanded();
     m_outTexture = sampled;
     const auto base = std::uint16_t(m_outVertices.size());
-    std::memcpy(m_outVertices.extend(4), quad, 4 * sizeof(BatchVertex));
     std::uint16_t* index = m_outIndices.extend(6);
     for (std::uint16_t i : {0, 1, 2, 2, 1, 3})
         *index++ = std::uint16_t(base + i);
+    return m_outVertices.extend(4);
+}
+
+HRESULT DeviceBase::addSpriteQuad(TextureImpl* impl, const BatchVertex quad[4])
+{
+    if (!impl || !m_inScene)
+        return D3DERR_INVALIDCALL;
+    std::memcpy(nextSpriteQuad(m_state.colorOp == D3DTOP_DISABLE ? nullptr : impl), quad, 4 * sizeof(BatchVertex));
     return D3D_OK;
 }
 
@@ -822,16 +826,9 @@ HRESULT DeviceBase::addSpriteQuads(TextureImpl* impl, const KeptRun::Corner* cor
         return D3DERR_INVALIDCALL;
     TextureImpl* sampled = m_state.colorOp == D3DTOP_DISABLE ? nullptr : impl;
     for (std::size_t q = 0; q < quads; ++q, corners += 4) {
-        if (!m_outIndices.empty() && (sampled != m_outTexture || m_outVertices.size() + 4 > kMaxBatchVertices))
-            flushExpanded();
-        m_outTexture = sampled;
-        const auto base = std::uint16_t(m_outVertices.size());
-        BatchVertex* v = m_outVertices.extend(4);
+        BatchVertex* v = nextSpriteQuad(sampled);
         for (int i = 0; i < 4; ++i)
             v[i] = BatchVertex{corners[i].x, corners[i].y, color, corners[i].u, corners[i].v};
-        std::uint16_t* index = m_outIndices.extend(6);
-        for (std::uint16_t i : {0, 1, 2, 2, 1, 3})
-            *index++ = std::uint16_t(base + i);
     }
     return D3D_OK;
 }

@@ -205,6 +205,9 @@ private:
     void emitQuad(const TLVertex& a, const TLVertex& b, float ax, float ay, float bx, float by, float hx, float hy);
     void emitLine(const TLVertex& a, const TLVertex& b);
     void flushExpanded();
+    // Room for one sprite quad's four vertices in the pending batch (sampling
+    // `sampled`), its two triangles' indices written.
+    BatchVertex* nextSpriteQuad(TextureImpl* sampled);
     HRESULT stateChange(std::uint32_t& slot, std::uint32_t value);
     void recordDraw(const char* name, std::initializer_list<std::int64_t> args, const TLVertex* const* vertices,
                     std::uint32_t count);
