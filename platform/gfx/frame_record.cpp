@@ -124,9 +124,28 @@ std::int32_t pixelCeil(float v)
     return std::int32_t(std::ceil(std::max(v, -1.0e6f)));
 }
 
-// The back-buffer pixels triangles may cover: their box with a pixel to
-// spare on every side (pixel centres sit on whole coordinates), clipped to
-// the viewport.
+// The first and one past the last whole coordinate a triangle spanning
+// lo .. hi may cover, held far from int overflow. A rasteriser snaps
+// vertices to a grid of at most 1/256 pixel; kSnap allows for that and for
+// float rounding on the way there.
+std::int32_t coveredFrom(float lo)
+{
+    constexpr double kSnap = 1.0 / 256.0;
+    if (!(lo > -1.0e6f))
+        return -1000000;
+    return std::int32_t(std::ceil(std::min(double(lo), 1.0e6) - kEdgeNudge - kSnap));
+}
+
+std::int32_t coveredTo(float hi)
+{
+    constexpr double kSnap = 1.0 / 256.0;
+    if (!(hi < 1.0e6f))
+        return 1000000;
+    return std::int32_t(std::floor(std::max(double(hi), -1.0e6) - kEdgeNudge + kSnap)) + 1;
+}
+
+// The back-buffer pixels triangles may cover: the whole coordinates inside
+// their box, moved as the renderer moves them, clipped to the viewport.
 RECT drawBounds(const DrawState& st, const BatchVertex* v, std::size_t count, int width, int height)
 {
     const RECT clip = clippedViewport(st.viewport, width, height);
@@ -145,7 +164,7 @@ RECT drawBounds(const DrawState& st, const BatchVertex* v, std::size_t count, in
     }
     if (spoilt != 0.0f)
         return clip;
-    return intersect(RECT{pixelFloor(x0) - 1, pixelFloor(y0) - 1, pixelCeil(x1) + 2, pixelCeil(y1) + 2}, clip);
+    return intersect(RECT{coveredFrom(x0), coveredFrom(y0), coveredTo(x1), coveredTo(y1)}, clip);
 }
 
 bool nearWhole(float v) { return std::fabs(v - std::round(v)) <= kTexelTolerance; }

@@ -12,6 +12,12 @@
 
 namespace platform {
 
+// The GL renderer draws every vertex this much short of half a pixel right
+// and down, so that no edge through whole coordinates ties with a pixel
+// centre: a pixel is covered when its whole coordinates lie inside a
+// triangle moved back by this much.
+constexpr double kEdgeNudge = 1.0 / 64.0;
+
 // True when the triangles map the texture's texels one to one onto pixels
 // (no scale, no rotation, no mirror, texel centres on pixel centres), where
 // nearest sampling gives what linear sampling gives. width x height: the

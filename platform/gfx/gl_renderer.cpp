@@ -7,15 +7,17 @@
 #include <cstddef>
 #include <cstring>
 
+#include "platform/gfx/frame_record.h"
 #include "platform/system/window.h"
 
 namespace platform {
 
 namespace {
 
-// Geometry is moved by kDelta pixels so that edges on pixel centres never tie
-// (integer edges then cover x .. x + w - 1 whatever the rasteriser's rule);
-// appendDraw moves texture coordinates back by the same amount. Positions
+// Geometry is moved half a pixel less kDelta (kEdgeNudge, filled in when
+// compiled) so that edges on pixel centres never tie (integer edges then
+// cover x .. x + w - 1 whatever the rasteriser's rule); appendDraw moves
+// texture coordinates back by the same amount. Positions
 // have no perspective (w = 1) and nothing is interpolated with one, which
 // spares a software rasteriser a division per pixel.
 const char* kVertexShader = R"(#version 330 core
@@ -31,7 +33,7 @@ noperspective out vec2 vUV;
 flat out float vLayer;
 flat out float vLod;
 flat out uint vUnit;
-const float kDelta = 1.0 / 64.0;
+const float kDelta = KDELTA;
 void main()
 {
     gl_Position = vec4((aPos + (0.5 - kDelta)) * uScale + vec2(-1.0, 1.0), 0.0, 1.0);
@@ -365,7 +367,9 @@ GlRenderer::Program* GlRenderer::program(const DrawState& st, int units, std::st
     // A program that fails is remembered as failed, logged once.
     Program& p = m_programs[key];
     std::string error;
-    GLuint vs = compile(GL_VERTEX_SHADER, kVertexShader, &error);
+    std::string vertex = kVertexShader;
+    vertex.replace(vertex.find("KDELTA"), 6, std::to_string(kEdgeNudge));
+    GLuint vs = compile(GL_VERTEX_SHADER, vertex.c_str(), &error);
     const std::string fsSource = fragmentShader(op, arg1, arg2, units);
     GLuint fs = vs ? compile(GL_FRAGMENT_SHADER, fsSource.c_str(), &error) : 0;
     GLuint name = 0;
@@ -641,7 +645,7 @@ std::size_t GlRenderer::appendDraw(const DrawState& st, const TextureImpl* textu
         float du, dv, lod;
         bool operator==(const Fix& o) const { return du == o.du && dv == o.dv && lod == o.lod; }
     };
-    constexpr double kDelta = 1.0 / 64.0, kMinify = 1.0 + 1.0 / 256.0;
+    constexpr double kDelta = kEdgeNudge, kMinify = 1.0 + 1.0 / 256.0;
     const auto fixOf = [&](const BatchVertex& a, const BatchVertex& b, const BatchVertex& c) {
         const double e1x = double(b.x) - a.x, e1y = double(b.y) - a.y, e2x = double(c.x) - a.x,
                      e2y = double(c.y) - a.y;

@@ -699,9 +699,12 @@ void Window::applyCursor()
         SDL_ShowCursor(SDL_DISABLE);
         return;
     }
-    if (c)
+    // Asked for on every pointer move: setting the cursor SDL already has
+    // would send the X server the same cursor again each time.
+    if (c && SDL_GetCursor() != c)
         SDL_SetCursor(c);
-    SDL_ShowCursor(SDL_ENABLE);
+    if (SDL_ShowCursor(SDL_QUERY) != SDL_ENABLE)
+        SDL_ShowCursor(SDL_ENABLE);
 }
 
 bool Window::imageCursorsOffered()

@@ -17,11 +17,11 @@ struct Sequence {
     Sequence() { skip.setEnabled(true, stats); }
 
     // A frame as the game draws it: a whole clear, then a 4 x 4 quad at x.
-    FrameSkip::Plan frame(int x)
+    FrameSkip::Plan frame(float x)
     {
         skip.startFrame(true, kW, kH);
         EXPECT_TRUE(skip.addClear({RECT{0, 0, kW, kH}}, 0xFF000000));
-        const float l = float(x), r = float(x + 4);
+        const float l = x, r = x + 4.0f;
         const BatchVertex quad[4] = {{l, 0, 0xFFFFFFFF, 0, 0}, {r, 0, 0xFFFFFFFF, 1, 0},
                                      {l, 4, 0xFFFFFFFF, 0, 1}, {r, 4, 0xFFFFFFFF, 1, 1}};
         const std::uint16_t indices[6] = {0, 1, 2, 2, 1, 3};
@@ -81,3 +81,34 @@ TEST(FrameSkip, InPlaceTheNextFrameIsDrawnOverThePresentedOne)
 }
 
 } // namespace
+
+TEST(FrameSkip, AreasHoldThePixelsAQuadCoversAndNoMore)
+{
+    // Pixel centres sit on whole coordinates: a quad on them covers its own
+    // columns exactly, one half a pixel off covers the columns whose centres
+    // it holds, and an edge a hair past a centre leaves that pixel out.
+    struct Case {
+        float x;
+        int from, to;
+    } cases[] = {{10.0f, 10, 14}, {10.5f, 11, 15}, {9.99f, 10, 14}, {10.02f, 11, 15}};
+    // Moved there from the left and from the right of it: the areas reach
+    // the quad's last column, and its first.
+    const auto moved = [](float from, float to) {
+        Sequence s;
+        EXPECT_EQ(s.frame(from).drawn, FrameSkip::Drawn::Whole);
+        s.skip.presented(true, true, s.stats);
+        const FrameSkip::Plan p = s.frame(to);
+        EXPECT_EQ(p.drawn, FrameSkip::Drawn::Partly);
+        RECT box{kW, kH, 0, 0};
+        for (const RECT& r : p.areas)
+            box = RECT{std::min(box.left, r.left), std::min(box.top, r.top), std::max(box.right, r.right),
+                       std::max(box.bottom, r.bottom)};
+        return box;
+    };
+    for (const Case& c : cases) {
+        const RECT right = moved(0.0f, c.x), left = moved(50.0f, c.x);
+        EXPECT_EQ(right.right, c.to) << c.x;
+        EXPECT_EQ(left.left, c.from) << c.x;
+        EXPECT_TRUE(right.top == 0 && right.bottom == 4 && left.top == 0 && left.bottom == 4) << c.x;
+    }
+}
