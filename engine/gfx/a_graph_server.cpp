@@ -327,6 +327,9 @@ aGraphServer::~aGraphServer()
     if (stats.framesShownInPart > 0)
         a_log("aGraphServer. Frames shown on screen in part %llu",
               static_cast<unsigned long long>(stats.framesShownInPart));
+    if (stats.areasKept > 0)
+        a_log("aGraphServer. Areas drawn over what lay under them, kept %llu times: %llu",
+              static_cast<unsigned long long>(stats.areasKept), static_cast<unsigned long long>(stats.areasRestored));
     a_log("aGraphServer. Texture storage held %llu KB, of which live textures need %llu KB",
           static_cast<unsigned long long>(stats.textureBytesHeld / 1024),
           static_cast<unsigned long long>(stats.textureBytesNeeded / 1024));

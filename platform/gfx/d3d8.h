@@ -391,6 +391,10 @@ struct GfxDeviceStats {
     std::uint64_t framesSkipped = 0;  // the frame on screen already was the same
     // Presents that put only the changed areas on screen (where the platform can).
     std::uint64_t framesShownInPart = 0;
+    // Changed areas drawn from what lay under their changing top, kept
+    // from an earlier frame, and areas whose lower part was kept.
+    std::uint64_t areasRestored = 0;
+    std::uint64_t areasKept = 0;
     // With A2D_CHECK_FRAMES set: frames drawn in part or skipped that were
     // compared with a whole redraw, and those of them whose pixels differ or
     // could not be compared (each also logged).

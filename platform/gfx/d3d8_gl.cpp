@@ -347,7 +347,7 @@ public:
     GlDevice(Window* window, const D3DPRESENT_PARAMETERS& params, const D3DCAPS8& caps)
         : DeviceBase(params, caps, nullptr), m_window(window),
           m_token(std::make_shared<GlContextToken>(GlContextToken{window, window->sdlId()})), m_gl(m_token),
-          m_scratch(m_token)
+          m_scratch(m_token), m_keptPixels(m_token)
     {
         m_seenExposures = window->exposures();
     }
@@ -376,8 +376,10 @@ public:
         if (on == m_skip.enabled())
             return;
         // Off, a frame held now is drawn now.
-        if (!on)
+        if (!on) {
             drawHeldFrame();
+            forgetKept();
+        }
         m_skip.setEnabled(on, m_stats);
     }
 
@@ -439,6 +441,7 @@ protected:
         m_lost = false;
         m_gl.invalidate();
         m_skip.forget();
+        forgetKept();
         return D3D_OK;
     }
 
@@ -660,11 +663,54 @@ private:
         m_window->makeCurrent();
         // The back target holds the frame compared against: draw over it.
         m_window->backBufferFramebuffer(true);
-        for (const RECT& r : areas) {
-            visiblePieces(m_skip.frame(), r, m_pieces);
-            for (const VisiblePiece& piece : m_pieces)
-                replay(m_skip.frame(), &piece.rect, piece.first, piece.end);
+        const FrameRecord& f = m_skip.frame();
+        const int w = backBufferWidth(), h = backBufferHeight();
+        // Kept pixels stand where the back buffer's did.
+        if (m_keptPixels.made() && !m_keptPixels.holds(w, h)) {
+            m_keptPixels.release();
+            m_keptUnder.forget();
         }
+        for (const RECT& r : areas) {
+            const KeptUnder::Step step = m_keptUnder.plan(f, r);
+            const std::size_t end = f.ops().size(), upTo = step.save ? step.at : end;
+            if (step.restore && m_keptPixels.holds(w, h)) {
+                copyArea(m_keptPixels.framebuffer(), m_window->backBufferFramebuffer(true), r, h);
+                replay(f, &r, step.from, upTo);
+                ++m_stats.areasRestored;
+            } else {
+                visiblePieces(f, r, upTo, m_pieces);
+                for (const VisiblePiece& piece : m_pieces)
+                    replay(f, &piece.rect, piece.first, piece.end);
+            }
+            if (!step.save)
+                continue;
+            if (m_keptPixels.ensure(w, h)) {
+                copyArea(m_window->backBufferFramebuffer(true), m_keptPixels.framebuffer(), r, h);
+                m_keptUnder.kept(r);
+                ++m_stats.areasKept;
+            }
+            replay(f, &r, step.at, end);
+        }
+    }
+
+    // One area's pixels from one framebuffer to another of the same size
+    // (r with the top row first, as the device's rects are).
+    void copyArea(std::uint32_t from, std::uint32_t to, const RECT& r, int height)
+    {
+        flushBatch();
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, from);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, to);
+        glDisable(GL_SCISSOR_TEST);
+        glBlitFramebuffer(r.left, height - r.bottom, r.right, height - r.top, r.left, height - r.bottom, r.right,
+                          height - r.top, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        m_gl.invalidate();
+    }
+
+    // Nothing kept from earlier frames, and its storage given back.
+    void forgetKept()
+    {
+        m_keptUnder.forget();
+        m_keptPixels.release();
     }
 
     // A2D_CHECK_FRAMES: the frame drawn whole into a target of its own must
@@ -880,6 +926,9 @@ private:
     FrameSkip m_skip;
     std::uint32_t m_seenExposures = 0;
     GlScratchTarget m_scratch;
+    // Pixels under the changing tops of areas drawn again (see KeptUnder).
+    KeptUnder m_keptUnder;
+    GlScratchTarget m_keptPixels;
     std::uint32_t m_target = 0;  // draws go here instead of the back buffer when set
     std::vector<VisiblePiece> m_pieces;
 };

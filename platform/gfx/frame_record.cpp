@@ -505,6 +505,26 @@ bool FrameRecord::addDraw(const DrawState& state, TextureImpl* texture, const Ba
     return true;
 }
 
+bool FrameRecord::addCopy(const FrameRecord& from, const FrameOp& op)
+{
+    const bool clear = op.kind == FrameOp::Kind::Clear;
+    if (!fits(clear ? 0 : op.count, clear ? 0 : op.indexCount, clear ? op.count : 0))
+        return false;
+    FrameOp copy = op;
+    copy.texture = nullptr;
+    if (clear) {
+        copy.first = std::uint32_t(m_rects.size());
+        m_rects.insert(m_rects.end(), from.rects(op), from.rects(op) + op.count);
+    } else {
+        copy.first = std::uint32_t(m_vertices.size());
+        copy.firstIndex = std::uint32_t(m_indices.size());
+        m_vertices.insert(m_vertices.end(), from.vertices(op), from.vertices(op) + op.count);
+        m_indices.insert(m_indices.end(), from.indices(op), from.indices(op) + op.indexCount);
+    }
+    m_ops.push_back(copy);
+    return true;
+}
+
 std::uint64_t FrameRecord::hashOf(const FrameOp& op) const
 {
     if (!op.hashed) {

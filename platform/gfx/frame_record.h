@@ -71,6 +71,9 @@ public:
     bool addClear(const std::vector<RECT>& rects, D3DCOLOR color);
     bool addDraw(const DrawState& state, TextureImpl* texture, const BatchVertex* vertices, std::size_t vertexCount,
                  const std::uint16_t* indices, std::size_t indexCount);
+    // A copy of another record's op, to compare later frames with (its
+    // texture's address is not kept: only its serial and version).
+    bool addCopy(const FrameRecord& from, const FrameOp& op);
 
     // Bytes what it records takes, and bytes its buffers hold.
     std::size_t bytes() const;

@@ -36,10 +36,12 @@ bool overlap(const RECT& a, const RECT& b)
 
 } // namespace
 
-std::size_t firstVisibleOp(const FrameRecord& f, const RECT& area)
+std::size_t firstVisibleOp(const FrameRecord& f, const RECT& area) { return firstVisibleOp(f, area, f.ops().size()); }
+
+std::size_t firstVisibleOp(const FrameRecord& f, const RECT& area, std::size_t end)
 {
     const std::vector<FrameOp>& ops = f.ops();
-    std::size_t first = ops.size();
+    std::size_t first = std::min(end, ops.size());
     while (first > 0 && !(overlap(ops[first - 1].bounds, area) && coversOpaquely(f, ops[first - 1], area)))
         --first;
     return first > 0 ? first - 1 : 0;
@@ -47,9 +49,14 @@ std::size_t firstVisibleOp(const FrameRecord& f, const RECT& area)
 
 void visiblePieces(const FrameRecord& f, const RECT& area, std::vector<VisiblePiece>& out)
 {
+    visiblePieces(f, area, f.ops().size(), out);
+}
+
+void visiblePieces(const FrameRecord& f, const RECT& area, std::size_t end, std::vector<VisiblePiece>& out)
+{
     out.clear();
-    const std::size_t end = f.ops().size();
-    const std::size_t first = firstVisibleOp(f, area);
+    end = std::min(end, f.ops().size());
+    const std::size_t first = firstVisibleOp(f, area, end);
     const auto pixels = [](const RECT& r) {
         return r.right > r.left && r.bottom > r.top ? std::int64_t(r.right - r.left) * (r.bottom - r.top) : 0;
     };
@@ -82,11 +89,81 @@ void visiblePieces(const FrameRecord& f, const RECT& area, std::vector<VisiblePi
     for (const RECT& r : around) {
         if (pixels(r) == 0)
             continue;
-        const std::size_t from = firstVisibleOp(f, r);
+        const std::size_t from = firstVisibleOp(f, r, end);
         if (from < hider)
             out.push_back(VisiblePiece{r, from, hider});
     }
     out.push_back(VisiblePiece{area, hider, end});
+}
+
+KeptUnder::Step KeptUnder::plan(const FrameRecord& f, const RECT& area)
+{
+    const std::vector<FrameOp>& ops = f.ops();
+    m_touching.clear();
+    for (std::size_t i = firstVisibleOp(f, area); i < ops.size(); ++i)
+        if (overlap(ops[i].bounds, area))
+            m_touching.push_back(i);
+    auto it = std::find_if(m_areas.begin(), m_areas.end(), [&](const Area& a) {
+        return std::memcmp(&a.rect, &area, sizeof(RECT)) == 0;
+    });
+    if (it == m_areas.end()) {
+        if (m_areas.size() < kMostAreas)
+            it = m_areas.emplace(m_areas.end());
+        else
+            it = std::min_element(m_areas.begin(), m_areas.end(),
+                                  [](const Area& a, const Area& b) { return a.lastUse < b.lastUse; });
+        *it = Area{};
+        it->rect = area;
+    }
+    Area& a = *it;
+    a.lastUse = ++m_uses;
+    a.planned = 0;
+    // How many of the ops drawn there last time come again, in order.
+    std::size_t same = 0;
+    const std::vector<FrameOp>& last = a.ops.ops();
+    while (same < last.size() && same < m_touching.size() && a.ops.sameOp(last[same], f, ops[m_touching[same]]))
+        ++same;
+    Step step;
+    if (a.saved > 0 && same >= a.saved && a.saved < m_touching.size()) {
+        step.restore = true;
+        step.from = m_touching[a.saved];
+    } else {
+        // What the kept pixels held no longer comes.
+        a.saved = 0;
+    }
+    // Keep what came again under what changed, for the frames to come.
+    if (same > a.saved && same < m_touching.size()) {
+        step.save = true;
+        step.at = m_touching[same];
+        a.planned = same;
+    }
+    a.ops.reset(f.width(), f.height());
+    for (const std::size_t i : m_touching) {
+        if (!a.ops.addCopy(f, ops[i])) {
+            // Too large to compare: kept no more.
+            a.ops.release();
+            a.saved = a.planned = 0;
+            step.save = false;
+            return step;
+        }
+    }
+    return step;
+}
+
+void KeptUnder::kept(const RECT& area)
+{
+    for (auto it = m_areas.begin(); it != m_areas.end();) {
+        if (std::memcmp(&it->rect, &area, sizeof(RECT)) == 0) {
+            it->saved = it->planned;
+            it->planned = 0;
+            ++it;
+        } else if (overlap(it->rect, area)) {
+            // Its pixels were kept where this area's now are.
+            it = m_areas.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 void countFrameChecked(bool mismatched)

@@ -16,8 +16,10 @@ namespace platform {
 constexpr std::int64_t kPartialPercent = 60;
 
 // The first op of `f` to draw for `area`: the last one that hides
-// everything before it there (0 when none does).
+// everything before it there (0 when none does). With `end`, of the ops
+// before it alone.
 std::size_t firstVisibleOp(const FrameRecord& f, const RECT& area);
+std::size_t firstVisibleOp(const FrameRecord& f, const RECT& area, std::size_t end);
 
 // What to draw of a frame in `area`, as pieces drawn in order: ops [first,
 // end) of the frame clipped to rect. Where a later draw hides a part of the
@@ -31,6 +33,52 @@ struct VisiblePiece {
 };
 constexpr std::int64_t kMinHiddenPixels = 768;
 void visiblePieces(const FrameRecord& f, const RECT& area, std::vector<VisiblePiece>& out);
+// The same for the ops before `end` alone.
+void visiblePieces(const FrameRecord& f, const RECT& area, std::size_t end, std::vector<VisiblePiece>& out);
+
+// What lies under the changing top of an area drawn again frame after
+// frame (a button's light fading over the button): the pixels the area's
+// lower ops drew, kept aside by the device, and copies of those ops. A
+// later frame that draws the same ops there first gets those pixels back
+// with one copy and draws only the ops above them. The kept pixels of an
+// area depend on nothing but its ops from the one that hides everything
+// before it, so they stay good for as long as those ops come again alike.
+class KeptUnder {
+public:
+    // At most this many areas are kept (the least recently drawn goes).
+    static constexpr std::size_t kMostAreas = 8;
+
+    // How to draw an area: get back the kept pixels, which hold what the
+    // frame's ops before `from` draw there, and draw on from `from`; or draw
+    // it from its first visible op. Then, with save, keep the area's pixels
+    // once the ops before `at` are drawn (and call kept()).
+    struct Step {
+        bool restore = false;
+        std::size_t from = 0;
+        bool save = false;
+        std::size_t at = 0;
+    };
+    // For drawing `area` of frame `f` now.
+    Step plan(const FrameRecord& f, const RECT& area);
+    // The pixels planned to be saved for `area` are kept now.
+    void kept(const RECT& area);
+    // Nothing is kept any more (the device lost the pixels, or they may be
+    // stale).
+    void forget() { m_areas.clear(); }
+    std::size_t areas() const { return m_areas.size(); }
+
+private:
+    struct Area {
+        RECT rect{0, 0, 0, 0};
+        FrameRecord ops;  // the ops that touched it last time, from the first visible one
+        std::size_t saved = 0;    // how many of them the kept pixels hold (0: none)
+        std::size_t planned = 0;  // how many a save under way will hold
+        std::uint64_t lastUse = 0;
+    };
+    std::vector<Area> m_areas;
+    std::uint64_t m_uses = 0;
+    std::vector<std::size_t> m_touching;
+};
 
 // Counted for frameCheckTotals(), from any device on any thread.
 void countFrameChecked(bool mismatched);

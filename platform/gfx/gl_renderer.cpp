@@ -212,13 +212,17 @@ GlTextureArray::~GlTextureArray()
     }
 }
 
-GlScratchTarget::~GlScratchTarget()
+GlScratchTarget::~GlScratchTarget() { release(); }
+
+void GlScratchTarget::release()
 {
-    if (!m_fbo || !m_token->alive())
-        return;
-    m_token->makeCurrent();
-    glDeleteFramebuffers(1, &m_fbo);
-    glDeleteRenderbuffers(1, &m_rb);
+    if (m_fbo && m_token->alive()) {
+        m_token->makeCurrent();
+        glDeleteFramebuffers(1, &m_fbo);
+        glDeleteRenderbuffers(1, &m_rb);
+    }
+    m_fbo = m_rb = 0;
+    m_width = m_height = 0;
 }
 
 bool GlScratchTarget::ensure(int width, int height)

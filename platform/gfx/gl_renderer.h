@@ -88,6 +88,10 @@ public:
 
     // Makes (or remakes) it width x height; false when GL refuses.
     bool ensure(int width, int height);
+    bool holds(int width, int height) const { return m_fbo && m_width == width && m_height == height; }
+    bool made() const { return m_fbo != 0; }
+    // Gives its storage back.
+    void release();
     std::uint32_t framebuffer() const { return m_fbo; }
     // Its pixels, top row first, 4 bytes each B, G, R, A.
     bool read(std::vector<std::uint8_t>& bgra) const;

@@ -548,3 +548,52 @@ TEST_F(UncheckedFrames, AreLeftOrDrawnInPart)
     EXPECT_GT(stats.framesPartial, 0u);
     EXPECT_EQ(stats.framesChecked + stats.framesForcedWhole, 0u);
 }
+
+TEST_F(SkipPixels, WhatLiesUnderAFadingLightIsKeptAndNeverShownStale)
+{
+    makeSprite();
+    setBlend(D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
+    setColorOp(D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_MODULATE);
+    setFilter(D3DTEXF_LINEAR);
+    // A backdrop, a button with a clear rim stretched over it, and a light
+    // fading over the button. Under the light the button changes twice
+    // while the light keeps fading: its colour (frame 5), then a texel of
+    // its picture (frame 9); the light stays still once (frame 12).
+    std::vector<std::uint32_t> wood(64, 0xFF403020), frame(144, 0xFF2080F0), light(144, 0xFFFFF0C0);
+    for (int i = 0; i < 144; ++i)
+        if (i % 12 == 0 || i % 12 == 11 || i < 12 || i >= 132)
+            frame[std::size_t(i)] = 0x402080F0;
+    auto backdrop = texture(8, 8, D3DFMT_X8R8G8B8, wood);
+    auto button = texture(12, 12, D3DFMT_A8R8G8B8, frame);
+    auto highlight = texture(12, 12, D3DFMT_A8R8G8B8, light);
+    const D3DXVECTOR2 stretch{4.0f, 3.0f}, where{10.0f, 8.0f};
+    const std::uint32_t alphas[] = {0x10, 0x30, 0x50, 0x70, 0x90, 0xB0, 0x90, 0x70, 0x50, 0x30, 0x20, 0x10, 0x10, 0x30};
+    const int count = int(sizeof alphas / sizeof alphas[0]);
+    const auto draw = [&](int i) {
+        // Both runs start from the same picture.
+        if (i == 0 || i == 9)
+            setTexel(button.get(), 5, 5, i == 0 ? 0xFF2080F0 : 0xFF00FF00);
+        const D3DXVECTOR2 whole{float(kWidth) / 8.0f, float(kHeight) / 8.0f}, origin{0, 0};
+        ASSERT_EQ(sprite->Draw(backdrop.get(), nullptr, &whole, nullptr, 0.0f, &origin, 0xFFFFFFFF), D3D_OK);
+        ASSERT_EQ(
+            sprite->Draw(button.get(), nullptr, &stretch, nullptr, 0.0f, &where, i < 5 ? 0xFFFFFFFF : 0xFFC0C0FF),
+            D3D_OK);
+        ASSERT_EQ(
+            sprite->Draw(highlight.get(), nullptr, &stretch, nullptr, 0.0f, &where, alphas[i] << 24 | 0xFFFFFF),
+            D3D_OK);
+    };
+    const GfxDeviceStats stats = same(count, draw);
+    // The texel written stands in the pictures, as drawn whole.
+    EXPECT_NE(at(frames[8], 10 + 4 * 5 + 1, 8 + 3 * 5 + 1), at(frames[9], 10 + 4 * 5 + 1, 8 + 3 * 5 + 1));
+    if (test_env::switchedOn("A2D_WHOLE_FRAMES"))
+        return;
+    // Frames 0 and 1 are drawn whole (the two targets take the first
+    // frame). Kept once a second frame in part shows what stays under the
+    // light (frame 3), and again each time the button changed: under its
+    // new look at once (frames 5, 9), under the light a frame later (6,
+    // 10). Drawn over what was kept in the other frames in part but the
+    // first (2).
+    EXPECT_EQ(stats.areasKept, 5u);
+    EXPECT_EQ(stats.areasRestored, 7u);
+    expectDrawn(stats, 2, std::uint64_t(count - 3), 1);
+}
