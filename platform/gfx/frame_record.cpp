@@ -128,9 +128,10 @@ std::int32_t pixelCeil(float v)
 // lo .. hi may cover, held far from int overflow. A rasteriser snaps
 // vertices to a grid of at most 1/256 pixel; kSnap allows for that and for
 // float rounding on the way there.
+constexpr double kSnap = 1.0 / 256.0;
+
 std::int32_t coveredFrom(float lo)
 {
-    constexpr double kSnap = 1.0 / 256.0;
     if (!(lo > -1.0e6f))
         return -1000000;
     return std::int32_t(std::ceil(std::min(double(lo), 1.0e6) - kEdgeNudge - kSnap));
@@ -138,7 +139,6 @@ std::int32_t coveredFrom(float lo)
 
 std::int32_t coveredTo(float hi)
 {
-    constexpr double kSnap = 1.0 / 256.0;
     if (!(hi < 1.0e6f))
         return 1000000;
     return std::int32_t(std::floor(std::max(double(hi), -1.0e6) - kEdgeNudge + kSnap)) + 1;

@@ -14,13 +14,15 @@ namespace platform {
 
 namespace {
 
-// Geometry is moved half a pixel less kDelta (kEdgeNudge, filled in when
-// compiled) so that edges on pixel centres never tie (integer edges then
-// cover x .. x + w - 1 whatever the rasteriser's rule); appendDraw moves
-// texture coordinates back by the same amount. Positions
-// have no perspective (w = 1) and nothing is interpolated with one, which
-// spares a software rasteriser a division per pixel.
-const char* kVertexShader = R"(#version 330 core
+// Geometry is moved half a pixel less kDelta (kEdgeNudge) so that edges on
+// pixel centres never tie (integer edges then cover x .. x + w - 1 whatever
+// the rasteriser's rule); appendDraw moves texture coordinates back by the
+// same amount. Positions have no perspective (w = 1) and nothing is
+// interpolated with one, which spares a software rasteriser a division per
+// pixel.
+const std::string& vertexShader()
+{
+    static const std::string source = std::string(R"(#version 330 core
 layout(location = 0) in vec2 aPos;
 layout(location = 1) in vec4 aColor;
 layout(location = 2) in vec2 aUV;
@@ -33,7 +35,7 @@ noperspective out vec2 vUV;
 flat out float vLayer;
 flat out float vLod;
 flat out uint vUnit;
-const float kDelta = KDELTA;
+const float kDelta = )") + std::to_string(kEdgeNudge) + R"(;
 void main()
 {
     gl_Position = vec4((aPos + (0.5 - kDelta)) * uScale + vec2(-1.0, 1.0), 0.0, 1.0);
@@ -44,6 +46,8 @@ void main()
     vUnit = aUnit;
 }
 )";
+    return source;
+}
 
 // The colour operation is fixed per program, so no pixel pays for choosing
 // it. Operation and argument numbers are the device's (D3DTOP_*, D3DTA_*).
@@ -371,9 +375,7 @@ GlRenderer::Program* GlRenderer::program(const DrawState& st, int units, std::st
     // A program that fails is remembered as failed, logged once.
     Program& p = m_programs[key];
     std::string error;
-    std::string vertex = kVertexShader;
-    vertex.replace(vertex.find("KDELTA"), 6, std::to_string(kEdgeNudge));
-    GLuint vs = compile(GL_VERTEX_SHADER, vertex.c_str(), &error);
+    GLuint vs = compile(GL_VERTEX_SHADER, vertexShader().c_str(), &error);
     const std::string fsSource = fragmentShader(op, arg1, arg2, units);
     GLuint fs = vs ? compile(GL_FRAGMENT_SHADER, fsSource.c_str(), &error) : 0;
     GLuint name = 0;

@@ -123,6 +123,16 @@ protected:
         t->UnlockRect(0);
     }
 
+    // A 12 x 12 button picture: `inside`, with a one-texel rim of `rim`.
+    GfxRef<GfxTexture> rimmed(std::uint32_t inside, std::uint32_t rim)
+    {
+        std::vector<std::uint32_t> px(144, inside);
+        for (int i = 0; i < 144; ++i)
+            if (i % 12 == 0 || i % 12 == 11 || i < 12 || i >= 132)
+                px[std::size_t(i)] = rim;
+        return texture(12, 12, D3DFMT_A8R8G8B8, px);
+    }
+
     GfxRef<GfxTexture> checker(int size, std::uint32_t a, std::uint32_t b)
     {
         std::vector<std::uint32_t> px;
@@ -265,14 +275,11 @@ TEST_F(SkipPixels, APartMostlyHiddenByALaterDrawIsDrawnAroundWhatItHides)
     // a 12 x 12 picture with a clear rim, stretched to 44 x 32 pixels; over
     // that its highlight fading in and out. What changes is the highlight's
     // box, most of which the button hides.
-    std::vector<std::uint32_t> wood, frame(144, 0xFF2080F0), light(144, 0xFFFFF0C0);
+    std::vector<std::uint32_t> wood, light(144, 0xFFFFF0C0);
     for (int i = 0; i < 64; ++i)
         wood.push_back(0x00403020u + std::uint32_t(i % 8) * 0x000A0A0Au);
-    for (int i = 0; i < 144; ++i)
-        if (i % 12 == 0 || i % 12 == 11 || i < 12 || i >= 132)
-            frame[std::size_t(i)] = 0x002080F0;
     auto backdrop = texture(8, 8, D3DFMT_X8R8G8B8, wood);
-    auto button = texture(12, 12, D3DFMT_A8R8G8B8, frame);
+    auto button = rimmed(0xFF2080F0, 0x002080F0);
     auto highlight = texture(12, 12, D3DFMT_A8R8G8B8, light);
     platform::SpritePart parts[9];
     const float place[2][3] = {{4, 8, 44}, {2, 6, 30}}, scale[2][3] = {{1, 9, 1}, {1, 6, 1}};
@@ -559,13 +566,9 @@ TEST_F(SkipPixels, WhatLiesUnderAFadingLightIsKeptAndNeverShownStale)
     // fading over the button. Under the light the button changes twice
     // while the light keeps fading: its colour (frame 5), then a texel of
     // its picture (frame 9); the light stays still once (frame 12).
-    std::vector<std::uint32_t> wood(64, 0xFF403020), frame(144, 0xFF2080F0), light(144, 0xFFFFF0C0);
-    for (int i = 0; i < 144; ++i)
-        if (i % 12 == 0 || i % 12 == 11 || i < 12 || i >= 132)
-            frame[std::size_t(i)] = 0x402080F0;
-    auto backdrop = texture(8, 8, D3DFMT_X8R8G8B8, wood);
-    auto button = texture(12, 12, D3DFMT_A8R8G8B8, frame);
-    auto highlight = texture(12, 12, D3DFMT_A8R8G8B8, light);
+    auto backdrop = texture(8, 8, D3DFMT_X8R8G8B8, std::vector<std::uint32_t>(64, 0xFF403020));
+    auto button = rimmed(0xFF2080F0, 0x402080F0);
+    auto highlight = texture(12, 12, D3DFMT_A8R8G8B8, std::vector<std::uint32_t>(144, 0xFFFFF0C0));
     const D3DXVECTOR2 stretch{4.0f, 3.0f}, where{10.0f, 8.0f};
     const std::uint32_t alphas[] = {0x10, 0x30, 0x50, 0x70, 0x90, 0xB0, 0x90, 0x70, 0x50, 0x30, 0x20, 0x10, 0x10, 0x30};
     const int count = int(sizeof alphas / sizeof alphas[0]);
