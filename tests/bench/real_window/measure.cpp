@@ -1,5 +1,6 @@
 #include "measure.h"
 
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,23 +15,13 @@ namespace real_window {
 
 double processCpuSeconds(pid_t pid)
 {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    // The name in parentheses may hold spaces, digits and parentheses itself.
-    const std::size_t close = text.rfind(')');
-    if (close == std::string::npos)
+    // The kernel's count to the nanosecond: /proc/PID/stat counts in ticks
+    // of 10 ms, a good part of what a game at 4 % of a core uses in a turn.
+    clockid_t clock;
+    timespec now;
+    if (::clock_getcpuclockid(pid, &clock) != 0 || ::clock_gettime(clock, &now) != 0)
         return -1.0;
-    std::istringstream fields(text.substr(close + 1));
-    std::string field;
-    unsigned long long utime = 0, stime = 0;
-    int n = 3;  // the field after the name
-    for (; n <= 15 && fields >> field; ++n) {
-        if (n == 14)
-            utime = std::strtoull(field.c_str(), nullptr, 10);
-        else if (n == 15)
-            stime = std::strtoull(field.c_str(), nullptr, 10);
-    }
-    return n > 15 ? double(utime + stime) / double(::sysconf(_SC_CLK_TCK)) : -1.0;
+    return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
 
 bool readGameLogEnd(const std::string& log, GameLogEnd& end)

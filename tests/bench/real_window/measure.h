@@ -10,7 +10,7 @@
 namespace real_window {
 
 // Processor seconds the process has used, every thread counted, those that
-// ended too (utime + stime of /proc/PID/stat); negative when it cannot be
+// ended too, to the nanosecond (its CPU clock); negative when it cannot be
 // read.
 double processCpuSeconds(pid_t pid);
 
