@@ -678,7 +678,7 @@ private:
                 replay(f, &r, step.from, upTo);
                 ++m_stats.areasRestored;
             } else {
-                visiblePieces(f, r, upTo, m_pieces);
+                visiblePieces(f, r, m_pieces, upTo);
                 for (const VisiblePiece& piece : m_pieces)
                     replay(f, &piece.rect, piece.first, piece.end);
             }

@@ -36,8 +36,6 @@ bool overlap(const RECT& a, const RECT& b)
 
 } // namespace
 
-std::size_t firstVisibleOp(const FrameRecord& f, const RECT& area) { return firstVisibleOp(f, area, f.ops().size()); }
-
 std::size_t firstVisibleOp(const FrameRecord& f, const RECT& area, std::size_t end)
 {
     const std::vector<FrameOp>& ops = f.ops();
@@ -47,12 +45,7 @@ std::size_t firstVisibleOp(const FrameRecord& f, const RECT& area, std::size_t e
     return first > 0 ? first - 1 : 0;
 }
 
-void visiblePieces(const FrameRecord& f, const RECT& area, std::vector<VisiblePiece>& out)
-{
-    visiblePieces(f, area, f.ops().size(), out);
-}
-
-void visiblePieces(const FrameRecord& f, const RECT& area, std::size_t end, std::vector<VisiblePiece>& out)
+void visiblePieces(const FrameRecord& f, const RECT& area, std::vector<VisiblePiece>& out, std::size_t end)
 {
     out.clear();
     end = std::min(end, f.ops().size());

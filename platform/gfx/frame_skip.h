@@ -16,10 +16,9 @@ namespace platform {
 constexpr std::int64_t kPartialPercent = 60;
 
 // The first op of `f` to draw for `area`: the last one that hides
-// everything before it there (0 when none does). With `end`, of the ops
-// before it alone.
-std::size_t firstVisibleOp(const FrameRecord& f, const RECT& area);
-std::size_t firstVisibleOp(const FrameRecord& f, const RECT& area, std::size_t end);
+// everything before it there (0 when none does); of the ops before `end`
+// alone.
+std::size_t firstVisibleOp(const FrameRecord& f, const RECT& area, std::size_t end = SIZE_MAX);
 
 // What to draw of a frame in `area`, as pieces drawn in order: ops [first,
 // end) of the frame clipped to rect. Where a later draw hides a part of the
@@ -32,9 +31,9 @@ struct VisiblePiece {
     std::size_t end;
 };
 constexpr std::int64_t kMinHiddenPixels = 768;
-void visiblePieces(const FrameRecord& f, const RECT& area, std::vector<VisiblePiece>& out);
-// The same for the ops before `end` alone.
-void visiblePieces(const FrameRecord& f, const RECT& area, std::size_t end, std::vector<VisiblePiece>& out);
+// `end`: only the ops before it count.
+void visiblePieces(const FrameRecord& f, const RECT& area, std::vector<VisiblePiece>& out,
+                   std::size_t end = SIZE_MAX);
 
 // What lies under the changing top of an area drawn again frame after
 // frame (a button's light fading over the button): the pixels the area's
