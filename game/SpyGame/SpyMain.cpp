@@ -493,10 +493,7 @@ std::uint32_t CSpyMain::Update(float dt)
         dialogs.Update(dt, -1, -1, -1, -1);
         if (dialogs.confirmSaveExit.GetState() == 3) {
             dialogs.confirmSaveExit.Hide();
-            SaveProgress();
-            inv->Exit();
-            dialogs.HideAll();
-            state = StateMenu;
+            SaveAndLeave();
         } else if (dialogs.confirmSaveExit.GetState() == 4) {
             dialogs.confirmSaveExit.Hide();
             state = StateInGameMenu;
@@ -796,14 +793,20 @@ bool CSpyMain::SaveBeforeQuit()
         return true;
     }
     a_log("CSpyMain. The game stops in play: saved as from the in-game menu");
+    return SaveAndLeave();
+}
+
+bool CSpyMain::SaveAndLeave()
+{
     if (!SaveProgress()) {
-        // The case stays under the in-game menu, from which it can be saved
-        // again when the game goes on.
-        a_log("CSpyMain. The game could not be saved before it stops");
+        // Leaving would lose the play since the last save.
+        a_log("CSpyMain. The game could not be saved: the case stays under the in-game menu");
         for (CDialogBase* dialog : {static_cast<CDialogBase*>(optionsDialog), static_cast<CDialogBase*>(helpDialog),
                                     static_cast<CDialogBase*>(&dialogs.confirmSaveExit)})
             if (dialog)
                 dialog->Hide();
+        // Up now, under the notice the flow shows of the failure.
+        dialogs.inGameMenu.Show();
         state = StateInGameMenu;
         return false;
     }

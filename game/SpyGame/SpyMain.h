@@ -1,7 +1,8 @@
 #pragma once
 // The root of a game in play. The game flow owns one, calls its operations
 // from the main menu and in play, and reads its top state after every
-// update (6 and 7: back to the menu; 17 and 18: a certificate to record).
+// update (6 and 7: back to the menu; 13: a failed save to tell over the
+// in-game menu; 17 and 18: a certificate to record).
 // It owns the save system, the case list, the investigation, the rooms and
 // personages managers and the in-game dialogs, and saves the player's
 // progress: the story in the profile's ".save" file, the Find All game in
@@ -201,6 +202,10 @@ private:
     // progress kept and its opening comics not played again.
     void RestartCase();
     void UpdateInGameMenu(float dt);
+    // The in-game menu's "save and exit": saved, the case left for the main
+    // menu. A save that could not be written keeps the case under the
+    // in-game menu, from which it can be saved again: false then.
+    bool SaveAndLeave();
     void UpdateCertificate(float dt, bool findAll);
     void StartCertificate(bool findAll);
     // Find All ended without its certificate: closed as after it.

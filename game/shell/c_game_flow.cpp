@@ -322,7 +322,7 @@ void CGameFlow::EnterMenu()
 {
     const CurrentProfile& profile = CurrentProfile::Get();
     m_screen = kMenu;
-    m_closeRefused = m_tellInPlay = false;
+    m_closeRefused = false;
     m_findAllBlocked = !IsStoryOver();
     m_menu->SetUserName(profile.name);
     m_menu->SetAwardMH(profile.mhTier);
@@ -570,10 +570,10 @@ void CGameFlow::UpdatePlay(float dt)
     }
     if (m_rootState == kRootPlay)
         m_closeRefused = false;
-    if (m_tellInPlay) {
-        m_tellInPlay = false;
+    // A save that failed (the menu's "save and exit", a window close) keeps
+    // the game under the in-game menu, which is where it is told.
+    if (m_rootState == kRootInGameMenu)
         TellSaveFailures();
-    }
     if (m_menu && m_menu->Has(Menu::kNotice) && m_menu->GetState(Menu::kNotice) == 3)
         m_menu->Hide(Menu::kNotice);
 }
@@ -676,7 +676,6 @@ bool CGameFlow::OnQuitRequest(bool fromWindow)
     }
     a_log("CGameFlow. The window stays: the game could not be saved before it closes");
     m_closeRefused = true;
-    m_tellInPlay = true;
     return false;
 }
 

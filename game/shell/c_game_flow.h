@@ -32,6 +32,7 @@ public:
     // Root states the flow acts on after each update.
     static constexpr std::uint32_t kRootMenu = 6;
     static constexpr std::uint32_t kRootPlay = 12;
+    static constexpr std::uint32_t kRootInGameMenu = 13;
     static constexpr std::uint32_t kRootStoryOver = 7;
     static constexpr std::uint32_t kRootMHCertificate = 17;
     static constexpr std::uint32_t kRootFACertificate = 18;
@@ -65,7 +66,9 @@ public:
         // in-game menu saves it. False when that save failed.
         virtual bool SaveBeforeQuit() { return true; }
         // Why the game could not be saved (a Main.txt string id), once per
-        // failure; "" when nothing is to be told.
+        // failure; "" when nothing is to be told. Asked in the menu, and in
+        // play while the root is in its in-game menu (kRootInGameMenu), where
+        // a save that failed keeps the game.
         virtual std::string TakeSaveFailure() { return std::string(); }
         // A saved game the last start could not use, to be told: a heading
         // and a reason (Main.txt string ids) and the name the save was set
@@ -234,8 +237,6 @@ private:
     // A window close was refused, its save having failed: the next one
     // ends the game. Cleared once play goes on or the menu shows.
     bool m_closeRefused = false;
-    // The refusal is still to be told.
-    bool m_tellInPlay = false;
     std::string m_profileAtOpen;
     std::string m_moreGamesFile = "home:MoreGames.ini";
     std::set<std::string> m_skipped;

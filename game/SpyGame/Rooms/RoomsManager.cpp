@@ -424,20 +424,11 @@ void CRoomsManager::SaveChildren(SaveLoadSystem& system)
     }
 }
 
-bool CRoomsManager::IsEventsBlockRequired(const std::string& room) const
-{
-    const auto it = m_rooms.find(room);
-    if (it == m_rooms.end() || it->second->GetEventsManager().GetKey().empty())
-        return false;
-    return !m_context->IsFindAll() || std::find(m_caseRooms.begin(), m_caseRooms.end(), room) == m_caseRooms.end();
-}
-
 std::vector<const SaveLoadEntity*> CRoomsManager::GetRequiredEvents() const
 {
     std::vector<const SaveLoadEntity*> required;
     for (const auto& room : m_rooms)
-        if (IsEventsBlockRequired(room.first))
-            required.push_back(&room.second->GetEventsManager());
+        required.push_back(&room.second->GetEventsManager());
     return required;
 }
 
@@ -445,14 +436,8 @@ void CRoomsManager::LoadChildren(SaveLoadSystem& system)
 {
     m_parked.clear();
     m_parkedEvents.clear();
-    for (auto& room : m_rooms) {
-        CSpyEventsManager& events = room.second->GetEventsManager();
-        if (IsEventsBlockRequired(room.first))
-            system.LoadRequiredEntity(&events);
-        else if (!system.LoadEntity(&events) && !system.HasBlock(events.GetKey()))
-            a_log("CRoomsManager::LoadChildren(). Save '%s' has no block '%s'; the room's events start afresh",
-                  system.GetFileName().c_str(), events.GetKey().c_str());
-    }
+    for (auto& room : m_rooms)
+        system.LoadRequiredEntity(&room.second->GetEventsManager());
     for (const std::string& name : m_caseRooms) {
         if (HasRoom(name) || m_parkedEvents.count(name))
             continue;

@@ -129,11 +129,12 @@ public:
     void SaveChildren(SaveLoadSystem& system) override;
     // A load begins: the parked records of an earlier load are dropped; the
     // loaded rooms' events are restored and the listed others' parked. A
-    // required events block (below) that is absent fails the load.
+    // loaded room's events block that is absent fails the load.
     void LoadChildren(SaveLoadSystem& system) override;
     // The events managers whose blocks every save holds: those of the loaded
-    // rooms, but for Find All's own rooms, which load as the player walks in
-    // (a save made in another run may predate one's first visit).
+    // rooms. A save is read into a case loaded afresh, so a Find All room
+    // (loaded as the player walks in) is never among them: its block, like
+    // its record, is parked when the save has one.
     std::vector<const SaveLoadEntity*> GetRequiredEvents() const;
 
 private:
@@ -143,7 +144,6 @@ private:
     };
 
     std::vector<std::string> ReadRoomList(const std::string& folder) const;
-    bool IsEventsBlockRequired(const std::string& room) const;
     void QueueLocation(const std::string& folder, const std::string& group);
     void UnqueueLocation(const std::string& folder);
 

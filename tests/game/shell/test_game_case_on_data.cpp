@@ -27,6 +27,8 @@
 #include "engine/util/a_string.h"
 #include "engine/util/text_test_log.h"
 #include "game/SpyGame/Dialogs/MenuDialogs.h"
+#include "game/SpyGame/items/SpyItem.h"
+#include "game/SpyGame/items/SpyItemManager.h"
 #include "game/SpyGame/SpyMain.h"
 #include "game/shell/c_game_flow.h"
 #include "game/shell/c_main.h"
@@ -88,6 +90,29 @@ TEST_F(CaseOnData, TheClockStopsUnderTheCertificateAndTheInGameMenu)
     EXPECT_EQ(panelText("clock_text"), underMenu);
 }
 
+namespace {
+
+// The saved-games folder takes no new file, as when it is read-only (which
+// root, running the tests, would not notice).
+struct ReadOnlySaves {
+    ReadOnlySaves()
+    {
+        g_fileOpenFunction = [](const char* path, int flags, mode_t mode) {
+            if ((flags & O_CREAT) && std::strstr(path, "/Saved Games/")) {
+                errno = EROFS;
+                return -1;
+            }
+            return ::open(path, flags, mode);
+        };
+    }
+    ~ReadOnlySaves() { g_fileOpenFunction = previous; }
+    ReadOnlySaves(const ReadOnlySaves&) = delete;
+    ReadOnlySaves& operator=(const ReadOnlySaves&) = delete;
+    int (*previous)(const char*, int, mode_t) = g_fileOpenFunction;
+};
+
+} // namespace
+
 TEST_F(CaseOnData, AWindowCloseThatCannotSaveLeavesTheGameUpAndSaysWhy)
 {
     start();
@@ -100,22 +125,7 @@ TEST_F(CaseOnData, AWindowCloseThatCannotSaveLeavesTheGameUpAndSaysWhy)
     click(458, 652, 2.0f);
     ASSERT_TRUE(root().GetDialogs().pickItem.IsVisible());
 
-    // The saved-games folder takes no new file, as when it is read-only
-    // (which root, running the tests, would not notice).
-    struct ReadOnlySaves {
-        ReadOnlySaves()
-        {
-            g_fileOpenFunction = [](const char* path, int flags, mode_t mode) {
-                if ((flags & O_CREAT) && std::strstr(path, "/Saved Games/")) {
-                    errno = EROFS;
-                    return -1;
-                }
-                return ::open(path, flags, mode);
-            };
-        }
-        ~ReadOnlySaves() { g_fileOpenFunction = previous; }
-        int (*previous)(const char*, int, mode_t) = g_fileOpenFunction;
-    } readOnly;
+    ReadOnlySaves readOnly;
     const std::string save = game->m_fileServer.manglePath(ProfilesManager::getSingletonPtr()->GetSaveFileName());
     EXPECT_EQ(game->windowProc(game->m_window, WM_CLOSE, kCloseFromWindow, 0), 0);
     EXPECT_FALSE(platform::messageQueue().quitPosted());
@@ -202,6 +212,66 @@ const std::vector<Point> kGarden = {{654, 360}, {409, 327}, {654, 360}, {550, 47
 constexpr Box kClockWindow{22, 62, 52, 8};
 
 } // namespace
+
+// A suite of its own: run in its own process, it leaves the random
+// numbers the other tests here see as they were.
+using SaveFailure = CaseOnData;
+
+TEST_F(SaveFailure, MainMenuYesThatCannotSaveKeepsTheCaseUntilASaveDoes)
+{
+    const auto foundInStudy = [this] {
+        std::vector<std::string> names;
+        for (const CSpyItem* item : root().GetRooms().GetRoom("Study")->GetItemManager()->GetItems())
+            if (item->IsPicked())
+                names.push_back(item->GetName());
+        return names;
+    };
+    // The list shows some of the study's objects: each is tried in turn.
+    const auto findInStudy = [&](std::size_t more) {
+        const std::size_t target = foundInStudy().size() + more;
+        for (std::size_t i = 0; i < kStudyRound.size() && foundInStudy().size() < target; ++i)
+            click(kStudyRound[i].x, kStudyRound[i].y, 1.2f);
+    };
+    // The study, one find saved from the menu; Play, two more finds.
+    start();
+    playToTheMap();
+    click(414, 180, 3.0f);
+    click(944, 676);
+    findInStudy(1);
+    saveAndLeave();
+    click(280, 270, 6.0f);
+    findInStudy(2);
+    const std::vector<std::string> found = foundInStudy();
+    ASSERT_EQ(found.size(), 3u);
+
+    const std::string lastGood = test_env::readFile(savePath());
+    GUI::Widget* notice = game->GetGui()->GetRoot()->FindChild("Notice", true);
+    ASSERT_NE(notice, nullptr);
+    {
+        ReadOnlySaves readOnly;
+        click(88, 733);
+        click(601, 510);
+        click(521, 436, 4.0f);
+    }
+    EXPECT_EQ(root().GetState(), CSpyMain::StateInGameMenu);
+    EXPECT_TRUE(root().GetDialogs().inGameMenu.IsVisible());
+    ASSERT_TRUE(notice->IsVisible(true));
+    EXPECT_EQ(notice->FindChild("text", true)->GetText(),
+              L"The game could not be saved. The saved-games folder cannot be written to.");
+    EXPECT_TRUE(test_env::readFile(savePath()) == lastGood) << "the last good save changed";
+
+    // Writable again: the notice read, the same Yes saves and leaves; the
+    // next Play has every find.
+    const aRect ok = notice->FindChild("Ok", true)->GetAbsoluteRect();
+    click(ok.x + ok.width / 2, ok.y + ok.height / 2);
+    EXPECT_FALSE(notice->IsVisible(true));
+    click(601, 510);
+    click(521, 436, 4.0f);
+    ASSERT_EQ(game->GetFlow()->GetScreen(), CGameFlow::kMenu);
+    click(280, 270, 6.0f);
+    ASSERT_EQ(root().GetState(), CSpyMain::StatePlay);
+    EXPECT_EQ(foundInStudy(), found);
+}
 
 TEST_F(CaseOnData, FindAllCountsItsObjectsDownToNoneAndContinuesWithItsMusic)
 {

@@ -343,32 +343,3 @@ TEST_F(RefusedSave, ASaveWithoutABlockTheCaseAlwaysWritesIsRefusedKeptAndTold)
     EXPECT_EQ(log.count("has no block '<DialogMessage>'; it starts afresh"), 1u);
     EXPECT_FALSE(test_env::exists(path + ".bad"));
 }
-
-TEST_F(RefusedSave, FindAllsOwnRoomsMayLackTheirEventsBlocks)
-{
-    start(true);
-    findAll(false, 2.0f);
-    click(414, 180, 3.0f);
-    click(601, 401);
-    click(353, 365, 0.6f);
-    saveAndLeave();
-    const std::string path = savePath(true);
-    const std::vector<Block> real = save_blocks::unseal(test_env::readFile(path));
-
-    // Its study's, as in a save made before the player ever went in: the
-    // game goes on there, the study's events afresh.
-    test_env::writeFile(path, without("CSpyEventsManager : Study")(real));
-    findAll(true, 3.0f);
-    EXPECT_EQ(root().GetState(), CSpyMain::StatePlay);
-    ASSERT_NE(root().inv.GetCurrentRoom(), nullptr);
-    EXPECT_EQ(root().inv.GetCurrentRoom()->GetName(), "Study");
-    EXPECT_FALSE(test_env::exists(path + ".bad"));
-    saveAndLeave();
-
-    // The shared rooms' blocks are in every save.
-    const std::string file = without("CSpyEventsManager : GlobalMap")(real);
-    test_env::writeFile(path, file);
-    findAll(true, 3.0f);
-    EXPECT_EQ(game->GetFlow()->GetScreen(), CGameFlow::kMenu);
-    EXPECT_TRUE(test_env::readFile(path + ".bad") == file) << "not kept byte for byte";
-}
