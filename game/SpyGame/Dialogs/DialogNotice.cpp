@@ -45,8 +45,8 @@ void CDialogNotice::SetNotice(const std::wstring& text)
         const std::int32_t frame = board.width - area.width;
         const std::int32_t wider = std::min(need, screenWidth - 2 * margin - frame) - area.width;
         if (wider > 0) {
-            const std::int32_t width = board.width + wider;
-            board.x = std::int16_t(std::clamp(board.x - wider / 2, margin, std::max(margin, screenWidth - margin - width)));
+            const std::int32_t width = board.width + wider, last = std::max(margin, screenWidth - margin - width);
+            board.x = std::int16_t(std::clamp(board.x - wider / 2, margin, last));
             board.width = std::uint16_t(width);
             area.width = std::uint16_t(area.width + wider);
             button.x = std::int16_t(button.x + wider / 2);
