@@ -18,6 +18,9 @@ namespace {
 
 bool isLineBreak(wchar_t c) { return c == L'\r' || c == L'\n'; }
 bool isBreak(wchar_t c) { return c == L' ' || isLineBreak(c); }
+// Marks that belong to the word before them: no line starts with them.
+bool isClosing(wchar_t c) { return c != 0 && std::wcschr(L"\"'.,;:!?)]}\u00BB\u201D\u2019\u2026", c); }
+bool isOpening(wchar_t c) { return c != 0 && std::wcschr(L"\"'([{\u00AB\u201C\u2018", c); }
 
 // Walks the style runs in character order; `current` is the run in force.
 struct RunCursor {
@@ -53,6 +56,13 @@ struct Metrics {
         return (float(g.rect.width) + g.postAdvance + loader->charSpacing + pre) * scale;
     }
     float preAdvance(wchar_t c) const { return loader ? loader->getCharInfo(c).preAdvance * scale : 0.0f; }
+    // What an advance holds past the glyph's last pixels.
+    float trail(wchar_t c) const
+    {
+        return loader ? (loader->getCharInfo(c).postAdvance + loader->charSpacing) * scale : 0.0f;
+    }
+    // The font's ellipsis, or three dots where it has none.
+    const wchar_t* ellipsis() const { return loader && loader->getChar(L'\u2026') ? L"\u2026" : L"..."; }
 };
 
 std::int32_t formattingKeyword(const std::string& text, bool horizontal)
@@ -117,6 +127,13 @@ void StaticText::SetWordWrap(bool on)
     if (on != wordWrap)
         MarkLayoutDirty();
     wordWrap = on;
+}
+
+void StaticText::SetShortenNames(bool on)
+{
+    if (on != shortenNames)
+        MarkLayoutDirty();
+    shortenNames = on;
 }
 
 void StaticText::SetLineSpacing(float pixels)
@@ -279,7 +296,7 @@ void StaticText::Layout()
     own->setScale(base);
     own->setAngle(0.0f);
     ++m_placeStamp;
-    textWidth = textHeight = 0.0f;
+    textWidth = textHeight = shortenedWidth = 0.0f;
     lineCount = 0;
     const bool wrap = horzFormatting == FORMAT_WIDTH || wordWrap;
     const float width = float(area.width);
@@ -328,27 +345,118 @@ void StaticText::Layout()
             m_advances.push_back(a);
         }
         std::size_t end = i;
-        // A word cut by the overflow moves to the next line whole when it fits there.
-        if (overflow && !breaksAt(start + i) && hasBreak) {
-            std::size_t ws = start + breakAt;
-            while (ws < n && text[ws] == L' ')
-                ++ws;
-            std::size_t we = ws;
-            while (!breaksAt(we))
-                ++we;
-            const float sizeFactor = runs.current ? runs.current->size : 1.0f;
-            if (own->getStringSize(text.substr(ws, we - ws)).first * sizeFactor < width) {
-                end = breakAt;
-                w = breakWidth;
-                spaces = breakSpaces;
+        // Where the overflow cuts a word: the word moves to the next line
+        // whole when it fits there; one too wide for any line breaks after a
+        // '/' (a path between its folders), its piece moving on when it fits
+        // a line. A piece that fits none is shortened in the middle when the
+        // widget asks for it, else cut where the line ends.
+        std::size_t elideFrom = n, elideTo = n;
+        const wchar_t* ellipsis = L"";
+        float ellipsisWidth = 0.0f;
+        if (overflow && !breaksAt(start + i)) {
+            const std::size_t at = start + i;
+            std::size_t ws = at;
+            while (ws > start && !isBreak(text[ws - 1]))
+                --ws;
+            // A word that starts the line overflowed it alone: it fits none.
+            bool wordFits = false;
+            if (ws > start) {
+                std::size_t we = at;
+                while (!breaksAt(we))
+                    ++we;
+                const float sizeFactor = runs.current ? runs.current->size : 1.0f;
+                wordFits = own->getStringSize(text.substr(ws, we - ws)).first * sizeFactor < width;
+            }
+            // No break after the word's leading slashes and opening marks, nor
+            // before a closing mark or another '/'.
+            std::size_t name = ws;
+            while (name < at && (text[name] == L'/' || isOpening(text[name])))
+                ++name;
+            const auto pieceEnds = [&](std::size_t k) {
+                return breaksAt(k) || (!wordFits && k > name + 1 && text[k - 1] == L'/' && text[k] != L'/' &&
+                                       !isClosing(text[k]));
+            };
+            std::size_t ps = at;
+            while (ps > ws && !pieceEnds(ps))
+                --ps;
+            float lead = 0.0f;
+            for (std::size_t k = start; k < ps; ++k)
+                lead += m_advances[k - start];
+            // The piece's ink alone on a line, measured no further than the line.
+            std::size_t pe = ps + 1;
+            float pieceWidth = m.advance(text[ps], true);
+            for (; !pieceEnds(pe) && pieceWidth - m.trail(text[pe - 1]) < width; ++pe)
+                pieceWidth += m.advance(text[pe], false);
+            const bool pieceFits = pieceEnds(pe) && pieceWidth - m.trail(text[pe - 1]) < width;
+            if (ps > start && (ps > ws || hasBreak) && (wordFits || pieceFits || shortenNames)) {
+                if (ps > ws) {
+                    end = ps - start;
+                    w = lead;
+                } else {
+                    end = breakAt;
+                    w = breakWidth;
+                    spaces = breakSpaces;
+                }
                 overflow = false;
+            } else if (shortenNames && !pieceEnds(ps + 1)) {
+                // Alone on its line (after any leading spaces): whole where its
+                // ink fits, else both ends kept, as much of each as fits
+                // around the ellipsis.
+                for (; !pieceEnds(pe); ++pe)
+                    pieceWidth += m.advance(text[pe], false);
+                for (std::size_t k = start + m_advances.size(); k < pe; ++k)
+                    m_advances.push_back(m.advance(text[k], false));
+                end = pe - start;
+                overflow = false;
+                w = lead;
+                for (std::size_t k = ps; k < pe; ++k)
+                    w += m_advances[k - start];
+                if (w - m.trail(text[pe - 1]) > width) {
+                    ellipsis = m.ellipsis();
+                    for (const wchar_t* e = ellipsis; *e; ++e)
+                        ellipsisWidth += m.advance(*e, false);
+                    const float room = width - lead - ellipsisWidth;
+                    const float ellipsisTrail = m.trail(ellipsis[std::wcslen(ellipsis) - 1]);
+                    const auto fits = [&](float headWidth, float tailWidth, bool hasTail) {
+                        return headWidth + tailWidth - (hasTail ? m.trail(text[pe - 1]) : ellipsisTrail) <= room;
+                    };
+                    std::size_t head = ps + 1, tail = pe;
+                    float headWidth = m_advances[ps - start], tailWidth = 0.0f;
+                    while (tail - head > 1) {
+                        const float toHead = m_advances[head - start], toTail = m_advances[tail - 1 - start];
+                        const bool headFits = fits(headWidth + toHead, tailWidth, tail < pe);
+                        const bool tailFits = fits(headWidth, tailWidth + toTail, true);
+                        if (headFits && (headWidth <= tailWidth || !tailFits)) {
+                            headWidth += toHead;
+                            ++head;
+                        } else if (tailFits) {
+                            tailWidth += toTail;
+                            --tail;
+                        } else {
+                            break;
+                        }
+                    }
+                    elideFrom = head;
+                    elideTo = tail;
+                    w = lead + headWidth + ellipsisWidth + tailWidth;
+                    shortenedWidth = std::max(shortenedWidth, pieceWidth - m.trail(text[pe - 1]));
+                }
             }
         }
-        // A cut word never leaves one character alone on the next line.
-        if (overflow && end > 1 && !breaksAt(start + end) && breaksAt(start + end + 1) &&
-            text[start + end - 1] != L' ') {
-            --end;
-            w -= m_advances[end];
+        // A cut word never leaves one character, nor only closing marks,
+        // alone on the next line.
+        if (overflow && end > 1 && !breaksAt(start + end) && text[start + end - 1] != L' ') {
+            std::size_t back = breaksAt(start + end + 1) ? end - 1 : end;
+            // A few marks, as after a quoted name ("),"); a word of them is cut as any.
+            std::size_t k = start + back;
+            for (int marks = 0; marks < 3 && !breaksAt(k) && isClosing(text[k]); ++marks)
+                ++k;
+            if (breaksAt(k))
+                while (back > 0 && isClosing(text[start + back]))
+                    --back;
+            if (back > 0 && text[start + back - 1] != L' ')
+                for (; end > back; --end)
+                    w -= m_advances[end - 1];
         }
         const bool lastOfParagraph = start + end >= n || isLineBreak(text[start + end]);
         const float extra = horzFormatting == FORMAT_WIDTH && spaces > 0 && width > w && !lastOfParagraph
@@ -374,6 +482,14 @@ void StaticText::Layout()
         bool lineWordSeen = false;
         for (std::size_t k = 0; k < end; ++k) {
             const wchar_t c = text[start + k];
+            // A shortened name ends its line: no word after it counts on its length.
+            if (start + k == elideFrom) {
+                word->text += ellipsis;
+                count += std::uint32_t(elideTo - elideFrom);
+                x += ellipsisWidth;
+                k = elideTo - start - 1;
+                continue;
+            }
             if (c == L' ') {
                 runs.advance(count);
                 m = Metrics(runs.current, own, base);

@@ -8,6 +8,11 @@
 // "_auto_vscroll"). Only the widget's own font counts: without one
 // nothing is laid out or drawn.
 //
+// Wrapping breaks at spaces; a word too wide for a line breaks after a '/'
+// (a path between its folders), and only where no line starts with a
+// closing mark ('"', '.', ','); a piece too wide even so is cut where the
+// line ends, or shortened (SetShortenNames).
+//
 // Style runs take effect at the start of a line and at each space, so a
 // word never changes style half-way. The layout is lazy: changes mark it
 // dirty and the next update (or GetTextHeight) lays out once.
@@ -46,7 +51,7 @@ public:
         aFont* font;              // not owned; null: the widget's own
     };
     struct Word {
-        std::wstring text;  // no spaces
+        std::wstring text;  // no spaces; a shortened name holds its ellipsis
         float x = 0.0f;     // left edge, relative to the widget
         // As last drawn, while placedStamp is the widget's.
         aFont::Placed placed;
@@ -85,6 +90,10 @@ public:
     void SetWordWrap(bool on);
     void SetLineSpacing(float pixels);
     void SetSnapToPixels(bool on) { drawFlags = on ? 16 : 0; }
+    // A name wider than the widget (a word, or a path's piece between its
+    // '/'s) shown shortened in the middle with an ellipsis, not cut across
+    // lines: for texts whose whole wording is kept elsewhere, as in a log.
+    void SetShortenNames(bool on);
     // The laid-out height; with a vertical scroll bar at most the widget's.
     float GetTextHeight();
 
@@ -95,6 +104,8 @@ public:
     std::uint32_t lineCount = 0;
     float textHeight = 0.0f;
     float textWidth = 0.0f;
+    // The whole width of the widest name the layout shortened; 0: none was.
+    float shortenedWidth = 0.0f;
     bool layoutDirty = false;
     float scrollX = 0.0f, scrollY = 0.0f;
     ChildLink<Scrollbar> hScrollbar, vScrollbar;
@@ -102,6 +113,7 @@ public:
     std::int32_t vertFormatting = FORMAT_TOP;
     std::uint32_t drawFlags = 16;  // aFont::drawString flags: whole pixels
     bool wordWrap = true;
+    bool shortenNames = false;
     float lineSpacing = 0.0f;      // extra pixels between lines, not scaled
     Color normalColor, disabledColor;
 

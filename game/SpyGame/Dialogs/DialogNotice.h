@@ -16,12 +16,14 @@ public:
     void Init() override;
     // The text, laid out: one longer than the script's text area makes the
     // area, and the board under it, as much taller, with "Ok" as far below
-    // it as the script has it; a shorter one keeps the script's layout.
+    // it as the script has it; a name (a word, or a folder of a path) wider
+    // than the area widens both about their middle, as far as the screen
+    // leaves the board the area's margins, and is shortened in the middle
+    // beyond that (the log has the text whole). A text that needs neither
+    // keeps the script's layout.
     void SetNotice(const std::wstring& text);
 
 private:
-    // The script's heights and the button's place.
-    std::int32_t m_textHeight = 0;
-    std::int32_t m_windowHeight = 0;
-    std::int32_t m_okY = 0;
+    // The script's places and sizes.
+    aRect m_windowArea, m_textArea, m_okArea;
 };

@@ -61,6 +61,12 @@ TEST_F(TextTest, LayoutTable)
         {L"abcdefg", 50, StaticText::FORMAT_LEFT, true, " 0:abcde / 0:fg"},
         {L"abc", 5, StaticText::FORMAT_LEFT, true, " 0:a / 0:b / 0:c"},
         {L"aaa bbbb", 60, StaticText::FORMAT_LEFT, false, " 0:aaa 40:bbbb"},
+        // One too wide for a line breaks after a '/' (not after its leading
+        // one); closing marks go with the word before them.
+        {L"as \"/ab/cdef/ghij.k\", ok", 100, StaticText::FORMAT_LEFT, true,
+         " 0:as 30:\"/ab/ / 0:cdef/ / 0:ghij.k\", / 0:ok"},
+        {L"aaa b/cd", 60, StaticText::FORMAT_LEFT, true, " 0:aaa / 0:b/cd"},
+        {L"\"abcdefghi\",", 100, StaticText::FORMAT_LEFT, true, " 0:\"abcdefgh / 0:i\","},
         // Justified lines spread their spaces; the last line and lines
         // ending at a break stay left; "width" wraps without WordWrap.
         {L"aa bb cc   dd", 85, StaticText::FORMAT_WIDTH, false, " 0:aa 32.5:bb 65:cc / 0:dd"},
@@ -83,6 +89,25 @@ TEST_F(TextTest, LayoutTable)
     t.SetText(L"a\nb\nc");
     EXPECT_EQ(t.GetTextHeight(), 3 * 10 + 2 * 3.0f);
     EXPECT_EQ(t.textWidth, 5.0f);
+}
+
+// A name too wide for any line, alone on its own, keeps both ends around
+// the font's stand-in for an ellipsis; the text and the styles after it stay.
+TEST_F(TextTest, ShortenedNamesKeepBothEnds)
+{
+    script("statictext Text\n{\n AreaRect 0 0 100 100\n Font Syn\n}\n");
+    auto* t = find<StaticText>("Text");
+    ASSERT_NE(t, nullptr);
+    t->SetShortenNames(true);
+    t->SetText(L"ab/cdefghijklmnop/q");
+    EXPECT_EQ(lines(*t), " 0:ab/ / 0:cdef...op/ / 0:q");
+    EXPECT_EQ(t->shortenedWidth, 150.0f);
+    t->SetText(L"abcdefghijklmnop <#color=ffff0000#>x");
+    EXPECT_EQ(lines(*t), " 0:abcd...nop / 0:x");
+    EXPECT_EQ(t->GetText(), L"abcdefghijklmnop x");
+    const auto draws = render();
+    ASSERT_EQ(draws.size(), 11u);
+    EXPECT_EQ(brief(draws.back()), "0,20 10x20*1,1 FFFF0000");
 }
 
 TEST_F(TextTest, TagsBecomeStyleRuns)
