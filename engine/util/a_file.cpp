@@ -55,7 +55,9 @@ int openOnDisk(const std::string& full)
     const int err = errno;
     std::string real;
     if (!file_layer::resolveCaseless(full, real)) {
-        errno = err;
+        // A name found in other letters that cannot be followed says why.
+        if (errno == ENOENT || errno == ENOTDIR)
+            errno = err;
         return -1;
     }
     return g_fileOpenFunction(real.c_str(), flags, 0);

@@ -75,6 +75,10 @@ std::string getUserDataPath();
 std::string file_manglePath(const std::string& path);
 
 bool file_isExistOnDisk(const std::string& path);
+// 0 when something is on disk at the path, ENOENT when nothing is, else why
+// it cannot be told: a folder on the way that may not be searched (EACCES),
+// a loop of links (ELOOP), a link to too long a name (ENAMETOOLONG) ...
+int file_lookOnDisk(const std::string& path);
 // The path less one trailing separator is a folder.
 bool file_isDirExistOnDisk(const std::string& path);
 bool file_isDirExistOrPacked(const std::string& path);

@@ -205,8 +205,9 @@ bool SaveLoadSystem::Load(const std::string& fileName, std::uint32_t version, bo
         a_log("SaveLoadSystem: Error call to BeginLoad() in %s progress!", ModeName(m_mode));
         Clear();
     }
-    // No save yet is the normal start of a new game.
-    if (!file_isExistOnDisk(fileName)) {
+    // No save yet is the normal start of a new game. One behind a link that
+    // cannot be followed is there, and is read to tell why it cannot be.
+    if (file_lookOnDisk(fileName) == ENOENT) {
         m_loadFailure = LoadFailure::Missing;
         return false;
     }
