@@ -517,6 +517,21 @@ bool file_writeFull(const std::string& path, const void* data, std::uint32_t siz
     return true;
 }
 
+bool file_isLinkedElsewhere(const std::string& path)
+{
+    const std::string full = fullPath(path);
+    std::string named;
+    struct stat st;
+    if (!usablePath(full) || !file_layer::resolveForWrite(full, named) || ::lstat(named.c_str(), &st) != 0 ||
+        !S_ISLNK(st.st_mode))
+        return false;
+    std::string target;
+    bool missing = false;
+    if (followLinks(named, target, &missing) != 0)
+        return true;
+    return file_nameBeside(path, target) != file_getName(target);
+}
+
 int file_readDisk(const std::string& path, std::uint32_t maxSize, std::vector<std::uint8_t>& data)
 {
     data.clear();

@@ -103,6 +103,10 @@ bool file_isArchiveLost();
 // file's folder, or made there when it does not exist (logged); a loop
 // fails with ELOOP.
 bool file_writeFull(const std::string& path, const void* data, std::uint32_t size);
+// True when the path is a symbolic link (or a chain of them) whose file is,
+// or would be made, in another folder than the link's, or lies past a link
+// that cannot be followed: the folder a write's failure is then about.
+bool file_isLinkedElsewhere(const std::string& path);
 // Test seams: file_writeFull writes its data through the first (::write
 // unless a test replaces it); disk reads, the temporary files and copies are
 // opened through the second (::open); its renames and those of

@@ -9,6 +9,7 @@
 #include "engine/util/a_log.h"
 #include "engine/util/a_string.h"
 #include "game/shell/byte_order.h"
+#include "game/shell/save_error_text.h"
 #include "game/shell/save_load_entity.h"
 
 namespace {
@@ -81,7 +82,7 @@ std::string SaveLoadSystem::SetAsideNow(const std::string& fileName, int* error)
         const int err = errno;
         a_log("SaveLoadSystem. '%s' could not be loaded, nor set aside (%s)", fileName.c_str(), std::strerror(err));
         if (error)
-            *error = setAsideError(err);
+            *error = WriteErrorOf(fileName, setAsideError(err));
         KeepAsideBeforeSave(fileName);
         return aside;
     }
@@ -557,7 +558,7 @@ bool SaveLoadSystem::Finish()
         } else if (error != ENOENT && error != EISDIR && error != EINVAL) {
             // (With no regular file there, nothing is replaced.) Setting
             // aside needs no room, so only what refused it is told.
-            m_writeError = setAsideError(error);
+            m_writeError = WriteErrorOf(fileName, setAsideError(error));
             a_log("SaveLoadSystem::Finish(). Cannot write '%s': the save there could not be loaded and could not be "
                   "kept aside (%s)",
                   fileName.c_str(), std::strerror(error));
@@ -566,8 +567,9 @@ bool SaveLoadSystem::Finish()
         unloadableSaves().erase(key);
     }
     if (!file_writeFull(fileName, file.data(), std::uint32_t(file.size()))) {
-        m_writeError = errno;
-        a_log("SaveLoadSystem::Finish(). Cannot write '%s': %s", fileName.c_str(), std::strerror(m_writeError));
+        const int error = errno;
+        a_log("SaveLoadSystem::Finish(). Cannot write '%s': %s", fileName.c_str(), std::strerror(error));
+        m_writeError = WriteErrorOf(fileName, error);
         return false;
     }
     m_writeError = 0;
