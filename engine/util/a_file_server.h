@@ -124,16 +124,19 @@ int file_readDisk(const std::string& path, std::uint32_t maxSize, std::vector<st
 // Gives a regular file on disk a further name beside it that no file has
 // yet: its name + suffix, then + suffix + ".2", ".3" ... up to kMaxSetAside.
 // No name is ever overwritten, nothing is ever copied, and no room is
-// needed. Move: the file leaves its name for the new one. Keep: it stays
-// under its name too, as a hard link; where links are refused it is
-// renamed, and so leaves its name as with Move. A symbolic link (or a chain
-// of them) is followed: the file it names gets the new name beside itself,
-// in its own folder; Move then removes the link (and the file's old name),
-// Keep leaves the link, which a later file_writeFull writes through. A
-// file one of the names is already (a link made before) is not set aside
-// again: that name is given, *alreadyKept set, and Move takes the file's
-// own name away. The new name's whole path, or "" with errno set (EEXIST
-// when every name is taken).
+// needed. Move: the file leaves its name for the new one, by a rename that
+// never replaces; where the file system cannot refuse that, by a hard link,
+// its old name then removed only while it is still that file (one renamed
+// over it meanwhile stays beside it, logged). Keep: it stays under its name
+// too, as a hard link; where links are refused it is renamed, and so leaves
+// its name as with Move. A symbolic link (or a chain of them) is followed:
+// the file it names gets the new name beside itself, in its own folder;
+// Move then removes the link (and the file's old name), Keep leaves the
+// link, which a later file_writeFull writes through. A file one of the
+// names is already (a link made before) is not set aside again: that name
+// is given, *alreadyKept set, and Move takes the file's own name away. The
+// new name's whole path, or "" with errno set (EEXIST when every name is
+// taken).
 enum class SetAside { Move, Keep };
 std::string file_setAside(const std::string& path, const std::string& suffix, SetAside how,
                           bool* alreadyKept = nullptr);
