@@ -1051,6 +1051,7 @@ TEST_F(SpyMainTest, ASaveBehindALinkThatCannotBeFollowedStartsNothingAndAWriteTh
         EXPECT_FALSE(root->SaveProgress());
         EXPECT_EQ(root->TakeSaveFailure(), told);
     }
+    fs::permissions(locked, fs::perms::owner_all);
     const std::string kept = test_env::readFile(locked + "p.save");
     EXPECT_EQ(Bytes(kept.begin(), kept.end()), saved);
     EXPECT_EQ(std::distance(fs::directory_iterator(locked), fs::directory_iterator()), 1);
