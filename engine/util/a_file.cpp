@@ -55,7 +55,9 @@ int openOnDisk(const std::string& full)
     const int err = errno;
     std::string real;
     if (!file_layer::resolveCaseless(full, real)) {
-        errno = err;
+        // A name found in other letters that cannot be followed says why.
+        if (errno == ENOENT || errno == ENOTDIR)
+            errno = err;
         return -1;
     }
     return g_fileOpenFunction(real.c_str(), flags, 0);
@@ -316,6 +318,46 @@ bool linksUnsupported(int err)
     return err == EPERM || err == EXDEV || err == EMLINK || err == ENOTSUP || err == EOPNOTSUPP || err == ENOSYS;
 }
 
+// Gives a file the further name to, never over a file that has it (EEXIST
+// then). Keep: it keeps its own name too, as a hard link, or is renamed
+// where links are refused. Otherwise it is renamed, or, where a rename
+// cannot refuse to replace, linked (the caller then takes its own name
+// away). *renamed says which.
+int nameAside(const std::string& from, const std::string& to, bool keep, bool* renamed)
+{
+    *renamed = false;
+    if (!keep) {
+        if (g_fileRenameFunction(from.c_str(), to.c_str(), RENAME_NOREPLACE) == 0) {
+            *renamed = true;
+            return 0;
+        }
+        if (errno != EINVAL && errno != ENOSYS)
+            return errno;
+    }
+    if (g_fileLinkFunction(from.c_str(), to.c_str()) == 0)
+        return 0;
+    if (!linksUnsupported(errno))
+        return errno;
+    const int err = renameNoReplace(from, to);
+    *renamed = err == 0;
+    return err;
+}
+
+// Removes a name while it is still the file it was (device and inode as in
+// was): a file put there since, say by a sync client, stays beside the one
+// set aside (logged). 0, also when the name is gone, or the unlink's error.
+int removeName(const std::string& name, const struct stat& was)
+{
+    struct stat now;
+    if (::lstat(name.c_str(), &now) != 0)
+        return errno == ENOENT ? 0 : errno;
+    if (now.st_dev != was.st_dev || now.st_ino != was.st_ino) {
+        a_log("file_setAside. Another file took the name '%s' while it was set aside; both are kept", name.c_str());
+        return 0;
+    }
+    return ::unlink(name.c_str()) == 0 ? 0 : errno;
+}
+
 // As many as the kernel itself follows.
 constexpr int kMaxLinkHops = 40;
 
@@ -515,6 +557,21 @@ bool file_writeFull(const std::string& path, const void* data, std::uint32_t siz
     return true;
 }
 
+bool file_isLinkedElsewhere(const std::string& path)
+{
+    const std::string full = fullPath(path);
+    std::string named;
+    struct stat st;
+    if (!usablePath(full) || !file_layer::resolveForWrite(full, named) || ::lstat(named.c_str(), &st) != 0 ||
+        !S_ISLNK(st.st_mode))
+        return false;
+    std::string target;
+    bool missing = false;
+    if (followLinks(named, target, &missing) != 0)
+        return true;
+    return file_nameBeside(path, target) != file_getName(target);
+}
+
 int file_readDisk(const std::string& path, std::uint32_t maxSize, std::vector<std::uint8_t>& data)
 {
     data.clear();
@@ -569,11 +626,14 @@ std::string file_setAside(const std::string& path, const std::string& suffix, Se
     // it already; for a link the link's, and its file's (kept under the new
     // name) if it can.
     const auto leave = [&](bool named) {
-        if ((named || linked) && ::unlink(real.c_str()) != 0)
-            return errno;
-        if (named && linked)
-            ::unlink(bytes.c_str());
-        return 0;
+        if (linked) {
+            if (const int err = removeName(real, own))
+                return err;
+            if (named)
+                removeName(bytes, st);
+            return 0;
+        }
+        return named ? removeName(real, st) : 0;
     };
     const auto forget = [&] {
         if (linked)
@@ -601,19 +661,14 @@ std::string file_setAside(const std::string& path, const std::string& suffix, Se
             return name;
         }
     }
-    // Never a copy: where links are refused the file is renamed, which needs
-    // no room either; it then leaves its name, as Move does. Both stay in
-    // the file's folder, so another file system never refuses them.
+    // Never a copy, and both names stay in the file's folder, so another
+    // file system never refuses them.
     int err = EEXIST;
     std::string aside;
     bool renamed = false;
     for (int n = first; n <= kMaxSetAside && err == EEXIST; ++n) {
         aside = nameOf(n);
-        err = g_fileLinkFunction(bytes.c_str(), aside.c_str()) == 0 ? 0 : errno;
-        if (!linksUnsupported(err))
-            continue;
-        err = renameNoReplace(bytes, aside);
-        renamed = err == 0;
+        err = nameAside(bytes, aside, how == SetAside::Keep, &renamed);
     }
     if (err) {
         errno = err;
@@ -625,7 +680,7 @@ std::string file_setAside(const std::string& path, const std::string& suffix, Se
             if (renamed)
                 renameNoReplace(aside, bytes);
             else
-                ::unlink(aside.c_str());
+                removeName(aside, st);
             forget();
             errno = err;
             return std::string();

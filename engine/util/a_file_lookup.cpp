@@ -110,21 +110,23 @@ const Listing* listingOf(const std::string& folder, const struct stat& st)
     return &s.listings.emplace(folder, std::move(l)).first->second;
 }
 
-// The name as it is spelt in the real folder dir (whose stat is ds).
+// The name as it is spelt in the real folder dir (whose stat is ds). A
+// folder that cannot be listed holds no other spelling (ENOENT).
 bool realNameIn(const std::string& dir, const struct stat& ds, const std::string& name, std::string& realName)
 {
     if (name == "." || name == "..") {
         realName = name;
         return true;
     }
-    const Listing* l = listingOf(dir, ds);
-    if (!l)
-        return false;
-    const auto hit = l->names.find(foldCase(name));
-    if (hit == l->names.end())
-        return false;
-    realName = hit->second;
-    return true;
+    if (const Listing* l = listingOf(dir, ds)) {
+        const auto hit = l->names.find(foldCase(name));
+        if (hit != l->names.end()) {
+            realName = hit->second;
+            return true;
+        }
+    }
+    errno = ENOENT;
+    return false;
 }
 
 // The last step of a lookup: name in the real folder dir.
@@ -136,8 +138,12 @@ bool finishIn(const std::string& dir, struct stat& ds, const std::string& name, 
         return false;
     const std::string target = join(dir, realName);
     if (statTarget || wantDir) {
-        if (::stat(target.c_str(), &ds) != 0 || (wantDir && !S_ISDIR(ds.st_mode)))
+        if (::stat(target.c_str(), &ds) != 0)
             return false;
+        if (wantDir && !S_ISDIR(ds.st_mode)) {
+            errno = ENOTDIR;
+            return false;
+        }
     }
     real = wantDir ? target + '/' : target;
     if (st && statTarget)
@@ -184,8 +190,10 @@ bool resolveSlow(std::string p, std::string& real, struct stat* st, bool statTar
             dir = slash == 0 ? std::string("/") : dir.substr(0, slash);
         }
         if (::stat(dir.empty() ? "." : dir.c_str(), &ds) == 0) {
-            if (!S_ISDIR(ds.st_mode))
+            if (!S_ISDIR(ds.st_mode)) {
+                errno = ENOTDIR;
                 return false;
+            }
             break;
         }
         if ((errno != ENOENT && errno != ENOTDIR) || dir.empty() || dir == "/")
@@ -198,8 +206,12 @@ bool resolveSlow(std::string p, std::string& real, struct stat* st, bool statTar
         if (!realNameIn(dir, ds, names[i], realName))
             return false;
         dir = join(dir, realName);
-        if (::stat(dir.c_str(), &ds) != 0 || !S_ISDIR(ds.st_mode))
+        if (::stat(dir.c_str(), &ds) != 0)
             return false;
+        if (!S_ISDIR(ds.st_mode)) {
+            errno = ENOTDIR;
+            return false;
+        }
     }
     if (!writtenFolder.empty() && writtenFolder != dir) {
         auto& folders = state().folders;
@@ -268,8 +280,10 @@ std::string foldCase(const std::string& name)
 
 bool resolve(const std::string& path, std::string& real, struct stat* st)
 {
-    if (path.empty())
+    if (path.empty()) {
+        errno = ENOENT;
         return false;
+    }
     const std::string p = collapseSlashes(normalizeSeparators(path));
     struct stat own;
     if (::stat(p.c_str(), &own) == 0) {
@@ -285,8 +299,10 @@ bool resolve(const std::string& path, std::string& real, struct stat* st)
 
 bool resolveCaseless(const std::string& path, std::string& real)
 {
-    if (path.empty())
+    if (path.empty()) {
+        errno = ENOENT;
         return false;
+    }
     return resolveSlow(collapseSlashes(normalizeSeparators(path)), real, nullptr, false);
 }
 

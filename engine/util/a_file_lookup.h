@@ -26,7 +26,11 @@ std::string foldCase(const std::string& name);
 // The real path of an existing file or folder: the path itself when it
 // exists as written, else the match found ignoring case folder by folder.
 // A trailing '/' asks for a folder. st (when given) receives the target's
-// stat. False when nothing matches.
+// stat. False when nothing matches (errno ENOENT, or ENOTDIR where a file
+// stands for a folder), or with the error of a name that matched and cannot
+// be followed: EACCES for a folder that may not be searched, ELOOP,
+// ENAMETOOLONG for links. A folder that cannot be listed matches no other
+// spelling.
 bool resolve(const std::string& path, std::string& real, struct stat* st = nullptr);
 
 // As resolve, for a caller whose own attempt with the exact path has just

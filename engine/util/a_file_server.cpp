@@ -285,10 +285,14 @@ std::string file_manglePath(const std::string& path)
     return g_fileServer ? g_fileServer->manglePath(path) : path;
 }
 
-bool file_isExistOnDisk(const std::string& path)
+bool file_isExistOnDisk(const std::string& path) { return file_lookOnDisk(path) == 0; }
+
+int file_lookOnDisk(const std::string& path)
 {
     std::string real;
-    return file_layer::resolve(file_manglePath(path), real);
+    if (file_layer::resolve(file_manglePath(path), real))
+        return 0;
+    return errno == ENOTDIR ? ENOENT : errno;
 }
 
 bool file_isDirExistOnDisk(const std::string& path)

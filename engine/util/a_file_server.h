@@ -75,6 +75,10 @@ std::string getUserDataPath();
 std::string file_manglePath(const std::string& path);
 
 bool file_isExistOnDisk(const std::string& path);
+// 0 when something is on disk at the path, ENOENT when nothing is, else why
+// it cannot be told: a folder on the way that may not be searched (EACCES),
+// a loop of links (ELOOP), a link to too long a name (ENAMETOOLONG) ...
+int file_lookOnDisk(const std::string& path);
 // The path less one trailing separator is a folder.
 bool file_isDirExistOnDisk(const std::string& path);
 bool file_isDirExistOrPacked(const std::string& path);
@@ -99,6 +103,10 @@ bool file_isArchiveLost();
 // file's folder, or made there when it does not exist (logged); a loop
 // fails with ELOOP.
 bool file_writeFull(const std::string& path, const void* data, std::uint32_t size);
+// True when the path is a symbolic link (or a chain of them) whose file is,
+// or would be made, in another folder than the link's, or lies past a link
+// that cannot be followed: the folder a write's failure is then about.
+bool file_isLinkedElsewhere(const std::string& path);
 // Test seams: file_writeFull writes its data through the first (::write
 // unless a test replaces it); disk reads, the temporary files and copies are
 // opened through the second (::open); its renames and those of
@@ -116,16 +124,19 @@ int file_readDisk(const std::string& path, std::uint32_t maxSize, std::vector<st
 // Gives a regular file on disk a further name beside it that no file has
 // yet: its name + suffix, then + suffix + ".2", ".3" ... up to kMaxSetAside.
 // No name is ever overwritten, nothing is ever copied, and no room is
-// needed. Move: the file leaves its name for the new one. Keep: it stays
-// under its name too, as a hard link; where links are refused it is
-// renamed, and so leaves its name as with Move. A symbolic link (or a chain
-// of them) is followed: the file it names gets the new name beside itself,
-// in its own folder; Move then removes the link (and the file's old name),
-// Keep leaves the link, which a later file_writeFull writes through. A
-// file one of the names is already (a link made before) is not set aside
-// again: that name is given, *alreadyKept set, and Move takes the file's
-// own name away. The new name's whole path, or "" with errno set (EEXIST
-// when every name is taken).
+// needed. Move: the file leaves its name for the new one, by a rename that
+// never replaces; where the file system cannot refuse that, by a hard link,
+// its old name then removed only while it is still that file (one renamed
+// over it meanwhile stays beside it, logged). Keep: it stays under its name
+// too, as a hard link; where links are refused it is renamed, and so leaves
+// its name as with Move. A symbolic link (or a chain of them) is followed:
+// the file it names gets the new name beside itself, in its own folder;
+// Move then removes the link (and the file's old name), Keep leaves the
+// link, which a later file_writeFull writes through. A file one of the
+// names is already (a link made before) is not set aside again: that name
+// is given, *alreadyKept set, and Move takes the file's own name away. The
+// new name's whole path, or "" with errno set (EEXIST when every name is
+// taken).
 enum class SetAside { Move, Keep };
 std::string file_setAside(const std::string& path, const std::string& suffix, SetAside how,
                           bool* alreadyKept = nullptr);

@@ -1,6 +1,7 @@
 #include "game/shell/c_game_flow.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include "engine/gfx/a_graph_server.h"
 #include "engine/gfx/a_image_manager.h"
@@ -288,7 +289,7 @@ bool CGameFlow::IsStoryOver()
         // A list from before the mark: Find All played shows the win. A
         // murder-hunt certificate does not, the hunt being solved within it.
         won = profile.faTier != 0 || profile.faCompleted != 0.0f ||
-              (profiles && file_isExistOnDisk(profiles->GetSaveFileName() + "FA"));
+              (profiles && file_lookOnDisk(profiles->GetSaveFileName() + "FA") != ENOENT);
     if (won && !recorded)
         // Find All was open to that player, with its tip at every start.
         profile.tipsShown |= CurrentProfile::kTipFindAllOpen;
@@ -466,7 +467,7 @@ void CGameFlow::HandleMainMenu(std::int32_t result)
         break;
     case Menu::kFindAll: {
         const ProfilesManager* profiles = ProfilesManager::getSingletonPtr();
-        const bool saved = profiles && file_isExistOnDisk(profiles->GetSaveFileName() + "FA");
+        const bool saved = profiles && file_lookOnDisk(profiles->GetSaveFileName() + "FA") != ENOENT;
         if (!saved || CurrentProfile::Get().faCompleted != 0.0f)
             StartPlay(&Root::StartFindAll, "StartFindAll");
         else if (HasDialog(Menu::kRestartFA, "restart Find All"))

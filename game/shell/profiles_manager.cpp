@@ -453,7 +453,7 @@ bool ProfilesManager::Save()
         const int error = errno;
         a_log("ProfilesManager::Save(). Cannot write '%s' (%s); the profiles stay in memory", FilePath().c_str(),
               std::strerror(error));
-        m_saveFailure = SaveErrorTextId(error);
+        m_saveFailure = SaveErrorTextId(WriteErrorOf(FilePath(), error));
         return false;
     }
     m_saveFailure.clear();

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "engine/util/a_file_server.h"
 #include "game/shell/save_load_system.h"
 
 const char* SaveErrorTextId(int error)
@@ -23,6 +24,13 @@ const char* SaveErrorTextId(int error)
         return kSaveErrorLeftUnreadText;
     case SaveLoadSystem::kNotSetAside:
         return kSaveErrorNotSetAsideText;
+    case kErrorLinkFolderRefused:
+        return "save_error_link_read_only";
+    case kErrorLinkFolderMissing:
+        return "save_error_link_no_folder";
+    case ELOOP:
+    case ENAMETOOLONG:
+        return LoadErrorTextId(error);
     default:
         return "save_error_other";
     }
@@ -37,7 +45,26 @@ const char* LoadErrorTextId(int error)
     case EISDIR:
     case EINVAL:
         return "load_error_not_a_file";
+    case ELOOP:
+        return "save_error_link_loop";
+    case ENAMETOOLONG:
+        return "save_error_link_too_long";
     default:
         return "save_error_other";
+    }
+}
+
+int WriteErrorOf(const std::string& path, int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return file_isLinkedElsewhere(path) ? kErrorLinkFolderRefused : error;
+    case ENOENT:
+    case ENOTDIR:
+        return file_isLinkedElsewhere(path) ? kErrorLinkFolderMissing : error;
+    default:
+        return error;
     }
 }

@@ -2,6 +2,7 @@
 // What the player is told when a save or the player list could not be
 // written, or a saved game could not be read: Main.txt string ids, a heading
 // for each and a reason in plain words for each error.
+#include <string>
 
 // The headings.
 constexpr const char* kSaveFailedGameText = "save_failed_game";
@@ -34,5 +35,12 @@ constexpr const char* kLoadKeptAtFindAllText = "load_kept_at_find_all";
 // The reason for an errno value of a failed read.
 const char* LoadErrorTextId(int error);
 
-// The reason for an errno value of a failed write.
+// The reason for an errno value of a failed write, or of WriteErrorOf.
 const char* SaveErrorTextId(int error);
+
+// A failed write's error as the player is to be told it: where the file is
+// a symbolic link into another folder, a folder's refusal or absence is
+// that folder's (beside SaveLoadSystem's kLeftUnread and kNotSetAside).
+constexpr int kErrorLinkFolderRefused = -3;
+constexpr int kErrorLinkFolderMissing = -4;
+int WriteErrorOf(const std::string& path, int error);

@@ -9,6 +9,7 @@
 #include "engine/util/a_log.h"
 #include "engine/util/a_string.h"
 #include "game/shell/byte_order.h"
+#include "game/shell/save_error_text.h"
 #include "game/shell/save_load_entity.h"
 
 namespace {
@@ -81,7 +82,7 @@ std::string SaveLoadSystem::SetAsideNow(const std::string& fileName, int* error)
         const int err = errno;
         a_log("SaveLoadSystem. '%s' could not be loaded, nor set aside (%s)", fileName.c_str(), std::strerror(err));
         if (error)
-            *error = setAsideError(err);
+            *error = WriteErrorOf(fileName, setAsideError(err));
         KeepAsideBeforeSave(fileName);
         return aside;
     }
@@ -205,8 +206,9 @@ bool SaveLoadSystem::Load(const std::string& fileName, std::uint32_t version, bo
         a_log("SaveLoadSystem: Error call to BeginLoad() in %s progress!", ModeName(m_mode));
         Clear();
     }
-    // No save yet is the normal start of a new game.
-    if (!file_isExistOnDisk(fileName)) {
+    // No save yet is the normal start of a new game. One behind a link that
+    // cannot be followed is there, and is read to tell why it cannot be.
+    if (file_lookOnDisk(fileName) == ENOENT) {
         m_loadFailure = LoadFailure::Missing;
         return false;
     }
@@ -556,7 +558,7 @@ bool SaveLoadSystem::Finish()
         } else if (error != ENOENT && error != EISDIR && error != EINVAL) {
             // (With no regular file there, nothing is replaced.) Setting
             // aside needs no room, so only what refused it is told.
-            m_writeError = setAsideError(error);
+            m_writeError = WriteErrorOf(fileName, setAsideError(error));
             a_log("SaveLoadSystem::Finish(). Cannot write '%s': the save there could not be loaded and could not be "
                   "kept aside (%s)",
                   fileName.c_str(), std::strerror(error));
@@ -565,8 +567,9 @@ bool SaveLoadSystem::Finish()
         unloadableSaves().erase(key);
     }
     if (!file_writeFull(fileName, file.data(), std::uint32_t(file.size()))) {
-        m_writeError = errno;
-        a_log("SaveLoadSystem::Finish(). Cannot write '%s': %s", fileName.c_str(), std::strerror(m_writeError));
+        const int error = errno;
+        a_log("SaveLoadSystem::Finish(). Cannot write '%s': %s", fileName.c_str(), std::strerror(error));
+        m_writeError = WriteErrorOf(fileName, error);
         return false;
     }
     m_writeError = 0;

@@ -1,6 +1,8 @@
 #include "support/test_env.h"
 
 #include <cstdlib>
+#include <linux/capability.h>
+#include <sys/syscall.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -137,6 +139,35 @@ ScopedEnv::~ScopedEnv()
         setenv(m_name.c_str(), m_value.c_str(), 1);
     else
         unsetenv(m_name.c_str());
+}
+
+namespace {
+
+bool capabilities(bool set, __user_cap_data_struct (&data)[2])
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    return ::syscall(set ? SYS_capset : SYS_capget, &header, data) == 0;
+}
+
+} // namespace
+
+WithoutFileRights::WithoutFileRights()
+{
+    __user_cap_data_struct data[2]{};
+    if (!capabilities(false, data))
+        return;
+    m_effective = data[0].effective;
+    data[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+    m_active = capabilities(true, data);
+}
+
+WithoutFileRights::~WithoutFileRights()
+{
+    __user_cap_data_struct data[2]{};
+    if (m_active && capabilities(false, data)) {
+        data[0].effective = m_effective;
+        capabilities(true, data);
+    }
 }
 
 } // namespace test_env

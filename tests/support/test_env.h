@@ -49,6 +49,20 @@ private:
     std::string m_value;
 };
 
+// While one lives, the calling thread (only) is held to files' modes as any
+// user is: root's rights past them leave its effective set. active() is
+// false where they could not be dropped.
+class WithoutFileRights {
+public:
+    WithoutFileRights();
+    ~WithoutFileRights();
+    bool active() const { return m_active; }
+
+private:
+    bool m_active = false;
+    unsigned m_effective = 0;
+};
+
 // CPU seconds the calling thread spends in f: what a bound on work checks,
 // whatever else keeps the machine busy.
 double cpuSeconds(const std::function<void()>& f);

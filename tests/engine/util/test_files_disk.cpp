@@ -453,6 +453,33 @@ TEST_F(FileDisk, ALinkedFileIsSetAsideBesideItselfWithOrWithoutHardLinks)
     EXPECT_EQ(namesIn(other.folder()), std::vector<std::string>{"p.save.bad"});
 }
 
+TEST_F(FileDisk, AFileRenamedOverTheSaveAsItIsSetAsideStays)
+{
+    const std::string save = m_temp + "Saves/p.save";
+    put("Saves/p.save", "damaged");
+    auto* const link = g_fileLinkFunction;
+    auto* const rename = g_fileRenameFunction;
+    // A file system whose renames cannot refuse to replace, and a sync
+    // client that renames its download over the save as it is linked aside.
+    g_fileRenameFunction = [](const char* from, const char* to, unsigned flags) {
+        errno = EINVAL;
+        return flags ? -1 : ::rename(from, to);
+    };
+    g_fileLinkFunction = [](const char* from, const char* to) {
+        const int done = ::link(from, to);
+        test_env::writeFile(std::string(from) + ".part", "downloaded");
+        ::rename((std::string(from) + ".part").c_str(), from);
+        return done;
+    };
+    const std::string aside = file_setAside("temp:Saves/p.save", ".bad", SetAside::Move);
+    g_fileLinkFunction = link;
+    g_fileRenameFunction = rename;
+    EXPECT_EQ(aside, save + ".bad");
+    EXPECT_EQ(test_env::readFile(save + ".bad"), "damaged");
+    EXPECT_EQ(test_env::readFile(save), "downloaded");
+    EXPECT_EQ(countMessages("Another file took the name '" + save + "' while it was set aside; both are kept"), 1u);
+}
+
 TEST_F(FileDisk, TemporaryCopies)
 {
     put("Video/a/x.ogv", "video x");

@@ -102,7 +102,8 @@ std::vector<std::string> mainKeys()
           kLoadUnusableGameText, kLoadKeptAsText, kLoadKeptAsFindAllText})
         keys.push_back(key);
     for (int error :
-         {ENOSPC, EROFS, ENOTDIR, EFBIG, EIO, int(SaveLoadSystem::kLeftUnread), int(SaveLoadSystem::kNotSetAside)})
+         {ENOSPC, EROFS, ENOTDIR, EFBIG, EIO, ELOOP, ENAMETOOLONG, int(SaveLoadSystem::kLeftUnread),
+          int(SaveLoadSystem::kNotSetAside), kErrorLinkFolderRefused, kErrorLinkFolderMissing})
         keys.push_back(SaveErrorTextId(error));
     // And when Play finds a saved game it cannot read.
     for (int error : {EACCES, EISDIR, EIO})

@@ -1006,3 +1006,53 @@ TEST_F(SpyMainTest, ASaveThatCannotBeOpenedAtPlayStartsNothingAndStaysAsItWas)
     EXPECT_EQ(root->GetCurrentName(), "caseB");
     EXPECT_EQ(root->GetStartMode(), CSpyMain::ContinueGame);
 }
+
+TEST_F(SpyMainTest, ASaveBehindALinkThatCannotBeFollowedStartsNothingAndAWriteThroughALinkSaysWhatRefusedIt)
+{
+    boot();
+    root->ContinuePlay();
+    ASSERT_EQ(playOn(), CSpyMain::StatePlay);
+    root->scripted.marker = 7;
+    saveAndExit();
+    root->ReturnToMenu();
+    // The story save made a link into a folder the player may not search,
+    // the Find All save a loop of links.
+    const std::string story = app.m_fileServer.manglePath(saveFile());
+    const std::string locked = test_env::home() + "/locked/";
+    fs::create_directory(locked);
+    fs::rename(story, locked + "p.save");
+    fs::create_symlink(locked + "p.save", story);
+    fs::create_symlink("loop", story + "FA");
+    fs::create_symlink(file_getName(story) + "FA", file_getDirectory(story) + "loop");
+    const Bytes saved = fileBytes(saveFile());
+    test_env::WithoutFileRights unprivileged;
+    ASSERT_TRUE(unprivileged.active());
+    fs::permissions(locked, fs::perms::none);
+    for (const bool findAll : {false, true}) {
+        findAll ? root->ContinuePlayFindAll() : root->ContinuePlay();
+        EXPECT_EQ(root->GetState(), CSpyMain::StateMenu);
+        const CGameFlow::Root::LoadFailure told = root->TakeLoadFailure();
+        EXPECT_EQ(told.heading, "load_failed_game");
+        EXPECT_EQ(told.reason, findAll ? "save_error_link_loop" : "load_error_denied");
+    }
+
+    // Readable, not writable: Play goes on, and a save through the link
+    // names its folder's refusal; so for a folder gone, and a loop.
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+    root->ContinuePlay();
+    ASSERT_EQ(playOn(), CSpyMain::StatePlay);
+    EXPECT_EQ(root->scripted.marker, 7u);
+    for (const auto& [to, told] : std::vector<std::pair<std::string, std::string>>{
+             {locked + "p.save", "save_error_link_read_only"},
+             {test_env::home() + "/gone/p.save", "save_error_link_no_folder"},
+             {"loop", "save_error_link_loop"}}) {
+        fs::remove(story);
+        fs::create_symlink(to, story);
+        EXPECT_FALSE(root->SaveProgress());
+        EXPECT_EQ(root->TakeSaveFailure(), told);
+    }
+    fs::permissions(locked, fs::perms::owner_all);
+    const std::string kept = test_env::readFile(locked + "p.save");
+    EXPECT_EQ(Bytes(kept.begin(), kept.end()), saved);
+    EXPECT_EQ(std::distance(fs::directory_iterator(locked), fs::directory_iterator()), 1);
+}

@@ -419,6 +419,24 @@ TEST_F(Profiles, AListThatIsALinkIsWrittenThroughItAndKeptBesideItsFileWhenDamag
     EXPECT_FALSE(std::filesystem::exists(file));
 }
 
+TEST_F(Profiles, AListBehindALinkThatCannotBeFollowedIsLeftAsItIs)
+{
+    const std::string locked = test_env::home() + "/locked/";
+    std::filesystem::create_directory(locked);
+    test_env::writeFile(locked + "_profiles.dat", "no list: damaged if read");
+    ASSERT_EQ(::symlink((locked + "_profiles.dat").c_str(), listPath().c_str()), 0);
+    test_env::WithoutFileRights unprivileged;
+    ASSERT_TRUE(unprivileged.active());
+    ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
+    ProfilesManager profiles(folder());
+    profiles.Load();
+    EXPECT_FALSE(profiles.Save());
+    EXPECT_EQ(profiles.TakeSaveFailure(), "save_error_list_unread");
+    ASSERT_EQ(::chmod(locked.c_str(), 0755), 0);
+    EXPECT_EQ(test_env::readFile(locked + "_profiles.dat"), "no list: damaged if read");
+    EXPECT_TRUE(std::filesystem::is_symlink(listPath()));
+}
+
 TEST(CurrentProfile, CertificateRule)
 {
     struct Row {
