@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <string>
+#include <utility>
 #include <vector>
 
 // A figure is a cost over a cost: one that is not above zero (or not a
@@ -105,3 +107,32 @@ inline BenchTurns benchTurns(int turns, double seconds, clockid_t clock,
     }
     return out;
 }
+
+// Texts of the same length and words as the one given, each new: its first
+// eight small letters count the texts handed out. A font keeps the layouts
+// of texts it measured lately, so a baseline of one layout measures a text
+// from here, which the font has to lay out whole.
+class BenchFreshTexts {
+public:
+    explicit BenchFreshTexts(std::wstring text) : m_text(std::move(text))
+    {
+        for (std::size_t i = 0; i < m_text.size() && m_digits.size() < 8; ++i)
+            if (m_text[i] >= L'a' && m_text[i] <= L'z')
+                m_digits.push_back(i);
+    }
+    const std::wstring& next()
+    {
+        for (std::size_t i : m_digits) {
+            if (m_text[i] != L'z') {
+                ++m_text[i];
+                break;
+            }
+            m_text[i] = L'a';
+        }
+        return m_text;
+    }
+
+private:
+    std::wstring m_text;
+    std::vector<std::size_t> m_digits;
+};
