@@ -486,7 +486,8 @@ protected:
 
         // The targets trade places unless nothing drew since the last present.
         const bool trades = !m_window->backHoldsPresented();
-        const bool wasInPlace = m_window->drawsInPlace();
+        // The window may have left its buffer since (as a resize began).
+        const bool wasInPlace = m_presentedInPlace;
         const std::uint64_t inPart = m_window->partialPresents();
         m_window->present(keep, plan.shownKnown ? &plan.shownChanged : nullptr);
         m_stats.framesShownInPart += m_window->partialPresents() - inPart;
@@ -494,7 +495,8 @@ protected:
         m_gl.checkErrors("Present");
         m_skip.presented(trades, m_window->drawsInPlace(), m_stats);
         // Out of place again, the targets hold what the window's buffer had.
-        if (wasInPlace && !m_window->drawsInPlace())
+        m_presentedInPlace = m_window->drawsInPlace();
+        if (wasInPlace && !m_presentedInPlace)
             m_skip.forget();
         return D3D_OK;
     }
@@ -930,6 +932,7 @@ private:
     KeptUnder m_keptUnder;
     GlScratchTarget m_keptPixels;
     std::uint32_t m_target = 0;  // draws go here instead of the back buffer when set
+    bool m_presentedInPlace = false;
     std::vector<VisiblePiece> m_pieces;
 };
 

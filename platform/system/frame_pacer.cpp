@@ -28,7 +28,14 @@ void FramePacer::setRefreshRate(int hz)
     m_period = std::chrono::nanoseconds(1000000000 / hz);
 }
 
-void FramePacer::shown(TimePoint start, TimePoint end)
+void FramePacer::restart()
+{
+    m_known = false;
+    m_swapWaits = SwapWaits::Unknown;
+    m_telling = m_waited = 0;
+}
+
+void FramePacer::shown(TimePoint start, TimePoint end, bool swapped)
 {
     // The first frame has no blank before it to be paced against.
     if (!m_known) {
@@ -41,6 +48,13 @@ void FramePacer::shown(TimePoint start, TimePoint end)
     // blank was due, waited for one: the driver paces, and its blank is the
     // true one (the rate SDL reports may be rounded).
     const bool swapWaited = end - start >= m_period / 4 && end >= due - m_period / 8;
+    // Only a frame ready well before its blank tells whether the swap waits:
+    // a late one finds the blank passed either way.
+    if (swapped && m_swapWaits == SwapWaits::Unknown && start <= due - m_period / 4) {
+        m_waited += swapWaited ? 1 : 0;
+        if (++m_telling == kTellingSwaps)
+            m_swapWaits = 2 * m_waited >= m_telling ? SwapWaits::Yes : SwapWaits::No;
+    }
     if (swapWaited || end >= due) {
         m_lastBlank = end;
         return;

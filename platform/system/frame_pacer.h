@@ -31,13 +31,23 @@ public:
 
     // The refresh rate in Hz; 0 or less: unknown, taken as 60.
     void setRefreshRate(int hz);
-    // The next frame starts the blanks anew (the swap interval changed).
-    void restart() { m_known = false; }
+    // The next frame starts the blanks anew, and whether swaps wait is
+    // measured again (the swap interval or the display changed).
+    void restart();
     std::chrono::nanoseconds period() const { return m_period; }
 
-    // A frame was shown by a swap (or copy) that ran from `start` to `end`.
-    // Returns once the frame may count as shown at a blank of its own.
-    void shown(TimePoint start, TimePoint end);
+    // Whether the driver's swap waits for the display, as the swaps since
+    // the last restart showed; unknown until enough of them came early
+    // enough before a blank to tell.
+    enum class SwapWaits { Unknown, Yes, No };
+    SwapWaits swapWaits() const { return m_swapWaits; }
+    // Swaps that tell, of which at least half waited: the swap waits.
+    static constexpr int kTellingSwaps = 8;
+
+    // A frame was shown by a swap (or, not swapped, by a copy) that ran
+    // from `start` to `end`. Returns once the frame may count as shown at
+    // a blank of its own.
+    void shown(TimePoint start, TimePoint end, bool swapped = true);
     // A frame with nothing new: returns at the next blank.
     void nothingShown();
 
@@ -46,6 +56,9 @@ private:
     std::chrono::nanoseconds m_period{1000000000 / 60};
     bool m_known = false;
     TimePoint m_lastBlank;
+    SwapWaits m_swapWaits = SwapWaits::Unknown;
+    int m_telling = 0;
+    int m_waited = 0;
 };
 
 } // namespace platform

@@ -18,6 +18,44 @@ void glxSubCopy(int x, int y, int width, int height)
     glXCopySubBufferMESA(glXGetCurrentDisplay(), glXGetCurrentDrawable(), x, y, width, height);
 }
 
+// XGetGeometry from the X library SDL loaded (the program does not link it).
+using GetGeometry = int (*)(Display*, Drawable, ::Window*, int*, int*, unsigned*, unsigned*, unsigned*, unsigned*);
+GetGeometry getGeometry = nullptr;
+
+bool glxDrawableSize(int& width, int& height)
+{
+    ::Window root = 0;
+    int x = 0, y = 0;
+    unsigned w = 0, h = 0, border = 0, depth = 0;
+    if (!getGeometry(glXGetCurrentDisplay(), glXGetCurrentDrawable(), &root, &x, &y, &w, &h, &border, &depth))
+        return false;
+    width = int(w);
+    height = int(h);
+    return true;
+}
+
+int glxBufferAge()
+{
+    unsigned age = 0;
+    glXQueryDrawable(glXGetCurrentDisplay(), glXGetCurrentDrawable(), GLX_BACK_BUFFER_AGE_EXT, &age);
+    return int(age);
+}
+
+// The display of the current GLX context under SDL's X11 driver, where it
+// has one (GLX calls go through libGL: only once SDL has loaded it, not
+// with EGL).
+Display* glxDisplay(const char* videoDriver)
+{
+    if (!videoDriver || std::strcmp(videoDriver, "x11") != 0)
+        return nullptr;
+    void* libGl = dlopen("libGL.so.1", RTLD_LAZY | RTLD_NOLOAD);
+    if (!libGl)
+        return nullptr;
+    dlclose(libGl);
+    Display* display = glXGetCurrentContext() ? glXGetCurrentDisplay() : nullptr;
+    return display && glXGetCurrentDrawable() ? display : nullptr;
+}
+
 long long areaOf(const CopyBox& b) { return (long long)(b.x1 - b.x0) * (b.y1 - b.y0); }
 
 CopyBox around(const CopyBox& a, const CopyBox& b)
@@ -29,18 +67,31 @@ CopyBox around(const CopyBox& a, const CopyBox& b)
 
 SubCopy findSubCopy(const char* videoDriver)
 {
-    if (!videoDriver || std::strcmp(videoDriver, "x11") != 0)
-        return nullptr;
-    // GLX calls go through libGL: only once SDL has loaded it (not with EGL).
-    void* libGl = dlopen("libGL.so.1", RTLD_LAZY | RTLD_NOLOAD);
-    if (!libGl)
-        return nullptr;
-    dlclose(libGl);
-    Display* display = glXGetCurrentContext() ? glXGetCurrentDisplay() : nullptr;
-    if (!display || !glXGetCurrentDrawable() ||
-        !epoxy_has_glx_extension(display, DefaultScreen(display), "GLX_MESA_copy_sub_buffer"))
+    Display* display = glxDisplay(videoDriver);
+    if (!display || !epoxy_has_glx_extension(display, DefaultScreen(display), "GLX_MESA_copy_sub_buffer"))
         return nullptr;
     return &glxSubCopy;
+}
+
+DrawableSize findDrawableSize(const char* videoDriver)
+{
+    if (!glxDisplay(videoDriver))
+        return nullptr;
+    // SDL keeps the library loaded for as long as its video runs.
+    void* libX11 = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
+    if (!libX11)
+        return nullptr;
+    getGeometry = reinterpret_cast<GetGeometry>(dlsym(libX11, "XGetGeometry"));
+    dlclose(libX11);
+    return getGeometry ? &glxDrawableSize : nullptr;
+}
+
+BufferAge findBufferAge(const char* videoDriver)
+{
+    Display* display = glxDisplay(videoDriver);
+    if (!display || !epoxy_has_glx_extension(display, DefaultScreen(display), "GLX_EXT_buffer_age"))
+        return nullptr;
+    return &glxBufferAge;
 }
 
 std::vector<CopyBox> mergeCopies(std::vector<CopyBox> boxes)

@@ -1,6 +1,7 @@
 #pragma once
 // Showing areas of a window's back buffer alone, without a swap: an
-// optional ability of the platform (GLX_MESA_copy_sub_buffer).
+// optional ability of the platform (GLX_MESA_copy_sub_buffer); and what
+// else only the window system knows about a window's drawable.
 #include <vector>
 
 namespace platform {
@@ -12,6 +13,17 @@ using SubCopy = void (*)(int x, int y, int width, int height);
 // The copy for the current context under the given SDL video driver; null
 // where it is not supported.
 SubCopy findSubCopy(const char* videoDriver);
+
+// The current context's drawable size as the window system has it now: a
+// window manager may resize a window after SDL took a size for it, and the
+// driver draws at the size it read last.
+using DrawableSize = bool (*)(int& width, int& height);
+DrawableSize findDrawableSize(const char* videoDriver);
+
+// How many swaps ago the current drawable's back buffer was shown (1: the
+// frame before); 0 when its contents are unknown.
+using BufferAge = int (*)();
+BufferAge findBufferAge(const char* videoDriver);
 
 // Drawable pixels x0 <= x < x1, y0 <= y < y1.
 struct CopyBox {

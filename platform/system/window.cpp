@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <strings.h>
 
 #include "platform/system/clock.h"
@@ -238,6 +239,14 @@ struct WindowAccess {
             case SDL_WINDOWEVENT_RESTORED: ++w->m_exposures; break;
             default: break;
             }
+            switch (e->window.event) {
+            case SDL_WINDOWEVENT_SIZE_CHANGED:
+            case SDL_WINDOWEVENT_RESIZED:
+            case SDL_WINDOWEVENT_DISPLAY_CHANGED: w->changing(); break;
+            default: break;
+            }
+            if (e->window.event == SDL_WINDOWEVENT_MOVED || e->window.event == SDL_WINDOWEVENT_DISPLAY_CHANGED)
+                w->moved();
         }
         return 0;
     }
@@ -260,10 +269,38 @@ struct Window::Impl {
     // A window of a driver without a screen: nobody sees its framebuffer
     // (every read takes the presented target), so present() leaves it be.
     bool unseen = false;
-    // Presenting in part: how, and what the screen shows. A swap leaves the
-    // window's back buffer undefined; a copy in part leaves it whole.
-    SubCopy subCopy = nullptr;
+    // Presenting: how, and what the screen shows. A swap leaves the
+    // window's back buffer undefined (or, where its age is known, as it was
+    // some swaps ago); a copy in part leaves it whole.
+    PresentHooks sys;
     bool windowBackWhole = false;
+    bool vsync = false;
+    // What each of the last presents by swap showed anew, newest first.
+    struct Swapped {
+        bool whole = true;
+        std::vector<CopyBox> areas;
+    };
+    std::deque<Swapped> swapped;
+    static constexpr std::size_t kSwapsKept = 4;
+    // The drawable's size as the window system gave it at the last
+    // present, and whether the driver has taken that size: it reads the
+    // size only after a swap, so a swap must come after a change, and the
+    // size hold through it.
+    int sysWidth = 0;
+    int sysHeight = 0;
+    bool sizeTaken = false;
+    // A change began while another thread had the context: the window's
+    // buffer is left before anything draws into it.
+    bool leavePending = false;
+    // The display the refresh rate was read for; the window moved since.
+    int display = -1;
+    bool displayMoved = false;
+    // Where the frame shown last was placed: the client size then (as the
+    // window system had it) and whether it was letterboxed.
+    bool placed = false;
+    int placedWidth = 0;
+    int placedHeight = 0;
+    bool placedFullscreen = false;
     // The window's own back buffer is the back buffer: drawn into and read
     // straight, shown by copies from it (never a swap, which would lose it),
     // so a frame that changed a few areas costs no copy between buffers.
@@ -351,8 +388,58 @@ struct Window::Impl {
     void readRefreshRate()
     {
         SDL_DisplayMode mode{};
-        const int display = SDL_GetWindowDisplayIndex(window);
+        display = SDL_GetWindowDisplayIndex(window);
         pacer.setRefreshRate(display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 ? mode.refresh_rate : 0);
+    }
+
+    // On another display: its rate, and whether its swaps wait, anew.
+    void followDisplay()
+    {
+        if (!displayMoved)
+            return;
+        displayMoved = false;
+        if (SDL_GetWindowDisplayIndex(window) == display)
+            return;
+        readRefreshRate();
+        pacer.restart();
+    }
+
+    // Areas may be copied to the screen alone only where the swap would not
+    // wait for the display anyway: a copy does not.
+    bool copiesShow() const
+    {
+        return sys.copy && (!vsync || pacer.swapWaits() == FramePacer::SwapWaits::No);
+    }
+
+    void sizeNow(int& w, int& h) const
+    {
+        if (!sys.size || !sys.size(w, h))
+            SDL_GL_GetDrawableSize(window, &w, &h);
+    }
+
+    // Where a swap need only bring the window's back buffer the areas that
+    // changed since the frame it holds, those areas (with `changed`, this
+    // frame's); false where that frame is not known.
+    bool sinceBackBuffer(const std::vector<CopyBox>& changed, std::vector<CopyBox>& out) const
+    {
+        // Counted in swaps: only the last `age` presents must all have been swaps.
+        const int age = sys.bufferAge ? sys.bufferAge() : 0;
+        if (age < 1 || std::size_t(age) > swapped.size())
+            return false;
+        out = changed;
+        for (std::size_t i = 0; i + 1 < std::size_t(age); ++i) {
+            if (swapped[i].whole)
+                return false;
+            out.insert(out.end(), swapped[i].areas.begin(), swapped[i].areas.end());
+        }
+        return true;
+    }
+
+    void noteSwap(bool whole, std::vector<CopyBox> areas)
+    {
+        swapped.push_front(Swapped{whole, std::move(areas)});
+        if (swapped.size() > kSwapsKept)
+            swapped.pop_back();
     }
 
     GLuint backForReading() const { return inPlace ? 0 : backIsPresented ? presented.fbo : back.fbo; }
@@ -505,6 +592,10 @@ bool injectWindowEvent(Window* window, WindowStateEvent event)
     case WindowStateEvent::Restored: e.window.event = SDL_WINDOWEVENT_RESTORED; break;
     case WindowStateEvent::FocusLost: e.window.event = SDL_WINDOWEVENT_FOCUS_LOST; break;
     case WindowStateEvent::FocusGained: e.window.event = SDL_WINDOWEVENT_FOCUS_GAINED; break;
+    case WindowStateEvent::SizeChanged:
+        e.window.event = SDL_WINDOWEVENT_SIZE_CHANGED;
+        window->clientSize(e.window.data1, e.window.data2);
+        break;
     }
     return SDL_PushEvent(&e) == 1;
 }
@@ -580,8 +671,17 @@ std::unique_ptr<Window> Window::create(const WindowDesc& desc, std::string* erro
     }
     glDisable(GL_DITHER);
     impl.resetNotification = resetStrategyQuery() == GL_LOSE_CONTEXT_ON_RESET;
-    if (!impl.unseen)
-        impl.subCopy = findSubCopy(SDL_GetCurrentVideoDriver());
+    SDL_Window* const sdlWindow = impl.window;
+    impl.sys.swap = [sdlWindow] { SDL_GL_SwapWindow(sdlWindow); };
+    if (!impl.unseen) {
+        const char* driver = SDL_GetCurrentVideoDriver();
+        if (const SubCopy copy = findSubCopy(driver))
+            impl.sys.copy = copy;
+        if (const DrawableSize size = findDrawableSize(driver))
+            impl.sys.size = size;
+        if (const BufferAge age = findBufferAge(driver))
+            impl.sys.bufferAge = age;
+    }
     if (!w->resizeBackBuffer(desc.backBufferWidth, desc.backBufferHeight)) {
         setError(error, "window: cannot make the back buffer");
         return nullptr;
@@ -626,6 +726,7 @@ void Window::setIcon(int width, int height, const std::uint32_t* argb)
 
 void Window::setFullscreen(bool fullscreen)
 {
+    changing();
     ++m_exposures;
     if (SDL_SetWindowFullscreen(m_impl->window, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0)
         m_fullscreen = fullscreen;
@@ -635,6 +736,7 @@ void Window::setBounds(int x, int y, int w, int h)
 {
     if (m_fullscreen)
         return;
+    changing();
     ++m_exposures;
     SDL_SetWindowPosition(m_impl->window, x, y);
     if (w > 0 && h > 0)
@@ -780,19 +882,65 @@ bool Window::resizeBackBuffer(int width, int height)
     return true;
 }
 
+void Window::changing()
+{
+    Impl& impl = *m_impl;
+    impl.sizeTaken = false;
+    if (!impl.inPlace)
+        return;
+    // The driver still holds the window's buffer at the size the frame was
+    // drawn at; on this thread it is read now, before anything draws.
+    if (SDL_GL_GetCurrentContext() == impl.context && SDL_GL_GetCurrentWindow() == impl.window)
+        leaveInPlace();
+    else
+        impl.leavePending = true;
+}
+
+void Window::moved() { m_impl->displayMoved = true; }
+
+void Window::leaveInPlace()
+{
+    Impl& impl = *m_impl;
+    impl.leavePending = false;
+    if (!impl.inPlace)
+        return;
+    // Both targets take the frame from the window's buffer (the presented
+    // one for reads until the next present), and the window counts as
+    // changed, so the next frame is drawn whole.
+    impl.ensureCurrent();
+    {
+        StateGuard guard;
+        const int w = m_bbWidth, h = m_bbHeight;
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, impl.back.fbo);
+        glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, impl.back.fbo);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, impl.presented.fbo);
+        glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    }
+    impl.inPlace = impl.backIsPresented = impl.windowBackWhole = false;
+    ++m_exposures;
+}
+
 std::uint32_t Window::backBufferFramebuffer(bool overwritesAll)
 {
+    if (m_impl->leavePending)
+        leaveInPlace();
     return m_impl->backForDrawing(overwritesAll, m_bbWidth, m_bbHeight);
 }
 
 void Window::bindBackBuffer()
 {
+    if (m_impl->leavePending)
+        leaveInPlace();
     m_impl->ensureCurrent();
     glBindFramebuffer(GL_FRAMEBUFFER, m_impl->backForDrawing(false, m_bbWidth, m_bbHeight));
 }
 
 void Window::clear(std::uint32_t argb)
 {
+    if (m_impl->leavePending)
+        leaveInPlace();
     m_impl->ensureCurrent();
     StateGuard guard;
     clearTarget(m_impl->backForDrawing(true, m_bbWidth, m_bbHeight), ((argb >> 16) & 0xFF) / 255.f,
@@ -803,6 +951,7 @@ void Window::setSwapInterval(bool vsync)
 {
     m_impl->ensureCurrent();
     SDL_GL_SetSwapInterval(vsync ? 1 : 0);
+    m_impl->vsync = vsync;
     m_impl->readRefreshRate();
     m_impl->pacer.restart();
 }
@@ -813,63 +962,66 @@ void Window::present(bool keepBackBuffer, const std::vector<RECT>* changed)
 {
     Impl& impl = *m_impl;
     impl.ensureCurrent();
-    // The image cursor keeps the frames' scale through resizes and switches.
-    if (impl.imageCursorSet && !impl.cursors.empty()) {
-        float sx = 1.0f, sy = 1.0f, ox = 0.0f, oy = 0.0f;
-        presentMapping(sx, sy, ox, oy);
-        const Impl::MadeCursor& c = impl.cursors.back();
-        if ((sx != c.scaleX || sy != c.scaleY) &&
-            impl.makeCursor(c.pixels, c.width, c.height, c.hotX, c.hotY, sx, sy))
-            applyCursor();
-    }
+    if (impl.leavePending)
+        leaveInPlace();
+    impl.followDisplay();
     std::vector<CopyBox> boxes;
     bool inPart = false;
+    bool swapInPart = false;  // a swap brings the window's back buffer only the changed areas
     bool inPlace = false;
+    bool shown = false;
+    bool whole = false;
     int dw = 0, dh = 0;
     {
         StateGuard guard;
         const int w = m_bbWidth, h = m_bbHeight;
-        SDL_GL_GetDrawableSize(impl.window, &dw, &dh);
-        const bool shown = dw > 0 && dh > 0 && !impl.unseen;
+        impl.sizeNow(dw, dh);
+        if (dw != impl.sysWidth || dh != impl.sysHeight) {
+            impl.sysWidth = dw;
+            impl.sysHeight = dh;
+            impl.sizeTaken = false;
+        }
+        shown = dw > 0 && dh > 0 && !impl.unseen;
         const Placement p = placeFrame(w, h, std::max(dw, 1), std::max(dh, 1), m_fullscreen);
         const bool exact = p.x1 - p.x0 == w && p.y1 - p.y0 == h;
-        inPlace = shown && impl.subCopy && keepBackBuffer && exact && dw == w && dh == h;
-        if (impl.inPlace && !inPlace) {
-            // Out of place again: the back target takes the frame from the
-            // window's buffer (what a resize left of it), and the window
-            // counts as changed, so the next frame is drawn whole.
-            const int cw = std::min(w, dw), ch = std::min(h, dh);
-            if (cw > 0 && ch > 0) {
-                glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-                glBindFramebuffer(GL_DRAW_FRAMEBUFFER, impl.back.fbo);
-                glBlitFramebuffer(0, 0, cw, ch, 0, 0, cw, ch, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-            }
-            impl.inPlace = impl.backIsPresented = false;
-            ++m_exposures;
-        }
+        const bool copies = impl.copiesShow();
+        inPlace = shown && copies && impl.sizeTaken && keepBackBuffer && exact && dw == w && dh == h;
+        if (impl.inPlace && !inPlace)
+            leaveInPlace();
         if (shown) {
-            // In part only over a whole frame shown in the window as it is.
-            inPart = changed && impl.subCopy && impl.shownWhole && impl.wholeExposures == m_exposures &&
-                     impl.wholeWidth == dw && impl.wholeHeight == dh;
-            if (inPart) {
+            // Areas alone only over a whole frame shown in the window as it
+            // is, at a size the driver has taken.
+            const bool areasKnown = changed && impl.sizeTaken && impl.shownWhole &&
+                                    impl.wholeExposures == m_exposures && impl.wholeWidth == dw &&
+                                    impl.wholeHeight == dh;
+            if (areasKnown) {
                 for (const RECT& r : *changed) {
                     const CopyBox b = screenBox(r, p, w, h);
                     if (b.x1 > b.x0)
                         boxes.push_back(b);
                 }
             }
-            if (impl.inPlace) {
-                // The frame is where it is shown from.
-            } else if (inPart && impl.windowBackWhole) {
+            inPart = areasKnown && copies;
+            // The same blit as a whole one, kept to the areas.
+            auto blitAreas = [&](const std::vector<CopyBox>& areas) {
                 glBindFramebuffer(GL_READ_FRAMEBUFFER, impl.backForReading());
                 glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-                // The same blit as a whole one, kept to the changed areas.
                 glEnable(GL_SCISSOR_TEST);
-                for (const CopyBox& b : boxes) {
+                for (const CopyBox& b : areas) {
                     glScissor(b.x0, b.y0, b.x1 - b.x0, b.y1 - b.y0);
                     glBlitFramebuffer(0, 0, w, h, p.x0, p.y0, p.x1, p.y1, GL_COLOR_BUFFER_BIT,
                                       exact ? GL_NEAREST : GL_LINEAR);
                 }
+                glDisable(GL_SCISSOR_TEST);
+            };
+            std::vector<CopyBox> sinceBack;
+            if (impl.inPlace) {
+                // The frame is where it is shown from.
+            } else if (inPart && impl.windowBackWhole) {
+                blitAreas(boxes);
+            } else if (areasKnown && !copies && impl.sinceBackBuffer(boxes, sinceBack)) {
+                blitAreas(sinceBack);
+                swapInPart = true;
             } else {
                 glBindFramebuffer(GL_READ_FRAMEBUFFER, impl.backForReading());
                 if (p.x0 > 0 || p.y0 > 0)
@@ -878,11 +1030,22 @@ void Window::present(bool keepBackBuffer, const std::vector<RECT>* changed)
                 glBlitFramebuffer(0, 0, w, h, p.x0, p.y0, p.x1, p.y1, GL_COLOR_BUFFER_BIT,
                                   exact ? GL_NEAREST : GL_LINEAR);
             }
-            if (!inPart) {
-                impl.shownWhole = true;
+            whole = !inPart && !swapInPart;
+            if (whole) {
+                // Only at a size the driver has taken is the whole frame
+                // where it was put; else another whole one follows.
+                impl.shownWhole = impl.sizeTaken;
                 impl.wholeExposures = m_exposures;
                 impl.wholeWidth = dw;
                 impl.wholeHeight = dh;
+            }
+            impl.placed = true;
+            impl.placedFullscreen = m_fullscreen;
+            if (impl.sys.size) {
+                impl.placedWidth = dw;
+                impl.placedHeight = dh;
+            } else {
+                clientSize(impl.placedWidth, impl.placedHeight);
             }
         }
     }
@@ -894,22 +1057,41 @@ void Window::present(bool keepBackBuffer, const std::vector<RECT>* changed)
     }
     PaceClock& clock = impl.pacer.clock();
     const PaceClock::TimePoint start = clock.now();
+    const bool swaps = !inPart && !inPlace;
     if (inPart) {
         // Outside the changed areas the window's buffer holds what the
         // screen shows, so copies may take in more than those areas.
         for (const CopyBox& b : mergeCopies(std::move(boxes)))
-            impl.subCopy(b.x0, b.y0, b.x1 - b.x0, b.y1 - b.y0);
+            impl.sys.copy(b.x0, b.y0, b.x1 - b.x0, b.y1 - b.y0);
         ++m_partialPresents;
     } else if (inPlace) {
-        impl.subCopy(0, 0, dw, dh);
+        impl.sys.copy(0, 0, dw, dh);
     } else {
-        SDL_GL_SwapWindow(impl.window);
+        impl.sys.swap();
     }
-    // A copy leaves the window's buffer whole; a swap leaves it undefined.
-    impl.windowBackWhole = inPart || inPlace;
+    // A copy leaves the window's buffer whole; a swap leaves it undefined,
+    // and has the driver take the window's size as it is.
+    impl.windowBackWhole = !swaps;
     impl.inPlace = inPlace;
+    if (swaps) {
+        impl.noteSwap(!swapInPart, swapInPart ? std::move(boxes) : std::vector<CopyBox>{});
+        impl.sizeTaken = true;
+    } else {
+        impl.swapped.clear();
+    }
+    if (shown && whole && !impl.shownWhole)
+        ++m_exposures;
     if (impl.paced())
-        impl.pacer.shown(start, clock.now());
+        impl.pacer.shown(start, clock.now(), swaps);
+    // The image cursor keeps the frames' scale through resizes and switches.
+    if (impl.imageCursorSet && !impl.cursors.empty()) {
+        float sx = 1.0f, sy = 1.0f, ox = 0.0f, oy = 0.0f;
+        presentMapping(sx, sy, ox, oy);
+        const Impl::MadeCursor& c = impl.cursors.back();
+        if ((sx != c.scaleX || sy != c.scaleY) &&
+            impl.makeCursor(c.pixels, c.width, c.height, c.hotX, c.hotY, sx, sy))
+            applyCursor();
+    }
 }
 
 void Window::presentNothing()
@@ -918,7 +1100,7 @@ void Window::presentNothing()
         m_impl->pacer.nothingShown();
 }
 
-bool Window::presentsInPart() const { return m_impl->subCopy != nullptr; }
+bool Window::presentsInPart() const { return bool(m_impl->sys.copy); }
 
 bool Window::backHoldsPresented() const { return m_impl->inPlace || m_impl->backIsPresented; }
 
@@ -926,13 +1108,15 @@ bool Window::drawsInPlace() const { return m_impl->inPlace; }
 
 void Window::presentMapping(float& scaleX, float& scaleY, float& offsetX, float& offsetY) const
 {
-    int cw = 0, ch = 0;
-    clientSize(cw, ch);
+    const Impl& impl = *m_impl;
+    int cw = impl.placedWidth, ch = impl.placedHeight;
+    if (!impl.placed)
+        clientSize(cw, ch);
     scaleX = scaleY = 1.0f;
     offsetX = offsetY = 0.0f;
     if (cw <= 0 || ch <= 0 || m_bbWidth <= 0 || m_bbHeight <= 0)
         return;
-    const Placement p = placeFrame(m_bbWidth, m_bbHeight, cw, ch, m_fullscreen);
+    const Placement p = placeFrame(m_bbWidth, m_bbHeight, cw, ch, impl.placed ? impl.placedFullscreen : m_fullscreen);
     scaleX = float(p.x1 - p.x0) / float(m_bbWidth);
     scaleY = float(p.y1 - p.y0) / float(m_bbHeight);
     offsetX = float(p.x0);
@@ -983,6 +1167,12 @@ bool Window::readBackBuffer(const RECT& r, std::vector<std::uint8_t>& bgra)
         return false;
     return m_impl->read(m_impl->backForReading(), m_bbHeight, r.left, r.top, r.right - r.left, r.bottom - r.top,
                         bgra);
+}
+
+void Window::setPresentHooks(PresentHooks hooks)
+{
+    m_impl->sys = std::move(hooks);
+    m_impl->unseen = false;
 }
 
 bool Window::contextWasReset()

@@ -3,6 +3,7 @@
 // off-screen back buffer of a fixed size; present() shows it scaled to the
 // window and keeps it as the last presented frame (readable later).
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +39,18 @@ enum class VideoFailure {
     NoDisplay,  // no display to open a window on (none set, or it cannot be reached)
     NoOpenGL,   // no OpenGL 3.3 core context for the window
     Other,
+};
+
+// The window system's side of presenting, which a test may stand in for.
+struct PresentHooks {
+    std::function<void()> swap;  // shows the whole back buffer
+    // Shows drawable pixels (x, y from the bottom left) alone, keeping the
+    // back buffer; empty where not offered.
+    std::function<void(int x, int y, int width, int height)> copy;
+    // The drawable's size as the window system has it now; empty: SDL's.
+    std::function<bool(int& width, int& height)> size;
+    // Swaps since the back buffer's contents were shown; empty or 0: unknown.
+    std::function<int()> bufferAge;
 };
 
 // Starts SDL's video subsystem (once); false with a reason when it cannot.
@@ -116,7 +129,10 @@ public:
     void clear(std::uint32_t argb);
     // Presents are held to the display's refresh rate (60 Hz when it
     // reports none) with vsync or without, even where the driver's swap does
-    // not wait: a frame the display cannot show is work wasted.
+    // not wait: a frame the display cannot show is work wasted. With vsync,
+    // presents swap until the swaps show that they do not wait for the
+    // display, and keep swapping where they do. The rate is read again when
+    // the window goes to another display.
     void setSwapInterval(bool vsync);
     // The real time that pacing reads and sleeps on (null: the steady clock).
     void setPaceClock(PaceClock* clock);
@@ -125,9 +141,12 @@ public:
     // presented frame. Afterwards the back buffer holds the same frame when
     // keepBackBuffer, else the frame presented before. changed: the
     // back-buffer areas where the frame may differ from the one presented
-    // last (null: anywhere); where the platform can show areas alone, only
-    // those go to the screen, unless the window was exposed, resized or
-    // switched since the last whole present.
+    // last (null: anywhere); where the platform can show areas alone and
+    // its swap does not wait for the display, only those go to the screen,
+    // unless the window was exposed, resized or switched since the last
+    // whole present. The client area is taken at the size the window
+    // system has for it, which SDL may learn later; after a change, whole
+    // frames are shown until the driver has taken the size.
     void present(bool keepBackBuffer = true, const std::vector<RECT>* changed = nullptr);
     // Whether present() can show changed areas alone here.
     bool presentsInPart() const;
@@ -144,14 +163,16 @@ public:
     // presents keep the back buffer, the window's own buffer becomes the back
     // buffer, which then always holds the presented frame: frames are drawn
     // over it, and presents copy from it without a copy between buffers.
-    // Left (at a present) when that no longer holds; the window then counts
-    // as exposed.
+    // Left as a change of the window's size, mode or display starts (before
+    // anything draws at the new size), or at a present when that no longer
+    // holds; the window then counts as exposed.
     bool drawsInPlace() const;
     // Counts what makes the window's picture need drawing whole again:
     // shown, exposed, resized, restored, put to or from full screen, the
     // back buffer resized.
     std::uint32_t exposures() const { return m_exposures; }
-    // How present() places the frame: client = offset + back-buffer pixel * scale.
+    // How the frame shown last was placed (before any: how present() would
+    // place it): client = offset + back-buffer pixel * scale.
     void presentMapping(float& scaleX, float& scaleY, float& offsetX, float& offsetY) const;
     // Last presented frame, top row first, 4 bytes per pixel B, G, R, A.
     bool readPresented(std::vector<std::uint8_t>& bgra, int& width, int& height);
@@ -168,9 +189,18 @@ public:
 
     std::uint32_t sdlId() const { return m_sdlId; }
 
+    // Presents through stand-ins for the window system (for tests); the
+    // window then counts as shown on a screen.
+    void setPresentHooks(PresentHooks hooks);
+
 private:
     Window() = default;
     void applyCursor();
+    // The window's size, mode or display starts to change.
+    void changing();
+    void leaveInPlace();
+    // Moved: maybe to another display.
+    void moved();
     struct Impl;
     std::unique_ptr<Impl> m_impl;
     WindowProc m_proc;
@@ -191,7 +221,8 @@ const std::vector<Window*>& windows();
 
 // Queues a window-system event for the window as if the user had caused it
 // (for tests that drive the real event path). False when SDL refuses it.
-enum class WindowStateEvent { Minimized, Restored, FocusLost, FocusGained };
+// SizeChanged: the window system resized the window (to the size SDL has).
+enum class WindowStateEvent { Minimized, Restored, FocusLost, FocusGained, SizeChanged };
 bool injectWindowEvent(Window* window, WindowStateEvent event);
 
 } // namespace platform

@@ -161,4 +161,34 @@ TEST(FramePacer, AnUndrawnFrameWaitsForTheNextBlankAsADrawnOneDoes)
     EXPECT_LE(loop.clock.t - before, 20ms + loop.pacer.period());
 }
 
+TEST(FramePacer, SwapsTellWhetherTheyWaitOnlyFromFramesReadyBeforeTheBlank)
+{
+    using Waits = FramePacer::SwapWaits;
+    Loop waits(60, true), free(60, false), late(60, true);
+    for (int i = 0; i < FramePacer::kTellingSwaps; ++i) {
+        waits.frame(3ms);
+        free.frame(3ms);
+        late.frame(15ms);  // past three quarters of a refresh: the blank is gone either way
+    }
+    EXPECT_EQ(waits.pacer.swapWaits(), Waits::Unknown);  // the first frame has no blank before it
+    waits.frame(3ms);
+    free.frame(3ms);
+    EXPECT_EQ(waits.pacer.swapWaits(), Waits::Yes);
+    EXPECT_EQ(free.pacer.swapWaits(), Waits::No);
+    for (int i = 0; i < 30; ++i)
+        late.frame(15ms);
+    EXPECT_EQ(late.pacer.swapWaits(), Waits::Unknown);
+
+    // Copies never tell; a restart (another display, another interval) measures anew.
+    free.pacer.restart();
+    for (int i = 0; i < 20; ++i) {
+        free.clock.t += 3ms;
+        free.pacer.shown(free.clock.t, free.clock.t, false);
+    }
+    EXPECT_EQ(free.pacer.swapWaits(), Waits::Unknown);
+    for (int i = 0; i < FramePacer::kTellingSwaps; ++i)
+        free.frame(3ms);
+    EXPECT_EQ(free.pacer.swapWaits(), Waits::No);
+}
+
 } // namespace

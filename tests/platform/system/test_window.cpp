@@ -3,8 +3,10 @@
 #include <epoxy/gl.h>
 
 #include <chrono>
+#include <string>
 
 #include "platform/system/clock.h"
+#include "platform/system/frame_pacer.h"
 #include "platform/system/window.h"
 
 using namespace platform;
@@ -249,6 +251,161 @@ TEST_F(WindowTest, OffscreenPresentsArePacedToTheRefreshRateWithVsyncOrWithout)
     platform::setClock(nullptr);
     window->setSwapInterval(false);
     EXPECT_GT(underTestClock, 60);
+}
+
+// A window of 32 x 24 pixels shown pixel for pixel, presenting through a
+// stand-in window system: a display whose blanks come every `blank` on a
+// clock the test moves, a swap that waits for the next one or not, and the
+// window's size as the window system has it. What each present did is
+// noted: S a swap, C a copy of the whole window, c copies of areas.
+struct StandIn {
+    class Clock final : public PaceClock {
+    public:
+        TimePoint now() override { return t; }
+        void sleepUntil(TimePoint when) override
+        {
+            ++sleeps;
+            t = std::max(t, when);
+        }
+        TimePoint t{std::chrono::seconds(100)};
+        int sleeps = 0;
+    } clock;
+    std::chrono::nanoseconds blank{16683350};  // 59.94 Hz, reported as 60
+    bool swapWaits = false;
+    int width = 32, height = 24;
+    std::string shown;
+    std::unique_ptr<Window> window;
+
+    StandIn()
+    {
+        WindowDesc d;
+        d.width = d.backBufferWidth = 32;
+        d.height = d.backBufferHeight = 24;
+        window = Window::create(d);
+        if (!window)
+            return;
+        PresentHooks hooks;
+        hooks.swap = [this] {
+            shown += 'S';
+            if (swapWaits)
+                clock.t = PaceClock::TimePoint((clock.t.time_since_epoch() / blank + 1) * blank);
+        };
+        hooks.copy = [this](int x, int y, int w, int h) {
+            shown += x == 0 && y == 0 && w == width && h == height ? 'C' : 'c';
+        };
+        hooks.size = [this](int& w, int& h) {
+            w = width;
+            h = height;
+            return true;
+        };
+        window->setPresentHooks(hooks);
+        window->setPaceClock(&clock);
+    }
+    ~StandIn()
+    {
+        if (window)
+            window->setPaceClock(nullptr);
+    }
+
+    // Frames drawn over the whole back buffer, said to change a corner.
+    std::string frames(int count, std::uint32_t argb = 0xFF203040)
+    {
+        const std::size_t from = shown.size();
+        const std::vector<RECT> corner{RECT{0, 0, 4, 4}};
+        for (int i = 0; i < count; ++i) {
+            window->clear(argb);
+            clock.t += std::chrono::milliseconds(2);
+            window->present(true, &corner);
+        }
+        return shown.substr(from);
+    }
+};
+
+TEST(WindowPresents, ASwapThatWaitsForTheDisplayShowsEveryFrameAndKeepsItsBlanks)
+{
+    StandIn s;
+    ASSERT_TRUE(s.window);
+    s.swapWaits = true;
+    s.window->setSwapInterval(true);
+    s.frames(4);
+    const int sleeps = s.clock.sleeps;
+    std::vector<PaceClock::TimePoint> returns;
+    for (int i = 0; i < 40; ++i) {
+        EXPECT_EQ(s.frames(1), "S");
+        returns.push_back(s.clock.t);
+    }
+    EXPECT_FALSE(s.window->drawsInPlace());
+    EXPECT_EQ(s.window->partialPresents(), 0u);
+    // Each frame shown at a blank of the display's own, never held for the
+    // rate SDL reports.
+    EXPECT_EQ(s.clock.sleeps, sleeps);
+    for (std::size_t i = 1; i < returns.size(); ++i)
+        EXPECT_EQ(returns[i] - returns[i - 1], s.blank);
+}
+
+TEST(WindowPresents, WhereTheSwapDoesNotWaitFramesAreCopiedFromTheWindowsOwnBuffer)
+{
+    StandIn s;
+    ASSERT_TRUE(s.window);
+    // With vsync, swaps until they show they do not wait; then only the
+    // changed areas.
+    s.window->setSwapInterval(true);
+    EXPECT_EQ(s.frames(FramePacer::kTellingSwaps + 6), std::string(FramePacer::kTellingSwaps + 1, 'S') + "ccccc");
+    EXPECT_TRUE(s.window->drawsInPlace());
+    EXPECT_EQ(s.window->partialPresents(), 5u);
+    std::vector<std::uint8_t> px;
+    int w = 0, h = 0;
+    s.window->clear(0xFF0A0B0C);
+    s.window->present();
+    ASSERT_TRUE(s.window->readPresented(px, w, h));
+    EXPECT_EQ(px[0], 0x0C);
+    EXPECT_EQ(px[2], 0x0A);
+
+    // Without vsync nothing need be measured: a swap has the driver take
+    // the window's size, and the whole window shows from its own buffer;
+    // with nothing said to have changed, the whole window again.
+    StandIn off;
+    ASSERT_TRUE(off.window);
+    off.window->setSwapInterval(false);
+    EXPECT_EQ(off.frames(3), "SCc");
+    off.window->present();
+    EXPECT_EQ(off.shown, "SCcC");
+}
+
+TEST(WindowPresents, AResizeLeavesTheWindowsBufferAtOnceAndShowsWholeFramesUntilTheDriverHasTheSize)
+{
+    StandIn s;
+    ASSERT_TRUE(s.window);
+    s.window->setSwapInterval(false);
+    s.frames(3, 0xFF112233);
+    ASSERT_TRUE(s.window->drawsInPlace());
+
+    // The window manager resized the window; SDL tells before anything draws.
+    const std::uint32_t exposures = s.window->exposures();
+    s.width = 48;
+    s.height = 30;
+    ASSERT_TRUE(injectWindowEvent(s.window.get(), WindowStateEvent::SizeChanged));
+    EXPECT_FALSE(s.window->drawsInPlace());
+    EXPECT_GT(s.window->exposures(), exposures);
+    std::vector<std::uint8_t> px;
+    int w = 0, h = 0;
+    ASSERT_TRUE(s.window->readPresented(px, w, h));
+    EXPECT_EQ(px[0], 0x33);
+
+    // Shown whole at the window system's size (SDL still says 32 x 24), and
+    // pointer positions mapped from that picture; areas alone only once a
+    // swap has had the driver take the size.
+    EXPECT_EQ(s.frames(3), "SSc");
+    float sx = 0, sy = 0, ox = 0, oy = 0;
+    s.window->presentMapping(sx, sy, ox, oy);
+    EXPECT_FLOAT_EQ(sx, 1.5f);
+    EXPECT_FLOAT_EQ(sy, 1.25f);
+
+    // Back to the back buffer's size without SDL telling: a swap, then in place.
+    s.width = 32;
+    s.height = 24;
+    EXPECT_EQ(s.frames(3), "SCc");
+    EXPECT_TRUE(s.window->drawsInPlace());
 }
 
 } // namespace
