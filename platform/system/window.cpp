@@ -241,12 +241,14 @@ struct WindowAccess {
             }
             switch (e->window.event) {
             case SDL_WINDOWEVENT_SIZE_CHANGED:
-            case SDL_WINDOWEVENT_RESIZED:
-            case SDL_WINDOWEVENT_DISPLAY_CHANGED: w->changing(); break;
+            case SDL_WINDOWEVENT_RESIZED: w->changing(); break;
+            case SDL_WINDOWEVENT_DISPLAY_CHANGED:
+                w->changing();
+                w->moved();
+                break;
+            case SDL_WINDOWEVENT_MOVED: w->moved(); break;
             default: break;
             }
-            if (e->window.event == SDL_WINDOWEVENT_MOVED || e->window.event == SDL_WINDOWEVENT_DISPLAY_CHANGED)
-                w->moved();
         }
         return 0;
     }
@@ -922,25 +924,28 @@ void Window::leaveInPlace()
     ++m_exposures;
 }
 
-std::uint32_t Window::backBufferFramebuffer(bool overwritesAll)
+void Window::leaveIfPending()
 {
     if (m_impl->leavePending)
         leaveInPlace();
+}
+
+std::uint32_t Window::backBufferFramebuffer(bool overwritesAll)
+{
+    leaveIfPending();
     return m_impl->backForDrawing(overwritesAll, m_bbWidth, m_bbHeight);
 }
 
 void Window::bindBackBuffer()
 {
-    if (m_impl->leavePending)
-        leaveInPlace();
+    leaveIfPending();
     m_impl->ensureCurrent();
     glBindFramebuffer(GL_FRAMEBUFFER, m_impl->backForDrawing(false, m_bbWidth, m_bbHeight));
 }
 
 void Window::clear(std::uint32_t argb)
 {
-    if (m_impl->leavePending)
-        leaveInPlace();
+    leaveIfPending();
     m_impl->ensureCurrent();
     StateGuard guard;
     clearTarget(m_impl->backForDrawing(true, m_bbWidth, m_bbHeight), ((argb >> 16) & 0xFF) / 255.f,
@@ -962,8 +967,7 @@ void Window::present(bool keepBackBuffer, const std::vector<RECT>* changed)
 {
     Impl& impl = *m_impl;
     impl.ensureCurrent();
-    if (impl.leavePending)
-        leaveInPlace();
+    leaveIfPending();
     impl.followDisplay();
     std::vector<CopyBox> boxes;
     bool inPart = false;

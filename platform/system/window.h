@@ -199,6 +199,8 @@ private:
     // The window's size, mode or display starts to change.
     void changing();
     void leaveInPlace();
+    // Leaves the window's buffer now where a change on another thread could not.
+    void leaveIfPending();
     // Moved: maybe to another display.
     void moved();
     struct Impl;
